@@ -1,0 +1,25 @@
+# Compiler settings shared by every target of both builds.
+
+add_library(lumivue_options INTERFACE)
+target_compile_options(lumivue_options INTERFACE -Wall -Wextra -Werror)
+target_include_directories(lumivue_options INTERFACE ${CMAKE_SOURCE_DIR}/src)
+
+if(LUMIVUE_WINDOWS)
+  # ANSI Win32 entry points throughout (the player works in the ANSI code page).
+  target_compile_definitions(lumivue_options INTERFACE
+    WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+endif()
+
+if(LUMIVUE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(LUMIVUE_WINDOWS)
+  # Tests and tools run through Wine; the wrapper prepares one private prefix
+  # per build tree and a display when there is none.
+  set(LUMIVUE_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --prefix ${LUMIVUE_WINE_PREFIX})
+endif()

@@ -1,0 +1,117 @@
+#include "package/extraction.h"
+
+#include <cstring>
+#include <fstream>
+#include <memory>
+
+#include "package/media_callback.h"
+#include "package/payload.h"
+#include "package/platform_files.h"
+#include "package/tea.h"
+
+namespace {
+
+bool isCancelled(const LoadRequest& request) {
+    return request.cancelFlag != nullptr && *request.cancelFlag != 0;
+}
+
+void deliverNothing(MediaCallback* receiver) {
+    if (receiver != nullptr) {
+        receiver->deliver(nullptr);
+    }
+}
+
+// Returns false when the extraction has ended (delivered nothing or was cancelled).
+bool extractImage(const LoadRequest& request) {
+    platform::MappedFile file(request.imagePath);
+    if (!file.opened()) {
+        deliverNothing(request.imageReceiver);
+        return false;
+    }
+    if (isCancelled(request)) {
+        return false;
+    }
+    if (!file.contains(request.imageOffset, request.imageLength)) {
+        deliverNothing(request.imageReceiver);
+        return false;
+    }
+
+    const auto length = static_cast<std::size_t>(request.imageLength);
+    platform::MemoryHandle block = platform::allocateMovable(length);
+    if (block == nullptr) {
+        deliverNothing(request.imageReceiver);
+        return false;
+    }
+    // From here on the buffer owns the block, so every early return frees it.
+    auto buffer = std::make_unique<PayloadBuffer>(block, request.imageLength);
+    auto* bytes = static_cast<std::uint8_t*>(platform::lockMemory(block));
+    if (isCancelled(request)) {
+        if (bytes != nullptr) {
+            platform::unlockMemory(block);
+        }
+        return false;
+    }
+    if (bytes != nullptr && length > 0) {
+        std::memcpy(bytes, file.data() + request.imageOffset, length);
+        teaDecryptBuffer(bytes, bytes, request.imageLength, playerKeyText);
+    }
+    if (bytes != nullptr) {
+        platform::unlockMemory(block);
+    }
+
+    if (isCancelled(request)) {
+        return false;
+    }
+    if (request.imageReceiver != nullptr) {
+        request.imageReceiver->deliver(std::move(buffer));
+    }
+    return true;
+}
+
+void extractSound(const LoadRequest& request) {
+    platform::MappedFile file(request.soundPath);
+    if (!file.opened()) {
+        deliverNothing(request.soundReceiver);
+        return;
+    }
+    if (isCancelled(request)) {
+        return;
+    }
+    if (!file.contains(request.soundOffset, request.soundLength)) {
+        deliverNothing(request.soundReceiver);
+        return;
+    }
+
+    auto soundFile = std::make_unique<TempFile>(platform::makeTempFile("QRX").c_str());
+    if (isCancelled(request)) {
+        return;  // the TempFile deletes the empty file it named
+    }
+    {
+        std::fstream out(soundFile->path(), std::ios::in | std::ios::out | std::ios::binary);
+        if (out && request.soundLength > 0) {
+            out.write(reinterpret_cast<const char*>(file.data() + request.soundOffset),
+                      request.soundLength);
+        }
+    }
+    if (request.soundReceiver != nullptr) {
+        request.soundReceiver->deliver(std::move(soundFile));
+    }
+}
+
+}  // namespace
+
+void extractPayloads(LoadRequest& request) {
+    const bool doImage =
+        request.mode == LoadRequest::imageOnly || request.mode == LoadRequest::imageAndSound;
+    const bool doSound =
+        request.mode == LoadRequest::soundOnly || request.mode == LoadRequest::imageAndSound;
+    if (isCancelled(request)) {
+        return;
+    }
+    if (doImage && !extractImage(request)) {
+        return;
+    }
+    if (doSound) {
+        extractSound(request);
+    }
+}

@@ -1,0 +1,30 @@
+// On-demand extraction of a scene's payloads from the executable: the image is
+// copied from a mapped view into a movable memory block and TEA-decrypted in
+// place; the sound is copied into a new "QRX" temporary file. Both are
+// delivered synchronously to the request's receivers.
+#pragma once
+
+#include <cstdint>
+
+class MediaCallback;
+
+struct LoadRequest {
+    enum Mode : std::int32_t { imageOnly = 1, soundOnly = 2, imageAndSound = 3, nothing = 4 };
+
+    char imagePath[260] = {};
+    MediaCallback* imageReceiver = nullptr;
+    std::int32_t imageOffset = 0;
+    std::int32_t imageLength = 0;
+    char soundPath[260] = {};
+    MediaCallback* soundReceiver = nullptr;
+    std::int32_t soundOffset = 0;
+    std::int32_t soundLength = 0;
+    std::int32_t mode = nothing;
+    // The scene's cancelled flag, checked at fixed points during extraction.
+    const std::int32_t* cancelFlag = nullptr;
+};
+
+// Delivers zero, one or two payloads before it returns. A range that does not
+// lie inside the file (negative offset or length, or past its end) is delivered
+// as no payload, like a file that does not open; nothing outside the file is read.
+void extractPayloads(LoadRequest& request);

@@ -1,0 +1,57 @@
+// The package reader's one door to the file system. The Win32 side makes
+// exactly the calls the player has always made (GetTempFileNameA, CreateFileA,
+// file mapping, movable global memory); the POSIX side serves the native build,
+// tourpack on Linux and the fuzzer, so that all of them run the same reader.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Creates a new, empty, uniquely named file in the user's temporary folder
+// whose name starts with `prefix` ("QRZ", "QRX"). Returns its path, or the
+// empty text when no file could be made.
+std::string makeTempFile(const char* prefix);
+
+// Size of the file in bytes (low 32 bits, as the player has always read it),
+// or -1 when the file does not open for reading.
+std::int32_t fileSize(const char* path);
+
+// Deletes the file; a failure is ignored.
+void deleteFile(const char* path);
+
+// A read-only view of a whole file, open for the object's lifetime.
+class MappedFile {
+public:
+    explicit MappedFile(const char* path);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    // The file opened; the view may still be missing (an empty file has none).
+    bool opened() const { return opened_; }
+    const std::uint8_t* data() const { return data_; }
+    std::uint64_t size() const { return size_; }
+
+    // True when [offset, offset + length) is a valid range of the mapped view.
+    bool contains(std::int32_t offset, std::int32_t length) const;
+
+private:
+    bool opened_ = false;
+    const std::uint8_t* data_ = nullptr;
+    std::uint64_t size_ = 0;
+    void* file_ = nullptr;     // HANDLE or file descriptor
+    void* mapping_ = nullptr;  // HANDLE of the mapping (Win32 only)
+};
+
+// A movable global memory block (HGLOBAL on Windows). The image decoder's
+// stream takes such a block over and frees it.
+using MemoryHandle = void*;
+MemoryHandle allocateMovable(std::size_t size);
+void* lockMemory(MemoryHandle block);
+void unlockMemory(MemoryHandle block);
+void freeMemory(MemoryHandle block);
+
+}  // namespace platform

@@ -1,0 +1,111 @@
+// The tour model the package reader builds and the rest of the player reads:
+// settings, the ordered scenes, the author information and where the payloads
+// lie. It holds no pixels and no sound data.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "package/file_item.h"
+#include "package/payload.h"
+#include "package/scene.h"
+
+// Author and contact information shown in the information dialog.
+class TourInfo {
+public:
+    virtual ~TourInfo() = default;
+
+    const char* infoText1() const { return infoText1_.c_str(); }
+    const char* emailAddress() const { return emailAddress_.c_str(); }
+    const char* webAddress() const { return webAddress_.c_str(); }
+    const char* infoText3() const { return infoText3_.c_str(); }
+    const char* infoText2() const { return infoText2_.c_str(); }
+    const FileItem* picture() const { return picture_.get(); }
+    const char* infoText4() const { return infoText4_.c_str(); }
+
+    void setInfoText1(const char* text) { assign(infoText1_, text); }
+    void setEmailAddress(const char* text) { assign(emailAddress_, text); }
+    void setWebAddress(const char* text) { assign(webAddress_, text); }
+    void setInfoText3(const char* text) { assign(infoText3_, text); }
+    void setInfoText2(const char* text) { assign(infoText2_, text); }
+    void setPicture(std::unique_ptr<FileItem> picture) { picture_ = std::move(picture); }
+    void setInfoText4(const char* text) { assign(infoText4_, text); }
+
+private:
+    static void assign(std::string& field, const char* text) { field = text != nullptr ? text : ""; }
+
+    std::string infoText1_;
+    std::string emailAddress_;
+    std::string webAddress_;
+    std::string infoText3_;
+    std::string infoText2_;
+    std::unique_ptr<FileItem> picture_;
+    std::string infoText4_;
+};
+
+// The tour's scenes in order; positions run from 1.
+class SceneList {
+public:
+    std::int32_t count() const { return static_cast<std::int32_t>(scenes_.size()); }
+    // Inserts at `position`: 1 makes the scene first, a position past the end
+    // appends it, and a position below 1 on a non-empty list puts it second.
+    // Always returns 1.
+    std::int32_t addScene(std::unique_ptr<Scene> scene, std::int32_t position);
+    // The scene at `position`; 1 or less gives the first. Null for an empty
+    // list or a position past the end.
+    Scene* scene(std::int32_t position) const;
+    // The position of the scene with that id, or -1.
+    std::int32_t positionOfScene(std::int32_t id) const;
+
+private:
+    std::vector<std::unique_ptr<Scene>> scenes_;
+};
+
+class Tour {
+public:
+    Tour();
+
+    // Virtual operations, in the order the rest of the player relies on.
+    virtual bool autoPlay() const { return autoPlay_; }
+    virtual bool soundOn() const { return soundOn_; }
+    virtual std::int32_t rotationSpeed() const { return rotationSpeed_; }
+    // A new handle on the extracted background sound; destroying it deletes the file.
+    virtual std::unique_ptr<TempFile> openBackgroundSound() const;
+    virtual std::int32_t sceneCount() const { return scenes_.count(); }
+    virtual Scene* scene(std::int32_t position) const { return scenes_.scene(position); }
+    virtual std::int32_t positionOfScene(std::int32_t id) const {
+        return scenes_.positionOfScene(id);
+    }
+    virtual ~Tour() = default;
+
+    const char* title() const { return title_.c_str(); }
+    std::int32_t viewSize() const { return viewSize_; }
+    std::int32_t fullScreenMode() const { return fullScreenMode_; }
+    TourInfo& info() { return *info_; }
+    const TourInfo& info() const { return *info_; }
+    const FileItem& backgroundSound() const { return *backgroundSound_; }
+
+    void setTitle(const char* title) { title_ = title != nullptr ? title : ""; }
+    void setViewSize(std::int32_t viewSize) { viewSize_ = viewSize; }
+    void setRotationSpeed(std::int32_t speed) { rotationSpeed_ = speed; }
+    void setSoundOn(bool on) { soundOn_ = on; }
+    void setAutoPlay(bool on) { autoPlay_ = on; }
+    void setFullScreenMode(std::int32_t mode) { fullScreenMode_ = mode; }
+    void setBackgroundSound(std::unique_ptr<FileItem> item) { backgroundSound_ = std::move(item); }
+    std::int32_t addScene(std::unique_ptr<Scene> scene, std::int32_t position) {
+        return scenes_.addScene(std::move(scene), position);
+    }
+
+private:
+    std::unique_ptr<TourInfo> info_;
+    SceneList scenes_;
+    std::unique_ptr<FileItem> backgroundSound_;
+    std::int32_t fullScreenMode_ = 0;
+    bool autoPlay_ = false;
+    bool soundOn_ = false;
+    std::int32_t rotationSpeed_ = 0;
+    std::int32_t viewSize_ = 0;
+    std::string title_;
+};
