@@ -1,20 +1,28 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the demo and the tests need.
+# Installs the Debian packages the project needs:
+#   setup.sh              every list in scripts/packages/*.txt (build, demo, tests)
+#   setup.sh --with NAME  also scripts/packages/extra/NAME.txt (for example the
+#                         tools that regenerate sample content)
 # Idempotent: when everything is present it only checks and returns.
 set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-packages=(
-  # build
-  cmake ninja-build g++ clang clang-format libclang-rt-14-dev
-  googletest libbenchmark-dev
-  nlohmann-json3-dev libcli11-dev libstb-dev
-  # cross build
-  mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  # running and driving the player
-  wine wine64 xvfb xauth xdotool x11-apps imagemagick
-  # sound through the platform's media graph
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good libasound2 libasound2-plugins sox
-)
+lists=("$here"/packages/*.txt)
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --with) lists+=("$here/packages/extra/$2.txt"); shift 2 ;;
+    *) echo "setup: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+packages=()
+for list in "${lists[@]}"; do
+  [ -f "$list" ] || { echo "setup: no package list $list" >&2; exit 2; }
+  while read -r line; do
+    line=${line%%#*}
+    for p in $line; do packages+=("$p"); done
+  done <"$list"
+done
 
 missing=()
 for p in "${packages[@]}"; do
@@ -22,14 +30,11 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
+[ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "setup: these Debian packages are missing: ${missing[*]}" >&2
-  echo "setup: run this script as root (or with sudo) to install them." >&2
+  echo "setup: run scripts/setup.sh as root (or with sudo) to install them." >&2
   exit 1
 fi
 
