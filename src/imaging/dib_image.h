@@ -1,0 +1,40 @@
+// One decoded picture: a 24-bit bottom-up DIB section whose pixels the
+// panorama engine reads in place, its 40-byte header and an id for the cache.
+// A record made without a bitmap is the null image (id -10000), which stands
+// for a missing picture.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+class DibImage {
+  public:
+    static constexpr std::int32_t nullId = -10000;
+
+    // Takes over the bitmap and the header. Without a bitmap the record is the
+    // null image: no stride, bits or header, id -10000 whatever was passed.
+    DibImage(HBITMAP bitmap, void* bits, std::unique_ptr<BITMAPINFOHEADER> header, std::int32_t id);
+    // The null image.
+    DibImage() : DibImage(nullptr, nullptr, nullptr, nullId) {}
+    ~DibImage();
+    DibImage(const DibImage&) = delete;
+    DibImage& operator=(const DibImage&) = delete;
+
+    // Bytes per pixel row, rows padded to four bytes.
+    std::int32_t stride() const { return stride_; }
+    HBITMAP bitmap() const { return bitmap_; }
+    // First byte of the bottom row; lives as long as the record.
+    std::uint8_t* bits() const { return bits_; }
+    const BITMAPINFOHEADER* header() const { return header_.get(); }
+    std::int32_t id() const { return id_; }
+    bool isNull() const { return bitmap_ == nullptr; }
+
+  private:
+    std::int32_t stride_ = 0;
+    HBITMAP bitmap_ = nullptr;
+    std::uint8_t* bits_ = nullptr;
+    std::unique_ptr<BITMAPINFOHEADER> header_;
+    std::int32_t id_ = nullId;
+};

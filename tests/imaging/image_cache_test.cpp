@@ -1,0 +1,168 @@
+#include "imaging/image_cache.h"
+
+#include <gtest/gtest.h>
+
+#include "imaging/scene_media_manager.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace imaging_test;
+
+// A real 4 x 2 section, as the decoder makes them.
+std::shared_ptr<DibImage> makeImage(std::int32_t id) {
+    auto header = std::make_unique<BITMAPINFOHEADER>();
+    header->biSize = sizeof(BITMAPINFOHEADER);
+    header->biWidth = 4;
+    header->biHeight = 2;
+    header->biPlanes = 1;
+    header->biBitCount = 24;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(header.get()),
+                                      DIB_RGB_COLORS, &bits, nullptr, 0);
+    return std::make_shared<DibImage>(bitmap, bits, std::move(header), id);
+}
+
+bool isBitmap(HBITMAP bitmap) {
+    return GetObjectType(bitmap) == OBJ_BITMAP;
+}
+
+TEST(DibImageRecord, OwnsItsSectionAndTheNullImageOwnsNothing) {
+    HBITMAP bitmap = nullptr;
+    {
+        const auto image = makeImage(7);
+        bitmap = image->bitmap();
+        EXPECT_TRUE(isBitmap(bitmap));
+        EXPECT_EQ(image->id(), 7);
+        EXPECT_EQ(image->stride(), 12);
+    }
+    EXPECT_FALSE(isBitmap(bitmap));
+
+    const DibImage nullImage(nullptr, reinterpret_cast<void*>(1),
+                             std::make_unique<BITMAPINFOHEADER>(), 42);
+    EXPECT_TRUE(nullImage.isNull());
+    EXPECT_EQ(nullImage.id(), DibImage::nullId);
+    EXPECT_EQ(nullImage.bits(), nullptr);
+    EXPECT_EQ(nullImage.header(), nullptr);
+    EXPECT_EQ(nullImage.stride(), 0);
+}
+
+TEST(ImageCacheRules, FifthImageDropsTheOldest) {
+    ImageCache cache;
+    std::vector<std::weak_ptr<DibImage>> added;
+    HBITMAP firstBitmap = nullptr;
+    for (std::int32_t id = 1; id <= 5; ++id) {
+        auto image = makeImage(id);
+        if (id == 1) {
+            firstBitmap = image->bitmap();
+        }
+        added.push_back(image);
+        EXPECT_TRUE(cache.add(std::move(image)));
+    }
+    ASSERT_EQ(cache.count(), 4);
+    for (std::int32_t index = 0; index < 4; ++index) {
+        EXPECT_EQ(cache.at(index)->id(), index + 2);  // oldest first
+    }
+    EXPECT_TRUE(added[0].expired());  // nobody else held it: destroyed
+    EXPECT_FALSE(isBitmap(firstBitmap));
+}
+
+TEST(ImageCacheRules, DuplicateIdIsNotTakenAndStaysWithTheCaller) {
+    ImageCache cache;
+    cache.add(makeImage(3));
+    auto duplicate = makeImage(3);
+    std::weak_ptr<DibImage> watch = duplicate;
+    EXPECT_FALSE(cache.add(duplicate));
+    EXPECT_EQ(cache.count(), 1);
+    EXPECT_NE(cache.at(0), duplicate.get());
+    EXPECT_EQ(duplicate.use_count(), 1);
+    duplicate.reset();
+    EXPECT_TRUE(watch.expired());  // the receiver's drop frees it: no leak
+}
+
+TEST(ImageCacheRules, RemovalAndIndexing) {
+    ImageCache cache;
+    for (std::int32_t id = 1; id <= 3; ++id) {
+        cache.add(makeImage(id));
+    }
+    EXPECT_EQ(cache.at(-1), nullptr);
+    EXPECT_EQ(cache.at(cache.count()), nullptr);
+    cache.removeAt(3);  // out of range: nothing
+    cache.removeAt(-1);
+    EXPECT_EQ(cache.count(), 3);
+    cache.removeAt(0);
+    ASSERT_EQ(cache.count(), 2);
+    EXPECT_EQ(cache.at(0)->id(), 2);
+    cache.removeAt(1);
+    ASSERT_EQ(cache.count(), 1);
+    EXPECT_EQ(cache.at(0)->id(), 2);
+    cache.removeOldest();
+    EXPECT_EQ(cache.count(), 0);
+    cache.removeOldest();  // empty: nothing
+    cache.add(makeImage(9));
+    cache.clear();
+    EXPECT_EQ(cache.count(), 0);
+}
+
+TEST(ImageCacheRules, IdsStartAfter10000) {
+    ImageCache cache;
+    EXPECT_EQ(cache.nextId(), 10001);
+    EXPECT_EQ(cache.nextId(), 10002);
+}
+
+TEST(ImageCacheRules, AnImageHeldElsewhereOutlivesItsEntry) {
+    ImageCache cache;
+    auto shown = makeImage(1);
+    cache.add(shown);
+    cache.clear();
+    EXPECT_EQ(cache.count(), 0);
+    EXPECT_TRUE(isBitmap(shown->bitmap()));
+    shown->bits()[0] = 0x5A;  // still the section's memory
+    EXPECT_EQ(shown->bits()[0], 0x5A);
+}
+
+class LargePayloadRule : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        useTestLanguageModule();
+        bytes = readFile(picturePath("corner-baseline.jpg"));
+        ASSERT_FALSE(bytes.empty());
+        manager.imageCache().add(makeImage(1));
+        manager.imageCache().add(makeImage(2));
+    }
+
+    ComApartment apartment;
+    SceneMediaManager manager;
+    std::vector<std::uint8_t> bytes;
+};
+
+TEST_F(LargePayloadRule, Below307200BytesTheCacheStays) {
+    // The picture padded with zeros after its end to the compressed size.
+    const auto image = manager.LoadImgFromHGlobal(makeBlock(bytes, 307199), 307199, 50);
+    ASSERT_FALSE(image->isNull());
+    ASSERT_EQ(manager.imageCache().count(), 3);
+    EXPECT_EQ(manager.imageCache().at(0)->id(), 1);
+    EXPECT_EQ(manager.imageCache().at(2), image.get());
+}
+
+TEST_F(LargePayloadRule, From307200BytesTheCacheIsEmptiedFirst) {
+    const auto image = manager.LoadImgFromHGlobal(makeBlock(bytes, 307200), 307200, 50);
+    ASSERT_FALSE(image->isNull());
+    ASSERT_EQ(manager.imageCache().count(), 1);
+    EXPECT_EQ(manager.imageCache().at(0), image.get());
+}
+
+TEST_F(LargePayloadRule, DecodedImagesEnterTheCacheAndNullOnesDoNot) {
+    const auto first =
+        manager.LoadImgFromHGlobalNextId(makeBlock(bytes), static_cast<std::int32_t>(bytes.size()));
+    EXPECT_EQ(first->id(), 10001);
+    EXPECT_EQ(manager.imageCache().count(), 3);
+    // Same id again: the cache keeps its entry and the new record is the caller's.
+    const auto again = manager.LoadImgFromHGlobal(makeBlock(bytes),
+                                                  static_cast<std::int32_t>(bytes.size()), 10001);
+    EXPECT_EQ(manager.imageCache().count(), 3);
+    EXPECT_EQ(manager.imageCache().at(2), first.get());
+    EXPECT_EQ(again.use_count(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// Helpers of the image-loading tests under Wine: the component library, the
+// test language module, picture files made by the build, movable blocks, and
+// a helper thread that answers a message box the way a user would.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <atomic>
+#include <mutex>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace imaging_test {
+
+// Folder of the running test program (with a trailing backslash).
+std::string programFolder();
+// A picture made by the build: bin/imaging-pictures/<name>.
+std::string picturePath(const std::string& name);
+std::vector<std::uint8_t> readFile(const std::string& path);
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+bool fileExists(const std::string& path);
+// A new movable block holding the bytes (padded with zeros to `size` when larger).
+HGLOBAL makeBlock(const std::vector<std::uint8_t>& bytes, std::size_t size = 0);
+
+// Loads the test language module (prompt strings 32796 to 32799) once and
+// makes it the prompts' string module.
+void useTestLanguageModule();
+// The texts the test language module holds.
+inline constexpr const char* decodeCaption = "Picture problem";
+inline constexpr const char* decodeText = "This picture cannot be shown. Go on?";
+inline constexpr const char* warningCaption = "Bitmap problem";
+inline constexpr const char* warningText = "No bitmap could be made for this picture.";
+
+// Initialises the component library for the calling thread for its lifetime.
+class ComApartment {
+  public:
+    ComApartment() { CoInitialize(nullptr); }
+    ~ComApartment() { CoUninitialize(); }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+};
+
+// Watches from a helper thread for message boxes (dialog class "#32770")
+// with the given caption and presses `button` (IDYES, IDNO, IDOK) on each,
+// recording how many it answered and the text of the last one.
+class BoxAnswerer {
+  public:
+    BoxAnswerer(std::string caption, int button);
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+    int answered() const { return answered_.load(); }
+    std::string lastText() const;
+
+  private:
+    void watch();
+
+    std::string caption_;
+    int button_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> answered_{0};
+    mutable std::mutex textMutex_;
+    std::string lastText_;
+    std::thread thread_;
+};
+
+// Bytes (blue, green, red) of the pixel at column x of the picture's row y
+// counted from the top, in a bottom-up 24-bit buffer.
+struct Bgr {
+    int blue, green, red;
+};
+Bgr pixelAt(const std::uint8_t* bits, std::int32_t stride, std::int32_t height, int x, int y);
+
+// The process's private bytes.
+std::uint64_t privateBytes();
+
+}  // namespace imaging_test
