@@ -89,11 +89,35 @@ BOOL CALLBACK collectStaticText(HWND child, LPARAM parameter) {
     return TRUE;
 }
 
+struct BoxSearch {
+    const std::string* caption;
+    HWND found = nullptr;
+};
+
+// Only boxes of this process: tests run side by side and show the same boxes.
+BOOL CALLBACK findOwnBox(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<BoxSearch*>(parameter);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    char className[32] = {};
+    char caption[300] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (process == GetCurrentProcessId() && lstrcmpA(className, "#32770") == 0 &&
+        *search->caption == caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 void BoxAnswerer::watch() {
     while (!stop_) {
-        HWND box = FindWindowA("#32770", caption_.c_str());
+        BoxSearch boxSearch{&caption_};
+        EnumWindows(findOwnBox, reinterpret_cast<LPARAM>(&boxSearch));
+        HWND box = boxSearch.found;
         if (box != nullptr && IsWindowVisible(box)) {
             TextSearch search;
             EnumChildWindows(box, collectStaticText, reinterpret_cast<LPARAM>(&search));
