@@ -1,0 +1,214 @@
+#include "engine/panorama_warper.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "engine/angles.h"
+
+namespace {
+
+// Truncation toward zero; a value no int can hold (or NaN) gives 0, so that a
+// broken view angle can never address memory outside the panorama.
+std::int32_t truncated(double value) {
+    return value > -2147483648.0 && value < 2147483648.0 ? static_cast<std::int32_t>(value) : 0;
+}
+
+// Brings a column that is still outside the panorama after the one wrap of the
+// warp (only possible for absurd angles or float rounding at the seam) back
+// into it. Columns already inside are never touched.
+std::int32_t intoPanorama(std::int32_t column, std::int32_t width) {
+    if (static_cast<std::uint32_t>(column) < static_cast<std::uint32_t>(width)) {
+        return column;
+    }
+    column %= width;
+    return column < 0 ? column + width : column;
+}
+
+std::int32_t clampedRow(std::int32_t row, std::int32_t height) {
+    if (row < 0) {
+        return 0;
+    }
+    return row >= height ? height - 1 : row;
+}
+
+float single(double value) {
+    return static_cast<float>(value);
+}
+
+// Copies the source pixels the maps name into one view row.
+void gatherRow(const SourceImage& source, const std::int32_t* rows, const std::int32_t* columns,
+               std::uint8_t* out, std::int32_t count) {
+    const std::uint8_t* base = source.pixels;
+    const std::size_t stride = static_cast<std::size_t>(source.stride);
+    for (std::int32_t k = 0; k < count; ++k) {
+        const std::uint8_t* pixel = base + static_cast<std::size_t>(rows[k]) * stride +
+                                    static_cast<std::size_t>(columns[k]) * 3;
+        std::memcpy(out + static_cast<std::size_t>(k) * 3, pixel, 3);
+    }
+}
+
+}  // namespace
+
+bool PanoramaWarper::allocateMaps(std::int32_t width, std::int32_t height) {
+    freeMaps();
+    if (width < 0 || height < 0) {
+        return false;
+    }
+    const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // Both maps are allocated before the test, as one failure covers either.
+    std::unique_ptr<std::int32_t[]> columns(new (std::nothrow) std::int32_t[count]());
+    std::unique_ptr<std::int32_t[]> rows(new (std::nothrow) std::int32_t[count]());
+    if (!columns || !rows) {
+        return false;
+    }
+    columnMap_ = std::move(columns);
+    rowMap_ = std::move(rows);
+    mapWidth_ = width;
+    mapHeight_ = height;
+    return true;
+}
+
+void PanoramaWarper::freeMaps() {
+    columnMap_.reset();
+    rowMap_.reset();
+    mapWidth_ = 0;
+    mapHeight_ = 0;
+}
+
+void PanoramaWarper::clearMaps() {
+    if (!hasMaps()) {
+        return;
+    }
+    const std::size_t count = static_cast<std::size_t>(mapWidth_) * mapHeight_;
+    std::fill(columnMap_.get(), columnMap_.get() + count, 0);
+    std::fill(rowMap_.get(), rowMap_.get() + count, 0);
+}
+
+void PanoramaWarper::solveColumns(const ArctangentTable& table, const SourceImage& source,
+                                  const Projection& p, float pan, float depth) {
+    const std::int32_t width = source.width;
+    const auto widthF = static_cast<float>(width);
+    const double d = depth;
+    const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
+    for (std::size_t i = 0; i < offsets_.size(); ++i) {
+        const double x = offsets_[i];
+        const float theta = table.arctangent(x / d);
+        const float longitude = single(static_cast<double>(theta) + pan + turn);
+        float u = single(static_cast<double>(p.columnsPerRadian) * longitude + p.centreColumn);
+        if (u >= widthF) {
+            u = u - widthF;
+        } else if (u < 0.0f) {
+            u = u + widthF;
+        }
+        leftColumns_[i] = intoPanorama(truncated(u), width);
+        std::int32_t mirrored = truncated(static_cast<double>(p.mirrorSum) - u);
+        if (mirrored >= width) {
+            mirrored -= width;
+        } else if (mirrored < 0) {
+            mirrored += width;
+        }
+        rightColumns_[i] = intoPanorama(mirrored, width);
+        rayLengths_[i] = std::sqrt(d * d + x * x);
+    }
+}
+
+void PanoramaWarper::solveRow(const ArctangentTable& table, const SourceImage& source,
+                              const Projection& p, float height, std::int32_t row) {
+    const std::int32_t viewWidth = mapWidth_;
+    const std::size_t base = static_cast<std::size_t>(row) * viewWidth;
+    std::int32_t* columns = columnMap_.get() + base;
+    std::int32_t* rows = rowMap_.get() + base;
+    const double y = height;
+    for (std::size_t i = 0; i < offsets_.size(); ++i) {
+        const float latitude = table.arctangent(y / rayLengths_[i]);
+        const std::int32_t sourceRow =
+            clampedRow(truncated(static_cast<double>(p.rowsPerRadian) * latitude + p.centreRow),
+                       source.height);
+        const std::size_t right = static_cast<std::size_t>(viewWidth) - 1 - i;
+        columns[i] = leftColumns_[i];
+        rows[i] = sourceRow;
+        columns[right] = rightColumns_[i];
+        rows[right] = sourceRow;
+    }
+}
+
+void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& source,
+                          const ViewBuffer& view, const Projection& p, float pan) {
+    columnCarry_ = 0.0;
+    if (view.pixels == nullptr || view.height <= 0 || !hasMaps() || !source.usable() ||
+        view.width != mapWidth_ || view.height != mapHeight_) {
+        return;
+    }
+    const std::size_t half = p.halfColumns > 0 ? static_cast<std::size_t>(p.halfColumns) : 0;
+    offsets_.resize(half);
+    rayLengths_.resize(half);
+    leftColumns_.resize(half);
+    rightColumns_.resize(half);
+    for (std::size_t i = 0; i < half; ++i) {
+        offsets_[i] = static_cast<double>(single(static_cast<double>(i) - p.halfWidth));
+    }
+    if (half == 0) {
+        return;
+    }
+    const double focal = p.focalLength;
+    bool solved = false;
+    float solvedDepth = 0.0f;
+    for (std::int32_t j = 0; j < view.height; ++j) {
+        const double rise = static_cast<double>(p.halfHeight) - j;
+        const float depth = single(static_cast<double>(p.cosTilt) * focal - rise * p.sinTilt);
+        const float height = single(rise * p.cosTilt + static_cast<double>(p.sinTilt) * focal);
+        // Rows of the same depth share every per-column result; compare bits so
+        // that the reuse is exact (and NaN matches itself).
+        if (!solved || std::memcmp(&depth, &solvedDepth, sizeof depth) != 0) {
+            solveColumns(table, source, p, pan, depth);
+            solved = true;
+            solvedDepth = depth;
+        }
+        solveRow(table, source, p, height, j);
+        const std::size_t base = static_cast<std::size_t>(j) * view.width;
+        gatherRow(source, rowMap_.get() + base, columnMap_.get() + base,
+                  view.pixels + static_cast<std::size_t>(j) * view.stride, view.width);
+    }
+}
+
+void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& view, float delta) {
+    if (delta == 0.0f || view.pixels == nullptr || !hasMaps() || !source.usable() ||
+        view.width != mapWidth_ || view.height != mapHeight_ || !std::isfinite(delta)) {
+        return;
+    }
+    const std::int32_t width = source.width;
+    const double turns = std::trunc(static_cast<double>(delta) / static_cast<double>(twoPi));
+    const double remainder = static_cast<double>(delta) - turns * static_cast<double>(twoPi);
+    const double columns =
+        remainder * (static_cast<double>(width) / static_cast<double>(twoPi)) + columnCarry_;
+    const double whole = std::trunc(columns);
+    columnCarry_ = columns - whole;
+    auto shift = static_cast<std::int32_t>(whole);
+    // |shift| never exceeds the width by more than rounding; keep it within it
+    // so that one wrap per entry is always enough.
+    if (shift > width || shift < -width) {
+        shift %= width;
+    }
+    const std::size_t stride = static_cast<std::size_t>(source.stride);
+    for (std::int32_t j = 0; j < view.height; ++j) {
+        const std::size_t base = static_cast<std::size_t>(j) * view.width;
+        std::int32_t* columnsOfRow = columnMap_.get() + base;
+        const std::int32_t* rowsOfRow = rowMap_.get() + base;
+        std::uint8_t* out = view.pixels + static_cast<std::size_t>(j) * view.stride;
+        for (std::int32_t k = 0; k < view.width; ++k) {
+            std::int32_t column = columnsOfRow[k] + shift;
+            if (column >= width) {
+                column -= width;
+            } else if (column < 0) {
+                column += width;
+            }
+            columnsOfRow[k] = column;
+            std::memcpy(out + static_cast<std::size_t>(k) * 3,
+                        source.pixels + static_cast<std::size_t>(rowsOfRow[k]) * stride +
+                            static_cast<std::size_t>(column) * 3,
+                        3);
+        }
+    }
+}

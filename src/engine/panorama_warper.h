@@ -1,0 +1,61 @@
+// The warp of an equidistant cylindrical panorama into a perspective view.
+// For every view pixel it keeps the source column and row that feed it (two
+// integer maps in view memory order), so that a change of pan alone is done by
+// adding whole source columns to the column map and copying pixels again.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/arctangent_table.h"
+#include "engine/pixel_buffers.h"
+#include "engine/projection.h"
+
+class PanoramaWarper {
+  public:
+    // Allocates both maps for a view of width x height, every entry 0 (a valid
+    // source pixel). Returns false, with no maps, when memory runs out.
+    bool allocateMaps(std::int32_t width, std::int32_t height);
+    void freeMaps();
+    bool hasMaps() const { return columnMap_ != nullptr; }
+    // Sets every entry of both maps to 0, for a new panorama whose size the old
+    // entries may exceed.
+    void clearMaps();
+
+    // Full rebuild of both maps and every view pixel at the given pan. Writes
+    // nothing without view pixels or rows; always resets the column carry.
+    void warp(const ArctangentTable& table, const SourceImage& source, const ViewBuffer& view,
+              const Projection& projection, float pan);
+
+    // Pan change of `delta` radians by adding whole source columns to the
+    // column map; the fraction of a column left over is carried to the next
+    // shift in double precision.
+    void shiftColumns(const SourceImage& source, const ViewBuffer& view, float delta);
+
+    double columnCarry() const { return columnCarry_; }
+    const std::int32_t* columnMap() const { return columnMap_.get(); }
+    const std::int32_t* rowMap() const { return rowMap_.get(); }
+    std::int32_t mapWidth() const { return mapWidth_; }
+    std::int32_t mapHeight() const { return mapHeight_; }
+
+  private:
+    struct RowSetup;
+    void solveColumns(const ArctangentTable& table, const SourceImage& source,
+                      const Projection& projection, float pan, float depth);
+    void solveRow(const ArctangentTable& table, const SourceImage& source,
+                  const Projection& projection, float height, std::int32_t row);
+
+    std::unique_ptr<std::int32_t[]> columnMap_;
+    std::unique_ptr<std::int32_t[]> rowMap_;
+    std::int32_t mapWidth_ = 0;
+    std::int32_t mapHeight_ = 0;
+    double columnCarry_ = 0.0;
+
+    // Per-column work of the current row depth, reused by every row of the
+    // same depth (all rows when the view is not tilted).
+    std::vector<double> offsets_;     // X = i - x0
+    std::vector<double> rayLengths_;  // square root of D^2 + X^2
+    std::vector<std::int32_t> leftColumns_;
+    std::vector<std::int32_t> rightColumns_;
+};

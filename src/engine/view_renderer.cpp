@@ -1,0 +1,157 @@
+#include "engine/view_renderer.h"
+
+namespace {
+
+constexpr COLORREF backgroundColour = RGB(198, 195, 198);
+constexpr UINT renderPeriodMs = 40;
+// Drawn with the background palette, as the view is never the foreground
+// palette's owner.
+constexpr UINT drawFlags = DDF_BACKGROUNDPAL;
+
+}  // namespace
+
+ViewRenderer::ViewRenderer() {
+    backgroundBrush_ = CreateSolidBrush(backgroundColour);
+    ViewHost& host = *this;
+    core_ = std::make_unique<PanoramaView>(host);
+    attachWindow(nullptr);
+}
+
+ViewRenderer::~ViewRenderer() {
+    if (window_ != nullptr) {
+        closeDisplayDib();
+        detachWindow();
+    }
+    closeDisplayDib();
+    releaseDeviceContext();
+    if (backgroundBrush_ != nullptr) {
+        DeleteObject(backgroundBrush_);
+    }
+    core_->releaseViewBitmap();
+}
+
+void ViewRenderer::resize() {
+    if (window_ == nullptr) {
+        return;
+    }
+    GetClientRect(window_, &clientRect_);
+    core_->resize(clientRect_.right - clientRect_.left, clientRect_.bottom - clientRect_.top);
+}
+
+void ViewRenderer::attachWindow(HWND window) {
+    // A handle from an earlier window is given back rather than lost.
+    closeDisplayDib();
+    releaseDeviceContext();
+    window_ = window;
+    if (window == nullptr) {
+        return;
+    }
+    deviceContext_ = GetDC(window);
+    displayDib_ = DrawDibOpen();
+    resize();
+}
+
+void ViewRenderer::draw() {
+    if (deviceContext_ == nullptr) {
+        return;
+    }
+    const std::int32_t width = core_->viewWidth();
+    const std::int32_t height = core_->viewHeight();
+    if (viewBitmap_ != nullptr && core_->hasViewBitmap()) {
+        if (displayDib_ != nullptr) {
+            DrawDibBegin(displayDib_, deviceContext_, width, height, &viewHeader_, width, height,
+                         drawFlags);
+            DrawDibDraw(displayDib_, deviceContext_, 0, 0, width, height, &viewHeader_, viewPixels_,
+                        0, 0, width, height, drawFlags);
+        }
+    } else if (backgroundBrush_ != nullptr) {
+        FillRect(deviceContext_, &clientRect_, backgroundBrush_);
+    }
+}
+
+bool ViewRenderer::detachWindow() {
+    bool released = false;
+    if (deviceContext_ != nullptr && window_ != nullptr && IsWindow(window_)) {
+        ReleaseDC(window_, deviceContext_);
+        released = true;
+    }
+    deviceContext_ = nullptr;
+    if (backgroundBrush_ != nullptr) {
+        DeleteObject(backgroundBrush_);
+        backgroundBrush_ = nullptr;
+    }
+    window_ = nullptr;
+    return released;
+}
+
+void ViewRenderer::releaseDeviceContext() {
+    if (deviceContext_ != nullptr && window_ != nullptr && IsWindow(window_)) {
+        ReleaseDC(window_, deviceContext_);
+    }
+    deviceContext_ = nullptr;
+}
+
+void ViewRenderer::closeDisplayDib() {
+    if (displayDib_ != nullptr) {
+        DrawDibClose(displayDib_);
+        displayDib_ = nullptr;
+    }
+}
+
+void ViewRenderer::startTimer(ViewTimer timer) {
+    if (window_ != nullptr) {
+        SetTimer(window_, static_cast<UINT_PTR>(timer), renderPeriodMs, nullptr);
+    }
+}
+
+void ViewRenderer::stopTimer(ViewTimer timer) {
+    if (window_ != nullptr) {
+        KillTimer(window_, static_cast<UINT_PTR>(timer));
+    }
+}
+
+void ViewRenderer::captureMouse() {
+    if (window_ != nullptr) {
+        SetFocus(window_);
+        SetCapture(window_);
+    }
+}
+
+void ViewRenderer::releaseMouse() {
+    ReleaseCapture();
+}
+
+ViewBuffer ViewRenderer::createViewBitmap(std::int32_t width, std::int32_t height,
+                                          std::int32_t stride) {
+    deleteViewBitmap();
+    viewHeader_ = BITMAPINFOHEADER{};
+    viewHeader_.biSize = sizeof(BITMAPINFOHEADER);
+    viewHeader_.biWidth = width;
+    viewHeader_.biHeight = height;  // positive: bottom-up
+    viewHeader_.biPlanes = 1;
+    viewHeader_.biBitCount = 24;
+    viewHeader_.biCompression = BI_RGB;
+    BITMAPINFO info{};
+    info.bmiHeader = viewHeader_;
+    void* pixels = nullptr;
+    viewBitmap_ = CreateDIBSection(deviceContext_, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    if (viewBitmap_ == nullptr) {
+        return ViewBuffer{};
+    }
+    viewPixels_ = pixels;
+    return ViewBuffer{static_cast<std::uint8_t*>(pixels), width, height, stride};
+}
+
+void ViewRenderer::deleteViewBitmap() {
+    if (viewBitmap_ != nullptr) {
+        DeleteObject(viewBitmap_);
+        viewBitmap_ = nullptr;
+    }
+    viewPixels_ = nullptr;
+}
+
+void ViewRenderer::outOfMemory() {
+    MessageBoxA(nullptr, "WM: Out of Memory!", "Out of Memory",
+                MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    ExitProcess(1);
+}

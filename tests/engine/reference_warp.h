@@ -1,0 +1,46 @@
+// The warp written out step by step, one view pixel at a time, exactly as the
+// algorithm reads: the yardstick every optimisation of the engine is held to.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+struct ReferencePanorama {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t stride = 0;
+    std::vector<std::uint8_t> pixels;  // bottom-up, 3 bytes per pixel
+};
+
+// Random pixels with a stride padded by `extraPadding` bytes beyond 4-byte rows.
+ReferencePanorama randomPanorama(std::int32_t width, std::int32_t height, std::uint32_t seed,
+                                 std::int32_t extraPadding = 0);
+
+struct ReferenceView {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t stride = 0;
+    std::vector<std::int32_t> columns;
+    std::vector<std::int32_t> rows;
+    std::vector<std::uint8_t> pixels;
+    double columnCarry = 0.0;
+
+    ReferenceView(std::int32_t viewWidth, std::int32_t viewHeight);
+};
+
+class ReferenceWarp {
+  public:
+    ReferenceWarp();
+
+    const std::vector<float>& table() const { return table_; }
+    float arctangent(double ratio) const;
+
+    // Full rebuild of the maps and pixels of `view`.
+    void warp(const ReferencePanorama& source, ReferenceView& view, float fov, float pan,
+              float tilt) const;
+    // Column shift by `delta` radians.
+    void shift(const ReferencePanorama& source, ReferenceView& view, float delta) const;
+
+  private:
+    std::vector<float> table_;
+};
