@@ -23,3 +23,16 @@ if(LUMIVUE_WINDOWS)
   set(CMAKE_CROSSCOMPILING_EMULATOR
       ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh --prefix ${LUMIVUE_WINE_PREFIX})
 endif()
+
+# Debian's header-only libraries (JSON, command line, stb) for both builds. The
+# cross compiler must not see all of /usr/include, so each library's folder is
+# linked into a private include folder of the build tree.
+set(LUMIVUE_HEADER_ONLY_DIR ${CMAKE_BINARY_DIR}/header-only)
+file(MAKE_DIRECTORY ${LUMIVUE_HEADER_ONLY_DIR})
+foreach(library nlohmann CLI stb)
+  if(EXISTS /usr/include/${library} AND NOT EXISTS ${LUMIVUE_HEADER_ONLY_DIR}/${library})
+    file(CREATE_LINK /usr/include/${library} ${LUMIVUE_HEADER_ONLY_DIR}/${library} SYMBOLIC)
+  endif()
+endforeach()
+add_library(lumivue_header_only INTERFACE)
+target_include_directories(lumivue_header_only SYSTEM INTERFACE ${LUMIVUE_HEADER_ONLY_DIR})

@@ -13,7 +13,8 @@ if [ "${1:-}" = "--prefix" ]; then
 fi
 [ $# -ge 1 ] || { echo "usage: wine-run.sh --prefix DIR PROGRAM [ARGS...]" >&2; exit 2; }
 
-export WINEPREFIX=${prefix:-${WINEPREFIX:-$HOME/.wine}}
+# Wine takes only an absolute prefix path.
+export WINEPREFIX=$(realpath -m "${prefix:-${WINEPREFIX:-$HOME/.wine}}")
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEARCH=win64
 # No Gecko or Mono installers: nothing here needs them, and they would prompt.
@@ -30,8 +31,10 @@ prepare_prefix() {
   exec 9>"$WINEPREFIX.lock"
   flock 9
   if [ ! -f "$WINEPREFIX/.lumivue-ready" ]; then
+    echo "wine-run: preparing the Wine prefix $WINEPREFIX (once)" >&2
     wineboot -i >/dev/null 2>&1 || true
-    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 ||
+      { echo "wine-run: could not set up the virtual desktop in $WINEPREFIX" >&2; exit 1; }
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1000 /f >/dev/null 2>&1
     wineserver -w || true
     touch "$WINEPREFIX/.lumivue-ready"

@@ -11,7 +11,13 @@
 
 namespace {
 
-bool isCancelled(const LoadRequest& request) {
+ExtractionObserver observer = nullptr;
+void* observerContext = nullptr;
+
+bool isCancelled(const LoadRequest& request, ExtractionCheckpoint checkpoint) {
+    if (observer != nullptr) {
+        observer(checkpoint, observerContext);
+    }
     return request.cancelFlag != nullptr && *request.cancelFlag != 0;
 }
 
@@ -28,7 +34,7 @@ bool extractImage(const LoadRequest& request) {
         deliverNothing(request.imageReceiver);
         return false;
     }
-    if (isCancelled(request)) {
+    if (isCancelled(request, ExtractionCheckpoint::imageMapped)) {
         return false;
     }
     if (!file.contains(request.imageOffset, request.imageLength)) {
@@ -45,7 +51,7 @@ bool extractImage(const LoadRequest& request) {
     // From here on the buffer owns the block, so every early return frees it.
     auto buffer = std::make_unique<PayloadBuffer>(block, request.imageLength);
     auto* bytes = static_cast<std::uint8_t*>(platform::lockMemory(block));
-    if (isCancelled(request)) {
+    if (isCancelled(request, ExtractionCheckpoint::imageLocked)) {
         if (bytes != nullptr) {
             platform::unlockMemory(block);
         }
@@ -59,7 +65,7 @@ bool extractImage(const LoadRequest& request) {
         platform::unlockMemory(block);
     }
 
-    if (isCancelled(request)) {
+    if (isCancelled(request, ExtractionCheckpoint::imageReady)) {
         return false;
     }
     if (request.imageReceiver != nullptr) {
@@ -74,7 +80,7 @@ void extractSound(const LoadRequest& request) {
         deliverNothing(request.soundReceiver);
         return;
     }
-    if (isCancelled(request)) {
+    if (isCancelled(request, ExtractionCheckpoint::soundMapped)) {
         return;
     }
     if (!file.contains(request.soundOffset, request.soundLength)) {
@@ -83,7 +89,7 @@ void extractSound(const LoadRequest& request) {
     }
 
     auto soundFile = std::make_unique<TempFile>(platform::makeTempFile("QRX").c_str());
-    if (isCancelled(request)) {
+    if (isCancelled(request, ExtractionCheckpoint::soundNamed)) {
         return;  // the TempFile deletes the empty file it named
     }
     {
@@ -100,12 +106,17 @@ void extractSound(const LoadRequest& request) {
 
 }  // namespace
 
+void setExtractionObserver(ExtractionObserver newObserver, void* context) {
+    observer = newObserver;
+    observerContext = context;
+}
+
 void extractPayloads(LoadRequest& request) {
     const bool doImage =
         request.mode == LoadRequest::imageOnly || request.mode == LoadRequest::imageAndSound;
     const bool doSound =
         request.mode == LoadRequest::soundOnly || request.mode == LoadRequest::imageAndSound;
-    if (isCancelled(request)) {
+    if (isCancelled(request, ExtractionCheckpoint::start)) {
         return;
     }
     if (doImage && !extractImage(request)) {

@@ -24,6 +24,21 @@ struct LoadRequest {
     const std::int32_t* cancelFlag = nullptr;
 };
 
+// The points at which a running extraction looks at the cancel flag.
+enum class ExtractionCheckpoint {
+    start,        // before anything is opened
+    imageMapped,  // the executable is mapped for the image
+    imageLocked,  // the image's memory block is allocated and locked
+    imageReady,   // the image is decrypted, just before it is delivered
+    soundMapped,  // the executable is mapped for the sound
+    soundNamed,   // the sound's temporary file has been named (and created)
+};
+
+// Lets tests act at each checkpoint (for example cancel there), as code that
+// runs during an extraction could. Null removes the observer.
+using ExtractionObserver = void (*)(ExtractionCheckpoint checkpoint, void* context);
+void setExtractionObserver(ExtractionObserver observer, void* context);
+
 // Delivers zero, one or two payloads before it returns. A range that does not
 // lie inside the file (negative offset or length, or past its end) is delivered
 // as no payload, like a file that does not open; nothing outside the file is read.

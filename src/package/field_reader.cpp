@@ -44,4 +44,6 @@ std::int32_t FieldReader::parseInteger(const char* text) {
     return static_cast<std::int32_t>(value);
 }
 
-double FieldReader::parseReal(const char* text) { return std::strtod(text, nullptr); }
+double FieldReader::parseReal(const char* text) {
+    return std::strtod(text, nullptr);
+}

@@ -8,7 +8,7 @@
 #include <istream>
 
 class FieldReader {
-public:
+  public:
     static constexpr int flagWidth = 1;
     static constexpr int floatWidth = 10;
     static constexpr int intWidth = 17;
@@ -29,7 +29,7 @@ public:
     static std::int32_t parseInteger(const char* text);
     static double parseReal(const char* text);
 
-private:
+  private:
     // Reads `width` bytes into `buffer` (width + 1 bytes, zero-filled first), so
     // that the text is always terminated whatever the field holds.
     void readField(char* buffer, int width);

@@ -6,7 +6,7 @@
 #include <string>
 
 class FileItem {
-public:
+  public:
     FileItem(const char* path, std::int32_t offset, std::int32_t length);
     // The whole file at `path`: offset 0 and the file's size, or length -1 when
     // the file does not open.
@@ -17,7 +17,7 @@ public:
     std::int32_t offset() const { return offset_; }
     std::int32_t length() const { return length_; }
 
-private:
+  private:
     std::string path_;
     std::int32_t offset_;
     std::int32_t length_;

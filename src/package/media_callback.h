@@ -7,7 +7,7 @@
 #include "package/payload.h"
 
 class MediaCallback {
-public:
+  public:
     virtual ~MediaCallback() = default;
     // Receives an extracted payload and owns it; null means the extraction failed.
     virtual void deliver(std::unique_ptr<Payload> payload) = 0;

@@ -8,13 +8,13 @@
 #include "package/platform_files.h"
 
 class Payload {
-public:
+  public:
     virtual ~Payload() = default;
 };
 
 // Owns a temporary file: destroying it deletes the file (a failure is ignored).
 class TempFile : public Payload {
-public:
+  public:
     explicit TempFile(const char* path) : path_(path != nullptr ? path : "") {}
     ~TempFile() override;
     TempFile(const TempFile&) = delete;
@@ -22,7 +22,7 @@ public:
 
     const char* path() const { return path_.c_str(); }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -31,7 +31,7 @@ private:
 // stream that frees it on release; a buffer whose block nobody took frees it
 // itself, so a dropped or cancelled image never leaks.
 class PayloadBuffer : public Payload {
-public:
+  public:
     PayloadBuffer(platform::MemoryHandle block, std::int32_t size) : block_(block), size_(size) {}
     ~PayloadBuffer() override;
     PayloadBuffer(const PayloadBuffer&) = delete;
@@ -43,7 +43,7 @@ public:
     // Hands the block to the caller, who frees it from now on.
     platform::MemoryHandle takeBlock();
 
-private:
+  private:
     platform::MemoryHandle block_;
     std::int32_t size_;
 };

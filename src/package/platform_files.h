@@ -24,7 +24,7 @@ void deleteFile(const char* path);
 
 // A read-only view of a whole file, open for the object's lifetime.
 class MappedFile {
-public:
+  public:
     explicit MappedFile(const char* path);
     ~MappedFile();
     MappedFile(const MappedFile&) = delete;
@@ -38,7 +38,7 @@ public:
     // True when [offset, offset + length) is a valid range of the mapped view.
     bool contains(std::int32_t offset, std::int32_t length) const;
 
-private:
+  private:
     bool opened_ = false;
     const std::uint8_t* data_ = nullptr;
     std::uint64_t size_ = 0;

@@ -37,7 +37,9 @@ std::int32_t fileSize(const char* path) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(info.st_size));
 }
 
-void deleteFile(const char* path) { unlink(path); }
+void deleteFile(const char* path) {
+    unlink(path);
+}
 
 MappedFile::MappedFile(const char* path) {
     const int fd = open(path, O_RDONLY);
@@ -50,7 +52,8 @@ MappedFile::MappedFile(const char* path) {
     if (fstat(fd, &info) != 0 || info.st_size <= 0) {
         return;
     }
-    void* view = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    void* view =
+        mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
     if (view == MAP_FAILED) {
         return;
     }
@@ -69,9 +72,15 @@ MappedFile::~MappedFile() {
 
 // A movable block is a plain heap block here; at least one byte, so that an
 // empty payload still has a handle, as on Windows.
-MemoryHandle allocateMovable(std::size_t size) { return std::malloc(size == 0 ? 1 : size); }
-void* lockMemory(MemoryHandle block) { return block; }
+MemoryHandle allocateMovable(std::size_t size) {
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* lockMemory(MemoryHandle block) {
+    return block;
+}
 void unlockMemory(MemoryHandle) {}
-void freeMemory(MemoryHandle block) { std::free(block); }
+void freeMemory(MemoryHandle block) {
+    std::free(block);
+}
 
 }  // namespace platform

@@ -25,7 +25,9 @@ std::int32_t fileSize(const char* path) {
     return static_cast<std::int32_t>(size);
 }
 
-void deleteFile(const char* path) { DeleteFileA(path); }
+void deleteFile(const char* path) {
+    DeleteFileA(path);
+}
 
 MappedFile::MappedFile(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -60,9 +62,17 @@ MappedFile::~MappedFile() {
     }
 }
 
-MemoryHandle allocateMovable(std::size_t size) { return GlobalAlloc(GMEM_MOVEABLE, size); }
-void* lockMemory(MemoryHandle block) { return GlobalLock(block); }
-void unlockMemory(MemoryHandle block) { GlobalUnlock(block); }
-void freeMemory(MemoryHandle block) { GlobalFree(block); }
+MemoryHandle allocateMovable(std::size_t size) {
+    return GlobalAlloc(GMEM_MOVEABLE, size);
+}
+void* lockMemory(MemoryHandle block) {
+    return GlobalLock(block);
+}
+void unlockMemory(MemoryHandle block) {
+    GlobalUnlock(block);
+}
+void freeMemory(MemoryHandle block) {
+    GlobalFree(block);
+}
 
 }  // namespace platform

@@ -19,9 +19,13 @@ Scene::Scene()
       sound_(std::make_unique<FileItem>("")),
       image_(std::make_unique<FileItem>("")) {}
 
-Scene::~Scene() { release(); }
+Scene::~Scene() {
+    release();
+}
 
-std::int32_t Scene::nextId() { return sceneIdCounter; }
+std::int32_t Scene::nextId() {
+    return sceneIdCounter;
+}
 
 void Scene::setSoundReceiver(MediaCallback* receiver) {
     soundReceiver_ = receiver;

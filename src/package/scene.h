@@ -13,7 +13,7 @@
 class MediaCallback;
 
 class Scene {
-public:
+  public:
     // Takes the next value of the process-wide scene id counter (1, 2, ...).
     Scene();
 
@@ -53,7 +53,7 @@ public:
     // The value the next scene will take as its id.
     static std::int32_t nextId();
 
-private:
+  private:
     std::int32_t id_;
     std::string name_;
     float pan_ = 0.0f;

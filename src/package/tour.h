@@ -14,7 +14,7 @@
 
 // Author and contact information shown in the information dialog.
 class TourInfo {
-public:
+  public:
     virtual ~TourInfo() = default;
 
     const char* infoText1() const { return infoText1_.c_str(); }
@@ -33,8 +33,10 @@ public:
     void setPicture(std::unique_ptr<FileItem> picture) { picture_ = std::move(picture); }
     void setInfoText4(const char* text) { assign(infoText4_, text); }
 
-private:
-    static void assign(std::string& field, const char* text) { field = text != nullptr ? text : ""; }
+  private:
+    static void assign(std::string& field, const char* text) {
+        field = text != nullptr ? text : "";
+    }
 
     std::string infoText1_;
     std::string emailAddress_;
@@ -47,7 +49,7 @@ private:
 
 // The tour's scenes in order; positions run from 1.
 class SceneList {
-public:
+  public:
     std::int32_t count() const { return static_cast<std::int32_t>(scenes_.size()); }
     // Inserts at `position`: 1 makes the scene first, a position past the end
     // appends it, and a position below 1 on a non-empty list puts it second.
@@ -59,12 +61,12 @@ public:
     // The position of the scene with that id, or -1.
     std::int32_t positionOfScene(std::int32_t id) const;
 
-private:
+  private:
     std::vector<std::unique_ptr<Scene>> scenes_;
 };
 
 class Tour {
-public:
+  public:
     Tour();
 
     // Virtual operations, in the order the rest of the player relies on.
@@ -98,7 +100,7 @@ public:
         return scenes_.addScene(std::move(scene), position);
     }
 
-private:
+  private:
     std::unique_ptr<TourInfo> info_;
     SceneList scenes_;
     std::unique_ptr<FileItem> backgroundSound_;

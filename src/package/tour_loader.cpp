@@ -17,6 +17,9 @@ constexpr std::int64_t magicSize = 8;
 constexpr std::int64_t minimumSceneRecordSize =
     FieldReader::longWidth + 3 * FieldReader::floatWidth + 4 * FieldReader::longWidth;
 
+// Scenes a truncated stream may still claim beyond what the file could hold.
+constexpr std::int32_t implausibleSceneCount = 4096;
+
 struct CorruptPackage {
     std::int64_t offset;
     std::string what;
@@ -26,13 +29,13 @@ struct CorruptPackage {
 // read as empty; a length that is negative or reaches past the end of the file
 // makes the package corrupt.
 class RecordStreamReader {
-public:
+  public:
     RecordStreamReader(const char* exePath, SkinSet& skinSet, char (&languageModulePath)[260])
         : exePath_(exePath), skinSet_(skinSet), languageModulePath_(languageModulePath) {}
 
     std::unique_ptr<Tour> read(PackageError& error);
 
-private:
+  private:
     bool trailerMatches();
     void readTour(Tour& tour);
     void readScene(Tour& tour, std::int32_t position);
@@ -114,9 +117,9 @@ void RecordStreamReader::readTour(Tour& tour) {
     tour.setBackgroundSound(
         std::make_unique<FileItem>(writeBlob("background sound", false).c_str()));
 
-    // A count that the whole file could not hold is no truncation but garbage:
-    // honouring it would make billions of empty scenes.
-    if (sceneCount > fileSize_ / minimumSceneRecordSize) {
+    // A count far beyond what the whole file could hold is no truncated stream
+    // but garbage: honouring it would make up to two billion empty scenes.
+    if (sceneCount > fileSize_ / minimumSceneRecordSize && sceneCount > implausibleSceneCount) {
         throw CorruptPackage{countOffset, "scene count " + std::to_string(sceneCount) +
                                               " is more than the file can hold"};
     }
@@ -161,8 +164,8 @@ std::int32_t RecordStreamReader::readLength(const char* field) {
     const std::int64_t offset = position();
     const std::int32_t length = FieldReader(stream_).readLong();
     if (length < 0) {
-        throw CorruptPackage{offset, std::string(field) + ": negative length " +
-                                         std::to_string(length)};
+        throw CorruptPackage{offset,
+                             std::string(field) + ": negative length " + std::to_string(length)};
     }
     const std::int64_t left = stream_ ? fileSize_ - position() : 0;
     if (length > left) {
@@ -230,6 +233,21 @@ TourLoader::~TourLoader() = default;
 std::unique_ptr<Tour> TourLoader::read(const char* exePath, PackageError& error) {
     RecordStreamReader reader(exePath, skinSet_, languageModulePath_);
     return reader.read(error);
+}
+
+void TourLoader::deleteExtractedFiles(const Tour& tour) {
+    // The background sound's file goes with the last handle on it.
+    tour.openBackgroundSound();
+    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+        if (*skinSet_.imagePath(slot) != '\0') {
+            platform::deleteFile(skinSet_.imagePath(slot));
+        }
+        skinSet_.setImagePath(slot, "");
+    }
+    if (languageModulePath_[0] != '\0') {
+        platform::deleteFile(languageModulePath_);
+    }
+    languageModulePath_[0] = '\0';
 }
 
 std::unique_ptr<Tour> TourLoader::load(const char* exePath) {

@@ -20,7 +20,7 @@ struct PackageError {
 };
 
 class TourLoader {
-public:
+  public:
     TourLoader();
     virtual ~TourLoader();
     TourLoader(const TourLoader&) = delete;
@@ -35,11 +35,16 @@ public:
     // ending the process (temporary files made so far are deleted).
     std::unique_ptr<Tour> read(const char* exePath, PackageError& error);
 
+    // Deletes every file `load` wrote for `tour` (background sound, skin images,
+    // language module) and forgets their paths; for a run that ends without
+    // handing them to their owners.
+    void deleteExtractedFiles(const Tour& tour);
+
     SkinSet& skinSet() { return skinSet_; }
     const SkinSet& skinSet() const { return skinSet_; }
     const char* languageModulePath() const { return languageModulePath_; }
 
-private:
+  private:
     SkinSet skinSet_;
     char languageModulePath_[260];
 };

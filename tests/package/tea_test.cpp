@@ -1,0 +1,113 @@
+#include "package/tea.h"
+
+#include <gtest/gtest.h>
+#include <array>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+// Reference encryption written from the published algorithm, independent of
+// the player's code: v[0], v[1] with key k[0..3], 32 cycles.
+void referenceEncrypt(std::uint32_t v[2], const std::uint32_t k[4]) {
+    std::uint32_t v0 = v[0], v1 = v[1], sum = 0;
+    for (int i = 0; i < 32; i++) {
+        sum += 0x9e3779b9;
+        v0 += ((v1 << 4) + k[0]) ^ (v1 + sum) ^ ((v1 >> 5) + k[1]);
+        v1 += ((v0 << 4) + k[2]) ^ (v0 + sum) ^ ((v0 >> 5) + k[3]);
+    }
+    v[0] = v0;
+    v[1] = v1;
+}
+
+std::array<std::uint32_t, 4> keyWords(const char* sixteenBytes) {
+    std::array<std::uint32_t, 4> k{};
+    for (int i = 0; i < 4; ++i) {
+        const auto* b = reinterpret_cast<const unsigned char*>(sixteenBytes) + 4 * i;
+        k[i] = b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    }
+    return k;
+}
+
+std::vector<std::uint8_t> referenceEncryptBuffer(std::vector<std::uint8_t> bytes,
+                                                 const char* sixteenBytes) {
+    const auto k = keyWords(sixteenBytes);
+    for (std::size_t o = 0; o + 8 <= bytes.size(); o += 8) {
+        std::uint32_t v[2];
+        std::memcpy(v, bytes.data() + o, 8);  // little-endian host
+        referenceEncrypt(v, k.data());
+        std::memcpy(bytes.data() + o, v, 8);
+    }
+    return bytes;
+}
+
+TEST(Tea, KnownVectorOfTheAlgorithm) {
+    // All-zero key and block: the published first test vector.
+    std::uint8_t block[8] = {};
+    const TeaKey zero{};
+    teaEncryptBlock(block, block, zero);
+    const std::uint8_t expected[8] = {0x0A, 0x3A, 0xEA, 0x41, 0x40, 0xA9, 0xBA, 0x94};
+    EXPECT_EQ(0, std::memcmp(block, expected, 8));
+    teaDecryptBlock(block, block, zero);
+    EXPECT_EQ(std::vector<std::uint8_t>(block, block + 8), std::vector<std::uint8_t>(8, 0));
+}
+
+TEST(Tea, DecryptsAnIndependentEncryptionUnderThePlayersKey) {
+    const std::vector<std::uint8_t> plain = {0, 1, 2, 3, 4, 5, 6, 7};
+    auto cipher = referenceEncryptBuffer(plain, playerKeyText);
+    ASSERT_NE(cipher, plain);
+    teaDecryptBuffer(cipher.data(), cipher.data(), 8, playerKeyText);
+    EXPECT_EQ(cipher, plain);
+}
+
+TEST(Tea, ThirteenBytesDecryptOneBlockAndPassTheLastFive) {
+    std::vector<std::uint8_t> plain(13);
+    std::iota(plain.begin(), plain.end(), 100);
+    auto cipher = referenceEncryptBuffer(plain, playerKeyText);
+    EXPECT_TRUE(std::equal(plain.begin() + 8, plain.end(), cipher.begin() + 8));
+    std::vector<std::uint8_t> out(13, 0xEE);
+    teaDecryptBuffer(cipher.data(), out.data(), 13, playerKeyText);  // out of place
+    EXPECT_EQ(out, plain);
+    teaDecryptBuffer(cipher.data(), cipher.data(), 13, playerKeyText);  // in place
+    EXPECT_EQ(cipher, plain);
+}
+
+TEST(Tea, BuffersShorterThanABlockStayUnchanged) {
+    std::vector<std::uint8_t> bytes = {9, 8, 7, 6, 5, 4, 3};
+    const auto before = bytes;
+    teaDecryptBuffer(bytes.data(), bytes.data(), 7, playerKeyText);
+    EXPECT_EQ(bytes, before);
+    teaDecryptBuffer(bytes.data(), bytes.data(), 0, playerKeyText);
+    EXPECT_EQ(bytes, before);
+}
+
+TEST(Tea, ShortKeyTextsRepeatToSixteenBytes) {
+    const TeaKey five = teaKeyFromText("abcde");
+    const auto expected = keyWords("abcdeabcdeabcdea");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(five.words[i], expected[static_cast<std::size_t>(i)]);
+    }
+    const TeaKey player = teaKeyFromText(playerKeyText);
+    const auto playerWords = keyWords("Qm7#Lx2=Rb9Tpw4Z");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(player.words[i], playerWords[static_cast<std::size_t>(i)]);
+    }
+    // Only the first sixteen characters count.
+    const TeaKey longer = teaKeyFromText("Qm7#Lx2=Rb9Tpw4ZEXTRA");
+    EXPECT_EQ(0, std::memcmp(longer.words, player.words, sizeof player.words));
+}
+
+TEST(Tea, EncryptAndDecryptAreInverseOnLongBuffers) {
+    std::vector<std::uint8_t> plain(4099);
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        plain[i] = static_cast<std::uint8_t>(i * 37 + 11);
+    }
+    auto bytes = plain;
+    teaEncryptBuffer(bytes.data(), bytes.data(), static_cast<std::int64_t>(bytes.size()), "key");
+    EXPECT_EQ(bytes, referenceEncryptBuffer(plain, "keykeykeykeykeyk"));
+    teaDecryptBuffer(bytes.data(), bytes.data(), static_cast<std::int64_t>(bytes.size()), "key");
+    EXPECT_EQ(bytes, plain);
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+#include "tour_source.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <random>
+
+namespace test_support {
+namespace {
+
+void put16(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    bytes[at] = static_cast<std::uint8_t>(value);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    put16(bytes, at, value & 0xFFFF);
+    put16(bytes, at + 2, value >> 16);
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+    static std::atomic<int> serial{0};
+    std::mt19937_64 random(
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    path_ = fs::temp_directory_path() / ("lumivue-test-" + std::to_string(random() % 1000000000) +
+                                         "-" + std::to_string(serial++));
+    fs::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code error;
+    fs::remove_all(path_, error);
+}
+
+Bytes bmpPicture(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    const std::size_t pixels = stride * static_cast<std::size_t>(height);
+    Bytes bytes(54 + pixels, 0);
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
+    put32(bytes, 10, 54);
+    put32(bytes, 14, 40);
+    put32(bytes, 18, static_cast<std::uint32_t>(width));
+    put32(bytes, 22, static_cast<std::uint32_t>(height));
+    put16(bytes, 26, 1);
+    put16(bytes, 28, 24);
+    put32(bytes, 34, static_cast<std::uint32_t>(pixels));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t at = 54 + static_cast<std::size_t>(y) * stride + 3 * x;
+            const bool topLeft = (y == height - 1 && x == 0);
+            bytes[at] = topLeft ? 0 : blue;
+            bytes[at + 1] = topLeft ? 0 : green;
+            bytes[at + 2] = topLeft ? 255 : red;
+        }
+    }
+    return bytes;
+}
+
+Bytes waveSound(int samples, std::int16_t level) {
+    const std::uint32_t data = static_cast<std::uint32_t>(samples) * 2;
+    Bytes bytes(44 + data, 0);
+    std::copy_n("RIFF", 4, bytes.begin());
+    put32(bytes, 4, 36 + data);
+    std::copy_n("WAVEfmt ", 8, bytes.begin() + 8);
+    put32(bytes, 16, 16);
+    put16(bytes, 20, 1);      // PCM
+    put16(bytes, 22, 1);      // mono
+    put32(bytes, 24, 22050);  // samples per second
+    put32(bytes, 28, 44100);  // bytes per second
+    put16(bytes, 32, 2);
+    put16(bytes, 34, 16);
+    std::copy_n("data", 4, bytes.begin() + 36);
+    put32(bytes, 40, data);
+    for (int i = 0; i < samples; ++i) {
+        put16(bytes, 44 + 2 * static_cast<std::size_t>(i), static_cast<std::uint16_t>(level));
+    }
+    return bytes;
+}
+
+Bytes fakeModule(std::size_t size, std::uint8_t fill) {
+    Bytes bytes(size, fill);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    return bytes;
+}
+
+void writeFile(const fs::path& file, const Bytes& bytes) {
+    if (file.has_parent_path()) {
+        fs::create_directories(file.parent_path());
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void TourSource::save() const {
+    std::ofstream out(manifestPath(), std::ios::binary | std::ios::trunc);
+    out << manifest.dump(2);
+}
+
+TourSource makeTourSource(const fs::path& folder, int sceneCount, const fs::path& player) {
+    TourSource source;
+    source.folder = folder;
+    fs::create_directories(folder);
+    for (int slot = 0; slot < 26; ++slot) {
+        const std::string name = (slot < 10 ? "0" : "") + std::to_string(slot) + "-slot.bmp";
+        writeFile(folder / "skin" / name, bmpPicture(3 + slot % 4, 2 + slot % 3,
+                                                     static_cast<std::uint8_t>(slot * 9), 20, 200));
+    }
+    writeFile(folder / "language.dll", fakeModule(700, 0x4C));
+    writeFile(folder / "background.wav", waveSound(300, 1000));
+    writeFile(folder / "author.bmp", bmpPicture(5, 6, 10, 200, 10));
+    nlohmann::json scenes = nlohmann::json::array();
+    for (int k = 1; k <= sceneCount; ++k) {
+        const std::string stem = "scene" + std::to_string(k);
+        // Odd widths give images whose length is no multiple of 8.
+        writeFile(folder / (stem + ".bmp"),
+                  bmpPicture(9 + k, 4 + k, static_cast<std::uint8_t>(40 * k), 90, 30));
+        writeFile(folder / (stem + ".wav"), waveSound(100 + 17 * k, static_cast<std::int16_t>(k)));
+        scenes.push_back({{"name", "Scene " + std::to_string(k)},
+                          {"pan", 10.5 * k},
+                          {"tilt", -3.0 * k},
+                          {"fieldOfView", 60 + 5 * k},
+                          {"image", stem + ".bmp"},
+                          {"sound", stem + ".wav"}});
+    }
+    fs::path playerPath = player;
+    if (playerPath.empty()) {
+        playerPath = folder / "player.exe";
+        writeFile(playerPath, fakeModule(1500, 0x90));
+    }
+    source.manifest = {{"title", "Caf\xC3\xA9 tour"},
+                       {"viewSize", 2},
+                       {"rotationSpeed", 3},
+                       {"soundOn", false},
+                       {"autoPlay", true},
+                       {"fullScreenMode", 2},
+                       {"backgroundSound", "background.wav"},
+                       {"scenes", scenes},
+                       {"info",
+                        {{"text1", "First line"},
+                         {"text2", "Second line"},
+                         {"text3", "Third line"},
+                         {"webAddress", "https://example.org/tour"},
+                         {"emailAddress", "author@example.org"},
+                         {"text4", "Sixth text"},
+                         {"picture", "author.bmp"}}},
+                       {"skin", "skin"},
+                       {"language", "language.dll"},
+                       {"player", fs::absolute(playerPath).string()}};
+    source.save();
+    return source;
+}
+
+std::vector<fs::path> filesWithPrefix(const fs::path& folder, const std::string& prefix) {
+    std::vector<fs::path> found;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}
+
+}  // namespace test_support

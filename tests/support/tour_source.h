@@ -1,0 +1,55 @@
+// Test material: private temporary folders, small pictures and sounds, and a
+// complete tour source (manifest, skin, scenes, sounds, language module, player)
+// ready for tourpack's builder.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace test_support {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+// A new folder under the system's temporary folder, removed with its contents.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+// A 24-bit bottom-up BMP file of one colour, with a red top-left pixel.
+Bytes bmpPicture(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+// A short PCM WAV file whose samples all hold `level`.
+Bytes waveSound(int samples, std::int16_t level);
+// A file that starts like a Windows module (enough for the packer's checks).
+Bytes fakeModule(std::size_t size, std::uint8_t fill);
+
+void writeFile(const fs::path& file, const Bytes& bytes);
+Bytes readFile(const fs::path& file);
+
+struct TourSource {
+    fs::path folder;
+    nlohmann::json manifest;  // edit, then save()
+    fs::path manifestPath() const { return folder / "tour.json"; }
+    void save() const;
+};
+
+// Writes a tour source with `sceneCount` scenes into `folder`: every setting,
+// info text and payload set to a distinct value; a fake player image unless
+// `player` names a real one.
+TourSource makeTourSource(const fs::path& folder, int sceneCount, const fs::path& player = {});
+
+// The files in `folder` whose names start with `prefix` (for example "QRZ").
+std::vector<fs::path> filesWithPrefix(const fs::path& folder, const std::string& prefix);
+
+}  // namespace test_support

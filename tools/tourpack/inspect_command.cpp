@@ -1,0 +1,33 @@
+#include <cstdio>
+#include <string>
+
+#include "commands.h"
+#include "package_inspector.h"
+
+namespace {
+
+struct InspectArguments {
+    std::string tour;
+    bool json = false;
+};
+
+int runInspect(const InspectArguments& arguments) {
+    const tourpack::InspectReport report = tourpack::inspectTour(arguments.tour);
+    if (arguments.json) {
+        std::printf("%s\n", report.description.dump(2).c_str());
+    } else {
+        std::fputs(tourpack::formatReport(report).c_str(), stdout);
+    }
+    return report.problems.empty() ? 0 : 1;
+}
+
+const tourpack::RegisterCommand registration([](CLI::App& app, int& exitCode) {
+    auto arguments = std::make_shared<InspectArguments>();
+    CLI::App* command = app.add_subcommand(
+        "inspect", "Print a tour executable's settings, scenes and payloads, and check them");
+    command->add_option("tour", arguments->tour, "The tour executable")->required();
+    command->add_flag("--json", arguments->json, "Print the description as JSON");
+    command->callback([arguments, &exitCode] { exitCode = runInspect(*arguments); });
+});
+
+}  // namespace

@@ -1,0 +1,47 @@
+// The JSON manifest a tour is built from (see README.md beside this file).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tourpack {
+
+struct SceneEntry {
+    std::string name;  // UTF-8
+    double pan = 0.0;
+    double tilt = 0.0;
+    double fieldOfView = 100.0;
+    std::filesystem::path image;
+    std::filesystem::path sound;  // empty: no scene sound
+};
+
+struct Manifest {
+    std::filesystem::path file;  // the manifest itself, for messages
+    std::string title;           // texts are UTF-8 here
+    std::int32_t viewSize = 3;
+    std::int32_t rotationSpeed = 2;
+    bool soundOn = true;
+    bool autoPlay = false;
+    std::int32_t fullScreenMode = 0;
+    std::filesystem::path backgroundSound;  // empty: none
+    std::vector<SceneEntry> scenes;
+    std::string infoText1, infoText2, infoText3, webAddress, emailAddress, infoText4;
+    std::filesystem::path infoPicture;  // empty: none
+    std::filesystem::path skinFolder;
+    std::string language = "en";  // a code, or a path (then `languagePath` is set)
+    std::filesystem::path languagePath;
+    std::filesystem::path player;  // empty: the default player
+};
+
+// Reads and checks the manifest's structure (types, required keys); paths are
+// resolved against the manifest's folder but not opened yet. Warnings (for
+// example start angles the player will not take) are appended to `warnings`.
+// Throws TourpackError naming the file and the field.
+Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings);
+
+// Writes a manifest; paths are written relative to `file`'s folder.
+void writeManifest(const Manifest& manifest, const std::filesystem::path& file);
+
+}  // namespace tourpack

@@ -1,0 +1,129 @@
+#include "opened_tour.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "package/field_reader.h"
+#include "package/media_callback.h"
+#include "package/platform_files.h"
+
+namespace tourpack {
+namespace {
+
+// Keeps whatever the extraction delivers.
+class Capture : public MediaCallback {
+  public:
+    void deliver(std::unique_ptr<Payload> payload) override {
+        delivered = true;
+        this->payload = std::move(payload);
+    }
+    bool delivered = false;
+    std::unique_ptr<Payload> payload;
+};
+
+}  // namespace
+
+std::unique_ptr<OpenedTour> OpenedTour::open(const std::string& exePath, std::string& error) {
+    std::unique_ptr<OpenedTour> opened(new OpenedTour());
+    opened->path_ = exePath;
+    std::ifstream in(exePath, std::ios::binary);
+    if (!in) {
+        error = exePath + ": cannot open the file";
+        return nullptr;
+    }
+    in.seekg(0, std::ios::end);
+    opened->fileSize_ = static_cast<std::int64_t>(in.tellg());
+    if (opened->fileSize_ >= 41) {
+        in.seekg(opened->fileSize_ - 41);
+        opened->recordStreamOffset_ = FieldReader(in).readLong();
+    }
+    PackageError packageError;
+    opened->tour_ = opened->loader_.read(exePath.c_str(), packageError);
+    if (!opened->tour_) {
+        error = exePath + ": " +
+                (packageError.kind == PackageError::badTrailer
+                     ? std::string("not a tour executable: ") + packageError.what
+                     : "corrupt tour package at byte " + std::to_string(packageError.offset) +
+                           ": " + packageError.what);
+        return nullptr;
+    }
+    return opened;
+}
+
+OpenedTour::~OpenedTour() {
+    if (tour_) {
+        loader_.deleteExtractedFiles(*tour_);
+    }
+}
+
+bool OpenedTour::sceneImage(std::int32_t position, std::vector<std::uint8_t>& bytes,
+                            std::string& error) const {
+    Scene* scene = tour_->scene(position);
+    if (scene == nullptr) {
+        error = "no scene " + std::to_string(position);
+        return false;
+    }
+    Capture capture;
+    scene->setImageReceiver(&capture);
+    scene->load();
+    scene->dropImageReceiver();
+    auto* buffer = dynamic_cast<PayloadBuffer*>(capture.payload.get());
+    if (buffer == nullptr) {
+        error = "scene " + std::to_string(position) + ": the image range (offset " +
+                std::to_string(scene->image()->offset()) + ", length " +
+                std::to_string(scene->image()->length()) + ") does not lie inside the file";
+        return false;
+    }
+    bytes.assign(static_cast<std::size_t>(buffer->size()), 0);
+    if (buffer->size() > 0) {
+        const void* data = platform::lockMemory(buffer->block());
+        std::copy_n(static_cast<const std::uint8_t*>(data), bytes.size(), bytes.begin());
+        platform::unlockMemory(buffer->block());
+    }
+    return true;
+}
+
+bool OpenedTour::sceneSound(std::int32_t position, std::vector<std::uint8_t>& bytes,
+                            std::string& error) const {
+    Scene* scene = tour_->scene(position);
+    if (scene == nullptr) {
+        error = "no scene " + std::to_string(position);
+        return false;
+    }
+    Capture capture;
+    scene->setSoundReceiver(&capture);
+    scene->load();
+    scene->dropSoundReceiver();
+    auto* file = dynamic_cast<TempFile*>(capture.payload.get());
+    if (file == nullptr) {
+        error = "scene " + std::to_string(position) + ": the sound range (offset " +
+                std::to_string(scene->sound()->offset()) + ", length " +
+                std::to_string(scene->sound()->length()) + ") does not lie inside the file";
+        return false;
+    }
+    return readFile(file->path(), bytes);
+}
+
+bool OpenedTour::readRange(std::int64_t offset, std::int64_t length,
+                           std::vector<std::uint8_t>& bytes) const {
+    if (offset < 0 || length < 0 || offset + length > fileSize_) {
+        return false;
+    }
+    std::ifstream in(path_, std::ios::binary);
+    in.seekg(offset);
+    bytes.assign(static_cast<std::size_t>(length), 0);
+    in.read(reinterpret_cast<char*>(bytes.data()), length);
+    return static_cast<bool>(in) || length == 0;
+}
+
+bool OpenedTour::readFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+}  // namespace tourpack

@@ -1,0 +1,182 @@
+#include "package_inspector.h"
+
+#include <sstream>
+
+#include "opened_tour.h"
+#include "picture_format.h"
+#include "text_encoding.h"
+
+namespace tourpack {
+namespace {
+
+using nlohmann::json;
+
+json rangeOf(const FileItem& item) {
+    return {{"offset", item.offset()}, {"length", item.length()}};
+}
+
+bool rangeInside(const FileItem& item, std::int64_t fileSize) {
+    return item.offset() >= 0 && item.length() >= 0 &&
+           static_cast<std::int64_t>(item.offset()) + item.length() <= fileSize;
+}
+
+FileKind kindOfBytes(const std::vector<std::uint8_t>& bytes) {
+    return detectFileKind(bytes.data(), bytes.size());
+}
+
+std::string utf8(const char* text) {
+    return windows1252ToUtf8(text);
+}
+
+}  // namespace
+
+InspectReport inspectTour(const std::string& exePath) {
+    InspectReport report;
+    std::string error;
+    const std::unique_ptr<OpenedTour> opened = OpenedTour::open(exePath, error);
+    if (!opened) {
+        report.problems.push_back(error);
+        report.description = {{"file", exePath}, {"error", error}};
+        return report;
+    }
+    const Tour& tour = opened->tour();
+    const std::int64_t fileSize = opened->fileSize();
+    json& d = report.description;
+    d["file"] = exePath;
+    d["fileSize"] = fileSize;
+    d["recordStreamOffset"] = opened->recordStreamOffset();
+    d["title"] = utf8(tour.title());
+    d["viewSize"] = tour.viewSize();
+    d["rotationSpeed"] = tour.rotationSpeed();
+    d["soundOn"] = tour.soundOn();
+    d["autoPlay"] = tour.autoPlay();
+    d["fullScreenMode"] = tour.fullScreenMode();
+    d["backgroundSound"] = {{"length", tour.backgroundSound().length()}};
+
+    d["scenes"] = json::array();
+    for (std::int32_t position = 1; position <= tour.sceneCount(); ++position) {
+        const Scene& scene = *tour.scene(position);
+        const std::string where = "scene " + std::to_string(position);
+        json entry = {{"position", position},
+                      {"id", scene.id()},
+                      {"name", utf8(scene.name())},
+                      {"pan", scene.pan()},
+                      {"tilt", scene.tilt()},
+                      {"fieldOfView", scene.fieldOfView()},
+                      {"image", rangeOf(*scene.image())},
+                      {"sound", rangeOf(*scene.sound())}};
+        if (!rangeInside(*scene.image(), fileSize)) {
+            report.problems.push_back(where + ": the image range lies outside the file");
+        } else {
+            std::vector<std::uint8_t> bytes;
+            if (!opened->sceneImage(position, bytes, error)) {
+                report.problems.push_back(error);
+            } else {
+                const FileKind kind = kindOfBytes(bytes);
+                entry["image"]["format"] = extensionFor(kind);
+                if (!isPlayerPicture(kind)) {
+                    report.problems.push_back(where +
+                                              ": the image does not decrypt to a JPEG, GIF or "
+                                              "BMP picture");
+                }
+            }
+        }
+        if (!rangeInside(*scene.sound(), fileSize)) {
+            report.problems.push_back(where + ": the sound range lies outside the file");
+        }
+        d["scenes"].push_back(entry);
+    }
+
+    const TourInfo& info = tour.info();
+    d["info"] = {
+        {"text1", utf8(info.infoText1())},           {"text2", utf8(info.infoText2())},
+        {"text3", utf8(info.infoText3())},           {"webAddress", utf8(info.webAddress())},
+        {"emailAddress", utf8(info.emailAddress())}, {"text4", utf8(info.infoText4())},
+        {"picture", rangeOf(*info.picture())}};
+    if (!rangeInside(*info.picture(), fileSize)) {
+        report.problems.push_back("info picture: the range lies outside the file");
+    } else if (info.picture()->length() > 0) {
+        std::vector<std::uint8_t> bytes;
+        opened->readRange(info.picture()->offset(), info.picture()->length(), bytes);
+        const FileKind kind = kindOfBytes(bytes);
+        d["info"]["picture"]["format"] = extensionFor(kind);
+        if (!isPlayerPicture(kind)) {
+            report.problems.push_back("info picture: not a JPEG, GIF or BMP picture");
+        }
+    }
+
+    d["skin"] = json::array();
+    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+        std::vector<std::uint8_t> bytes;
+        OpenedTour::readFile(opened->loader().skinSet().imagePath(slot), bytes);
+        const FileKind kind = kindOfBytes(bytes);
+        d["skin"].push_back(
+            {{"slot", slot}, {"length", bytes.size()}, {"format", extensionFor(kind)}});
+        if (!isPlayerPicture(kind)) {
+            report.problems.push_back("skin image " + std::to_string(slot) +
+                                      ": not a JPEG, GIF or BMP picture");
+        }
+    }
+    std::vector<std::uint8_t> language;
+    OpenedTour::readFile(opened->loader().languageModulePath(), language);
+    d["languageModule"] = {{"length", language.size()}};
+    if (kindOfBytes(language) != FileKind::windowsModule) {
+        report.problems.push_back("language module: not a Windows module");
+    }
+    d["problems"] = report.problems;
+    return report;
+}
+
+std::string formatReport(const InspectReport& report) {
+    std::ostringstream out;
+    const json& d = report.description;
+    if (d.contains("error")) {
+        out << d["error"].get<std::string>() << '\n';
+        return out.str();
+    }
+    const auto range = [](const json& r) {
+        return "offset " + std::to_string(r["offset"].get<std::int64_t>()) + ", length " +
+               std::to_string(r["length"].get<std::int64_t>()) +
+               (r.contains("format") ? " (" + r["format"].get<std::string>() + ")" : "");
+    };
+    out << d["file"].get<std::string>() << ": " << d["fileSize"] << " bytes, record stream at "
+        << d["recordStreamOffset"] << '\n'
+        << "title           " << d["title"].get<std::string>() << '\n'
+        << "view size       " << d["viewSize"] << '\n'
+        << "rotation speed  " << d["rotationSpeed"] << '\n'
+        << "sound on        " << d["soundOn"] << '\n'
+        << "auto play       " << d["autoPlay"] << '\n'
+        << "full screen     " << d["fullScreenMode"] << '\n'
+        << "background      " << d["backgroundSound"]["length"] << " bytes\n"
+        << "scenes          " << d["scenes"].size() << '\n';
+    for (const json& scene : d["scenes"]) {
+        out << "  " << scene["position"] << ". " << scene["name"].get<std::string>() << " (id "
+            << scene["id"] << "): pan " << scene["pan"] << ", tilt " << scene["tilt"]
+            << ", field of view " << scene["fieldOfView"] << '\n'
+            << "     image " << range(scene["image"]) << "; sound " << range(scene["sound"])
+            << '\n';
+    }
+    const json& info = d["info"];
+    out << "info text 1     " << info["text1"].get<std::string>() << '\n'
+        << "info text 2     " << info["text2"].get<std::string>() << '\n'
+        << "info text 3     " << info["text3"].get<std::string>() << '\n'
+        << "web address     " << info["webAddress"].get<std::string>() << '\n'
+        << "e-mail address  " << info["emailAddress"].get<std::string>() << '\n'
+        << "info text 6     " << info["text4"].get<std::string>() << '\n'
+        << "info picture    " << range(info["picture"]) << '\n'
+        << "skin images     ";
+    for (const json& slot : d["skin"]) {
+        out << slot["slot"] << ':' << slot["length"] << (slot["slot"] == 25 ? "\n" : " ");
+    }
+    out << "language module " << d["languageModule"]["length"] << " bytes\n";
+    if (report.problems.empty()) {
+        out << "no problems found\n";
+    } else {
+        for (const std::string& problem : report.problems) {
+            out << "problem: " << problem << '\n';
+        }
+    }
+    return out.str();
+}
+
+}  // namespace tourpack

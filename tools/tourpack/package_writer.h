@@ -1,0 +1,41 @@
+// Builds a tour executable: the player image, then the payload area (scene
+// images TEA-encrypted with the player's key, every other payload plain), then
+// the record stream and the 41-byte trailer.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "manifest.h"
+
+namespace tourpack {
+
+struct BuildOptions {
+    std::filesystem::path player;          // overrides the manifest's player
+    std::filesystem::path languageFolder;  // where language codes are looked up first
+    std::filesystem::path toolFolder;      // tourpack's own folder: player.exe, lang/
+    // Called now and then with the bytes written so far and the total.
+    std::function<void(std::int64_t done, std::int64_t total)> progress;
+};
+
+struct BuildResult {
+    std::int64_t size = 0;
+    std::int32_t recordStreamOffset = 0;
+    std::filesystem::path player;
+    std::filesystem::path languageModule;
+};
+
+// Checks every input first (missing or unreadable files, pictures the player
+// cannot decode, skin slots, a result over 2 GiB) and throws TourpackError
+// naming the manifest field and the file; then writes `output` (through a
+// temporary file beside it, so a failed build leaves nothing half written).
+BuildResult buildPackage(const Manifest& manifest, const std::filesystem::path& output,
+                         const BuildOptions& options, std::vector<std::string>& warnings);
+
+// The 26 skin images of a folder, by slot: "NN.ext" or "NN-anything.ext".
+std::vector<std::filesystem::path> findSkinSlots(const Manifest& manifest);
+
+}  // namespace tourpack

@@ -1,0 +1,21 @@
+// Recognises the files a tour carries by their first bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tourpack {
+
+enum class FileKind { jpeg, gif, bmp, png, wave, mp3, windowsModule, unknown };
+
+FileKind detectFileKind(const std::uint8_t* bytes, std::size_t size);
+
+// True for the picture formats the player's decoder takes: JPEG, GIF and BMP.
+bool isPlayerPicture(FileKind kind);
+
+// "jpg", "gif", "bmp", "png", "wav", "mp3", "dll" or "bin".
+const char* extensionFor(FileKind kind);
+const char* describe(FileKind kind);
+
+}  // namespace tourpack
