@@ -1,0 +1,261 @@
+// Lays out the dialog templates of each language module as the player shows
+// them (pictures painted, information texts filled in), checks the layout the
+// player relies on and keeps a screenshot of each as a test artefact.
+#include "picture_check.h"
+
+#include "lang_ids.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace lumivue::testing {
+namespace {
+
+std::string modulePath(const std::string& code) {
+    return std::string(LUMIVUE_LANG_DIR) + "/" + code + ".dll";
+}
+
+// What the test's dialog procedure paints: a picture at a position, and for
+// the information dialog sample texts.
+struct DialogPaint {
+    HBITMAP picture = nullptr;
+    int x = 0;
+    int y = 0;
+    bool fillInfo = false;
+    HBRUSH background = nullptr;
+};
+
+INT_PTR CALLBACK paintingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* paint = reinterpret_cast<DialogPaint*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+            paint = reinterpret_cast<DialogPaint*>(lParam);
+            if (paint->fillInfo) {
+                SetDlgItemTextA(dialog, IDC_INFO_TEXT1, "Photographs and narration: A. Author");
+                SetDlgItemTextA(dialog, IDC_INFO_WEB, "https://example.org/harbour-town/");
+                SetDlgItemTextA(dialog, IDC_INFO_EMAIL, "author@example.org");
+                SetDlgItemTextA(dialog, IDC_INFO_TEXT3, "Rendered scenes, 2026");
+                SetDlgItemTextA(dialog, IDC_INFO_TEXT2, "Harbour Town demo tour");
+                SetDlgItemTextA(dialog, IDC_INFO_TEXT4,
+                                "Free to copy and show. Sounds made with espeak-ng and sox.");
+            }
+            return TRUE;
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(dialog, &ps);
+            if (paint != nullptr && paint->picture != nullptr) {
+                BITMAP info{};
+                GetObjectA(paint->picture, sizeof info, &info);
+                HDC source = CreateCompatibleDC(dc);
+                HGDIOBJ old = SelectObject(source, paint->picture);
+                BitBlt(dc, paint->x, paint->y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+                SelectObject(source, old);
+                DeleteDC(source);
+            }
+            EndPaint(dialog, &ps);
+            return 0;
+        }
+        case WM_CTLCOLORDLG:
+        case WM_CTLCOLORSTATIC:
+            if (paint != nullptr && paint->background != nullptr) {
+                SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+                return reinterpret_cast<INT_PTR>(paint->background);
+            }
+            return 0;
+        default:
+            return 0;
+    }
+}
+
+class WindowCloser {
+  public:
+    explicit WindowCloser(HWND window) : window_(window) {}
+    ~WindowCloser() {
+        if (window_ != nullptr)
+            DestroyWindow(window_);
+    }
+    WindowCloser(const WindowCloser&) = delete;
+    WindowCloser& operator=(const WindowCloser&) = delete;
+
+  private:
+    HWND window_;
+};
+
+std::string artefactPath(const std::string& name) {
+    CreateDirectoryA(LUMIVUE_ARTIFACT_DIR, nullptr);
+    return std::string(LUMIVUE_ARTIFACT_DIR) + "/" + name;
+}
+
+// The languages' cases may run at the same time on one desktop: each keeps to
+// its own half of it, so that a screenshot shows only its own dialog.
+int screenColumn(const std::string& code) {
+    return code == "en" ? 20 : 660;
+}
+
+Pixels showAndKeepScreenshot(HWND dialog, const std::string& code, const std::string& name) {
+    SetWindowPos(dialog, HWND_TOPMOST, screenColumn(code), 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    SetForegroundWindow(dialog);
+    UpdateWindow(dialog);
+    pumpMessages(400);
+    RedrawWindow(dialog, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    pumpMessages(300);
+    const Pixels shot = captureWindow(dialog);
+    EXPECT_GT(shot.width, 0);
+    EXPECT_TRUE(writeBmp(artefactPath(name), shot)) << name;
+    return shot;
+}
+
+RECT clientRectOf(HWND dialog, HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+class DialogTemplateTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    DialogTemplateTest() : module_(modulePath(GetParam())) {}
+    HMODULE module() const { return module_.get(); }
+
+    ComApartment apartment_;
+    LoadedModule module_;
+};
+
+// The about box and the help card: the player sizes the dialog window to the
+// picture and paints it at client (0, 0), so the template must have no frame,
+// no caption and no controls to cover it.
+TEST_P(DialogTemplateTest, PictureDialogsShowNothingButTheirPicture) {
+    ASSERT_NE(module(), nullptr);
+    for (auto [dialogId, pictureId] :
+         {std::pair{IDD_ABOUT, IDP_ABOUT_FACE}, std::pair{IDD_PICTURE, IDP_HELP_CARD}}) {
+        PicturePtr picture = decodeResourcePicture(module(), pictureId);
+        ASSERT_NE(picture, nullptr);
+        OLE_HANDLE handle = 0;
+        picture->get_Handle(&handle);
+        DialogPaint paint;
+        paint.picture = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+        const Pixels face = picturePixels(picture.get());
+
+        HWND dialog = CreateDialogParamA(module(), MAKEINTRESOURCEA(dialogId), nullptr,
+                                         paintingDialog, reinterpret_cast<LPARAM>(&paint));
+        ASSERT_NE(dialog, nullptr) << "dialog " << dialogId;
+        WindowCloser closer(dialog);
+        EXPECT_EQ(GetWindow(dialog, GW_CHILD), nullptr) << "dialog " << dialogId << " has controls";
+        EXPECT_EQ(GetWindowLongA(dialog, GWL_STYLE) & WS_CAPTION, 0) << "dialog " << dialogId;
+
+        SetWindowPos(dialog, nullptr, 0, 0, face.width, face.height, SWP_NOMOVE | SWP_NOZORDER);
+        RECT client{};
+        GetClientRect(dialog, &client);
+        EXPECT_EQ(client.right, face.width) << "a frame would hide the picture's edge";
+        EXPECT_EQ(client.bottom, face.height);
+
+        const Pixels shot = showAndKeepScreenshot(
+            dialog, GetParam(), "dialog-" + std::to_string(dialogId) + "-" + GetParam() + ".bmp");
+        // on the screen the dialog is its picture, every pixel of it
+        ASSERT_EQ(shot.width, face.width);
+        ASSERT_EQ(shot.height, face.height);
+        int differing = 0;
+        for (size_t i = 0; i < face.argb.size(); ++i)
+            differing += shot.argb[i] != face.argb[i];
+        EXPECT_EQ(differing, 0) << "dialog " << dialogId << " does not show its picture whole";
+    }
+}
+
+TEST_P(DialogTemplateTest, AboutFaceShowsTheLinkInsideItsRectangle) {
+    ASSERT_NE(module(), nullptr);
+    PicturePtr picture = decodeResourcePicture(module(), IDP_ABOUT_FACE);
+    ASSERT_NE(picture, nullptr);
+    const Pixels face = picturePixels(picture.get());
+    ASSERT_GE(face.height, 196);
+    // the link is drawn in the accent colour: blue well above red
+    int inside = 0;
+    int outside = 0;
+    for (int y = 160; y < 196; ++y) {
+        for (int x = 0; x < face.width; ++x) {
+            const std::uint32_t p = face.at(x, y);
+            if (Pixels::blue(p) - Pixels::red(p) < 80)
+                continue;
+            const bool inRect = x >= 71 && x < 209 && y >= 172 && y < 182;
+            (inRect ? inside : outside) += 1;
+        }
+    }
+    EXPECT_GT(inside, 60) << "no web address in the link rectangle";
+    EXPECT_EQ(outside, 0) << "the web address spills out of the link rectangle";
+}
+
+TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
+    ASSERT_NE(module(), nullptr);
+    PicturePtr photo = decodeResourcePicture(module(), IDP_COMPASS);
+    ASSERT_NE(photo, nullptr);
+    OLE_HANDLE handle = 0;
+    photo->get_Handle(&handle);
+    const Pixels photoPixels = picturePixels(photo.get());
+    DialogPaint paint;
+    paint.picture = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    paint.x = (200 - photoPixels.width) / 2;
+    paint.y = (200 - photoPixels.height) / 2 + 8;
+    paint.fillInfo = true;
+    paint.background = CreateSolidBrush(RGB(198, 195, 198));
+
+    HWND dialog = CreateDialogParamA(module(), MAKEINTRESOURCEA(IDD_TOUR_INFO), nullptr,
+                                     paintingDialog, reinterpret_cast<LPARAM>(&paint));
+    ASSERT_NE(dialog, nullptr);
+    WindowCloser closer(dialog);
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_GE(client.bottom, 208) << "the photo square ends 208 pixels down";
+
+    const std::vector<int> texts = {IDC_INFO_TEXT1, IDC_INFO_EMAIL, IDC_INFO_WEB,
+                                    IDC_INFO_TEXT3, IDC_INFO_TEXT2, IDC_INFO_TEXT4};
+    std::vector<RECT> rects;
+    for (int id : texts) {
+        HWND control = GetDlgItem(dialog, id);
+        ASSERT_NE(control, nullptr) << "control " << id;
+        char className[32] = {};
+        GetClassNameA(control, className, sizeof className);
+        EXPECT_STRCASEEQ(className, "Static") << "control " << id;
+        // without SS_NOTIFY a static lets clicks and moves through to the
+        // dialog, which handles the links and the hover label
+        EXPECT_EQ(GetWindowLongA(control, GWL_STYLE) & SS_NOTIFY, 0) << "control " << id;
+        const RECT rect = clientRectOf(dialog, control);
+        EXPECT_GE(rect.left, 200) << "control " << id << " overlaps the photo square";
+        EXPECT_LE(rect.right, client.right) << "control " << id;
+        EXPECT_LE(rect.bottom, client.bottom) << "control " << id;
+        EXPECT_GE(rect.bottom - rect.top, 10) << "control " << id;
+        rects.push_back(rect);
+    }
+    for (size_t i = 0; i < rects.size(); ++i) {
+        for (size_t j = i + 1; j < rects.size(); ++j) {
+            RECT overlap{};
+            EXPECT_FALSE(IntersectRect(&overlap, &rects[i], &rects[j]))
+                << "controls " << texts[i] << " and " << texts[j] << " overlap";
+        }
+    }
+    // Escape and a close button end the dialog through id 2; id 1 does nothing
+    HWND close = GetDlgItem(dialog, IDCANCEL);
+    EXPECT_NE(close, nullptr);
+    EXPECT_EQ(GetDlgItem(dialog, IDOK), nullptr);
+
+    const Pixels shot =
+        showAndKeepScreenshot(dialog, GetParam(), "dialog-139-" + GetParam() + ".bmp");
+    // the photo shows where the player paints it, inside the dialog's client area
+    POINT origin{0, 0};
+    ClientToScreen(dialog, &origin);
+    RECT frame{};
+    GetWindowRect(dialog, &frame);
+    const int photoX = origin.x - frame.left + paint.x + photoPixels.width / 2;
+    const int photoY = origin.y - frame.top + paint.y + photoPixels.height / 2;
+    ASSERT_LT(photoY, shot.height);
+    EXPECT_EQ(shot.at(photoX, photoY),
+              photoPixels.at(photoPixels.width / 2, photoPixels.height / 2));
+    DeleteObject(paint.background);
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, DialogTemplateTest, ::testing::Values("en", "de"));
+
+}  // namespace
+}  // namespace lumivue::testing
