@@ -122,8 +122,8 @@ class SceneMediaManager {
     const SoundFileList& soundFiles() const { return soundFiles_; }
     PictureLoader& loader() { return loader_; }
     const DibImage* shownImage() const { return shownImage_.get(); }
-    const SceneImageCallback* pendingImageCallback() const { return pendingImageCallback_.get(); }
-    const SceneSoundCallback* soundCallback() const { return soundCallback_.get(); }
+    SceneImageCallback* pendingImageCallback() const { return pendingImageCallback_.get(); }
+    SceneSoundCallback* soundCallback() const { return soundCallback_.get(); }
 
   private:
     std::int32_t mode_ = fullMode;

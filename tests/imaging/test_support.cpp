@@ -57,8 +57,11 @@ void useTestLanguageModule() {
     imaging::setPromptModule(module);
 }
 
-BoxAnswerer::BoxAnswerer(std::string caption, int button)
-    : caption_(std::move(caption)), button_(button), thread_([this] { watch(); }) {}
+BoxAnswerer::BoxAnswerer(std::string caption, int button, int delayMs)
+    : caption_(std::move(caption)),
+      button_(button),
+      delayMs_(delayMs),
+      thread_([this] { watch(); }) {}
 
 BoxAnswerer::~BoxAnswerer() {
     stop_ = true;
@@ -125,6 +128,7 @@ void BoxAnswerer::watch() {
                 std::lock_guard lock(textMutex_);
                 lastText_ = search.text;
             }
+            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs_));
             // Counted before the click, so that the code under test, which
             // goes on as soon as the box closes, already sees the answer.
             ++answered_;

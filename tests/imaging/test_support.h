@@ -48,7 +48,8 @@ class ComApartment {
 // recording how many it answered and the text of the last one.
 class BoxAnswerer {
   public:
-    BoxAnswerer(std::string caption, int button);
+    // `delayMs`: how long a box stays open before it is answered.
+    BoxAnswerer(std::string caption, int button, int delayMs = 0);
     ~BoxAnswerer();
     BoxAnswerer(const BoxAnswerer&) = delete;
     BoxAnswerer& operator=(const BoxAnswerer&) = delete;
@@ -61,6 +62,7 @@ class BoxAnswerer {
 
     std::string caption_;
     int button_;
+    int delayMs_;
     std::atomic<bool> stop_{false};
     std::atomic<int> answered_{0};
     mutable std::mutex textMutex_;

@@ -1,0 +1,525 @@
+#include "imaging/scene_media_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "imaging/image_exceptions.h"
+#include "test_support.h"
+#include "test_tour.h"
+
+namespace {
+
+using namespace imaging_test;
+
+bool isBitmap(HBITMAP bitmap) {
+    return bitmap != nullptr && GetObjectType(bitmap) == OBJ_BITMAP;
+}
+
+// Stands in for the view: like the renderer it copies the pixel pointer, the
+// stride and the height of the image it is handed, and reads the pixels again
+// whenever asked, as the render ticks do.
+struct ViewProbe {
+    const DibImage* shown = nullptr;
+    HBITMAP shownBitmap = nullptr;
+    const std::uint8_t* pixels = nullptr;
+    std::int32_t stride = 0;
+    std::int32_t height = 0;
+    std::vector<std::int32_t> deliveredIds;  // id per delivery; 0 for null
+    int deliveries = 0;
+    int stalePixels = 0;  // reads of pixels whose section was already deleted
+
+    void show(const DibImage* image) {
+        shown = image;
+        const bool hasPixels = image != nullptr && image->bits() != nullptr;
+        shownBitmap = hasPixels ? image->bitmap() : nullptr;
+        pixels = hasPixels ? image->bits() : nullptr;
+        stride = hasPixels ? image->stride() : 0;
+        height = hasPixels ? image->header()->biHeight : 0;
+    }
+    void read() {
+        if (pixels == nullptr) {
+            return;
+        }
+        if (!isBitmap(shownBitmap)) {
+            ++stalePixels;
+            return;
+        }
+        volatile std::uint8_t sum = 0;
+        for (std::int32_t row = 0; row < height; ++row) {
+            sum = sum + pixels[row * stride];
+        }
+    }
+};
+
+class ProbeImageListener : public SceneImageListener {
+  public:
+    explicit ProbeImageListener(ViewProbe& probe) : probe_(probe) {}
+    void imageReady(const DibImage* image) override {
+        probe_.read();  // the old image is read up to the moment it is replaced
+        probe_.show(image);
+        probe_.deliveredIds.push_back(image != nullptr ? image->id() : 0);
+        ++probe_.deliveries;
+        probe_.read();
+    }
+
+  private:
+    ViewProbe& probe_;
+};
+
+struct SoundProbe {
+    std::vector<TempFile*> files;
+    std::vector<std::string> paths;
+    bool destroyed = false;
+};
+
+class ProbeSoundListener : public SceneSoundListener {
+  public:
+    explicit ProbeSoundListener(SoundProbe& probe) : probe_(probe) {}
+    ~ProbeSoundListener() override { probe_.destroyed = true; }
+    void soundReady(TempFile* file) override {
+        probe_.files.push_back(file);
+        probe_.paths.push_back(file != nullptr ? file->path() : "");
+    }
+
+  private:
+    SoundProbe& probe_;
+};
+
+// Counts the decodes the scene-image callback asks for.
+class CountingManager : public SceneMediaManager {
+  public:
+    std::shared_ptr<DibImage> LoadImgFromHGlobal(HGLOBAL block, std::int32_t size,
+                                                 std::int32_t id) override {
+        ++decodes;
+        if (beforeDecode) {
+            beforeDecode();
+        }
+        return SceneMediaManager::LoadImgFromHGlobal(block, size, id);
+    }
+    int decodes = 0;
+    std::function<void()> beforeDecode;
+};
+
+std::vector<SceneSource> smallScenes(int count) {
+    std::vector<SceneSource> scenes;
+    for (int n = 1; n <= count; ++n) {
+        scenes.push_back({picturePath("scene-small-" + std::to_string(n) + ".jpg"),
+                          soundBytes(static_cast<std::uint8_t>(n))});
+    }
+    return scenes;
+}
+
+class SceneMedia : public ::testing::Test {
+  protected:
+    void SetUp() override { useTestLanguageModule(); }
+
+    // What the viewer does: its listeners, then the tour sound.
+    void attach(TestTour& tour) {
+        manager.SetTour(&tour.tour());
+        manager.SetImageListener(std::make_unique<ProbeImageListener>(view));
+        manager.SetSoundListener(std::make_unique<ProbeSoundListener>(sounds));
+    }
+
+  public:
+    // What the viewer does to go to a scene.
+    void goTo(std::int32_t position) {
+        manager.CancelAll();
+        manager.ShowScene(position);
+    }
+
+  protected:
+    ComApartment apartment;
+    ViewProbe view;
+    SoundProbe sounds;
+    CountingManager manager;
+};
+
+TEST_F(SceneMedia, RevisitedSceneComesFromTheCacheAndTheSoundListWithoutLoading) {
+    TestTour tour(smallScenes(3));
+    attach(tour);
+    goTo(2);
+    goTo(3);
+    ASSERT_EQ(manager.decodes, 2);
+    ASSERT_EQ(sounds.files.size(), 2u);
+    const std::int32_t recorded = manager.soundFiles().count();
+    const DibImage* firstShown = manager.imageCache().at(0);
+
+    goTo(2);
+    EXPECT_EQ(manager.decodes, 2);
+    EXPECT_TRUE(tour.scene(2).cancelled());  // load would have cleared the flag
+    EXPECT_EQ(manager.soundFiles().count(), recorded);
+    EXPECT_EQ(view.shown, firstShown);
+    EXPECT_EQ(view.deliveredIds, (std::vector<std::int32_t>{tour.scene(2).id(), tour.scene(3).id(),
+                                                            tour.scene(2).id()}));
+    ASSERT_EQ(sounds.files.size(), 3u);
+    EXPECT_EQ(sounds.files[2], sounds.files[0]);
+    EXPECT_TRUE(fileExists(sounds.paths[0]));
+    EXPECT_EQ(readFile(sounds.paths[0]), soundBytes(2));
+    EXPECT_EQ(view.stalePixels, 0);
+}
+
+TEST_F(SceneMedia, LargePayloadEmptiesTheCacheButSoundsStayRecorded) {
+    std::vector<SceneSource> scenes = smallScenes(3);
+    scenes[2].image = picturePath("scene-large-1.jpg");  // over 307200 bytes
+    TestTour tour(scenes);
+    attach(tour);
+    goTo(2);
+    goTo(3);
+    EXPECT_EQ(manager.imageCache().count(), 1);
+    const std::int32_t recorded = manager.soundFiles().count();
+
+    goTo(2);
+    EXPECT_EQ(manager.decodes, 3);                      // decoded again
+    EXPECT_EQ(manager.soundFiles().count(), recorded);  // not extracted again
+    ASSERT_EQ(sounds.files.size(), 3u);
+    EXPECT_EQ(sounds.files[2], sounds.files[0]);
+    EXPECT_EQ(view.deliveredIds.back(), tour.scene(2).id());
+    EXPECT_EQ(view.stalePixels, 0);
+}
+
+TEST_F(SceneMedia, FiveScenesEvictTheFirstWhoseSoundStaysRecorded) {
+    TestTour tour(smallScenes(5));
+    attach(tour);
+    for (std::int32_t position = 1; position <= 5; ++position) {
+        goTo(position);
+    }
+    ASSERT_EQ(manager.imageCache().count(), 4);
+    EXPECT_EQ(manager.imageCache().at(0)->id(), tour.scene(2).id());
+    const std::int32_t recorded = manager.soundFiles().count();
+    EXPECT_EQ(recorded, 5);
+
+    goTo(1);
+    EXPECT_EQ(manager.decodes, 6);
+    EXPECT_EQ(manager.soundFiles().count(), recorded);
+    EXPECT_EQ(sounds.files.back(), sounds.files.front());
+    EXPECT_EQ(manager.imageCache().at(3)->id(), tour.scene(1).id());
+}
+
+TEST_F(SceneMedia, CancelledRequestsIgnoreDeliveriesUntilTheNextShowScene) {
+    TestTour tour(smallScenes(3));
+    attach(tour);
+    manager.ShowScene(1);
+    ASSERT_EQ(view.deliveries, 1);
+    manager.CancelAll();
+    EXPECT_TRUE(tour.scene(1).cancelled());
+    EXPECT_FALSE(tour.scene(2).imageWanted());
+
+    // A late extraction for scene 2 reaches the cancelled requests.
+    SceneImageCallback* imageRequest = nullptr;
+    manager.ShowScene(3);  // makes a fresh request...
+    imageRequest = manager.pendingImageCallback();
+    ASSERT_NE(imageRequest, nullptr);
+    manager.CancelAll();  // ...that is cancelled again
+    const int deliveries = view.deliveries;
+    const std::size_t soundCount = sounds.files.size();
+    const std::int32_t recorded = manager.soundFiles().count();
+    tour.scene(2).setImageReceiver(imageRequest);
+    tour.scene(2).setSoundReceiver(manager.soundCallback());
+    tour.scene(2).load();
+    EXPECT_EQ(view.deliveries, deliveries);
+    EXPECT_EQ(sounds.files.size(), soundCount);
+    EXPECT_EQ(manager.soundFiles().count(), recorded);
+    EXPECT_EQ(manager.decodes, 2);
+
+    manager.ShowScene(2);  // a new image request, the sound request re-armed
+    EXPECT_EQ(view.deliveries, deliveries + 1);
+    EXPECT_EQ(view.deliveredIds.back(), tour.scene(2).id());
+    EXPECT_EQ(sounds.files.size(), soundCount + 1);
+}
+
+TEST_F(SceneMedia, SecondSoundListenerIsIgnored) {
+    TestTour tour(smallScenes(1));
+    attach(tour);
+    SoundProbe second;
+    manager.SetSoundListener(std::make_unique<ProbeSoundListener>(second));
+    EXPECT_TRUE(second.destroyed);  // not kept, not leaked
+    EXPECT_FALSE(sounds.destroyed);
+    goTo(1);
+    EXPECT_EQ(sounds.files.size(), 1u);
+    EXPECT_TRUE(second.files.empty());
+
+    manager.DeleteSoundListener();
+    EXPECT_TRUE(sounds.destroyed);
+    EXPECT_EQ(manager.soundCallback(), nullptr);
+}
+
+TEST_F(SceneMedia, PurgeDropsImagesWhoseScenesAreNotInTheTour) {
+    TestTour first(smallScenes(2));
+    TestTour second(smallScenes(1));
+    attach(first);
+    goTo(1);
+    goTo(2);
+    manager.ShowPictureFile(picturePath("corner.gif").c_str());
+    ASSERT_EQ(manager.imageCache().count(), 3);
+    EXPECT_EQ(manager.imageCache().at(2)->id(), 10001);
+    EXPECT_EQ(view.shown, manager.imageCache().at(2));
+
+    manager.PurgeImages();  // the picture file's id is no scene's
+    ASSERT_EQ(manager.imageCache().count(), 2);
+    EXPECT_EQ(manager.imageCache().at(0)->id(), first.scene(1).id());
+
+    manager.SetTour(&second.tour());  // the first tour's scenes are gone
+    manager.PurgeImages();
+    EXPECT_EQ(manager.imageCache().count(), 0);
+    // The picture on screen outlives its purge until the view gets another.
+    ASSERT_NE(view.shown, nullptr);
+    EXPECT_TRUE(isBitmap(view.shownBitmap));
+    view.read();
+    EXPECT_EQ(view.stalePixels, 0);
+}
+
+TEST_F(SceneMedia, TourSoundFileTwiceGivesTwoOwnedHandles) {
+    TestTour tour(smallScenes(1));
+    attach(tour);
+    TempFile* first = manager.TourSoundFile();
+    TempFile* second = manager.TourSoundFile();
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(first, second);
+    EXPECT_STREQ(first->path(), tour.backgroundSoundPath().c_str());
+    EXPECT_STREQ(second->path(), first->path());
+    ASSERT_EQ(manager.soundFiles().count(), 2);
+    EXPECT_EQ(manager.soundFiles().get(0)->key, SoundFileEntry::tourSoundKey);
+    EXPECT_EQ(manager.soundFiles().get(1)->key, SoundFileEntry::tourSoundKey);
+}
+
+TEST_F(SceneMedia, SceneWithoutSoundIsRecordedAsNoFile) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[1].sound.clear();
+    TestTour tour(scenes);
+    attach(tour);
+    goTo(2);
+    goTo(1);
+    goTo(2);
+    ASSERT_EQ(sounds.files.size(), 3u);
+    EXPECT_EQ(sounds.files[0], nullptr);
+    EXPECT_EQ(sounds.files[2], nullptr);
+    EXPECT_EQ(manager.soundFiles().count(), 2);  // found in the list the second time
+}
+
+TEST_F(SceneMedia, ReducedModeLoadsImagesOnlyAndEveryTime) {
+    manager.SetMode(SceneMediaManager::reducedMode);
+    TestTour tour(smallScenes(2));
+    attach(tour);
+    goTo(1);
+    goTo(2);
+    goTo(1);
+    EXPECT_EQ(manager.decodes, 2);            // the image came from the cache
+    EXPECT_FALSE(tour.scene(1).cancelled());  // but the scene was loaded, for nothing
+    EXPECT_TRUE(sounds.files.empty());
+    EXPECT_EQ(manager.soundFiles().count(), 0);
+}
+
+TEST(SceneMediaLifetime, DestroyingTheManagerDeletesEverySoundFileItHandedOut) {
+    ComApartment apartment;
+    const std::set<std::string> before = temporaryMediaFiles();
+    std::vector<std::string> handedOut;
+    {
+        TestTour tour(smallScenes(3));
+        ViewProbe view;
+        SoundProbe sounds;
+        {
+            SceneMediaManager manager;
+            manager.SetTour(&tour.tour());
+            manager.SetImageListener(std::make_unique<ProbeImageListener>(view));
+            manager.SetSoundListener(std::make_unique<ProbeSoundListener>(sounds));
+            handedOut.push_back(manager.TourSoundFile()->path());
+            for (std::int32_t position : {1, 2, 3, 1}) {
+                manager.CancelAll();
+                manager.ShowScene(position);
+            }
+            handedOut.insert(handedOut.end(), sounds.paths.begin(), sounds.paths.end());
+            for (const std::string& path : handedOut) {
+                EXPECT_TRUE(fileExists(path)) << path;
+            }
+            EXPECT_NE(temporaryMediaFiles(), before);
+        }
+        for (const std::string& path : handedOut) {
+            EXPECT_FALSE(fileExists(path)) << path;
+        }
+        EXPECT_EQ(temporaryMediaFiles(), before);
+    }
+    EXPECT_EQ(handedOut.size(), 5u);
+}
+
+// --- The image on screen and images the cache did not take --------------
+
+std::shared_ptr<DibImage> decodePicture(SceneMediaManager& manager, const std::string& file,
+                                        std::int32_t id, std::size_t size = 0) {
+    const auto bytes = readFile(picturePath(file));
+    const auto length = static_cast<std::int32_t>(std::max(size, bytes.size()));
+    return manager.LoadImgFromHGlobal(makeBlock(bytes, size), length, id);
+}
+
+void deliverPicture(SceneMediaManager& manager, SceneImageListener* listener,
+                    const std::string& file, std::int32_t id, std::size_t size = 0) {
+    const auto bytes = readFile(picturePath(file));
+    const auto length = static_cast<std::int32_t>(std::max(size, bytes.size()));
+    SceneImageCallback request(listener, &manager, id);
+    request.deliver(std::make_unique<PayloadBuffer>(makeBlock(bytes, size), length));
+}
+
+// Runs render ticks on this thread while a message box is open.
+class RenderTicks {
+  public:
+    explicit RenderTicks(ViewProbe& probe) {
+        current = &probe;
+        ticks = 0;
+        timer_ = SetTimer(nullptr, 0, 10, tick);
+    }
+    ~RenderTicks() {
+        KillTimer(nullptr, timer_);
+        current = nullptr;
+    }
+    RenderTicks(const RenderTicks&) = delete;
+    RenderTicks& operator=(const RenderTicks&) = delete;
+
+    static inline ViewProbe* current = nullptr;
+    static inline int ticks = 0;
+
+  private:
+    static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
+        if (current != nullptr) {
+            current->read();
+            ++ticks;
+        }
+    }
+    UINT_PTR timer_;
+};
+
+TEST_F(SceneMedia, ShownImageSurvivesALargePayloadThatEmptiesTheCacheDuringAPrompt) {
+    auto listenerOwned = std::make_unique<ProbeImageListener>(view);
+    SceneImageListener* listener = listenerOwned.get();
+    manager.SetImageListener(std::move(listenerOwned));
+    deliverPicture(manager, listener, "corner-24bit.bmp", 1);
+    ASSERT_EQ(manager.imageCache().count(), 1);
+    const DibImage* first = view.shown;
+    const HBITMAP firstBitmap = first->bitmap();
+
+    // A corrupt payload of 307200 bytes: the cache is emptied, then the decode
+    // prompt runs render ticks until it is answered.
+    {
+        RenderTicks ticks(view);
+        BoxAnswerer answerer(decodeCaption, IDYES, 300);
+        deliverPicture(manager, listener, "not-a-picture.jpg", 2, 307200);
+        EXPECT_EQ(answerer.answered(), 1);
+        EXPECT_GT(RenderTicks::ticks, 3);
+    }
+    EXPECT_EQ(manager.imageCache().count(), 0);
+    EXPECT_EQ(view.stalePixels, 0);  // the ticks read live pixels
+    ASSERT_EQ(view.deliveries, 2);
+    ASSERT_NE(view.shown, nullptr);
+    EXPECT_TRUE(view.shown->isNull());
+    // Now that the view has its successor, the first image is gone.
+    EXPECT_FALSE(isBitmap(firstBitmap));
+}
+
+TEST_F(SceneMedia, ShownImageSurvivesEvictionUntilItsSuccessorIsHandedOver) {
+    auto listenerOwned = std::make_unique<ProbeImageListener>(view);
+    SceneImageListener* listener = listenerOwned.get();
+    manager.SetImageListener(std::move(listenerOwned));
+    TestTour tour(smallScenes(1));
+    for (std::int32_t id = 1; id <= 4; ++id) {
+        decodePicture(manager, "corner.gif", id);
+    }
+    // Show the oldest entry from the cache, then decode a fifth image: the
+    // cache drops the one on screen before the view has the new one.
+    manager.handOverImage(listener, manager.imageCache().share(0));
+    const HBITMAP shownBitmap = view.shownBitmap;
+    manager.beforeDecode = [&] { view.read(); };
+    deliverPicture(manager, listener, "corner.gif", 5);
+    EXPECT_EQ(view.stalePixels, 0);
+    EXPECT_EQ(manager.imageCache().at(0)->id(), 2);
+    EXPECT_EQ(view.deliveredIds.back(), 5);
+    EXPECT_FALSE(isBitmap(shownBitmap));  // freed once replaced
+}
+
+TEST_F(SceneMedia, ImagesTheCacheDidNotTakeAreFreedOnceReplaced) {
+    auto listenerOwned = std::make_unique<ProbeImageListener>(view);
+    SceneImageListener* listener = listenerOwned.get();
+    manager.SetImageListener(std::move(listenerOwned));
+    deliverPicture(manager, listener, "corner.gif", 7);
+    const HBITMAP cachedBitmap = view.shown->bitmap();
+    // The same id again: decoded, not taken by the cache, handed to the view.
+    deliverPicture(manager, listener, "corner.gif", 7);
+    ASSERT_EQ(manager.imageCache().count(), 1);
+    const DibImage* duplicate = view.shown;
+    EXPECT_NE(duplicate, manager.imageCache().at(0));
+    const HBITMAP duplicateBitmap = duplicate->bitmap();
+    EXPECT_TRUE(isBitmap(duplicateBitmap));
+
+    // A scene whose payload is missing: the null image.
+    SceneImageCallback missing(listener, &manager, 8);
+    missing.deliver(nullptr);
+    EXPECT_TRUE(view.shown->isNull());
+    EXPECT_EQ(view.deliveredIds.back(), DibImage::nullId);
+    EXPECT_FALSE(isBitmap(duplicateBitmap));  // the rejected duplicate is freed
+    EXPECT_TRUE(isBitmap(cachedBitmap));      // the cached one stays
+
+    manager.ShowPictureFile(picturePath("corner.gif").c_str());
+    EXPECT_EQ(manager.shownImage(), view.shown);  // the null image went with its successor
+    EXPECT_EQ(view.stalePixels, 0);
+}
+
+TEST_F(SceneMedia, ShowingAnotherSceneDuringAPromptDropsTheStaleDelivery) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[0].image = picturePath("not-a-picture.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    // While the prompt for scene 1's broken picture is open, a timer moves the
+    // view on to scene 2, as the automatic tour does from its ticks.
+    static SceneMedia* fixture = nullptr;
+    fixture = this;
+    SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        fixture->goTo(2);
+    });
+    {
+        BoxAnswerer answerer(decodeCaption, IDYES, 400);
+        goTo(1);
+        EXPECT_EQ(answerer.answered(), 1);
+    }
+    // Scene 2 arrived during the prompt; scene 1's late null image did not
+    // replace it, and scene 1's sound was not extracted.
+    EXPECT_EQ(view.deliveredIds, (std::vector<std::int32_t>{tour.scene(2).id()}));
+    EXPECT_EQ(view.shown, manager.imageCache().at(0));
+    ASSERT_EQ(sounds.files.size(), 1u);
+    EXPECT_EQ(manager.soundFiles().get(0)->key, 2);
+    goTo(2);  // the replaced request is freed now that its delivery is over
+    EXPECT_EQ(view.deliveries, 2);
+}
+
+TEST_F(SceneMedia, OutOfMemoryAtTheSceneImageCallbackEndsTheProcess) {
+    EXPECT_EXIT(
+        {
+            BoxAnswerer answerer("Out of Memory", IDOK);
+            manager.beforeDecode = [] { throw OutOfMemoryException(imaging::oom::bitmap); };
+            deliverPicture(manager, nullptr, "corner.gif", 1);
+        },
+        ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(SceneMedia, DecodeExceptionAsksAndYesHandsOverNoImage) {
+    auto listenerOwned = std::make_unique<ProbeImageListener>(view);
+    SceneImageListener* listener = listenerOwned.get();
+    manager.SetImageListener(std::move(listenerOwned));
+    manager.beforeDecode = [] { throw DecodeException(); };
+    BoxAnswerer answerer(decodeCaption, IDYES);
+    deliverPicture(manager, listener, "corner.gif", 1);
+    EXPECT_EQ(answerer.answered(), 1);
+    ASSERT_EQ(view.deliveries, 1);
+    EXPECT_EQ(view.shown, nullptr);
+}
+
+TEST_F(SceneMedia, DecodeExceptionAndNoEndsTheProcess) {
+    EXPECT_EXIT(
+        {
+            BoxAnswerer answerer(decodeCaption, IDNO);
+            manager.beforeDecode = [] { throw DecodeException(); };
+            deliverPicture(manager, nullptr, "corner.gif", 1);
+        },
+        ::testing::ExitedWithCode(1), "");
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+// Tours for the scene media manager's tests: scenes whose encrypted images
+// and plain sounds lie in one file, read back as the player reads them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "package/tour.h"
+
+namespace imaging_test {
+
+struct SceneSource {
+    std::string image;                // a picture file
+    std::vector<std::uint8_t> sound;  // empty: the scene has no sound
+};
+
+class TestTour {
+  public:
+    explicit TestTour(const std::vector<SceneSource>& scenes);
+    ~TestTour();
+    TestTour(const TestTour&) = delete;
+    TestTour& operator=(const TestTour&) = delete;
+
+    Tour& tour() { return *tour_; }
+    Scene& scene(std::int32_t position) { return *tour_->scene(position); }
+    // The tour sound's temporary file ("QRZ"), which the manager's handle deletes.
+    std::string backgroundSoundPath() const { return tour_->backgroundSound().path(); }
+
+  private:
+    std::string dataPath_;
+    std::unique_ptr<Tour> tour_;
+};
+
+// Some bytes standing for a scene's sound.
+std::vector<std::uint8_t> soundBytes(std::uint8_t seed, std::size_t size = 4000);
+
+// Names of the "QRX" and "QRZ" files in the temporary folder.
+std::set<std::string> temporaryMediaFiles();
+
+}  // namespace imaging_test
