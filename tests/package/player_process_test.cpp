@@ -1,0 +1,139 @@
+// The real player.exe, started as its own process: what it does with tours,
+// without tours and with damaged tours.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <fstream>
+
+#include "manifest.h"
+#include "package_writer.h"
+#include "tour_source.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::Bytes;
+
+struct RunResult {
+    DWORD exitCode = 0xFFFFFFFF;
+    bool sawWindow = false;
+};
+
+struct WindowSearch {
+    DWORD processId;
+    bool found;
+};
+
+BOOL CALLBACK findWindowOf(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId) {
+        search->found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// Runs `exe` with its temporary folder pointed at `temp`, watching for any
+// window of the process until it ends.
+RunResult runPlayer(const fs::path& exe, const fs::path& temp) {
+    std::string environment;
+    for (const char* name : {"TMP", "TEMP"}) {
+        environment += std::string(name) + "=" + temp.string() + '\0';
+    }
+    for (const char* name : {"SystemRoot", "WINEPREFIX", "DISPLAY", "PATH", "WINEDEBUG"}) {
+        if (const char* value = std::getenv(name)) {
+            environment += std::string(name) + "=" + value + '\0';
+        }
+    }
+    environment += '\0';
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string commandLine = "\"" + exe.string() + "\"";
+    RunResult result;
+    if (!CreateProcessA(exe.string().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                        environment.data(), nullptr, &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
+        return result;
+    }
+    WindowSearch search{process.dwProcessId, false};
+    while (WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT) {
+        EnumWindows(findWindowOf, reinterpret_cast<LPARAM>(&search));
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    result.sawWindow = search.found;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return result;
+}
+
+class PlayerProcessTest : public ::testing::Test {
+  protected:
+    PlayerProcessTest() { fs::create_directories(temp_); }
+
+    fs::path buildTour(const std::string& name) {
+        const auto source = test_support::makeTourSource(folder_.path() / "source", 2, PLAYER_EXE);
+        std::vector<std::string> warnings;
+        const auto manifest = tourpack::readManifest(source.manifestPath(), warnings);
+        const fs::path output = folder_.path() / name;
+        tourpack::buildPackage(manifest, output, {}, warnings);
+        return output;
+    }
+
+    // The QRZ files in the temporary folder the player would use by default.
+    static std::vector<fs::path> defaultTempFiles() {
+        char folder[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, folder);
+        return test_support::filesWithPrefix(folder, "QRZ");
+    }
+
+    void expectSilentExitLeavingNothing(const fs::path& exe) {
+        const auto before = defaultTempFiles();
+        const RunResult result = runPlayer(exe, temp_);
+        EXPECT_EQ(defaultTempFiles(), before) << exe;
+        EXPECT_EQ(result.exitCode, 0u) << exe;
+        EXPECT_FALSE(result.sawWindow) << exe;
+        EXPECT_TRUE(fs::is_empty(temp_))
+            << exe << " left " << fs::directory_iterator(temp_)->path();
+    }
+
+    test_support::TempFolder folder_;
+    fs::path temp_ = folder_.path() / "temp";
+};
+
+TEST_F(PlayerProcessTest, ABarePlayerEndsSilently) {
+    const fs::path bare = folder_.path() / "bare.exe";
+    fs::copy_file(PLAYER_EXE, bare);
+    expectSilentExitLeavingNothing(bare);
+}
+
+TEST_F(PlayerProcessTest, ALowerCaseTrailerIsNoTour) {
+    const fs::path tour = buildTour("lower.exe");
+    Bytes bytes = test_support::readFile(tour);
+    std::copy_n("cafebabe", 8, bytes.end() - 8);
+    test_support::writeFile(tour, bytes);
+    expectSilentExitLeavingNothing(tour);
+}
+
+TEST_F(PlayerProcessTest, ACorruptTourEndsSilentlyAndRemovesWhatItWrote) {
+    // Make the language module's length, the last field before the trailer,
+    // reach past the end of the file: by then the reader has written 27 files.
+    const fs::path tour = buildTour("corrupt.exe");
+    Bytes bytes = test_support::readFile(tour);
+    const std::size_t languageLength = bytes.size() - 41 - 700 - 33;
+    ASSERT_EQ(std::string(bytes.begin() + static_cast<std::ptrdiff_t>(languageLength),
+                          bytes.begin() + static_cast<std::ptrdiff_t>(languageLength) + 4),
+              std::string("700\0", 4));
+    std::copy_n("9999999", 7, bytes.begin() + static_cast<std::ptrdiff_t>(languageLength));
+    test_support::writeFile(tour, bytes);
+    expectSilentExitLeavingNothing(tour);
+}
+
+TEST_F(PlayerProcessTest, AGoodTourIsReadAndItsFilesAreReleased) {
+    const fs::path tour = buildTour("good.exe");
+    expectSilentExitLeavingNothing(tour);
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+#include <fstream>
+
+#include "field_writer.h"
+#include "opened_tour.h"
+#include "package_extractor.h"
+#include "package_inspector.h"
+#include "package_writer.h"
+#include "scoped_temp_directory.h"
+#include "text_encoding.h"
+#include "tour_source.h"
+#include "tourpack_error.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::Bytes;
+
+class TourpackTest : public ::testing::Test {
+  protected:
+    TourpackTest()
+        : scratch_(folder_.path() / "tmp"),
+          temp_((fs::create_directories(scratch_), scratch_)),
+          source_(test_support::makeTourSource(folder_.path() / "source", 3)) {}
+
+    fs::path build(const test_support::TourSource& source, const std::string& name,
+                   std::vector<std::string>* warnings = nullptr) {
+        std::vector<std::string> ignored;
+        std::vector<std::string>& out = warnings != nullptr ? *warnings : ignored;
+        const tourpack::Manifest manifest = tourpack::readManifest(source.manifestPath(), out);
+        const fs::path output = folder_.path() / name;
+        tourpack::buildPackage(manifest, output, {}, out);
+        return output;
+    }
+
+    // The error the build gives, or "" when it succeeds.
+    std::string buildError(const test_support::TourSource& source) {
+        const fs::path output = folder_.path() / "failed.exe";
+        try {
+            build(source, "failed.exe");
+        } catch (const tourpack::TourpackError& error) {
+            EXPECT_FALSE(fs::exists(output)) << "a failed build leaves its output";
+            EXPECT_FALSE(fs::exists(output.string() + ".part"));
+            return error.what();
+        }
+        return "";
+    }
+
+    test_support::TempFolder folder_;
+    fs::path scratch_;
+    test_support::ScopedTempDirectory temp_;
+    test_support::TourSource source_;
+};
+
+TEST_F(TourpackTest, BuildInspectExtractBuildGivesIdenticalBytes) {
+    const fs::path first = build(source_, "first.exe");
+    const tourpack::InspectReport report = tourpack::inspectTour(first.string());
+    EXPECT_TRUE(report.problems.empty()) << tourpack::formatReport(report);
+    EXPECT_EQ(report.description["scenes"].size(), 3u);
+
+    const fs::path manifest = tourpack::extractTour(first.string(), folder_.path() / "extracted");
+    test_support::TourSource extracted{manifest.parent_path(), {}};
+    std::ifstream(manifest) >> extracted.manifest;
+    const fs::path second = build(extracted, "second.exe");
+    EXPECT_EQ(test_support::readFile(first), test_support::readFile(second));
+    // The extracted payloads are the sources themselves (images decrypted).
+    EXPECT_EQ(test_support::readFile(folder_.path() / "extracted" / "scenes" / "02-image.bmp"),
+              test_support::readFile(source_.folder / "scene2.bmp"));
+    // The readers' temporary files are gone again.
+    EXPECT_TRUE(test_support::filesWithPrefix(scratch_, "QRZ").empty());
+    EXPECT_TRUE(test_support::filesWithPrefix(scratch_, "QRX").empty());
+}
+
+TEST_F(TourpackTest, EveryValueReachesThePlayersReader) {
+    const fs::path tourFile = build(source_, "tour.exe");
+    std::string error;
+    const auto opened = tourpack::OpenedTour::open(tourFile.string(), error);
+    ASSERT_TRUE(opened) << error;
+    const Tour& tour = opened->tour();
+    EXPECT_STREQ(tour.title(), "Caf\xE9 tour");  // stored in the Windows-1252 code page
+    EXPECT_EQ(tour.viewSize(), 2);
+    EXPECT_EQ(tour.rotationSpeed(), 3);
+    EXPECT_FALSE(tour.soundOn());
+    EXPECT_TRUE(tour.autoPlay());
+    EXPECT_EQ(tour.fullScreenMode(), 2);
+    EXPECT_EQ(test_support::readFile(tour.backgroundSound().path()),
+              test_support::readFile(source_.folder / "background.wav"));
+    ASSERT_EQ(tour.sceneCount(), 3);
+    for (int k = 1; k <= 3; ++k) {
+        const Scene& scene = *tour.scene(k);
+        EXPECT_EQ(scene.name(), "Scene " + std::to_string(k));
+        EXPECT_EQ(scene.pan(), static_cast<float>(10.5 * k));
+        EXPECT_EQ(scene.tilt(), static_cast<float>(-3.0 * k));
+        EXPECT_EQ(scene.fieldOfView(), static_cast<float>(60 + 5 * k));
+        Bytes bytes;
+        ASSERT_TRUE(opened->sceneImage(k, bytes, error)) << error;
+        EXPECT_EQ(bytes,
+                  test_support::readFile(source_.folder / ("scene" + std::to_string(k) + ".bmp")));
+        ASSERT_TRUE(opened->sceneSound(k, bytes, error)) << error;
+        EXPECT_EQ(bytes,
+                  test_support::readFile(source_.folder / ("scene" + std::to_string(k) + ".wav")));
+    }
+    const TourInfo& info = tour.info();
+    EXPECT_STREQ(info.infoText1(), "First line");
+    EXPECT_STREQ(info.infoText2(), "Second line");
+    EXPECT_STREQ(info.infoText3(), "Third line");
+    EXPECT_STREQ(info.webAddress(), "https://example.org/tour");
+    EXPECT_STREQ(info.emailAddress(), "author@example.org");
+    EXPECT_STREQ(info.infoText4(), "Sixth text");
+    Bytes picture;
+    ASSERT_TRUE(opened->readRange(info.picture()->offset(), info.picture()->length(), picture));
+    EXPECT_EQ(picture, test_support::readFile(source_.folder / "author.bmp"));
+    for (int slot = 0; slot < 26; ++slot) {
+        Bytes skin;
+        tourpack::OpenedTour::readFile(opened->loader().skinSet().imagePath(slot), skin);
+        const std::string name = (slot < 10 ? "0" : "") + std::to_string(slot) + "-slot.bmp";
+        EXPECT_EQ(skin, test_support::readFile(source_.folder / "skin" / name)) << slot;
+    }
+    Bytes language;
+    tourpack::OpenedTour::readFile(opened->loader().languageModulePath(), language);
+    EXPECT_EQ(language, test_support::readFile(source_.folder / "language.dll"));
+}
+
+TEST_F(TourpackTest, ScenesSharingAFileStoreItOnce) {
+    const auto single = fs::file_size(build(source_, "three.exe"));
+    source_.manifest["scenes"][1]["image"] = "scene1.bmp";
+    source_.manifest["scenes"][2]["sound"] = "scene1.wav";
+    source_.save();
+    const fs::path shared = build(source_, "shared.exe");
+    EXPECT_EQ(single - fs::file_size(shared), fs::file_size(source_.folder / "scene2.bmp") +
+                                                  fs::file_size(source_.folder / "scene3.wav"));
+    std::string error;
+    const auto opened = tourpack::OpenedTour::open(shared.string(), error);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->tour().scene(1)->image()->offset(),
+              opened->tour().scene(2)->image()->offset());
+    EXPECT_TRUE(tourpack::inspectTour(shared.string()).problems.empty());
+}
+
+TEST_F(TourpackTest, BadManifestsNameTheFieldAndTheFile) {
+    const auto expectError = [&](const std::function<void(nlohmann::json&)>& change,
+                                 const std::vector<std::string>& phrases) {
+        const nlohmann::json saved = source_.manifest;
+        change(source_.manifest);
+        source_.save();
+        const std::string message = buildError(source_);
+        EXPECT_FALSE(message.empty()) << "accepted: " << source_.manifest.dump();
+        EXPECT_NE(message.find("tour.json"), std::string::npos) << message;
+        for (const std::string& phrase : phrases) {
+            EXPECT_NE(message.find(phrase), std::string::npos) << message;
+        }
+        source_.manifest = saved;
+        source_.save();
+    };
+    test_support::writeFile(source_.folder / "picture.png",
+                            {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13});
+    test_support::writeFile(source_.folder / "notes.txt", {'h', 'i'});
+
+    expectError([](auto& m) { m["scenes"][0]["image"] = "absent.jpg"; },
+                {"scenes[0].image", "absent.jpg"});
+    expectError([](auto& m) { m["scenes"][1]["image"] = "picture.png"; },
+                {"scenes[1].image", "PNG"});
+    expectError([](auto& m) { m["info"]["picture"] = "notes.txt"; }, {"info.picture", "notes.txt"});
+    expectError([](auto& m) { m["scenes"][2]["sound"] = "absent.wav"; }, {"scenes[2].sound"});
+    expectError([](auto& m) { m["backgroundSound"] = "absent.mp3"; }, {"backgroundSound"});
+    expectError([](auto& m) { m["viewSize"] = "large"; }, {"viewSize", "whole number"});
+    expectError([](auto& m) { m.erase("title"); }, {"title", "missing"});
+    expectError([](auto& m) { m["scenes"] = 5; }, {"scenes"});
+    expectError([](auto& m) { m["title"] = "\xE6\x97\xA5\xE6\x9C\xAC"; },
+                {"title", "Windows-1252"});
+    expectError([](auto& m) { m["language"] = "xx"; }, {"language", "xx"});
+    expectError([](auto& m) { m["language"] = "notes.txt"; }, {"language", "not a Windows module"});
+    expectError([](auto& m) { m["player"] = "absent.exe"; }, {"player"});
+    expectError([](auto& m) { m["skin"] = "nowhere"; }, {"skin", "not a folder"});
+
+    fs::remove(source_.folder / "skin" / "17-slot.bmp");
+    expectError([](auto&) {}, {"skin", "missing: 17"});
+    test_support::writeFile(source_.folder / "skin" / "17-slot.png",
+                            test_support::readFile(source_.folder / "picture.png"));
+    test_support::writeFile(source_.folder / "skin" / "17.png",
+                            test_support::readFile(source_.folder / "picture.png"));
+    expectError([](auto&) {}, {"skin", "slot 17 has two images"});
+    fs::remove(source_.folder / "skin" / "17.png");
+    expectError([](auto&) {}, {"skin (slot 17)", "PNG"});
+}
+
+TEST_F(TourpackTest, NotJsonAndAPlayerThatAlreadyCarriesATour) {
+    { std::ofstream(source_.manifestPath()) << "{ \"title\": "; }
+    EXPECT_NE(buildError(source_).find("not valid JSON"), std::string::npos);
+    source_.save();
+    const fs::path tourFile = build(source_, "tour.exe");
+    source_.manifest["player"] = tourFile.string();
+    source_.save();
+    EXPECT_NE(buildError(source_).find("already carries a tour"), std::string::npos);
+}
+
+TEST_F(TourpackTest, AResultOverTwoGibibytesIsRefused) {
+    const fs::path huge = source_.folder / "huge.wav";
+    test_support::writeFile(huge, test_support::waveSound(10, 1));
+    fs::resize_file(huge, 2147483000ull);  // sparse: nothing is really written
+    source_.manifest["backgroundSound"] = "huge.wav";
+    source_.save();
+    const std::string message = buildError(source_);
+    EXPECT_NE(message.find("2 GiB"), std::string::npos) << message;
+}
+
+TEST_F(TourpackTest, WarnsAboutStartViewsThePlayerWillReplace) {
+    source_.manifest["scenes"][0]["pan"] = 200;
+    source_.manifest["scenes"][1]["tilt"] = -95;
+    source_.manifest["scenes"][2]["fieldOfView"] = 170;
+    source_.manifest["viewSize"] = 7;
+    source_.save();
+    std::vector<std::string> warnings;
+    build(source_, "tour.exe", &warnings);
+    std::string all;
+    for (const std::string& warning : warnings) {
+        all += warning + "\n";
+    }
+    EXPECT_NE(all.find("scenes[0].pan"), std::string::npos) << all;
+    EXPECT_NE(all.find("scenes[1].tilt"), std::string::npos) << all;
+    EXPECT_NE(all.find("scenes[2].fieldOfView"), std::string::npos) << all;
+    EXPECT_NE(all.find("viewSize"), std::string::npos) << all;
+}
+
+TEST_F(TourpackTest, InspectFindsDamageThePlayerWouldOnlyMeetLater) {
+    const fs::path tourFile = build(source_, "tour.exe");
+    Bytes bytes = test_support::readFile(tourFile);
+    std::string error;
+    std::int32_t imageOffset = 0;
+    {
+        const auto opened = tourpack::OpenedTour::open(tourFile.string(), error);
+        imageOffset = opened->tour().scene(2)->image()->offset();
+    }
+    bytes[static_cast<std::size_t>(imageOffset)] ^=
+        0xFF;  // the first block no longer decrypts to "BM"
+    test_support::writeFile(tourFile, bytes);
+    const auto report = tourpack::inspectTour(tourFile.string());
+    ASSERT_EQ(report.problems.size(), 1u) << tourpack::formatReport(report);
+    EXPECT_NE(report.problems[0].find("scene 2"), std::string::npos);
+
+    test_support::writeFile(tourFile, Bytes(100, 'x'));
+    const auto notATour = tourpack::inspectTour(tourFile.string());
+    ASSERT_FALSE(notATour.problems.empty());
+    EXPECT_NE(notATour.problems[0].find("CAFEBABE"), std::string::npos);
+}
+
+TEST(FloatField, ShortestTextThatReadsBackExactly) {
+    EXPECT_EQ(tourpack::formatFloatField(12.5f), "12.5");
+    EXPECT_EQ(tourpack::formatFloatField(100.0f), "100");
+    EXPECT_EQ(tourpack::formatFloatField(-0.75f), "-0.75");
+    EXPECT_EQ(tourpack::formatFloatField(0.1f), "0.1");
+    bool exact = true;
+    const std::string cut = tourpack::formatFloatField(-123.456789f, &exact);
+    EXPECT_FALSE(exact);
+    EXPECT_LE(cut.size(), 9u);
+    EXPECT_NEAR(std::strtod(cut.c_str(), nullptr), -123.456789, 1e-3);
+    std::uint32_t state = 12345;
+    for (int i = 0; i < 20000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        const float value =
+            static_cast<float>(static_cast<std::int32_t>(state) % 3600000) / 10000.0f;
+        const std::string text = tourpack::formatFloatField(value, &exact);
+        ASSERT_LE(text.size(), 9u);
+        if (exact) {
+            ASSERT_EQ(static_cast<float>(std::strtod(text.c_str(), nullptr)), value) << text;
+        }
+    }
+}
+
+TEST(TextEncoding, EveryCodePageByteSurvivesTheRoundTrip) {
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte) {
+        all += static_cast<char>(byte);
+    }
+    std::string back;
+    std::string unmappable;
+    ASSERT_TRUE(tourpack::utf8ToWindows1252(tourpack::windows1252ToUtf8(all), back, unmappable));
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(tourpack::windows1252ToUtf8("\x80"), "\xE2\x82\xAC");  // the euro sign
+    EXPECT_FALSE(tourpack::utf8ToWindows1252("a\xE2\x82", back, unmappable));
+    EXPECT_FALSE(tourpack::utf8ToWindows1252("\xF0\x9F\x98\x80", back, unmappable));
+    EXPECT_EQ(unmappable, "\xF0\x9F\x98\x80");
+}
+
+}  // namespace
