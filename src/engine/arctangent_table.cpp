@@ -18,7 +18,3 @@ std::unique_ptr<ArctangentTable> ArctangentTable::create() {
     }
     return std::unique_ptr<ArctangentTable>(new (std::nothrow) ArctangentTable(std::move(entries)));
 }
-
-float ArctangentTable::fromAbove(float entryValue) {
-    return halfPi - entryValue;
-}

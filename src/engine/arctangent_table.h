@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/angles.h"
+
 class ArctangentTable {
   public:
     static constexpr std::int32_t entryCount = 100001;
@@ -33,13 +35,48 @@ class ArctangentTable {
         const bool negative = ratio < 0.0;
         const double magnitude = negative ? -ratio : ratio;
         const float value = entries_[indexFor(magnitude)];
-        const float angle = magnitude > 1.0 ? fromAbove(value) : value;
+        const float angle = magnitude > 1.0 ? halfPi - value : value;
         return negative ? -angle : angle;
     }
 
+    // The same value as arctangent(numerator / denominator), computed without
+    // dividing: inverseDenominator = 1 / denominator and inverseNumerator =
+    // 1 / numerator are given. The products carry a relative error of a few
+    // units in the last place; wherever that could move the table index (the
+    // scaled ratio within 1e-9 of a whole number or of the 0-1 boundary, NaN,
+    // infinities) the exact quotient is used instead, so the result is always
+    // the one the division gives.
+    float arctangentOfQuotient(double numerator, double denominator, double inverseDenominator,
+                               double inverseNumerator) const {
+        const double ratio = numerator * inverseDenominator;
+        const double magnitude = ratio < 0.0 ? -ratio : ratio;
+        double scaled;
+        bool above;
+        if (magnitude < 1.0 - guard) {
+            scaled = indexScale * magnitude;
+            above = false;
+        } else if (magnitude > 1.0 + guard && magnitude <= maximumFinite) {
+            const double inverse = denominator * inverseNumerator;
+            scaled = indexScale * (inverse < 0.0 ? -inverse : inverse);
+            above = true;
+        } else {
+            return arctangent(numerator / denominator);
+        }
+        const auto index = static_cast<std::int32_t>(scaled);
+        const double fraction = scaled - index;
+        if (fraction < guard || fraction > 1.0 - guard) {
+            return arctangent(numerator / denominator);
+        }
+        const float value = entries_[index];
+        const float angle = above ? halfPi - value : value;
+        return ratio < 0.0 ? -angle : angle;
+    }
+
   private:
+    static constexpr double guard = 1e-9;
+    static constexpr double maximumFinite = 1.0e300;
+
     explicit ArctangentTable(std::unique_ptr<float[]> entries) : entries_(std::move(entries)) {}
-    static float fromAbove(float entryValue);
 
     std::unique_ptr<float[]> entries_;
 };

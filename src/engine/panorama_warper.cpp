@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <xmmintrin.h>
+#endif
+
 #include "engine/angles.h"
 
 namespace {
@@ -26,27 +30,75 @@ std::int32_t intoPanorama(std::int32_t column, std::int32_t width) {
     return column < 0 ? column + width : column;
 }
 
-std::int32_t clampedRow(std::int32_t row, std::int32_t height) {
-    if (row < 0) {
-        return 0;
-    }
-    return row >= height ? height - 1 : row;
-}
-
 float single(double value) {
     return static_cast<float>(value);
 }
 
-// Copies the source pixels the maps name into one view row.
-void gatherRow(const SourceImage& source, const std::int32_t* rows, const std::int32_t* columns,
-               std::uint8_t* out, std::int32_t count) {
-    const std::uint8_t* base = source.pixels;
-    const std::size_t stride = static_cast<std::size_t>(source.stride);
-    for (std::int32_t k = 0; k < count; ++k) {
-        const std::uint8_t* pixel = base + static_cast<std::size_t>(rows[k]) * stride +
-                                    static_cast<std::size_t>(columns[k]) * 3;
-        std::memcpy(out + static_cast<std::size_t>(k) * 3, pixel, 3);
+// Copies one pixel. Four bytes move as one word where both the source and the
+// view have a byte to spare after the pixel (the view's spare byte is the next
+// pixel, written after it); the exact three bytes are copied elsewhere.
+class PixelCopier {
+  public:
+    explicit PixelCopier(const SourceImage& source)
+        : pixels_(source.pixels),
+          stride_(static_cast<std::size_t>(source.stride)),
+          lastPixel_(source.pixels + stride_ * (source.height - 1) +
+                     3 * static_cast<std::size_t>(source.width - 1)) {}
+
+    const std::uint8_t* at(std::int32_t row, std::int32_t column) const {
+        return pixels_ + static_cast<std::size_t>(row) * stride_ +
+               static_cast<std::size_t>(column) * 3;
     }
+
+    // `out` is followed by another pixel of the same row.
+    void copyBeforeAnother(const std::uint8_t* pixel, std::uint8_t* out) const {
+        if (pixel != lastPixel_) {
+            std::memcpy(out, pixel, 4);
+        } else {
+            std::memcpy(out, pixel, 3);
+        }
+    }
+
+    static void copyLast(const std::uint8_t* pixel, std::uint8_t* out) {
+        std::memcpy(out, pixel, 3);
+    }
+
+  private:
+    const std::uint8_t* pixels_;
+    std::size_t stride_;
+    const std::uint8_t* lastPixel_;
+};
+
+// The pixels a view row needs lie on many source rows, so their loads miss the
+// cache; asking for them this many pixels ahead keeps several misses in flight.
+constexpr std::int32_t prefetchDistance = 24;
+
+void prefetch(const std::uint8_t* address) {
+#if defined(__SSE2__)
+    _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0);
+#else
+    (void)address;
+#endif
+}
+
+// Copies the source pixels the maps name into one view row.
+void gatherRow(const PixelCopier& copier, const std::int32_t* rows, const std::int32_t* columns,
+               std::uint8_t* out, std::int32_t count) {
+    if (count <= 0) {
+        return;
+    }
+    for (std::int32_t k = 0; k + prefetchDistance < count; ++k) {
+        prefetch(copier.at(rows[k + prefetchDistance], columns[k + prefetchDistance]));
+        copier.copyBeforeAnother(copier.at(rows[k], columns[k]),
+                                 out + 3 * static_cast<std::size_t>(k));
+    }
+    for (std::int32_t k = count > prefetchDistance ? count - prefetchDistance : 0; k + 1 < count;
+         ++k) {
+        copier.copyBeforeAnother(copier.at(rows[k], columns[k]),
+                                 out + 3 * static_cast<std::size_t>(k));
+    }
+    PixelCopier::copyLast(copier.at(rows[count - 1], columns[count - 1]),
+                          out + 3 * static_cast<std::size_t>(count - 1));
 }
 
 }  // namespace
@@ -87,14 +139,15 @@ void PanoramaWarper::clearMaps() {
 }
 
 void PanoramaWarper::solveColumns(const ArctangentTable& table, const SourceImage& source,
-                                  const Projection& p, float pan, float depth) {
+                                  const Projection& p, float pan, float depth, bool level) {
     const std::int32_t width = source.width;
     const auto widthF = static_cast<float>(width);
     const double d = depth;
+    const double inverseDepth = 1.0 / d;
     const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
     for (std::size_t i = 0; i < offsets_.size(); ++i) {
         const double x = offsets_[i];
-        const float theta = table.arctangent(x / d);
+        const float theta = table.arctangentOfQuotient(x, d, inverseDepth, inverseOffsets_[i]);
         const float longitude = single(static_cast<double>(theta) + pan + turn);
         float u = single(static_cast<double>(p.columnsPerRadian) * longitude + p.centreColumn);
         if (u >= widthF) {
@@ -110,22 +163,31 @@ void PanoramaWarper::solveColumns(const ArctangentTable& table, const SourceImag
             mirrored += width;
         }
         rightColumns_[i] = intoPanorama(mirrored, width);
-        rayLengths_[i] = std::sqrt(d * d + x * x);
+        const double length = std::sqrt(d * d + x * x);
+        rayLengths_[i] = length;
+        // Every row shares this depth when the view is level: one division
+        // here spares one per pixel.
+        inverseRayLengths_[i] = level ? 1.0 / length : 0.0;
     }
 }
 
 void PanoramaWarper::solveRow(const ArctangentTable& table, const SourceImage& source,
-                              const Projection& p, float height, std::int32_t row) {
+                              const Projection& p, float height, std::int32_t row, bool level) {
     const std::int32_t viewWidth = mapWidth_;
     const std::size_t base = static_cast<std::size_t>(row) * viewWidth;
     std::int32_t* columns = columnMap_.get() + base;
     std::int32_t* rows = rowMap_.get() + base;
     const double y = height;
+    const double inverseHeight = 1.0 / y;
+    const double rowsPerRadian = p.rowsPerRadian;
+    const double centreRow = p.centreRow;
+    const std::int32_t lastRow = source.height - 1;
     for (std::size_t i = 0; i < offsets_.size(); ++i) {
-        const float latitude = table.arctangent(y / rayLengths_[i]);
-        const std::int32_t sourceRow =
-            clampedRow(truncated(static_cast<double>(p.rowsPerRadian) * latitude + p.centreRow),
-                       source.height);
+        const float latitude = level ? table.arctangentOfQuotient(
+                                           y, rayLengths_[i], inverseRayLengths_[i], inverseHeight)
+                                     : table.arctangent(y / rayLengths_[i]);
+        std::int32_t sourceRow = truncated(rowsPerRadian * latitude + centreRow);
+        sourceRow = sourceRow < 0 ? 0 : (sourceRow > lastRow ? lastRow : sourceRow);
         const std::size_t right = static_cast<std::size_t>(viewWidth) - 1 - i;
         columns[i] = leftColumns_[i];
         rows[i] = sourceRow;
@@ -146,9 +208,14 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     rayLengths_.resize(half);
     leftColumns_.resize(half);
     rightColumns_.resize(half);
+    inverseOffsets_.resize(half);
+    inverseRayLengths_.resize(half);
     for (std::size_t i = 0; i < half; ++i) {
         offsets_[i] = static_cast<double>(single(static_cast<double>(i) - p.halfWidth));
+        inverseOffsets_[i] = 1.0 / offsets_[i];
     }
+    const bool level = p.sinTilt == 0.0f;
+    const PixelCopier copier(source);
     if (half == 0) {
         return;
     }
@@ -162,13 +229,13 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         // Rows of the same depth share every per-column result; compare bits so
         // that the reuse is exact (and NaN matches itself).
         if (!solved || std::memcmp(&depth, &solvedDepth, sizeof depth) != 0) {
-            solveColumns(table, source, p, pan, depth);
+            solveColumns(table, source, p, pan, depth, level);
             solved = true;
             solvedDepth = depth;
         }
-        solveRow(table, source, p, height, j);
+        solveRow(table, source, p, height, j, level);
         const std::size_t base = static_cast<std::size_t>(j) * view.width;
-        gatherRow(source, rowMap_.get() + base, columnMap_.get() + base,
+        gatherRow(copier, rowMap_.get() + base, columnMap_.get() + base,
                   view.pixels + static_cast<std::size_t>(j) * view.stride, view.width);
     }
 }
@@ -191,7 +258,7 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
     if (shift > width || shift < -width) {
         shift %= width;
     }
-    const std::size_t stride = static_cast<std::size_t>(source.stride);
+    const PixelCopier copier(source);
     for (std::int32_t j = 0; j < view.height; ++j) {
         const std::size_t base = static_cast<std::size_t>(j) * view.width;
         std::int32_t* columnsOfRow = columnMap_.get() + base;
@@ -205,10 +272,12 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
                 column += width;
             }
             columnsOfRow[k] = column;
-            std::memcpy(out + static_cast<std::size_t>(k) * 3,
-                        source.pixels + static_cast<std::size_t>(rowsOfRow[k]) * stride +
-                            static_cast<std::size_t>(column) * 3,
-                        3);
+            const std::uint8_t* pixel = copier.at(rowsOfRow[k], column);
+            if (k + 1 < view.width) {
+                copier.copyBeforeAnother(pixel, out + 3 * static_cast<std::size_t>(k));
+            } else {
+                PixelCopier::copyLast(pixel, out + 3 * static_cast<std::size_t>(k));
+            }
         }
     }
 }

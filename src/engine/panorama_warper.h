@@ -40,11 +40,10 @@ class PanoramaWarper {
     std::int32_t mapHeight() const { return mapHeight_; }
 
   private:
-    struct RowSetup;
     void solveColumns(const ArctangentTable& table, const SourceImage& source,
-                      const Projection& projection, float pan, float depth);
+                      const Projection& projection, float pan, float depth, bool level);
     void solveRow(const ArctangentTable& table, const SourceImage& source,
-                  const Projection& projection, float height, std::int32_t row);
+                  const Projection& projection, float height, std::int32_t row, bool level);
 
     std::unique_ptr<std::int32_t[]> columnMap_;
     std::unique_ptr<std::int32_t[]> rowMap_;
@@ -54,8 +53,10 @@ class PanoramaWarper {
 
     // Per-column work of the current row depth, reused by every row of the
     // same depth (all rows when the view is not tilted).
-    std::vector<double> offsets_;     // X = i - x0
-    std::vector<double> rayLengths_;  // square root of D^2 + X^2
+    std::vector<double> offsets_;            // X = i - x0
+    std::vector<double> rayLengths_;         // square root of D^2 + X^2
+    std::vector<double> inverseOffsets_;     // 1 / X
+    std::vector<double> inverseRayLengths_;  // 1 / the ray length, for a level view
     std::vector<std::int32_t> leftColumns_;
     std::vector<std::int32_t> rightColumns_;
 };

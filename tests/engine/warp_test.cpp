@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 #include "engine/angles.h"
@@ -52,6 +53,34 @@ TEST(ArctangentTable, EntriesAndFourWayLookup) {
     for (int n = 0; n < 20000; ++n) {
         const double g = ratios(random);
         ASSERT_EQ(table->arctangent(g), reference().arctangent(g)) << g;
+    }
+}
+
+// The division-free lookup gives the quotient's result everywhere, including
+// ratios whose scaled value is a whole number and the 0-1 boundary.
+TEST(ArctangentTable, QuotientLookupEqualsTheDivision) {
+    const auto table = ArctangentTable::create();
+    ASSERT_NE(table, nullptr);
+    auto same = [&](double numerator, double denominator) {
+        const float divided = table->arctangent(numerator / denominator);
+        const float multiplied =
+            table->arctangentOfQuotient(numerator, denominator, 1.0 / denominator, 1.0 / numerator);
+        return std::memcmp(&divided, &multiplied, sizeof divided) == 0;
+    };
+    std::mt19937 random(99);
+    std::uniform_real_distribution<double> values(-2000.0, 2000.0);
+    std::uniform_int_distribution<int> integers(-4000, 4000);
+    for (int n = 0; n < 200000; ++n) {
+        const double numerator = n % 2 == 0 ? values(random) : integers(random) * 0.5;
+        const double denominator = n % 3 == 0 ? values(random) : integers(random) * 0.25;
+        ASSERT_TRUE(same(numerator, denominator)) << numerator << " / " << denominator;
+    }
+    for (const double denominator : {1.0, 2.0, 3.0, 5.0, 0.5, 1e-30, 0.0, -0.0, 400.0, -7.0}) {
+        for (const double numerator :
+             std::initializer_list<double>{0.0, -0.0, 1.0, -1.0, 2.5, 3.0, 5.0, 400.0, 12345.0,
+                                           1e30, INFINITY, -INFINITY, NAN}) {
+            EXPECT_TRUE(same(numerator, denominator)) << numerator << " / " << denominator;
+        }
     }
 }
 

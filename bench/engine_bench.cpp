@@ -1,0 +1,249 @@
+// Speed of the panorama engine against baselines measured in the same run:
+// the scalar reference warp, a warp with per-pixel trigonometry instead of the
+// table and mirror, a plain copy of the view through the maps, and (when
+// OpenCV is installed) cv::remap with nearest-neighbour maps. One thread.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/angles.h"
+#include "engine/memory_view_host.h"
+#include "engine/panorama_view.h"
+#include "reference_warp.h"
+
+#if ENGINE_BENCH_OPENCV
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+const ReferencePanorama& panorama() {
+    static const ReferencePanorama picture = randomPanorama(6000, 3000, 1);
+    return picture;
+}
+
+const ReferenceWarp& reference() {
+    static const ReferenceWarp warp;
+    return warp;
+}
+
+struct Size {
+    int width;
+    int height;
+};
+constexpr Size sizes[] = {{480, 360}, {1920, 1080}, {3840, 2160}};
+constexpr float benchFov = 100 * degree;
+
+// A view of the given size showing the panorama, rendered once.
+struct BenchView {
+    MemoryViewHost host;
+    PanoramaView view{host};
+
+    BenchView(int width, int height, float tilt) {
+        view.resize(width, height);
+        const SourceImage image{panorama().pixels.data(), panorama().width, panorama().height,
+                                panorama().stride};
+        view.setImage(&image);
+        view.setView(0.4f, tilt, benchFov);
+        view.renderTick();
+    }
+};
+
+float tiltOf(const benchmark::State& state) { return state.range(2) == 0 ? 0.0f : 0.35f; }
+
+void fullRebuild(benchmark::State& state) {
+    BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                tiltOf(state));
+    for (auto _ : state) {
+        b.view.warp();
+        benchmark::ClobberMemory();
+    }
+}
+
+void referenceRebuild(benchmark::State& state) {
+    ReferenceView view(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    for (auto _ : state) {
+        reference().warp(panorama(), view, benchFov, 0.4f, tiltOf(state));
+        benchmark::ClobberMemory();
+    }
+}
+
+// Every view pixel solved with the library's arctangent, no table, no mirror.
+void trigonometryRebuild(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    ReferenceView view(width, height);
+    const ReferencePanorama& source = panorama();
+    const double tilt = tiltOf(state);
+    const double focal = width * 0.5 / std::tan(benchFov * 0.5);
+    const double cx = (source.width - 1) / 2;
+    const double kx = cx / pi;
+    const double cy = (source.height - 1) / 2;
+    const double ky = (1 - source.height) / pi;
+    for (auto _ : state) {
+        for (int j = 0; j < height; ++j) {
+            const double rise = height * 0.5 - j;
+            const double depth = std::cos(tilt) * focal - rise * std::sin(tilt);
+            const double up = rise * std::cos(tilt) + std::sin(tilt) * focal;
+            for (int i = 0; i < width; ++i) {
+                const double x = i - width * 0.5;
+                double lon = std::atan2(x, depth) + 0.4;
+                const double lat = std::atan2(up, std::sqrt(depth * depth + x * x));
+                int column = static_cast<int>(kx * lon + cx);
+                column = ((column % source.width) + source.width) % source.width;
+                int row = static_cast<int>(ky * lat + cy);
+                row = row < 0 ? 0 : (row >= source.height ? source.height - 1 : row);
+                const std::size_t k = static_cast<std::size_t>(j) * width + i;
+                view.columns[k] = column;
+                view.rows[k] = row;
+                const std::uint8_t* from =
+                    &source.pixels[static_cast<std::size_t>(row) * source.stride + column * 3];
+                std::uint8_t* to = &view.pixels[static_cast<std::size_t>(j) * view.stride + i * 3];
+                to[0] = from[0];
+                to[1] = from[1];
+                to[2] = from[2];
+            }
+        }
+        benchmark::ClobberMemory();
+    }
+}
+
+void panShift(benchmark::State& state) {
+    BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.0f);
+    float delta = degree;
+    for (auto _ : state) {
+        b.view.shiftColumns(delta);
+        delta = -delta;
+        benchmark::ClobberMemory();
+    }
+}
+
+// The same pixels copied through the existing maps, nothing else.
+void mapCopy(benchmark::State& state) {
+    BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.0f);
+    const ViewBuffer& out = b.view.viewBuffer();
+    const std::int32_t* columns = b.view.warper().columnMap();
+    const std::int32_t* rows = b.view.warper().rowMap();
+    const ReferencePanorama& source = panorama();
+    for (auto _ : state) {
+        for (int j = 0; j < out.height; ++j) {
+            std::uint8_t* to = out.pixels + static_cast<std::size_t>(j) * out.stride;
+            const std::size_t base = static_cast<std::size_t>(j) * out.width;
+            for (int i = 0; i < out.width; ++i) {
+                const std::uint8_t* from =
+                    &source.pixels[static_cast<std::size_t>(rows[base + i]) * source.stride +
+                                   static_cast<std::size_t>(columns[base + i]) * 3];
+                to[i * 3] = from[0];
+                to[i * 3 + 1] = from[1];
+                to[i * 3 + 2] = from[2];
+            }
+        }
+        benchmark::ClobberMemory();
+    }
+}
+
+#if ENGINE_BENCH_OPENCV
+void cvRemap(benchmark::State& state) {
+    cv::setNumThreads(1);
+    BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.0f);
+    const int width = b.view.viewWidth();
+    const int height = b.view.viewHeight();
+    cv::Mat mapXY(height, width, CV_16SC2);
+    for (int j = 0; j < height; ++j) {
+        for (int i = 0; i < width; ++i) {
+            const std::size_t k = static_cast<std::size_t>(j) * width + i;
+            mapXY.at<cv::Vec2s>(j, i) = cv::Vec2s(static_cast<short>(b.view.warper().columnMap()[k]),
+                                                  static_cast<short>(b.view.warper().rowMap()[k]));
+        }
+    }
+    const ReferencePanorama& source = panorama();
+    const cv::Mat src(source.height, source.width, CV_8UC3,
+                      const_cast<std::uint8_t*>(source.pixels.data()), source.stride);
+    cv::Mat dst(height, width, CV_8UC3, b.view.viewBuffer().pixels, b.view.viewStride());
+    for (auto _ : state) {
+        cv::remap(src, dst, mapXY, cv::Mat(), cv::INTER_NEAREST);
+        benchmark::ClobberMemory();
+    }
+}
+#endif
+
+void registerAll() {
+    for (const Size s : sizes) {
+        const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
+        for (const int tilted : {0, 1}) {
+            const std::string suffix = size + (tilted ? "/tilted" : "/level");
+            benchmark::RegisterBenchmark(("rebuild/engine/" + suffix).c_str(), fullRebuild)
+                ->Args({s.width, s.height, tilted})
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("rebuild/reference/" + suffix).c_str(), referenceRebuild)
+                ->Args({s.width, s.height, tilted})
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("rebuild/trigonometry/" + suffix).c_str(),
+                                         trigonometryRebuild)
+                ->Args({s.width, s.height, tilted})
+                ->Unit(benchmark::kMillisecond);
+        }
+        benchmark::RegisterBenchmark(("pan/engine-shift/" + size).c_str(), panShift)
+            ->Args({s.width, s.height, 0})
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("pan/map-copy/" + size).c_str(), mapCopy)
+            ->Args({s.width, s.height, 0})
+            ->Unit(benchmark::kMillisecond);
+#if ENGINE_BENCH_OPENCV
+        benchmark::RegisterBenchmark(("pan/cv-remap/" + size).c_str(), cvRemap)
+            ->Args({s.width, s.height, 0})
+            ->Unit(benchmark::kMillisecond);
+#endif
+    }
+}
+
+// Keeps each benchmark's time per iteration for the ratio table.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            }
+        }
+    }
+    std::map<std::string, double> times;
+};
+
+void printRatio(const RatioReporter& r, const std::string& subject, const std::string& baseline) {
+    const auto a = r.times.find(subject);
+    const auto b = r.times.find(baseline);
+    if (a == r.times.end() || b == r.times.end()) {
+        return;
+    }
+    std::printf("  %-40s %9.3f ms  vs %-40s %9.3f ms  ratio %.3f\n", subject.c_str(), a->second,
+                baseline.c_str(), b->second, a->second / b->second);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    registerAll();
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::printf("\nRatios (time of the first over time of the second; below 1 is faster):\n");
+    for (const Size s : sizes) {
+        const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
+        for (const char* tilt : {"/level", "/tilted"}) {
+            const std::string engine = "rebuild/engine/" + size + tilt;
+            printRatio(reporter, engine, "rebuild/reference/" + size + tilt);
+            printRatio(reporter, engine, "rebuild/trigonometry/" + size + tilt);
+        }
+        printRatio(reporter, "pan/engine-shift/" + size, "pan/map-copy/" + size);
+        printRatio(reporter, "pan/engine-shift/" + size, "pan/cv-remap/" + size);
+    }
+    benchmark::Shutdown();
+    return 0;
+}
