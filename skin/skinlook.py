@@ -111,7 +111,6 @@ def draw_glyph(draw, name, cx, cy, colour):
         # a house: back to where the scene starts
         _poly(draw, cx, cy, [(0, -7.5), (-8, -0.5), (8, -0.5)], colour)
         draw.rectangle([(cx - 5.5) * s, (cy - 1) * s, (cx + 5.5) * s, (cy + 7) * s], fill=colour)
-        draw.rectangle([(cx - 1.5) * s, (cy + 2) * s, (cx + 1.5) * s, (cy + 7) * s], fill=None)
     elif name == "auto-rotate":
         r = 6.5
         draw.arc([(cx - r) * s, (cy - r) * s, (cx + r) * s, (cy + r) * s], start=-60, end=220,
