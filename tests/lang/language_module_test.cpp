@@ -251,6 +251,22 @@ TEST_P(LanguageModuleTest, StringsArePresentAndFitTheirBuffers) {
         << "the decode prompt is answered with Yes or No";
 }
 
+// Help texts replace the status text, drawn from x = 15 with the device
+// context's own font on a toolbar as narrow as the smallest view (320).
+TEST_P(LanguageModuleTest, HelpTextsFitTheNarrowestStatusLine) {
+    ASSERT_NE(module(), nullptr);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    ReleaseDC(nullptr, screen);
+    for (UINT id = IDS_HELP_EXIT; id <= IDS_TIP_FULL_SCREEN; ++id) {
+        const std::string text = loadString(module(), id);
+        SIZE extent{};
+        GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        EXPECT_LE(extent.cx, 320 - 15 - 5) << "string " << id << " is cut off: " << text;
+    }
+    DeleteDC(dc);
+}
+
 TEST(LanguageModules, SecondLanguageTranslatesEveryString) {
     LoadedModule english(modulePath("en"));
     LoadedModule german(modulePath("de"));
