@@ -14,6 +14,10 @@ if(LUMIVUE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    # Coverage for the fuzzers, in every library they link.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+  endif()
 endif()
 
 if(LUMIVUE_WINDOWS)
