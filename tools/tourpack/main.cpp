@@ -15,6 +15,8 @@ std::vector<CommandSetup>& registeredCommands() {
 int main(int argc, char** argv) {
     CLI::App app{"tourpack: builds, inspects, extracts and renders tour executables"};
     app.require_subcommand(1);
+    // Paths like /home/me/tour.json are paths on every platform, not options.
+    app.allow_windows_style_options(false);
     int exitCode = 0;
     for (const auto& setup : tourpack::registeredCommands()) {
         setup(app, exitCode);
