@@ -77,7 +77,7 @@ struct Bgr {
 };
 Bgr pixelAt(const std::uint8_t* bits, std::int32_t stride, std::int32_t height, int x, int y);
 
-// The process's private bytes.
+// The process's private bytes (its commit charge).
 std::uint64_t privateBytes();
 
 }  // namespace imaging_test

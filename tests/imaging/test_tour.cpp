@@ -2,45 +2,82 @@
 
 #include <windows.h>
 
-#include "package/platform_files.h"
-#include "package/tea.h"
+#include <atomic>
+#include <filesystem>
+#include <stdexcept>
+
+#include "package/tour_loader.h"
+#include "package_writer.h"
 #include "test_support.h"
 
 namespace imaging_test {
 
-TestTour::TestTour(const std::vector<SceneSource>& scenes) : tour_(std::make_unique<Tour>()) {
-    // A stand-in for the tour executable: the payloads one after another.
-    dataPath_ = platform::makeTempFile("IMT");
-    std::vector<std::uint8_t> data(64, 0x90);
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string temporaryFolder() {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    return folder;
+}
+
+}  // namespace
+
+// Packs the scenes with tourpack into a tour executable (the test language
+// module stands in for the player image), then reads it back with the
+// player's own reader, as the player does at start.
+TestTour::TestTour(const std::vector<SceneSource>& scenes) {
+    static std::atomic<int> tours{0};
+    const std::string stem =
+        "imaging-tour-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++tours);
+    workFolder_ = temporaryFolder() + stem;
+    fs::create_directories(workFolder_);
+
+    tourpack::Manifest manifest;
+    manifest.file = fs::path(workFolder_) / "tour.json";
+    manifest.title = "Imaging test tour";
+    manifest.skinFolder = IMAGING_TEST_SKIN_FOLDER;
+    manifest.languagePath = programFolder() + "imaging_test_strings.dll";
+    manifest.backgroundSound = fs::path(workFolder_) / "background.wav";
+    writeFile(manifest.backgroundSound.string(), soundBytes(0x42));
+    int n = 0;
     for (const SceneSource& source : scenes) {
-        auto scene = std::make_unique<Scene>();
-        std::vector<std::uint8_t> image = readFile(source.image);
-        teaEncryptBuffer(image.data(), image.data(), static_cast<std::int64_t>(image.size()),
-                         playerKeyText);
-        scene->setImage(std::make_unique<FileItem>(dataPath_.c_str(),
-                                                   static_cast<std::int32_t>(data.size()),
-                                                   static_cast<std::int32_t>(image.size())));
-        data.insert(data.end(), image.begin(), image.end());
+        tourpack::SceneEntry entry;
+        entry.name = "Scene " + std::to_string(++n);
+        entry.image = source.image;
         if (!source.sound.empty()) {
-            scene->setSound(std::make_unique<FileItem>(
-                dataPath_.c_str(), static_cast<std::int32_t>(data.size()),
-                static_cast<std::int32_t>(source.sound.size())));
-            data.insert(data.end(), source.sound.begin(), source.sound.end());
+            entry.sound = fs::path(workFolder_) / ("sound-" + std::to_string(n) + ".wav");
+            writeFile(entry.sound.string(), source.sound);
         }
-        tour_->addScene(std::move(scene), tour_->sceneCount() + 1);
+        manifest.scenes.push_back(entry);
     }
-    writeFile(dataPath_, data);
-    // The reader writes the tour sound to a "QRZ" file, whose path the tour keeps.
-    const std::string background = platform::makeTempFile("QRZ");
-    writeFile(background, soundBytes(0x42));
-    tour_->setBackgroundSound(std::make_unique<FileItem>(background.c_str()));
+    tourpack::BuildOptions options;
+    options.player = programFolder() + "imaging_test_strings.dll";
+    exePath_ = (fs::path(workFolder_) / "tour.exe").string();
+    std::vector<std::string> warnings;
+    tourpack::buildPackage(manifest, exePath_, options, warnings);
+
+    TourLoader loader;
+    PackageError error;
+    tour_ = loader.read(exePath_.c_str(), error);
+    if (!tour_) {
+        throw std::runtime_error("the packed tour does not read back: " + error.what);
+    }
+    // What the shell does with the rest: the skin images go once converted,
+    // the language module at shutdown. The tour sound stays for its handles.
+    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+        DeleteFileA(loader.skinSet().imagePath(slot));
+    }
+    DeleteFileA(loader.languageModulePath());
 }
 
 TestTour::~TestTour() {
     const std::string background = backgroundSoundPath();
     tour_.reset();
-    DeleteFileA(dataPath_.c_str());
     DeleteFileA(background.c_str());  // gone already when a manager handed it out
+    std::error_code error;
+    fs::remove_all(workFolder_, error);
 }
 
 std::vector<std::uint8_t> soundBytes(std::uint8_t seed, std::size_t size) {
@@ -52,12 +89,10 @@ std::vector<std::uint8_t> soundBytes(std::uint8_t seed, std::size_t size) {
 }
 
 std::set<std::string> temporaryMediaFiles() {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
     std::set<std::string> names;
     for (const char* pattern : {"QRX*.tmp", "QRZ*.tmp"}) {
         WIN32_FIND_DATAA found{};
-        HANDLE search = FindFirstFileA((std::string(folder) + pattern).c_str(), &found);
+        HANDLE search = FindFirstFileA((temporaryFolder() + pattern).c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) {
             continue;
         }

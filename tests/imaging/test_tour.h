@@ -1,5 +1,5 @@
-// Tours for the scene media manager's tests: scenes whose encrypted images
-// and plain sounds lie in one file, read back as the player reads them.
+// Tours for the scene media manager's tests, packed by tourpack and read
+// back by the player's package reader.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +30,8 @@ class TestTour {
     std::string backgroundSoundPath() const { return tour_->backgroundSound().path(); }
 
   private:
-    std::string dataPath_;
+    std::string workFolder_;
+    std::string exePath_;
     std::unique_ptr<Tour> tour_;
 };
 
