@@ -57,22 +57,41 @@ OpenedTour::~OpenedTour() {
     }
 }
 
-bool OpenedTour::sceneImage(std::int32_t position, std::vector<std::uint8_t>& bytes,
-                            std::string& error) const {
-    Scene* scene = tour_->scene(position);
+namespace {
+
+// Extracts one payload of the scene at `position` through the scene's own load.
+std::unique_ptr<Payload> extractOne(const Tour& tour, std::int32_t position, bool image,
+                                    std::string& error) {
+    Scene* scene = tour.scene(position);
     if (scene == nullptr) {
         error = "no scene " + std::to_string(position);
-        return false;
+        return nullptr;
     }
     Capture capture;
-    scene->setImageReceiver(&capture);
+    if (image) {
+        scene->setImageReceiver(&capture);
+    } else {
+        scene->setSoundReceiver(&capture);
+    }
     scene->load();
     scene->dropImageReceiver();
-    auto* buffer = dynamic_cast<PayloadBuffer*>(capture.payload.get());
+    scene->dropSoundReceiver();
+    if (!capture.payload) {
+        const FileItem& item = image ? *scene->image() : *scene->sound();
+        error = "scene " + std::to_string(position) + ": the " + (image ? "image" : "sound") +
+                " range (offset " + std::to_string(item.offset()) + ", length " +
+                std::to_string(item.length()) + ") does not lie inside the file";
+    }
+    return std::move(capture.payload);
+}
+
+}  // namespace
+
+bool OpenedTour::sceneImage(std::int32_t position, std::vector<std::uint8_t>& bytes,
+                            std::string& error) const {
+    const auto payload = extractOne(*tour_, position, true, error);
+    auto* buffer = dynamic_cast<PayloadBuffer*>(payload.get());
     if (buffer == nullptr) {
-        error = "scene " + std::to_string(position) + ": the image range (offset " +
-                std::to_string(scene->image()->offset()) + ", length " +
-                std::to_string(scene->image()->length()) + ") does not lie inside the file";
         return false;
     }
     bytes.assign(static_cast<std::size_t>(buffer->size()), 0);
@@ -86,23 +105,9 @@ bool OpenedTour::sceneImage(std::int32_t position, std::vector<std::uint8_t>& by
 
 bool OpenedTour::sceneSound(std::int32_t position, std::vector<std::uint8_t>& bytes,
                             std::string& error) const {
-    Scene* scene = tour_->scene(position);
-    if (scene == nullptr) {
-        error = "no scene " + std::to_string(position);
-        return false;
-    }
-    Capture capture;
-    scene->setSoundReceiver(&capture);
-    scene->load();
-    scene->dropSoundReceiver();
-    auto* file = dynamic_cast<TempFile*>(capture.payload.get());
-    if (file == nullptr) {
-        error = "scene " + std::to_string(position) + ": the sound range (offset " +
-                std::to_string(scene->sound()->offset()) + ", length " +
-                std::to_string(scene->sound()->length()) + ") does not lie inside the file";
-        return false;
-    }
-    return readFile(file->path(), bytes);
+    const auto payload = extractOne(*tour_, position, false, error);
+    auto* file = dynamic_cast<TempFile*>(payload.get());
+    return file != nullptr && readFile(file->path(), bytes);
 }
 
 bool OpenedTour::readRange(std::int64_t offset, std::int64_t length,
