@@ -7,6 +7,7 @@
 
 #include "imaging/image_exceptions.h"
 #include "imaging/image_geometry.h"
+#include "imaging/image_prompts.h"
 #include "imaging/scene_media_manager.h"
 #include "test_support.h"
 
@@ -265,6 +266,44 @@ TEST_F(PictureDecoding, BitmapTheSystemRefusesGivesTheWarningAndNull) {
     EXPECT_EQ(bits, nullptr);
     EXPECT_EQ(answerer.answered(), 1);
     EXPECT_EQ(answerer.lastText(), warningText);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace imaging_test;
+
+std::string languageString(HMODULE module, UINT id) {
+    char text[300] = {};
+    LoadStringA(module, id, text, sizeof text);
+    return text;
+}
+
+TEST(LanguageModulePrompts, TheDecodePromptShowsTheModulesStrings) {
+    const std::string path = programFolder() + "lang\\en.dll";
+    if (!fileExists(path)) {
+        GTEST_SKIP() << "the language modules are not part of this build";
+    }
+    ComApartment apartment;
+    HMODULE module = LoadLibraryA(path.c_str());
+    ASSERT_NE(module, nullptr);
+    const std::string caption = languageString(module, imaging::decodePromptCaption);
+    const std::string text = languageString(module, imaging::decodePromptText);
+    ASSERT_FALSE(caption.empty());
+    imaging::setPromptModule(module);
+    {
+        BoxAnswerer answerer(caption, IDYES);
+        PictureLoader loader;
+        const auto bytes = readFile(picturePath("truncated.jpg"));
+        EXPECT_FALSE(
+            loader.LoadFromBufferNoRelease(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+        EXPECT_EQ(answerer.answered(), 1);
+        // The box shows the text as the module holds it (line breaks included).
+        EXPECT_EQ(answerer.lastText(), text);
+    }
+    useTestLanguageModule();
+    FreeLibrary(module);
 }
 
 }  // namespace
