@@ -113,6 +113,22 @@ TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
     ReleaseDC(nullptr, screen);
     ASSERT_EQ(dpi, 96) << "the expected sizes below assume a 96-dpi screen";
+    {
+        // The picture service reports this bitmap as 2540 x 2540 HIMETRIC.
+        const auto bytes = readFile(picturePath("square-96.bmp"));
+        imaging::ComRef<IStream> stream;
+        ASSERT_EQ(CreateStreamOnHGlobal(makeBlock(bytes), TRUE, stream.receive()), S_OK);
+        imaging::ComRef<IPicture> picture;
+        ASSERT_EQ(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
+                                 reinterpret_cast<void**>(picture.receive())),
+                  S_OK);
+        OLE_XSIZE_HIMETRIC width = 0;
+        OLE_YSIZE_HIMETRIC height = 0;
+        picture->get_Width(&width);
+        picture->get_Height(&height);
+        EXPECT_EQ(width, 2540);
+        EXPECT_EQ(height, 2540);
+    }
     // 96 pixels at 96 dpi are 2540 HIMETRIC units, and back again.
     EXPECT_EQ(loader.GetPixelSize(), (imaging::PixelSize{96, 96}));
     BITMAPINFOHEADER header{};
