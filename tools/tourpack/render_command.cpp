@@ -1,0 +1,281 @@
+// tourpack render: the view of one scene (or of a plain panorama picture) at a
+// given pan, tilt and field of view, rendered by the player's own engine and
+// written as a 24-bit BMP — the author's preview of a start view.
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "engine/angles.h"
+#include "engine/memory_view_host.h"
+#include "engine/panorama_view.h"
+#include "engine/pixel_buffers.h"
+#include "opened_tour.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#include <stb/stb_image.h>
+
+namespace {
+
+// A decoded panorama for the engine. stb_image decodes it here; the player
+// decodes with the platform's picture service, so only lossless pictures
+// (BMP) are guaranteed to give the player's own pixels.
+// Blue, green, red bytes, rows bottom-up, padded to 4 bytes.
+struct RenderPicture {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t stride = 0;
+    std::vector<std::uint8_t> pixels;
+
+    SourceImage source() const { return SourceImage{pixels.data(), width, height, stride}; }
+};
+
+namespace {
+
+struct StbFree {
+    void operator()(stbi_uc* pixels) const { stbi_image_free(pixels); }
+};
+
+void putLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+    for (int n = 0; n < bytes; ++n) {
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * n)));
+    }
+}
+
+}  // namespace
+
+bool decodePicture(const std::vector<std::uint8_t>& bytes, RenderPicture& picture,
+                   std::string& error) {
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+        error = "not a picture (empty or too large)";
+        return false;
+    }
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    std::unique_ptr<stbi_uc, StbFree> rgb(stbi_load_from_memory(
+        bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 3));
+    if (!rgb) {
+        error = std::string("not a picture that can be decoded (") + stbi_failure_reason() + ")";
+        return false;
+    }
+    picture.width = width;
+    picture.height = height;
+    picture.stride = stride24(width);
+    picture.pixels.assign(static_cast<std::size_t>(picture.stride) * height, 0);
+    // stb gives red, green, blue rows top-down; the engine reads the bitmap
+    // layout: blue, green, red rows bottom-up.
+    for (int y = 0; y < height; ++y) {
+        const stbi_uc* from = rgb.get() + static_cast<std::size_t>(y) * width * 3;
+        std::uint8_t* to =
+            picture.pixels.data() + static_cast<std::size_t>(height - 1 - y) * picture.stride;
+        for (int x = 0; x < width; ++x) {
+            to[3 * x] = from[3 * x + 2];
+            to[3 * x + 1] = from[3 * x + 1];
+            to[3 * x + 2] = from[3 * x];
+        }
+    }
+    return true;
+}
+
+RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std::int32_t height,
+                         float panDegrees, float tiltDegrees, float fovDegrees) {
+    MemoryViewHost host;
+    PanoramaView view(host);
+    view.resize(width, height);
+    const SourceImage source = panorama.source();
+    view.setImage(&source);
+    const ViewRadians angles = viewRadiansFromDegrees(panDegrees, tiltDegrees, fovDegrees);
+    view.setView(angles.pan, angles.tilt, angles.fov);
+    view.renderTick();
+
+    RenderPicture out;
+    out.width = width;
+    out.height = height;
+    out.stride = stride24(width);
+    const ViewBuffer& buffer = view.viewBuffer();
+    out.pixels.assign(buffer.pixels,
+                      buffer.pixels + static_cast<std::size_t>(buffer.stride) * buffer.height);
+    return out;
+}
+
+bool writeBmp(const std::string& path, const RenderPicture& picture, std::string& error) {
+    const std::uint32_t imageSize = static_cast<std::uint32_t>(picture.pixels.size());
+    std::vector<std::uint8_t> file;
+    file.reserve(54 + imageSize);
+    file.push_back('B');
+    file.push_back('M');
+    putLittleEndian(file, 54 + imageSize, 4);
+    putLittleEndian(file, 0, 4);
+    putLittleEndian(file, 54, 4);
+    putLittleEndian(file, 40, 4);
+    putLittleEndian(file, static_cast<std::uint32_t>(picture.width), 4);
+    putLittleEndian(file, static_cast<std::uint32_t>(picture.height), 4);  // bottom-up
+    putLittleEndian(file, 1, 2);
+    putLittleEndian(file, 24, 2);
+    putLittleEndian(file, 0, 4);
+    putLittleEndian(file, imageSize, 4);
+    putLittleEndian(file, 2835, 4);  // 72 dots per inch
+    putLittleEndian(file, 2835, 4);
+    putLittleEndian(file, 0, 4);
+    putLittleEndian(file, 0, 4);
+    file.insert(file.end(), picture.pixels.begin(), picture.pixels.end());
+
+    std::FILE* stream = std::fopen(path.c_str(), "wb");
+    if (stream == nullptr) {
+        error = path + ": cannot be written (" + std::strerror(errno) + ")";
+        return false;
+    }
+    const bool written = std::fwrite(file.data(), 1, file.size(), stream) == file.size();
+    const bool closed = std::fclose(stream) == 0;
+    if (!written || !closed) {
+        error = path + ": cannot be written completely";
+        std::remove(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+struct RenderArguments {
+    std::string input;
+    std::string output;
+    int scene = 1;
+    std::optional<float> pan;
+    std::optional<float> tilt;
+    std::optional<float> fov;
+    std::string size = "480x360";
+};
+
+constexpr int largestViewSide = 16384;
+
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
+    std::ifstream stream(path, std::ios::binary);
+    if (!stream) {
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    return !stream.bad();
+}
+
+bool endsWithTrailer(const std::vector<std::uint8_t>& bytes) {
+    static const char marker[] = "CAFEBABE";
+    return bytes.size() >= 8 && std::equal(bytes.end() - 8, bytes.end(), marker);
+}
+
+bool parseSize(const std::string& text, int& width, int& height) {
+    static const std::regex pattern("([0-9]{1,5})[xX]([0-9]{1,5})");
+    std::smatch match;
+    if (!std::regex_match(text, match, pattern)) {
+        return false;
+    }
+    width = std::stoi(match[1].str());
+    height = std::stoi(match[2].str());
+    return width >= 1 && height >= 1 && width <= largestViewSide && height <= largestViewSide;
+}
+
+// Says when the viewer would replace an angle by its default.
+void noteReplaced(const char* name, float given, float used) {
+    if (given != used) {
+        std::fprintf(stderr,
+                     "tourpack render: %s %g is outside its range; the viewer uses %g instead\n",
+                     name, static_cast<double>(given), static_cast<double>(used));
+    }
+}
+
+int runRender(const RenderArguments& arguments) {
+    int width = 0;
+    int height = 0;
+    if (!parseSize(arguments.size, width, height)) {
+        std::fprintf(stderr,
+                     "tourpack render: --size \"%s\": expected WIDTHxHEIGHT, each 1 to %d pixels\n",
+                     arguments.size.c_str(), largestViewSide);
+        return 2;
+    }
+    std::vector<std::uint8_t> fileBytes;
+    if (!readWholeFile(arguments.input, fileBytes)) {
+        std::fprintf(stderr, "tourpack render: %s: cannot be read\n", arguments.input.c_str());
+        return 1;
+    }
+
+    std::vector<std::uint8_t> pictureBytes;
+    ViewDegrees start{0.0f, 0.0f, 100.0f};
+    if (endsWithTrailer(fileBytes)) {
+        fileBytes.clear();
+        std::string error;
+        const std::unique_ptr<tourpack::OpenedTour> tour =
+            tourpack::OpenedTour::open(arguments.input, error);
+        if (!tour) {
+            std::fprintf(stderr, "tourpack render: %s: %s\n", arguments.input.c_str(),
+                         error.c_str());
+            return 1;
+        }
+        const int count = tour->tour().sceneCount();
+        if (arguments.scene < 1 || arguments.scene > count) {
+            std::fprintf(stderr, "tourpack render: %s: --scene %d: expected 1 to %d\n",
+                         arguments.input.c_str(), arguments.scene, count);
+            return 2;
+        }
+        const Scene* scene = tour->tour().scene(arguments.scene);
+        start = ViewDegrees{scene->pan(), scene->tilt(), scene->fieldOfView()};
+        if (!tour->sceneImage(arguments.scene, pictureBytes, error)) {
+            std::fprintf(stderr, "tourpack render: %s: scene %d image: %s\n",
+                         arguments.input.c_str(), arguments.scene, error.c_str());
+            return 1;
+        }
+    } else {
+        pictureBytes = std::move(fileBytes);
+    }
+
+    RenderPicture panorama;
+    std::string error;
+    if (!decodePicture(pictureBytes, panorama, error)) {
+        std::fprintf(stderr, "tourpack render: %s: %s\n", arguments.input.c_str(), error.c_str());
+        return 1;
+    }
+    const float pan = arguments.pan.value_or(start.pan);
+    const float tilt = arguments.tilt.value_or(start.tilt);
+    const float fov = arguments.fov.value_or(start.fov);
+    const ViewDegrees used = checkedViewDegrees(pan, tilt, fov);
+    noteReplaced("pan", pan, used.pan);
+    noteReplaced("tilt", tilt, used.tilt);
+    noteReplaced("field of view", fov, used.fov);
+
+    const RenderPicture view = renderView(panorama, width, height, pan, tilt, fov);
+    if (!writeBmp(arguments.output, view, error)) {
+        std::fprintf(stderr, "tourpack render: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+const tourpack::RegisterCommand registration([](CLI::App& app, int& exitCode) {
+    auto arguments = std::make_shared<RenderArguments>();
+    CLI::App* command = app.add_subcommand(
+        "render", "Render a scene's view (or a panorama picture's) as the player shows it, to BMP");
+    command->add_option("tour", arguments->input, "A tour executable or a panorama picture")
+        ->required();
+    command->add_option("--scene", arguments->scene, "Scene position, from 1 (tours only)");
+    command->add_option("--pan", arguments->pan, "Pan in degrees (default: the start view)");
+    command->add_option("--tilt", arguments->tilt, "Tilt in degrees, positive looks down");
+    command->add_option("--fov", arguments->fov, "Horizontal field of view in degrees");
+    command->add_option("--size", arguments->size, "View size WIDTHxHEIGHT (default 480x360)");
+    command->add_option("-o,--output", arguments->output, "The BMP file to write")->required();
+    command->callback([arguments, &exitCode] { exitCode = runRender(*arguments); });
+});
+
+}  // namespace
