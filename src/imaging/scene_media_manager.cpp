@@ -295,7 +295,12 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobalNextId(HGLOBAL bl
 
 void SceneMediaManager::handOverImage(SceneImageListener* listener,
                                       std::shared_ptr<DibImage> image) {
+    const std::uint64_t handOver = ++handOvers_;
     listener->imageReady(image.get());
-    // Only now may the previous image go: the listener has its successor.
-    shownImage_ = std::move(image);
+    // Only now may the previous image go: the listener has its successor. When
+    // the listener was handed yet another image meanwhile (from inside
+    // imageReady), that one is on screen and is already held.
+    if (handOver == handOvers_) {
+        shownImage_ = std::move(image);
+    }
 }

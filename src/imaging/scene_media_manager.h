@@ -140,4 +140,5 @@ class SceneMediaManager {
     // The image the listener was handed last: the view reads its pixels until
     // it gets the next one, so it must outlive its place in the cache.
     std::shared_ptr<DibImage> shownImage_;
+    std::uint64_t handOvers_ = 0;
 };

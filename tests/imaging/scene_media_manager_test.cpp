@@ -527,3 +527,45 @@ TEST_F(SceneMedia, DecodeExceptionAndNoEndsTheProcess) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace imaging_test;
+
+// Shows a picture file from inside its first imageReady, as a listener that
+// reacts to a scene change by showing something else would.
+class ReenteringListener : public SceneImageListener {
+  public:
+    ReenteringListener(SceneMediaManager& manager, ViewProbe& probe)
+        : manager_(manager), probe_(probe) {}
+    void imageReady(const DibImage* image) override {
+        probe_.read();
+        probe_.show(image);
+        ++probe_.deliveries;
+        if (probe_.deliveries == 1) {
+            manager_.ShowPictureFile(picturePath("corner.gif").c_str());
+        }
+    }
+
+  private:
+    SceneMediaManager& manager_;
+    ViewProbe& probe_;
+};
+
+TEST(SceneMediaHandOver, AnImageHandedOverFromInsideImageReadyStaysHeld) {
+    ComApartment apartment;
+    useTestLanguageModule();
+    ViewProbe view;
+    SceneMediaManager manager;
+    manager.SetImageListener(std::make_unique<ReenteringListener>(manager, view));
+    manager.ShowPictureFile(picturePath("corner-24bit.bmp").c_str());
+    ASSERT_EQ(view.deliveries, 2);
+    EXPECT_EQ(manager.shownImage(), view.shown);  // the inner one, on screen
+    // Even once the cache has let it go, the view's image stays alive.
+    manager.imageCache().clear();
+    view.read();
+    EXPECT_EQ(view.stalePixels, 0);
+    EXPECT_TRUE(isBitmap(view.shownBitmap));
+}
+
+}  // namespace
