@@ -1,0 +1,207 @@
+#include "sound/sound_player.h"
+
+#include "sound/media_graph_ids.h"
+
+namespace {
+
+// A media graph interface that is needed but absent: handled like any other
+// failure of the media graph, by silencing the player.
+struct MissingInterface {};
+
+template <typename Interface>
+Interface* require(const sound::ComRef<Interface>& reference) {
+    if (!reference) {
+        throw MissingInterface{};
+    }
+    return reference.get();
+}
+
+// Opens the file for reading the way the player checks a sound file.
+HANDLE openForReading(const char* path) {
+    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+SoundPlayer::~SoundPlayer() {
+    Close();
+}
+
+void SoundPlayer::Play(HWND notifyWindow) {
+    notifyWindow_ = notifyWindow;
+    Close();
+    try {
+        if (file_ == nullptr) {
+            active_ = 0;
+            return;
+        }
+        const char* path = file_->path();
+        wchar_t widePath[MAX_PATH] = {};
+        if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path, -1, widePath, MAX_PATH) == 0) {
+            active_ = 0;  // longer than a path can be
+            return;
+        }
+        HANDLE handle = openForReading(path);
+        if (handle == INVALID_HANDLE_VALUE) {
+            active_ = 0;
+            return;
+        }
+        CloseHandle(handle);
+        handle = openForReading(path);
+        if (handle == INVALID_HANDLE_VALUE) {
+            active_ = 0;
+            return;
+        }
+        const DWORD size = GetFileSize(handle, nullptr);
+        CloseHandle(handle);
+        if (size == 0) {
+            active_ = 0;
+            return;
+        }
+        active_ = 1;
+        if (!openGraph(widePath)) {
+            active_ = 0;
+            return;
+        }
+        active_ = 1;
+        control_->Run();
+    } catch (...) {
+        active_ = 0;
+    }
+}
+
+// Creates the graph, takes its interfaces and renders the file. Interfaces
+// taken before a failure stay until the next Close.
+bool SoundPlayer::openGraph(const wchar_t* widePath) {
+    if (FAILED(CoCreateInstance(sound::clsidFilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                sound::iidGraphBuilder, graph_.receive()))) {
+        graph_.reset();
+        return false;
+    }
+    if (notifyWindow_ != nullptr) {
+        if (FAILED(graph_->QueryInterface(sound::iidMediaEventEx, eventEx_.receive()))) {
+            eventEx_.reset();
+            return false;
+        }
+        eventEx_->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow_), graphNotifyMessage, 0);
+    }
+    if (FAILED(graph_->QueryInterface(sound::iidMediaControl, control_.receive()))) {
+        control_.reset();
+        return false;
+    }
+    if (FAILED(graph_->QueryInterface(sound::iidMediaEvent, event_.receive()))) {
+        event_.reset();
+        return false;
+    }
+    if (FAILED(graph_->QueryInterface(sound::iidBasicAudio, audio_.receive()))) {
+        audio_.reset();
+        return false;
+    }
+    // Partial renderings (positive statuses) count as failures too.
+    return graph_->RenderFile(widePath, nullptr) == S_OK;
+}
+
+void SoundPlayer::Stop() {
+    try {
+        if (active_ != 0) {
+            require(control_)->Stop();
+        }
+    } catch (...) {
+        active_ = 0;
+    }
+}
+
+void SoundPlayer::Close() {
+    try {
+        if (notifyWindow_ == nullptr) {
+            muted_ = 0;
+        }
+        if (active_ != 0 && control_) {
+            control_->Stop();
+        }
+        audio_.reset();
+        // Released even when the window has since been taken away, so that no
+        // old graph keeps notifying a window.
+        if (eventEx_) {
+            eventEx_->SetNotifyWindow(0, 0, 0);
+            eventEx_.reset();
+        }
+        control_.reset();
+        event_.reset();
+        graph_.reset();
+    } catch (...) {
+        active_ = 0;
+    }
+}
+
+void SoundPlayer::ToggleMute() {
+    try {
+        if (active_ != 0) {
+            IBasicAudio* audio = require(audio_);
+            if (muted_ != 0) {
+                audio->put_Volume(savedVolume_);
+            } else {
+                audio->get_Volume(&savedVolume_);
+                audio->put_Volume(silentVolume);
+            }
+        }
+        muted_ = muted_ != 0 ? 0 : 1;
+    } catch (...) {
+        active_ = 0;
+    }
+}
+
+void SoundPlayer::VolumeUp() {
+    changeVolume(volumeStep);
+}
+
+void SoundPlayer::VolumeDown() {
+    changeVolume(-volumeStep);
+}
+
+// No clamping: the graph's own range check decides what it accepts.
+void SoundPlayer::changeVolume(long step) {
+    try {
+        if (active_ != 0) {
+            IBasicAudio* audio = require(audio_);
+            long volume = 0;
+            audio->get_Volume(&volume);
+            audio->put_Volume(volume + step);
+        }
+    } catch (...) {
+        active_ = 0;
+    }
+}
+
+HRESULT SoundPlayer::HandleGraphEvent(int /*unused*/) {
+    try {
+        if (notifyWindow_ == nullptr || !eventEx_) {
+            return S_OK;
+        }
+        for (;;) {
+            long code = 0;
+            LONG_PTR param1 = 0;
+            LONG_PTR param2 = 0;
+            const HRESULT status = eventEx_->GetEvent(&code, &param1, &param2, 0);
+            if (status < 0) {
+                return status;
+            }
+            if (code == sound::eventComplete) {
+                Play(notifyWindow_);
+                if (muted_ != 0) {
+                    require(audio_)->put_Volume(silentVolume);
+                }
+            }
+            // A restart that failed leaves no graph to ask for more events.
+            require(eventEx_)->FreeEventParams(code, param1, param2);
+        }
+    } catch (...) {
+        active_ = 0;
+        return E_FAIL;
+    }
+}
+
+bool SoundPlayer::readVolume(long& volume) const {
+    return audio_ && SUCCEEDED(audio_->get_Volume(&volume));
+}

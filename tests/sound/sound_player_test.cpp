@@ -1,0 +1,327 @@
+// The sound player with real playback through the platform's media graph,
+// checked by what reaches the recording device (see sound_sink.h).
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+#include "sound/sound_player.h"
+#include "sound_sink.h"
+#include "sound_test_support.h"
+
+namespace {
+
+using sound_test::pumpMessages;
+using sound_test::SoundLevel;
+using sound_test::SoundSink;
+using sound_test::temporaryCopy;
+
+// Samples reach the recording device a little after the graph plays them; a
+// check of what follows a change waits this long before taking its mark.
+constexpr DWORD deviceLagMs = 500;
+
+class SoundPlayerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        sink_ = SoundSink::fromEnvironment();
+        ASSERT_TRUE(sink_.has_value()) << "run through tests/sound/with-sound-sink.sh";
+    }
+
+    std::size_t mark() const { return sink_->sampleCount(); }
+    SoundLevel levelSince(std::size_t begin, std::optional<std::size_t> end = {}) const {
+        return sink_->levelSince(begin, end);
+    }
+    long volumeOf(const SoundPlayer& player) const {
+        long volume = 12345;
+        EXPECT_TRUE(player.readVolume(volume));
+        return volume;
+    }
+
+    sound_test::ComApartment apartment_;
+    std::optional<SoundSink> sink_;
+};
+
+TEST_F(SoundPlayerTest, TourSoundStartsAgainAfterItsEnd) {
+    sound_test::NoticeWindow window;
+    auto file = temporaryCopy("tone_2s.wav");
+    ASSERT_NE(file, nullptr);
+    SoundPlayer player;
+    window.setPlayer(&player);
+    player.SetFile(file.get());
+    player.Play(window.handle());
+    EXPECT_TRUE(player.isActive());
+
+    pumpMessages(1500);
+    EXPECT_GT(levelSince(0).audibleSeconds, 0.3);
+    // The first play ends at 2 s; what is heard from 3 s to 5 s is the sound
+    // played again.
+    pumpMessages(1500);
+    const std::size_t secondPlay = mark();
+    pumpMessages(2000);
+    EXPECT_GT(levelSince(secondPlay).audibleSeconds, 0.5);
+    EXPECT_GT(window.notices(), 0);
+    EXPECT_TRUE(player.isActive());
+}
+
+TEST_F(SoundPlayerTest, MutedTourSoundStaysSilentAcrossItsRestart) {
+    sound_test::NoticeWindow window;
+    auto file = temporaryCopy("tone_2s.wav");
+    SoundPlayer player;
+    window.setPlayer(&player);
+    player.SetFile(file.get());
+    player.Play(window.handle());
+    pumpMessages(800);
+    EXPECT_GT(levelSince(0).audibleSeconds, 0.2);
+
+    player.ToggleMute();
+    EXPECT_TRUE(player.isMuted());
+    EXPECT_EQ(volumeOf(player), SoundPlayer::silentVolume);
+    pumpMessages(deviceLagMs);
+    const std::size_t muted = mark();
+    // The sound ends at 2 s and starts again, still muted.
+    pumpMessages(3000);
+    EXPECT_GT(window.notices(), 0);
+    EXPECT_TRUE(player.isActive());
+    EXPECT_TRUE(player.isMuted());
+    EXPECT_EQ(volumeOf(player), SoundPlayer::silentVolume);
+    EXPECT_GT(mark(), muted);  // the device went on receiving (silence)
+    EXPECT_EQ(levelSince(muted).audibleSeconds, 0.0);
+}
+
+TEST_F(SoundPlayerTest, UnmutingRestoresTheVolumeItHad) {
+    sound_test::NoticeWindow window;
+    auto file = temporaryCopy("tone_4s.wav");
+    SoundPlayer player;
+    window.setPlayer(&player);
+    player.SetFile(file.get());
+    player.Play(window.handle());
+    for (int step = 0; step < 6; ++step) {
+        player.VolumeDown();
+    }
+    ASSERT_EQ(volumeOf(player), -600);
+    pumpMessages(900);
+    const std::size_t beforeMute = mark();
+    const SoundLevel lowered = levelSince(0, beforeMute);
+
+    player.ToggleMute();
+    pumpMessages(deviceLagMs + 300);
+    const SoundLevel whileMuted = levelSince(mark() - (mark() - beforeMute) / 2);
+    player.ToggleMute();
+    EXPECT_FALSE(player.isMuted());
+    EXPECT_EQ(volumeOf(player), -600);
+    pumpMessages(deviceLagMs);
+    const std::size_t unmuted = mark();
+    pumpMessages(900);
+    const SoundLevel restored = levelSince(unmuted);
+
+    EXPECT_GT(lowered.audibleSeconds, 0.3);
+    EXPECT_EQ(whileMuted.audibleSeconds, 0.0);
+    EXPECT_GT(restored.audibleSeconds, 0.3);
+    EXPECT_NEAR(restored.rms / lowered.rms, 1.0, 0.1)
+        << "lowered " << lowered.rms << ", restored " << restored.rms;
+}
+
+TEST_F(SoundPlayerTest, VolumeStepsAreAskedForAndHeard) {
+    auto file = temporaryCopy("tone_4s.wav");
+    SoundPlayer player;
+    player.SetFile(file.get());
+    player.Play(nullptr);
+    ASSERT_EQ(volumeOf(player), SoundPlayer::fullVolume);
+    // At full volume the step up is asked for and refused by the graph.
+    player.VolumeUp();
+    EXPECT_EQ(volumeOf(player), SoundPlayer::fullVolume);
+    EXPECT_TRUE(player.isActive());
+
+    pumpMessages(1000);
+    const std::size_t full = mark();
+    const SoundLevel fullLevel = levelSince(0, full);
+    player.VolumeDown();
+    EXPECT_EQ(volumeOf(player), -100);
+    player.VolumeDown();
+    EXPECT_EQ(volumeOf(player), -200);
+    player.VolumeDown();
+    EXPECT_EQ(volumeOf(player), -300);
+    pumpMessages(deviceLagMs);
+    const std::size_t lowered = mark();
+    pumpMessages(900);
+    const SoundLevel loweredLevel = levelSince(lowered);
+
+    ASSERT_GT(fullLevel.audibleSeconds, 0.3);
+    ASSERT_GT(loweredLevel.audibleSeconds, 0.3);
+    // -3 dB is 0.71 of the amplitude.
+    EXPECT_NEAR(loweredLevel.rms / fullLevel.rms, 0.708, 0.07)
+        << "full " << fullLevel.rms << ", lowered " << loweredLevel.rms;
+}
+
+TEST_F(SoundPlayerTest, SceneSoundPlaysOnce) {
+    for (const char* name : {"tone_1s.wav", "tone_1s.mp3"}) {
+        SCOPED_TRACE(name);
+        auto file = temporaryCopy(name);
+        const std::size_t start = mark();
+        SoundPlayer player;
+        player.SetFile(file.get());
+        player.Play(nullptr);
+        EXPECT_TRUE(player.isActive());
+        pumpMessages(800);
+        EXPECT_GT(levelSince(start).audibleSeconds, 0.2);
+        pumpMessages(700 + deviceLagMs);
+        const std::size_t ended = mark();
+        pumpMessages(1000);
+        EXPECT_EQ(levelSince(ended).audibleSeconds, 0.0);
+        EXPECT_TRUE(player.isActive());
+    }
+}
+
+// What the scene sound listener does when a scene's sound arrives.
+void playSceneSound(SoundPlayer& player, TempFile* file) {
+    player.Stop();
+    player.Close();
+    player.SetFile(file);
+    player.Play(nullptr);
+}
+
+TEST_F(SoundPlayerTest, SceneSoundStopsWhenAnotherIsPlayed) {
+    auto first = temporaryCopy("tone_4s.wav");
+    auto second = temporaryCopy("tone_1s.wav");
+    SoundPlayer player;
+    playSceneSound(player, first.get());
+    pumpMessages(800);
+    const std::size_t switched = mark();
+    playSceneSound(player, second.get());
+    EXPECT_TRUE(player.isActive());
+    pumpMessages(800);
+    EXPECT_GT(levelSince(switched).audibleSeconds, 0.2);
+    // The second sound has ended; the first one, had it gone on, would still
+    // be heard until 4 s.
+    pumpMessages(400 + deviceLagMs);
+    const std::size_t bothEnded = mark();
+    pumpMessages(1000);
+    EXPECT_EQ(levelSince(bothEnded).audibleSeconds, 0.0);
+}
+
+TEST_F(SoundPlayerTest, StopAndCloseSilenceTheSceneSound) {
+    auto file = temporaryCopy("tone_4s.wav");
+    for (bool close : {false, true}) {
+        SCOPED_TRACE(close ? "Close" : "Stop");
+        SoundPlayer player;
+        player.SetFile(file.get());
+        const std::size_t start = mark();
+        player.Play(nullptr);
+        pumpMessages(700);
+        EXPECT_GT(levelSince(start).audibleSeconds, 0.2);
+        if (close) {
+            player.Close();
+        } else {
+            player.Stop();
+        }
+        pumpMessages(200 + deviceLagMs);
+        const std::size_t stopped = mark();
+        pumpMessages(1000);
+        EXPECT_EQ(levelSince(stopped).audibleSeconds, 0.0);
+    }
+}
+
+TEST_F(SoundPlayerTest, MissingEmptyOrUnrenderableFilesStaySilentWithoutAMessage) {
+    sound_test::MessageBoxWatch boxes;
+    sound_test::NoticeWindow window;
+    auto empty = sound_test::temporaryFileWith("");
+    auto notSound = temporaryCopy("not_a_sound.wav");
+    TempFile missing(sound_test::missingFilePath().c_str());
+    for (TempFile* file :
+         {&missing, empty.get(), notSound.get(), static_cast<TempFile*>(nullptr)}) {
+        SCOPED_TRACE(file != nullptr ? file->path() : "no file");
+        for (HWND notify : {window.handle(), static_cast<HWND>(nullptr)}) {
+            SoundPlayer player;
+            window.setPlayer(&player);
+            player.SetFile(file);
+            player.Play(notify);
+            EXPECT_FALSE(player.isActive());
+            // An inactive player ignores everything but the mute flag.
+            player.VolumeDown();
+            player.VolumeUp();
+            player.Stop();
+            player.ToggleMute();
+            EXPECT_TRUE(player.isMuted());
+            EXPECT_FALSE(player.isActive());
+            player.HandleGraphEvent(0);
+            EXPECT_FALSE(player.isActive());
+            window.setPlayer(nullptr);
+        }
+    }
+    pumpMessages(700);
+    EXPECT_EQ(levelSince(0).audibleSeconds, 0.0);
+    EXPECT_EQ(boxes.boxesSeen(), 0);
+}
+
+TEST_F(SoundPlayerTest, TourSoundWhoseFileVanishesStopsLoopingQuietly) {
+    sound_test::NoticeWindow window;
+    auto file = temporaryCopy("tone_1s.wav");
+    TempFile missing(sound_test::missingFilePath().c_str());
+    SoundPlayer player;
+    window.setPlayer(&player);
+    player.SetFile(file.get());
+    player.Play(window.handle());
+    ASSERT_TRUE(player.isActive());
+    // The restart at the end finds no file: the player falls silent.
+    player.SetFile(&missing);
+    pumpMessages(1300 + deviceLagMs);
+    EXPECT_GT(levelSince(0).audibleSeconds, 0.2);
+    const std::size_t ended = mark();
+    pumpMessages(1000);
+    EXPECT_GT(window.notices(), 0);
+    EXPECT_FALSE(player.isActive());
+    EXPECT_EQ(player.HandleGraphEvent(0), S_OK);
+    EXPECT_EQ(levelSince(ended).audibleSeconds, 0.0);
+}
+
+// A tour with sound off: the viewer mutes each player right after Play.
+TEST_F(SoundPlayerTest, PlayerStartedMutedIsSilentUntilOneToggle) {
+    sound_test::NoticeWindow window;
+    auto tourFile = temporaryCopy("tone_1s.wav");
+    auto sceneFile = temporaryCopy("tone_2s.wav");
+    SoundPlayer tour;
+    SoundPlayer scene;
+    window.setPlayer(&tour);
+    tour.SetFile(tourFile.get());
+    tour.Play(window.handle());
+    tour.ToggleMute();
+    playSceneSound(scene, sceneFile.get());
+    scene.ToggleMute();
+    pumpMessages(2500);  // the tour sound starts again twice meanwhile
+    EXPECT_GE(window.notices(), 2);
+    EXPECT_TRUE(tour.isActive());
+    EXPECT_TRUE(scene.isActive());
+    EXPECT_EQ(levelSince(0).audibleSeconds, 0.0);
+
+    tour.ToggleMute();
+    scene.ToggleMute();
+    EXPECT_EQ(volumeOf(tour), SoundPlayer::fullVolume);
+    EXPECT_EQ(volumeOf(scene), SoundPlayer::fullVolume);
+    pumpMessages(deviceLagMs);
+    const std::size_t unmuted = mark();
+    pumpMessages(900);
+    EXPECT_GT(levelSince(unmuted).audibleSeconds, 0.3);
+}
+
+TEST_F(SoundPlayerTest, SceneSoundForgetsItsMuteOnClose) {
+    auto file = temporaryCopy("tone_1s.wav");
+    SoundPlayer scene;
+    playSceneSound(scene, file.get());
+    scene.ToggleMute();
+    ASSERT_TRUE(scene.isMuted());
+    // The next scene's sound starts audible; its caller mutes it again.
+    playSceneSound(scene, file.get());
+    EXPECT_FALSE(scene.isMuted());
+    EXPECT_EQ(volumeOf(scene), SoundPlayer::fullVolume);
+
+    sound_test::NoticeWindow window;
+    SoundPlayer tour;
+    window.setPlayer(&tour);
+    tour.SetFile(file.get());
+    tour.Play(window.handle());
+    tour.ToggleMute();
+    tour.Close();
+    EXPECT_TRUE(tour.isMuted());  // the tour player keeps it across restarts
+}
+
+}  // namespace
