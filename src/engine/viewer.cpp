@@ -1,0 +1,530 @@
+#include "engine/viewer.h"
+
+#include <cstdlib>
+
+#include "engine/angles.h"
+#include "package/tour.h"
+
+namespace {
+
+// The view's own rate of turning: 0.8 degrees a tick.
+constexpr float normalRotationStep = degree * 0.8f;
+
+}  // namespace
+
+// ---- listeners
+
+void ViewerImageListener::imageReady(const DibImage* image) {
+    if (renderer_ == nullptr) {
+        return;
+    }
+    SourceImage source;
+    if (image != nullptr && !image->isNull() && image->header() != nullptr) {
+        source.pixels = image->bits();
+        source.width = image->header()->biWidth;
+        source.height = std::abs(image->header()->biHeight);
+        source.stride = image->stride();
+    }
+    renderer_->setImage(&source);
+    if (listener_ != nullptr) {
+        listener_->sceneChanged(sceneNumber_);
+        viewer_->sceneShown(sceneNumber_);
+    }
+    renderer_->view().setView(startPan_, startTilt_, startFov_);
+}
+
+void ViewerImageListener::setRenderingEnabled(bool enabled) {
+    if (renderer_ != nullptr) {
+        renderer_->view().setRenderingEnabled(enabled);
+    }
+}
+
+void ViewerImageListener::setStartView(float pan, float tilt, float fov) {
+    startPan_ = pan;
+    startTilt_ = tilt;
+    startFov_ = fov;
+}
+
+void ViewerSoundListener::soundReady(TempFile* file) {
+    player_->Stop();
+    player_->Close();
+    player_->SetFile(file);
+    player_->Play(nullptr);
+    if (tour_ != nullptr && !tour_->soundOn()) {
+        player_->ToggleMute();
+    }
+}
+
+// ---- the viewer
+
+Viewer::Viewer() : rotationStep_(normalRotationStep) {
+    setMode(0);
+}
+
+Viewer::~Viewer() {
+    if (window_ != nullptr && IsWindow(window_)) {
+        // The window outlives this object when its parent still exists: its
+        // messages must no longer reach it.
+        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    }
+    renderer_.reset();
+    if (mode_ == 0) {
+        tourSound_.Stop();
+        tourSound_.Close();
+    }
+    if (renderTimer_ != 0 && window_ != nullptr && IsWindow(window_)) {
+        KillTimer(window_, renderTimerId);
+    }
+    // The scene player, the tour player and the media manager follow, in that
+    // order, as members.
+}
+
+void Viewer::setMode(std::int32_t mode) {
+    mode_ = mode;
+    mediaManager_.SetMode(mode);
+}
+
+void Viewer::toggleMute() {
+    tourSound_.ToggleMute();
+    sceneSound_.ToggleMute();
+}
+
+void Viewer::volumeUp() {
+    tourSound_.VolumeUp();
+    sceneSound_.VolumeUp();
+}
+
+void Viewer::volumeDown() {
+    tourSound_.VolumeDown();
+    sceneSound_.VolumeDown();
+}
+
+void Viewer::watcherOff() {
+    if (autoTourWatcher_ != nullptr) {
+        autoTourWatcher_->setEnabled(false);
+    }
+}
+
+void Viewer::startMotion(float panRate, float tiltRate, float fovRate) {
+    if (renderer_ != nullptr) {
+        renderer_->view().startMotion(panRate, tiltRate, fovRate);
+    }
+}
+
+void Viewer::turnLeft() {
+    watcherOff();
+    startMotion(-rotationStep_, 0.0f, 0.0f);
+}
+
+void Viewer::turnRight() {
+    watcherOff();
+    startMotion(rotationStep_, 0.0f, 0.0f);
+}
+
+void Viewer::turnUp() {
+    watcherOff();
+    startMotion(0.0f, -rotationStep_, 0.0f);
+}
+
+void Viewer::turnDown() {
+    watcherOff();
+    startMotion(0.0f, rotationStep_, 0.0f);
+}
+
+void Viewer::stopTurning() {
+    watcherOff();
+    if (renderer_ != nullptr) {
+        renderer_->view().stopMotion();
+    }
+}
+
+void Viewer::autoRotate() {
+    watcherOff();
+    turnRight();
+}
+
+void Viewer::playTour() {
+    resetView();
+    autoRotate();
+    if (autoTourWatcher_ != nullptr) {
+        autoTourWatcher_->setEnabled(tour_ != nullptr && tour_->sceneCount() > 1);
+    }
+}
+
+void Viewer::zoomIn() {
+    watcherOff();
+    startMotion(0.0f, 0.0f, -rotationStep_);
+}
+
+void Viewer::zoomOut() {
+    watcherOff();
+    startMotion(0.0f, 0.0f, rotationStep_);
+}
+
+void Viewer::setViewDegrees(float pan, float tilt, float fov) {
+    if (renderer_ == nullptr) {
+        return;
+    }
+    const ViewRadians view = viewRadiansFromDegrees(pan, tilt, fov);
+    renderer_->view().setView(view.pan, view.tilt, view.fov);
+}
+
+const Scene* Viewer::sceneAt(std::int32_t sceneNumber) const {
+    return tour_ != nullptr ? tour_->scene(sceneNumber) : nullptr;
+}
+
+void Viewer::goToScene(std::int32_t sceneNumber) {
+    const Scene* scene = sceneAt(sceneNumber);
+    if (scene == nullptr) {
+        return;  // positions come from the tour; nothing to show past its end
+    }
+    if (autoTourWatcher_ != nullptr) {
+        autoTourWatcher_->setReferenceAngle(scene->pan() * degree);
+        autoTourWatcher_->setEnabled(false);
+    }
+    showSceneAt(sceneNumber, scene->pan(), scene->tilt(), scene->fieldOfView());
+}
+
+void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov) {
+    mediaManager_.CancelAll();
+    const ViewRadians start = viewRadiansFromDegrees(pan, tilt, fov);
+    if (imageListener_ != nullptr) {
+        imageListener_->setStartView(start.pan, start.tilt, start.fov);
+        imageListener_->setSceneNumber(sceneNumber);
+    }
+    mediaManager_.ShowScene(sceneNumber);
+}
+
+float Viewer::fovDegrees() const {
+    return renderer_ != nullptr ? degreesFromRadians(renderer_->view().viewFov()) : -1.0f;
+}
+
+float Viewer::panDegrees() const {
+    return renderer_ != nullptr ? degreesFromRadians(renderer_->view().viewPan()) : -1.0f;
+}
+
+float Viewer::tiltDegrees() const {
+    return renderer_ != nullptr ? degreesFromRadians(renderer_->view().viewTilt()) : -1.0f;
+}
+
+void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
+    if (renderer_ != nullptr) {
+        return;
+    }
+    parentWindow_ = parent;
+    renderer_ = std::make_unique<ViewRenderer>();
+
+    WNDCLASSA windowClass{};
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+    windowClass.lpfnWndProc = windowProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // the standard arrow
+    windowClass.hbrBackground =
+        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);  // a repeated registration fails harmlessly
+
+    window_ = CreateWindowExA(WS_EX_ACCEPTFILES, className, "Orbi Viewer", WS_CHILD, rectangle.left,
+                              rectangle.top, rectangle.right - rectangle.left,
+                              rectangle.bottom - rectangle.top, parent, nullptr,
+                              GetModuleHandleA(nullptr), this);
+    if (window_ == nullptr) {
+        return;
+    }
+    renderer_->attachWindow(window_);
+    renderer_->resize();
+
+    auto watcher = std::make_unique<AutoTourWatcher>(this);
+    watcher->setEnabled(false);
+    watcher->setReferenceAngle(0.0f);
+    autoTourWatcher_ = watcher.get();
+    renderer_->setAutoTourWatcher(std::move(watcher));
+
+    auto imageListener = std::make_unique<ViewerImageListener>(renderer_.get(), this);
+    imageListener_ = imageListener.get();
+    mediaManager_.SetDC(renderer_->deviceContext());
+    mediaManager_.SetImageListener(std::move(imageListener));
+
+    if (tour_ != nullptr) {
+        if (tour_->rotationSpeed() == 1) {
+            rotationStep_ *= 0.5f;
+        } else if (tour_->rotationSpeed() == 3) {
+            rotationStep_ *= 2.0f;
+        }
+    }
+    if (mode_ == 0) {
+        mediaManager_.SetSoundListener(std::make_unique<ViewerSoundListener>(&sceneSound_, tour_));
+        tourSound_.SetFile(mediaManager_.TourSoundFile());
+    }
+    renderTimer_ = SetTimer(window_, renderTimerId, renderTimerMilliseconds, nullptr);
+    ShowWindow(window_, SW_SHOW);
+}
+
+void Viewer::setFullToolbarWindow(HWND toolbar) {
+    if (renderer_ != nullptr) {
+        renderer_->setOverlapWindow(toolbar);
+    }
+}
+
+void Viewer::setTour(Tour* tour) {
+    tour_ = tour;
+    mediaManager_.SetTour(tour);
+}
+
+void Viewer::moveViewWindow(const RECT& rectangle) {
+    if (window_ == nullptr) {
+        return;
+    }
+    MoveWindow(window_, rectangle.left, rectangle.top, rectangle.right - rectangle.left,
+               rectangle.bottom - rectangle.top, TRUE);
+    if (renderer_ != nullptr) {
+        renderer_->resize();
+    }
+}
+
+void Viewer::refresh() {
+    if (renderer_ == nullptr || window_ == nullptr) {
+        return;
+    }
+    cutOverlapFromViewRegion(window_, renderer_->overlapWindow(), renderer_->view().viewWidth(),
+                             renderer_->view().viewHeight());
+}
+
+void Viewer::start() {
+    if (mode_ != 0) {
+        return;
+    }
+    if (tour_ != nullptr && tour_->sceneCount() > 0) {
+        goToScene(1);
+        if (tour_->autoPlay()) {
+            playTour();
+        }
+    }
+    tourSound_.Play(window_);
+    if (tour_ != nullptr && !tour_->soundOn()) {
+        tourSound_.ToggleMute();
+    }
+    if (window_ != nullptr) {
+        SetFocus(window_);
+    }
+}
+
+void Viewer::setSceneListener(SceneChangeListener* listener) {
+    sceneListener_ = listener;
+    if (imageListener_ != nullptr) {
+        imageListener_->setListener(listener);
+    }
+}
+
+std::int32_t Viewer::currentSceneNumber() const {
+    return tour_ != nullptr ? tour_->positionOfScene(currentSceneId_) : -1;
+}
+
+void Viewer::resetView() {
+    watcherOff();
+    std::int32_t position = currentSceneNumber();
+    if (position == -1) {
+        position = 1;
+    }
+    if (tour_ != nullptr && tour_->sceneCount() > 0) {
+        if (const Scene* scene = sceneAt(position)) {
+            setViewDegrees(scene->pan(), scene->tilt(), scene->fieldOfView());
+        }
+    }
+}
+
+void Viewer::releaseSceneMedia() {
+    mediaManager_.CancelAll();
+    mediaManager_.DeleteImageListener();
+    mediaManager_.DeleteSoundListener();
+    // The manager owned the listener: nothing may reach it any more.
+    imageListener_ = nullptr;
+}
+
+void Viewer::sceneShown(std::int32_t sceneNumber) {
+    if (const Scene* scene = sceneAt(sceneNumber)) {
+        currentSceneId_ = scene->id();
+    }
+}
+
+void Viewer::showPreviousScene(bool userAction) {
+    if (userAction) {
+        watcherOff();
+    }
+    if (tour_ == nullptr || tour_->sceneCount() < 1) {
+        return;
+    }
+    const std::int32_t position = currentSceneNumber();
+    if (position == -1) {
+        goToScene(1);
+    } else if (position > 1) {
+        goToScene(position - 1);
+    } else {
+        goToScene(tour_->sceneCount());
+    }
+}
+
+void Viewer::showNextScene(bool userAction) {
+    if (tour_ != nullptr && tour_->sceneCount() > 0) {
+        const std::int32_t position = currentSceneNumber();
+        std::int32_t next = 1;
+        if (position != -1 && position < tour_->sceneCount()) {
+            next = position + 1;
+        }
+        goToScene(next);
+        if (autoTourWatcher_ != nullptr) {
+            autoTourWatcher_->setReferenceAngle(tour_->scene(next)->pan() * degree);
+        }
+    }
+    if (autoTourWatcher_ != nullptr) {
+        autoTourWatcher_->setEnabled(!userAction);
+    }
+}
+
+void Viewer::showPictureFile(const char* path, float pan, float tilt, float fov) {
+    mediaManager_.CancelAll();
+    if (imageListener_ != nullptr) {
+        imageListener_->setStartView(pan, tilt, fov);
+    }
+    mediaManager_.ShowPictureFile(path);
+}
+
+// ---- the view window
+
+LRESULT CALLBACK Viewer::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* viewer = reinterpret_cast<Viewer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (viewer == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    if (viewer->window_ == nullptr) {
+        viewer->window_ = window;  // messages sent while CreateWindowEx runs
+    }
+    return viewer->handleMessage(message, wParam, lParam);
+}
+
+LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto forward = [&] { SendMessageA(parentWindow_, message, wParam, lParam); };
+    ViewRenderer* renderer = renderer_.get();
+    switch (message) {
+        case WM_DESTROY:
+            if (renderer != nullptr) {
+                renderer->detachWindow();
+            }
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(window_, &paint);
+            EndPaint(window_, &paint);
+            if (renderer != nullptr) {
+                renderer->draw();
+            }
+            return 0;
+        }
+        case WM_ERASEBKGND:
+            return 0;
+        case WM_KEYDOWN:
+            if (renderer != nullptr) {
+                renderer->view().keyDown(static_cast<std::int32_t>(wParam));
+            }
+            forward();
+            return 0;
+        case WM_KEYUP:
+        case WM_COMMAND:
+        case WM_RBUTTONUP:
+            forward();
+            return 0;
+        case WM_TIMER:
+            if (renderer != nullptr) {
+                renderer->timerTick(static_cast<std::int32_t>(wParam));
+            }
+            return 0;
+        case WM_MOUSEMOVE:
+            if (renderer != nullptr) {
+                renderer->view().dragMove(static_cast<std::int32_t>(wParam),
+                                          static_cast<std::int16_t>(LOWORD(lParam)),
+                                          static_cast<std::int16_t>(HIWORD(lParam)));
+            }
+            return 0;
+        case WM_LBUTTONDOWN:
+            watcherOff();
+            if (renderer != nullptr) {
+                renderer->view().dragBegin(static_cast<std::int32_t>(wParam), LOWORD(lParam),
+                                           HIWORD(lParam));
+            }
+            return 0;
+        case WM_LBUTTONUP:
+            if (renderer != nullptr) {
+                renderer->view().dragEnd();
+            }
+            return 0;
+        case WM_QUERYNEWPALETTE:
+        case WM_PALETTECHANGED:
+            return 0;
+        case soundEventMessage:
+            if (tour_ != nullptr) {
+                tourSound_.HandleGraphEvent(0);
+            }
+            return 0;
+        default:
+            return DefWindowProcA(window_, message, wParam, lParam);
+    }
+}
+
+// ---- the region under the full-screen toolbar
+
+namespace {
+
+// A region handle with one owner.
+class Region {
+  public:
+    explicit Region(HRGN region) : region_(region) {}
+    ~Region() {
+        if (region_ != nullptr) {
+            DeleteObject(region_);
+        }
+    }
+    Region(const Region&) = delete;
+    Region& operator=(const Region&) = delete;
+    HRGN get() const { return region_; }
+    // Hands the region over (to a window, which then owns it).
+    HRGN release() {
+        HRGN region = region_;
+        region_ = nullptr;
+        return region;
+    }
+
+  private:
+    HRGN region_;
+};
+
+bool isArea(int regionType) {
+    return regionType == SIMPLEREGION || regionType == COMPLEXREGION;
+}
+
+}  // namespace
+
+void cutOverlapFromViewRegion(HWND view, HWND overlap, std::int32_t width, std::int32_t height) {
+    if (view == nullptr || overlap == nullptr) {
+        return;
+    }
+    Region full(CreateRectRgn(0, 0, width, height));
+    Region result(CreateRectRgn(0, 0, width, height));
+    Region other(CreateRectRgn(0, 0, width, height));
+    if (isArea(GetWindowRgn(overlap, other.get()))) {
+        RECT overlapRect{};
+        RECT viewRect{};
+        GetWindowRect(overlap, &overlapRect);
+        GetWindowRect(view, &viewRect);
+        if (overlapRect.top != overlapRect.bottom &&
+            isArea(OffsetRgn(other.get(), overlapRect.left - viewRect.left,
+                             overlapRect.top - viewRect.top))) {
+            CombineRgn(result.get(), full.get(), other.get(), RGN_DIFF);
+        }
+    }
+    SetWindowRgn(view, result.release(), TRUE);
+}

@@ -1,0 +1,203 @@
+// The one object through which the player shows a tour: it owns the view
+// window (class "OrbiViewer", a child of the main window), the renderer, the
+// scene media manager and the two sound players, turns the shell's commands
+// into calls on them and routes the view window's messages to the renderer.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "engine/auto_tour_watcher.h"
+#include "engine/view_renderer.h"
+#include "imaging/scene_listeners.h"
+#include "imaging/scene_media_manager.h"
+#include "sound/sound_player.h"
+
+class Scene;
+class Tour;
+
+// Told which scene is shown once its image is on screen (the shell's status
+// text and scene menu).
+class SceneChangeListener {
+  public:
+    virtual ~SceneChangeListener() = default;
+    virtual void sceneChanged(std::int32_t sceneNumber) = 0;
+};
+
+// What the shell and the toolbar call. Angles are degrees; scene numbers are
+// 1-based positions.
+class TourViewer {
+  public:
+    virtual ~TourViewer() = default;
+    virtual void setMode(std::int32_t mode) = 0;
+    virtual void previousScene() = 0;
+    virtual void nextScene() = 0;
+    virtual void toggleMute() = 0;
+    virtual void volumeUp() = 0;
+    virtual void volumeDown() = 0;
+    virtual void turnLeft() = 0;
+    virtual void turnRight() = 0;
+    virtual void turnUp() = 0;
+    virtual void turnDown() = 0;
+    virtual void stopTurning() = 0;
+    virtual void autoRotate() = 0;
+    virtual void playTour() = 0;
+    virtual void setViewDegrees(float pan, float tilt, float fov) = 0;
+    virtual void goToScene(std::int32_t sceneNumber) = 0;
+    virtual void showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov) = 0;
+    virtual float fovDegrees() const = 0;
+    virtual float panDegrees() const = 0;
+    virtual float tiltDegrees() const = 0;
+    virtual void createViewWindow(HWND parent, const RECT& rectangle) = 0;
+    virtual HWND viewWindow() const = 0;
+    virtual void setFullToolbarWindow(HWND toolbar) = 0;
+    virtual void setTour(Tour* tour) = 0;
+    virtual void moveViewWindow(const RECT& rectangle) = 0;
+    virtual void refresh() = 0;
+    virtual void start() = 0;
+    virtual void setReservedValue(std::int32_t value) = 0;
+    virtual void setSceneListener(SceneChangeListener* listener) = 0;
+    virtual std::int32_t currentSceneNumber() const = 0;
+    virtual void purgeSceneImages() = 0;
+    virtual void resetView() = 0;
+    virtual void zoomIn() = 0;
+    virtual void zoomOut() = 0;
+};
+
+class Viewer;
+
+// Installs each scene image the media manager hands over, tells the shell,
+// and applies the scene's start view. The manager owns it.
+class ViewerImageListener : public SceneImageListener {
+  public:
+    ViewerImageListener(ViewRenderer* renderer, Viewer* viewer)
+        : renderer_(renderer), viewer_(viewer) {}
+    void imageReady(const DibImage* image) override;
+    virtual void setRenderingEnabled(bool enabled);
+    // Radians, stored as given.
+    virtual void setStartView(float pan, float tilt, float fov);
+    virtual void setSceneNumber(std::int32_t sceneNumber) { sceneNumber_ = sceneNumber; }
+    virtual void setListener(SceneChangeListener* listener) { listener_ = listener; }
+
+    std::int32_t sceneNumber() const { return sceneNumber_; }
+
+  private:
+    ViewRenderer* renderer_;
+    Viewer* viewer_;
+    std::int32_t sceneNumber_ = 0;
+    float startPan_ = 0.0f;
+    float startTilt_ = 0.0f;
+    float startFov_ = 0.0f;
+    SceneChangeListener* listener_ = nullptr;
+};
+
+// Plays each scene's sound once on the scene player, muted when the tour's
+// sound is off. The manager owns it.
+class ViewerSoundListener : public SceneSoundListener {
+  public:
+    ViewerSoundListener(SoundPlayer* player, Tour* tour) : player_(player), tour_(tour) {}
+    void soundReady(TempFile* file) override;
+
+  private:
+    SoundPlayer* player_;
+    Tour* tour_;
+};
+
+class Viewer : public TourViewer, public SceneStepper {
+  public:
+    // The view window's class and title, and the tour sound's completion notice.
+    static constexpr const char* className = "OrbiViewer";
+    static constexpr UINT soundEventMessage = 0x0405;
+    static constexpr UINT_PTR renderTimerId = 1;
+    static constexpr UINT renderTimerMilliseconds = 40;
+
+    Viewer();
+    ~Viewer() override;
+    Viewer(const Viewer&) = delete;
+    Viewer& operator=(const Viewer&) = delete;
+
+    void setMode(std::int32_t mode) override;
+    void previousScene() override { showPreviousScene(true); }
+    void nextScene() override { showNextScene(true); }
+    void toggleMute() override;
+    void volumeUp() override;
+    void volumeDown() override;
+    void turnLeft() override;
+    void turnRight() override;
+    void turnUp() override;
+    void turnDown() override;
+    void stopTurning() override;
+    void autoRotate() override;
+    void playTour() override;
+    void setViewDegrees(float pan, float tilt, float fov) override;
+    void goToScene(std::int32_t sceneNumber) override;
+    void showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov) override;
+    float fovDegrees() const override;
+    float panDegrees() const override;
+    float tiltDegrees() const override;
+    void createViewWindow(HWND parent, const RECT& rectangle) override;
+    HWND viewWindow() const override { return window_; }
+    void setFullToolbarWindow(HWND toolbar) override;
+    void setTour(Tour* tour) override;
+    void moveViewWindow(const RECT& rectangle) override;
+    void refresh() override;
+    void start() override;
+    void setReservedValue(std::int32_t value) override { reservedValue_ = value; }
+    void setSceneListener(SceneChangeListener* listener) override;
+    std::int32_t currentSceneNumber() const override;
+    void purgeSceneImages() override { mediaManager_.PurgeImages(); }
+    void resetView() override;
+    void zoomIn() override;
+    void zoomOut() override;
+
+    // Cancels scene loading and deletes the manager's listeners.
+    virtual void releaseSceneMedia();
+    // Records scene `sceneNumber` as the one on screen.
+    virtual void sceneShown(std::int32_t sceneNumber);
+    virtual void showPreviousScene(bool userAction);
+    void showNextScene(bool userAction) override;
+    // Shows a picture file with the start view given in radians, unchecked.
+    virtual void showPictureFile(const char* path, float pan, float tilt, float fov);
+
+    // For the shell and tests.
+    ViewRenderer* renderer() const { return renderer_.get(); }
+    SceneMediaManager& mediaManager() { return mediaManager_; }
+    SoundPlayer& tourSound() { return tourSound_; }
+    SoundPlayer& sceneSound() { return sceneSound_; }
+    AutoTourWatcher* autoTourWatcher() const { return autoTourWatcher_; }
+    float rotationStep() const { return rotationStep_; }
+    std::int32_t mode() const { return mode_; }
+    std::int32_t currentSceneId() const { return currentSceneId_; }
+    HWND parentWindow() const { return parentWindow_; }
+
+  private:
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void watcherOff();
+    void startMotion(float panRate, float tiltRate, float fovRate);
+    const Scene* sceneAt(std::int32_t sceneNumber) const;
+
+    std::unique_ptr<ViewRenderer> renderer_;
+    SceneMediaManager mediaManager_;
+    std::int32_t currentSceneId_ = 0;
+    float rotationStep_;
+    std::int32_t mode_ = 0;
+    Tour* tour_ = nullptr;
+    ViewerImageListener* imageListener_ = nullptr;  // owned by the media manager
+    SoundPlayer tourSound_;
+    SoundPlayer sceneSound_;
+    std::int32_t reservedValue_ = 0;
+    SceneChangeListener* sceneListener_ = nullptr;
+    AutoTourWatcher* autoTourWatcher_ = nullptr;  // owned by the renderer's view
+    HWND parentWindow_ = nullptr;
+    HWND window_ = nullptr;
+    UINT_PTR renderTimer_ = 0;
+};
+
+// Cuts the region of `overlap` (the full-screen toolbar) out of the view
+// window's region, or gives the view its whole rectangle when the toolbar has
+// no region or no height. The view window owns the region it is given.
+void cutOverlapFromViewRegion(HWND view, HWND overlap, std::int32_t width, std::int32_t height);

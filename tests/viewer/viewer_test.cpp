@@ -1,0 +1,403 @@
+// The Viewer with a real view window inside a real parent window, showing
+// tours made by the packer and read by the player's own reader.
+#include "engine/viewer.h"
+
+#include <gtest/gtest.h>
+#include <chrono>
+#include <cmath>
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "engine/angles.h"
+#include "imaging/image_prompts.h"
+#include "manifest.h"
+#include "package/tour_loader.h"
+#include "package_writer.h"
+#include "scoped_temp_directory.h"
+#include "tour_source.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The main window's stand-in: records what the view window forwards.
+struct ParentWindow {
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (auto* self =
+                reinterpret_cast<ParentWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            if (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_COMMAND ||
+                message == WM_RBUTTONUP) {
+                self->forwarded.push_back({message, wParam, lParam});
+            }
+            if (message == WM_TIMER && self->onTimer) {
+                KillTimer(window, wParam);
+                auto action = std::move(self->onTimer);
+                action();
+                return 0;
+            }
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    ParentWindow() {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "ViewerTestParent";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(0, "ViewerTestParent", "viewer test",
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 600, 500, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ShowWindow(window, SW_SHOW);
+    }
+    ~ParentWindow() {
+        if (IsWindow(window)) {
+            DestroyWindow(window);
+        }
+    }
+
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    HWND window = nullptr;
+    std::vector<Message> forwarded;
+    std::function<void()> onTimer;
+};
+
+struct SceneRecorder : SceneChangeListener {
+    void sceneChanged(std::int32_t sceneNumber) override { shown.push_back(sceneNumber); }
+    std::vector<std::int32_t> shown;
+};
+
+// Runs the message loop until `done` holds or `timeout` passes.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
+void pumpFor(std::chrono::milliseconds time) {
+    pumpUntil([] { return false; }, time);
+}
+
+class ViewerTest : public ::testing::Test {
+  protected:
+    ViewerTest() : temp_((fs::create_directories(scratch_), scratch_)) {}
+    ~ViewerTest() override {
+        viewer_.reset();
+        parent_.reset();
+        if (tour_) {
+            loader_.deleteExtractedFiles(*tour_);
+        }
+    }
+
+    // A tour of `scenes` BMP scenes, changed by `edit` before it is packed.
+    void makeTour(int scenes, const std::function<void(nlohmann::json&)>& edit = {}) {
+        auto source = test_support::makeTourSource(folder_.path() / "source", scenes);
+        for (int k = 1; k <= scenes; ++k) {
+            // Panoramas big enough to turn in: 360 x 120, one colour each.
+            test_support::writeFile(
+                source.folder / ("scene" + std::to_string(k) + ".bmp"),
+                test_support::bmpPicture(360, 120, static_cast<std::uint8_t>(60 * k), 100, 200));
+        }
+        if (edit) {
+            edit(source.manifest);
+        }
+        source.save();
+        std::vector<std::string> warnings;
+        const auto manifest = tourpack::readManifest(source.manifestPath(), warnings);
+        const fs::path exe = folder_.path() / "tour.exe";
+        tourpack::buildPackage(manifest, exe, {}, warnings);
+        PackageError error;
+        tour_ = loader_.read(exe.string().c_str(), error);
+        ASSERT_TRUE(tour_) << error.what;
+    }
+
+    // The shell's order: tour, mode, window, listener, start.
+    void openViewer(bool startIt = true) {
+        parent_ = std::make_unique<ParentWindow>();
+        viewer_ = std::make_unique<Viewer>();
+        viewer_->setTour(tour_.get());
+        viewer_->setMode(0);
+        viewer_->createViewWindow(parent_->window, RECT{0, 36, 480, 396});
+        viewer_->setSceneListener(&recorder_);
+        if (startIt) {
+            viewer_->start();
+        }
+    }
+
+    std::size_t soundFilesLeft() { return test_support::filesWithPrefix(scratch_, "QRX").size(); }
+
+    test_support::TempFolder folder_;
+    fs::path scratch_ = folder_.path() / "tmp";
+    test_support::ScopedTempDirectory temp_;
+    TourLoader loader_;
+    std::unique_ptr<Tour> tour_;
+    std::unique_ptr<ParentWindow> parent_;
+    std::unique_ptr<Viewer> viewer_;
+    SceneRecorder recorder_;
+};
+
+TEST_F(ViewerTest, StartShowsSceneOneAtItsStartView) {
+    makeTour(3);
+    openViewer(false);
+    EXPECT_EQ(viewer_->currentSceneNumber(), -1);
+    viewer_->start();
+    EXPECT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
+    EXPECT_EQ(viewer_->currentSceneNumber(), 1);
+    EXPECT_NEAR(viewer_->panDegrees(), 10.5f, 1e-3);
+    EXPECT_NEAR(viewer_->tiltDegrees(), -3.0f, 1e-3);
+    EXPECT_NEAR(viewer_->fovDegrees(), 65.0f, 1e-3);
+    EXPECT_EQ(GetFocus(), viewer_->viewWindow());
+    EXPECT_TRUE(IsWindowVisible(viewer_->viewWindow()));
+}
+
+TEST_F(ViewerTest, SceneSteppingWrapsBothWays) {
+    makeTour(3);
+    openViewer();
+    viewer_->nextScene();
+    viewer_->nextScene();
+    EXPECT_EQ(viewer_->currentSceneNumber(), 3);
+    viewer_->nextScene();
+    EXPECT_EQ(viewer_->currentSceneNumber(), 1);
+    viewer_->previousScene();
+    EXPECT_EQ(viewer_->currentSceneNumber(), 3);
+    viewer_->previousScene();
+    EXPECT_EQ(viewer_->currentSceneNumber(), 2);
+    EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 2, 3, 1, 3, 2}));
+}
+
+TEST_F(ViewerTest, NextSceneBeforeAnySceneShowsSceneOneOnce) {
+    makeTour(3);
+    openViewer(false);
+    viewer_->nextScene();
+    EXPECT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
+    EXPECT_EQ(viewer_->currentSceneNumber(), 1);
+}
+
+TEST_F(ViewerTest, OutOfRangeStartViewsBecomeTheDefaults) {
+    makeTour(2, [](nlohmann::json& m) {
+        m["scenes"][0]["pan"] = 190;
+        m["scenes"][0]["tilt"] = 95;
+        m["scenes"][0]["fieldOfView"] = 170;
+        m["scenes"][1]["pan"] = 180;
+        m["scenes"][1]["tilt"] = -90;
+        m["scenes"][1]["fieldOfView"] = 12;
+    });
+    openViewer();
+    EXPECT_NEAR(viewer_->panDegrees(), 0.0f, 1e-4);
+    EXPECT_NEAR(viewer_->tiltDegrees(), 0.0f, 1e-4);
+    EXPECT_NEAR(viewer_->fovDegrees(), 100.0f, 1e-3);
+    viewer_->nextScene();
+    // Pan 180 is inside the range; the view keeps it (as -180 or 180 after the wrap).
+    EXPECT_NEAR(std::fabs(viewer_->panDegrees()), 180.0f, 1e-3);
+    EXPECT_NEAR(viewer_->fovDegrees(), 12.0f, 1e-3);
+    // The model keeps what the package says.
+    EXPECT_EQ(tour_->scene(1)->pan(), 190.0f);
+}
+
+// The message box of this thread, if one is open.
+HWND openMessageBox(DWORD thread) {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        thread,
+        [](HWND window, LPARAM context) -> BOOL {
+            char name[16] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (std::string(name) == "#32770") {
+                *reinterpret_cast<HWND*>(context) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+TEST_F(ViewerTest, AGoToSceneWhileAnotherSceneLoadsCancelsIt) {
+    // Scene 2's picture does not decode: the decode prompt opens inside its
+    // loading, and while it is open the user goes to scene 3.
+    makeTour(3, [&](nlohmann::json&) {
+        test_support::Bytes broken(200, 0xAB);
+        broken[0] = 'B';
+        broken[1] = 'M';
+        test_support::writeFile(folder_.path() / "source" / "scene2.bmp", broken);
+    });
+    HMODULE language = LoadLibraryA(LANGUAGE_DLL);
+    ASSERT_NE(language, nullptr);
+    imaging::setPromptModule(language);
+    openViewer();
+    ASSERT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
+
+    // Once scene 3 has been asked for, answer the prompt with "Yes".
+    const DWORD thread = GetCurrentThreadId();
+    std::atomic<bool> sceneThreeAsked{false};
+    std::atomic<bool> answered{false};
+    std::thread answerer([&] {
+        for (int i = 0; i < 800 && !answered; ++i) {
+            Sleep(25);
+            if (HWND box = openMessageBox(thread); box != nullptr && sceneThreeAsked) {
+                PostMessageA(box, WM_COMMAND, IDYES, 0);
+                answered = true;
+            }
+        }
+    });
+    parent_->onTimer = [&] {
+        viewer_->goToScene(3);
+        sceneThreeAsked = true;
+    };
+    SetTimer(parent_->window, 77, 300, nullptr);
+    viewer_->goToScene(2);  // returns once the prompt is answered
+    answerer.join();
+    pumpFor(std::chrono::milliseconds(200));
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
+    EXPECT_EQ(viewer_->currentSceneNumber(), 3);
+    imaging::setPromptModule(nullptr);
+    FreeLibrary(language);
+}
+
+TEST_F(ViewerTest, PlayTourOnOneSceneRotatesWithoutAdvancing) {
+    makeTour(1, [](nlohmann::json& m) { m["rotationSpeed"] = 3; });
+    openViewer();
+    viewer_->playTour();
+    const float startPan = viewer_->panDegrees();
+    // Longer than one full turn at the doubled speed (1.6 degrees a tick).
+    pumpFor(std::chrono::milliseconds(10500));
+    EXPECT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
+    EXPECT_NE(viewer_->panDegrees(), startPan);
+    EXPECT_FALSE(viewer_->autoTourWatcher()->isEnabled());
+}
+
+TEST_F(ViewerTest, PlayTourAdvancesAfterEachFullTurn) {
+    makeTour(3, [](nlohmann::json& m) { m["rotationSpeed"] = 3; });
+    openViewer();
+    viewer_->playTour();
+    EXPECT_TRUE(viewer_->autoTourWatcher()->isEnabled());
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pumpUntil([&] { return recorder_.shown.size() >= 2; }, std::chrono::seconds(20)));
+    const auto turn = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 2}));
+    // A full turn takes 225 ticks of 40 ms; timers may run late, never early.
+    EXPECT_GE(turn, std::chrono::milliseconds(8000));
+    // The tour goes on: the watcher stays on and the view keeps turning.
+    EXPECT_TRUE(viewer_->autoTourWatcher()->isEnabled());
+}
+
+TEST_F(ViewerTest, ALeftClickStopsTheTourAndAnyMotion) {
+    makeTour(3);
+    openViewer();
+    viewer_->playTour();
+    pumpFor(std::chrono::milliseconds(200));
+    ASSERT_TRUE(viewer_->autoTourWatcher()->isEnabled());
+    ASSERT_NE(viewer_->renderer()->view().panSpeed(), 0.0f);
+    SendMessageA(viewer_->viewWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(100, 100));
+    SendMessageA(viewer_->viewWindow(), WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
+    EXPECT_FALSE(viewer_->autoTourWatcher()->isEnabled());
+    pumpFor(std::chrono::milliseconds(200));
+    const float pan = viewer_->panDegrees();
+    pumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(viewer_->panDegrees(), pan);
+}
+
+TEST_F(ViewerTest, KeysCommandsAndRightClicksReachTheParent) {
+    makeTour(2);
+    openViewer();
+    SendMessageA(viewer_->viewWindow(), WM_KEYDOWN, VK_LEFT, 1);
+    SendMessageA(viewer_->viewWindow(), WM_KEYUP, VK_LEFT, 1);
+    SendMessageA(viewer_->viewWindow(), WM_COMMAND, 32771, 0);
+    SendMessageA(viewer_->viewWindow(), WM_RBUTTONUP, 0, MAKELPARAM(5, 6));
+    SendMessageA(viewer_->viewWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(7, 8));
+    ASSERT_EQ(parent_->forwarded.size(), 4u);
+    EXPECT_EQ(parent_->forwarded[0].message, static_cast<UINT>(WM_KEYDOWN));
+    EXPECT_EQ(parent_->forwarded[0].wParam, static_cast<WPARAM>(VK_LEFT));
+    EXPECT_EQ(parent_->forwarded[1].message, static_cast<UINT>(WM_KEYUP));
+    EXPECT_EQ(parent_->forwarded[2].message, static_cast<UINT>(WM_COMMAND));
+    EXPECT_EQ(parent_->forwarded[2].wParam, 32771u);
+    EXPECT_EQ(parent_->forwarded[3].message, static_cast<UINT>(WM_RBUTTONUP));
+    EXPECT_EQ(parent_->forwarded[3].lParam, MAKELPARAM(5, 6));
+    // The key also turned the view.
+    EXPECT_NE(viewer_->renderer()->view().panSpeed(), 0.0f);
+}
+
+TEST_F(ViewerTest, RefreshCutsTheToolbarOutOfTheViewOrGivesItAllBack) {
+    makeTour(1);
+    openViewer();
+    // A toolbar sibling over the view's bottom-left corner, shaped by a region.
+    HWND toolbar = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 300, 200, 96,
+                                   parent_->window, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetWindowRgn(toolbar, CreateRectRgn(0, 0, 200, 96), FALSE);
+    viewer_->setFullToolbarWindow(toolbar);
+    viewer_->refresh();
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_EQ(GetWindowRgn(viewer_->viewWindow(), region), COMPLEXREGION);
+    EXPECT_FALSE(PtInRegion(region, 10, 300 - 36 + 10));  // under the toolbar
+    EXPECT_TRUE(PtInRegion(region, 300, 300 - 36 + 10));
+    EXPECT_TRUE(PtInRegion(region, 10, 10));
+
+    MoveWindow(toolbar, 0, 300, 0, 0, FALSE);  // hidden by size
+    viewer_->refresh();
+    ASSERT_EQ(GetWindowRgn(viewer_->viewWindow(), region), SIMPLEREGION);
+    RECT box{};
+    GetRgnBox(region, &box);
+    EXPECT_EQ(box.right, 480);
+    EXPECT_EQ(box.bottom, 360);
+    DeleteObject(region);
+}
+
+TEST_F(ViewerTest, DestroyingTheViewerStopsItAndDeletesItsSoundFiles) {
+    makeTour(3);
+    openViewer();
+    viewer_->nextScene();
+    viewer_->nextScene();
+    EXPECT_GE(soundFilesLeft(), 1u);
+    const HWND view = viewer_->viewWindow();
+    viewer_.reset();
+    EXPECT_EQ(soundFilesLeft(), 0u);
+    // The window outlives the viewer with its parent; its messages are harmless.
+    ASSERT_TRUE(IsWindow(view));
+    SendMessageA(view, WM_KEYDOWN, VK_LEFT, 1);
+    pumpFor(std::chrono::milliseconds(100));
+    EXPECT_TRUE(parent_->forwarded.empty());
+}
+
+TEST_F(ViewerTest, ReleasedSceneMediaLeavesNoListenerBehind) {
+    makeTour(2);
+    openViewer();
+    viewer_->releaseSceneMedia();
+    SceneRecorder other;
+    viewer_->setSceneListener(&other);  // must not reach the deleted listener
+    viewer_->showPictureFile((folder_.path() / "source" / "scene1.bmp").string().c_str(), 0, 0, 1);
+    EXPECT_TRUE(other.shown.empty());
+}
+
+TEST(ViewerWithoutWindow, NeutralValuesAndNoCrash) {
+    Viewer viewer;
+    EXPECT_EQ(viewer.fovDegrees(), -1.0f);
+    EXPECT_EQ(viewer.panDegrees(), -1.0f);
+    EXPECT_EQ(viewer.currentSceneNumber(), -1);
+    viewer.setViewDegrees(10, 10, 10);
+    viewer.refresh();
+    viewer.nextScene();
+    viewer.previousScene();
+    viewer.resetView();
+    viewer.turnLeft();
+    EXPECT_NEAR(viewer.rotationStep(), degree * 0.8f, 1e-9);
+}
+
+}  // namespace
