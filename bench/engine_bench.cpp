@@ -4,6 +4,7 @@
 // OpenCV is installed) cv::remap with nearest-neighbour maps. One thread.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -22,8 +23,18 @@
 
 namespace {
 
-const ReferencePanorama& panorama() {
-    static const ReferencePanorama picture = randomPanorama(6000, 3000, 1);
+// A noise panorama sampled about 1:1 by a view of that width at the benchmark's
+// field of view (a 480-pixel view gets a 2000-pixel panorama; the largest views
+// are capped at 8000 pixels). Only the latest one is kept.
+const ReferencePanorama& panoramaFor(int viewWidth) {
+    static int cachedFor = -1;
+    static ReferencePanorama picture;
+    if (cachedFor != viewWidth) {
+        const int width = std::min(8000, (viewWidth * 360 / 100 + 99) / 100 * 100 + 200);
+        picture = ReferencePanorama{};
+        picture = randomPanorama(width, width / 2, 1);
+        cachedFor = viewWidth;
+    }
     return picture;
 }
 
@@ -46,8 +57,8 @@ struct BenchView {
 
     BenchView(int width, int height, float tilt) {
         view.resize(width, height);
-        const SourceImage image{panorama().pixels.data(), panorama().width, panorama().height,
-                                panorama().stride};
+        const ReferencePanorama& source = panoramaFor(width);
+        const SourceImage image{source.pixels.data(), source.width, source.height, source.stride};
         view.setImage(&image);
         view.setView(0.4f, tilt, benchFov);
         view.renderTick();
@@ -68,7 +79,7 @@ void fullRebuild(benchmark::State& state) {
 void referenceRebuild(benchmark::State& state) {
     ReferenceView view(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
-        reference().warp(panorama(), view, benchFov, 0.4f, tiltOf(state));
+        reference().warp(panoramaFor(view.width), view, benchFov, 0.4f, tiltOf(state));
         benchmark::ClobberMemory();
     }
 }
@@ -78,7 +89,7 @@ void trigonometryRebuild(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
     ReferenceView view(width, height);
-    const ReferencePanorama& source = panorama();
+    const ReferencePanorama& source = panoramaFor(width);
     const double tilt = tiltOf(state);
     const double focal = width * 0.5 / std::tan(benchFov * 0.5);
     const double cx = (source.width - 1) / 2;
@@ -129,7 +140,7 @@ void mapCopy(benchmark::State& state) {
     const ViewBuffer& out = b.view.viewBuffer();
     const std::int32_t* columns = b.view.warper().columnMap();
     const std::int32_t* rows = b.view.warper().rowMap();
-    const ReferencePanorama& source = panorama();
+    const ReferencePanorama& source = panoramaFor(out.width);
     for (auto _ : state) {
         for (int j = 0; j < out.height; ++j) {
             std::uint8_t* to = out.pixels + static_cast<std::size_t>(j) * out.stride;
@@ -161,7 +172,7 @@ void cvRemap(benchmark::State& state) {
                                                   static_cast<short>(b.view.warper().rowMap()[k]));
         }
     }
-    const ReferencePanorama& source = panorama();
+    const ReferencePanorama& source = panoramaFor(width);
     const cv::Mat src(source.height, source.width, CV_8UC3,
                       const_cast<std::uint8_t*>(source.pixels.data()), source.stride);
     cv::Mat dst(height, width, CV_8UC3, b.view.viewBuffer().pixels, b.view.viewStride());
@@ -209,7 +220,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
             }
         }
     }
@@ -233,7 +244,7 @@ int main(int argc, char** argv) {
     registerAll();
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nRatios (time of the first over time of the second; below 1 is faster):\n");
+    std::printf("\nRatios of CPU time per run (first over second; below 1 is faster):\n");
     for (const Size s : sizes) {
         const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
         for (const char* tilt : {"/level", "/tilted"}) {

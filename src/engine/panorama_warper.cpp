@@ -6,7 +6,7 @@
 #include <new>
 
 #if defined(__SSE2__)
-#include <xmmintrin.h>
+#include <emmintrin.h>
 #endif
 
 #include "engine/angles.h"
@@ -139,7 +139,7 @@ void PanoramaWarper::clearMaps() {
 }
 
 void PanoramaWarper::solveColumns(const ArctangentTable& table, const SourceImage& source,
-                                  const Projection& p, float pan, float depth, bool level) {
+                                  const Projection& p, float pan, float depth) {
     const std::int32_t width = source.width;
     const auto widthF = static_cast<float>(width);
     const double d = depth;
@@ -165,14 +165,76 @@ void PanoramaWarper::solveColumns(const ArctangentTable& table, const SourceImag
         rightColumns_[i] = intoPanorama(mirrored, width);
         const double length = std::sqrt(d * d + x * x);
         rayLengths_[i] = length;
-        // Every row shares this depth when the view is level: one division
-        // here spares one per pixel.
-        inverseRayLengths_[i] = level ? 1.0 / length : 0.0;
+        // Every row shares this depth: one division here spares one per pixel.
+        inverseRayLengths_[i] = 1.0 / length;
     }
 }
 
-void PanoramaWarper::solveRow(const ArctangentTable& table, const SourceImage& source,
-                              const Projection& p, float height, std::int32_t row, bool level) {
+void PanoramaWarper::solveTiltedSpan(const ArctangentTable& table, const SourceImage& source,
+                                     const Projection& p, float pan, float depth, float height,
+                                     std::int32_t row, std::size_t begin, std::size_t end) {
+    const std::int32_t viewWidth = mapWidth_;
+    const std::size_t base = static_cast<std::size_t>(row) * viewWidth;
+    std::int32_t* columns = columnMap_.get() + base;
+    std::int32_t* rows = rowMap_.get() + base;
+    const std::int32_t width = source.width;
+    const auto widthF = static_cast<float>(width);
+    const double d = depth;
+    const double inverseDepth = 1.0 / d;
+    const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
+    const double y = height;
+    const double columnsPerRadian = p.columnsPerRadian;
+    const double centreColumn = p.centreColumn;
+    const double mirrorSum = p.mirrorSum;
+    const double rowsPerRadian = p.rowsPerRadian;
+    const double centreRow = p.centreRow;
+    const std::int32_t lastRow = source.height - 1;
+    // The latitude ratios of the whole row first: square roots and divisions
+    // two at a time, each correctly rounded as the scalar operations are.
+    std::size_t first = begin;
+#if defined(__SSE2__)
+    const __m128d depths = _mm_set1_pd(d);
+    const __m128d squaredDepths = _mm_mul_pd(depths, depths);
+    const __m128d heights = _mm_set1_pd(y);
+    for (; first + 2 <= end; first += 2) {
+        const __m128d xs = _mm_loadu_pd(&offsets_[first]);
+        const __m128d lengths = _mm_sqrt_pd(_mm_add_pd(squaredDepths, _mm_mul_pd(xs, xs)));
+        _mm_storeu_pd(&latitudeRatios_[first], _mm_div_pd(heights, lengths));
+    }
+#endif
+    for (; first < end; ++first) {
+        const double x = offsets_[first];
+        latitudeRatios_[first] = y / std::sqrt(d * d + x * x);
+    }
+    for (std::size_t i = begin; i < end; ++i) {
+        const double x = offsets_[i];
+        const float theta = table.arctangentOfQuotient(x, d, inverseDepth, inverseOffsets_[i]);
+        const float longitude = single(static_cast<double>(theta) + pan + turn);
+        float u = single(columnsPerRadian * longitude + centreColumn);
+        if (u >= widthF) {
+            u = u - widthF;
+        } else if (u < 0.0f) {
+            u = u + widthF;
+        }
+        std::int32_t mirrored = truncated(mirrorSum - u);
+        if (mirrored >= width) {
+            mirrored -= width;
+        } else if (mirrored < 0) {
+            mirrored += width;
+        }
+        const float latitude = table.arctangent(latitudeRatios_[i]);
+        std::int32_t sourceRow = truncated(rowsPerRadian * latitude + centreRow);
+        sourceRow = sourceRow < 0 ? 0 : (sourceRow > lastRow ? lastRow : sourceRow);
+        const std::size_t right = static_cast<std::size_t>(viewWidth) - 1 - i;
+        columns[i] = intoPanorama(truncated(u), width);
+        rows[i] = sourceRow;
+        columns[right] = intoPanorama(mirrored, width);
+        rows[right] = sourceRow;
+    }
+}
+
+void PanoramaWarper::solveLevelRow(const ArctangentTable& table, const SourceImage& source,
+                                   const Projection& p, float height, std::int32_t row) {
     const std::int32_t viewWidth = mapWidth_;
     const std::size_t base = static_cast<std::size_t>(row) * viewWidth;
     std::int32_t* columns = columnMap_.get() + base;
@@ -183,9 +245,8 @@ void PanoramaWarper::solveRow(const ArctangentTable& table, const SourceImage& s
     const double centreRow = p.centreRow;
     const std::int32_t lastRow = source.height - 1;
     for (std::size_t i = 0; i < offsets_.size(); ++i) {
-        const float latitude = level ? table.arctangentOfQuotient(
-                                           y, rayLengths_[i], inverseRayLengths_[i], inverseHeight)
-                                     : table.arctangent(y / rayLengths_[i]);
+        const float latitude =
+            table.arctangentOfQuotient(y, rayLengths_[i], inverseRayLengths_[i], inverseHeight);
         std::int32_t sourceRow = truncated(rowsPerRadian * latitude + centreRow);
         sourceRow = sourceRow < 0 ? 0 : (sourceRow > lastRow ? lastRow : sourceRow);
         const std::size_t right = static_cast<std::size_t>(viewWidth) - 1 - i;
@@ -210,6 +271,7 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     rightColumns_.resize(half);
     inverseOffsets_.resize(half);
     inverseRayLengths_.resize(half);
+    latitudeRatios_.resize(half);
     for (std::size_t i = 0; i < half; ++i) {
         offsets_[i] = static_cast<double>(single(static_cast<double>(i) - p.halfWidth));
         inverseOffsets_[i] = 1.0 / offsets_[i];
@@ -220,23 +282,52 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         return;
     }
     const double focal = p.focalLength;
-    bool solved = false;
-    float solvedDepth = 0.0f;
-    for (std::int32_t j = 0; j < view.height; ++j) {
+    auto depthOf = [&](std::int32_t j) {
         const double rise = static_cast<double>(p.halfHeight) - j;
-        const float depth = single(static_cast<double>(p.cosTilt) * focal - rise * p.sinTilt);
-        const float height = single(rise * p.cosTilt + static_cast<double>(p.sinTilt) * focal);
-        // Rows of the same depth share every per-column result; compare bits so
-        // that the reuse is exact (and NaN matches itself).
-        if (!solved || std::memcmp(&depth, &solvedDepth, sizeof depth) != 0) {
-            solveColumns(table, source, p, pan, depth, level);
-            solved = true;
-            solvedDepth = depth;
-        }
-        solveRow(table, source, p, height, j, level);
+        return single(static_cast<double>(p.cosTilt) * focal - rise * p.sinTilt);
+    };
+    auto heightOf = [&](std::int32_t j) {
+        const double rise = static_cast<double>(p.halfHeight) - j;
+        return single(rise * p.cosTilt + static_cast<double>(p.sinTilt) * focal);
+    };
+    auto gather = [&](std::int32_t j) {
         const std::size_t base = static_cast<std::size_t>(j) * view.width;
         gatherRow(copier, rowMap_.get() + base, columnMap_.get() + base,
                   view.pixels + static_cast<std::size_t>(j) * view.stride, view.width);
+    };
+    if (level) {
+        // Every row has the same depth and shares every per-column result
+        // (bits compared, so the reuse is exact and NaN matches itself).
+        bool solved = false;
+        float solvedDepth = 0.0f;
+        for (std::int32_t j = 0; j < view.height; ++j) {
+            const float depth = depthOf(j);
+            if (!solved || std::memcmp(&depth, &solvedDepth, sizeof depth) != 0) {
+                solveColumns(table, source, p, pan, depth);
+                solved = true;
+                solvedDepth = depth;
+            }
+            solveLevelRow(table, source, p, heightOf(j), j);
+            gather(j);
+        }
+        return;
+    }
+    // A tilted view solves every ray. Neighbouring rays of neighbouring rows
+    // read neighbouring table entries, so the rows are solved in bands, one
+    // block of columns at a time, which keeps the table's part in use cached.
+    constexpr std::int32_t bandRows = 16;
+    constexpr std::size_t blockColumns = 64;
+    for (std::int32_t bandStart = 0; bandStart < view.height; bandStart += bandRows) {
+        const std::int32_t bandEnd = std::min(view.height, bandStart + bandRows);
+        for (std::size_t begin = 0; begin < half; begin += blockColumns) {
+            const std::size_t end = std::min(half, begin + blockColumns);
+            for (std::int32_t j = bandStart; j < bandEnd; ++j) {
+                solveTiltedSpan(table, source, p, pan, depthOf(j), heightOf(j), j, begin, end);
+            }
+        }
+        for (std::int32_t j = bandStart; j < bandEnd; ++j) {
+            gather(j);
+        }
     }
 }
 
