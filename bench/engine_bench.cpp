@@ -65,11 +65,12 @@ struct BenchView {
     }
 };
 
-float tiltOf(const benchmark::State& state) { return state.range(2) == 0 ? 0.0f : 0.35f; }
+float tiltOf(const benchmark::State& state) {
+    return state.range(2) == 0 ? 0.0f : 0.35f;
+}
 
 void fullRebuild(benchmark::State& state) {
-    BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
-                tiltOf(state));
+    BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), tiltOf(state));
     for (auto _ : state) {
         b.view.warp();
         benchmark::ClobberMemory();
@@ -168,8 +169,9 @@ void cvRemap(benchmark::State& state) {
     for (int j = 0; j < height; ++j) {
         for (int i = 0; i < width; ++i) {
             const std::size_t k = static_cast<std::size_t>(j) * width + i;
-            mapXY.at<cv::Vec2s>(j, i) = cv::Vec2s(static_cast<short>(b.view.warper().columnMap()[k]),
-                                                  static_cast<short>(b.view.warper().rowMap()[k]));
+            mapXY.at<cv::Vec2s>(j, i) =
+                cv::Vec2s(static_cast<short>(b.view.warper().columnMap()[k]),
+                          static_cast<short>(b.view.warper().rowMap()[k]));
         }
     }
     const ReferencePanorama& source = panoramaFor(width);
@@ -215,7 +217,7 @@ void registerAll() {
 
 // Keeps each benchmark's time per iteration for the ratio table.
 class RatioReporter : public benchmark::ConsoleReporter {
-public:
+  public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {

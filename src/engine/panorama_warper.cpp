@@ -71,7 +71,7 @@ class PixelCopier {
 
 // The pixels a view row needs lie on many source rows, so their loads miss the
 // cache; asking for them this many pixels ahead keeps several misses in flight.
-constexpr std::int32_t prefetchDistance = 24;
+constexpr std::int32_t prefetchDistance = 64;
 
 void prefetch(const std::uint8_t* address) {
 #if defined(__SSE2__)
@@ -350,19 +350,24 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
         shift %= width;
     }
     const PixelCopier copier(source);
+    auto wrapped = [width](std::int32_t column) {
+        if (column >= width) {
+            return column - width;
+        }
+        return column < 0 ? column + width : column;
+    };
     for (std::int32_t j = 0; j < view.height; ++j) {
         const std::size_t base = static_cast<std::size_t>(j) * view.width;
         std::int32_t* columnsOfRow = columnMap_.get() + base;
         const std::int32_t* rowsOfRow = rowMap_.get() + base;
         std::uint8_t* out = view.pixels + static_cast<std::size_t>(j) * view.stride;
         for (std::int32_t k = 0; k < view.width; ++k) {
-            std::int32_t column = columnsOfRow[k] + shift;
-            if (column >= width) {
-                column -= width;
-            } else if (column < 0) {
-                column += width;
-            }
+            const std::int32_t column = wrapped(columnsOfRow[k] + shift);
             columnsOfRow[k] = column;
+            if (k + prefetchDistance < view.width) {
+                prefetch(copier.at(rowsOfRow[k + prefetchDistance],
+                                   wrapped(columnsOfRow[k + prefetchDistance] + shift)));
+            }
             const std::uint8_t* pixel = copier.at(rowsOfRow[k], column);
             if (k + 1 < view.width) {
                 copier.copyBeforeAnother(pixel, out + 3 * static_cast<std::size_t>(k));
