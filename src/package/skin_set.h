@@ -6,6 +6,11 @@
 #include <cstdint>
 #include <string>
 
+// The platform's bitmap handle, named without its headers: the layout part of
+// this class builds everywhere, the conversion into bitmaps only on Windows.
+struct HBITMAP__;
+using SkinBitmap = HBITMAP__*;
+
 struct SkinRect {
     std::int32_t x;
     std::int32_t y;
@@ -17,6 +22,28 @@ class SkinSet {
   public:
     static constexpr int imageCount = 26;
     static constexpr int controlCount = 11;
+
+    SkinSet() = default;
+    ~SkinSet() { releaseBitmaps(); }
+    SkinSet(const SkinSet&) = delete;
+    SkinSet& operator=(const SkinSet&) = delete;
+
+    // Windows only: decodes the 26 images into bitmaps (natural size), then
+    // deletes their files. An image that is missing or does not decode leaves
+    // its slot empty, and nothing is drawn for it.
+    void loadBitmaps();
+
+    // The look of control k while hovered (slot 2k) and while pressed (2k + 1).
+    SkinBitmap normalImage(int control) const {
+        return normalImages_[static_cast<std::size_t>(control)];
+    }
+    SkinBitmap activeImage(int control) const {
+        return activeImages_[static_cast<std::size_t>(control)];
+    }
+    SkinBitmap extraImage22() const { return extraImage22_; }  // direction pad
+    SkinBitmap extraImage23() const { return extraImage23_; }  // window skin
+    SkinBitmap extraImage24() const { return extraImage24_; }  // toolbar
+    SkinBitmap extraImage25() const { return extraImage25_; }  // full-screen toolbar
 
     const char* imagePath(int slot) const {
         return imagePaths_[static_cast<std::size_t>(slot)].c_str();
@@ -47,5 +74,43 @@ class SkinSet {
     }};
 
   private:
+    // Deletes every bitmap made so far; set by loadBitmaps, which knows how.
+    void releaseBitmaps() {
+        if (deleteBitmap_ == nullptr) {
+            return;
+        }
+        for (SkinBitmap* slot : bitmapSlots()) {
+            if (*slot != nullptr) {
+                deleteBitmap_(*slot);
+                *slot = nullptr;
+            }
+        }
+    }
+    std::array<SkinBitmap*, imageCount> bitmapSlots();
+
     std::array<std::string, imageCount> imagePaths_;
+    std::array<SkinBitmap, controlCount> normalImages_{};
+    std::array<SkinBitmap, controlCount> activeImages_{};
+    SkinBitmap extraImage23_ = nullptr;
+    SkinBitmap extraImage24_ = nullptr;
+    SkinBitmap extraImage25_ = nullptr;
+    SkinBitmap extraImage22_ = nullptr;
+    void (*deleteBitmap_)(SkinBitmap) = nullptr;
 };
+
+// The bitmap of every slot, in slot order (0 to 21 the controls' looks,
+// alternating hovered and pressed; then 22 to 25).
+inline std::array<SkinBitmap*, SkinSet::imageCount> SkinSet::bitmapSlots() {
+    std::array<SkinBitmap*, imageCount> slots{};
+    for (int control = 0; control < controlCount; ++control) {
+        slots[static_cast<std::size_t>(2 * control)] =
+            &normalImages_[static_cast<std::size_t>(control)];
+        slots[static_cast<std::size_t>(2 * control + 1)] =
+            &activeImages_[static_cast<std::size_t>(control)];
+    }
+    slots[22] = &extraImage22_;
+    slots[23] = &extraImage23_;
+    slots[24] = &extraImage24_;
+    slots[25] = &extraImage25_;
+    return slots;
+}

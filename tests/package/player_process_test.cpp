@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <fstream>
+#include <functional>
 
 #include "manifest.h"
 #include "package_writer.h"
@@ -22,22 +23,39 @@ struct RunResult {
 struct WindowSearch {
     DWORD processId;
     bool found;
+    HWND window;
 };
 
 BOOL CALLBACK findWindowOf(HWND window, LPARAM context) {
     auto* search = reinterpret_cast<WindowSearch*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId) {
+    if (owner == search->processId && IsWindowVisible(window)) {
         search->found = true;
+        search->window = window;
         return FALSE;
     }
     return TRUE;
 }
 
+std::string classOf(HWND window) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::string textOf(HWND window) {
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+// Called once with the first visible window of the process.
+using WindowAction = std::function<void(HWND)>;
+
 // Runs `exe` with its temporary folder pointed at `temp`, watching for any
 // window of the process until it ends.
-RunResult runPlayer(const fs::path& exe, const fs::path& temp) {
+RunResult runPlayer(const fs::path& exe, const fs::path& temp, const WindowAction& onWindow = {}) {
     std::string environment;
     for (const char* name : {"TMP", "TEMP"}) {
         environment += std::string(name) + "=" + temp.string() + '\0';
@@ -58,9 +76,21 @@ RunResult runPlayer(const fs::path& exe, const fs::path& temp) {
         ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
         return result;
     }
-    WindowSearch search{process.dwProcessId, false};
+    WindowSearch search{process.dwProcessId, false, nullptr};
+    bool acted = false;
+    DWORD waited = 0;
     while (WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT) {
         EnumWindows(findWindowOf, reinterpret_cast<LPARAM>(&search));
+        if (search.found && onWindow && !acted) {
+            acted = true;
+            Sleep(500);  // let it settle, as a user would
+            onWindow(search.window);
+        }
+        waited += 5;
+        if (waited > 60000) {
+            ADD_FAILURE() << exe << " still runs after a minute";
+            TerminateProcess(process.hProcess, 99);
+        }
     }
     GetExitCodeProcess(process.hProcess, &result.exitCode);
     result.sawWindow = search.found;
@@ -73,8 +103,17 @@ class PlayerProcessTest : public ::testing::Test {
   protected:
     PlayerProcessTest() { fs::create_directories(temp_); }
 
-    fs::path buildTour(const std::string& name) {
-        const auto source = test_support::makeTourSource(folder_.path() / "source", 2, PLAYER_EXE);
+    // With `realLanguage` the tour carries the English language module; else a
+    // file that only looks like a module.
+    fs::path buildTour(const std::string& name, bool realLanguage = false, int fullScreenMode = 2) {
+        auto source = test_support::makeTourSource(folder_.path() / "source", 2, PLAYER_EXE);
+        if (realLanguage) {
+            // The build puts the language modules beside the player.
+            fs::copy_file(fs::path(PLAYER_EXE).parent_path() / "lang" / "en.dll",
+                          source.folder / "language.dll", fs::copy_options::overwrite_existing);
+        }
+        source.manifest["fullScreenMode"] = fullScreenMode;
+        source.save();
         std::vector<std::string> warnings;
         const auto manifest = tourpack::readManifest(source.manifestPath(), warnings);
         const fs::path output = folder_.path() / name;
@@ -95,6 +134,10 @@ class PlayerProcessTest : public ::testing::Test {
         EXPECT_EQ(defaultTempFiles(), before) << exe;
         EXPECT_EQ(result.exitCode, 0u) << exe;
         EXPECT_FALSE(result.sawWindow) << exe;
+        expectNothingLeft(exe);
+    }
+
+    void expectNothingLeft(const fs::path& exe) {
         EXPECT_TRUE(fs::is_empty(temp_))
             << exe << " left " << fs::directory_iterator(temp_)->path();
     }
@@ -131,9 +174,41 @@ TEST_F(PlayerProcessTest, ACorruptTourEndsSilentlyAndRemovesWhatItWrote) {
     expectSilentExitLeavingNothing(tour);
 }
 
-TEST_F(PlayerProcessTest, AGoodTourIsReadAndItsFilesAreReleased) {
-    const fs::path tour = buildTour("good.exe");
-    expectSilentExitLeavingNothing(tour);
+TEST_F(PlayerProcessTest, AGoodTourOpensItsWindowAndClosingItLeavesNothing) {
+    for (const int fullScreenMode : {0, 2}) {
+        const fs::path tour =
+            buildTour("good" + std::to_string(fullScreenMode) + ".exe", true, fullScreenMode);
+        std::string windowClass;
+        std::string title;
+        const RunResult result = runPlayer(tour, temp_, [&](HWND window) {
+            windowClass = classOf(window);
+            title = textOf(window);
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        });
+        EXPECT_TRUE(result.sawWindow);
+        EXPECT_EQ(windowClass, "Lumivue QRZ");
+        // Full screen has no caption, but the window keeps its title.
+        EXPECT_EQ(title, "Caf\xE9 tour-Lumivue virtual tour");  // in the ANSI code page
+        EXPECT_EQ(result.exitCode, 0u);
+        expectNothingLeft(tour);
+        fs::remove_all(folder_.path() / "source");
+    }
+}
+
+TEST_F(PlayerProcessTest, ALanguageModuleThatDoesNotLoadIsReportedAndLeavesNothing) {
+    const fs::path tour = buildTour("nolanguage.exe");
+    std::string windowClass;
+    std::string caption;
+    const RunResult result = runPlayer(tour, temp_, [&](HWND box) {
+        windowClass = classOf(box);
+        caption = textOf(box);
+        // The box's only button.
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(windowClass, "#32770");
+    EXPECT_EQ(caption, "Error");
+    EXPECT_EQ(result.exitCode, 0u);
+    expectNothingLeft(tour);
 }
 
 }  // namespace

@@ -1,0 +1,348 @@
+// The main window: its procedure, the commands of the menus, accelerators and
+// toolbar, the scene menu, the sound items, the title and the status text.
+#include <windows.h>
+
+#include <cstring>
+
+#include "shell/shell.h"
+#include "shell/shell_core.h"
+
+namespace shell {
+
+namespace {
+
+HMENU sceneMenuOf(HWND window) {
+    HMENU menu = GetMenu(window);
+    return menu != nullptr ? GetSubMenu(menu, 1) : nullptr;
+}
+
+HMENU soundMenuOf(HWND window) {
+    HMENU menu = GetMenu(window);
+    HMENU view = menu != nullptr ? GetSubMenu(menu, 2) : nullptr;
+    return view != nullptr ? GetSubMenu(view, 2) : nullptr;
+}
+
+void setVolumeItems(HMENU soundMenu, bool enabled) {
+    if (soundMenu == nullptr) {
+        return;
+    }
+    const UINT state = MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_DISABLED | MF_GRAYED);
+    EnableMenuItem(soundMenu, commandVolumeUp, state);
+    EnableMenuItem(soundMenu, commandVolumeDown, state);
+}
+
+void checkSceneItem(HMENU sceneMenu, std::int32_t sceneCount, std::int32_t sceneNumber) {
+    if (sceneMenu == nullptr) {
+        return;  // full-screen mode: no menu, the checks are rebuilt on return
+    }
+    for (std::int32_t i = 0; i < sceneCount; ++i) {
+        CheckMenuItem(sceneMenu, commandFirstScene + static_cast<UINT>(i),
+                      MF_BYCOMMAND | MF_UNCHECKED);
+    }
+    CheckMenuItem(sceneMenu, commandFirstScene + static_cast<UINT>(sceneNumber - 1),
+                  MF_BYCOMMAND | MF_CHECKED);
+}
+
+bool infoIsEmpty(const TourInfo& info) {
+    const FileItem* picture = info.picture();
+    const bool noPicture = picture == nullptr || picture->length() <= 0;
+    return noPicture && *info.infoText1() == '\0' && *info.emailAddress() == '\0' &&
+           *info.infoText3() == '\0' && *info.infoText2() == '\0' && *info.webAddress() == '\0';
+}
+
+void toggleSound(HWND window) {
+    Tour& tour = *shellState.tour;
+    HMENU soundMenu = soundMenuOf(window);
+    // The tour's setting decides: in full-screen mode there is no menu to ask.
+    const bool wasOff = !tour.soundOn();
+    if (wasOff) {
+        tour.setSoundOn(true);
+        if (soundMenu != nullptr) {
+            CheckMenuItem(soundMenu, commandSoundOff, MF_BYCOMMAND | MF_UNCHECKED);
+        }
+        setVolumeItems(soundMenu, true);
+    } else {
+        tour.setSoundOn(false);
+        if (soundMenu != nullptr) {
+            CheckMenuItem(soundMenu, commandSoundOff, MF_BYCOMMAND | MF_CHECKED);
+        }
+        setVolumeItems(soundMenu, false);
+    }
+    viewer.toggleMute();
+}
+
+void showFullToolbar() {
+    shellState.tour->setFullScreenMode(1);
+    HWND toolbar = shellState.fullToolbarWindow;
+    if (toolbar == nullptr) {
+        return;
+    }
+    RECT desktop;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    const SkinRect& size = SkinSet::fullScreenToolbarRect;
+    MoveWindow(toolbar, 0, desktop.bottom - size.height, size.width, size.height, TRUE);
+    ShowWindow(toolbar, SW_SHOWNORMAL);
+    EnableWindow(toolbar, TRUE);
+    viewer.refresh();
+}
+
+void hideFullToolbar() {
+    shellState.tour->setFullScreenMode(0);
+    HWND toolbar = shellState.fullToolbarWindow;
+    if (toolbar == nullptr) {
+        return;
+    }
+    ShowWindow(toolbar, SW_HIDE);
+    EnableWindow(toolbar, FALSE);
+    MoveWindow(toolbar, 0, 0, 0, 0, TRUE);
+    viewer.refresh();
+}
+
+void showPopupMenu(HWND window, LPARAM position) {
+    POINT point{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+    ClientToScreen(window, &point);
+    if (shellState.popupMenu != nullptr) {
+        DestroyMenu(shellState.popupMenu);
+    }
+    shellState.popupMenu = LoadMenuA(shellState.languageModule, MAKEINTRESOURCEA(130));
+    if (shellState.popupMenu == nullptr) {
+        return;
+    }
+    RemoveMenu(shellState.popupMenu,
+               shellState.tour->fullScreenMode() != 0 ? commandShowToolbar : commandHideToolbar,
+               MF_BYCOMMAND);
+    TrackPopupMenu(GetSubMenu(shellState.popupMenu, 0), TPM_RIGHTBUTTON, point.x, point.y, 0,
+                   window, nullptr);
+}
+
+void showMenuHelp(HWND window, WPARAM wParam) {
+    if (HIWORD(wParam) == 0) {
+        return;
+    }
+    const unsigned id = menuHelpStringId(LOWORD(wParam), shellState.tour->soundOn());
+    if (id != 0) {
+        char text[100] = {};
+        LoadStringA(shellState.languageModule, id, text, sizeof text);
+        copyText(shellState.statusText, sizeof shellState.statusText, text);
+    } else {
+        copyText(shellState.statusText, sizeof shellState.statusText, shellState.defaultStatusText);
+    }
+    repaintMainWindow(window);
+}
+
+// Returns true when the command was handled.
+bool runCommand(HWND window, UINT id) {
+    switch (id) {
+        case commandAbout:
+        case commandHelpCard:
+        case commandTourInfo:
+            return true;  // the dialogs come with their own module
+        case commandExit:
+            DestroyWindow(window);
+            return true;
+        case commandPreviousScene:
+            viewer.previousScene();
+            return true;
+        case commandFullScreen:
+            toggleFullScreen(window);
+            return true;
+        case commandSoundOff:
+            toggleSound(window);
+            return true;
+        case commandVolumeUp:
+            viewer.volumeUp();
+            return true;
+        case commandVolumeDown:
+            viewer.volumeDown();
+            return true;
+        case commandNextScene:
+            viewer.nextScene();
+            return true;
+        case commandResetView:
+            viewer.resetView();
+            return true;
+        case commandAutoRotate:
+            viewer.autoRotate();
+            return true;
+        case commandPlayTour:
+            viewer.playTour();
+            return true;
+        case commandShowToolbar:
+            showFullToolbar();
+            return true;
+        case commandHideToolbar:
+            hideFullToolbar();
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+void repaintMainWindow(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void createViewAndToolbar(HWND window) {
+    RECT rectangle;
+    GetClientRect(window, &rectangle);
+    rectangle.top = shellState.viewTop;
+    rectangle.bottom = shellState.viewTop + shellState.viewHeight;
+    viewer.setTour(shellState.tour.get());
+    viewer.setMode(0);
+    viewer.createViewWindow(window, rectangle);
+
+    HWND toolbar =
+        createToolbarWindow(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
+    MoveWindow(toolbar, 0, shellState.viewTop + shellState.viewHeight, 1000, 1000, TRUE);
+    ShowWindow(toolbar, SW_SHOWNORMAL);
+    shellState.toolbarWindow = toolbar;
+
+    sceneListener.window = window;
+    sceneListener.firstSceneCommand = commandFirstScene;
+    sceneListener.defaultText = shellState.defaultStatusText;
+    sceneListener.statusText = shellState.statusText;
+    sceneListener.tour = shellState.tour.get();
+    viewer.setSceneListener(&sceneListener);
+}
+
+void setWindowTitle(HWND window) {
+    char caption[1000] = {};
+    LoadStringA(shellState.languageModule, 32773, caption, sizeof caption);
+    SetWindowTextA(window, windowTitle(shellState.tour->title(), caption).c_str());
+}
+
+void installMainMenu(HWND window) {
+    if (HMENU old = GetMenu(window)) {
+        SetMenu(window, nullptr);
+        DestroyMenu(old);
+    }
+    HMENU menu = LoadMenuA(shellState.languageModule, MAKEINTRESOURCEA(109));
+    SetMenu(window, menu);
+    DrawMenuBar(window);
+
+    HMENU soundMenu = soundMenuOf(window);
+    const bool soundOn = shellState.tour->soundOn();
+    if (soundMenu != nullptr) {
+        CheckMenuItem(soundMenu, commandSoundOff,
+                      MF_BYCOMMAND | (soundOn ? MF_UNCHECKED : MF_CHECKED));
+    }
+    setVolumeItems(soundMenu, soundOn);
+
+    HMENU helpMenu = menu != nullptr ? GetSubMenu(menu, 3) : nullptr;
+    if (helpMenu != nullptr && infoIsEmpty(shellState.tour->info())) {
+        EnableMenuItem(helpMenu, commandTourInfo, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
+    }
+}
+
+void addSceneItems(HWND window) {
+    HMENU sceneMenu = sceneMenuOf(window);
+    if (sceneMenu == nullptr) {
+        return;
+    }
+    const Tour& tour = *shellState.tour;
+    for (std::int32_t n = 1; n <= tour.sceneCount(); ++n) {
+        const UINT id = commandFirstScene - 1 + static_cast<UINT>(n);
+        const Scene* scene = tour.scene(n);
+        InsertMenuA(sceneMenu, 100000, MF_BYPOSITION | MF_STRING, id,
+                    scene != nullptr ? scene->name() : "");
+        SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUncheckedBitmap,
+                           shellState.itemCheckedBitmap);
+    }
+    std::int32_t current = viewer.currentSceneNumber();
+    if (current == -1) {
+        current = 1;
+    }
+    if (tour.sceneCount() > 0) {
+        CheckMenuItem(sceneMenu, commandFirstScene - 1 + static_cast<UINT>(current),
+                      MF_BYCOMMAND | MF_CHECKED);
+    }
+    DrawMenuBar(window);
+}
+
+LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_DESTROY:
+            CoUninitialize();
+            shutdownShell(window);
+            PostQuitMessage(0);
+            return 0;
+        case WM_SETFOCUS:
+            if (viewer.viewWindow() != nullptr) {
+                SetFocus(viewer.viewWindow());
+            }
+            return 0;
+        case WM_ERASEBKGND:
+            if (!shellState.fullScreen && shellState.windowBackground != nullptr) {
+                HDC dc = reinterpret_cast<HDC>(wParam);
+                BITMAP info{};
+                GetObjectA(shellState.windowBackground, sizeof info, &info);
+                imaging::MemoryDC source;
+                imaging::Selection selection(source.get(), shellState.windowBackground);
+                BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+            }
+            return 1;
+        case WM_KEYDOWN:
+            if (shellState.fullScreen && wParam == VK_ESCAPE) {
+                toggleFullScreen(window);
+            }
+            return 0;
+        case WM_COMMAND: {
+            const UINT id = LOWORD(wParam);
+            if (id >= commandFirstScene) {
+                if (!shellState.tour) {
+                    return 1;
+                }
+                const std::int32_t n = static_cast<std::int32_t>(id) - (commandFirstScene - 1);
+                if (n > shellState.tour->sceneCount()) {
+                    return 1;  // no such scene
+                }
+                checkSceneItem(sceneMenuOf(window), shellState.tour->sceneCount(), n);
+                viewer.goToScene(n);
+                return 1;
+            }
+            if (shellState.tour && runCommand(window, id)) {
+                return 0;
+            }
+            break;
+        }
+        case WM_MENUSELECT:
+            if (shellState.tour) {
+                showMenuHelp(window, wParam);
+            }
+            return 0;
+        case WM_RBUTTONUP:
+            if (shellState.fullScreen) {
+                showPopupMenu(window, lParam);
+            }
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace shell
+
+void ShellSceneListener::sceneChanged(std::int32_t sceneNumber) {
+    if (tour == nullptr || defaultText == nullptr || statusText == nullptr) {
+        return;
+    }
+    const Scene* scene = tour->scene(sceneNumber);
+    const std::string text = shell::sceneStatusText(tour->title(), sceneNumber, tour->sceneCount(),
+                                                    scene != nullptr ? scene->name() : "");
+    shell::copyText(defaultText, 104, text.c_str());
+    shell::copyText(statusText, shell::statusTextCapacity, defaultText);
+    if (HMENU menu = GetMenu(window)) {
+        if (HMENU sceneMenu = GetSubMenu(menu, 1)) {
+            for (std::int32_t i = 0; i < tour->sceneCount(); ++i) {
+                CheckMenuItem(sceneMenu, static_cast<UINT>(firstSceneCommand + i),
+                              MF_BYCOMMAND | MF_UNCHECKED);
+            }
+            CheckMenuItem(sceneMenu, static_cast<UINT>(firstSceneCommand + sceneNumber - 1),
+                          MF_BYCOMMAND | MF_CHECKED);
+        }
+    }
+    shell::repaintMainWindow(window);
+}

@@ -1,0 +1,227 @@
+#include "shell/shell_core.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstring>
+
+#include "package/skin_set.h"
+
+namespace shell {
+
+WindowLayout layoutForViewSize(std::int32_t viewSize) {
+    std::size_t index = 2;
+    int width = 480;
+    int height = 360;
+    if (viewSize == 1) {
+        index = 0;
+        width = 320;
+        height = 240;
+    } else if (viewSize == 2) {
+        index = 1;
+        width = 400;
+        height = 300;
+    }
+    return {width, height, SkinSet::bandRects[index].height, SkinSet::panelRects[index].height};
+}
+
+std::string sceneStatusText(const char* title, std::int32_t sceneNumber, std::int32_t sceneCount,
+                            const char* sceneName) {
+    std::string text(title != nullptr ? title : "");
+    if (text.size() > statusTitleLimit) {
+        text.resize(statusTitleLimit);
+    }
+    text += "(" + std::to_string(sceneNumber) + "-" + std::to_string(sceneCount) + ")-";
+    text += sceneName != nullptr ? sceneName : "";
+    // A long scene name loses its end; so does a text whose numbers alone
+    // would not fit after a long title.
+    if (text.size() > statusTextCapacity - 1) {
+        text.resize(statusTextCapacity - 1);
+    }
+    return text;
+}
+
+void copyText(char* buffer, std::size_t capacity, const char* text) {
+    if (capacity == 0) {
+        return;
+    }
+    std::memset(buffer, 0, capacity);
+    if (text != nullptr) {
+        std::strncpy(buffer, text, capacity - 1);
+    }
+}
+
+unsigned menuHelpStringId(unsigned itemId, bool soundOn) {
+    switch (itemId) {
+        case 104:
+            return 32783;
+        case 105:
+            return 32774;
+        case 32771:
+            return 32775;
+        case 32773:
+            return 32777;
+        case 32775:
+            return soundOn ? 32778 : 32784;
+        case 32776:
+            return 32779;
+        case 32777:
+            return 32780;
+        case 32778:
+            return 32781;
+        case 32779:
+            return 32782;
+        case 32782:
+            return 32776;
+        default:
+            return 0;
+    }
+}
+
+unsigned toolbarHelpStringId(int button) {
+    static constexpr std::array<unsigned, toolbarButtonCount> ids{
+        32787, 32788, 32785, 32786, 32789, 32790, 32791, 32794, 32792, 32793, 32795};
+    if (button < 0 || button >= toolbarButtonCount) {
+        return 0;
+    }
+    return ids[static_cast<std::size_t>(button)];
+}
+
+bool buttonContains(int button, int x, int y) {
+    const SkinRect& r = SkinSet::controlRects[static_cast<std::size_t>(button)];
+    return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
+}
+
+int toolbarButtonAt(int x, int y) {
+    for (int button = 0; button < toolbarButtonCount; ++button) {
+        if (buttonContains(button, x, y)) {
+            return button;
+        }
+    }
+    return -1;
+}
+
+std::string windowTitle(const char* tourTitle, const char* caption) {
+    std::string title;
+    if (tourTitle != nullptr && *tourTitle != '\0') {
+        title = std::string(tourTitle) + "-";
+    }
+    return title + (caption != nullptr ? caption : "");
+}
+
+KeyColour keyColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    KeyColour key{};
+    const std::uint8_t components[3] = {red, green, blue};
+    const bool black = red == 0 && green == 0 && blue == 0;
+    const bool white = red == 255 && green == 255 && blue == 255;
+    for (int i = 0; i < 3; ++i) {
+        const int v = components[i];
+        if (black) {
+            key.low[i] = 0;
+            key.high[i] = 16;
+        } else if (white) {
+            key.low[i] = 239;
+            key.high[i] = 255;
+        } else {
+            key.low[i] = static_cast<std::uint8_t>(v <= 16 ? 0 : v - 17);
+            key.high[i] = static_cast<std::uint8_t>(v >= 239 ? 255 : v + 17);
+        }
+    }
+    return key;
+}
+
+namespace {
+
+void put32(std::uint8_t* at, std::int32_t value) {
+    std::memcpy(at, &value, sizeof value);
+}
+std::int32_t get32(const std::uint8_t* at) {
+    std::int32_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+}
+constexpr RunRectangle emptyBounds{INT_MAX, INT_MAX, 0, 0};
+
+}  // namespace
+
+RegionRectangles::RegionRectangles()
+    : bytes_(headerSize + growth * rectangleSize, 0), bounds_(emptyBounds) {
+    writeHeader();
+}
+
+void RegionRectangles::writeHeader() {
+    put32(&bytes_[0], static_cast<std::int32_t>(headerSize));
+    put32(&bytes_[4], 1);
+    put32(&bytes_[8], static_cast<std::int32_t>(count_));
+    put32(&bytes_[12], 0);
+    put32(&bytes_[16], bounds_.left);
+    put32(&bytes_[20], bounds_.top);
+    put32(&bytes_[24], bounds_.right);
+    put32(&bytes_[28], bounds_.bottom);
+}
+
+void RegionRectangles::add(const RunRectangle& r) {
+    if (count_ >= room_) {
+        room_ += growth;
+        bytes_.resize(headerSize + room_ * rectangleSize, 0);
+    }
+    std::uint8_t* at = &bytes_[headerSize + count_ * rectangleSize];
+    put32(at, r.left);
+    put32(at + 4, r.top);
+    put32(at + 8, r.right);
+    put32(at + 12, r.bottom);
+    ++count_;
+    bounds_.left = std::min(bounds_.left, r.left);
+    bounds_.top = std::min(bounds_.top, r.top);
+    bounds_.right = std::max(bounds_.right, r.right);
+    bounds_.bottom = std::max(bounds_.bottom, r.bottom);
+    writeHeader();
+}
+
+void RegionRectangles::reset() {
+    count_ = 0;
+    bounds_ = emptyBounds;
+    writeHeader();
+}
+
+RunRectangle RegionRectangles::bounds() const {
+    return bounds_;
+}
+
+RunRectangle RegionRectangles::rectangle(std::size_t index) const {
+    const std::uint8_t* at = &bytes_[headerSize + index * rectangleSize];
+    return {get32(at), get32(at + 4), get32(at + 8), get32(at + 12)};
+}
+
+void scanKeyRuns(int width, int height, const PixelReader& pixel, const KeyColour& key,
+                 std::size_t batch, const std::function<void(const RegionRectangles&)>& flush) {
+    RegionRectangles rectangles;
+    std::uint8_t rgb[3];
+    auto kept = [&](int x, int y) {
+        pixel(x, y, rgb);
+        return !key.matches(rgb[0], rgb[1], rgb[2]);
+    };
+    for (int y = 0; y < height; ++y) {
+        int x = 0;
+        while (x < width) {
+            while (x < width && !kept(x, y)) {
+                ++x;
+            }
+            if (x >= width) {
+                break;
+            }
+            const int start = x;
+            while (x < width && kept(x, y)) {
+                ++x;
+            }
+            rectangles.add({start, y, x, y + 1});
+            if (rectangles.count() == batch) {
+                flush(rectangles);
+                rectangles.reset();
+            }
+        }
+    }
+    flush(rectangles);
+}
+
+}  // namespace shell

@@ -1,0 +1,107 @@
+// The shell's arithmetic and tables, free of the platform: window sizes for
+// the view sizes, the scene status text, menu and toolbar help strings, the
+// toolbar's hit test, and the key-colour run scan behind shaped windows.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace shell {
+
+// Sizes of the windowed mode for a tour's view size (1, 2, anything else: 3).
+struct WindowLayout {
+    int viewWidth;
+    int viewHeight;
+    int viewTop;        // the skin band above the view
+    int toolbarHeight;  // the skin panel below the view, holding the toolbar
+    int windowWidth() const { return viewWidth + 6; }
+    // `frameExtra`: the menu bar's and the caption's heights together.
+    int windowHeight(int frameExtra) const {
+        return frameExtra + viewTop + toolbarHeight + viewHeight + 3;
+    }
+};
+WindowLayout layoutForViewSize(std::int32_t viewSize);
+
+// "Title(n-count)-Name", the title cut to 80 characters and the whole text to
+// what a 100-byte buffer holds with its terminator.
+inline constexpr std::size_t statusTextCapacity = 100;
+inline constexpr std::size_t statusTitleLimit = 80;
+std::string sceneStatusText(const char* title, std::int32_t sceneNumber, std::int32_t sceneCount,
+                            const char* sceneName);
+// Clears a buffer of `capacity` bytes and copies `text` into it, cut and
+// terminated.
+void copyText(char* buffer, std::size_t capacity, const char* text);
+
+// The language string explaining a menu item while it is selected; 0: none.
+unsigned menuHelpStringId(unsigned itemId, bool soundOn);
+
+// The toolbar's eleven buttons: their help strings and the hit test (the
+// first button whose rectangle holds the point, or -1).
+inline constexpr int toolbarButtonCount = 11;
+inline constexpr int fullScreenButton = 10;
+unsigned toolbarHelpStringId(int button);
+bool buttonContains(int button, int x, int y);
+int toolbarButtonAt(int x, int y);
+
+// The window title: "Title-Caption", or the caption alone without a title.
+std::string windowTitle(const char* tourTitle, const char* caption);
+
+// Key colour with its tolerance: a pixel matches when each of its components
+// lies in the key's range for that component.
+struct KeyColour {
+    std::uint8_t low[3];  // red, green, blue
+    std::uint8_t high[3];
+    bool matches(std::uint8_t red, std::uint8_t green, std::uint8_t blue) const {
+        return red >= low[0] && red <= high[0] && green >= low[1] && green <= high[1] &&
+               blue >= low[2] && blue <= high[2];
+    }
+};
+KeyColour keyColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue);
+
+struct RunRectangle {
+    std::int32_t left;
+    std::int32_t top;
+    std::int32_t right;
+    std::int32_t bottom;
+};
+
+// Rectangles in the platform's region-data layout: a 32-byte header (size 32,
+// type 1, count, 0, bounding rectangle) and 16 bytes per rectangle. Room
+// grows by 100 rectangles when the count reaches it.
+class RegionRectangles {
+  public:
+    static constexpr std::size_t headerSize = 32;
+    static constexpr std::size_t rectangleSize = 16;
+    static constexpr std::size_t growth = 100;
+
+    RegionRectangles();
+    void add(const RunRectangle& rectangle);
+    // Count 0 and an empty bounding rectangle; the room stays.
+    void reset();
+    std::size_t count() const { return count_; }
+    std::size_t room() const { return room_; }
+    RunRectangle bounds() const;
+    const std::uint8_t* data() const { return bytes_.data(); }
+    std::size_t allocatedSize() const { return bytes_.size(); }
+    RunRectangle rectangle(std::size_t index) const;
+
+  private:
+    void writeHeader();
+    std::vector<std::uint8_t> bytes_;
+    std::size_t count_ = 0;
+    std::size_t room_ = growth;
+    RunRectangle bounds_{};
+};
+
+// One rectangle per horizontal run of pixels that do not match the key; rows
+// from the image's top. `pixel(x, y)` gives red, green, blue of a pixel (y
+// from the top). Every `batch` rectangles, and once at the end (also with
+// none left), `flush` is called with the buffer, which then starts over.
+using PixelReader = std::function<void(int x, int y, std::uint8_t rgb[3])>;
+void scanKeyRuns(int width, int height, const PixelReader& pixel, const KeyColour& key,
+                 std::size_t batch, const std::function<void(const RegionRectangles&)>& flush);
+
+}  // namespace shell

@@ -1,0 +1,83 @@
+// The process-wide state of the player: one main window, one viewer, one tour.
+// Everything here is used on the user-interface thread only.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <memory>
+
+#include "engine/viewer.h"
+#include "imaging/win32_handles.h"
+#include "package/skin_set.h"
+#include "package/tour.h"
+
+// Tells the shell which scene is on screen: the status text and the check in
+// the scene menu follow it.
+class ShellSceneListener : public SceneChangeListener {
+  public:
+    void sceneChanged(std::int32_t sceneNumber) override;
+
+    HWND window = nullptr;
+    std::int32_t firstSceneCommand = 10000;
+    char* defaultText = nullptr;  // 104 bytes
+    char* statusText = nullptr;   // 100 bytes
+    Tour* tour = nullptr;
+};
+
+struct ShellState {
+    ShellState();
+    ShellState(const ShellState&) = delete;
+    ShellState& operator=(const ShellState&) = delete;
+
+    HMODULE languageModule = nullptr;
+    int languageLoaded = 0;
+    int toolbarClassRegistered = 0;
+    int labelClassRegistered = 0;
+    HWND labelWindow = nullptr;
+    int labelWindowCreated = 0;
+    WINDOWPLACEMENT savedPlacement{};
+    HBRUSH labelBrush = nullptr;
+    HMENU popupMenu = nullptr;
+    HWND mainWindow = nullptr;
+    HBRUSH dialogBrush = nullptr;
+    HBITMAP aboutPicture = nullptr;
+    HBITMAP infoPicture = nullptr;
+    HBITMAP authorPhoto = nullptr;
+    HBITMAP picture156 = nullptr;
+    HBITMAP picture155 = nullptr;
+    HBITMAP itemUncheckedBitmap = nullptr;
+    HBITMAP itemCheckedBitmap = nullptr;
+    HBITMAP fullToolbarBackground = nullptr;  // the skin set owns these three
+    HBITMAP toolbarBackground = nullptr;
+    HBITMAP windowBackground = nullptr;
+    char defaultStatusText[104] = {};
+    char statusText[100] = {};
+    int windowWidth = 0;
+    int toolbarHeight = 0;
+    int viewTop = 0;
+    int viewHeight = 0;
+    char languagePath[260] = {};
+    char executablePath[260] = {};
+    SkinSet* skinSet = nullptr;
+    int buttonPressed[11] = {};
+    int buttonHover[11] = {};
+    std::unique_ptr<Tour> tour;
+    int fullScreen = 0;
+    imaging::ComRef<IPicture> picture159Object;
+    imaging::ComRef<IPicture> picture155Object;
+    imaging::ComRef<IPicture> picture156Object;
+    int authorPhotoLoaded = 0;
+    imaging::ComRef<IPicture> authorPhotoObject;
+    imaging::ComRef<IPicture> picture154Object;
+    imaging::ComRef<IPicture> picture157Object;
+    HWND toolbarWindow = nullptr;
+    HWND fullToolbarWindow = nullptr;
+};
+
+// Built by static initialisation in this order, destroyed in the reverse one:
+// the viewer outlives the scene listener it calls.
+extern Viewer viewer;
+extern ShellSceneListener sceneListener;
+extern ShellState shellState;

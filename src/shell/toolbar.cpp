@@ -1,0 +1,269 @@
+// The skinned toolbar: background, eleven bitmap buttons with hover and
+// pressed looks, help texts and the status text; and the region builder that
+// gives the full-screen toolbar its outline.
+#include <windows.h>
+
+#include <vector>
+
+#include "shell/shell.h"
+#include "shell/shell_core.h"
+
+namespace shell {
+
+namespace {
+
+// Copies `bitmap` to (x, y) at its own size; an empty slot draws nothing.
+void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
+    if (bitmap == nullptr) {
+        return;
+    }
+    BITMAP info{};
+    if (GetObjectA(bitmap, sizeof info, &info) == 0) {
+        return;
+    }
+    imaging::MemoryDC source;
+    imaging::Selection selection(source.get(), bitmap);
+    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+}
+
+void loadHelpText(int button) {
+    char text[50] = {};
+    LoadStringA(shellState.languageModule, toolbarHelpStringId(button), text, sizeof text);
+    copyText(shellState.statusText, sizeof shellState.statusText, text);
+}
+
+void clearHover() {
+    for (int& hover : shellState.buttonHover) {
+        hover = 0;
+    }
+}
+
+void eraseToolbar(HWND window) {
+    HDC dc = GetDC(window);
+    drawBitmap(
+        dc, shellState.fullScreen ? shellState.fullToolbarBackground : shellState.toolbarBackground,
+        0, 0);
+    for (int button = 0; button < toolbarButtonCount; ++button) {
+        if (shellState.buttonPressed[button] && shellState.skinSet != nullptr) {
+            const SkinRect& r = SkinSet::controlRects[static_cast<std::size_t>(button)];
+            drawBitmap(dc, shellState.skinSet->activeImage(button), r.x, r.y);
+        }
+    }
+    ReleaseDC(window, dc);
+}
+
+void paintToolbar(HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    for (int button = 0; button < toolbarButtonCount && shellState.skinSet != nullptr; ++button) {
+        if (shellState.buttonHover[button] && !shellState.buttonPressed[button]) {
+            if (button < 5) {
+                drawBitmap(dc, shellState.skinSet->extraImage22(), SkinSet::padRect.x,
+                           SkinSet::padRect.y);
+            }
+            const SkinRect& r = SkinSet::controlRects[static_cast<std::size_t>(button)];
+            drawBitmap(dc, shellState.skinSet->normalImage(button), r.x, r.y);
+            break;
+        }
+    }
+    if (!shellState.fullScreen) {
+        SetTextColor(dc, RGB(255, 255, 255));
+        SetBkMode(dc, TRANSPARENT);
+        TextOutA(dc, 15, shellState.toolbarHeight - 28, shellState.statusText,
+                 static_cast<int>(strnlen(shellState.statusText, sizeof shellState.statusText)));
+    }
+    EndPaint(window, &paint);
+}
+
+void trackHover(HWND window, LPARAM position) {
+    const int x = LOWORD(position);
+    const int y = HIWORD(position);
+    for (int button = 0; button < toolbarButtonCount; ++button) {
+        int now = 0;
+        if (buttonContains(button, x, y)) {
+            loadHelpText(button);
+            now = 1;
+        } else {
+            copyText(shellState.statusText, sizeof shellState.statusText,
+                     shellState.defaultStatusText);
+        }
+        if (now != shellState.buttonHover[button]) {
+            clearHover();
+            shellState.buttonHover[button] = now;
+            InvalidateRect(window, nullptr, TRUE);
+            return;
+        }
+    }
+}
+
+void runButton(int button) {
+    switch (button) {
+        case 0:
+            viewer.turnLeft();
+            break;
+        case 1:
+            viewer.turnRight();
+            break;
+        case 2:
+            viewer.turnUp();
+            break;
+        case 3:
+            viewer.turnDown();
+            break;
+        case 4:
+            viewer.stopTurning();
+            break;
+        case 5:
+            viewer.previousScene();
+            break;
+        case 6:
+            viewer.nextScene();
+            break;
+        case 7:
+            viewer.resetView();
+            break;
+        case 8:
+            viewer.autoRotate();
+            break;
+        case 9:
+            viewer.playTour();
+            break;
+        default:
+            break;
+    }
+}
+
+void click(HWND window, LPARAM position) {
+    const int button = toolbarButtonAt(LOWORD(position), HIWORD(position));
+    if (button < 0) {
+        return;
+    }
+    if (button == fullScreenButton) {
+        clearHover();
+        shellState.buttonPressed[fullScreenButton] = !shellState.buttonPressed[fullScreenButton];
+        SendMessageA(shellState.mainWindow, WM_COMMAND, commandFullScreen, 0);
+        return;
+    }
+    for (int i = 0; i < fullScreenButton; ++i) {
+        shellState.buttonPressed[i] = 0;
+    }
+    clearHover();
+    shellState.buttonPressed[button] = 1;
+    runButton(button);
+    loadHelpText(button);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+}  // namespace
+
+LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+        case WM_DESTROY:
+            return 0;
+        case WM_SETFOCUS:
+            SetFocus(shellState.mainWindow);
+            break;
+        case WM_ERASEBKGND:
+            eraseToolbar(window);
+            break;
+        case WM_PAINT:
+            paintToolbar(window);
+            break;
+        case WM_MOUSEMOVE:
+            trackHover(window, lParam);
+            break;
+        case WM_LBUTTONUP:
+            click(window, lParam);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+HWND createToolbarWindow(HINSTANCE instance) {
+    if (!shellState.toolbarClassRegistered) {
+        WNDCLASSEXA windowClass{};
+        windowClass.cbSize = sizeof windowClass;
+        windowClass.style = CS_HREDRAW | CS_VREDRAW;
+        windowClass.lpfnWndProc = toolbarWindowProcedure;
+        windowClass.hInstance = instance;
+        windowClass.lpszClassName = toolbarClassName;
+        shellState.toolbarClassRegistered = RegisterClassExA(&windowClass) != 0;
+    }
+    HWND window = CreateWindowExA(0, toolbarClassName, "", WS_CHILD, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, shellState.mainWindow, nullptr,
+                                  instance, nullptr);
+    if (window != nullptr) {
+        UpdateWindow(window);
+    }
+    return window;
+}
+
+HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key) {
+    if (bitmap == nullptr) {
+        return nullptr;
+    }
+    BITMAP info{};
+    if (GetObjectA(bitmap, sizeof info, &info) == 0 || info.bmWidth <= 0 || info.bmHeight == 0) {
+        return nullptr;
+    }
+    const int width = info.bmWidth;
+    const int height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
+    imaging::MemoryDC memory;
+    if (memory.get() == nullptr) {
+        return nullptr;
+    }
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = 40;
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = height;  // bottom-up
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    imaging::UniqueBitmap section(
+        CreateDIBSection(memory.get(), &header, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (section.get() == nullptr || bits == nullptr) {
+        return nullptr;
+    }
+    {
+        imaging::Selection target(memory.get(), section.get());
+        imaging::MemoryDC sourceDC;
+        if (sourceDC.get() == nullptr) {
+            return nullptr;
+        }
+        imaging::Selection source(sourceDC.get(), bitmap);
+        BitBlt(memory.get(), 0, 0, width, height, sourceDC.get(), 0, 0, SRCCOPY);
+    }
+    GdiFlush();
+    const auto* pixels = static_cast<const std::uint8_t*>(bits);
+    const std::size_t stride = static_cast<std::size_t>(width) * 4;
+    const PixelReader pixel = [&](int x, int y, std::uint8_t rgb[3]) {
+        const std::uint8_t* p = pixels + static_cast<std::size_t>(height - 1 - y) * stride +
+                                static_cast<std::size_t>(x) * 4;
+        rgb[0] = p[2];
+        rgb[1] = p[1];
+        rgb[2] = p[0];
+    };
+    HRGN result = nullptr;
+    const auto flush = [&](const RegionRectangles& rectangles) {
+        HRGN batch = ExtCreateRegion(nullptr, static_cast<DWORD>(rectangles.allocatedSize()),
+                                     reinterpret_cast<const RGNDATA*>(rectangles.data()));
+        if (batch == nullptr) {
+            return;
+        }
+        if (result == nullptr) {
+            result = batch;
+        } else {
+            CombineRgn(result, result, batch, RGN_OR);
+            DeleteObject(batch);
+        }
+    };
+    scanKeyRuns(width, height, pixel, keyColour(GetRValue(key), GetGValue(key), GetBValue(key)),
+                3000, flush);
+    return result;
+}
+
+}  // namespace shell

@@ -1,0 +1,381 @@
+#!/usr/bin/env bash
+# End-to-end runs of the real tour executable under Wine, driven with xdotool
+# inside the test prefix's Wine desktop (1280 x 1000):
+#   e2e_player.sh startup|drive|fullscreen|sound
+# Tours are packed from the sample tour with changed settings. Screenshots go
+# to $LUMIVUE_ARTEFACTS/<case>/. Needs LUMIVUE_BUILD and LUMIVUE_SOURCE.
+set -euo pipefail
+case=${1:?case}
+build=${LUMIVUE_BUILD:?}
+source=${LUMIVUE_SOURCE:?}
+art=${LUMIVUE_ARTEFACTS:-$build/artefacts/shell}/$case
+mkdir -p "$art"
+rm -f "$art"/*.png
+prefix=$build/wineprefix
+temp=$prefix/drive_c/users/root/Temp
+desktopWidth=1280
+desktopHeight=1000
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+failures=0
+check() { # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else fail "$what"; fi
+}
+
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 120 149); do
+    if [ ! -e /tmp/.X11-unix/X$n -a ! -e /tmp/.X$n-lock ]; then display=:$n; break; fi
+  done
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY=$display
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+fi
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumivue-e2e.XXXXXX")
+player=""
+cleanup() {
+  [ -n "$player" ] && kill "$player" 2>/dev/null || true
+  rm -rf "$work"
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+run() { "$source/scripts/wine-run.sh" --prefix "$prefix" "$@"; }
+probe() { run "$build/bin/window_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+
+# pack NAME KEY=JSON... : the sample tour with settings replaced.
+pack() {
+  local name=$1
+  shift
+  python3 - "$source/samples/demo/tour.json" "$work/$name.json" "$@" <<'PY'
+import json, os, sys
+src, out, *settings = sys.argv[1:]
+base = os.path.dirname(os.path.abspath(src))
+tour = json.load(open(src))
+absolute = lambda p: os.path.normpath(os.path.join(base, p))
+tour["backgroundSound"] = absolute(tour["backgroundSound"])
+tour["skin"] = absolute(tour["skin"])
+tour["info"]["picture"] = absolute(tour["info"]["picture"])
+for scene in tour["scenes"]:
+    scene["image"] = absolute(scene["image"])
+    scene["sound"] = absolute(scene["sound"])
+for setting in settings:
+    key, value = setting.split("=", 1)
+    tour[key] = json.loads(value)
+json.dump(tour, open(out, "w"), indent=1)
+PY
+  local relative
+  relative=$(realpath --relative-to="$build" "$work")
+  (cd "$build" && run bin/tourpack.exe build "$relative/$name.json" -o "$relative/$name.exe" \
+    --player bin/player.exe --lang-dir bin/lang >/dev/null)
+}
+
+desktop_window() { xdotool search --name "Wine desktop" 2>/dev/null | head -1; }
+
+# start NAME: runs the packed tour and waits for its main window.
+start() {
+  before=$(ls "$temp" 2>/dev/null | grep -E '^QR[ZX]' | sort || true)
+  run "$work/$1.exe" >/dev/null 2>&1 &
+  player=$!
+  for _ in $(seq 60); do
+    if probe rect >/dev/null; then break; fi
+    sleep 0.5
+  done
+  sleep 3  # the first scene decoded and drawn
+  read -r wx wy ww wh cx cy cw ch < <(probe rect)
+  local desk
+  desk=$(desktop_window)
+  [ -n "$desk" ] && xdotool windowfocus --sync "$desk" 2>/dev/null || true
+}
+
+# finish: waits for the player to end; checks its exit code and that no
+# temporary file of the run is left.
+finish() {
+  local status=0
+  for _ in $(seq 40); do kill -0 "$player" 2>/dev/null || break; sleep 0.5; done
+  wait "$player" || status=$?
+  player=""
+  check "exit code 0 ($status)" [ "$status" -eq 0 ]
+  local after
+  after=$(ls "$temp" 2>/dev/null | grep -E '^QR[ZX]' | sort || true)
+  check "no QRZ or QRX file left" [ "$after" = "$before" ]
+}
+
+shot() { xwd -root -silent | convert xwd:- "$art/$1.png"; }
+# differing PNG_A PNG_B X Y W H: how many pixels of the area differ.
+differing() {
+  compare -metric AE <(convert "$1" -crop "$5x$6+$3+$4" +repage png:-) \
+    <(convert "$2" -crop "$5x$6+$3+$4" +repage png:-) null: 2>&1 | cut -d' ' -f1 || true
+}
+# spread PNG X Y W H: standard deviation of the area (0: one flat colour).
+spread() { convert "$1" -crop "$4x$5+$2+$3" +repage -format "%[fx:standard_deviation*1000]" info: | cut -d. -f1; }
+changed() { [ "$(differing "$art/$1.png" "$art/$2.png" "${@:3}")" -gt "${MIN_CHANGE:-20}" ]; }
+same() { [ "$(differing "$art/$1.png" "$art/$2.png" "${@:3}")" -le "${MAX_SAME:-10}" ]; }
+
+# The layout in windowed mode (client coordinates from the probe).
+view_box() { echo "$cx $((cy + 36)) $((cw)) $viewHeight"; }
+toolbar_y() { echo $((cy + 36 + viewHeight)); }
+# Centre of toolbar button i (screen coordinates) and its 17 or 31 pixel box.
+buttons=("18 29 17" "44 29 17" "31 16 17" "32 42 17" "32 29 17" "86 28 31" "124 28 31" "162 28 31"
+  "200 28 31" "238 28 31" "276 28 31")
+button_box() { # button_box I [ORIGIN_X ORIGIN_Y]
+  read -r bx by bs <<<"${buttons[$1]}"
+  echo "$(( ${2:-$cx} + bx )) $(( ${3:-$(toolbar_y)} + by )) $bs $bs"
+}
+click_at() { xdotool mousemove "$1" "$2" sleep 0.2 mousemove "$(( $1 + 1 ))" "$2" sleep 0.3 click 1; }
+status_box() { echo "$((cx + 10)) $(( $(toolbar_y) + 102 - 34)) 300 20"; }
+key() { xdotool key --delay 100 "$@"; }
+hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
+focus_view() { click_at $((cx + cw / 2)) $((cy + 36 + viewHeight / 2)); sleep 0.5; }
+
+case $case in
+startup)
+  extra=""
+  for size in 1 2 0 7; do
+    case $size in 1) vw=320 viewHeight=240 ;; 2) vw=400 viewHeight=300 ;; *) vw=480 viewHeight=360 ;; esac
+    pack "size$size" "viewSize=$size"
+    start "size$size"
+    shot "size$size"
+    check "view size $size: window width $ww" [ "$ww" -eq $((vw + 6)) ]
+    this_extra=$((wh - 36 - 102 - viewHeight - 3))
+    extra=${extra:-$this_extra}
+    check "view size $size: window height $wh is caption + menu + 141 + $viewHeight + 3" \
+      [ "$this_extra" -eq "$extra" -a "$this_extra" -gt 20 ]
+    check "view size $size: centred at $wx,$wy" \
+      [ "$wx" -eq $(((desktopWidth - ww) / 2)) -a "$wy" -eq $(((desktopHeight - wh) / 2)) ]
+    # The view shows a panorama (not one flat colour); the skin band above it
+    # and the toolbar below are the skin's own pictures.
+    check "view size $size: the view shows the panorama" [ "$(spread "$art/size$size.png" $(view_box))" -gt 30 ]
+    convert "$source/skin/24-toolbar.bmp" -crop 300x62+0+0 +repage "$work/toolbar.png"
+    convert "$art/size$size.png" -crop "300x62+$cx+$(toolbar_y)" +repage "$work/shown.png"
+    check "view size $size: the toolbar is the skin's" \
+      [ "$(compare -metric AE "$work/toolbar.png" "$work/shown.png" null: 2>&1 | cut -d' ' -f1)" -lt 30 ]
+    convert "$source/skin/24-toolbar.bmp" -crop 300x20+10+68 +repage "$work/status-skin.png"
+    convert "$art/size$size.png" -crop "300x20+$((cx + 10))+$(( $(toolbar_y) + 68))" +repage "$work/status.png"
+    check "view size $size: the status text is drawn" \
+      [ "$(compare -metric AE "$work/status-skin.png" "$work/status.png" null: 2>&1 | cut -d' ' -f1)" -gt 100 ]
+    probe close
+    finish
+  done
+  ;;
+
+drive)
+  viewHeight=360
+  pack drive
+  start drive
+  shot 00-start
+  focus_view
+  shot 01-focused
+  hold Left 1
+  shot 02-left
+  check "the left arrow turns the view" changed 01-focused 02-left $(view_box)
+  hold Up 0.6
+  shot 03-up
+  check "the up arrow tilts the view" changed 02-left 03-up $(view_box)
+  hold a 0.8
+  shot 04-zoom-in
+  check "A zooms in" changed 03-up 04-zoom-in $(view_box)
+  hold Shift_L 0.5
+  shot 05-shift
+  check "Shift zooms in" changed 04-zoom-in 05-shift $(view_box)
+  hold Control_L 0.8
+  shot 06-ctrl
+  check "Ctrl zooms out" changed 05-shift 06-ctrl $(view_box)
+  hold z 0.8
+  shot 07-z
+  check "Z zooms out" changed 06-ctrl 07-z $(view_box)
+  midx=$((cx + cw / 2))
+  midy=$((cy + 36 + viewHeight / 2))
+  xdotool mousemove $midx $midy mousedown 1 sleep 0.2 mousemove $((midx + 120)) $midy sleep 1 mouseup 1
+  sleep 0.3
+  shot 08-drag
+  check "a drag turns the view" changed 07-z 08-drag $(view_box)
+
+  # Every toolbar button: its hover look, its help text, its pressed look and
+  # what it does.
+  previous=08-drag
+  for i in 0 1 2 3 4 5 6 7 8 9; do
+    read -r x y s _ <<<"$(button_box $i)"
+    xdotool mousemove $((x + s / 2)) $((y + s / 2)) sleep 0.2 mousemove $((x + s / 2 + 1)) $((y + s / 2)) sleep 0.4
+    shot "10-hover-$i"
+    check "button $i: hover look" changed "$previous" "10-hover-$i" "$x" "$y" "$s" "$s"
+    check "button $i: help text" changed "$previous" "10-hover-$i" $(status_box)
+    xdotool click 1
+    sleep 1
+    shot "11-pressed-$i"
+    check "button $i: pressed look" changed "10-hover-$i" "11-pressed-$i" "$x" "$y" "$s" "$s"
+    case $i in
+    0 | 1 | 2 | 3 | 8 | 9)
+      sleep 0.5
+      shot "12-moving-$i"
+      check "button $i: the view moves" changed "11-pressed-$i" "12-moving-$i" $(view_box)
+      ;;
+    4)
+      sleep 0.5
+      shot "12-stopped-$i"
+      MAX_SAME=0 check "button 4: the view stands still" same "11-pressed-$i" "12-stopped-$i" $(view_box)
+      ;;
+    5 | 6 | 7) check "button $i: the view changes" changed "10-hover-$i" "11-pressed-$i" $(view_box) ;;
+    esac
+    previous="11-pressed-$i"
+  done
+
+  # The scene menu: choose scene 3, the check follows.
+  xdotool mousemove $((cx + cw / 2)) $((cy + 36 + 20)) click 1
+  sleep 0.5
+  shot 20-before-menu
+  probe command 10003
+  sleep 1.5
+  shot 21-scene-3
+  check "scene 3 from the scene menu changes the scene and the status text" changed 20-before-menu 21-scene-3 $(status_box)
+  click_at $((wx + 60)) $((cy - 10))
+  sleep 0.8
+  shot 22-scene-menu
+  key Escape Escape
+  focus_view
+  # Accelerators of the language module: Page Down (next scene), Home
+  # (start view), F (full screen) and Q (quit).
+  shot 30-before-keys
+  key Next
+  sleep 1.5
+  shot 31-page-down
+  check "Page Down shows the next scene" changed 30-before-keys 31-page-down $(status_box)
+  hold Right 0.6
+  key Home
+  sleep 0.6
+  shot 32-home
+  key Next Prior
+  sleep 1.5
+  shot 33-back
+  MAX_SAME=400 check "Home goes back to the start view" same 32-home 33-back $(view_box)
+  key f
+  sleep 1.5
+  read -r fx fy fw fh _ < <(probe rect)
+  check "F enters full screen ($fx $fy $fw $fh)" [ "$fw" -eq $desktopWidth -a "$fh" -eq $desktopHeight ]
+  key Escape
+  sleep 1.5
+  key q
+  finish
+  ;;
+
+fullscreen)
+  viewHeight=360
+  pack windowed
+  start windowed
+  original="$wx $wy $ww $wh"
+  for round in 1 2; do
+    if [ $round = 1 ]; then
+      read -r x y s _ <<<"$(button_box 10)"
+      click_at $((x + 15)) $((y + 15))
+    else
+      probe command 32773
+    fi
+    sleep 2
+    shot "fs-$round"
+    read -r fx fy fw fh _ < <(probe rect)
+    check "round $round: full screen covers the desktop ($fx $fy $fw $fh)" \
+      [ "$fx" -eq 0 -a "$fy" -eq 0 -a "$fw" -eq $desktopWidth -a "$fh" -eq $desktopHeight ]
+    # The shaped toolbar sits at the bottom left; under its cut-away corner
+    # the panorama shows, not the toolbar's black.
+    tbx=1
+    tby=$((desktopHeight - 72 + 1))
+    corner=$(convert "$art/fs-$round.png" -crop "6x6+$tbx+$((tby))" +repage -format "%[fx:mean*1000]" info: | cut -d. -f1)
+    check "round $round: the panorama shows under the toolbar's corner ($corner)" [ "$corner" -gt 40 ]
+    convert "$source/skin/25-full-screen-toolbar.bmp" -crop 300x40+0+16 +repage "$work/full-skin.png"
+    convert "$art/fs-$round.png" -crop "300x40+0+$((desktopHeight - 72 + 16))" +repage "$work/full-shown.png"
+    check "round $round: the full-screen toolbar is the skin's" \
+      [ "$(compare -metric AE "$work/full-skin.png" "$work/full-shown.png" null: 2>&1 | cut -d' ' -f1)" -lt 400 ]
+    if [ $round = 1 ]; then
+      # The popup menu's first item is the one show/hide item that applies.
+      xdotool mousemove 640 400 click 3
+      sleep 0.8
+      shot fs-popup-hide
+      key Down Return
+      sleep 1
+      shot fs-hidden
+      check "the popup menu hides the toolbar" changed "fs-$round" fs-hidden 0 $((desktopHeight - 72)) 480 60
+      xdotool mousemove 640 400 click 3
+      sleep 0.8
+      shot fs-popup-show
+      key Down Return
+      sleep 1
+      shot fs-shown
+      MAX_SAME=2000 check "the popup menu shows it again" same "fs-$round" fs-shown 0 $((desktopHeight - 60)) 300 40
+    fi
+    desk=$(desktop_window)
+    xdotool mousemove 640 300 click 1
+    key Escape
+    sleep 2
+    shot "back-$round"
+    read -r bx by bw bh _ < <(probe rect)
+    check "round $round: Escape restores the window exactly ($bx $by $bw $bh)" [ "$bx $by $bw $bh" = "$original" ]
+  done
+  probe command 105
+  finish
+
+  for mode in 1 2; do
+    pack "start$mode" "fullScreenMode=$mode"
+    start "start$mode"
+    shot "start-mode-$mode"
+    check "fullScreenMode $mode starts full screen" [ "$ww" -eq $desktopWidth -a "$wh" -eq $desktopHeight ]
+    convert "$art/start-mode-$mode.png" -crop "300x40+0+$((desktopHeight - 72 + 16))" +repage "$work/full-shown.png"
+    differs=$(compare -metric AE "$work/full-skin.png" "$work/full-shown.png" null: 2>&1 | cut -d' ' -f1)
+    if [ $mode = 1 ]; then
+      check "fullScreenMode 1 shows the toolbar" [ "$differs" -lt 400 ]
+    else
+      check "fullScreenMode 2 hides the toolbar" [ "$differs" -gt 4000 ]
+    fi
+    probe close
+    finish
+  done
+  ;;
+
+sound)
+  # Run inside tests/sound/with-sound-sink.sh: LUMIVUE_SOUND_SINK records.
+  sink=${LUMIVUE_SOUND_SINK:?run through with-sound-sink.sh}
+  viewHeight=360
+  pack sound
+  start sound
+  sleep 2
+  level() { # level FROM_BYTE: RMS of the samples after it
+    python3 - "$sink" "$1" <<'PY'
+import array, math, sys
+data = open(sys.argv[1], "rb").read()[int(sys.argv[2]):]
+samples = array.array("h", data[: len(data) // 2 * 2])
+print(int(math.sqrt(sum(s * s for s in samples) / len(samples))) if samples else -1)
+PY
+  }
+  mark=$(stat -c %s "$sink")
+  sleep 2
+  loud=$(level "$mark")
+  check "the tour is heard (level $loud)" [ "$loud" -gt 100 ]
+  focus_view
+  key m
+  sleep 1.5
+  mark=$(stat -c %s "$sink")
+  sleep 2
+  quiet=$(level "$mark")
+  check "sound off silences the output (level $quiet)" [ "$quiet" -ge -1 -a "$quiet" -lt 10 ]
+  # The volume items are greyed: the View menu's Sound submenu, shot.
+  click_at $((wx + 110)) $((cy - 10))
+  sleep 0.5
+  key Down Down Down Right
+  sleep 0.5
+  shot sound-menu-off
+  key Escape Escape Escape
+  focus_view
+  key m
+  sleep 1.5
+  mark=$(stat -c %s "$sink")
+  sleep 2
+  back=$(level "$mark")
+  check "sound on brings it back (level $back)" [ "$back" -gt 100 ]
+  key q
+  finish
+  ;;
+esac
+
+echo "screenshots: $art"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,195 @@
+// The shell's platform-free arithmetic: window sizes, status text, help
+// tables, the toolbar hit test and the key-colour run scan.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "shell/shell_core.h"
+
+namespace {
+
+using namespace shell;
+
+TEST(WindowLayoutTest, ViewSizesGiveTheirViewAndStrips) {
+    const WindowLayout two = layoutForViewSize(2);
+    EXPECT_EQ(two.viewWidth, 400);
+    EXPECT_EQ(two.viewHeight, 300);
+    EXPECT_EQ(two.viewTop, 36);
+    EXPECT_EQ(two.toolbarHeight, 102);
+    EXPECT_EQ(two.windowWidth(), 406);
+    EXPECT_EQ(two.windowHeight(0), 441);
+    EXPECT_EQ(two.windowHeight(19 + 18), 441 + 37);
+    EXPECT_EQ(layoutForViewSize(1).windowWidth(), 326);
+    EXPECT_EQ(layoutForViewSize(1).windowHeight(0), 36 + 102 + 240 + 3);
+    for (const int other : {0, 3, 7, -1}) {
+        const WindowLayout layout = layoutForViewSize(other);
+        EXPECT_EQ(layout.viewWidth, 480) << other;
+        EXPECT_EQ(layout.viewHeight, 360) << other;
+    }
+}
+
+TEST(StatusTextTest, TitleNumbersAndName) {
+    EXPECT_EQ(sceneStatusText("Old Town", 2, 5, "Market"), "Old Town(2-5)-Market");
+    EXPECT_EQ(sceneStatusText("", 1, 1, "Only"), "(1-1)-Only");
+    EXPECT_EQ(sceneStatusText(nullptr, 3, 12, nullptr), "(3-12)-");
+}
+
+TEST(StatusTextTest, LongTitlesAndNamesStayInsideTheBuffer) {
+    const std::string title(200, 't');
+    const std::string name(300, 'n');
+    // The title is cut to 80 characters before the numbers.
+    EXPECT_EQ(sceneStatusText(title.c_str(), 1, 2, ""), std::string(80, 't') + "(1-2)-");
+    const std::string both = sceneStatusText(title.c_str(), 7, 9, name.c_str());
+    EXPECT_EQ(both.size(), statusTextCapacity - 1);
+    EXPECT_EQ(both.substr(0, 86), std::string(80, 't') + "(7-9)-");
+    // Even numbers that cannot fit are cut, never written past the end.
+    const std::string huge = sceneStatusText(title.c_str(), 2147483647, 2147483647, name.c_str());
+    EXPECT_EQ(huge.size(), statusTextCapacity - 1);
+
+    char buffer[100];
+    std::memset(buffer, 'x', sizeof buffer);
+    copyText(buffer, sizeof buffer, name.c_str());
+    EXPECT_EQ(std::string(buffer), std::string(99, 'n'));
+    copyText(buffer, sizeof buffer, nullptr);
+    EXPECT_EQ(std::string(buffer), "");
+}
+
+TEST(HelpTableTest, MenuItemsAndToolbarButtons) {
+    EXPECT_EQ(menuHelpStringId(104, true), 32783u);
+    EXPECT_EQ(menuHelpStringId(105, true), 32774u);
+    EXPECT_EQ(menuHelpStringId(32775, true), 32778u);
+    EXPECT_EQ(menuHelpStringId(32775, false), 32784u);
+    EXPECT_EQ(menuHelpStringId(32782, false), 32776u);
+    EXPECT_EQ(menuHelpStringId(32785, true), 0u);
+    EXPECT_EQ(menuHelpStringId(10000, true), 0u);
+    EXPECT_EQ(toolbarHelpStringId(0), 32787u);
+    EXPECT_EQ(toolbarHelpStringId(2), 32785u);
+    EXPECT_EQ(toolbarHelpStringId(7), 32794u);
+    EXPECT_EQ(toolbarHelpStringId(10), 32795u);
+    EXPECT_EQ(toolbarHelpStringId(11), 0u);
+}
+
+TEST(ToolbarHitTest, EdgesAreInclusiveAtTheTopLeftOnly) {
+    EXPECT_EQ(toolbarButtonAt(18, 29), 0);
+    EXPECT_EQ(toolbarButtonAt(34, 45), 0);
+    EXPECT_EQ(toolbarButtonAt(35, 45), 3);  // the pad's controls overlap: the first wins
+    EXPECT_EQ(toolbarButtonAt(86, 28), 5);
+    EXPECT_EQ(toolbarButtonAt(116, 58), 5);
+    EXPECT_EQ(toolbarButtonAt(117, 58), -1);
+    EXPECT_EQ(toolbarButtonAt(306, 58), 10);
+    EXPECT_EQ(toolbarButtonAt(307, 58), -1);
+    EXPECT_EQ(toolbarButtonAt(0, 0), -1);
+    EXPECT_EQ(windowTitle("Old Town", "Player"), "Old Town-Player");
+    EXPECT_EQ(windowTitle("", "Player"), "Player");
+}
+
+TEST(KeyColourTest, BlackWhiteAndOtherKeysHaveTheirTolerances) {
+    const KeyColour black = keyColour(0, 0, 0);
+    EXPECT_TRUE(black.matches(16, 16, 16));
+    EXPECT_FALSE(black.matches(17, 0, 0));
+    const KeyColour white = keyColour(255, 255, 255);
+    EXPECT_TRUE(white.matches(239, 255, 239));
+    EXPECT_FALSE(white.matches(238, 255, 255));
+    const KeyColour green = keyColour(10, 128, 245);
+    EXPECT_TRUE(green.matches(0, 111, 255));
+    EXPECT_TRUE(green.matches(27, 145, 228));
+    EXPECT_FALSE(green.matches(28, 128, 245));
+    EXPECT_FALSE(green.matches(10, 110, 245));
+    EXPECT_FALSE(green.matches(10, 146, 245));
+}
+
+struct Picture {
+    int width;
+    int height;
+    std::vector<int> kept;  // 1 where the pixel is not the key (black)
+    PixelReader reader() const {
+        return [this](int x, int y, std::uint8_t rgb[3]) {
+            const std::uint8_t v = kept[static_cast<std::size_t>(y * width + x)] ? 200 : 0;
+            rgb[0] = rgb[1] = rgb[2] = v;
+        };
+    }
+};
+
+std::vector<RunRectangle> scanAll(const Picture& picture, std::size_t batch, int* flushes) {
+    std::vector<RunRectangle> all;
+    *flushes = 0;
+    scanKeyRuns(picture.width, picture.height, picture.reader(), keyColour(0, 0, 0), batch,
+                [&](const RegionRectangles& rectangles) {
+                    ++*flushes;
+                    for (std::size_t i = 0; i < rectangles.count(); ++i) {
+                        all.push_back(rectangles.rectangle(i));
+                    }
+                });
+    return all;
+}
+
+TEST(RunScanTest, OneRectanglePerRunFromTheTopRow) {
+    Picture picture{5, 2, {0, 1, 1, 0, 1, /**/ 1, 1, 1, 1, 1}};
+    int flushes = 0;
+    const auto runs = scanAll(picture, 3000, &flushes);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[0].left, 1);
+    EXPECT_EQ(runs[0].right, 3);
+    EXPECT_EQ(runs[0].top, 0);
+    EXPECT_EQ(runs[0].bottom, 1);
+    EXPECT_EQ(runs[1].left, 4);
+    EXPECT_EQ(runs[1].right, 5);
+    EXPECT_EQ(runs[2].left, 0);
+    EXPECT_EQ(runs[2].right, 5);
+    EXPECT_EQ(runs[2].top, 1);
+    EXPECT_EQ(flushes, 1);
+}
+
+TEST(RunScanTest, AllKeyGivesNoRectanglesButStillOneFlush) {
+    Picture picture{4, 3, std::vector<int>(12, 0)};
+    int flushes = 0;
+    EXPECT_TRUE(scanAll(picture, 3000, &flushes).empty());
+    EXPECT_EQ(flushes, 1);
+}
+
+TEST(RunScanTest, BatchesOf3000AndTheRestAtTheEnd) {
+    // A checkerboard row of 100 pixels has 50 runs; 70 rows give 3500.
+    Picture picture{100, 70, {}};
+    for (int y = 0; y < 70; ++y) {
+        for (int x = 0; x < 100; ++x) {
+            picture.kept.push_back((x + y) % 2);
+        }
+    }
+    int flushes = 0;
+    const auto runs = scanAll(picture, 3000, &flushes);
+    EXPECT_EQ(runs.size(), 3500u);
+    EXPECT_EQ(flushes, 2);
+}
+
+TEST(RegionRectanglesTest, HeaderRoomAndBounds) {
+    RegionRectangles rectangles;
+    EXPECT_EQ(rectangles.allocatedSize(), 32u + 100u * 16u);
+    EXPECT_EQ(rectangles.bounds().left, 2147483647);
+    for (int i = 0; i < 101; ++i) {
+        rectangles.add({i, 2 * i, i + 3, 2 * i + 1});
+    }
+    EXPECT_EQ(rectangles.count(), 101u);
+    EXPECT_EQ(rectangles.allocatedSize(), 32u + 200u * 16u);
+    const RunRectangle bounds = rectangles.bounds();
+    EXPECT_EQ(bounds.left, 0);
+    EXPECT_EQ(bounds.top, 0);
+    EXPECT_EQ(bounds.right, 103);
+    EXPECT_EQ(bounds.bottom, 201);
+    std::int32_t header[8];
+    std::memcpy(header, rectangles.data(), sizeof header);
+    EXPECT_EQ(header[0], 32);
+    EXPECT_EQ(header[1], 1);
+    EXPECT_EQ(header[2], 101);
+    EXPECT_EQ(header[6], 103);
+    EXPECT_EQ(rectangles.rectangle(100).left, 100);
+    rectangles.reset();
+    EXPECT_EQ(rectangles.count(), 0u);
+    std::memcpy(header, rectangles.data(), sizeof header);
+    EXPECT_EQ(header[2], 0);
+    EXPECT_EQ(header[4], 2147483647);
+    EXPECT_EQ(header[6], 0);
+}
+
+}  // namespace
