@@ -5,10 +5,12 @@ set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 include(GoogleTest)
 
-# lumivue_add_test(NAME SOURCES... [LIBS ...]) builds a GoogleTest executable and
-# registers its cases with CTest (through Wine in the win build).
+# lumivue_add_test(NAME [SCREEN] SOURCES... [LIBS ...]) builds a GoogleTest
+# executable and registers its cases with CTest (through Wine in the win build).
+# SCREEN marks tests that read the screen back: they never run beside each
+# other, so that no other test's topmost window lies over theirs.
 function(lumivue_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "SCREEN" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main lumivue_options)
   set(labels ${ARG_LABELS})
@@ -17,8 +19,12 @@ function(lumivue_add_test name)
   else()
     list(APPEND labels native)
   endif()
+  set(properties LABELS "${labels}" TIMEOUT 300)
+  if(ARG_SCREEN)
+    list(APPEND properties RESOURCE_LOCK screen)
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
-    PROPERTIES LABELS "${labels}" TIMEOUT 300)
+    PROPERTIES ${properties})
 endfunction()

@@ -1,6 +1,7 @@
 #include "tour_source.h"
 
 #include <atomic>
+#include <cmath>
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -77,6 +78,17 @@ Bytes waveSound(int samples, std::int16_t level) {
     put32(bytes, 40, data);
     for (int i = 0; i < samples; ++i) {
         put16(bytes, 44 + 2 * static_cast<std::size_t>(i), static_cast<std::uint16_t>(level));
+    }
+    return bytes;
+}
+
+Bytes toneSound(double seconds, double frequency) {
+    const int samples = static_cast<int>(seconds * 22050);
+    Bytes bytes = waveSound(samples, 0);
+    for (int i = 0; i < samples; ++i) {
+        const double value = 12000.0 * std::sin(2.0 * 3.14159265358979 * frequency * i / 22050.0);
+        put16(bytes, 44 + 2 * static_cast<std::size_t>(i),
+              static_cast<std::uint16_t>(static_cast<std::int16_t>(value)));
     }
     return bytes;
 }

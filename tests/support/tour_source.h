@@ -31,6 +31,8 @@ class TempFolder {
 Bytes bmpPicture(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
 // A short PCM WAV file whose samples all hold `level`.
 Bytes waveSound(int samples, std::int16_t level);
+// A 16-bit mono PCM WAV tone (22050 samples a second).
+Bytes toneSound(double seconds, double frequency);
 // A file that starts like a Windows module (enough for the packer's checks).
 Bytes fakeModule(std::size_t size, std::uint8_t fill);
 

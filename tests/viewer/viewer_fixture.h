@@ -1,0 +1,156 @@
+// A Viewer with a real view window inside a real parent window, showing tours
+// made by the packer and read by the player's own reader.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "engine/viewer.h"
+#include "manifest.h"
+#include "package/tour_loader.h"
+#include "package_writer.h"
+#include "scoped_temp_directory.h"
+#include "tour_source.h"
+
+namespace viewer_test {
+
+namespace fs = std::filesystem;
+
+// The main window's stand-in: records what the view window forwards.
+struct ParentWindow {
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (auto* self =
+                reinterpret_cast<ParentWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            if (message == WM_KEYDOWN || message == WM_KEYUP || message == WM_COMMAND ||
+                message == WM_RBUTTONUP) {
+                self->forwarded.push_back({message, wParam, lParam});
+            }
+            if (message == WM_TIMER && self->onTimer) {
+                KillTimer(window, wParam);
+                auto action = std::move(self->onTimer);
+                action();
+                return 0;
+            }
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+
+    ParentWindow() {
+        WNDCLASSA windowClass{};
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = "ViewerTestParent";
+        RegisterClassA(&windowClass);
+        window = CreateWindowExA(0, "ViewerTestParent", "viewer test",
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 600, 500, nullptr,
+                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        ShowWindow(window, SW_SHOW);
+    }
+    ~ParentWindow() {
+        if (IsWindow(window)) {
+            DestroyWindow(window);
+        }
+    }
+
+    struct Message {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    HWND window = nullptr;
+    std::vector<Message> forwarded;
+    std::function<void()> onTimer;
+};
+
+struct SceneRecorder : SceneChangeListener {
+    void sceneChanged(std::int32_t sceneNumber) override { shown.push_back(sceneNumber); }
+    std::vector<std::int32_t> shown;
+};
+
+// Runs the message loop until `done` holds or `timeout` passes.
+inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
+inline void pumpFor(std::chrono::milliseconds time) {
+    pumpUntil([] { return false; }, time);
+}
+
+class ViewerTest : public ::testing::Test {
+  protected:
+    ViewerTest() : temp_((fs::create_directories(scratch_), scratch_)) {}
+    ~ViewerTest() override {
+        viewer_.reset();
+        parent_.reset();
+        if (tour_) {
+            loader_.deleteExtractedFiles(*tour_);
+        }
+    }
+
+    // A tour of `scenes` BMP scenes, changed by `edit` before it is packed.
+    void makeTour(int scenes, const std::function<void(nlohmann::json&)>& edit = {}) {
+        auto source = test_support::makeTourSource(folder_.path() / "source", scenes);
+        for (int k = 1; k <= scenes; ++k) {
+            // Panoramas big enough to turn in: 360 x 120, one colour each.
+            test_support::writeFile(
+                source.folder / ("scene" + std::to_string(k) + ".bmp"),
+                test_support::bmpPicture(360, 120, static_cast<std::uint8_t>(60 * k), 100, 200));
+        }
+        source.manifest["autoPlay"] = false;  // tests start the tour themselves
+        if (edit) {
+            edit(source.manifest);
+        }
+        source.save();
+        std::vector<std::string> warnings;
+        const auto manifest = tourpack::readManifest(source.manifestPath(), warnings);
+        const fs::path exe = folder_.path() / "tour.exe";
+        tourpack::buildPackage(manifest, exe, {}, warnings);
+        PackageError error;
+        tour_ = loader_.read(exe.string().c_str(), error);
+        ASSERT_TRUE(tour_) << error.what;
+    }
+
+    // The shell's order: tour, mode, window, listener, start.
+    void openViewer(bool startIt = true) {
+        parent_ = std::make_unique<ParentWindow>();
+        viewer_ = std::make_unique<Viewer>();
+        viewer_->setTour(tour_.get());
+        viewer_->setMode(0);
+        viewer_->createViewWindow(parent_->window, RECT{0, 36, 480, 396});
+        viewer_->setSceneListener(&recorder_);
+        if (startIt) {
+            viewer_->start();
+        }
+    }
+
+    std::size_t soundFilesLeft() { return test_support::filesWithPrefix(scratch_, "QRX").size(); }
+
+    test_support::TempFolder folder_;
+    fs::path scratch_ = folder_.path() / "tmp";
+    test_support::ScopedTempDirectory temp_;
+    TourLoader loader_;
+    std::unique_ptr<Tour> tour_;
+    std::unique_ptr<ParentWindow> parent_;
+    std::unique_ptr<Viewer> viewer_;
+    SceneRecorder recorder_;
+};
+
+}  // namespace viewer_test

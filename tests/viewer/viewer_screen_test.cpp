@@ -1,0 +1,95 @@
+// What the view window puts on the screen is what the engine renders: at the
+// start view, as `tourpack render` makes it, and after the view has moved.
+#include <gtest/gtest.h>
+#include <cstdio>
+
+#include "engine/angles.h"
+#include "screen_capture.h"
+#include "viewer_fixture.h"
+
+namespace {
+
+using namespace viewer_test;
+using std::chrono::milliseconds;
+using test_support::Bitmap24;
+
+// A panorama with detail everywhere: every pixel its own colour.
+test_support::Bytes patternedPanorama(int width, int height) {
+    test_support::Bytes bmp = test_support::bmpPicture(width, height, 0, 0, 0);
+    const int stride = (width * 3 + 3) & ~3;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* pixel = bmp.data() + 54 + y * stride + 3 * x;
+            pixel[0] = static_cast<std::uint8_t>(x * 7 + y);
+            pixel[1] = static_cast<std::uint8_t>(y * 5);
+            pixel[2] = static_cast<std::uint8_t>(x ^ y);
+        }
+    }
+    return bmp;
+}
+
+class ViewerScreenTest : public ViewerTest {
+  protected:
+    void openPatternedTour() {
+        makeTour(2, [&](nlohmann::json& m) {
+            test_support::writeFile(folder_.path() / "source" / "scene1.bmp",
+                                    patternedPanorama(720, 300));
+            m["scenes"][0]["pan"] = 30;
+            m["scenes"][0]["tilt"] = 10;
+            m["scenes"][0]["fieldOfView"] = 80;
+        });
+        openViewer();
+        SetWindowPos(parent_->window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        settle();
+    }
+
+    // Lets the render ticks and paints run.
+    static void settle() { pumpFor(milliseconds(400)); }
+
+    Bitmap24 screen() const { return test_support::screenshotOf(viewer_->viewWindow()); }
+
+    // The engine's own view bitmap: what it says the view shows now.
+    Bitmap24 engineView() const {
+        const ViewBuffer& buffer = viewer_->renderer()->view().viewBuffer();
+        Bitmap24 out{buffer.width, buffer.height, buffer.stride, {}};
+        out.pixels.assign(buffer.pixels,
+                          buffer.pixels + static_cast<std::size_t>(buffer.stride) * buffer.height);
+        return out;
+    }
+};
+
+TEST_F(ViewerScreenTest, TheStartViewOnScreenEqualsTourpackRender) {
+    openPatternedTour();
+    const std::string rendered = (folder_.path() / "rendered.bmp").string();
+    const std::string command = "\"" + test_support::besideThisProgram("tourpack.exe") +
+                                "\" render \"" + (folder_.path() / "tour.exe").string() +
+                                "\" --scene 1 --size 480x360 -o \"" + rendered + "\"";
+    ASSERT_EQ(test_support::runProgram(command), 0) << command;
+    Bitmap24 expected;
+    ASSERT_TRUE(test_support::readBmp(rendered, expected));
+    EXPECT_EQ(test_support::differingPixels(screen(), expected), 0);
+}
+
+TEST_F(ViewerScreenTest, AfterAKeyAndADragTheScreenShowsTheEnginesView) {
+    openPatternedTour();
+    const Bitmap24 before = screen();
+    SendMessageA(viewer_->viewWindow(), WM_KEYDOWN, VK_RIGHT, 1);
+    pumpFor(milliseconds(300));
+    viewer_->stopTurning();
+    settle();
+    const Bitmap24 turned = screen();
+    EXPECT_GT(test_support::differingPixels(turned, before), 1000);
+    EXPECT_EQ(test_support::differingPixels(turned, engineView()), 0);
+
+    // A drag to the left and down, then release.
+    SendMessageA(viewer_->viewWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(240, 180));
+    SendMessageA(viewer_->viewWindow(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(140, 230));
+    pumpFor(milliseconds(300));
+    SendMessageA(viewer_->viewWindow(), WM_LBUTTONUP, 0, MAKELPARAM(140, 230));
+    settle();
+    const Bitmap24 dragged = screen();
+    EXPECT_GT(test_support::differingPixels(dragged, turned), 1000);
+    EXPECT_EQ(test_support::differingPixels(dragged, engineView()), 0);
+}
+
+}  // namespace
