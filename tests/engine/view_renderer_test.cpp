@@ -13,95 +13,22 @@
 
 #include "engine/angles.h"
 #include "engine/view_renderer.h"
+#include "screen_capture.h"
 
 namespace {
 
 constexpr int viewWidth = 480;
 constexpr int viewHeight = 360;
 
-struct Bitmap24 {
-    int width = 0;
-    int height = 0;
-    int stride = 0;
-    std::vector<std::uint8_t> pixels;  // bottom-up, blue green red
-};
+using test_support::besideThisProgram;
+using test_support::Bitmap24;
+using test_support::differingPixels;
+using test_support::readBmp;
+using test_support::runProgram;
+using test_support::writeBmp;
 
 int strideOf(int width) {
     return ((width * 24 + 31) / 32) * 4;
-}
-
-void put(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int n = 0; n < bytes; ++n) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * n)));
-    }
-}
-
-void writeBmp(const std::string& path, const Bitmap24& bitmap) {
-    std::vector<std::uint8_t> file{'B', 'M'};
-    put(file, 54 + static_cast<std::uint32_t>(bitmap.pixels.size()), 4);
-    put(file, 0, 4);
-    put(file, 54, 4);
-    put(file, 40, 4);
-    put(file, static_cast<std::uint32_t>(bitmap.width), 4);
-    put(file, static_cast<std::uint32_t>(bitmap.height), 4);
-    put(file, 1, 2);
-    put(file, 24, 2);
-    for (int n = 0; n < 6; ++n) {
-        put(file, 0, 4);
-    }
-    file.insert(file.end(), bitmap.pixels.begin(), bitmap.pixels.end());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
-}
-
-bool readBmp(const std::string& path, Bitmap24& bitmap) {
-    std::ifstream stream(path, std::ios::binary);
-    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(stream)),
-                                         std::istreambuf_iterator<char>());
-    if (file.size() < 54 || file[0] != 'B' || file[1] != 'M') {
-        return false;
-    }
-    auto at = [&](std::size_t offset) {
-        std::int32_t value = 0;
-        std::memcpy(&value, &file[offset], 4);
-        return value;
-    };
-    bitmap.width = at(18);
-    bitmap.height = at(22);
-    bitmap.stride = strideOf(bitmap.width);
-    const std::size_t start = static_cast<std::size_t>(at(10));
-    const std::size_t size = static_cast<std::size_t>(bitmap.stride) * bitmap.height;
-    if (file.size() < start + size) {
-        return false;
-    }
-    bitmap.pixels.assign(file.begin() + static_cast<std::ptrdiff_t>(start),
-                         file.begin() + static_cast<std::ptrdiff_t>(start + size));
-    return true;
-}
-
-std::string besideThisProgram(const char* name) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of("\\/") + 1) + name;
-}
-
-int runProgram(const std::string& commandLine) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string line = commandLine;
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return -1;
-    }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
 }
 
 // A file in the temporary folder, deleted with this object.
@@ -151,36 +78,7 @@ class ViewWindow {
         }
     }
 
-    // The screen's pixels where the window lies, as a 24-bit bottom-up bitmap.
-    Bitmap24 screenshot() const {
-        RECT rect{};
-        GetWindowRect(window_, &rect);
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = viewWidth;
-        info.bmiHeader.biHeight = viewHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 24;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, section);
-        BitBlt(memory, 0, 0, viewWidth, viewHeight, screen, rect.left, rect.top, SRCCOPY);
-        GdiFlush();
-        Bitmap24 shot;
-        shot.width = viewWidth;
-        shot.height = viewHeight;
-        shot.stride = strideOf(viewWidth);
-        const auto* first = static_cast<const std::uint8_t*>(bits);
-        shot.pixels.assign(first, first + static_cast<std::size_t>(shot.stride) * viewHeight);
-        SelectObject(memory, old);
-        DeleteObject(section);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-        return shot;
-    }
+    Bitmap24 screenshot() const { return test_support::screenshotOf(window_); }
 
   private:
     HWND window_ = nullptr;
@@ -200,19 +98,6 @@ Bitmap24 noisePanorama(int width, int height) {
         }
     }
     return panorama;
-}
-
-int differingPixels(const Bitmap24& a, const Bitmap24& b) {
-    int count = 0;
-    for (int y = 0; y < a.height; ++y) {
-        for (int x = 0; x < a.width; ++x) {
-            const std::size_t offset = static_cast<std::size_t>(y) * a.stride + 3 * x;
-            if (std::memcmp(&a.pixels[offset], &b.pixels[offset], 3) != 0) {
-                ++count;
-            }
-        }
-    }
-    return count;
 }
 
 struct View {
