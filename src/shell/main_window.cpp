@@ -290,20 +290,20 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             return 0;
         case WM_COMMAND: {
             const UINT id = LOWORD(wParam);
-            if (id >= commandFirstScene) {
-                if (!shellState.tour) {
-                    return 1;
-                }
-                const std::int32_t n = static_cast<std::int32_t>(id) - (commandFirstScene - 1);
-                if (n > shellState.tour->sceneCount()) {
-                    return 1;  // no such scene
-                }
-                checkSceneItem(sceneMenuOf(window), shellState.tour->sceneCount(), n);
-                viewer.goToScene(n);
-                return 1;
+            if (!shellState.tour) {
+                break;
             }
-            if (shellState.tour && runCommand(window, id)) {
+            if (runCommand(window, id)) {
                 return 0;
+            }
+            // Ids of the scene menu: every id from 10000 on that is no command.
+            if (id >= commandFirstScene) {
+                const std::int32_t n = static_cast<std::int32_t>(id) - (commandFirstScene - 1);
+                if (n <= shellState.tour->sceneCount()) {
+                    checkSceneItem(sceneMenuOf(window), shellState.tour->sceneCount(), n);
+                    viewer.goToScene(n);
+                }
+                return 1;
             }
             break;
         }
