@@ -4,8 +4,10 @@
 //   window_probe command N -> posts command N to the main window
 //   window_probe close     -> asks the main window to close
 //   window_probe box TITLE -> presses the default button of a message box titled TITLE
+//   window_probe memory    -> the player process's private bytes
 // Exit code 1 when the window is not there.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +42,23 @@ int main(int argc, char** argv) {
                     client.right, client.bottom);
     } else if (std::strcmp(argv[1], "command") == 0 && argc > 2) {
         PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
+    } else if (std::strcmp(argv[1], "memory") == 0) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+        PROCESS_MEMORY_COUNTERS_EX counters{};
+        counters.cb = sizeof counters;
+        if (process == nullptr ||
+            !GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                  sizeof counters)) {
+            return 1;
+        }
+        CloseHandle(process);
+        // Wine fills the page-file figure (the private commit) but not always
+        // the private usage.
+        const SIZE_T privateBytes =
+            counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
+        std::printf("%llu\n", static_cast<unsigned long long>(privateBytes));
     } else if (std::strcmp(argv[1], "close") == 0) {
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {
