@@ -6,42 +6,11 @@
 
 #include <utility>
 
+#include "platform/com_ref.h"
+
 namespace imaging {
 
-// Holds one reference to a COM interface.
-template <typename Interface>
-class ComRef {
-  public:
-    ComRef() = default;
-    ~ComRef() { reset(); }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ComRef(ComRef&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-    ComRef& operator=(ComRef&& other) noexcept {
-        if (this != &other) {
-            reset();
-            pointer_ = std::exchange(other.pointer_, nullptr);
-        }
-        return *this;
-    }
-
-    Interface* get() const { return pointer_; }
-    Interface* operator->() const { return pointer_; }
-    explicit operator bool() const { return pointer_ != nullptr; }
-    // Releases the held reference and returns where a new one is to be stored.
-    Interface** receive() {
-        reset();
-        return &pointer_;
-    }
-    void reset() {
-        if (pointer_ != nullptr) {
-            std::exchange(pointer_, nullptr)->Release();
-        }
-    }
-
-  private:
-    Interface* pointer_ = nullptr;
-};
+using platform::ComRef;
 
 // Deletes a GDI bitmap unless it was handed on with `release`.
 class UniqueBitmap {

@@ -9,7 +9,7 @@ namespace {
 struct MissingInterface {};
 
 template <typename Interface>
-Interface* require(const sound::ComRef<Interface>& reference) {
+Interface* require(const platform::ComRef<Interface>& reference) {
     if (!reference) {
         throw MissingInterface{};
     }
@@ -75,26 +75,26 @@ void SoundPlayer::Play(HWND notifyWindow) {
 // taken before a failure stay until the next Close.
 bool SoundPlayer::openGraph(const wchar_t* widePath) {
     if (FAILED(CoCreateInstance(sound::clsidFilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                sound::iidGraphBuilder, graph_.receive()))) {
+                                sound::iidGraphBuilder, graph_.receiveVoid()))) {
         graph_.reset();
         return false;
     }
     if (notifyWindow_ != nullptr) {
-        if (FAILED(graph_->QueryInterface(sound::iidMediaEventEx, eventEx_.receive()))) {
+        if (FAILED(graph_->QueryInterface(sound::iidMediaEventEx, eventEx_.receiveVoid()))) {
             eventEx_.reset();
             return false;
         }
         eventEx_->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow_), graphNotifyMessage, 0);
     }
-    if (FAILED(graph_->QueryInterface(sound::iidMediaControl, control_.receive()))) {
+    if (FAILED(graph_->QueryInterface(sound::iidMediaControl, control_.receiveVoid()))) {
         control_.reset();
         return false;
     }
-    if (FAILED(graph_->QueryInterface(sound::iidMediaEvent, event_.receive()))) {
+    if (FAILED(graph_->QueryInterface(sound::iidMediaEvent, event_.receiveVoid()))) {
         event_.reset();
         return false;
     }
-    if (FAILED(graph_->QueryInterface(sound::iidBasicAudio, audio_.receive()))) {
+    if (FAILED(graph_->QueryInterface(sound::iidBasicAudio, audio_.receiveVoid()))) {
         audio_.reset();
         return false;
     }

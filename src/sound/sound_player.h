@@ -12,7 +12,7 @@
 #include <cstdint>
 
 #include "package/payload.h"
-#include "sound/com_ref.h"
+#include "platform/com_ref.h"
 
 class SoundPlayer {
   public:
@@ -59,9 +59,9 @@ class SoundPlayer {
     TempFile* file_ = nullptr;
     long savedVolume_ = 0;
     std::uint8_t muted_ = 0;
-    sound::ComRef<IGraphBuilder> graph_;
-    sound::ComRef<IMediaControl> control_;
-    sound::ComRef<IMediaEvent> event_;
-    sound::ComRef<IBasicAudio> audio_;
-    sound::ComRef<IMediaEventEx> eventEx_;
+    platform::ComRef<IGraphBuilder> graph_;
+    platform::ComRef<IMediaControl> control_;
+    platform::ComRef<IMediaEvent> event_;
+    platform::ComRef<IBasicAudio> audio_;
+    platform::ComRef<IMediaEventEx> eventEx_;
 };
