@@ -134,9 +134,14 @@ void showMenuHelp(HWND window, WPARAM wParam) {
 bool runCommand(HWND window, UINT id) {
     switch (id) {
         case commandAbout:
+            showAboutBox(window);
+            return true;
         case commandHelpCard:
+            showPictureDialog(window);
+            return true;
         case commandTourInfo:
-            return true;  // the dialogs come with their own module
+            showTourInfoDialog(window);
+            return true;
         case commandExit:
             DestroyWindow(window);
             return true;

@@ -41,29 +41,8 @@ HBITMAP pictureBitmap(IPicture* picture) {
 
 }  // namespace
 
-imaging::ComRef<IPicture> decodeLanguagePicture(int id) {
+imaging::ComRef<IPicture> decodePictureBlock(HGLOBAL block, std::int32_t size) {
     imaging::ComRef<IPicture> picture;
-    HRSRC resource = FindResourceA(shellState.languageModule, MAKEINTRESOURCEA(id), "gif");
-    if (resource == nullptr) {
-        return picture;
-    }
-    const DWORD size = SizeofResource(shellState.languageModule, resource);
-    HGLOBAL loaded = LoadResource(shellState.languageModule, resource);
-    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
-    if (bytes == nullptr || size == 0) {
-        return picture;
-    }
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (block == nullptr) {
-        return picture;
-    }
-    void* copy = GlobalLock(block);
-    if (copy == nullptr) {
-        GlobalFree(block);
-        return picture;
-    }
-    std::memcpy(copy, bytes, size);
-    GlobalUnlock(block);
     imaging::ComRef<IStream> stream;
     if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.receive()))) {
         GlobalFree(block);
@@ -74,6 +53,30 @@ imaging::ComRef<IPicture> decodeLanguagePicture(int id) {
         picture.reset();
     }
     return picture;
+}
+
+imaging::ComRef<IPicture> decodeLanguagePicture(int id) {
+    HRSRC resource = FindResourceA(shellState.languageModule, MAKEINTRESOURCEA(id), "gif");
+    if (resource == nullptr) {
+        return {};
+    }
+    const DWORD size = SizeofResource(shellState.languageModule, resource);
+    HGLOBAL loaded = LoadResource(shellState.languageModule, resource);
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr || size == 0) {
+        return {};
+    }
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    void* copy = block != nullptr ? GlobalLock(block) : nullptr;
+    if (copy == nullptr) {
+        if (block != nullptr) {
+            GlobalFree(block);
+        }
+        return {};
+    }
+    std::memcpy(copy, bytes, size);
+    GlobalUnlock(block);
+    return decodePictureBlock(block, static_cast<std::int32_t>(size));
 }
 
 HBITMAP loadLanguagePicture(int id) {

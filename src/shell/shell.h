@@ -37,6 +37,9 @@ enum Command : UINT {
 HBITMAP loadLanguagePicture(int id);
 // Decodes picture `id` of the language module; null when missing or undecodable.
 imaging::ComRef<IPicture> decodeLanguagePicture(int id);
+// Decodes the picture in a movable memory block, which it takes over (the
+// stream frees it); null when the bytes do not decode.
+imaging::ComRef<IPicture> decodePictureBlock(HGLOBAL block, std::int32_t size);
 bool registerMainWindowClass(HINSTANCE instance, const char* className);
 bool createMainWindow(HINSTANCE instance, int showState, const char* className);
 void shutdownShell(HWND mainWindow);
@@ -58,6 +61,27 @@ void repaintMainWindow(HWND mainWindow);
 HWND createToolbarWindow(HINSTANCE instance);
 LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key);
+
+// Dialogs (dialogs.cpp). Each runs modally, owned by the main window; a
+// dialog missing from the language module makes its command do nothing.
+void showAboutBox(HWND mainWindow);
+void showPictureDialog(HWND mainWindow);
+void showTourInfoDialog(HWND mainWindow);
+INT_PTR CALLBACK aboutDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK pictureDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK tourInfoDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK labelWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Centres `dialog` on `owner`'s window and sizes it width x height; a width
+// of 0 keeps the dialog's own size.
+void centreOnOwner(HWND owner, HWND dialog, int width, int height);
+// Reads `length` bytes at `offset` of a file into a new movable memory
+// block; null when that range of the file cannot be read whole.
+using FileRangeReader = HGLOBAL (*)(const char* path, std::int32_t offset, std::int32_t length);
+HGLOBAL readFileRange(const char* path, std::int32_t offset, std::int32_t length);
+// Decodes the tour author's photo from the program's own file, once per
+// process; true when `authorPhoto` holds it. A photo that does not read or
+// decode is tried again at the next call.
+bool loadAuthorPhoto(FileRangeReader read);
 
 // Window modes (window_modes.cpp).
 void centreOnDesktop(HWND mainWindow);

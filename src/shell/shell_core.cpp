@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cctype>
 #include <cstring>
+#include <string_view>
 
 #include "package/skin_set.h"
 
@@ -107,6 +109,43 @@ std::string windowTitle(const char* tourTitle, const char* caption) {
         title = std::string(tourTitle) + "-";
     }
     return title + (caption != nullptr ? caption : "");
+}
+
+Placement centredOnOwner(int ownerLeft, int ownerTop, int ownerWidth, int ownerHeight, int width,
+                         int height) {
+    return {ownerLeft + (ownerWidth - width) / 2, ownerTop + (ownerHeight - height) / 2, width,
+            height};
+}
+
+bool aboutLinkContains(int x, int y) {
+    return x >= 71 && x < 209 && y >= 172 && y < 182;
+}
+
+bool isLinkControl(int controlId) {
+    return controlId == webAddressControl || controlId == emailAddressControl;
+}
+
+std::string linkTarget(int controlId, const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    if (controlId == webAddressControl) {
+        return text;
+    }
+    if (controlId != emailAddressControl) {
+        return {};
+    }
+    // An author who wrote the scheme already gets it once, not twice.
+    static constexpr std::string_view scheme = "mailto:";
+    const bool hasScheme =
+        text.size() >= scheme.size() &&
+        std::equal(scheme.begin(), scheme.end(), text.begin(),
+                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+    return hasScheme ? text : std::string(scheme) + text;
+}
+
+Point authorPhotoOrigin(int width, int height) {
+    return {(200 - width) / 2, (200 - height) / 2 + 8};
 }
 
 KeyColour keyColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

@@ -49,6 +49,60 @@ int toolbarButtonAt(int x, int y);
 // The window title: "Title-Caption", or the caption alone without a title.
 std::string windowTitle(const char* tourTitle, const char* caption);
 
+// The dialogs' arithmetic. A dialog of `width` x `height` centred on its
+// owner's window rectangle; the halves truncate toward zero.
+struct Placement {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+Placement centredOnOwner(int ownerLeft, int ownerTop, int ownerWidth, int ownerHeight, int width,
+                         int height);
+
+// The web link drawn on the about box's picture (right and bottom exclusive).
+bool aboutLinkContains(int x, int y);
+
+// Controls of the tour information dialog.
+enum InfoControl : int {
+    infoText1Control = 1002,
+    infoText2Control = 1003,
+    infoText3Control = 1004,
+    webAddressControl = 1005,
+    emailAddressControl = 1006,
+    infoText4Control = 1012,
+};
+// Looked at under the pointer, in this order; clicked, in this order.
+inline constexpr int infoHoverControls[5] = {webAddressControl, infoText1Control, infoText3Control,
+                                             infoText2Control, emailAddressControl};
+inline constexpr int infoClickControls[2] = {webAddressControl, emailAddressControl};
+inline constexpr int linkHitHeight = 20;
+bool isLinkControl(int controlId);
+// What the shell opens for a click on a link control: the web text as it
+// stands, the e-mail text behind one "mailto:". Empty for no link, and for an
+// empty text (there is nothing to open).
+std::string linkTarget(int controlId, const std::string& text);
+
+// The floating label shows a text too long for its control: more than 20
+// characters, 6 pixels a character wide and 20 high.
+inline constexpr std::size_t labelThreshold = 20;
+inline constexpr int labelPixelsPerCharacter = 6;
+inline constexpr int labelHeight = 20;
+inline bool needsLabel(std::size_t length) {
+    return length > labelThreshold;
+}
+inline int labelWidth(std::size_t length) {
+    return static_cast<int>(length) * labelPixelsPerCharacter;
+}
+
+// Where the author's photo of `width` x `height` goes: centred in the
+// 200 x 200 square whose top is 8 pixels down.
+struct Point {
+    int x;
+    int y;
+};
+Point authorPhotoOrigin(int width, int height);
+
 // Key colour with its tolerance: a pixel matches when each of its components
 // lies in the key's range for that component.
 struct KeyColour {

@@ -235,10 +235,11 @@ TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
                 << "controls " << texts[i] << " and " << texts[j] << " overlap";
         }
     }
-    // Escape and a close button end the dialog through id 2; id 1 does nothing
-    HWND close = GetDlgItem(dialog, IDCANCEL);
-    EXPECT_NE(close, nullptr);
+    // Escape and the caption's close box end the dialog through id 2. No push
+    // button: a focused one would turn Enter into its own id and close it.
+    EXPECT_EQ(GetDlgItem(dialog, IDCANCEL), nullptr);
     EXPECT_EQ(GetDlgItem(dialog, IDOK), nullptr);
+    EXPECT_NE(GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU, 0);
 
     const Pixels shot =
         showAndKeepScreenshot(dialog, GetParam(), "dialog-139-" + GetParam() + ".bmp");

@@ -192,4 +192,57 @@ TEST(RegionRectanglesTest, HeaderRoomAndBounds) {
     EXPECT_EQ(header[6], 0);
 }
 
+TEST(DialogArithmeticTest, CentredOnTheOwnerWithHalvesTruncatedTowardZero) {
+    const Placement inside = centredOnOwner(100, 50, 486, 541, 281, 185);
+    EXPECT_EQ(inside.x, 100 + 102);  // 205 / 2
+    EXPECT_EQ(inside.y, 50 + 178);   // 356 / 2
+    EXPECT_EQ(inside.width, 281);
+    EXPECT_EQ(inside.height, 185);
+    // A dialog wider than its owner sticks out on both sides; -201 / 2 is -100.
+    const Placement wider = centredOnOwner(10, 10, 100, 100, 301, 303);
+    EXPECT_EQ(wider.x, 10 - 100);
+    EXPECT_EQ(wider.y, 10 - 101);
+}
+
+TEST(DialogArithmeticTest, AboutLinkRectangleExcludesItsRightAndBottomEdges) {
+    EXPECT_TRUE(aboutLinkContains(71, 172));
+    EXPECT_TRUE(aboutLinkContains(208, 181));
+    EXPECT_FALSE(aboutLinkContains(70, 175));
+    EXPECT_FALSE(aboutLinkContains(209, 175));
+    EXPECT_FALSE(aboutLinkContains(100, 171));
+    EXPECT_FALSE(aboutLinkContains(100, 182));
+}
+
+TEST(DialogArithmeticTest, LinkTargets) {
+    EXPECT_EQ(linkTarget(webAddressControl, "www.example.org"), "www.example.org");
+    EXPECT_EQ(linkTarget(webAddressControl, "mailto:a@b.c"), "mailto:a@b.c");
+    EXPECT_EQ(linkTarget(emailAddressControl, "author@example.org"), "mailto:author@example.org");
+    // The scheme appears once whether or not the author wrote it.
+    EXPECT_EQ(linkTarget(emailAddressControl, "mailto:author@example.org"),
+              "mailto:author@example.org");
+    EXPECT_EQ(linkTarget(emailAddressControl, "MailTo:author@example.org"),
+              "MailTo:author@example.org");
+    EXPECT_EQ(linkTarget(emailAddressControl, "mailt"), "mailto:mailt");
+    // Empty links and plain texts open nothing.
+    EXPECT_EQ(linkTarget(emailAddressControl, ""), "");
+    EXPECT_EQ(linkTarget(webAddressControl, ""), "");
+    EXPECT_EQ(linkTarget(infoText1Control, "https://example.org"), "");
+    for (const int id : infoHoverControls) {
+        EXPECT_EQ(isLinkControl(id), id == infoHoverControls[0] || id == infoHoverControls[4]);
+    }
+}
+
+TEST(DialogArithmeticTest, LabelAndPhotoGeometry) {
+    EXPECT_FALSE(needsLabel(20));
+    EXPECT_TRUE(needsLabel(21));
+    EXPECT_EQ(labelWidth(21), 126);
+    EXPECT_EQ(authorPhotoOrigin(200, 200).x, 0);
+    EXPECT_EQ(authorPhotoOrigin(200, 200).y, 8);
+    EXPECT_EQ(authorPhotoOrigin(151, 99).x, 24);
+    EXPECT_EQ(authorPhotoOrigin(151, 99).y, 50 + 8);
+    // A photo larger than the square is centred on it, sticking out.
+    EXPECT_EQ(authorPhotoOrigin(301, 240).x, -50);
+    EXPECT_EQ(authorPhotoOrigin(301, 240).y, -20 + 8);
+}
+
 }  // namespace
