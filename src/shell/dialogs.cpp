@@ -137,6 +137,9 @@ void showLabel(HWND dialog, POINT pointer, const std::string& text) {
     ShowWindow(label, SW_SHOWNORMAL);
     InvalidateRect(label, nullptr, TRUE);
     SetForegroundWindow(dialog);
+    // The label is owned by the dialog and belongs above it; bringing the
+    // dialog forward must not bury it.
+    SetWindowPos(label, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // --- The tour information dialog -----------------------------------------------

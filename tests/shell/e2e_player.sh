@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end runs of the real tour executable under Wine, driven with xdotool
 # inside the test prefix's Wine desktop (1280 x 1000):
-#   e2e_player.sh startup|drive|fullscreen|sound
+#   e2e_player.sh startup|drive|fullscreen|sound|longrun|dialogs
 # Tours are packed from the sample tour with changed settings. Screenshots go
 # to $LUMIVUE_ARTEFACTS/<case>/. Needs LUMIVUE_BUILD and LUMIVUE_SOURCE.
 set -euo pipefail
@@ -60,7 +60,8 @@ for setting in settings:
 absolute = lambda p: os.path.normpath(os.path.join(base, p))
 tour["backgroundSound"] = absolute(tour["backgroundSound"])
 tour["skin"] = absolute(tour["skin"])
-tour["info"]["picture"] = absolute(tour["info"]["picture"])
+if tour.get("info", {}).get("picture"):
+    tour["info"]["picture"] = absolute(tour["info"]["picture"])
 for scene in tour["scenes"]:
     scene["image"] = absolute(scene["image"])
     scene["sound"] = absolute(scene["sound"])
@@ -111,9 +112,12 @@ finish() {
   local after
   after=$(ls "$temp" 2>/dev/null | grep -E '^QR[ZX]' | sort || true)
   check "no QRZ or QRX file left" [ "$after" = "$before" ]
+  [ "$after" = "$before" ] || diff <(echo "$before") <(echo "$after") >&2 || true
 }
 
 shot() { xwd -root -silent | convert xwd:- "$art/$1.png"; }
+# As Windows draws the desktop: X reads frameless popups back black.
+gdi_shot() { probe shot "Z:$work/shot.bmp" && convert "$work/shot.bmp" "$art/$1.png"; }
 # differing PNG_A PNG_B X Y W H: how many pixels of the area differ.
 differing() {
   convert "$1" -crop "$5x$6+$3+$4" +repage "$work/crop-a.png"
@@ -433,6 +437,136 @@ PY
   check "memory after three cycles ($last) is within 2 MB of the first cycle's ($first)" \
     [ "$first" -gt 0 -a "$last" -le $((first + 2 * 1024 * 1024)) ]
   check "the tour still plays" changed longrun-1 longrun-3 $(view_box)
+  probe close
+  finish
+  ;;
+dialogs)
+  viewHeight=360
+  # Wine's browser and mailer are pointed at a recorder of what they are given.
+  cat >"$work/record-open.sh" <<'SH'
+#!/bin/sh
+for target in "$@"; do printf '%s\n' "$target" >>"$(dirname "$0")/opened.txt"; done
+SH
+  chmod +x "$work/record-open.sh"
+  : >"$work/opened.txt"
+  for kind in Browsers Mailers; do
+    run reg add 'HKCU\Software\Wine\WineBrowser' /v "$kind" /d "$work/record-open.sh" /f >/dev/null 2>&1
+  done
+  last_opened() { tail -n 1 "$work/opened.txt"; }
+  opened_count() { wc -l <"$work/opened.txt"; }
+  maker=$(sed -n 's/.*makerWebAddress = "\(.*\)";/\1/p' "$source/src/shell/shell.h")
+  web='https://tours.example.net/harbour/index.html?from=player&scene=2'
+  email='tours@example.org'
+  info=$(python3 -c 'import json, sys; print(json.dumps({"text1": "Harbour Town: a walk along the water",
+    "text2": "Twenty characters ok", "text3": "Twenty-one characters", "webAddress": sys.argv[1],
+    "emailAddress": sys.argv[2], "text4": "A demo tour.", "picture": "author.jpg"}))' "$web" "$email")
+  pack dialogs "info=$info"
+  start dialogs
+  focus_view
+  dialog_up() { read -r dx dy dw dh dcx dcy < <(probe dialog); }
+  dialog_open() { probe dialog >/dev/null; }
+  no_dialog() { ! dialog_open; }
+  centred() { [ "$dx" -eq $((wx + (ww - dw) / 2)) -a "$dy" -eq $((wy + (wh - dh) / 2)) ]; }
+  # open_dialog HOW COMMAND MNEMONIC: from a posted command or the Help menu.
+  open_dialog() {
+    if [ "$1" = command ]; then probe command "$2"; else key alt+h "$3"; fi
+    sleep 1.5
+    dialog_up || true
+  }
+  centre_of() { read -r x y w h < <(probe control "$1"); echo "$((x + w / 2)) $((y + h / 2))"; }
+
+  for how in command menu; do
+    # The about box: the picture's size, centred; the link opens the maker's
+    # address and leaves it open; a click beside the link closes it.
+    open_dialog $how 104 p
+    check "$how: the about box opens" dialog_open
+    gdi_shot "about-$how"
+    check "$how: the about box is the picture's 280 x 200 ($dw x $dh)" [ "$dw" -eq 280 -a "$dh" -eq 200 ]
+    check "$how: the about box is centred on the main window" centred
+    if [ $how = command ]; then
+      click_at $((dx + 140)) $((dy + 177))
+      sleep 2
+      check "the about link opens the maker's address ($(last_opened))" [ "$(last_opened)" = "$maker" ]
+      check "the about box stays open after its link" dialog_open
+    fi
+    click_at $((dx + 20)) $((dy + 20))
+    sleep 1
+    check "$how: a click beside the link closes the about box" no_dialog
+
+    # The picture dialog: the help card's size, centred; a click closes it.
+    open_dialog $how 32778 h
+    check "$how: the picture dialog opens" dialog_open
+    gdi_shot "picture-$how"
+    check "$how: the picture dialog is the card's 440 x 341 ($dw x $dh)" [ "$dw" -eq 440 -a "$dh" -eq 341 ]
+    check "$how: the picture dialog is centred" centred
+    click_at $((dx + 200)) $((dy + 150))
+    sleep 1
+    check "$how: a click closes the picture dialog" no_dialog
+
+    # The information dialog keeps its own size, centred; Enter leaves it.
+    open_dialog $how 32779 a
+    check "$how: the information dialog opens" dialog_open
+    gdi_shot "info-$how"
+    check "$how: the information dialog is centred" centred
+    check "$how: the author's photo shows" [ "$(spread "$art/info-$how.png" $((dcx + 20 + 5)) $((dcy + 13 + 5)) 150 180)" -gt 30 ]
+    key Return
+    sleep 1
+    check "$how: Enter leaves the information dialog open" dialog_open
+    if [ $how = command ]; then
+      read -r x y < <(centre_of 1003)
+      xdotool mousemove "$x" "$y" sleep 0.3 mousemove $((x + 1)) "$y" sleep 0.5
+      check "a text of 20 characters shows no label" [ -z "$(probe label || true)" ]
+      read -r x y < <(centre_of 1004)
+      xdotool mousemove "$x" "$y" sleep 0.3 mousemove $((x + 1)) "$y" sleep 0.5
+      read -r lx ly lw lh ltext < <(probe label || echo "0 0 0 0 none")
+      gdi_shot info-label
+      check "a text of 21 characters shows a label 126 x 20 ($lw x $lh: $ltext)" \
+        [ "$lw" -eq 126 -a "$lh" -eq 20 -a "$ltext" = "Twenty-one characters" ]
+      # Light yellow over most of it (the rest is its text and border): the
+      # label lies above the dialog, whole.
+      yellow=$(convert "$art/info-label.png" -crop "${lw}x${lh}+$lx+$ly" +repage \
+        -fill white -opaque "rgb(255,250,205)" -fill black +opaque white -format "%[fx:int(mean*100)]" info:)
+      check "the label shows above the dialog ($yellow% light yellow)" [ "$yellow" -ge 50 ]
+      read -r x y < <(centre_of 1005)
+      opened_before=$(opened_count)
+      click_at "$x" "$y"
+      sleep 2
+      check "the web link opens the web text unchanged ($(last_opened))" \
+        [ "$(opened_count)" -eq $((opened_before + 1)) -a "$(last_opened)" = "$web" ]
+      read -r x y < <(centre_of 1006)
+      click_at "$x" "$y"
+      sleep 2
+      check "the e-mail link opens mailto: once ($(last_opened))" [ "$(last_opened)" = "mailto:$email" ]
+      check "the information dialog stays open after its links" dialog_open
+      click_at $((dcx + 100)) $((dcy + 100))
+      sleep 1
+      check "a click beside the links closes the information dialog" no_dialog
+    else
+      key Escape
+      sleep 1
+      check "Escape closes the information dialog" no_dialog
+    fi
+  done
+  probe close
+  finish
+
+  # No information and no photo: the menu item is greyed (choosing it does
+  # nothing, even with the sixth text set); the command paints no photo.
+  pack noinfo 'info={"text4": "Only the sixth text"}'
+  start noinfo
+  focus_view
+  key alt+h a
+  sleep 1.5
+  check "the greyed information item opens nothing" no_dialog
+  key Escape Escape
+  sleep 0.5
+  probe command 32779
+  sleep 1.5
+  dialog_up
+  gdi_shot info-empty
+  check "no photo is painted without one" [ "$(spread "$art/info-empty.png" $((dcx + 10)) $((dcy + 18)) 190 190)" -lt 3 ]
+  key Escape
+  sleep 1
   probe close
   finish
   ;;

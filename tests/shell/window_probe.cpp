@@ -5,6 +5,13 @@
 //   window_probe close     -> asks the main window to close
 //   window_probe box TITLE -> presses the default button of a message box titled TITLE
 //   window_probe memory    -> the player process's private bytes
+//   window_probe dialog    -> "x y width height clientX clientY" of the dialog
+//                             the main window owns
+//   window_probe control N -> "x y width height" of control N of that dialog
+//   window_probe label     -> "x y width height text" of the visible floating
+//                             label of that dialog
+//   window_probe shot FILE -> the desktop as Windows draws it, a 24-bit BMP
+//                             (popups without a frame read back black from X)
 // Exit code 1 when the window is not there.
 #include <windows.h>
 #include <psapi.h>
@@ -12,6 +19,78 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace {
+
+struct OwnedSearch {
+    HWND owner;
+    const char* className;
+    HWND found;
+};
+
+// A visible top-level window of the class that `owner` owns.
+HWND findOwned(HWND owner, const char* className) {
+    OwnedSearch search{owner, className, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<OwnedSearch*>(data);
+            char name[32] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (lstrcmpiA(name, s->className) == 0 && GetWindow(window, GW_OWNER) == s->owner &&
+                IsWindowVisible(window)) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void printRect(HWND window) {
+    RECT rect;
+    GetWindowRect(window, &rect);
+    std::printf("%ld %ld %ld %ld", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+}
+
+bool writeDesktopShot(const char* path) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    const int stride = (width * 3 + 3) & ~3;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ previous = SelectObject(memory, section);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    GdiFlush();
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof(BITMAPINFOHEADER);
+    header.bfSize = header.bfOffBits + static_cast<DWORD>(stride) * height;
+    bool written = false;
+    if (FILE* file = std::fopen(path, "wb")) {
+        written = std::fwrite(&header, sizeof header, 1, file) == 1 &&
+                  std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
+                  std::fwrite(bits, static_cast<std::size_t>(stride) * height, 1, file) == 1;
+        written = std::fclose(file) == 0 && written;
+    }
+    SelectObject(memory, previous);
+    DeleteObject(section);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return written;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -25,6 +104,9 @@ int main(int argc, char** argv) {
         }
         PostMessageA(box, WM_COMMAND, IDOK, 0);
         return 0;
+    }
+    if (std::strcmp(argv[1], "shot") == 0 && argc > 2) {
+        return writeDesktopShot(argv[2]) ? 0 : 1;
     }
     HWND window = FindWindowA("Lumivue QRZ", nullptr);
     if (window == nullptr) {
@@ -59,6 +141,34 @@ int main(int argc, char** argv) {
         const SIZE_T privateBytes =
             counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
         std::printf("%llu\n", static_cast<unsigned long long>(privateBytes));
+    } else if (std::strcmp(argv[1], "dialog") == 0 || std::strcmp(argv[1], "control") == 0 ||
+               std::strcmp(argv[1], "label") == 0) {
+        HWND dialog = findOwned(window, "#32770");
+        if (dialog == nullptr) {
+            return 1;
+        }
+        if (std::strcmp(argv[1], "dialog") == 0) {
+            POINT origin{0, 0};
+            ClientToScreen(dialog, &origin);
+            printRect(dialog);
+            std::printf(" %ld %ld\n", origin.x, origin.y);
+        } else if (std::strcmp(argv[1], "control") == 0 && argc > 2) {
+            HWND control = GetDlgItem(dialog, std::atoi(argv[2]));
+            if (control == nullptr) {
+                return 1;
+            }
+            printRect(control);
+            std::printf("\n");
+        } else {
+            HWND label = findOwned(dialog, "edit");
+            if (label == nullptr) {
+                return 1;
+            }
+            char text[128] = {};
+            GetWindowTextA(label, text, sizeof text);
+            printRect(label);
+            std::printf(" %s\n", text);
+        }
     } else if (std::strcmp(argv[1], "close") == 0) {
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {
