@@ -10,64 +10,13 @@
 #endif
 
 #include "engine/angles.h"
+#include "engine/pixel_gather.h"
 
 namespace {
-
-// Truncation toward zero; a value no int can hold (or NaN) gives 0, so that a
-// broken view angle can never address memory outside the panorama.
-std::int32_t truncated(double value) {
-    return value > -2147483648.0 && value < 2147483648.0 ? static_cast<std::int32_t>(value) : 0;
-}
-
-// Brings a column that is still outside the panorama after the one wrap of the
-// warp (only possible for absurd angles or float rounding at the seam) back
-// into it. Columns already inside are never touched.
-std::int32_t intoPanorama(std::int32_t column, std::int32_t width) {
-    if (static_cast<std::uint32_t>(column) < static_cast<std::uint32_t>(width)) {
-        return column;
-    }
-    column %= width;
-    return column < 0 ? column + width : column;
-}
 
 float single(double value) {
     return static_cast<float>(value);
 }
-
-// Copies one pixel. Four bytes move as one word where both the source and the
-// view have a byte to spare after the pixel (the view's spare byte is the next
-// pixel, written after it); the exact three bytes are copied elsewhere.
-class PixelCopier {
-  public:
-    explicit PixelCopier(const SourceImage& source)
-        : pixels_(source.pixels),
-          stride_(static_cast<std::size_t>(source.stride)),
-          lastPixel_(source.pixels + stride_ * (source.height - 1) +
-                     3 * static_cast<std::size_t>(source.width - 1)) {}
-
-    const std::uint8_t* at(std::int32_t row, std::int32_t column) const {
-        return pixels_ + static_cast<std::size_t>(row) * stride_ +
-               static_cast<std::size_t>(column) * 3;
-    }
-
-    // `out` is followed by another pixel of the same row.
-    void copyBeforeAnother(const std::uint8_t* pixel, std::uint8_t* out) const {
-        if (pixel != lastPixel_) {
-            std::memcpy(out, pixel, 4);
-        } else {
-            std::memcpy(out, pixel, 3);
-        }
-    }
-
-    static void copyLast(const std::uint8_t* pixel, std::uint8_t* out) {
-        std::memcpy(out, pixel, 3);
-    }
-
-  private:
-    const std::uint8_t* pixels_;
-    std::size_t stride_;
-    const std::uint8_t* lastPixel_;
-};
 
 // The pixels a view row needs lie on many source rows, so their loads miss the
 // cache; asking for them this many pixels ahead keeps several misses in flight.
@@ -79,26 +28,6 @@ void prefetch(const std::uint8_t* address) {
 #else
     (void)address;
 #endif
-}
-
-// Copies the source pixels the maps name into one view row.
-void gatherRow(const PixelCopier& copier, const std::int32_t* rows, const std::int32_t* columns,
-               std::uint8_t* out, std::int32_t count) {
-    if (count <= 0) {
-        return;
-    }
-    for (std::int32_t k = 0; k + prefetchDistance < count; ++k) {
-        prefetch(copier.at(rows[k + prefetchDistance], columns[k + prefetchDistance]));
-        copier.copyBeforeAnother(copier.at(rows[k], columns[k]),
-                                 out + 3 * static_cast<std::size_t>(k));
-    }
-    for (std::int32_t k = count > prefetchDistance ? count - prefetchDistance : 0; k + 1 < count;
-         ++k) {
-        copier.copyBeforeAnother(copier.at(rows[k], columns[k]),
-                                 out + 3 * static_cast<std::size_t>(k));
-    }
-    PixelCopier::copyLast(copier.at(rows[count - 1], columns[count - 1]),
-                          out + 3 * static_cast<std::size_t>(count - 1));
 }
 
 }  // namespace
@@ -138,125 +67,6 @@ void PanoramaWarper::clearMaps() {
     std::fill(rowMap_.get(), rowMap_.get() + count, 0);
 }
 
-void PanoramaWarper::solveColumns(const ArctangentTable& table, const SourceImage& source,
-                                  const Projection& p, float pan, float depth) {
-    const std::int32_t width = source.width;
-    const auto widthF = static_cast<float>(width);
-    const double d = depth;
-    const double inverseDepth = 1.0 / d;
-    const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
-    for (std::size_t i = 0; i < offsets_.size(); ++i) {
-        const double x = offsets_[i];
-        const float theta = table.arctangentOfQuotient(x, d, inverseDepth, inverseOffsets_[i]);
-        const float longitude = single(static_cast<double>(theta) + pan + turn);
-        float u = single(static_cast<double>(p.columnsPerRadian) * longitude + p.centreColumn);
-        if (u >= widthF) {
-            u = u - widthF;
-        } else if (u < 0.0f) {
-            u = u + widthF;
-        }
-        leftColumns_[i] = intoPanorama(truncated(u), width);
-        std::int32_t mirrored = truncated(static_cast<double>(p.mirrorSum) - u);
-        if (mirrored >= width) {
-            mirrored -= width;
-        } else if (mirrored < 0) {
-            mirrored += width;
-        }
-        rightColumns_[i] = intoPanorama(mirrored, width);
-        const double length = std::sqrt(d * d + x * x);
-        rayLengths_[i] = length;
-        // Every row shares this depth: one division here spares one per pixel.
-        inverseRayLengths_[i] = 1.0 / length;
-    }
-}
-
-void PanoramaWarper::solveTiltedSpan(const ArctangentTable& table, const SourceImage& source,
-                                     const Projection& p, float pan, float depth, float height,
-                                     std::int32_t row, std::size_t begin, std::size_t end) {
-    const std::int32_t viewWidth = mapWidth_;
-    const std::size_t base = static_cast<std::size_t>(row) * viewWidth;
-    std::int32_t* columns = columnMap_.get() + base;
-    std::int32_t* rows = rowMap_.get() + base;
-    const std::int32_t width = source.width;
-    const auto widthF = static_cast<float>(width);
-    const double d = depth;
-    const double inverseDepth = 1.0 / d;
-    const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
-    const double y = height;
-    const double columnsPerRadian = p.columnsPerRadian;
-    const double centreColumn = p.centreColumn;
-    const double mirrorSum = p.mirrorSum;
-    const double rowsPerRadian = p.rowsPerRadian;
-    const double centreRow = p.centreRow;
-    const std::int32_t lastRow = source.height - 1;
-    // The latitude ratios of the whole row first: square roots and divisions
-    // two at a time, each correctly rounded as the scalar operations are.
-    std::size_t first = begin;
-#if defined(__SSE2__)
-    const __m128d depths = _mm_set1_pd(d);
-    const __m128d squaredDepths = _mm_mul_pd(depths, depths);
-    const __m128d heights = _mm_set1_pd(y);
-    for (; first + 2 <= end; first += 2) {
-        const __m128d xs = _mm_loadu_pd(&offsets_[first]);
-        const __m128d lengths = _mm_sqrt_pd(_mm_add_pd(squaredDepths, _mm_mul_pd(xs, xs)));
-        _mm_storeu_pd(&latitudeRatios_[first], _mm_div_pd(heights, lengths));
-    }
-#endif
-    for (; first < end; ++first) {
-        const double x = offsets_[first];
-        latitudeRatios_[first] = y / std::sqrt(d * d + x * x);
-    }
-    for (std::size_t i = begin; i < end; ++i) {
-        const double x = offsets_[i];
-        const float theta = table.arctangentOfQuotient(x, d, inverseDepth, inverseOffsets_[i]);
-        const float longitude = single(static_cast<double>(theta) + pan + turn);
-        float u = single(columnsPerRadian * longitude + centreColumn);
-        if (u >= widthF) {
-            u = u - widthF;
-        } else if (u < 0.0f) {
-            u = u + widthF;
-        }
-        std::int32_t mirrored = truncated(mirrorSum - u);
-        if (mirrored >= width) {
-            mirrored -= width;
-        } else if (mirrored < 0) {
-            mirrored += width;
-        }
-        const float latitude = table.arctangent(latitudeRatios_[i]);
-        std::int32_t sourceRow = truncated(rowsPerRadian * latitude + centreRow);
-        sourceRow = sourceRow < 0 ? 0 : (sourceRow > lastRow ? lastRow : sourceRow);
-        const std::size_t right = static_cast<std::size_t>(viewWidth) - 1 - i;
-        columns[i] = intoPanorama(truncated(u), width);
-        rows[i] = sourceRow;
-        columns[right] = intoPanorama(mirrored, width);
-        rows[right] = sourceRow;
-    }
-}
-
-void PanoramaWarper::solveLevelRow(const ArctangentTable& table, const SourceImage& source,
-                                   const Projection& p, float height, std::int32_t row) {
-    const std::int32_t viewWidth = mapWidth_;
-    const std::size_t base = static_cast<std::size_t>(row) * viewWidth;
-    std::int32_t* columns = columnMap_.get() + base;
-    std::int32_t* rows = rowMap_.get() + base;
-    const double y = height;
-    const double inverseHeight = 1.0 / y;
-    const double rowsPerRadian = p.rowsPerRadian;
-    const double centreRow = p.centreRow;
-    const std::int32_t lastRow = source.height - 1;
-    for (std::size_t i = 0; i < offsets_.size(); ++i) {
-        const float latitude =
-            table.arctangentOfQuotient(y, rayLengths_[i], inverseRayLengths_[i], inverseHeight);
-        std::int32_t sourceRow = truncated(rowsPerRadian * latitude + centreRow);
-        sourceRow = sourceRow < 0 ? 0 : (sourceRow > lastRow ? lastRow : sourceRow);
-        const std::size_t right = static_cast<std::size_t>(viewWidth) - 1 - i;
-        columns[i] = leftColumns_[i];
-        rows[i] = sourceRow;
-        columns[right] = rightColumns_[i];
-        rows[right] = sourceRow;
-    }
-}
-
 void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& source,
                           const ViewBuffer& view, const Projection& p, float pan) {
     columnCarry_ = 0.0;
@@ -264,23 +74,12 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         view.width != mapWidth_ || view.height != mapHeight_) {
         return;
     }
-    const std::size_t half = p.halfColumns > 0 ? static_cast<std::size_t>(p.halfColumns) : 0;
-    offsets_.resize(half);
-    rayLengths_.resize(half);
-    leftColumns_.resize(half);
-    rightColumns_.resize(half);
-    inverseOffsets_.resize(half);
-    inverseRayLengths_.resize(half);
-    latitudeRatios_.resize(half);
-    for (std::size_t i = 0; i < half; ++i) {
-        offsets_[i] = static_cast<double>(single(static_cast<double>(i) - p.halfWidth));
-        inverseOffsets_[i] = 1.0 / offsets_[i];
-    }
-    const bool level = p.sinTilt == 0.0f;
-    const PixelCopier copier(source);
+    // Never more rays than the left half (and middle column) of the view holds.
+    const std::int32_t half = std::clamp(p.halfColumns, 0, (view.width + 1) / 2);
     if (half == 0) {
         return;
     }
+    solver_.prepare(p, source, pan, view.width, half);
     const double focal = p.focalLength;
     auto depthOf = [&](std::int32_t j) {
         const double rise = static_cast<double>(p.halfHeight) - j;
@@ -290,45 +89,64 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         const double rise = static_cast<double>(p.halfHeight) - j;
         return single(rise * p.cosTilt + static_cast<double>(p.sinTilt) * focal);
     };
-    auto gather = [&](std::int32_t j) {
-        const std::size_t base = static_cast<std::size_t>(j) * view.width;
-        gatherRow(copier, rowMap_.get() + base, columnMap_.get() + base,
-                  view.pixels + static_cast<std::size_t>(j) * view.stride, view.width);
-    };
+    // A level view gives every row the same depth (bits compared, so the
+    // reuse is exact and NaN matches itself); its rows then share one row of
+    // source columns and the ray lengths.
+    const float firstDepth = depthOf(0);
+    bool level = true;
+    for (std::int32_t j = 1; j < view.height && level; ++j) {
+        const float depth = depthOf(j);
+        level = std::memcmp(&depth, &firstDepth, sizeof depth) == 0;
+    }
+    const auto width = static_cast<std::size_t>(view.width);
+    for (std::size_t k = 0; k < ringRows; ++k) {
+        rowEntries_[k].resize(width);
+        columnEntries_[k].resize(width);
+        pixelOffsets_[k].resize(width);
+    }
+    pixelRow_.resize(3 * width);
     if (level) {
-        // Every row has the same depth and shares every per-column result
-        // (bits compared, so the reuse is exact and NaN matches itself).
-        bool solved = false;
-        float solvedDepth = 0.0f;
-        for (std::int32_t j = 0; j < view.height; ++j) {
-            const float depth = depthOf(j);
-            if (!solved || std::memcmp(&depth, &solvedDepth, sizeof depth) != 0) {
-                solveColumns(table, source, p, pan, depth);
-                solved = true;
-                solvedDepth = depth;
-            }
-            solveLevelRow(table, source, p, heightOf(j), j);
-            gather(j);
-        }
-        return;
+        solver_.solveDepth(table, firstDepth);
     }
-    // A tilted view solves every ray. Neighbouring rays of neighbouring rows
-    // read neighbouring table entries, so the rows are solved in bands, one
-    // block of columns at a time, which keeps the table's part in use cached.
-    constexpr std::int32_t bandRows = 16;
-    constexpr std::size_t blockColumns = 64;
-    for (std::int32_t bandStart = 0; bandStart < view.height; bandStart += bandRows) {
-        const std::int32_t bandEnd = std::min(view.height, bandStart + bandRows);
-        for (std::size_t begin = 0; begin < half; begin += blockColumns) {
-            const std::size_t end = std::min(half, begin + blockColumns);
-            for (std::int32_t j = bandStart; j < bandEnd; ++j) {
-                solveTiltedSpan(table, source, p, pan, depthOf(j), heightOf(j), j, begin, end);
+    const PixelGather gather(source);
+    // Row j is solved, its source pixels asked for one row later and copied
+    // two rows later, so the memory has a whole row's work to bring them in.
+    // Finished rows of entries and pixels are written past the caches.
+    const std::int32_t lag = 2;
+    for (std::int32_t j = 0; j < view.height + lag; ++j) {
+        if (j < view.height) {
+            const std::size_t slot = static_cast<std::size_t>(j) % ringRows;
+            std::int32_t* rows = rowEntries_[slot].data();
+            if (level) {
+                solver_.solveLevelRows(table, heightOf(j), rows);
+            } else {
+                solver_.solveTiltedRow(table, depthOf(j), heightOf(j), columnEntries_[slot].data(),
+                                       rows);
             }
         }
-        for (std::int32_t j = bandStart; j < bandEnd; ++j) {
-            gather(j);
+        const std::int32_t asked = j - 1;
+        if (asked >= 0 && asked < view.height) {
+            const std::size_t slot = static_cast<std::size_t>(asked) % ringRows;
+            gather.locate(rowEntries_[slot].data(),
+                          level ? solver_.levelColumns() : columnEntries_[slot].data(),
+                          pixelOffsets_[slot].data(), view.width);
+            gather.prefetch(pixelOffsets_[slot].data(), view.width);
+        }
+        const std::int32_t copied = j - lag;
+        if (copied >= 0) {
+            const std::size_t slot = static_cast<std::size_t>(copied) % ringRows;
+            const std::int32_t* rows = rowEntries_[slot].data();
+            const std::int32_t* columns =
+                level ? solver_.levelColumns() : columnEntries_[slot].data();
+            gather.gather(pixelOffsets_[slot].data(), pixelRow_.data(), view.width);
+            streamBytes(view.pixels + static_cast<std::size_t>(copied) * view.stride,
+                        pixelRow_.data(), 3 * width);
+            const std::size_t first = static_cast<std::size_t>(copied) * width;
+            streamEntries(columnMap_.get() + first, columns, width);
+            streamEntries(rowMap_.get() + first, rows, width);
         }
     }
+    finishStreaming();
 }
 
 void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& view, float delta) {
@@ -349,7 +167,7 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
     if (shift > width || shift < -width) {
         shift %= width;
     }
-    const PixelCopier copier(source);
+    const PixelGather copier(source);
     auto wrapped = [width](std::int32_t column) {
         if (column >= width) {
             return column - width;
@@ -372,7 +190,7 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
             if (k + 1 < view.width) {
                 copier.copyBeforeAnother(pixel, out + 3 * static_cast<std::size_t>(k));
             } else {
-                PixelCopier::copyLast(pixel, out + 3 * static_cast<std::size_t>(k));
+                PixelGather::copyLast(pixel, out + 3 * static_cast<std::size_t>(k));
             }
         }
     }

@@ -10,7 +10,9 @@
 
 #include "engine/arctangent_table.h"
 #include "engine/pixel_buffers.h"
+#include "engine/pixel_gather.h"
 #include "engine/projection.h"
+#include "engine/row_solver.h"
 
 class PanoramaWarper {
   public:
@@ -40,30 +42,17 @@ class PanoramaWarper {
     std::int32_t mapHeight() const { return mapHeight_; }
 
   private:
-    // A level view: the per-column work of one depth, then each row from it.
-    void solveColumns(const ArctangentTable& table, const SourceImage& source,
-                      const Projection& projection, float pan, float depth);
-    void solveLevelRow(const ArctangentTable& table, const SourceImage& source,
-                       const Projection& projection, float height, std::int32_t row);
-    // A tilted view: every row has its own depth; view columns begin ... end - 1
-    // of the left half and their mirrors.
-    void solveTiltedSpan(const ArctangentTable& table, const SourceImage& source,
-                         const Projection& projection, float pan, float depth, float height,
-                         std::int32_t row, std::size_t begin, std::size_t end);
-
     std::unique_ptr<std::int32_t[]> columnMap_;
     std::unique_ptr<std::int32_t[]> rowMap_;
     std::int32_t mapWidth_ = 0;
     std::int32_t mapHeight_ = 0;
     double columnCarry_ = 0.0;
 
-    // Per-column values: the offsets for every view, the rest for the depth
-    // of a level view, shared by all its rows.
-    std::vector<double> offsets_;            // X = i - x0
-    std::vector<double> rayLengths_;         // square root of D^2 + X^2
-    std::vector<double> inverseOffsets_;     // 1 / X
-    std::vector<double> inverseRayLengths_;  // 1 / the ray length, for a level view
-    std::vector<double> latitudeRatios_;     // of one row of a tilted view
-    std::vector<std::int32_t> leftColumns_;
-    std::vector<std::int32_t> rightColumns_;
+    RowSolver solver_;
+    // The entries of the last rows solved, and the pixels of the row copied.
+    static constexpr std::size_t ringRows = 4;
+    std::vector<std::int32_t> rowEntries_[ringRows];
+    std::vector<std::int32_t> columnEntries_[ringRows];
+    std::vector<std::size_t> pixelOffsets_[ringRows];
+    std::vector<std::uint8_t> pixelRow_;
 };

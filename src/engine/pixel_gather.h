@@ -1,0 +1,47 @@
+// Moving pixels and map rows: copying the source pixels two maps name into a
+// view row, asking for those pixels ahead of time, and writing finished map
+// rows to memory past the caches.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/pixel_buffers.h"
+
+class PixelGather {
+  public:
+    explicit PixelGather(const SourceImage& source);
+
+    const std::uint8_t* at(std::int32_t row, std::int32_t column) const {
+        return pixels_ + static_cast<std::size_t>(row) * stride_ +
+               static_cast<std::size_t>(column) * 3;
+    }
+
+    // Byte offsets in the source of the pixels of `count` entries.
+    void locate(const std::int32_t* rows, const std::int32_t* columns, std::size_t* offsets,
+                std::int32_t count) const;
+
+    // Asks for the source pixels at `count` offsets, to be copied soon.
+    void prefetch(const std::size_t* offsets, std::int32_t count) const;
+
+    // Copies the source pixels at `count` offsets to `out`, 3 bytes each.
+    void gather(const std::size_t* offsets, std::uint8_t* out, std::int32_t count) const;
+
+    // Copies one pixel. Four bytes move as one word where both the source and
+    // the view have a byte to spare after the pixel (the view's spare byte is
+    // the next pixel, written after it); the exact three bytes elsewhere.
+    void copyBeforeAnother(const std::uint8_t* pixel, std::uint8_t* out) const;
+    static void copyLast(const std::uint8_t* pixel, std::uint8_t* out);
+
+  private:
+    const std::uint8_t* pixels_;
+    std::size_t stride_;
+    const std::uint8_t* lastPixel_;
+};
+
+// Copies `count` map entries to `to` with stores that bypass the caches: the
+// maps are read again only by the next pan, long after the caches turned over.
+// Call finishStreaming before the entries are read elsewhere.
+void streamEntries(std::int32_t* to, const std::int32_t* from, std::size_t count);
+void streamBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t count);
+void finishStreaming();

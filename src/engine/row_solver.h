@@ -1,0 +1,99 @@
+// The map entries of one view row: for each view pixel the source column and
+// source row that feed it, from the arctangent table and the projection
+// constants. The left half's rays are solved and the right half mirrored.
+//
+// Rays are solved four at a time with SSE2. Every vector operation is the
+// scalar operation the algorithm names, in the same order and precision
+// (products and sums in double, stored values rounded to single), so the
+// entries are those of the scalar arithmetic. Table lookups by multiplication
+// with a reciprocal are used only where the index is certain to equal the one
+// of the exact quotient; a group of rays where it is not (or whose column
+// leaves the panorama) is solved one ray at a time by the exact scalar steps.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/arctangent_table.h"
+#include "engine/pixel_buffers.h"
+#include "engine/projection.h"
+
+// Table lookups of one angle for every solved ray of a row.
+struct TableLookups {
+    std::vector<std::int32_t> indices;
+    std::vector<std::int32_t> above;     // all bits set where the ratio exceeds 1
+    std::vector<std::int32_t> negative;  // all bits set where the ratio is below 0
+
+    void resize(std::size_t count) {
+        indices.resize(count);
+        above.resize(count);
+        negative.resize(count);
+    }
+};
+
+class RowSolver {
+  public:
+    // Takes the constants of one rebuild: `half` rays per row of a view
+    // `viewWidth` columns wide (`half` at most (viewWidth + 1) / 2).
+    void prepare(const Projection& projection, const SourceImage& source, float pan,
+                 std::int32_t viewWidth, std::int32_t half);
+
+    // A level view: every row has the same depth, so the source columns of a
+    // row and the ray lengths are solved once for it.
+    void solveDepth(const ArctangentTable& table, float depth);
+    // The whole row of source columns for the solved depth.
+    const std::int32_t* levelColumns() const { return levelColumns_.data(); }
+    // Source rows of a whole view row of the solved depth at `height` (Y).
+    void solveLevelRows(const ArctangentTable& table, float height, std::int32_t* rows);
+
+    // A tilted view: both entries of a whole row with its own depth and height.
+    void solveTiltedRow(const ArctangentTable& table, float depth, float height,
+                        std::int32_t* columns, std::int32_t* rows);
+
+  private:
+    struct Ray {
+        std::int32_t column;
+        std::int32_t mirroredColumn;
+        std::int32_t row;
+    };
+
+    // The exact scalar steps, for rays the vector path does not take.
+    void columnsOfLongitude(float longitude, std::int32_t& column, std::int32_t& mirrored) const;
+    std::int32_t rowOfLatitude(float latitude) const;
+    Ray solveRay(const ArctangentTable& table, std::size_t i, double depth, double height,
+                 double turn) const;
+    void storeRay(const Ray& ray, std::size_t i, std::int32_t* columns, std::int32_t* rows) const;
+
+    // The rays of whole groups of four (the left half rounded down), step by
+    // step across the row so that no step waits on the one before it.
+    void solveLevelGroups(const ArctangentTable& table, double height, std::int32_t* rows);
+    void solveTiltedGroups(const ArctangentTable& table, double depth, double height, double turn,
+                           std::int32_t* columns, std::int32_t* rows);
+
+    // Constants of the rebuild, widened once.
+    double columnsPerRadian_ = 0.0;
+    double centreColumn_ = 0.0;
+    double mirrorSum_ = 0.0;
+    double rowsPerRadian_ = 0.0;
+    double centreRow_ = 0.0;
+    double pan_ = 0.0;
+    std::int32_t panoramaWidth_ = 0;
+    std::int32_t lastRow_ = 0;
+    std::int32_t viewWidth_ = 0;
+    std::size_t half_ = 0;
+
+    // Per solved column: X = i - x0, X squared and 1 / X.
+    std::vector<double> offsets_;
+    std::vector<double> squaredOffsets_;
+    std::vector<double> inverseOffsets_;
+    // For the solved depth of a level view.
+    double depth_ = 0.0;
+    std::vector<double> rayLengths_;
+    std::vector<double> inverseRayLengths_;
+    std::vector<std::int32_t> levelColumns_;
+
+    // Per row being solved.
+    TableLookups longitudeLookups_;
+    TableLookups latitudeLookups_;
+    std::vector<std::uint8_t> doubtful_;  // per group of four rays
+};
