@@ -96,6 +96,29 @@ void trackHover(HWND window, LPARAM position) {
     }
 }
 
+// Asks for one WM_MOUSELEAVE when the pointer leaves the toolbar.
+void trackLeave(HWND window) {
+    TRACKMOUSEEVENT track{};
+    track.cbSize = sizeof track;
+    track.dwFlags = TME_LEAVE;
+    track.hwndTrack = window;
+    TrackMouseEvent(&track);
+}
+
+// A hover look and its help text go when the pointer leaves the toolbar.
+void endHover(HWND window) {
+    bool hovered = false;
+    for (const int hover : shellState.buttonHover) {
+        hovered = hovered || hover != 0;
+    }
+    if (!hovered) {
+        return;
+    }
+    clearHover();
+    copyText(shellState.statusText, sizeof shellState.statusText, shellState.defaultStatusText);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
 void runButton(int button) {
     switch (button) {
         case 0:
@@ -171,8 +194,12 @@ LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam
             paintToolbar(window);
             break;
         case WM_MOUSEMOVE:
+            trackLeave(window);
             trackHover(window, lParam);
             break;
+        case WM_MOUSELEAVE:
+            endHover(window);
+            return 0;
         case WM_LBUTTONUP:
             click(window, lParam);
             break;

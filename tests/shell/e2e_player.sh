@@ -208,6 +208,17 @@ drive)
   shot 08-drag
   check "a drag turns the view" changed 07-z 08-drag $(view_box)
 
+  # Leaving the toolbar takes a hover look and its help text away.
+  read -r x y s _ <<<"$(button_box 6)"
+  shot 09-before-hover
+  xdotool mousemove $((x + s / 2)) $((y + s / 2)) sleep 0.2 mousemove $((x + s / 2 + 1)) $((y + s / 2)) sleep 0.4
+  shot 09-hover
+  check "hovering a button shows its look" changed 09-before-hover 09-hover "$x" "$y" "$s" "$s"
+  xdotool mousemove $((cx + cw / 2)) $((cy + 36 + viewHeight / 2)) sleep 0.6
+  shot 09-left
+  MAX_SAME=0 check "leaving the toolbar takes the hover look away" same 09-before-hover 09-left "$x" "$y" "$s" "$s"
+  MAX_SAME=0 check "and its help text" same 09-before-hover 09-left $(status_box)
+
   # Every toolbar button: its hover look, its help text, its pressed look and
   # what it does.
   previous=08-drag
