@@ -79,7 +79,7 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     if (half == 0) {
         return;
     }
-    solver_.prepare(p, source, pan, view.width, half);
+    solver_.prepare(table, p, source, pan, view.width, half);
     const double focal = p.focalLength;
     auto depthOf = [&](std::int32_t j) {
         const double rise = static_cast<double>(p.halfHeight) - j;
@@ -107,6 +107,12 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     pixelRow_.resize(3 * width);
     if (level) {
         solver_.solveDepth(table, firstDepth);
+    } else {
+        std::size_t forwardRows = 0;
+        for (std::int32_t j = 0; j < view.height; ++j) {
+            forwardRows += depthOf(j) > 0.0f ? 1 : 0;
+        }
+        solver_.codeColumnsFor(forwardRows * static_cast<std::size_t>(half));
     }
     const PixelGather gather(source);
     // Row j is solved, its source pixels asked for one row later and copied

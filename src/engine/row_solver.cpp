@@ -33,8 +33,9 @@ float single(double value) {
 
 }  // namespace
 
-void RowSolver::prepare(const Projection& p, const SourceImage& source, float pan,
-                        std::int32_t viewWidth, std::int32_t half) {
+void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
+                        const SourceImage& source, float pan, std::int32_t viewWidth,
+                        std::int32_t half) {
     columnsPerRadian_ = p.columnsPerRadian;
     centreColumn_ = p.centreColumn;
     mirrorSum_ = p.mirrorSum;
@@ -47,19 +48,27 @@ void RowSolver::prepare(const Projection& p, const SourceImage& source, float pa
     half_ = static_cast<std::size_t>(half);
     offsets_.resize(half_);
     squaredOffsets_.resize(half_);
-    inverseOffsets_.resize(half_);
+    scaledOffsets_.resize(half_);
+    scaledInverseOffsets_.resize(half_);
     for (std::size_t i = 0; i < half_; ++i) {
         const double x = single(static_cast<double>(i) - p.halfWidth);
         offsets_[i] = x;
         squaredOffsets_[i] = x * x;
-        inverseOffsets_[i] = 1.0 / x;
+        scaledOffsets_[i] = ArctangentTable::indexScale * std::fabs(x);
+        scaledInverseOffsets_[i] = ArctangentTable::indexScale / std::fabs(x);
     }
+    columnsCoded_ = false;
     rayLengths_.resize(half_);
     inverseRayLengths_.resize(half_);
     levelColumns_.resize(static_cast<std::size_t>(viewWidth));
-    longitudeLookups_.resize(half_);
-    latitudeLookups_.resize(half_);
+    longitudeCodes_.resize(half_);
+    latitudeCodes_.resize(half_);
     doubtful_.resize(half_ / 4);
+#if defined(__SSE2__)
+    codeTables(table);
+#else
+    (void)table;
+#endif
 }
 
 void RowSolver::columnsOfLongitude(float longitude, std::int32_t& column,
@@ -109,7 +118,6 @@ void RowSolver::storeRay(const Ray& ray, std::size_t i, std::int32_t* columns,
 
 void RowSolver::solveDepth(const ArctangentTable& table, float depth) {
     const double d = depth;
-    depth_ = d;
     const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
     for (std::size_t i = 0; i < half_; ++i) {
         const double x = offsets_[i];
@@ -131,28 +139,29 @@ void RowSolver::solveDepth(const ArctangentTable& table, float depth) {
 
 namespace {
 
-// Lookups by a product with a reciprocal are trusted only when the scaled
-// ratio lies at least this far from a whole number and from the 0-1 boundary
-// of the ratio; the products differ from the quotients by a few units in the
-// last place, far below it.
-constexpr double guard = 1e-9;
-constexpr double maximumFinite = 1.0e300;
+// A lookup by a product with a reciprocal is trusted only when the scaled
+// ratio lies at least this far from a whole number. The products differ from
+// the quotients by less than 2e-13 relatively (the reciprocal square roots
+// after two Newton steps), 2e-8 on a scaled ratio of at most 100000.
+constexpr double guard = 1e-6;
 
-__m128d absolute(__m128d v) {
-    return _mm_andnot_pd(_mm_set1_pd(-0.0), v);
-}
+constexpr std::int32_t entryCount = ArctangentTable::entryCount;
 
-__m128d select(__m128d mask, __m128d whenSet, __m128d otherwise) {
-    return _mm_or_pd(_mm_and_pd(mask, whenSet), _mm_andnot_pd(mask, otherwise));
-}
-
-__m128 select(__m128 mask, __m128 whenSet, __m128 otherwise) {
-    return _mm_or_ps(_mm_and_ps(mask, whenSet), _mm_andnot_ps(mask, otherwise));
+// 1 / sqrt(s) from an estimate within 2^-11: two Newton steps.
+__m128d refinedInverseRoot(__m128d s, __m128d estimate) {
+    const __m128d halfS = _mm_mul_pd(s, _mm_set1_pd(0.5));
+    const __m128d threeHalves = _mm_set1_pd(1.5);
+    __m128d r = estimate;
+    for (int step = 0; step < 2; ++step) {
+        r = _mm_mul_pd(r, _mm_sub_pd(threeHalves, _mm_mul_pd(_mm_mul_pd(halfS, r), r)));
+    }
+    return r;
 }
 
 // The 64-bit masks of two pairs of rays as four 32-bit masks.
-__m128 narrowed(__m128d low, __m128d high) {
-    return _mm_shuffle_ps(_mm_castpd_ps(low), _mm_castpd_ps(high), _MM_SHUFFLE(2, 0, 2, 0));
+__m128i narrowed(__m128d low, __m128d high) {
+    return _mm_castps_si128(
+        _mm_shuffle_ps(_mm_castpd_ps(low), _mm_castpd_ps(high), _MM_SHUFFLE(2, 0, 2, 0)));
 }
 
 __m128i truncatedToInts(__m128d low, __m128d high) {
@@ -179,60 +188,59 @@ bool allSet(__m128i mask) {
     return _mm_movemask_epi8(mask) == 0xFFFF;
 }
 
-// Values 0 <= v < limit, lane by lane.
-__m128i withinZeroTo(__m128i v, __m128i limit) {
-    return _mm_andnot_si128(_mm_cmplt_epi32(v, _mm_setzero_si128()), _mm_cmplt_epi32(v, limit));
+// Lanes with 0 <= v < limit (an unsigned comparison through the sign bit).
+__m128i withinZeroTo(__m128i v, __m128i biasedLimit) {
+    const __m128i bias = _mm_set1_epi32(static_cast<std::int32_t>(0x80000000u));
+    return _mm_cmplt_epi32(_mm_xor_si128(v, bias), biasedLimit);
 }
 
-// Table indices of a pair of ratios. `ratio` approximates the quotient; for
-// magnitudes above 1 the index comes from `inverse`, which approximates its
-// reciprocal. `exact` lanes are those whose index is certain.
-struct IndexPair {
+// Scaled ratios of a pair of rays, from two approximations: `below`, 100000
+// times the ratio's magnitude (used up to 1), and `beyond`, 100000 times the
+// magnitude of its reciprocal (used above 1); the smaller is the one the
+// lookup takes. `clear` lanes lie far enough from a whole number, which also
+// keeps ratios within the guard of 1 (scaled near 100000) and zero or
+// infinite ratios (scaled 0) out.
+struct ScaledPair {
     __m128d scaled;
+    __m128d clear;
     __m128d above;
-    __m128d exact;
 };
 
-IndexPair guardedIndices(__m128d ratio, __m128d inverse) {
-    const __m128d scale = _mm_set1_pd(ArctangentTable::indexScale);
-    const __m128d magnitude = absolute(ratio);
-    const __m128d below = _mm_cmplt_pd(magnitude, _mm_set1_pd(1.0 - guard));
-    const __m128d above = _mm_and_pd(_mm_cmpgt_pd(magnitude, _mm_set1_pd(1.0 + guard)),
-                                     _mm_cmple_pd(magnitude, _mm_set1_pd(maximumFinite)));
-    const __m128d scaled =
-        select(below, _mm_mul_pd(scale, magnitude), _mm_mul_pd(scale, absolute(inverse)));
-    const __m128d whole = _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaled));
-    const __m128d fraction = _mm_sub_pd(scaled, whole);
+ScaledPair scaledPair(__m128d below, __m128d beyond) {
+    const __m128d scaled = _mm_min_pd(below, beyond);
+    const __m128d fraction = _mm_sub_pd(scaled, _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaled)));
     const __m128d clear = _mm_and_pd(_mm_cmpge_pd(fraction, _mm_set1_pd(guard)),
                                      _mm_cmple_pd(fraction, _mm_set1_pd(1.0 - guard)));
-    return {scaled, above, _mm_and_pd(_mm_or_pd(below, above), clear)};
+    return {scaled, clear, _mm_cmpgt_pd(below, _mm_set1_pd(ArctangentTable::indexScale))};
 }
 
-// Stores the table lookups of four rays (indices, and masks of the ratios
-// above 1 and below 0); an index that is not certain is stored as 0, a safe
-// entry to read, and the group is reported as not exact.
-bool storeLookups(const IndexPair& low, const IndexPair& high, __m128d ratioLow, __m128d ratioHigh,
-                  TableLookups& lookups, std::size_t i) {
-    const __m128i exact = _mm_castps_si128(narrowed(low.exact, high.exact));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(&lookups.indices[i]),
-                     _mm_and_si128(exact, truncatedToInts(low.scaled, high.scaled)));
-    _mm_storeu_ps(reinterpret_cast<float*>(&lookups.above[i]), narrowed(low.above, high.above));
-    _mm_storeu_ps(reinterpret_cast<float*>(&lookups.negative[i]),
-                  narrowed(_mm_cmplt_pd(ratioLow, _mm_setzero_pd()),
-                           _mm_cmplt_pd(ratioHigh, _mm_setzero_pd())));
-    return allSet(exact);
+// The lookup codes of four rays: index + entryCount where the ratio exceeds
+// 1, + `negative` (2 entryCount for a negative ratio, the same for the whole
+// row), the position of the ray's angle (or source row) in the coded tables.
+// A code that is not certain is 0, a safe position to read, and the group is
+// reported as not clear.
+bool storeCodes(const ScaledPair& low, const ScaledPair& high, __m128i negative,
+                std::int32_t* codes) {
+    const __m128i clear = narrowed(low.clear, high.clear);
+    const __m128i indices = truncatedToInts(low.scaled, high.scaled);
+    const __m128i above =
+        _mm_and_si128(narrowed(low.above, high.above), _mm_set1_epi32(entryCount));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(codes),
+                     _mm_and_si128(clear, _mm_add_epi32(indices, _mm_add_epi32(above, negative))));
+    return allSet(clear);
 }
 
-// Four table angles: entry[index], halfPi - entry above 1, negated for
-// negative ratios.
-__m128 tableAngles(const float* entries, const TableLookups& lookups, std::size_t i) {
-    const std::int32_t* at = &lookups.indices[i];
-    const __m128 values =
-        _mm_setr_ps(entries[at[0]], entries[at[1]], entries[at[2]], entries[at[3]]);
-    const __m128 above = _mm_loadu_ps(reinterpret_cast<const float*>(&lookups.above[i]));
-    const __m128 negative = _mm_loadu_ps(reinterpret_cast<const float*>(&lookups.negative[i]));
-    const __m128 angles = select(above, _mm_sub_ps(_mm_set1_ps(halfPi), values), values);
-    return _mm_xor_ps(angles, _mm_and_ps(negative, _mm_set1_ps(-0.0f)));
+// A row's own values the vector steps can use: finite and not zero.
+bool usable(double value) {
+    return value != 0.0 && std::isfinite(value);
+}
+
+__m128 anglesAt(const float* byCode, const std::int32_t* codes) {
+    return _mm_setr_ps(byCode[codes[0]], byCode[codes[1]], byCode[codes[2]], byCode[codes[3]]);
+}
+
+__m128i rowsAt(const std::int32_t* byCode, const std::int32_t* codes) {
+    return _mm_setr_epi32(byCode[codes[0]], byCode[codes[1]], byCode[codes[2]], byCode[codes[3]]);
 }
 
 // Source rows of four latitudes: trunc(ky * lat + cy), kept within the
@@ -253,149 +261,292 @@ void storeFour(std::int32_t* at, __m128i values) {
 
 }  // namespace
 
-void RowSolver::solveLevelGroups(const ArctangentTable& table, double height, std::int32_t* rows) {
-    const std::size_t groups = half_ / 4;
-    const __m128d heights = _mm_set1_pd(height);
-    const __m128d inverseHeights = _mm_set1_pd(1.0 / height);
-    // Table indices first, for the whole row: no step waits for the one
-    // before, so many groups are in flight at once.
-    for (std::size_t g = 0; g < groups; ++g) {
-        const std::size_t i = 4 * g;
-        const __m128d ratioLow = _mm_mul_pd(heights, _mm_loadu_pd(&inverseRayLengths_[i]));
-        const __m128d ratioHigh = _mm_mul_pd(heights, _mm_loadu_pd(&inverseRayLengths_[i + 2]));
-        const IndexPair low =
-            guardedIndices(ratioLow, _mm_mul_pd(_mm_loadu_pd(&rayLengths_[i]), inverseHeights));
-        const IndexPair high = guardedIndices(
-            ratioHigh, _mm_mul_pd(_mm_loadu_pd(&rayLengths_[i + 2]), inverseHeights));
-        doubtful_[g] = !storeLookups(low, high, ratioLow, ratioHigh, latitudeLookups_, i);
+void RowSolver::codeTables(const ArctangentTable& table) {
+    const float* entries = table.entries();
+    if (codedTable_ != entries) {
+        anglesByCode_.resize(4 * static_cast<std::size_t>(entryCount));
+        for (std::int32_t k = 0; k < entryCount; ++k) {
+            const float value = entries[k];
+            const float complement = halfPi - value;
+            anglesByCode_[k] = value;
+            anglesByCode_[k + entryCount] = complement;
+            anglesByCode_[k + 2 * entryCount] = -value;
+            anglesByCode_[k + 3 * entryCount] = -complement;
+        }
+        codedTable_ = entries;
+        rowsCoded_ = false;
     }
+    if (rowsCoded_ && codedRowsPerRadian_ == rowsPerRadian_ && codedCentreRow_ == centreRow_ &&
+        codedLastRow_ == lastRow_) {
+        return;
+    }
+    rowsByCode_.resize(anglesByCode_.size());
     const __m128d rowsPerRadian = _mm_set1_pd(rowsPerRadian_);
     const __m128d centreRow = _mm_set1_pd(centreRow_);
     const __m128i lastRow = _mm_set1_epi32(lastRow_);
+    std::size_t k = 0;
+    for (; k + 4 <= anglesByCode_.size(); k += 4) {
+        storeFour(&rowsByCode_[k], rowsOfLatitudes(_mm_loadu_ps(&anglesByCode_[k]), rowsPerRadian,
+                                                   centreRow, lastRow));
+    }
+    for (; k < anglesByCode_.size(); ++k) {
+        rowsByCode_[k] = rowOfLatitude(anglesByCode_[k]);
+    }
+    rowsCoded_ = true;
+    codedRowsPerRadian_ = rowsPerRadian_;
+    codedCentreRow_ = centreRow_;
+    codedLastRow_ = lastRow_;
+}
+
+void RowSolver::solveLevelGroups(const ArctangentTable& table, double height, std::int32_t* rows) {
+    const std::size_t groups = half_ / 4;
+    auto oneAtATime = [&](std::size_t g) {
+        for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
+            const std::int32_t row = rowOfLatitude(table.arctangent(height / rayLengths_[k]));
+            rows[k] = row;
+            rows[static_cast<std::size_t>(viewWidth_) - 1 - k] = row;
+        }
+    };
+    if (!usable(height)) {
+        for (std::size_t g = 0; g < groups; ++g) {
+            oneAtATime(g);
+        }
+        return;
+    }
+    // h = Y / length: 100000 |Y| / length and 100000 length / |Y|.
+    const __m128d scaledHeight = _mm_set1_pd(ArctangentTable::indexScale * std::fabs(height));
+    const __m128d scaledInverseHeight =
+        _mm_set1_pd(ArctangentTable::indexScale / std::fabs(height));
+    const __m128i negative = _mm_set1_epi32(height < 0.0 ? 2 * entryCount : 0);
+    std::int32_t* codes = latitudeCodes_.data();
+    // Table codes first, for the whole row: no step waits for the one
+    // before, so many groups are in flight at once.
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t i = 4 * g;
-        const __m128i sourceRows = rowsOfLatitudes(
-            tableAngles(table.entries(), latitudeLookups_, i), rowsPerRadian, centreRow, lastRow);
+        const ScaledPair low =
+            scaledPair(_mm_mul_pd(scaledHeight, _mm_loadu_pd(&inverseRayLengths_[i])),
+                       _mm_mul_pd(scaledInverseHeight, _mm_loadu_pd(&rayLengths_[i])));
+        const ScaledPair high =
+            scaledPair(_mm_mul_pd(scaledHeight, _mm_loadu_pd(&inverseRayLengths_[i + 2])),
+                       _mm_mul_pd(scaledInverseHeight, _mm_loadu_pd(&rayLengths_[i + 2])));
+        doubtful_[g] = !storeCodes(low, high, negative, codes + i);
+    }
+    const std::int32_t* rowsByCode = rowsByCode_.data();
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t i = 4 * g;
+        const __m128i sourceRows = rowsAt(rowsByCode, codes + i);
         storeFour(rows + i, sourceRows);
         storeFour(rows + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(sourceRows));
     }
     for (std::size_t g = 0; g < groups; ++g) {
         if (doubtful_[g] != 0) {
-            for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
-                const std::int32_t row = rowOfLatitude(table.arctangent(height / rayLengths_[k]));
-                rows[k] = row;
-                rows[static_cast<std::size_t>(viewWidth_) - 1 - k] = row;
+            oneAtATime(g);
+        }
+    }
+}
+
+void RowSolver::columnsOfLongitudes(__m128 thetas, double turn, __m128i& left,
+                                    __m128i& mirrored) const {
+    const __m128d pans = _mm_set1_pd(pan_);
+    __m128d lonLow = _mm_add_pd(lowWidened(thetas), pans);
+    __m128d lonHigh = _mm_add_pd(highWidened(thetas), pans);
+    // Adding 0 would change nothing but the sign of a zero, which no column
+    // depends on.
+    if (turn != 0.0) {
+        const __m128d turns = _mm_set1_pd(turn);
+        lonLow = _mm_add_pd(lonLow, turns);
+        lonHigh = _mm_add_pd(lonHigh, turns);
+    }
+    const __m128 longitudes = roundedToSingles(lonLow, lonHigh);
+    const __m128d columnsPerRadian = _mm_set1_pd(columnsPerRadian_);
+    const __m128d centreColumn = _mm_set1_pd(centreColumn_);
+    __m128 u = roundedToSingles(
+        _mm_add_pd(_mm_mul_pd(columnsPerRadian, lowWidened(longitudes)), centreColumn),
+        _mm_add_pd(_mm_mul_pd(columnsPerRadian, highWidened(longitudes)), centreColumn));
+    // The one wrap: U - width at or beyond the width, U + width below 0
+    // (U + -width is U - width, and the two cases exclude each other).
+    const __m128 widthF = _mm_set1_ps(static_cast<float>(panoramaWidth_));
+    const __m128 correction =
+        _mm_or_ps(_mm_and_ps(_mm_cmpge_ps(u, widthF), _mm_sub_ps(_mm_setzero_ps(), widthF)),
+                  _mm_and_ps(_mm_cmplt_ps(u, _mm_setzero_ps()), widthF));
+    u = _mm_add_ps(u, correction);
+    left = _mm_cvttps_epi32(u);
+    const __m128d mirrorSum = _mm_set1_pd(mirrorSum_);
+    mirrored = truncatedToInts(_mm_sub_pd(mirrorSum, lowWidened(u)),
+                               _mm_sub_pd(mirrorSum, highWidened(u)));
+    const __m128i width = _mm_set1_epi32(panoramaWidth_);
+    const __m128i beyond = _mm_cmpgt_epi32(mirrored, _mm_set1_epi32(panoramaWidth_ - 1));
+    const __m128i before = _mm_cmplt_epi32(mirrored, _mm_setzero_si128());
+    mirrored = _mm_sub_epi32(_mm_add_epi32(mirrored, _mm_and_si128(before, width)),
+                             _mm_and_si128(beyond, width));
+}
+
+bool RowSolver::columnsInside(__m128i left, __m128i mirrored) const {
+    const __m128i biasedWidth = _mm_xor_si128(
+        _mm_set1_epi32(panoramaWidth_), _mm_set1_epi32(static_cast<std::int32_t>(0x80000000u)));
+    return allSet(
+        _mm_and_si128(withinZeroTo(left, biasedWidth), withinZeroTo(mirrored, biasedWidth)));
+}
+
+void RowSolver::codeColumns() {
+    // The source columns of every negative longitude code (the left half of
+    // a row facing forward): two ints per code, the column and its mirror.
+    const std::size_t count = 2 * static_cast<std::size_t>(entryCount);
+    columnsByCode_.resize(2 * count);
+    const float* angles = anglesByCode_.data() + count;
+    std::size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        __m128i left;
+        __m128i mirrored;
+        columnsOfLongitudes(_mm_loadu_ps(angles + k), 0.0, left, mirrored);
+        if (columnsInside(left, mirrored)) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&columnsByCode_[2 * k]),
+                             _mm_unpacklo_epi32(left, mirrored));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(&columnsByCode_[2 * k + 4]),
+                             _mm_unpackhi_epi32(left, mirrored));
+        } else {
+            for (std::size_t n = k; n < k + 4; ++n) {
+                columnsOfLongitude(single(static_cast<double>(angles[n]) + pan_),
+                                   columnsByCode_[2 * n], columnsByCode_[2 * n + 1]);
             }
         }
+    }
+    for (; k < count; ++k) {
+        columnsOfLongitude(single(static_cast<double>(angles[k]) + pan_), columnsByCode_[2 * k],
+                           columnsByCode_[2 * k + 1]);
     }
 }
 
 void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, double height,
                                   double turn, std::int32_t* columns, std::int32_t* rows) {
     const std::size_t groups = half_ / 4;
-    const __m128d depths = _mm_set1_pd(depth);
-    const __m128d inverseDepths = _mm_set1_pd(1.0 / depth);
-    const __m128d squaredDepths = _mm_mul_pd(depths, depths);
-    const __m128d heights = _mm_set1_pd(height);
-    const __m128d scaledInverseHeight =
-        _mm_set1_pd(ArctangentTable::indexScale / std::fabs(height));
-    const __m128d one = _mm_set1_pd(1.0);
-    const __m128d scale = _mm_set1_pd(ArctangentTable::indexScale);
-    // Latitude ratios h = Y / sqrt(D^2 + X^2) are divided exactly, so a ratio
-    // up to 1 gives its index at once; only the index of a ratio above 1
-    // comes from a product.
-    auto latitudeIndices = [&](__m128d h, __m128d length) {
-        const __m128d magnitude = absolute(h);
-        const __m128d atMostOne = _mm_cmple_pd(magnitude, one);
-        const __m128d above = _mm_and_pd(_mm_cmpgt_pd(magnitude, _mm_set1_pd(1.0 + guard)),
-                                         _mm_cmple_pd(magnitude, _mm_set1_pd(maximumFinite)));
-        const __m128d aboveScaled = _mm_mul_pd(scaledInverseHeight, length);
-        const __m128d fraction =
-            _mm_sub_pd(aboveScaled, _mm_cvtepi32_pd(_mm_cvttpd_epi32(aboveScaled)));
-        const __m128d clear = _mm_and_pd(_mm_cmpge_pd(fraction, _mm_set1_pd(guard)),
-                                         _mm_cmple_pd(fraction, _mm_set1_pd(1.0 - guard)));
-        return IndexPair{select(atMostOne, _mm_mul_pd(scale, magnitude), aboveScaled), above,
-                         _mm_or_pd(atMostOne, _mm_and_pd(above, clear))};
-    };
-    // 1. Table indices of both angles of every ray.
-    for (std::size_t g = 0; g < groups; ++g) {
-        const std::size_t i = 4 * g;
-        const __m128d xLow = _mm_loadu_pd(&offsets_[i]);
-        const __m128d xHigh = _mm_loadu_pd(&offsets_[i + 2]);
-        const __m128d ratioLow = _mm_mul_pd(xLow, inverseDepths);
-        const __m128d ratioHigh = _mm_mul_pd(xHigh, inverseDepths);
-        const IndexPair low =
-            guardedIndices(ratioLow, _mm_mul_pd(depths, _mm_loadu_pd(&inverseOffsets_[i])));
-        const IndexPair high =
-            guardedIndices(ratioHigh, _mm_mul_pd(depths, _mm_loadu_pd(&inverseOffsets_[i + 2])));
-        const bool longitudesExact =
-            storeLookups(low, high, ratioLow, ratioHigh, longitudeLookups_, i);
-        const __m128d lengthLow =
-            _mm_sqrt_pd(_mm_add_pd(squaredDepths, _mm_loadu_pd(&squaredOffsets_[i])));
-        const __m128d lengthHigh =
-            _mm_sqrt_pd(_mm_add_pd(squaredDepths, _mm_loadu_pd(&squaredOffsets_[i + 2])));
-        const __m128d hLow = _mm_div_pd(heights, lengthLow);
-        const __m128d hHigh = _mm_div_pd(heights, lengthHigh);
-        const bool latitudesExact =
-            storeLookups(latitudeIndices(hLow, lengthLow), latitudeIndices(hHigh, lengthHigh), hLow,
-                         hHigh, latitudeLookups_, i);
-        doubtful_[g] = !(longitudesExact && latitudesExact);
-    }
-    // 2. Longitudes, U = kx lon + cx wrapped once, the left column and its mirror.
-    const __m128d pans = _mm_set1_pd(pan_);
-    const __m128d turns = _mm_set1_pd(turn);
-    const __m128d columnsPerRadian = _mm_set1_pd(columnsPerRadian_);
-    const __m128d centreColumn = _mm_set1_pd(centreColumn_);
-    const __m128d mirrorSum = _mm_set1_pd(mirrorSum_);
-    const __m128 widthF = _mm_set1_ps(static_cast<float>(panoramaWidth_));
-    const __m128i width = _mm_set1_epi32(panoramaWidth_);
-    const __m128i lastColumn = _mm_set1_epi32(panoramaWidth_ - 1);
-    for (std::size_t g = 0; g < groups; ++g) {
-        const std::size_t i = 4 * g;
-        const __m128 thetas = tableAngles(table.entries(), longitudeLookups_, i);
-        const __m128 longitudes =
-            roundedToSingles(_mm_add_pd(_mm_add_pd(lowWidened(thetas), pans), turns),
-                             _mm_add_pd(_mm_add_pd(highWidened(thetas), pans), turns));
-        __m128 u = roundedToSingles(
-            _mm_add_pd(_mm_mul_pd(columnsPerRadian, lowWidened(longitudes)), centreColumn),
-            _mm_add_pd(_mm_mul_pd(columnsPerRadian, highWidened(longitudes)), centreColumn));
-        u = select(_mm_cmpge_ps(u, widthF), _mm_sub_ps(u, widthF),
-                   select(_mm_cmplt_ps(u, _mm_setzero_ps()), _mm_add_ps(u, widthF), u));
-        const __m128i left = _mm_cvttps_epi32(u);
-        __m128i mirrored = truncatedToInts(_mm_sub_pd(mirrorSum, lowWidened(u)),
-                                           _mm_sub_pd(mirrorSum, highWidened(u)));
-        const __m128i beyond = _mm_cmpgt_epi32(mirrored, lastColumn);
-        const __m128i before = _mm_cmplt_epi32(mirrored, _mm_setzero_si128());
-        mirrored = _mm_add_epi32(_mm_sub_epi32(mirrored, _mm_and_si128(beyond, width)),
-                                 _mm_and_si128(before, width));
-        if (!allSet(_mm_and_si128(withinZeroTo(left, width), withinZeroTo(mirrored, width)))) {
-            doubtful_[g] = 1;
+    auto oneAtATime = [&](std::size_t g) {
+        for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
+            storeRay(solveRay(table, k, depth, height, turn), k, columns, rows);
         }
-        storeFour(columns + i, left);
-        storeFour(columns + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(mirrored));
+    };
+    if (!usable(depth) || !usable(height)) {
+        for (std::size_t g = 0; g < groups; ++g) {
+            oneAtATime(g);
+        }
+        return;
     }
-    // 3. Latitudes and source rows.
-    const __m128d rowsPerRadian = _mm_set1_pd(rowsPerRadian_);
-    const __m128d centreRow = _mm_set1_pd(centreRow_);
-    const __m128i lastRow = _mm_set1_epi32(lastRow_);
+    const double absoluteDepth = std::fabs(depth);
+    std::int32_t* longitudeCodes = longitudeCodes_.data();
+    std::int32_t* latitudeCodes = latitudeCodes_.data();
+    // 1. Longitude codes: 100000 |X| / |D| and 100000 |D| / |X|; X is
+    // negative on the left half, so the ratio is negative where D > 0.
+    {
+        const __m128d inverseDepth = _mm_set1_pd(1.0 / absoluteDepth);
+        const __m128d depths = _mm_set1_pd(absoluteDepth);
+        const __m128i negative = _mm_set1_epi32(depth > 0.0 ? 2 * entryCount : 0);
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t i = 4 * g;
+            const ScaledPair low =
+                scaledPair(_mm_mul_pd(_mm_loadu_pd(&scaledOffsets_[i]), inverseDepth),
+                           _mm_mul_pd(_mm_loadu_pd(&scaledInverseOffsets_[i]), depths));
+            const ScaledPair high =
+                scaledPair(_mm_mul_pd(_mm_loadu_pd(&scaledOffsets_[i + 2]), inverseDepth),
+                           _mm_mul_pd(_mm_loadu_pd(&scaledInverseOffsets_[i + 2]), depths));
+            doubtful_[g] = !storeCodes(low, high, negative, longitudeCodes + i);
+        }
+    }
+    // 2. Latitude codes: h = Y / sqrt(D^2 + X^2), the reciprocal square root
+    // from its single-precision estimate refined twice.
+    {
+        const __m128d squaredDepth = _mm_set1_pd(depth * depth);
+        const __m128d scaledHeight = _mm_set1_pd(ArctangentTable::indexScale * std::fabs(height));
+        const __m128d scaledInverseHeight =
+            _mm_set1_pd(ArctangentTable::indexScale / std::fabs(height));
+        const __m128i negative = _mm_set1_epi32(height < 0.0 ? 2 * entryCount : 0);
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t i = 4 * g;
+            const __m128d squaredLow = _mm_add_pd(squaredDepth, _mm_loadu_pd(&squaredOffsets_[i]));
+            const __m128d squaredHigh =
+                _mm_add_pd(squaredDepth, _mm_loadu_pd(&squaredOffsets_[i + 2]));
+            const __m128 estimate = _mm_rsqrt_ps(roundedToSingles(squaredLow, squaredHigh));
+            const __m128d inverseLow = refinedInverseRoot(squaredLow, lowWidened(estimate));
+            const __m128d inverseHigh = refinedInverseRoot(squaredHigh, highWidened(estimate));
+            const ScaledPair low =
+                scaledPair(_mm_mul_pd(scaledHeight, inverseLow),
+                           _mm_mul_pd(scaledInverseHeight, _mm_mul_pd(squaredLow, inverseLow)));
+            const ScaledPair high =
+                scaledPair(_mm_mul_pd(scaledHeight, inverseHigh),
+                           _mm_mul_pd(scaledInverseHeight, _mm_mul_pd(squaredHigh, inverseHigh)));
+            if (!storeCodes(low, high, negative, latitudeCodes + i)) {
+                doubtful_[g] = 1;
+            }
+        }
+    }
+    // 3. The left column and its mirror: from the coded columns where they
+    // were made for this rebuild (rows facing forward), else from the angles.
+    if (columnsCoded_ && depth > 0.0) {
+        const std::int32_t* byCode = columnsByCode_.data();
+        const __m128i first = _mm_set1_epi32(2 * entryCount);
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t i = 4 * g;
+            // A doubtful code is 0: read the first entry instead.
+            __m128i at = _mm_sub_epi32(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(longitudeCodes + i)), first);
+            at = _mm_andnot_si128(_mm_cmplt_epi32(at, _mm_setzero_si128()), at);
+            alignas(16) std::int32_t positions[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(positions), at);
+            const __m128i pairs01 = _mm_unpacklo_epi64(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(byCode + 2 * positions[0])),
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(byCode + 2 * positions[1])));
+            const __m128i pairs23 = _mm_unpacklo_epi64(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(byCode + 2 * positions[2])),
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(byCode + 2 * positions[3])));
+            const __m128i left = _mm_castps_si128(_mm_shuffle_ps(
+                _mm_castsi128_ps(pairs01), _mm_castsi128_ps(pairs23), _MM_SHUFFLE(2, 0, 2, 0)));
+            const __m128i mirrored = _mm_castps_si128(_mm_shuffle_ps(
+                _mm_castsi128_ps(pairs01), _mm_castsi128_ps(pairs23), _MM_SHUFFLE(3, 1, 3, 1)));
+            storeFour(columns + i, left);
+            storeFour(columns + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(mirrored));
+        }
+    } else {
+        const float* anglesByCode = anglesByCode_.data();
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t i = 4 * g;
+            __m128i left;
+            __m128i mirrored;
+            columnsOfLongitudes(anglesAt(anglesByCode, longitudeCodes + i), turn, left, mirrored);
+            if (!columnsInside(left, mirrored)) {
+                doubtful_[g] = 1;
+            }
+            storeFour(columns + i, left);
+            storeFour(columns + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(mirrored));
+        }
+    }
+    // 4. Source rows straight from the latitude codes.
+    const std::int32_t* rowsByCode = rowsByCode_.data();
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t i = 4 * g;
-        const __m128i sourceRows = rowsOfLatitudes(
-            tableAngles(table.entries(), latitudeLookups_, i), rowsPerRadian, centreRow, lastRow);
+        const __m128i sourceRows = rowsAt(rowsByCode, latitudeCodes + i);
         storeFour(rows + i, sourceRows);
         storeFour(rows + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(sourceRows));
     }
-    // 4. Groups with a doubtful index or column, again one ray at a time.
+    // 5. Groups with a doubtful code or column, again one ray at a time.
     for (std::size_t g = 0; g < groups; ++g) {
         if (doubtful_[g] != 0) {
-            for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
-                storeRay(solveRay(table, k, depth, height, turn), k, columns, rows);
-            }
+            oneAtATime(g);
         }
     }
 }
 
 #endif  // __SSE2__
+
+void RowSolver::codeColumnsFor(std::size_t forwardRays) {
+#if defined(__SSE2__)
+    // Worth it when the rays facing forward outnumber the coded entries well.
+    if (forwardRays >= 4 * 2 * static_cast<std::size_t>(ArctangentTable::entryCount)) {
+        codeColumns();
+        columnsCoded_ = true;
+    }
+#else
+    (void)forwardRays;
+#endif
+}
 
 void RowSolver::solveLevelRows(const ArctangentTable& table, float height, std::int32_t* rows) {
     const double y = height;

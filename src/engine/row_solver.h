@@ -14,29 +14,20 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/arctangent_table.h"
 #include "engine/pixel_buffers.h"
 #include "engine/projection.h"
-
-// Table lookups of one angle for every solved ray of a row.
-struct TableLookups {
-    std::vector<std::int32_t> indices;
-    std::vector<std::int32_t> above;     // all bits set where the ratio exceeds 1
-    std::vector<std::int32_t> negative;  // all bits set where the ratio is below 0
-
-    void resize(std::size_t count) {
-        indices.resize(count);
-        above.resize(count);
-        negative.resize(count);
-    }
-};
 
 class RowSolver {
   public:
     // Takes the constants of one rebuild: `half` rays per row of a view
     // `viewWidth` columns wide (`half` at most (viewWidth + 1) / 2).
-    void prepare(const Projection& projection, const SourceImage& source, float pan,
-                 std::int32_t viewWidth, std::int32_t half);
+    void prepare(const ArctangentTable& table, const Projection& projection,
+                 const SourceImage& source, float pan, std::int32_t viewWidth, std::int32_t half);
 
     // A level view: every row has the same depth, so the source columns of a
     // row and the ray lengths are solved once for it.
@@ -46,7 +37,11 @@ class RowSolver {
     // Source rows of a whole view row of the solved depth at `height` (Y).
     void solveLevelRows(const ArctangentTable& table, float height, std::int32_t* rows);
 
-    // A tilted view: both entries of a whole row with its own depth and height.
+    // A tilted view: source columns of every longitude of the rows facing
+    // forward are solved once per rebuild when `forwardRays` (rays of such
+    // rows) are many enough to repay it.
+    void codeColumnsFor(std::size_t forwardRays);
+    // Both entries of a whole row with its own depth and height.
     void solveTiltedRow(const ArctangentTable& table, float depth, float height,
                         std::int32_t* columns, std::int32_t* rows);
 
@@ -67,6 +62,10 @@ class RowSolver {
     // The rays of whole groups of four (the left half rounded down), step by
     // step across the row so that no step waits on the one before it.
     void solveLevelGroups(const ArctangentTable& table, double height, std::int32_t* rows);
+#if defined(__SSE2__)
+    void columnsOfLongitudes(__m128 thetas, double turn, __m128i& left, __m128i& mirrored) const;
+    bool columnsInside(__m128i left, __m128i mirrored) const;
+#endif
     void solveTiltedGroups(const ArctangentTable& table, double depth, double height, double turn,
                            std::int32_t* columns, std::int32_t* rows);
 
@@ -82,18 +81,37 @@ class RowSolver {
     std::int32_t viewWidth_ = 0;
     std::size_t half_ = 0;
 
-    // Per solved column: X = i - x0, X squared and 1 / X.
+    // Per solved column: X = i - x0, X squared, 100000 |X| and 100000 / |X|.
     std::vector<double> offsets_;
     std::vector<double> squaredOffsets_;
-    std::vector<double> inverseOffsets_;
+    std::vector<double> scaledOffsets_;
+    std::vector<double> scaledInverseOffsets_;
     // For the solved depth of a level view.
-    double depth_ = 0.0;
     std::vector<double> rayLengths_;
     std::vector<double> inverseRayLengths_;
     std::vector<std::int32_t> levelColumns_;
 
-    // Per row being solved.
-    TableLookups longitudeLookups_;
-    TableLookups latitudeLookups_;
-    std::vector<std::uint8_t> doubtful_;  // per group of four rays
+    // Per row being solved: the lookup codes of each ray's two angles (see
+    // codeTables) and, per group of four rays, whether one of them is doubtful.
+    std::vector<std::int32_t> longitudeCodes_;
+    std::vector<std::int32_t> latitudeCodes_;
+    std::vector<std::uint8_t> doubtful_;
+
+    // Every table angle by lookup code: code = index + 100001 where the ratio
+    // exceeds 1 + 200002 where it is negative, the angle being entry[index],
+    // halfPi - entry[index], or their negatives. And the source row of each
+    // coded angle, kept while the panorama's height stays the same.
+    void codeTables(const ArctangentTable& table);
+    std::vector<float> anglesByCode_;
+    std::vector<std::int32_t> rowsByCode_;
+    const float* codedTable_ = nullptr;
+    bool rowsCoded_ = false;
+    double codedRowsPerRadian_ = 0.0;
+    double codedCentreRow_ = 0.0;
+    std::int32_t codedLastRow_ = 0;
+    // Column and mirrored column of each negative longitude code at this
+    // rebuild's pan, for rows facing forward (no half turn).
+    void codeColumns();
+    std::vector<std::int32_t> columnsByCode_;
+    bool columnsCoded_ = false;
 };
