@@ -83,29 +83,54 @@ void copyPixel(const ReferencePanorama& source, int row, int column, ReferenceVi
 
 }  // namespace
 
-void ReferenceWarp::warp(const ReferencePanorama& source, ReferenceView& view, float fov, float pan,
-                         float tilt) const {
-    view.columnCarry = 0.0;
+ReferenceConstants ReferenceWarp::constants(const ReferencePanorama& source,
+                                            const ReferenceView& view, float fov, float pan,
+                                            float tilt) const {
     const int W = source.width;
     const int H = source.height;
     // Projection constants, each formed in double and stored as a float.
-    const float cx = static_cast<float>((W - 1) / 2);
-    const float kx = static_cast<float>(static_cast<double>(cx) / static_cast<double>(pi));
-    const float cy = static_cast<float>((H - 1) / 2);
-    const float ky = static_cast<float>(static_cast<double>(1 - H) / static_cast<double>(pi));
-    const float x0 = static_cast<float>(view.width * 0.5);
-    const float y0 = static_cast<float>(view.height * 0.5);
-    int halfColumns = static_cast<int>(x0);
-    if (halfColumns > 0 && x0 - halfColumns >= 0.5f) {
-        halfColumns = halfColumns + 1;
-    } else if (halfColumns <= 0 && halfColumns - x0 >= 0.5f) {
-        halfColumns = halfColumns - 1;
+    ReferenceConstants c;
+    c.cx = static_cast<float>((W - 1) / 2);
+    c.kx = static_cast<float>(static_cast<double>(c.cx) / static_cast<double>(pi));
+    c.cy = static_cast<float>((H - 1) / 2);
+    c.ky = static_cast<float>(static_cast<double>(1 - H) / static_cast<double>(pi));
+    c.x0 = static_cast<float>(view.width * 0.5);
+    c.y0 = static_cast<float>(view.height * 0.5);
+    c.halfColumns = static_cast<int>(c.x0);
+    if (c.halfColumns > 0 && c.x0 - c.halfColumns >= 0.5f) {
+        c.halfColumns = c.halfColumns + 1;
+    } else if (c.halfColumns <= 0 && c.halfColumns - c.x0 >= 0.5f) {
+        c.halfColumns = c.halfColumns - 1;
     }
     const float halfFov = static_cast<float>(fov * 0.5);
-    const float F = static_cast<float>(x0 / std::tan(static_cast<double>(halfFov)));
-    const float M = static_cast<float>(2.0 * (cx + static_cast<double>(kx) * pan));
-    const float cosTilt = static_cast<float>(std::cos(static_cast<double>(tilt)));
-    const float sinTilt = static_cast<float>(std::sin(static_cast<double>(tilt)));
+    c.F = static_cast<float>(c.x0 / std::tan(static_cast<double>(halfFov)));
+    c.M = static_cast<float>(2.0 * (c.cx + static_cast<double>(c.kx) * pan));
+    c.cosTilt = static_cast<float>(std::cos(static_cast<double>(tilt)));
+    c.sinTilt = static_cast<float>(std::sin(static_cast<double>(tilt)));
+    return c;
+}
+
+void ReferenceWarp::warp(const ReferencePanorama& source, ReferenceView& view, float fov, float pan,
+                         float tilt) const {
+    warp(source, view, constants(source, view, fov, pan, tilt), pan);
+}
+
+void ReferenceWarp::warp(const ReferencePanorama& source, ReferenceView& view,
+                         const ReferenceConstants& c, float pan) const {
+    view.columnCarry = 0.0;
+    const int W = source.width;
+    const int H = source.height;
+    const float cx = c.cx;
+    const float kx = c.kx;
+    const float cy = c.cy;
+    const float ky = c.ky;
+    const float x0 = c.x0;
+    const float y0 = c.y0;
+    const int halfColumns = c.halfColumns;
+    const float F = c.F;
+    const float M = c.M;
+    const float cosTilt = c.cosTilt;
+    const float sinTilt = c.sinTilt;
 
     for (int j = 0; j < view.height; ++j) {
         const std::size_t b = static_cast<std::size_t>(j) * view.width;

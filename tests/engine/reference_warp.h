@@ -28,6 +28,22 @@ struct ReferenceView {
     ReferenceView(std::int32_t viewWidth, std::int32_t viewHeight);
 };
 
+// The projection constants of one view, as the algorithm derives them (or set
+// by hand, to steer rays onto chosen ratios).
+struct ReferenceConstants {
+    float cx = 0.0f;
+    float kx = 0.0f;
+    float cy = 0.0f;
+    float ky = 0.0f;
+    float x0 = 0.0f;
+    float y0 = 0.0f;
+    int halfColumns = 0;
+    float F = 0.0f;
+    float M = 0.0f;
+    float cosTilt = 1.0f;
+    float sinTilt = 0.0f;
+};
+
 class ReferenceWarp {
   public:
     ReferenceWarp();
@@ -35,9 +51,13 @@ class ReferenceWarp {
     const std::vector<float>& table() const { return table_; }
     float arctangent(double ratio) const;
 
+    ReferenceConstants constants(const ReferencePanorama& source, const ReferenceView& view,
+                                 float fov, float pan, float tilt) const;
     // Full rebuild of the maps and pixels of `view`.
     void warp(const ReferencePanorama& source, ReferenceView& view, float fov, float pan,
               float tilt) const;
+    void warp(const ReferencePanorama& source, ReferenceView& view, const ReferenceConstants& c,
+              float pan) const;
     // Column shift by `delta` radians.
     void shift(const ReferencePanorama& source, ReferenceView& view, float delta) const;
 
