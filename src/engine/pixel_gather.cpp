@@ -12,18 +12,6 @@ PixelGather::PixelGather(const SourceImage& source)
       lastPixel_(source.pixels + stride_ * static_cast<std::size_t>(source.height - 1) +
                  3 * static_cast<std::size_t>(source.width - 1)) {}
 
-void PixelGather::copyBeforeAnother(const std::uint8_t* pixel, std::uint8_t* out) const {
-    if (pixel != lastPixel_) {
-        std::memcpy(out, pixel, 4);
-    } else {
-        std::memcpy(out, pixel, 3);
-    }
-}
-
-void PixelGather::copyLast(const std::uint8_t* pixel, std::uint8_t* out) {
-    std::memcpy(out, pixel, 3);
-}
-
 void PixelGather::locate(const std::int32_t* rows, const std::int32_t* columns,
                          std::size_t* offsets, std::int32_t count) const {
     const std::size_t stride = stride_;
@@ -37,7 +25,7 @@ void PixelGather::prefetch(const std::size_t* offsets, std::int32_t count) const
 #if defined(__SSE2__)
     const std::uint8_t* pixels = pixels_;
     for (std::int32_t k = 0; k < count; ++k) {
-        _mm_prefetch(reinterpret_cast<const char*>(pixels + offsets[k]), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(pixels + offsets[k]), _MM_HINT_T1);
     }
 #else
     (void)offsets;

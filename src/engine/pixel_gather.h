@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/pixel_buffers.h"
 
@@ -30,8 +31,16 @@ class PixelGather {
     // Copies one pixel. Four bytes move as one word where both the source and
     // the view have a byte to spare after the pixel (the view's spare byte is
     // the next pixel, written after it); the exact three bytes elsewhere.
-    void copyBeforeAnother(const std::uint8_t* pixel, std::uint8_t* out) const;
-    static void copyLast(const std::uint8_t* pixel, std::uint8_t* out);
+    void copyBeforeAnother(const std::uint8_t* pixel, std::uint8_t* out) const {
+        if (pixel != lastPixel_) {
+            std::memcpy(out, pixel, 4);
+        } else {
+            std::memcpy(out, pixel, 3);
+        }
+    }
+    static void copyLast(const std::uint8_t* pixel, std::uint8_t* out) {
+        std::memcpy(out, pixel, 3);
+    }
 
   private:
     const std::uint8_t* pixels_;
