@@ -131,20 +131,30 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
             }
         }
         const std::int32_t asked = j - 1;
+        const std::int32_t copied = j - lag;
+        const std::size_t* ahead = nullptr;
         if (asked >= 0 && asked < view.height) {
             const std::size_t slot = static_cast<std::size_t>(asked) % ringRows;
             gather.locate(rowEntries_[slot].data(),
                           level ? solver_.levelColumns() : columnEntries_[slot].data(),
                           pixelOffsets_[slot].data(), view.width);
-            gather.prefetch(pixelOffsets_[slot].data(), view.width);
+            ahead = pixelOffsets_[slot].data();
+            if (copied < 0) {
+                gather.prefetch(ahead, view.width);
+            }
         }
-        const std::int32_t copied = j - lag;
         if (copied >= 0) {
             const std::size_t slot = static_cast<std::size_t>(copied) % ringRows;
             const std::int32_t* rows = rowEntries_[slot].data();
             const std::int32_t* columns =
                 level ? solver_.levelColumns() : columnEntries_[slot].data();
-            gather.gather(pixelOffsets_[slot].data(), pixelRow_.data(), view.width);
+            // The next row's pixels are asked for while this one's are copied.
+            if (ahead != nullptr) {
+                gather.gatherAsking(pixelOffsets_[slot].data(), pixelRow_.data(), view.width,
+                                    ahead);
+            } else {
+                gather.gather(pixelOffsets_[slot].data(), pixelRow_.data(), view.width);
+            }
             streamBytes(view.pixels + static_cast<std::size_t>(copied) * view.stride,
                         pixelRow_.data(), 3 * width);
             const std::size_t first = static_cast<std::size_t>(copied) * width;

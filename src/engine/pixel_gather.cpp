@@ -51,6 +51,33 @@ void PixelGather::gather(const std::size_t* offsets, std::uint8_t* out, std::int
     copyLast(pixels + offsets[count - 1], out + 3 * static_cast<std::size_t>(count - 1));
 }
 
+void PixelGather::gatherAsking(const std::size_t* offsets, std::uint8_t* out, std::int32_t count,
+                               const std::size_t* ahead) const {
+    if (count <= 0) {
+        return;
+    }
+    const std::uint8_t* pixels = pixels_;
+    const std::size_t lastOffset = static_cast<std::size_t>(lastPixel_ - pixels_);
+    for (std::int32_t k = 0; k + 1 < count; ++k) {
+#if defined(__SSE2__)
+        _mm_prefetch(reinterpret_cast<const char*>(pixels + ahead[k]), _MM_HINT_T1);
+#endif
+        const std::size_t offset = offsets[k];
+        std::uint8_t* to = out + 3 * static_cast<std::size_t>(k);
+        if (offset != lastOffset) {
+            std::memcpy(to, pixels + offset, 4);
+        } else {
+            std::memcpy(to, pixels + offset, 3);
+        }
+    }
+#if defined(__SSE2__)
+    _mm_prefetch(reinterpret_cast<const char*>(pixels + ahead[count - 1]), _MM_HINT_T1);
+#else
+    (void)ahead;
+#endif
+    copyLast(pixels + offsets[count - 1], out + 3 * static_cast<std::size_t>(count - 1));
+}
+
 void streamEntries(std::int32_t* to, const std::int32_t* from, std::size_t count) {
 #if defined(__SSE2__)
     std::size_t k = 0;

@@ -28,6 +28,10 @@ class PixelGather {
     // Copies the source pixels at `count` offsets to `out`, 3 bytes each.
     void gather(const std::size_t* offsets, std::uint8_t* out, std::int32_t count) const;
 
+    // gather, asking at the same time for the pixels at `ahead` (as many).
+    void gatherAsking(const std::size_t* offsets, std::uint8_t* out, std::int32_t count,
+                      const std::size_t* ahead) const;
+
     // Copies one pixel. Four bytes move as one word where both the source and
     // the view have a byte to spare after the pixel (the view's spare byte is
     // the next pixel, written after it); the exact three bytes elsewhere.
