@@ -115,9 +115,10 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         solver_.codeColumnsFor(forwardRows * static_cast<std::size_t>(half));
     }
     const PixelGather gather(source);
-    // Row j is solved, its source pixels asked for one row later and copied
-    // two rows later, so the memory has a whole row's work to bring them in.
-    // Finished rows of entries and pixels are written past the caches.
+    // Row j is solved; after row j + 1 is solved its source pixels are asked
+    // for while row j - 1 is copied, and they are copied one row later, so the
+    // memory has a row's work to bring them in. Finished rows of entries and
+    // pixels are written past the caches.
     const std::int32_t lag = 2;
     for (std::int32_t j = 0; j < view.height + lag; ++j) {
         if (j < view.height) {
