@@ -18,6 +18,12 @@ float single(double value) {
     return static_cast<float>(value);
 }
 
+// A height that is exactly the negation of another's, neither zero nor
+// infinite nor NaN.
+bool mirrorsTheRowBefore(float height, float before) {
+    return height == -before && before != 0.0f && std::isfinite(before);
+}
+
 // The pixels a view row needs lie on many source rows, so their loads miss the
 // cache; asking for them this many pixels ahead keeps several misses in flight.
 constexpr std::int32_t prefetchDistance = 64;
@@ -105,6 +111,22 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         pixelOffsets_[k].resize(width);
     }
     pixelRow_.resize(3 * width);
+    // The order rows are built in: a level view takes rows j and
+    // viewHeight - j one after the other, since their heights are negatives
+    // of each other.
+    rowOrder_.clear();
+    rowOrder_.push_back(0);
+    for (std::int32_t j = 1; j < view.height; ++j) {
+        const std::int32_t partner = view.height - j;
+        if (!level) {
+            rowOrder_.push_back(j);
+        } else if (partner >= j) {
+            rowOrder_.push_back(j);
+            if (partner != j) {
+                rowOrder_.push_back(partner);
+            }
+        }
+    }
     if (level) {
         solver_.solveDepth(table, firstDepth);
     } else {
@@ -120,19 +142,24 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     // memory has a row's work to bring them in. Finished rows of entries and
     // pixels are written past the caches.
     const std::int32_t lag = 2;
-    for (std::int32_t j = 0; j < view.height + lag; ++j) {
-        if (j < view.height) {
-            const std::size_t slot = static_cast<std::size_t>(j) % ringRows;
+    for (std::int32_t n = 0; n < view.height + lag; ++n) {
+        if (n < view.height) {
+            const std::int32_t j = rowOrder_[static_cast<std::size_t>(n)];
+            const std::size_t slot = static_cast<std::size_t>(n) % ringRows;
             std::int32_t* rows = rowEntries_[slot].data();
-            if (level) {
-                solver_.solveLevelRows(table, heightOf(j), rows);
+            const float height = heightOf(j);
+            if (level && n > 0 && rowOrder_[static_cast<std::size_t>(n) - 1] == view.height - j &&
+                mirrorsTheRowBefore(height, heightOf(view.height - j))) {
+                solver_.solveMirroredLevelRows(table, height, rows);
+            } else if (level) {
+                solver_.solveLevelRows(table, height, rows);
             } else {
-                solver_.solveTiltedRow(table, depthOf(j), heightOf(j), columnEntries_[slot].data(),
+                solver_.solveTiltedRow(table, depthOf(j), height, columnEntries_[slot].data(),
                                        rows);
             }
         }
-        const std::int32_t asked = j - 1;
-        const std::int32_t copied = j - lag;
+        const std::int32_t asked = n - 1;
+        const std::int32_t copied = n - lag;
         const std::size_t* ahead = nullptr;
         if (asked >= 0 && asked < view.height) {
             const std::size_t slot = static_cast<std::size_t>(asked) % ringRows;
@@ -156,9 +183,9 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
             } else {
                 gather.gather(pixelOffsets_[slot].data(), pixelRow_.data(), view.width);
             }
-            streamBytes(view.pixels + static_cast<std::size_t>(copied) * view.stride,
-                        pixelRow_.data(), 3 * width);
-            const std::size_t first = static_cast<std::size_t>(copied) * width;
+            const auto row = static_cast<std::size_t>(rowOrder_[static_cast<std::size_t>(copied)]);
+            streamBytes(view.pixels + row * view.stride, pixelRow_.data(), 3 * width);
+            const std::size_t first = row * width;
             streamEntries(columnMap_.get() + first, columns, width);
             streamEntries(rowMap_.get() + first, rows, width);
         }

@@ -55,4 +55,5 @@ class PanoramaWarper {
     std::vector<std::int32_t> columnEntries_[ringRows];
     std::vector<std::size_t> pixelOffsets_[ringRows];
     std::vector<std::uint8_t> pixelRow_;
+    std::vector<std::int32_t> rowOrder_;
 };

@@ -562,6 +562,48 @@ void RowSolver::solveLevelRows(const ArctangentTable& table, float height, std::
     }
 }
 
+void RowSolver::solveMirroredLevelRows(const ArctangentTable& table, float height,
+                                       std::int32_t* rows) {
+#if defined(__SSE2__)
+    const double y = height;
+    const std::size_t groups = half_ / 4;
+    const __m128i negativeOffset = _mm_set1_epi32(2 * entryCount);
+    const __m128i bothVariants = _mm_set1_epi32(4 * entryCount);
+    const __m128i firstNegative = _mm_set1_epi32(2 * entryCount - 1);
+    const std::int32_t* rowsByCode = rowsByCode_.data();
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t i = 4 * g;
+        // The same index and side of 1, the other sign.
+        const __m128i codes =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(latitudeCodes_.data() + i));
+        const __m128i flipped =
+            _mm_sub_epi32(_mm_add_epi32(codes, negativeOffset),
+                          _mm_and_si128(_mm_cmpgt_epi32(codes, firstNegative), bothVariants));
+        alignas(16) std::int32_t at[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), flipped);
+        const __m128i sourceRows = rowsAt(rowsByCode, at);
+        storeFour(rows + i, sourceRows);
+        storeFour(rows + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(sourceRows));
+    }
+    for (std::size_t g = 0; g < groups; ++g) {
+        if (doubtful_[g] != 0) {
+            for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
+                const std::int32_t row = rowOfLatitude(table.arctangent(y / rayLengths_[k]));
+                rows[k] = row;
+                rows[static_cast<std::size_t>(viewWidth_) - 1 - k] = row;
+            }
+        }
+    }
+    for (std::size_t i = groups * 4; i < half_; ++i) {
+        const std::int32_t row = rowOfLatitude(table.arctangent(y / rayLengths_[i]));
+        rows[i] = row;
+        rows[static_cast<std::size_t>(viewWidth_) - 1 - i] = row;
+    }
+#else
+    solveLevelRows(table, height, rows);
+#endif
+}
+
 void RowSolver::solveTiltedRow(const ArctangentTable& table, float depth, float height,
                                std::int32_t* columns, std::int32_t* rows) {
     const double d = depth;

@@ -37,6 +37,11 @@ class RowSolver {
     // Source rows of a whole view row of the solved depth at `height` (Y).
     void solveLevelRows(const ArctangentTable& table, float height, std::int32_t* rows);
 
+    // The same for the row whose height is exactly the negation of the one
+    // just solved by solveLevelRows (view rows j and viewHeight - j): the ray
+    // ratios differ only in sign, so their table lookups are reused.
+    void solveMirroredLevelRows(const ArctangentTable& table, float height, std::int32_t* rows);
+
     // A tilted view: source columns of every longitude of the rows facing
     // forward are solved once per rebuild when `forwardRays` (rays of such
     // rows) are many enough to repay it.
