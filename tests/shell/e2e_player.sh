@@ -144,6 +144,24 @@ status_box() { echo "$((cx + 10)) $(( $(toolbar_y) + 102 - 34)) 300 20"; }
 key() { xdotool key --delay 100 "$@"; }
 hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
 focus_view() { click_at $((cx + cw / 2)) $((cy + 36 + viewHeight / 2)); sleep 0.5; }
+# The scene menu, opened and shot as Windows draws it.
+scene_menu() {
+  click_at $((wx + 60)) $((cy - 10))
+  sleep 0.8
+  gdi_shot "$1"
+  key Escape Escape
+  focus_view
+}
+# check_row SHOT: the row of the checked item's mark in the scene menu (a
+# filled blue circle in the menu's left column), or -1 when none shows.
+check_row() {
+  convert "$art/$1.png" -crop "30x200+$((wx + 35))+$cy" +repage txt:- | python3 -c '
+import re, sys
+rows = [int(m.group(2)) for line in sys.stdin
+      for m in [re.match(r"(\d+),(\d+): \((\d+),(\d+),(\d+)", line)] if m
+      and int(m.group(3)) < 100 and int(m.group(4)) < 170 and int(m.group(5)) > 150]
+print(sum(rows) // len(rows) if rows else -1)'
+}
 
 case $case in
 startup)
@@ -259,27 +277,11 @@ drive)
   sleep 1.5
   shot 21-scene-3
   check "scene 3 from the scene menu changes the scene and the status text" changed 20-before-menu 21-scene-3 $(status_box)
-  scene_menu() {
-    click_at $((wx + 60)) $((cy - 10))
-    sleep 0.8
-    gdi_shot "$1"
-    key Escape Escape
-    focus_view
-  }
   scene_menu 22-scene-menu-3
   probe command 10004
   sleep 1.5
   scene_menu 23-scene-menu-5
-  # The checked item's mark is a filled blue circle in the menu's left
-  # column; two items down for scene 5 (items are some 17 pixels high).
-  check_row() {
-    convert "$art/$1.png" -crop "30x200+$((wx + 35))+$cy" +repage txt:- | python3 -c '
-import re, sys
-rows = [int(m.group(2)) for line in sys.stdin
-        for m in [re.match(r"(\d+),(\d+): \((\d+),(\d+),(\d+)", line)] if m
-        and int(m.group(3)) < 100 and int(m.group(4)) < 170 and int(m.group(5)) > 150]
-print(sum(rows) // len(rows) if rows else -1)'
-  }
+  # Scene 5 is two items below scene 3 (items are some 17 pixels high).
   row3=$(check_row 22-scene-menu-3)
   row5=$(check_row 23-scene-menu-5)
   check "the scene menu's check moves from scene 3 down to scene 5 (rows $row3, $row5)" \
@@ -337,6 +339,8 @@ fullscreen)
   pack windowed
   start windowed
   original="$wx $wy $ww $wh"
+  scene_menu fs-menu-before
+  row_before=$(check_row fs-menu-before)
   for round in 1 2; do
     if [ $round = 1 ]; then
       read -r x y s _ <<<"$(button_box 10)"
@@ -374,6 +378,11 @@ fullscreen)
     read -r bx by bw bh _ < <(probe rect)
     check "round $round: Escape restores the window exactly ($bx $by $bw $bh)" [ "$bx $by $bw $bh" = "$original" ]
   done
+  # Back in the window the scene menu is rebuilt with its check where it was.
+  scene_menu fs-menu-after
+  row_after=$(check_row fs-menu-after)
+  check "the scene menu's check is rebuilt on return (rows $row_before, $row_after)" \
+    [ "$row_before" -gt 0 -a "$row_after" -eq "$row_before" ]
   # Back in the window the menu is rebuilt: Exit from it ends the player.
   click_at $((wx + 20)) $((cy - 10))
   sleep 1
