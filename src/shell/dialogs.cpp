@@ -30,20 +30,11 @@ SIZE bitmapSize(HBITMAP bitmap) {
     return {info.bmWidth, info.bmHeight};
 }
 
-void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
-    const SIZE size = bitmapSize(bitmap);
-    imaging::MemoryDC source;
-    imaging::Selection selection(source.get(), bitmap);
-    BitBlt(dc, x, y, size.cx, size.cy, source.get(), 0, 0, SRCCOPY);
-}
-
 // Paints a picture at the client's top-left corner at its own size.
 void paintPicture(HWND dialog, HBITMAP picture) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(dialog, &paint);
-    if (picture != nullptr) {
-        drawBitmap(dc, picture, 0, 0);
-    }
+    drawBitmap(dc, picture, 0, 0);
     EndPaint(dialog, &paint);
 }
 

@@ -280,12 +280,7 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             return 0;
         case WM_ERASEBKGND:
             if (!shellState.fullScreen && shellState.windowBackground != nullptr) {
-                HDC dc = reinterpret_cast<HDC>(wParam);
-                BITMAP info{};
-                GetObjectA(shellState.windowBackground, sizeof info, &info);
-                imaging::MemoryDC source;
-                imaging::Selection selection(source.get(), shellState.windowBackground);
-                BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+                drawBitmap(reinterpret_cast<HDC>(wParam), shellState.windowBackground, 0, 0);
             }
             return 1;
         case WM_KEYDOWN:

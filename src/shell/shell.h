@@ -58,6 +58,8 @@ void addSceneItems(HWND mainWindow);
 void repaintMainWindow(HWND mainWindow);
 
 // Toolbar (toolbar.cpp).
+// Copies `bitmap` to (x, y) at its own size; a missing bitmap draws nothing.
+void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
 HWND createToolbarWindow(HINSTANCE instance);
 LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key);

@@ -12,20 +12,6 @@ namespace shell {
 
 namespace {
 
-// Copies `bitmap` to (x, y) at its own size; an empty slot draws nothing.
-void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
-    if (bitmap == nullptr) {
-        return;
-    }
-    BITMAP info{};
-    if (GetObjectA(bitmap, sizeof info, &info) == 0) {
-        return;
-    }
-    imaging::MemoryDC source;
-    imaging::Selection selection(source.get(), bitmap);
-    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
-}
-
 void loadHelpText(int button) {
     char text[50] = {};
     LoadStringA(shellState.languageModule, toolbarHelpStringId(button), text, sizeof text);
@@ -178,6 +164,20 @@ void click(HWND window, LPARAM position) {
 }
 
 }  // namespace
+
+// Copies `bitmap` to (x, y) at its own size; an empty slot draws nothing.
+void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
+    if (bitmap == nullptr) {
+        return;
+    }
+    BITMAP info{};
+    if (GetObjectA(bitmap, sizeof info, &info) == 0) {
+        return;
+    }
+    imaging::MemoryDC source;
+    imaging::Selection selection(source.get(), bitmap);
+    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+}
 
 LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
