@@ -128,6 +128,36 @@ differing() {
 spread() { convert "$1" -crop "$4x$5+$2+$3" +repage -format "%[fx:standard_deviation*1000]" info: | cut -d. -f1; }
 changed() { [ "$(differing "$art/$1.png" "$art/$2.png" "${@:3}")" -gt "${MIN_CHANGE:-20}" ]; }
 same() { [ "$(differing "$art/$1.png" "$art/$2.png" "${@:3}")" -le "${MAX_SAME:-10}" ]; }
+# shot_when changed|same REFERENCE NAME X Y W H: shoots NAME until the area
+# compares with REFERENCE as asked, for up to WAIT seconds (20): a scene
+# change takes as long as the machine needs to extract and decode its picture.
+shot_when() {
+  local compare=$1 reference=$2 name=$3
+  shift 3
+  local started=$SECONDS
+  while :; do
+    shot "$name"
+    if "$compare" "$reference" "$name" "$@"; then
+      echo "($name $compare after $((SECONDS - started)) s)"
+      return 0
+    fi
+    [ $((SECONDS - started)) -lt "${WAIT:-20}" ] || return 1
+    sleep 0.3
+  done
+}
+# settle NAME X Y W H: shoots NAME once the area has stopped changing.
+settle() {
+  local name=$1
+  shift
+  local deadline=$((SECONDS + ${WAIT:-20}))
+  shot "$name"
+  while [ $SECONDS -lt $deadline ]; do
+    sleep 0.4
+    mv "$art/$name.png" "$work/earlier.png"
+    shot "$name"
+    [ "$(differing "$work/earlier.png" "$art/$name.png" "$@")" -eq 0 ] && break
+  done
+}
 
 # The layout in windowed mode (client coordinates from the probe).
 view_box() { echo "$cx $((cy + 36)) $((cw)) $viewHeight"; }
@@ -264,7 +294,10 @@ drive)
       shot "12-stopped-$i"
       MAX_SAME=0 check "button 4: the view stands still" same "11-pressed-$i" "12-stopped-$i" $(view_box)
       ;;
-    5 | 6 | 7) check "button $i: the view changes" changed "10-hover-$i" "11-pressed-$i" $(view_box) ;;
+    5 | 6 | 7)
+      check "button $i: the view changes" shot_when changed "10-hover-$i" "12-changed-$i" $(view_box)
+      settle "12-changed-$i" $(view_box)
+      ;;
     esac
     previous="11-pressed-$i"
   done
@@ -274,12 +307,12 @@ drive)
   sleep 0.5
   shot 20-before-menu
   probe command 10002
-  sleep 1.5
-  shot 21-scene-3
-  check "scene 3 from the scene menu changes the scene and the status text" changed 20-before-menu 21-scene-3 $(status_box)
+  check "scene 3 from the scene menu changes the scene and the status text" \
+    shot_when changed 20-before-menu 21-scene-3 $(status_box)
+  settle 21-scene-3 $(view_box)
   scene_menu 22-scene-menu-3
   probe command 10004
-  sleep 1.5
+  settle 22-scene-5 $(view_box)
   scene_menu 23-scene-menu-5
   # Scene 5 is two items below scene 3 (items are some 17 pixels high).
   row3=$(check_row 22-scene-menu-3)
@@ -290,17 +323,15 @@ drive)
   # (start view), F (full screen) and Q (quit).
   shot 30-before-keys
   key Next
-  sleep 1.5
-  shot 31-page-down
-  check "Page Down shows the next scene" changed 30-before-keys 31-page-down $(status_box)
+  check "Page Down shows the next scene" shot_when changed 30-before-keys 31-page-down $(status_box)
+  settle 31-page-down $(view_box)
   hold Right 0.6
   key Home
-  sleep 0.6
-  shot 32-home
-  key Next Prior
-  sleep 1.5
-  shot 33-back
-  MAX_SAME=400 check "Home goes back to the start view" same 32-home 33-back $(view_box)
+  settle 32-home $(view_box)
+  key Next
+  check "Page Down again" shot_when changed 32-home 33-next $(status_box)
+  key Prior
+  MAX_SAME=400 check "Home gave the start view: the same after Page Down, Page Up" shot_when same 32-home 33-back $(view_box)
   key f
   sleep 1.5
   read -r fx fy fw fh _ < <(probe rect)

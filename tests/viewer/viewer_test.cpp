@@ -150,10 +150,11 @@ TEST_F(ViewerTest, PlayTourAdvancesAfterEachFullTurn) {
     viewer_->playTour();
     EXPECT_TRUE(viewer_->autoTourWatcher()->isEnabled());
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_TRUE(pumpUntil([&] { return recorder_.shown.size() >= 2; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(pumpUntil([&] { return recorder_.shown.size() >= 2; }, std::chrono::seconds(60)));
     const auto turn = std::chrono::steady_clock::now() - started;
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 2}));
-    // A full turn takes 225 ticks of 40 ms; timers may run late, never early.
+    // A full turn takes 225 ticks of 40 ms; timers may run late (a busy machine
+    // drops ticks), never early.
     EXPECT_GE(turn, std::chrono::milliseconds(8000));
     // The tour goes on: the watcher stays on and the view keeps turning.
     EXPECT_TRUE(viewer_->autoTourWatcher()->isEnabled());
