@@ -33,7 +33,11 @@ std::string sceneStatusText(const char* title, std::int32_t sceneNumber, std::in
     if (text.size() > statusTitleLimit) {
         text.resize(statusTitleLimit);
     }
-    text += "(" + std::to_string(sceneNumber) + "-" + std::to_string(sceneCount) + ")-";
+    text += '(';
+    text += std::to_string(sceneNumber);
+    text += '-';
+    text += std::to_string(sceneCount);
+    text += ")-";
     text += sceneName != nullptr ? sceneName : "";
     // A long scene name loses its end; so does a text whose numbers alone
     // would not fit after a long title.
