@@ -7,8 +7,9 @@ include(GoogleTest)
 
 # lumivue_add_test(NAME [SCREEN] SOURCES... [LIBS ...]) builds a GoogleTest
 # executable and registers its cases with CTest (through Wine in the win build).
-# SCREEN marks tests that read the screen back: they never run beside each
-# other, so that no other test's topmost window lies over theirs.
+# SCREEN marks tests that read the screen back, and tests whose windows cover
+# the whole screen (the player in full screen): they never run beside each
+# other, so that no other test's window lies over a screen being read.
 function(lumivue_add_test name)
   cmake_parse_arguments(ARG "SCREEN" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})

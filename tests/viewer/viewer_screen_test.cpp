@@ -1,7 +1,9 @@
 // What the view window puts on the screen is what the engine renders: at the
 // start view, as `tourpack render` makes it, and after the view has moved.
 #include <gtest/gtest.h>
+
 #include <cstdio>
+#include <functional>
 
 #include "engine/angles.h"
 #include "screen_capture.h"
@@ -48,6 +50,22 @@ class ViewerScreenTest : public ViewerTest {
 
     Bitmap24 screen() const { return test_support::screenshotOf(viewer_->viewWindow()); }
 
+    // Pixels by which the screen differs from `expected` once it has caught
+    // up: a busy machine puts the last frame on the screen late. `shot` is
+    // the last screenshot taken.
+    int differingOnceShown(const std::function<Bitmap24()>& expected, Bitmap24& shot) const {
+        int differing = 0;
+        for (int attempt = 0; attempt < 25; ++attempt) {
+            shot = screen();
+            differing = test_support::differingPixels(shot, expected());
+            if (differing == 0) {
+                break;
+            }
+            pumpFor(milliseconds(200));
+        }
+        return differing;
+    }
+
     // The engine's own view bitmap: what it says the view shows now.
     Bitmap24 engineView() const {
         const ViewBuffer& buffer = viewer_->renderer()->view().viewBuffer();
@@ -67,7 +85,8 @@ TEST_F(ViewerScreenTest, TheStartViewOnScreenEqualsTourpackRender) {
     ASSERT_EQ(test_support::runProgram(command), 0) << command;
     Bitmap24 expected;
     ASSERT_TRUE(test_support::readBmp(rendered, expected));
-    EXPECT_EQ(test_support::differingPixels(screen(), expected), 0);
+    Bitmap24 shot;
+    EXPECT_EQ(differingOnceShown([&] { return expected; }, shot), 0);
 }
 
 TEST_F(ViewerScreenTest, AfterAKeyAndADragTheScreenShowsTheEnginesView) {
@@ -77,9 +96,9 @@ TEST_F(ViewerScreenTest, AfterAKeyAndADragTheScreenShowsTheEnginesView) {
     pumpFor(milliseconds(300));
     viewer_->stopTurning();
     settle();
-    const Bitmap24 turned = screen();
+    Bitmap24 turned;
+    EXPECT_EQ(differingOnceShown([&] { return engineView(); }, turned), 0);
     EXPECT_GT(test_support::differingPixels(turned, before), 1000);
-    EXPECT_EQ(test_support::differingPixels(turned, engineView()), 0);
 
     // A drag to the left and down, then release.
     SendMessageA(viewer_->viewWindow(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(240, 180));
@@ -87,9 +106,9 @@ TEST_F(ViewerScreenTest, AfterAKeyAndADragTheScreenShowsTheEnginesView) {
     pumpFor(milliseconds(300));
     SendMessageA(viewer_->viewWindow(), WM_LBUTTONUP, 0, MAKELPARAM(140, 230));
     settle();
-    const Bitmap24 dragged = screen();
+    Bitmap24 dragged;
+    EXPECT_EQ(differingOnceShown([&] { return engineView(); }, dragged), 0);
     EXPECT_GT(test_support::differingPixels(dragged, turned), 1000);
-    EXPECT_EQ(test_support::differingPixels(dragged, engineView()), 0);
 }
 
 }  // namespace
