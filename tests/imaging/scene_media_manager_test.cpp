@@ -5,8 +5,10 @@
 #include <functional>
 
 #include "imaging/image_exceptions.h"
+#include "scoped_temp_directory.h"
 #include "test_support.h"
 #include "test_tour.h"
+#include "tour_source.h"
 
 namespace {
 
@@ -317,6 +319,10 @@ TEST_F(SceneMedia, ReducedModeLoadsImagesOnlyAndEveryTime) {
 
 TEST(SceneMediaLifetime, DestroyingTheManagerDeletesEverySoundFileItHandedOut) {
     ComApartment apartment;
+    // A temporary folder of this test's own: other tests running beside it
+    // make and delete their own files in the shared one.
+    const test_support::TempFolder privateFolder;
+    const test_support::ScopedTempDirectory privateTemp(privateFolder.path());
     const std::set<std::string> before = temporaryMediaFiles();
     std::vector<std::string> handedOut;
     {
