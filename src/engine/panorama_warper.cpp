@@ -11,6 +11,7 @@
 
 #include "engine/angles.h"
 #include "engine/pixel_gather.h"
+#include "engine/processor.h"
 
 namespace {
 
@@ -85,7 +86,8 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     if (half == 0) {
         return;
     }
-    solver_.prepare(table, p, source, pan, view.width, half);
+    const bool wide = wideStepsEnabled();
+    solver_.prepare(table, p, source, pan, view.width, half, wide);
     const double focal = p.focalLength;
     auto depthOf = [&](std::int32_t j) {
         const double rise = static_cast<double>(p.halfHeight) - j;
@@ -136,7 +138,7 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         }
         solver_.codeColumnsFor(forwardRows * static_cast<std::size_t>(half));
     }
-    const PixelGather gather(source);
+    const PixelGather gather(source, wide);
     // Row j is solved; after row j + 1 is solved its source pixels are asked
     // for while row j - 1 is copied, and they are copied one row later, so the
     // memory has a row's work to bring them in. Finished rows of entries and

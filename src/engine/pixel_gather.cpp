@@ -6,15 +6,24 @@
 #include <emmintrin.h>
 #endif
 
-PixelGather::PixelGather(const SourceImage& source)
+#include "engine/wide_steps.h"
+
+PixelGather::PixelGather(const SourceImage& source, bool wide)
     : pixels_(source.pixels),
       stride_(static_cast<std::size_t>(source.stride)),
       lastPixel_(source.pixels + stride_ * static_cast<std::size_t>(source.height - 1) +
-                 3 * static_cast<std::size_t>(source.width - 1)) {}
+                 3 * static_cast<std::size_t>(source.width - 1)),
+      wide_(wide) {}
 
 void PixelGather::locate(const std::int32_t* rows, const std::int32_t* columns,
                          std::size_t* offsets, std::int32_t count) const {
     const std::size_t stride = stride_;
+#if defined(LUMIVUE_WIDE_STEPS)
+    if (wide_) {
+        locateWide(rows, columns, stride, offsets, count);
+        return;
+    }
+#endif
     for (std::int32_t k = 0; k < count; ++k) {
         offsets[k] =
             static_cast<std::size_t>(rows[k]) * stride + static_cast<std::size_t>(columns[k]) * 3;

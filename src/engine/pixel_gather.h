@@ -11,7 +11,8 @@
 
 class PixelGather {
   public:
-    explicit PixelGather(const SourceImage& source);
+    // `wide`: locate with the processor's wide steps (see processor.h).
+    explicit PixelGather(const SourceImage& source, bool wide = false);
 
     const std::uint8_t* at(std::int32_t row, std::int32_t column) const {
         return pixels_ + static_cast<std::size_t>(row) * stride_ +
@@ -50,6 +51,7 @@ class PixelGather {
     const std::uint8_t* pixels_;
     std::size_t stride_;
     const std::uint8_t* lastPixel_;
+    bool wide_;
 };
 
 // Copies `count` map entries to `to` with stores that bypass the caches: the

@@ -7,6 +7,7 @@
 #endif
 
 #include "engine/angles.h"
+#include "engine/wide_steps.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ float single(double value) {
 
 void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
                         const SourceImage& source, float pan, std::int32_t viewWidth,
-                        std::int32_t half) {
+                        std::int32_t half, bool wide) {
     columnsPerRadian_ = p.columnsPerRadian;
     centreColumn_ = p.centreColumn;
     mirrorSum_ = p.mirrorSum;
@@ -46,6 +47,7 @@ void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
     lastRow_ = source.height - 1;
     viewWidth_ = viewWidth;
     half_ = static_cast<std::size_t>(half);
+    wideCodes_ = wide;
     offsets_.resize(half_);
     squaredOffsets_.resize(half_);
     scaledOffsets_.resize(half_);
@@ -139,11 +141,7 @@ void RowSolver::solveDepth(const ArctangentTable& table, float depth) {
 
 namespace {
 
-// A lookup by a product with a reciprocal is trusted only when the scaled
-// ratio lies at least this far from a whole number. The products differ from
-// the quotients by less than 2e-13 relatively (the reciprocal square roots
-// after two Newton steps), 2e-8 on a scaled ratio of at most 100000.
-constexpr double guard = 1e-6;
+constexpr double guard = codeGuard;
 
 constexpr std::int32_t entryCount = ArctangentTable::entryCount;
 
@@ -417,24 +415,12 @@ void RowSolver::codeColumns() {
     }
 }
 
-void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, double height,
-                                  double turn, std::int32_t* columns, std::int32_t* rows) {
+void RowSolver::solveTiltedCodes(double depth, double height) {
     const std::size_t groups = half_ / 4;
-    auto oneAtATime = [&](std::size_t g) {
-        for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
-            storeRay(solveRay(table, k, depth, height, turn), k, columns, rows);
-        }
-    };
-    if (!usable(depth) || !usable(height)) {
-        for (std::size_t g = 0; g < groups; ++g) {
-            oneAtATime(g);
-        }
-        return;
-    }
     const double absoluteDepth = std::fabs(depth);
     std::int32_t* longitudeCodes = longitudeCodes_.data();
     std::int32_t* latitudeCodes = latitudeCodes_.data();
-    // 1. Longitude codes: 100000 |X| / |D| and 100000 |D| / |X|; X is
+    // Longitude codes: 100000 |X| / |D| and 100000 |D| / |X|; X is
     // negative on the left half, so the ratio is negative where D > 0.
     {
         const __m128d inverseDepth = _mm_set1_pd(1.0 / absoluteDepth);
@@ -451,7 +437,7 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
             doubtful_[g] = !storeCodes(low, high, negative, longitudeCodes + i);
         }
     }
-    // 2. Latitude codes: h = Y / sqrt(D^2 + X^2), the reciprocal square root
+    // Latitude codes: h = Y / sqrt(D^2 + X^2), the reciprocal square root
     // from its single-precision estimate refined twice.
     {
         const __m128d squaredDepth = _mm_set1_pd(depth * depth);
@@ -478,7 +464,37 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
             }
         }
     }
-    // 3. The left column and its mirror: from the coded columns where they
+}
+
+void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, double height,
+                                  double turn, std::int32_t* columns, std::int32_t* rows) {
+    const std::size_t groups = half_ / 4;
+    auto oneAtATime = [&](std::size_t g) {
+        for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
+            storeRay(solveRay(table, k, depth, height, turn), k, columns, rows);
+        }
+    };
+    if (!usable(depth) || !usable(height)) {
+        for (std::size_t g = 0; g < groups; ++g) {
+            oneAtATime(g);
+        }
+        return;
+    }
+    std::int32_t* longitudeCodes = longitudeCodes_.data();
+    std::int32_t* latitudeCodes = latitudeCodes_.data();
+    // 1. The table codes of both angles of every ray.
+#if defined(LUMIVUE_WIDE_STEPS)
+    if (wideCodes_) {
+        solveTiltedCodesWide({scaledOffsets_.data(), scaledInverseOffsets_.data(),
+                              squaredOffsets_.data(), groups, depth, height, longitudeCodes,
+                              latitudeCodes, doubtful_.data()});
+    } else {
+        solveTiltedCodes(depth, height);
+    }
+#else
+    solveTiltedCodes(depth, height);
+#endif
+    // 2. The left column and its mirror: from the coded columns where they
     // were made for this rebuild (rows facing forward), else from the angles.
     if (columnsCoded_ && depth > 0.0) {
         const std::int32_t* byCode = columnsByCode_.data();
@@ -518,7 +534,7 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
             storeFour(columns + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(mirrored));
         }
     }
-    // 4. Source rows straight from the latitude codes.
+    // 3. Source rows straight from the latitude codes.
     const std::int32_t* rowsByCode = rowsByCode_.data();
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t i = 4 * g;
@@ -526,7 +542,7 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
         storeFour(rows + i, sourceRows);
         storeFour(rows + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(sourceRows));
     }
-    // 5. Groups with a doubtful code or column, again one ray at a time.
+    // 4. Groups with a doubtful code or column, again one ray at a time.
     for (std::size_t g = 0; g < groups; ++g) {
         if (doubtful_[g] != 0) {
             oneAtATime(g);

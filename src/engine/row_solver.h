@@ -25,9 +25,11 @@
 class RowSolver {
   public:
     // Takes the constants of one rebuild: `half` rays per row of a view
-    // `viewWidth` columns wide (`half` at most (viewWidth + 1) / 2).
+    // `viewWidth` columns wide (`half` at most (viewWidth + 1) / 2); `wide`
+    // when the processor's wide steps are to be used.
     void prepare(const ArctangentTable& table, const Projection& projection,
-                 const SourceImage& source, float pan, std::int32_t viewWidth, std::int32_t half);
+                 const SourceImage& source, float pan, std::int32_t viewWidth, std::int32_t half,
+                 bool wide);
 
     // A level view: every row has the same depth, so the source columns of a
     // row and the ray lengths are solved once for it.
@@ -71,6 +73,8 @@ class RowSolver {
     void columnsOfLongitudes(__m128 thetas, double turn, __m128i& left, __m128i& mirrored) const;
     bool columnsInside(__m128i left, __m128i mirrored) const;
 #endif
+    // The table codes of a tilted row two rays at a time (see wide_steps.h).
+    void solveTiltedCodes(double depth, double height);
     void solveTiltedGroups(const ArctangentTable& table, double depth, double height, double turn,
                            std::int32_t* columns, std::int32_t* rows);
 
@@ -85,6 +89,7 @@ class RowSolver {
     std::int32_t lastRow_ = 0;
     std::int32_t viewWidth_ = 0;
     std::size_t half_ = 0;
+    bool wideCodes_ = false;
 
     // Per solved column: X = i - x0, X squared, 100000 |X| and 100000 / |X|.
     std::vector<double> offsets_;

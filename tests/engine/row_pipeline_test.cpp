@@ -2,7 +2,9 @@
 // edges of their own: ratios on whole table indices and on 1 (where a lookup
 // by product must give way to the exact quotient), rows with zero or negative
 // depth, the coded columns of large tilted views, the word-sized pixel copies
-// at the end of the source and the streamed writes at any alignment.
+// at the end of the source and the streamed writes at any alignment. Where
+// the processor has the wide (AVX2) steps, the edges are run through both
+// them and the SSE2 steps.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -12,6 +14,7 @@
 #include "engine/angles.h"
 #include "engine/panorama_warper.h"
 #include "engine/pixel_gather.h"
+#include "engine/processor.h"
 #include "engine_fixture.h"
 
 namespace {
@@ -76,8 +79,27 @@ bool onWholeIndex(double ratio) {
     return ::testing::AssertionSuccess();
 }
 
-class CraftedProjections : public ::testing::Test {
+enum class StepSet { wide, sse2 };
+
+// Rebuilds take the given steps for the life of this object.
+class StepSetInUse {
+  public:
+    explicit StepSetInUse(StepSet steps) { allowWideSteps(steps == StepSet::wide); }
+    ~StepSetInUse() { allowWideSteps(true); }
+    StepSetInUse(const StepSetInUse&) = delete;
+    StepSetInUse& operator=(const StepSetInUse&) = delete;
+};
+
+class CraftedProjections : public ::testing::TestWithParam<StepSet> {
   protected:
+    void SetUp() override {
+        if (GetParam() == StepSet::wide && !wideStepsEnabled()) {
+            GTEST_SKIP() << "this processor has no wide steps";
+        }
+        steps_ = std::make_unique<StepSetInUse>(GetParam());
+    }
+    void TearDown() override { steps_.reset(); }
+
     // Whole-numbered offsets X = i - x0 and a focal length of 100 put many
     // rays on ratios such as 1/2, 3/4 and exactly 1.
     ReferenceConstants constants(std::int32_t width, std::int32_t height, float sinTilt, float pan,
@@ -103,9 +125,18 @@ class CraftedProjections : public ::testing::Test {
         return c;
     }
     ReferencePanorama panorama = randomPanorama(1000, 500, 31);
+
+  private:
+    std::unique_ptr<StepSetInUse> steps_;
 };
 
-TEST_F(CraftedProjections, LevelRowsWithLatitudeRatiosOnWholeIndices) {
+INSTANTIATE_TEST_SUITE_P(BothStepSets, CraftedProjections,
+                         ::testing::Values(StepSet::wide, StepSet::sse2),
+                         [](const ::testing::TestParamInfo<StepSet>& info) {
+                             return info.param == StepSet::wide ? "Wide" : "Sse2";
+                         });
+
+TEST_P(CraftedProjections, LevelRowsWithLatitudeRatiosOnWholeIndices) {
     for (const std::int32_t height : {400, 401, 37}) {
         const ReferenceConstants c = constants(300, height, 0.0f, 0.3f);
         int whole = 0;
@@ -120,7 +151,7 @@ TEST_F(CraftedProjections, LevelRowsWithLatitudeRatiosOnWholeIndices) {
     }
 }
 
-TEST_F(CraftedProjections, TiltedRowsOnWholeIndicesOnOneAndFacingAway) {
+TEST_P(CraftedProjections, TiltedRowsOnWholeIndicesOnOneAndFacingAway) {
     // D = 100 - rise / 2: ratios X / D of exactly -1/2, -3/4 and -1, a row of
     // depth 0 (rise 200) and rows facing away beyond it.
     const ReferenceConstants c = constants(300, 500, 0.5f, -0.7f);
@@ -149,7 +180,7 @@ TEST_F(CraftedProjections, TiltedRowsOnWholeIndicesOnOneAndFacingAway) {
 // / 22 times 11 gives 49999.99...). One index moves a source column or row
 // only in a panorama of more than 2 pi 100000 columns (or pi 100000 rows),
 // so these have one.
-TEST_F(CraftedProjections, ShortProductsGiveWayToTheQuotient) {
+TEST_P(CraftedProjections, ShortProductsGiveWayToTheQuotient) {
     const ReferencePanorama wide = randomPanorama(700001, 2, 51);
     const ReferencePanorama tall = randomPanorama(1, 320001, 52);
     for (const ReferencePanorama* picture : {&wide, &tall}) {
@@ -183,6 +214,13 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
             ASSERT_TRUE(m.matches(expected)) << pan << " " << tilt;
         }
     }
+    // The codes from the SSE2 steps on a machine that also has the wide ones.
+    const StepSetInUse sse2(StepSet::sse2);
+    m.view->setView(1.3f, 0.2f, 100 * degree);
+    m.view->renderTick();
+    ReferenceView expected(1700, 950);
+    reference().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(), m.view->viewTilt());
+    EXPECT_TRUE(m.matches(expected));
 }
 
 TEST(PixelGather, WordCopiesNeverReadPastTheLastSourcePixel) {

@@ -1,0 +1,41 @@
+// Steps of a rebuild with 256-bit vectors (AVX2), for processors that
+// have them (see processor.h). Each gives exactly what its SSE2 counterpart
+// gives, in the same layout.
+//
+// The table codes of a tilted row's rays, four rays per instruction: a code
+// is trusted only where the scaled ratio lies clear of a whole number, and a
+// group of four with a code that is not is marked doubtful and solved again
+// one ray at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// A lookup by an approximate scaled ratio is trusted only when it lies at
+// least this far from a whole number. The approximations differ from the
+// quotients by less than 2e-13 relatively (the SSE2 steps' reciprocal square
+// roots after two Newton steps; the wide steps' square roots and quotients
+// are within a few units in the last place), 2e-8 on a scaled ratio of at
+// most 100000.
+constexpr double codeGuard = 1e-6;
+
+struct TiltedRowCodes {
+    // Per ray of the left half: 100000 |X|, 100000 / |X| and X squared.
+    const double* scaledOffsets;
+    const double* scaledInverseOffsets;
+    const double* squaredOffsets;
+    std::size_t groups;  // of four rays
+    double depth;        // finite, not zero
+    double height;       // finite, not zero
+    std::int32_t* longitudeCodes;
+    std::int32_t* latitudeCodes;
+    std::uint8_t* doubtful;  // per group
+};
+
+// Fills both code arrays and the doubtful flags of every group.
+void solveTiltedCodesWide(const TiltedRowCodes& row);
+
+// Byte offsets in the source of the pixels of `count` entries (PixelGather's
+// locate).
+void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size_t stride,
+                std::size_t* offsets, std::int32_t count);
