@@ -5,10 +5,6 @@
 #include <cstring>
 #include <new>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "engine/angles.h"
 #include "engine/pixel_gather.h"
 #include "engine/processor.h"
@@ -23,18 +19,6 @@ float single(double value) {
 // infinite nor NaN.
 bool mirrorsTheRowBefore(float height, float before) {
     return height == -before && before != 0.0f && std::isfinite(before);
-}
-
-// The pixels a view row needs lie on many source rows, so their loads miss the
-// cache; asking for them this many pixels ahead keeps several misses in flight.
-constexpr std::int32_t prefetchDistance = 64;
-
-void prefetch(const std::uint8_t* address) {
-#if defined(__SSE2__)
-    _mm_prefetch(reinterpret_cast<const char*>(address), _MM_HINT_T0);
-#else
-    (void)address;
-#endif
 }
 
 }  // namespace
@@ -213,31 +197,39 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
     if (shift > width || shift < -width) {
         shift %= width;
     }
-    const PixelGather copier(source);
-    auto wrapped = [width](std::int32_t column) {
-        if (column >= width) {
-            return column - width;
+    // Row j + 1's columns are shifted and its pixels located and asked for
+    // while row j is copied.
+    const PixelGather gather(source, wideStepsEnabled());
+    const auto viewWidth = static_cast<std::size_t>(view.width);
+    std::size_t* offsets[2];
+    for (std::size_t k = 0; k < 2; ++k) {
+        pixelOffsets_[k].resize(viewWidth);
+        offsets[k] = pixelOffsets_[k].data();
+    }
+    auto shiftRow = [&](std::int32_t j, std::size_t* rowOffsets) {
+        const std::size_t base = static_cast<std::size_t>(j) * viewWidth;
+        std::int32_t* columns = columnMap_.get() + base;
+        for (std::size_t k = 0; k < viewWidth; ++k) {
+            // One wrap is enough: the column lies inside the panorama and
+            // |shift| is at most its width.
+            std::int32_t column = columns[k] + shift;
+            column += column < 0 ? width : 0;
+            column -= column >= width ? width : 0;
+            columns[k] = column;
         }
-        return column < 0 ? column + width : column;
+        gather.locate(rowMap_.get() + base, columns, rowOffsets, view.width);
     };
+    shiftRow(0, offsets[0]);
+    gather.prefetch(offsets[0], view.width);
     for (std::int32_t j = 0; j < view.height; ++j) {
-        const std::size_t base = static_cast<std::size_t>(j) * view.width;
-        std::int32_t* columnsOfRow = columnMap_.get() + base;
-        const std::int32_t* rowsOfRow = rowMap_.get() + base;
         std::uint8_t* out = view.pixels + static_cast<std::size_t>(j) * view.stride;
-        for (std::int32_t k = 0; k < view.width; ++k) {
-            const std::int32_t column = wrapped(columnsOfRow[k] + shift);
-            columnsOfRow[k] = column;
-            if (k + prefetchDistance < view.width) {
-                prefetch(copier.at(rowsOfRow[k + prefetchDistance],
-                                   wrapped(columnsOfRow[k + prefetchDistance] + shift)));
-            }
-            const std::uint8_t* pixel = copier.at(rowsOfRow[k], column);
-            if (k + 1 < view.width) {
-                copier.copyBeforeAnother(pixel, out + 3 * static_cast<std::size_t>(k));
-            } else {
-                PixelGather::copyLast(pixel, out + 3 * static_cast<std::size_t>(k));
-            }
+        const std::size_t* current = offsets[j % 2];
+        if (j + 1 < view.height) {
+            std::size_t* next = offsets[(j + 1) % 2];
+            shiftRow(j + 1, next);
+            gather.gatherAsking(current, out, view.width, next);
+        } else {
+            gather.gather(current, out, view.width);
         }
     }
 }
