@@ -9,6 +9,8 @@
 // with a reciprocal are used only where the index is certain to equal the one
 // of the exact quotient; a group of rays where it is not (or whose column
 // leaves the panorama) is solved one ray at a time by the exact scalar steps.
+// Where the processor has AVX2, a tilted row's table codes come from the wide
+// steps (wide_steps.h) under the same rule.
 #pragma once
 
 #include <cstdint>
