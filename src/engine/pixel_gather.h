@@ -14,11 +14,6 @@ class PixelGather {
     // `wide`: locate with the processor's wide steps (see processor.h).
     explicit PixelGather(const SourceImage& source, bool wide = false);
 
-    const std::uint8_t* at(std::int32_t row, std::int32_t column) const {
-        return pixels_ + static_cast<std::size_t>(row) * stride_ +
-               static_cast<std::size_t>(column) * 3;
-    }
-
     // Byte offsets in the source of the pixels of `count` entries.
     void locate(const std::int32_t* rows, const std::int32_t* columns, std::size_t* offsets,
                 std::int32_t count) const;
@@ -27,27 +22,20 @@ class PixelGather {
     void prefetch(const std::size_t* offsets, std::int32_t count) const;
 
     // Copies the source pixels at `count` offsets to `out`, 3 bytes each.
+    // Four bytes move as one word where both the source and the view have a
+    // byte to spare after the pixel (the view's spare byte is the next pixel,
+    // written after it); the exact three bytes elsewhere.
     void gather(const std::size_t* offsets, std::uint8_t* out, std::int32_t count) const;
 
     // gather, asking at the same time for the pixels at `ahead` (as many).
     void gatherAsking(const std::size_t* offsets, std::uint8_t* out, std::int32_t count,
                       const std::size_t* ahead) const;
 
-    // Copies one pixel. Four bytes move as one word where both the source and
-    // the view have a byte to spare after the pixel (the view's spare byte is
-    // the next pixel, written after it); the exact three bytes elsewhere.
-    void copyBeforeAnother(const std::uint8_t* pixel, std::uint8_t* out) const {
-        if (pixel != lastPixel_) {
-            std::memcpy(out, pixel, 4);
-        } else {
-            std::memcpy(out, pixel, 3);
-        }
-    }
+  private:
     static void copyLast(const std::uint8_t* pixel, std::uint8_t* out) {
         std::memcpy(out, pixel, 3);
     }
 
-  private:
     const std::uint8_t* pixels_;
     std::size_t stride_;
     const std::uint8_t* lastPixel_;

@@ -47,7 +47,7 @@ void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
     lastRow_ = source.height - 1;
     viewWidth_ = viewWidth;
     half_ = static_cast<std::size_t>(half);
-    wideCodes_ = wide;
+    wideSteps_ = wide;
     offsets_.resize(half_);
     squaredOffsets_.resize(half_);
     scaledOffsets_.resize(half_);
@@ -141,8 +141,6 @@ void RowSolver::solveDepth(const ArctangentTable& table, float depth) {
 
 namespace {
 
-constexpr double guard = codeGuard;
-
 constexpr std::int32_t entryCount = ArctangentTable::entryCount;
 
 // 1 / sqrt(s) from an estimate within 2^-11: two Newton steps.
@@ -207,8 +205,8 @@ struct ScaledPair {
 ScaledPair scaledPair(__m128d below, __m128d beyond) {
     const __m128d scaled = _mm_min_pd(below, beyond);
     const __m128d fraction = _mm_sub_pd(scaled, _mm_cvtepi32_pd(_mm_cvttpd_epi32(scaled)));
-    const __m128d clear = _mm_and_pd(_mm_cmpge_pd(fraction, _mm_set1_pd(guard)),
-                                     _mm_cmple_pd(fraction, _mm_set1_pd(1.0 - guard)));
+    const __m128d clear = _mm_and_pd(_mm_cmpge_pd(fraction, _mm_set1_pd(codeGuard)),
+                                     _mm_cmple_pd(fraction, _mm_set1_pd(1.0 - codeGuard)));
     return {scaled, clear, _mm_cmpgt_pd(below, _mm_set1_pd(ArctangentTable::indexScale))};
 }
 
@@ -484,16 +482,15 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
     std::int32_t* latitudeCodes = latitudeCodes_.data();
     // 1. The table codes of both angles of every ray.
 #if defined(LUMIVUE_WIDE_STEPS)
-    if (wideCodes_) {
+    if (wideSteps_) {
         solveTiltedCodesWide({scaledOffsets_.data(), scaledInverseOffsets_.data(),
                               squaredOffsets_.data(), groups, depth, height, longitudeCodes,
                               latitudeCodes, doubtful_.data()});
-    } else {
+    } else
+#endif
+    {
         solveTiltedCodes(depth, height);
     }
-#else
-    solveTiltedCodes(depth, height);
-#endif
     // 2. The left column and its mirror: from the coded columns where they
     // were made for this rebuild (rows facing forward), else from the angles.
     if (columnsCoded_ && depth > 0.0) {

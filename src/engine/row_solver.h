@@ -91,7 +91,7 @@ class RowSolver {
     std::int32_t lastRow_ = 0;
     std::int32_t viewWidth_ = 0;
     std::size_t half_ = 0;
-    bool wideCodes_ = false;
+    bool wideSteps_ = false;
 
     // Per solved column: X = i - x0, X squared, 100000 |X| and 100000 / |X|.
     std::vector<double> offsets_;
