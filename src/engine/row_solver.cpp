@@ -1,5 +1,6 @@
 #include "engine/row_solver.h"
 
+#include <algorithm>
 #include <cmath>
 
 #if defined(__SSE2__)
@@ -142,6 +143,11 @@ void RowSolver::solveDepth(const ArctangentTable& table, float depth) {
 namespace {
 
 constexpr std::int32_t entryCount = ArctangentTable::entryCount;
+
+// Neighbouring table angles differ by at most 1e-5 radians (the arctangent's
+// slope is at most 1 and its argument moves by 1 / 100000), and by up to one
+// more unit in the last place of a single.
+constexpr double angleStepPerCode = 1.0e-5 + 2.0e-7;
 
 // 1 / sqrt(s) from an estimate within 2^-11: two Newton steps.
 __m128d refinedInverseRoot(__m128d s, __m128d estimate) {
@@ -288,6 +294,13 @@ void RowSolver::codeTables(const ArctangentTable& table) {
     for (; k < anglesByCode_.size(); ++k) {
         rowsByCode_[k] = rowOfLatitude(anglesByCode_[k]);
     }
+    const std::size_t count = rowsByCode_.size();
+    rowSteps_.reset(count, StepTable::shiftFor(std::fabs(rowsPerRadian_) * angleStepPerCode));
+    const std::size_t size = rowSteps_.blockSize();
+    for (std::size_t block = 0; block < rowSteps_.blockCount(); ++block) {
+        const std::size_t start = block * size;
+        rowSteps_.setBlock(block, &rowsByCode_[start], std::min(size, count - start));
+    }
     rowsCoded_ = true;
     codedRowsPerRadian_ = rowsPerRadian_;
     codedCentreRow_ = centreRow_;
@@ -386,30 +399,39 @@ bool RowSolver::columnsInside(__m128i left, __m128i mirrored) const {
 
 void RowSolver::codeColumns() {
     // The source columns of every negative longitude code (the left half of
-    // a row facing forward): two ints per code, the column and its mirror.
+    // a row facing forward), the column and its mirror, a block at a time.
     const std::size_t count = 2 * static_cast<std::size_t>(entryCount);
-    columnsByCode_.resize(2 * count);
+    const int shift = StepTable::shiftFor(std::fabs(columnsPerRadian_) * angleStepPerCode);
+    columnSteps_.reset(count, shift);
+    mirroredSteps_.reset(count, shift);
+    const std::size_t size = columnSteps_.blockSize();
+    blockColumns_.resize(size);
+    blockMirrored_.resize(size);
     const float* angles = anglesByCode_.data() + count;
-    std::size_t k = 0;
-    for (; k + 4 <= count; k += 4) {
-        __m128i left;
-        __m128i mirrored;
-        columnsOfLongitudes(_mm_loadu_ps(angles + k), 0.0, left, mirrored);
-        if (columnsInside(left, mirrored)) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(&columnsByCode_[2 * k]),
-                             _mm_unpacklo_epi32(left, mirrored));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(&columnsByCode_[2 * k + 4]),
-                             _mm_unpackhi_epi32(left, mirrored));
-        } else {
-            for (std::size_t n = k; n < k + 4; ++n) {
-                columnsOfLongitude(single(static_cast<double>(angles[n]) + pan_),
-                                   columnsByCode_[2 * n], columnsByCode_[2 * n + 1]);
+    for (std::size_t block = 0; block < columnSteps_.blockCount(); ++block) {
+        const std::size_t start = block * size;
+        const std::size_t length = std::min(size, count - start);
+        std::size_t k = 0;
+        for (; k + 4 <= length; k += 4) {
+            __m128i left;
+            __m128i mirrored;
+            columnsOfLongitudes(_mm_loadu_ps(angles + start + k), 0.0, left, mirrored);
+            if (columnsInside(left, mirrored)) {
+                storeFour(&blockColumns_[k], left);
+                storeFour(&blockMirrored_[k], mirrored);
+            } else {
+                for (std::size_t n = k; n < k + 4; ++n) {
+                    columnsOfLongitude(single(static_cast<double>(angles[start + n]) + pan_),
+                                       blockColumns_[n], blockMirrored_[n]);
+                }
             }
         }
-    }
-    for (; k < count; ++k) {
-        columnsOfLongitude(single(static_cast<double>(angles[k]) + pan_), columnsByCode_[2 * k],
-                           columnsByCode_[2 * k + 1]);
+        for (; k < length; ++k) {
+            columnsOfLongitude(single(static_cast<double>(angles[start + k]) + pan_),
+                               blockColumns_[k], blockMirrored_[k]);
+        }
+        columnSteps_.setBlock(block, blockColumns_.data(), length);
+        mirroredSteps_.setBlock(block, blockMirrored_.data(), length);
     }
 }
 
@@ -494,7 +516,6 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
     // 2. The left column and its mirror: from the coded columns where they
     // were made for this rebuild (rows facing forward), else from the angles.
     if (columnsCoded_ && depth > 0.0) {
-        const std::int32_t* byCode = columnsByCode_.data();
         const __m128i first = _mm_set1_epi32(2 * entryCount);
         for (std::size_t g = 0; g < groups; ++g) {
             const std::size_t i = 4 * g;
@@ -504,16 +525,11 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
             at = _mm_andnot_si128(_mm_cmplt_epi32(at, _mm_setzero_si128()), at);
             alignas(16) std::int32_t positions[4];
             _mm_store_si128(reinterpret_cast<__m128i*>(positions), at);
-            const __m128i pairs01 = _mm_unpacklo_epi64(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(byCode + 2 * positions[0])),
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(byCode + 2 * positions[1])));
-            const __m128i pairs23 = _mm_unpacklo_epi64(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(byCode + 2 * positions[2])),
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(byCode + 2 * positions[3])));
-            const __m128i left = _mm_castps_si128(_mm_shuffle_ps(
-                _mm_castsi128_ps(pairs01), _mm_castsi128_ps(pairs23), _MM_SHUFFLE(2, 0, 2, 0)));
-            const __m128i mirrored = _mm_castps_si128(_mm_shuffle_ps(
-                _mm_castsi128_ps(pairs01), _mm_castsi128_ps(pairs23), _MM_SHUFFLE(3, 1, 3, 1)));
+            const __m128i left = columnSteps_.four(positions);
+            const __m128i mirrored = mirroredSteps_.four(positions);
+            if (_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(left, mirrored))) != 0) {
+                doubtful_[g] = 1;
+            }
             storeFour(columns + i, left);
             storeFour(columns + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(mirrored));
         }
@@ -532,10 +548,12 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
         }
     }
     // 3. Source rows straight from the latitude codes.
-    const std::int32_t* rowsByCode = rowsByCode_.data();
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t i = 4 * g;
-        const __m128i sourceRows = rowsAt(rowsByCode, latitudeCodes + i);
+        const __m128i sourceRows = rowSteps_.four(latitudeCodes + i);
+        if (_mm_movemask_ps(_mm_castsi128_ps(sourceRows)) != 0) {
+            doubtful_[g] = 1;
+        }
         storeFour(rows + i, sourceRows);
         storeFour(rows + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(sourceRows));
     }

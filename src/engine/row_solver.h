@@ -23,6 +23,7 @@
 #include "engine/arctangent_table.h"
 #include "engine/pixel_buffers.h"
 #include "engine/projection.h"
+#include "engine/step_table.h"
 
 class RowSolver {
   public:
@@ -116,14 +117,20 @@ class RowSolver {
     void codeTables(const ArctangentTable& table);
     std::vector<float> anglesByCode_;
     std::vector<std::int32_t> rowsByCode_;
+    // The same rows, small enough to stay in the cache for tilted rows.
+    StepTable rowSteps_;
     const float* codedTable_ = nullptr;
     bool rowsCoded_ = false;
     double codedRowsPerRadian_ = 0.0;
     double codedCentreRow_ = 0.0;
     std::int32_t codedLastRow_ = 0;
     // Column and mirrored column of each negative longitude code at this
-    // rebuild's pan, for rows facing forward (no half turn).
+    // rebuild's pan, for rows facing forward (no half turn), kept as steps
+    // (made a block at a time in the block buffers).
     void codeColumns();
-    std::vector<std::int32_t> columnsByCode_;
+    StepTable columnSteps_;
+    StepTable mirroredSteps_;
+    std::vector<std::int32_t> blockColumns_;
+    std::vector<std::int32_t> blockMirrored_;
     bool columnsCoded_ = false;
 };

@@ -1,0 +1,78 @@
+// A table of whole values by lookup code, kept small enough for the
+// processor's second-level cache. The values the warp looks up by code (source
+// columns and rows by angle) climb or fall by one every many codes, so blocks
+// of 2^shift neighbouring codes are each kept as a value and one step: the
+// place in the block where the value changes and by how much. A block the
+// step cannot describe (two changes, or a change too large to keep) answers
+// every code with a negative value, which no column or row is, so that the
+// caller solves those rays by the exact steps instead.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+class StepTable {
+  public:
+    // The value of a block the steps cannot describe.
+    static constexpr std::int32_t unknown = INT32_MIN;
+
+    // The largest shift for which a block of codes holds at most one step
+    // where a value changes by at most `perCode` (> 0) from one code to the
+    // next, with a margin for rounding; at most 12.
+    static int shiftFor(double perCode);
+
+    // Makes room for `count` codes in blocks of 2^shift, all unknown.
+    void reset(std::size_t count, int shift);
+    std::size_t blockCount() const { return blocks_.size(); }
+    std::size_t blockSize() const { return std::size_t{1} << shift_; }
+
+    // Keeps the values of block `block` (`count` of them, fewer only in the
+    // last block).
+    void setBlock(std::size_t block, const std::int32_t* values, std::size_t count);
+
+    // The value of one code (below the count given to reset).
+    std::int32_t at(std::int32_t code) const {
+        const Block b = blocks_[static_cast<std::size_t>(code) >> shift_];
+        return (code & placeMask_) >= b.step ? b.base + b.delta : b.base;
+    }
+
+#if defined(__SSE2__)
+    // The values of four codes.
+    __m128i four(const std::int32_t* codes) const {
+        const Block* blocks = blocks_.data();
+        auto record = [&](std::int32_t code) {
+            return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(
+                blocks + (static_cast<std::uint32_t>(code) >> shift_)));
+        };
+        // [base0 base1 stepped0 stepped1] and the same for codes 2 and 3.
+        const __m128i low = _mm_unpacklo_epi32(record(codes[0]), record(codes[1]));
+        const __m128i high = _mm_unpacklo_epi32(record(codes[2]), record(codes[3]));
+        const __m128i bases = _mm_unpacklo_epi64(low, high);
+        const __m128i steps = _mm_unpackhi_epi64(low, high);
+        const __m128i places = _mm_and_si128(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(codes)), _mm_set1_epi32(placeMask_));
+        const __m128i before =
+            _mm_cmpgt_epi32(_mm_and_si128(steps, _mm_set1_epi32(0xFFFF)), places);
+        return _mm_add_epi32(bases, _mm_andnot_si128(before, _mm_srai_epi32(steps, 16)));
+    }
+#endif
+
+  private:
+    // 8 bytes, so that one load brings a block in; `step` (the first place
+    // with the changed value) and `delta` share a 32-bit word, step low.
+    struct Block {
+        std::int32_t base;
+        std::uint16_t step;
+        std::int16_t delta;
+    };
+    static_assert(sizeof(Block) == 8, "a block is loaded as one 64-bit word");
+
+    std::vector<Block> blocks_;
+    int shift_ = 0;
+    std::int32_t placeMask_ = 0;
+};
