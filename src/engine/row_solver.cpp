@@ -77,7 +77,7 @@ void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
 void RowSolver::columnsOfLongitude(float longitude, std::int32_t& column,
                                    std::int32_t& mirrored) const {
     const auto widthF = static_cast<float>(panoramaWidth_);
-    float u = single(columnsPerRadian_ * longitude + centreColumn_);
+    float u = unwrappedColumn(longitude);
     if (u >= widthF) {
         u = u - widthF;
     } else if (u < 0.0f) {
@@ -400,38 +400,60 @@ bool RowSolver::columnsInside(__m128i left, __m128i mirrored) const {
 void RowSolver::codeColumns() {
     // The source columns of every negative longitude code (the left half of
     // a row facing forward), the column and its mirror, a block at a time.
+    // Within each of the two runs of codes (ratios up to 1, then above 1) the
+    // angle moves one way only, and a block is small enough for the column
+    // before its wrap to cross one whole number at most; where it is not
+    // wrapped in the block or wrapped the same way throughout, the column and
+    // its mirror change once at most, and the change is found by halving.
+    // Other blocks (the one where the runs meet, the ones at the seam) are
+    // solved code by code.
     const std::size_t count = 2 * static_cast<std::size_t>(entryCount);
     const int shift = StepTable::shiftFor(std::fabs(columnsPerRadian_) * angleStepPerCode);
     columnSteps_.reset(count, shift);
     mirroredSteps_.reset(count, shift);
     const std::size_t size = columnSteps_.blockSize();
-    blockColumns_.resize(size);
-    blockMirrored_.resize(size);
     const float* angles = anglesByCode_.data() + count;
+    auto columnsOf = [&](std::size_t code, std::int32_t& column, std::int32_t& mirrored) {
+        columnsOfLongitude(single(static_cast<double>(angles[code]) + pan_), column, mirrored);
+    };
+    const auto firstAbove = static_cast<std::size_t>(entryCount);
+    const auto widthF = static_cast<float>(panoramaWidth_);
+    auto wrapOf = [&](std::size_t code) {
+        const float u = unwrappedColumn(single(static_cast<double>(angles[code]) + pan_));
+        return u >= widthF ? 1 : (u < 0.0f ? -1 : 0);
+    };
     for (std::size_t block = 0; block < columnSteps_.blockCount(); ++block) {
         const std::size_t start = block * size;
         const std::size_t length = std::min(size, count - start);
-        std::size_t k = 0;
-        for (; k + 4 <= length; k += 4) {
-            __m128i left;
-            __m128i mirrored;
-            columnsOfLongitudes(_mm_loadu_ps(angles + start + k), 0.0, left, mirrored);
-            if (columnsInside(left, mirrored)) {
-                storeFour(&blockColumns_[k], left);
-                storeFour(&blockMirrored_[k], mirrored);
-            } else {
-                for (std::size_t n = k; n < k + 4; ++n) {
-                    columnsOfLongitude(single(static_cast<double>(angles[start + n]) + pan_),
-                                       blockColumns_[n], blockMirrored_[n]);
-                }
+        if ((start < firstAbove && start + length > firstAbove) ||
+            wrapOf(start) != wrapOf(start + length - 1)) {
+            blockColumns_.resize(length);
+            blockMirrored_.resize(length);
+            for (std::size_t k = 0; k < length; ++k) {
+                columnsOf(start + k, blockColumns_[k], blockMirrored_[k]);
             }
+            columnSteps_.setBlock(block, blockColumns_.data(), length);
+            mirroredSteps_.setBlock(block, blockMirrored_.data(), length);
+            continue;
         }
-        for (; k < length; ++k) {
-            columnsOfLongitude(single(static_cast<double>(angles[start + k]) + pan_),
-                               blockColumns_[k], blockMirrored_[k]);
-        }
-        columnSteps_.setBlock(block, blockColumns_.data(), length);
-        mirroredSteps_.setBlock(block, blockMirrored_.data(), length);
+        std::int32_t firstColumn = 0;
+        std::int32_t firstMirrored = 0;
+        std::int32_t lastColumn = 0;
+        std::int32_t lastMirrored = 0;
+        columnsOf(start, firstColumn, firstMirrored);
+        columnsOf(start + length - 1, lastColumn, lastMirrored);
+        columnSteps_.setSearched(block, length, firstColumn, lastColumn, [&](std::size_t k) {
+            std::int32_t column = 0;
+            std::int32_t mirrored = 0;
+            columnsOf(start + k, column, mirrored);
+            return column;
+        });
+        mirroredSteps_.setSearched(block, length, firstMirrored, lastMirrored, [&](std::size_t k) {
+            std::int32_t column = 0;
+            std::int32_t mirrored = 0;
+            columnsOf(start + k, column, mirrored);
+            return mirrored;
+        });
     }
 }
 

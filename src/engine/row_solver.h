@@ -51,6 +51,11 @@ class RowSolver {
     // forward are solved once per rebuild when `forwardRays` (rays of such
     // rows) are many enough to repay it.
     void codeColumnsFor(std::size_t forwardRays);
+    // For checks: the coded column (or mirrored column) of negative longitude
+    // code 2 * 100001 + `place`, negative where rows solve it ray by ray.
+    std::int32_t codedColumn(std::int32_t place, bool mirrored) const {
+        return (mirrored ? mirroredSteps_ : columnSteps_).at(place);
+    }
     // Both entries of a whole row with its own depth and height.
     void solveTiltedRow(const ArctangentTable& table, float depth, float height,
                         std::int32_t* columns, std::int32_t* rows);
@@ -63,6 +68,9 @@ class RowSolver {
     };
 
     // The exact scalar steps, for rays the vector path does not take.
+    float unwrappedColumn(float longitude) const {
+        return static_cast<float>(columnsPerRadian_ * longitude + centreColumn_);
+    }
     void columnsOfLongitude(float longitude, std::int32_t& column, std::int32_t& mirrored) const;
     std::int32_t rowOfLatitude(float latitude) const;
     Ray solveRay(const ArctangentTable& table, std::size_t i, double depth, double height,

@@ -24,23 +24,31 @@ void StepTable::reset(std::size_t count, int shift) {
 }
 
 void StepTable::setBlock(std::size_t block, const std::int32_t* values, std::size_t count) {
-    Block kept{unknown, 0, 0};
-    if (count == 0 || values[0] == unknown) {
-        blocks_[block] = kept;
+    if (count == 0) {
+        blocks_[block] = Block{unknown, 0, 0};
         return;
     }
-    std::size_t step = 1;
-    while (step < count && values[step] == values[0]) {
-        ++step;
+    std::size_t place = 1;
+    while (place < count && values[place] == values[0]) {
+        ++place;
     }
-    const std::int64_t delta =
-        step < count ? std::int64_t{values[step]} - std::int64_t{values[0]} : 0;
-    bool oneStep = delta >= INT16_MIN && delta <= INT16_MAX;
-    for (std::size_t k = step + 1; k < count && oneStep; ++k) {
-        oneStep = values[k] == values[step];
+    const std::int32_t after = place < count ? values[place] : values[0];
+    for (std::size_t k = place + 1; k < count; ++k) {
+        if (values[k] != after) {
+            blocks_[block] = Block{unknown, 0, 0};
+            return;
+        }
     }
-    if (oneStep) {
-        kept = Block{values[0], static_cast<std::uint16_t>(step), static_cast<std::int16_t>(delta)};
+    setStep(block, values[0], place, after);
+}
+
+void StepTable::setStep(std::size_t block, std::int32_t before, std::size_t place,
+                        std::int32_t after) {
+    const std::int64_t delta = std::int64_t{after} - std::int64_t{before};
+    if (before == unknown || delta < INT16_MIN || delta > INT16_MAX) {
+        blocks_[block] = Block{unknown, 0, 0};
+        return;
     }
-    blocks_[block] = kept;
+    blocks_[block] =
+        Block{before, static_cast<std::uint16_t>(place), static_cast<std::int16_t>(delta)};
 }

@@ -35,6 +35,26 @@ class StepTable {
     // last block).
     void setBlock(std::size_t block, const std::int32_t* values, std::size_t count);
 
+    // Keeps block `block` of `count` codes whose values are known to change at
+    // most once, from `first` to `last` (the values of its first and last
+    // code): the place of the change is found by halving, asking
+    // valueAt(place) for a few places only.
+    template <class ValueAt>
+    void setSearched(std::size_t block, std::size_t count, std::int32_t first, std::int32_t last,
+                     ValueAt valueAt) {
+        std::size_t changed = count;
+        if (first != last) {
+            // The first place with the last value lies in (before, changed].
+            std::size_t before = 0;
+            changed = count - 1;
+            while (changed - before > 1) {
+                const std::size_t middle = before + (changed - before) / 2;
+                (valueAt(middle) == last ? changed : before) = middle;
+            }
+        }
+        setStep(block, first, changed, last);
+    }
+
     // The value of one code (below the count given to reset).
     std::int32_t at(std::int32_t code) const {
         const Block b = blocks_[static_cast<std::size_t>(code) >> shift_];
@@ -63,6 +83,10 @@ class StepTable {
 #endif
 
   private:
+    // Keeps a block whose values are `before` up to `place` and `after` from
+    // there on (unknown when the change does not fit a block).
+    void setStep(std::size_t block, std::int32_t before, std::size_t place, std::int32_t after);
+
     // 8 bytes, so that one load brings a block in; `step` (the first place
     // with the changed value) and `delta` share a 32-bit word, step low.
     struct Block {

@@ -110,6 +110,25 @@ ReferenceConstants ReferenceWarp::constants(const ReferencePanorama& source,
     return c;
 }
 
+void ReferenceWarp::columnsOfLongitude(const ReferenceConstants& c, int width, float lon,
+                                       int& column, int& mirrored) {
+    const int W = width;
+    float U = static_cast<float>(static_cast<double>(c.kx) * lon + c.cx);
+    if (U >= static_cast<float>(W)) {
+        U = U - static_cast<float>(W);
+    } else if (U < 0.0f) {
+        U = U + static_cast<float>(W);
+    }
+    column = reduceColumn(truncOrZero(U), W);
+    int sxr = truncOrZero(static_cast<double>(c.M) - U);
+    if (sxr >= W) {
+        sxr = sxr - W;
+    } else if (sxr < 0) {
+        sxr = sxr + W;
+    }
+    mirrored = reduceColumn(sxr, W);
+}
+
 void ReferenceWarp::warp(const ReferencePanorama& source, ReferenceView& view, float fov, float pan,
                          float tilt) const {
     warp(source, view, constants(source, view, fov, pan, tilt), pan);
@@ -120,15 +139,12 @@ void ReferenceWarp::warp(const ReferencePanorama& source, ReferenceView& view,
     view.columnCarry = 0.0;
     const int W = source.width;
     const int H = source.height;
-    const float cx = c.cx;
-    const float kx = c.kx;
     const float cy = c.cy;
     const float ky = c.ky;
     const float x0 = c.x0;
     const float y0 = c.y0;
     const int halfColumns = c.halfColumns;
     const float F = c.F;
-    const float M = c.M;
     const float cosTilt = c.cosTilt;
     const float sinTilt = c.sinTilt;
 
@@ -151,13 +167,9 @@ void ReferenceWarp::warp(const ReferencePanorama& source, ReferenceView& view,
             const double h = static_cast<double>(Y) /
                              std::sqrt(static_cast<double>(D) * D + static_cast<double>(X) * X);
             const float lat = arctangent(h);
-            float U = static_cast<float>(static_cast<double>(kx) * lon + cx);
-            if (U >= static_cast<float>(W)) {
-                U = U - static_cast<float>(W);
-            } else if (U < 0.0f) {
-                U = U + static_cast<float>(W);
-            }
-            const int sx = reduceColumn(truncOrZero(U), W);
+            int sx = 0;
+            int sxr = 0;
+            columnsOfLongitude(c, W, lon, sx, sxr);
             int sy = truncOrZero(static_cast<double>(ky) * lat + cy);
             if (sy < 0) {
                 sy = 0;
@@ -167,13 +179,6 @@ void ReferenceWarp::warp(const ReferencePanorama& source, ReferenceView& view,
             }
             view.columns[b + i] = sx;
             view.rows[b + i] = sy;
-            int sxr = truncOrZero(static_cast<double>(M) - U);
-            if (sxr >= W) {
-                sxr = sxr - W;
-            } else if (sxr < 0) {
-                sxr = sxr + W;
-            }
-            sxr = reduceColumn(sxr, W);
             const int mirror = view.width - 1 - i;
             view.columns[b + mirror] = sxr;
             view.rows[b + mirror] = sy;

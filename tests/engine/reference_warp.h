@@ -58,6 +58,10 @@ class ReferenceWarp {
               float tilt) const;
     void warp(const ReferencePanorama& source, ReferenceView& view, const ReferenceConstants& c,
               float pan) const;
+    // Source column and mirrored column of longitude `lon` in a panorama
+    // `width` columns wide.
+    static void columnsOfLongitude(const ReferenceConstants& c, int width, float lon, int& column,
+                                   int& mirrored);
     // Column shift by `delta` radians.
     void shift(const ReferencePanorama& source, ReferenceView& view, float delta) const;
 

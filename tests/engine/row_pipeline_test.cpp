@@ -15,6 +15,7 @@
 #include "engine/panorama_warper.h"
 #include "engine/pixel_gather.h"
 #include "engine/processor.h"
+#include "engine/row_solver.h"
 #include "engine_fixture.h"
 
 namespace {
@@ -221,6 +222,51 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
     ReferenceView expected(1700, 950);
     reference().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(), m.view->viewTilt());
     EXPECT_TRUE(m.matches(expected));
+}
+
+TEST(RowSolver, CodedColumnsEqualTheAlgorithmsForEveryCode) {
+    // Narrow and wide panoramas (blocks of 4096 down to 16 codes), pans at and
+    // near the seam, every negative longitude code of a row facing forward.
+    const auto table = ArctangentTable::create();
+    const std::vector<float>& entries = reference().table();
+    const std::int32_t above = ArctangentTable::entryCount;
+    for (const std::int32_t width : {3, 2000, 7101, 8000, 40000}) {
+        for (const float pan : {0.4f, -pi, pi, 1e-3f, -2.5f}) {
+            ReferencePanorama panorama;
+            panorama.width = width;
+            panorama.height = 100;
+            ReferenceView view(1000, 10);
+            const ReferenceConstants c = reference().constants(panorama, view, 90 * degree, pan, 0);
+            const SourceImage source{nullptr, width, 100, width * 3};
+            RowSolver solver;
+            solver.prepare(*table, projectionOf(c), source, pan, view.width, c.halfColumns, false);
+            solver.codeColumnsFor(std::size_t{1} << 40);
+            std::int32_t unknown = 0;
+            for (std::int32_t place = 0; place < 2 * above; ++place) {
+                // Negative ratios: the negated angle up to 1, its complement above.
+                const float angle =
+                    place < above ? -entries[place] : -(halfPi - entries[place - above]);
+                int column = 0;
+                int mirrored = 0;
+                ReferenceWarp::columnsOfLongitude(
+                    c, width, static_cast<float>(static_cast<double>(angle) + pan), column,
+                    mirrored);
+                const std::int32_t codedColumn = solver.codedColumn(place, false);
+                const std::int32_t codedMirrored = solver.codedColumn(place, true);
+                unknown += codedColumn < 0 || codedMirrored < 0 ? 1 : 0;
+                if (codedColumn >= 0) {
+                    ASSERT_EQ(codedColumn, column) << width << " " << pan << " " << place;
+                }
+                if (codedMirrored >= 0) {
+                    ASSERT_EQ(codedMirrored, mirrored) << width << " " << pan << " " << place;
+                }
+            }
+            // Left to the exact steps: the block where the two runs meet, and
+            // where a column changes twice in one block (the widest panorama
+            // only, whose blocks are smallest).
+            EXPECT_LT(unknown, width > 10000 ? 2 * above / 100 : 4096 * 2) << width << " " << pan;
+        }
+    }
 }
 
 TEST(PixelGather, WordCopiesNeverReadPastTheLastSourcePixel) {
