@@ -409,8 +409,7 @@ void RowSolver::codeColumns() {
     // solved code by code.
     const std::size_t count = 2 * static_cast<std::size_t>(entryCount);
     const int shift = StepTable::shiftFor(std::fabs(columnsPerRadian_) * angleStepPerCode);
-    columnSteps_.reset(count, shift);
-    mirroredSteps_.reset(count, shift);
+    columnSteps_.reset(count, shift, 2);
     const std::size_t size = columnSteps_.blockSize();
     const float* angles = anglesByCode_.data() + count;
     auto columnsOf = [&](std::size_t code, std::int32_t& column, std::int32_t& mirrored) {
@@ -432,8 +431,8 @@ void RowSolver::codeColumns() {
             for (std::size_t k = 0; k < length; ++k) {
                 columnsOf(start + k, blockColumns_[k], blockMirrored_[k]);
             }
-            columnSteps_.setBlock(block, blockColumns_.data(), length);
-            mirroredSteps_.setBlock(block, blockMirrored_.data(), length);
+            columnSteps_.setBlock(block, blockColumns_.data(), length, 0);
+            columnSteps_.setBlock(block, blockMirrored_.data(), length, 1);
             continue;
         }
         std::int32_t firstColumn = 0;
@@ -442,18 +441,24 @@ void RowSolver::codeColumns() {
         std::int32_t lastMirrored = 0;
         columnsOf(start, firstColumn, firstMirrored);
         columnsOf(start + length - 1, lastColumn, lastMirrored);
-        columnSteps_.setSearched(block, length, firstColumn, lastColumn, [&](std::size_t k) {
-            std::int32_t column = 0;
-            std::int32_t mirrored = 0;
-            columnsOf(start + k, column, mirrored);
-            return column;
-        });
-        mirroredSteps_.setSearched(block, length, firstMirrored, lastMirrored, [&](std::size_t k) {
-            std::int32_t column = 0;
-            std::int32_t mirrored = 0;
-            columnsOf(start + k, column, mirrored);
-            return mirrored;
-        });
+        columnSteps_.setSearched(
+            block, length, firstColumn, lastColumn,
+            [&](std::size_t k) {
+                std::int32_t column = 0;
+                std::int32_t mirrored = 0;
+                columnsOf(start + k, column, mirrored);
+                return column;
+            },
+            0);
+        columnSteps_.setSearched(
+            block, length, firstMirrored, lastMirrored,
+            [&](std::size_t k) {
+                std::int32_t column = 0;
+                std::int32_t mirrored = 0;
+                columnsOf(start + k, column, mirrored);
+                return mirrored;
+            },
+            1);
     }
 }
 
@@ -547,8 +552,9 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
             at = _mm_andnot_si128(_mm_cmplt_epi32(at, _mm_setzero_si128()), at);
             alignas(16) std::int32_t positions[4];
             _mm_store_si128(reinterpret_cast<__m128i*>(positions), at);
-            const __m128i left = columnSteps_.four(positions);
-            const __m128i mirrored = mirroredSteps_.four(positions);
+            __m128i left;
+            __m128i mirrored;
+            columnSteps_.fourPairs(positions, left, mirrored);
             if (_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(left, mirrored))) != 0) {
                 doubtful_[g] = 1;
             }

@@ -54,7 +54,7 @@ class RowSolver {
     // For checks: the coded column (or mirrored column) of negative longitude
     // code 2 * 100001 + `place`, negative where rows solve it ray by ray.
     std::int32_t codedColumn(std::int32_t place, bool mirrored) const {
-        return (mirrored ? mirroredSteps_ : columnSteps_).at(place);
+        return columnSteps_.at(place, mirrored ? 1 : 0);
     }
     // Both entries of a whole row with its own depth and height.
     void solveTiltedRow(const ArctangentTable& table, float depth, float height,
@@ -136,8 +136,7 @@ class RowSolver {
     // rebuild's pan, for rows facing forward (no half turn), kept as steps
     // (made a block at a time in the block buffers).
     void codeColumns();
-    StepTable columnSteps_;
-    StepTable mirroredSteps_;
+    StepTable columnSteps_;  // column, then mirrored column
     std::vector<std::int32_t> blockColumns_;
     std::vector<std::int32_t> blockMirrored_;
     bool columnsCoded_ = false;

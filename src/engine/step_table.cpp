@@ -17,15 +17,18 @@ int StepTable::shiftFor(double perCode) {
     return shift;
 }
 
-void StepTable::reset(std::size_t count, int shift) {
+void StepTable::reset(std::size_t count, int shift, std::size_t values) {
     shift_ = shift;
+    values_ = values;
     placeMask_ = (std::int32_t{1} << shift) - 1;
-    blocks_.assign((count + placeMask_) >> shift, Block{unknown, 0, 0});
+    blocks_.assign(((count + placeMask_) >> shift) * values, Block{unknown, 0, 0});
 }
 
-void StepTable::setBlock(std::size_t block, const std::int32_t* values, std::size_t count) {
+void StepTable::setBlock(std::size_t block, const std::int32_t* values, std::size_t count,
+                         std::size_t which) {
+    const std::size_t record = block * values_ + which;
     if (count == 0) {
-        blocks_[block] = Block{unknown, 0, 0};
+        blocks_[record] = Block{unknown, 0, 0};
         return;
     }
     std::size_t place = 1;
@@ -35,20 +38,20 @@ void StepTable::setBlock(std::size_t block, const std::int32_t* values, std::siz
     const std::int32_t after = place < count ? values[place] : values[0];
     for (std::size_t k = place + 1; k < count; ++k) {
         if (values[k] != after) {
-            blocks_[block] = Block{unknown, 0, 0};
+            blocks_[record] = Block{unknown, 0, 0};
             return;
         }
     }
-    setStep(block, values[0], place, after);
+    setStep(record, values[0], place, after);
 }
 
-void StepTable::setStep(std::size_t block, std::int32_t before, std::size_t place,
+void StepTable::setStep(std::size_t record, std::int32_t before, std::size_t place,
                         std::int32_t after) {
     const std::int64_t delta = std::int64_t{after} - std::int64_t{before};
     if (before == unknown || delta < INT16_MIN || delta > INT16_MAX) {
-        blocks_[block] = Block{unknown, 0, 0};
+        blocks_[record] = Block{unknown, 0, 0};
         return;
     }
-    blocks_[block] =
+    blocks_[record] =
         Block{before, static_cast<std::uint16_t>(place), static_cast<std::int16_t>(delta)};
 }

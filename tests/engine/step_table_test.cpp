@@ -95,6 +95,56 @@ TEST(StepTable, BlocksWithTwoChangesAreUnknown) {
     expectAnswers(tableOf(values, 3), values, {2, 5});
 }
 
+TEST(StepTable, TwoValuesPerCodeKeepTheirOwnSteps) {
+    // A column rising and its mirror falling at other places, one block of
+    // the mirror changing twice, kept whole and found by halving.
+    const std::size_t count = 250;
+    std::vector<std::int32_t> columns(count);
+    std::vector<std::int32_t> mirrored(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        columns[k] = 100 + static_cast<std::int32_t>(k / 20);
+        mirrored[k] = 900 - static_cast<std::int32_t>((k + 7) / 20);
+    }
+    mirrored[70] = 5;  // block 4 (64 ... 79) of the mirror only
+    for (const bool searched : {false, true}) {
+        StepTable table;
+        table.reset(count, 4, 2);
+        for (std::size_t block = 0; block < table.blockCount(); ++block) {
+            const std::size_t start = block * 16;
+            const std::size_t length = std::min<std::size_t>(16, count - start);
+            table.setBlock(block, &columns[start], length, 0);
+            if (searched && block != 4) {
+                table.setSearched(
+                    block, length, mirrored[start], mirrored[start + length - 1],
+                    [&](std::size_t k) { return mirrored[start + k]; }, 1);
+            } else {
+                table.setBlock(block, &mirrored[start], length, 1);
+            }
+        }
+        for (std::int32_t k = 0; k + 4 <= static_cast<std::int32_t>(count); k += 4) {
+            const std::int32_t codes[4] = {k + 3, k, k + 2, k + 1};
+            __m128i first;
+            __m128i second;
+            table.fourPairs(codes, first, second);
+            std::int32_t firsts[4];
+            std::int32_t seconds[4];
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(firsts), first);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(seconds), second);
+            for (int n = 0; n < 4; ++n) {
+                const auto code = static_cast<std::size_t>(codes[n]);
+                EXPECT_EQ(firsts[n], columns[code]) << code;
+                EXPECT_EQ(table.at(codes[n], 0), columns[code]) << code;
+                if (code / 16 == 4) {
+                    EXPECT_LT(seconds[n], 0) << code;
+                } else {
+                    EXPECT_EQ(seconds[n], mirrored[code]) << code;
+                    EXPECT_EQ(table.at(codes[n], 1), mirrored[code]) << code;
+                }
+            }
+        }
+    }
+}
+
 TEST(StepTable, ShiftLeavesRoomBetweenSteps) {
     // One step per 100000 / 1130 codes: blocks of 64 (at most 80% of 88).
     EXPECT_EQ(StepTable::shiftFor(1130e-5), 6);
