@@ -542,9 +542,26 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
     }
     // 2. The left column and its mirror: from the coded columns where they
     // were made for this rebuild (rows facing forward), else from the angles.
+    std::size_t looked = 0;
+#if defined(LUMIVUE_WIDE_STEPS)
+    // 2 and 3 at once, eight rays at a time, where the columns are coded.
+    if (wideSteps_ && columnsCoded_ && depth > 0.0) {
+        looked = lookUpTiltedRowWide(
+            {longitudeCodes,
+             latitudeCodes,
+             groups,
+             {columnSteps_.records(), columnSteps_.shift(), columnSteps_.placeMask()},
+             {rowSteps_.records(), rowSteps_.shift(), rowSteps_.placeMask()},
+             2 * entryCount,
+             static_cast<std::size_t>(viewWidth_),
+             columns,
+             rows,
+             doubtful_.data()});
+    }
+#endif
     if (columnsCoded_ && depth > 0.0) {
         const __m128i first = _mm_set1_epi32(2 * entryCount);
-        for (std::size_t g = 0; g < groups; ++g) {
+        for (std::size_t g = looked; g < groups; ++g) {
             const std::size_t i = 4 * g;
             // A doubtful code is 0: read the first entry instead.
             __m128i at = _mm_sub_epi32(
@@ -576,7 +593,7 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
         }
     }
     // 3. Source rows straight from the latitude codes.
-    for (std::size_t g = 0; g < groups; ++g) {
+    for (std::size_t g = looked; g < groups; ++g) {
         const std::size_t i = 4 * g;
         const __m128i sourceRows = rowSteps_.four(latitudeCodes + i);
         if (_mm_movemask_ps(_mm_castsi128_ps(sourceRows)) != 0) {

@@ -60,6 +60,13 @@ class StepTable {
         setStep(block * values_ + which, first, changed, last);
     }
 
+    // The table's records for the wide steps (wide_steps.h), which read them
+    // in their own instructions: per block, `values` pairs of 32-bit words,
+    // the base and the (step, delta) word.
+    const std::int32_t* records() const { return &blocks_.data()->base; }
+    int shift() const { return shift_; }
+    std::int32_t placeMask() const { return placeMask_; }
+
     // The `which`th value of one code (below the count given to reset).
     std::int32_t at(std::int32_t code, std::size_t which = 0) const {
         const Block b = blocks_[(static_cast<std::size_t>(code) >> shift_) * values_ + which];

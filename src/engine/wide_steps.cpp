@@ -34,7 +34,93 @@ bool storeCodes(__m256d below, __m256d beyond, __m256d negative, std::int32_t* c
     return _mm_movemask_ps(_mm_castsi128_ps(clear)) == 0xF;
 }
 
+// Eight codes' values from their blocks' bases and (step, delta) words.
+__m256i valuesOf(__m256i bases, __m256i steps, __m256i codes, std::int32_t placeMask) {
+    const __m256i places = _mm256_and_si256(codes, _mm256_set1_epi32(placeMask));
+    const __m256i before =
+        _mm256_cmpgt_epi32(_mm256_and_si256(steps, _mm256_set1_epi32(0xFFFF)), places);
+    return _mm256_add_epi32(bases, _mm256_andnot_si256(before, _mm256_srai_epi32(steps, 16)));
+}
+
+// Codes k and k + 4's records side by side, `bytes` long each (8 or 16).
+template <int bytes>
+__m256i recordsOf(const StepRecords& table, const std::int32_t* codes, int k) {
+    auto at = [&](int n) {
+        const auto block =
+            static_cast<std::size_t>(static_cast<std::uint32_t>(codes[n]) >> table.shift);
+        const std::int32_t* words = table.words + block * (bytes / 4);
+        return bytes == 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(words))
+                           : _mm_loadl_epi64(reinterpret_cast<const __m128i*>(words));
+    };
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(at(k)), at(k + 4), 1);
+}
+
+// The values of eight codes in a table of one value per code.
+__m256i eightValues(const StepRecords& table, const std::int32_t* codes) {
+    // [base k, base k+1, step k, step k+1] in each half.
+    const __m256i low =
+        _mm256_unpacklo_epi32(recordsOf<8>(table, codes, 0), recordsOf<8>(table, codes, 1));
+    const __m256i high =
+        _mm256_unpacklo_epi32(recordsOf<8>(table, codes, 2), recordsOf<8>(table, codes, 3));
+    return valuesOf(_mm256_unpacklo_epi64(low, high), _mm256_unpackhi_epi64(low, high),
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes)), table.placeMask);
+}
+
+// Both values of eight codes in a table of two values per code.
+void eightPairs(const StepRecords& table, const std::int32_t* codes, __m256i& first,
+                __m256i& second) {
+    const __m256i code0 = recordsOf<16>(table, codes, 0);
+    const __m256i code1 = recordsOf<16>(table, codes, 1);
+    const __m256i code2 = recordsOf<16>(table, codes, 2);
+    const __m256i code3 = recordsOf<16>(table, codes, 3);
+    const __m256i first01 = _mm256_unpacklo_epi32(code0, code1);
+    const __m256i second01 = _mm256_unpackhi_epi32(code0, code1);
+    const __m256i first23 = _mm256_unpacklo_epi32(code2, code3);
+    const __m256i second23 = _mm256_unpackhi_epi32(code2, code3);
+    const __m256i all = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(codes));
+    first = valuesOf(_mm256_unpacklo_epi64(first01, first23),
+                     _mm256_unpackhi_epi64(first01, first23), all, table.placeMask);
+    second = valuesOf(_mm256_unpacklo_epi64(second01, second23),
+                      _mm256_unpackhi_epi64(second01, second23), all, table.placeMask);
+}
+
+// Marks each group of four with a negative (unknown) value.
+void markUnknown(__m256i values, std::uint8_t* doubtful) {
+    const int negative = _mm256_movemask_ps(_mm256_castsi256_ps(values));
+    doubtful[0] |= (negative & 0x0F) != 0 ? 1 : 0;
+    doubtful[1] |= (negative & 0xF0) != 0 ? 1 : 0;
+}
+
 }  // namespace
+
+std::size_t lookUpTiltedRowWide(const TiltedRowLookups& row) {
+    const __m256i reversal = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    const __m256i first = _mm256_set1_epi32(row.firstColumnCode);
+    std::size_t g = 0;
+    for (; g + 2 <= row.groups; g += 2) {
+        const std::size_t i = 4 * g;
+        const std::size_t right = row.viewWidth - 8 - i;
+        // A doubtful code is 0: read the first entry instead.
+        __m256i at = _mm256_sub_epi32(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.longitudeCodes + i)), first);
+        at = _mm256_max_epi32(at, _mm256_setzero_si256());
+        alignas(32) std::int32_t positions[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(positions), at);
+        __m256i left;
+        __m256i mirrored;
+        eightPairs(row.columns, positions, left, mirrored);
+        markUnknown(_mm256_or_si256(left, mirrored), row.doubtful + g);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row.columnEntries + i), left);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row.columnEntries + right),
+                            _mm256_permutevar8x32_epi32(mirrored, reversal));
+        const __m256i sourceRows = eightValues(row.rows, row.latitudeCodes + i);
+        markUnknown(sourceRows, row.doubtful + g);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row.rowEntries + i), sourceRows);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row.rowEntries + right),
+                            _mm256_permutevar8x32_epi32(sourceRows, reversal));
+    }
+    return g;
+}
 
 void solveTiltedCodesWide(const TiltedRowCodes& row) {
     const double absoluteDepth = row.depth < 0.0 ? -row.depth : row.depth;

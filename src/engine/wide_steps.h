@@ -35,6 +35,33 @@ struct TiltedRowCodes {
 // Fills both code arrays and the doubtful flags of every group.
 void solveTiltedCodesWide(const TiltedRowCodes& row);
 
+// A step table's records (see StepTable::records).
+struct StepRecords {
+    const std::int32_t* words;
+    int shift;
+    std::int32_t placeMask;
+};
+
+// The second stage of a tilted row: source columns and rows looked up by the
+// codes, eight rays at a time (RowSolver's lookups), where the columns are
+// coded.
+struct TiltedRowLookups {
+    const std::int32_t* longitudeCodes;
+    const std::int32_t* latitudeCodes;
+    std::size_t groups;            // of four rays
+    StepRecords columns;           // two values per code: column, mirrored column
+    StepRecords rows;              // one value per code
+    std::int32_t firstColumnCode;  // the code of the columns' first entry
+    std::size_t viewWidth;
+    std::int32_t* columnEntries;  // the row's whole width
+    std::int32_t* rowEntries;
+    std::uint8_t* doubtful;  // per group; set where a value is unknown
+};
+
+// Looks up the columns and rows of pairs of groups; returns how many groups
+// it did (the rest, at most one, is the caller's).
+std::size_t lookUpTiltedRowWide(const TiltedRowLookups& row);
+
 // Byte offsets in the source of the pixels of `count` entries (PixelGather's
 // locate).
 void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size_t stride,
