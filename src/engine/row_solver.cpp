@@ -614,8 +614,9 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
 
 void RowSolver::codeColumnsFor(std::size_t forwardRays) {
 #if defined(__SSE2__)
-    // Worth it when the rays facing forward outnumber the coded entries well.
-    if (forwardRays >= 4 * 2 * static_cast<std::size_t>(ArctangentTable::entryCount)) {
+    // Coding the columns costs about what solving 50 000 rays from their
+    // angles does; below that it would not pay.
+    if (forwardRays >= static_cast<std::size_t>(ArctangentTable::entryCount) / 2) {
         codeColumns();
         columnsCoded_ = true;
     }
