@@ -10,7 +10,9 @@
 // of the exact quotient; a group of rays where it is not (or whose column
 // leaves the panorama) is solved one ray at a time by the exact scalar steps.
 // Where the processor has AVX2, a tilted row's table codes come from the wide
-// steps (wide_steps.h) under the same rule.
+// steps (wide_steps.h) under the same rule, and so do its lookups of columns
+// and rows by code. Those lookups go to step tables (step_table.h), small
+// enough to stay in the cache, that answer every code exactly or not at all.
 #pragma once
 
 #include <cstdint>
