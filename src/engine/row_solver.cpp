@@ -412,13 +412,16 @@ void RowSolver::codeColumns() {
     columnSteps_.reset(count, shift, 2);
     const std::size_t size = columnSteps_.blockSize();
     const float* angles = anglesByCode_.data() + count;
+    auto longitudeOf = [&](std::size_t code) {
+        return single(static_cast<double>(angles[code]) + pan_);
+    };
     auto columnsOf = [&](std::size_t code, std::int32_t& column, std::int32_t& mirrored) {
-        columnsOfLongitude(single(static_cast<double>(angles[code]) + pan_), column, mirrored);
+        columnsOfLongitude(longitudeOf(code), column, mirrored);
     };
     const auto firstAbove = static_cast<std::size_t>(entryCount);
     const auto widthF = static_cast<float>(panoramaWidth_);
     auto wrapOf = [&](std::size_t code) {
-        const float u = unwrappedColumn(single(static_cast<double>(angles[code]) + pan_));
+        const float u = unwrappedColumn(longitudeOf(code));
         return u >= widthF ? 1 : (u < 0.0f ? -1 : 0);
     };
     for (std::size_t block = 0; block < columnSteps_.blockCount(); ++block) {
@@ -435,30 +438,21 @@ void RowSolver::codeColumns() {
             columnSteps_.setBlock(block, blockMirrored_.data(), length, 1);
             continue;
         }
-        std::int32_t firstColumn = 0;
-        std::int32_t firstMirrored = 0;
-        std::int32_t lastColumn = 0;
-        std::int32_t lastMirrored = 0;
-        columnsOf(start, firstColumn, firstMirrored);
-        columnsOf(start + length - 1, lastColumn, lastMirrored);
-        columnSteps_.setSearched(
-            block, length, firstColumn, lastColumn,
-            [&](std::size_t k) {
-                std::int32_t column = 0;
-                std::int32_t mirrored = 0;
-                columnsOf(start + k, column, mirrored);
-                return column;
-            },
-            0);
-        columnSteps_.setSearched(
-            block, length, firstMirrored, lastMirrored,
-            [&](std::size_t k) {
-                std::int32_t column = 0;
-                std::int32_t mirrored = 0;
-                columnsOf(start + k, column, mirrored);
-                return mirrored;
-            },
-            1);
+        // [0] the column, [1] its mirror.
+        std::int32_t first[2];
+        std::int32_t last[2];
+        columnsOf(start, first[0], first[1]);
+        columnsOf(start + length - 1, last[0], last[1]);
+        for (std::size_t which = 0; which < 2; ++which) {
+            columnSteps_.setSearched(
+                block, length, first[which], last[which],
+                [&](std::size_t k) {
+                    std::int32_t both[2];
+                    columnsOf(start + k, both[0], both[1]);
+                    return both[which];
+                },
+                which);
+        }
     }
 }
 

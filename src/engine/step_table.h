@@ -63,7 +63,9 @@ class StepTable {
     // The table's records for the wide steps (wide_steps.h), which read them
     // in their own instructions: per block, `values` pairs of 32-bit words,
     // the base and the (step, delta) word.
-    const std::int32_t* records() const { return &blocks_.data()->base; }
+    const std::int32_t* records() const {
+        return reinterpret_cast<const std::int32_t*>(blocks_.data());
+    }
     int shift() const { return shift_; }
     std::int32_t placeMask() const { return placeMask_; }
 
