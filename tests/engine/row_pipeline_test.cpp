@@ -225,7 +225,7 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
 }
 
 TEST(RowSolver, CodedColumnsEqualTheAlgorithmsForEveryCode) {
-    // Narrow and wide panoramas (blocks of 4096 down to 16 codes), pans at and
+    // Narrow and wide panoramas (blocks of 4096 down to 8 codes), pans at and
     // near the seam, every negative longitude code of a row facing forward.
     const auto table = ArctangentTable::create();
     const std::vector<float>& entries = reference().table();
