@@ -7,8 +7,6 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 seconds=${1:-60}
 fuzzer=build/native-asan/bin/package_fuzzer
 [ -x "$fuzzer" ] || { echo "fuzz: $fuzzer is not built (run scripts/test.sh)" >&2; exit 1; }
-# The reader writes 28 temporary files per input: keep them in memory when possible.
-[ -w /dev/shm ] && export TMPDIR=/dev/shm
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/corpus" "$work/artifacts"

@@ -1,7 +1,6 @@
 #include "package/extraction.h"
 
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 #include "package/media_callback.h"
@@ -92,13 +91,9 @@ void extractSound(const LoadRequest& request) {
     if (isCancelled(request, ExtractionCheckpoint::soundNamed)) {
         return;  // the TempFile deletes the empty file it named
     }
-    {
-        std::fstream out(soundFile->path(), std::ios::in | std::ios::out | std::ios::binary);
-        if (out && request.soundLength > 0) {
-            out.write(reinterpret_cast<const char*>(file.data() + request.soundOffset),
-                      request.soundLength);
-        }
-    }
+    platform::writeFile(soundFile->path(), file.data() + request.soundOffset,
+                        static_cast<std::size_t>(request.soundLength),
+                        platform::WriteMode::intoExisting);
     if (request.soundReceiver != nullptr) {
         request.soundReceiver->deliver(std::move(soundFile));
     }

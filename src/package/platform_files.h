@@ -1,11 +1,15 @@
 // The package reader's one door to the file system. The Win32 side makes
 // exactly the calls the player has always made (GetTempFileNameA, CreateFileA,
-// file mapping, movable global memory); the POSIX side serves the native build,
-// tourpack on Linux and the fuzzer, so that all of them run the same reader.
+// file mapping, movable global memory, the runtime's file streams); the POSIX
+// side serves the native build and tourpack on Linux, so that all of them run
+// the same reader. A third side keeps every file in memory, for the fuzzer
+// (platform_files_memory.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <istream>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -21,6 +25,20 @@ std::int32_t fileSize(const char* path);
 
 // Deletes the file; a failure is ignored.
 void deleteFile(const char* path);
+
+// A stream over the whole file, read from its start; it is failed when the
+// file does not open.
+std::unique_ptr<std::istream> openForReading(const char* path);
+
+// How writeFile treats the file it writes to.
+enum class WriteMode {
+    intoExisting,  // the file must exist (a temporary file named before)
+    replace,       // the file is made anew, or emptied first
+};
+
+// Writes `length` bytes at the start of the file. Returns false when the file
+// did not open; a short write is not reported, as the player never checked it.
+bool writeFile(const char* path, const std::uint8_t* bytes, std::size_t length, WriteMode mode);
 
 // A read-only view of a whole file, open for the object's lifetime.
 class MappedFile {

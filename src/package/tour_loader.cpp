@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "package/field_reader.h"
@@ -50,13 +49,13 @@ class RecordStreamReader {
     const char* exePath_;
     SkinSet& skinSet_;
     char (&languageModulePath_)[260];
-    std::ifstream stream_;
+    std::unique_ptr<std::istream> stream_;
     std::int64_t fileSize_ = 0;
     std::vector<std::string> madeFiles_;
 };
 
 std::unique_ptr<Tour> RecordStreamReader::read(PackageError& error) {
-    stream_.open(exePath_, std::ios::in | std::ios::binary);
+    stream_ = platform::openForReading(exePath_);
     if (!trailerMatches()) {
         error = {PackageError::badTrailer, fileSize_ - magicSize,
                  "the file does not end with the CAFEBABE trailer"};
@@ -75,36 +74,36 @@ std::unique_ptr<Tour> RecordStreamReader::read(PackageError& error) {
 }
 
 bool RecordStreamReader::trailerMatches() {
-    if (!stream_) {
+    if (!*stream_) {
         return false;
     }
-    stream_.seekg(0, std::ios::end);
-    fileSize_ = static_cast<std::int64_t>(stream_.tellg());
-    if (!stream_ || fileSize_ < magicSize) {
+    stream_->seekg(0, std::ios::end);
+    fileSize_ = static_cast<std::int64_t>(stream_->tellg());
+    if (!*stream_ || fileSize_ < magicSize) {
         return false;
     }
     char found[magicSize + 1] = {};
-    stream_.seekg(fileSize_ - magicSize);
-    stream_.read(found, magicSize);
+    stream_->seekg(fileSize_ - magicSize);
+    stream_->read(found, magicSize);
     return std::memcmp(found, magic, sizeof magic) == 0;
 }
 
 std::int64_t RecordStreamReader::position() {
-    if (!stream_) {
+    if (!*stream_) {
         return fileSize_;
     }
-    return static_cast<std::int64_t>(stream_.tellg());
+    return static_cast<std::int64_t>(stream_->tellg());
 }
 
 void RecordStreamReader::readTour(Tour& tour) {
-    FieldReader fields(stream_);
+    FieldReader fields(*stream_);
     if (fileSize_ >= trailerSize) {
-        stream_.seekg(fileSize_ - trailerSize);
+        stream_->seekg(fileSize_ - trailerSize);
     } else {
-        stream_.setstate(std::ios::failbit);
+        stream_->setstate(std::ios::failbit);
     }
     const std::int32_t recordStart = fields.readLong();
-    stream_.seekg(recordStart);
+    stream_->seekg(recordStart);
 
     tour.setTitle(readString("tour title").c_str());
     tour.setViewSize(fields.readInt());
@@ -138,7 +137,7 @@ void RecordStreamReader::readTour(Tour& tour) {
 }
 
 void RecordStreamReader::readScene(Tour& tour, std::int32_t position) {
-    FieldReader fields(stream_);
+    FieldReader fields(*stream_);
     auto scene = std::make_unique<Scene>();
     const std::string field = "scene " + std::to_string(position) + " name";
     scene->setName(readString(field.c_str()).c_str());
@@ -162,12 +161,12 @@ void RecordStreamReader::readInfo(TourInfo& info) {
 
 std::int32_t RecordStreamReader::readLength(const char* field) {
     const std::int64_t offset = position();
-    const std::int32_t length = FieldReader(stream_).readLong();
+    const std::int32_t length = FieldReader(*stream_).readLong();
     if (length < 0) {
         throw CorruptPackage{offset,
                              std::string(field) + ": negative length " + std::to_string(length)};
     }
-    const std::int64_t left = stream_ ? fileSize_ - position() : 0;
+    const std::int64_t left = *stream_ ? fileSize_ - position() : 0;
     if (length > left) {
         throw CorruptPackage{offset, std::string(field) + ": length " + std::to_string(length) +
                                          " is longer than the " + std::to_string(left) +
@@ -182,12 +181,12 @@ std::string RecordStreamReader::readString(const char* field) {
         return {};
     }
     std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
-    stream_.read(text.data(), length);
+    stream_->read(text.data(), length);
     return text.data();  // cut at the first NUL inside, as the player reads it
 }
 
 std::unique_ptr<FileItem> RecordStreamReader::readItemRef() {
-    FieldReader fields(stream_);
+    FieldReader fields(*stream_);
     const std::int32_t offset = fields.readLong();
     const std::int32_t length = fields.readLong();
     return std::make_unique<FileItem>(exePath_, offset, length);
@@ -197,19 +196,17 @@ std::string RecordStreamReader::writeBlob(const char* field, bool languageModule
     const std::int32_t length = readLength(field);
     std::vector<char> bytes(static_cast<std::size_t>(length), '\0');
     if (length > 0) {
-        stream_.read(bytes.data(), length);
+        stream_->read(bytes.data(), length);
     }
     std::string path = platform::makeTempFile("QRZ");
     if (path.empty()) {
         return path;
     }
     madeFiles_.push_back(path);
-    const auto mode = languageModule ? std::ios::out | std::ios::binary | std::ios::trunc
-                                     : std::ios::in | std::ios::out | std::ios::binary;
-    std::fstream out(path, mode);
-    if (out && length > 0) {
-        out.write(bytes.data(), length);
-    }
+    const auto mode =
+        languageModule ? platform::WriteMode::replace : platform::WriteMode::intoExisting;
+    platform::writeFile(path.c_str(), reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                        bytes.size(), mode);
     return path;
 }
 

@@ -1,0 +1,27 @@
+// Reading and writing whole files through the runtime's file streams, shared
+// by the Win32 and POSIX sides of the file layer.
+#include <fstream>
+
+#include "package/platform_files.h"
+
+namespace platform {
+
+std::unique_ptr<std::istream> openForReading(const char* path) {
+    return std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
+}
+
+bool writeFile(const char* path, const std::uint8_t* bytes, std::size_t length, WriteMode mode) {
+    const auto openMode = mode == WriteMode::replace
+                              ? std::ios::out | std::ios::binary | std::ios::trunc
+                              : std::ios::in | std::ios::out | std::ios::binary;
+    std::fstream out(path, openMode);
+    if (!out) {
+        return false;
+    }
+    if (length > 0) {
+        out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(length));
+    }
+    return true;
+}
+
+}  // namespace platform
