@@ -1,0 +1,75 @@
+// The reader over the file layer kept in memory (the fuzzer's) reads what it
+// reads from disk: a tourpack-made tour from the seed corpus, its scenes'
+// payloads, and every temporary file it made gone again afterwards.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "package/media_callback.h"
+#include "package/platform_files_memory.h"
+#include "package/tour_loader.h"
+
+namespace {
+
+std::vector<std::uint8_t> seed(const char* name) {
+    std::ifstream in(std::string(SEED_CORPUS) + "/" + name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+struct Keeper : MediaCallback {
+    void deliver(std::unique_ptr<Payload> payload) override { kept = std::move(payload); }
+    std::unique_ptr<Payload> kept;
+};
+
+TEST(MemoryFiles, TheReaderReadsATourAndExtractsItsScenesFromMemory) {
+    const std::vector<std::uint8_t> bytes = seed("tour-3-scenes.exe");
+    ASSERT_GT(bytes.size(), 1000u);
+    platform::memory::putFile("memory:/tour.exe", bytes.data(), bytes.size());
+
+    TourLoader loader;
+    PackageError error;
+    std::unique_ptr<Tour> tour = loader.read("memory:/tour.exe", error);
+    ASSERT_TRUE(tour) << error.what;
+    EXPECT_EQ(tour->sceneCount(), 3);
+    // The tour sound, 26 skin images and the language module were written.
+    EXPECT_EQ(platform::memory::filePaths().size(), 1u + 1u + 26u + 1u);
+
+    for (std::int32_t position = 1; position <= 3; ++position) {
+        Scene* scene = tour->scene(position);
+        Keeper image;
+        Keeper sound;
+        scene->setImageReceiver(&image);
+        scene->setSoundReceiver(&sound);
+        scene->load();
+        auto* buffer = dynamic_cast<PayloadBuffer*>(image.kept.get());
+        ASSERT_NE(buffer, nullptr) << "scene " << position;
+        EXPECT_EQ(buffer->size(), scene->image()->length());
+        auto* soundFile = dynamic_cast<TempFile*>(sound.kept.get());
+        ASSERT_NE(soundFile, nullptr) << "scene " << position;
+        // The sound's bytes are those of its range of the tour, unchanged.
+        const std::int32_t offset = scene->sound()->offset();
+        const std::int32_t length = scene->sound()->length();
+        ASSERT_EQ(platform::fileSize(soundFile->path()), length);
+        platform::MappedFile written(soundFile->path());
+        ASSERT_TRUE(written.contains(0, length));
+        EXPECT_TRUE(std::equal(written.data(), written.data() + length, bytes.data() + offset));
+    }
+    loader.deleteExtractedFiles(*tour);
+    tour.reset();
+    EXPECT_EQ(platform::memory::filePaths(), std::vector<std::string>{"memory:/tour.exe"});
+    platform::deleteFile("memory:/tour.exe");
+}
+
+TEST(MemoryFiles, AFileNotInTheTableIsNoTour) {
+    TourLoader loader;
+    PackageError error;
+    EXPECT_EQ(loader.read("memory:/missing.exe", error), nullptr);
+    EXPECT_EQ(error.kind, PackageError::badTrailer);
+    EXPECT_EQ(platform::fileSize("memory:/missing.exe"), -1);
+    EXPECT_FALSE(platform::MappedFile("memory:/missing.exe").opened());
+    EXPECT_TRUE(platform::memory::filePaths().empty());
+}
+
+}  // namespace
