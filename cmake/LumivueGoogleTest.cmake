@@ -7,20 +7,45 @@ include(GoogleTest)
 
 # lumivue_add_test(NAME [SCREEN] SOURCES... [LIBS ...]) builds a GoogleTest
 # executable and registers its cases with CTest (through Wine in the win build).
-# SCREEN marks tests that read the screen back, and tests whose windows cover
-# the whole screen (the player in full screen): they never run beside each
-# other, so that no other test's window lies over a screen being read.
+# SCREEN marks tests that read the screen back, and tests that show windows or
+# boxes where those read (the player in full screen covers all of it): they
+# never run beside each other, so that no other test's window lies over a
+# screen being read.
+# A Windows test runs inside the held Wine session; the Wine wrapper prints
+# the backtraces of a test program that runs past its limit and kills it,
+# before CTest's own limit would end the test without a trace.
+set(LUMIVUE_TEST_TIMEOUT 270)
+set(LUMIVUE_WINE_TEST_LIMIT 180)
+
+# lumivue_in_wine_session(TEST... [LIMIT SECONDS]) runs the tests inside the
+# held Wine session, each Windows program bounded as above (or by SECONDS).
+function(lumivue_in_wine_session)
+  cmake_parse_arguments(ARG "" "LIMIT" "" ${ARGN})
+  if(NOT LUMIVUE_WINDOWS)
+    return()
+  endif()
+  if(NOT ARG_LIMIT)
+    set(ARG_LIMIT ${LUMIVUE_WINE_TEST_LIMIT})
+  endif()
+  foreach(test IN LISTS ARG_UNPARSED_ARGUMENTS)
+    set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED wine_session)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT LUMIVUE_WINE_TIMEOUT=${ARG_LIMIT})
+  endforeach()
+endfunction()
 function(lumivue_add_test name)
   cmake_parse_arguments(ARG "SCREEN" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main lumivue_options)
   set(labels ${ARG_LABELS})
+  set(properties TIMEOUT ${LUMIVUE_TEST_TIMEOUT})
   if(LUMIVUE_WINDOWS)
     list(APPEND labels wine)
+    list(APPEND properties FIXTURES_REQUIRED wine_session
+         ENVIRONMENT LUMIVUE_WINE_TIMEOUT=${LUMIVUE_WINE_TEST_LIMIT})
   else()
     list(APPEND labels native)
   endif()
-  set(properties LABELS "${labels}" TIMEOUT 300)
+  list(APPEND properties LABELS "${labels}")
   if(ARG_SCREEN)
     list(APPEND properties RESOURCE_LOCK screen)
   endif()

@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine for the build and the tests:
+# Runs a Windows program under Wine for the build, the tests and the demo:
 #   wine-run.sh --prefix DIR PROGRAM.exe [ARGS...]
+#   wine-run.sh --prefix DIR --prepare     only prepares the prefix
 # Prepares the private prefix DIR once (a virtual desktop, so that captions and
 # menus are drawn as on Windows), silences Wine's debug channels, and starts
 # Xvfb for the run when no display is set. The program's exit code is returned.
+#
+# LUMIVUE_WINE_TIMEOUT=SECONDS bounds the program's run: when it runs longer,
+# the backtraces of every thread of its Windows process are printed (so that a
+# log alone shows where it hung), then it is killed and the exit code is 124.
 set -euo pipefail
 
 prefix=""
@@ -11,7 +16,7 @@ if [ "${1:-}" = "--prefix" ]; then
   prefix=$2
   shift 2
 fi
-[ $# -ge 1 ] || { echo "usage: wine-run.sh --prefix DIR PROGRAM [ARGS...]" >&2; exit 2; }
+[ $# -ge 1 ] || { echo "usage: wine-run.sh --prefix DIR PROGRAM [ARGS...] | --prepare" >&2; exit 2; }
 
 # Wine takes only an absolute prefix path.
 export WINEPREFIX=$(realpath -m "${prefix:-${WINEPREFIX:-$HOME/.wine}}")
@@ -31,11 +36,13 @@ prepare_prefix() {
   exec 9>"$WINEPREFIX.lock"
   flock 9
   if [ ! -f "$WINEPREFIX/.lumivue-ready" ]; then
-    echo "wine-run: preparing the Wine prefix $WINEPREFIX (once)" >&2
+    echo "wine-run: preparing the Wine prefix $WINEPREFIX (once, about a minute)" >&2
     wineboot -i >/dev/null 2>&1 || true
     wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 ||
       { echo "wine-run: could not set up the virtual desktop in $WINEPREFIX" >&2; exit 1; }
     wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1000 /f >/dev/null 2>&1
+    # Until wineboot's configuration has ended, a program would start behind
+    # its "being updated" box.
     wineserver -w || true
     touch "$WINEPREFIX/.lumivue-ready"
   fi
@@ -43,5 +50,49 @@ prepare_prefix() {
   exec 9>&-
 }
 prepare_prefix
+if [ "$1" = "--prepare" ]; then
+  exit 0
+fi
 
-exec wine "$@"
+limit=${LUMIVUE_WINE_TIMEOUT:-}
+if [ -z "$limit" ]; then
+  exec wine "$@"
+fi
+
+# The Windows process of PROGRAM, among all that run in this prefix: the
+# newest of that name (two tests of one program may run side by side, and
+# then both are shown).
+report_hang() {
+  local name
+  name=$(basename "$1")
+  echo "wine-run: $name still ran after ${limit} s; the threads of its Windows process:" >&2
+  timeout 120 winedbg --command "bt all" </dev/null 2>&1 |
+    awk -v name="$name" '
+      /^Backtracing for thread/ { show = index(tolower($0), tolower(name)) > 0 }
+      show' | cut -c1-400 >&2 || echo "wine-run: winedbg gave no backtrace" >&2
+}
+
+wine "$@" <&0 &
+program=$!
+(
+  # Told to stop, the watchdog takes its sleep with it: nothing may hold the
+  # output open after the program has ended.
+  trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
+  sleep "$limit" </dev/null >/dev/null 2>&1 &
+  sleeper=$!
+  wait "$sleeper"
+  if kill -0 "$program" 2>/dev/null; then
+    report_hang "$1"
+    kill -9 "$program" 2>/dev/null || true
+  fi
+) &
+watchdog=$!
+status=0
+wait "$program" || status=$?
+if kill -0 "$watchdog" 2>/dev/null; then
+  kill "$watchdog" 2>/dev/null || true
+  wait "$watchdog" 2>/dev/null || true
+else
+  status=124
+fi
+exit "$status"
