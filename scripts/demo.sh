@@ -2,8 +2,10 @@
 # The demo: builds the player, the language modules and tourpack, packs the
 # sample tour, inspects it and shows it under Wine. With a display the tour
 # opens there; without one it runs under Xvfb and screenshots are written to
-# build/demo/: the start, the view turned, the next scene and full screen
-# (the script prints where).
+# build/demo/: the start, the view turned, the next scene and full screen.
+# Every step waits for what it needs to see on the screen (a new Wine prefix
+# takes a minute to prepare; a slow machine takes longer to draw), and the
+# player is closed as a user closes it, with Alt+F4.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root=$(pwd)
@@ -12,74 +14,128 @@ bash scripts/setup.sh
 
 echo "== building the player, the language modules and tourpack"
 cmake --preset win >/dev/null
-cmake --build --preset win --target player tourpack sample_tours
-
-run() { "$root/scripts/wine-run.sh" --prefix "$root/build/win/wineprefix" "$@"; }
-
-out=$root/build/demo
-mkdir -p "$out"
-headless=""
-if [ -z "${DISPLAY:-}" ] || [ -n "${LUMIVUE_DEMO_HEADLESS:-}" ]; then
-  headless=1
-  display=""
-  for n in $(seq 150 199); do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then display=:$n; break; fi
-  done
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  trap 'kill $xvfb 2>/dev/null || true' EXIT
-  export DISPLAY=$display
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-fi
+cmake --build --preset win --target player tourpack sample_tours window_probe
 
 tour=$root/build/win/tours/demo.exe
 echo "== the packed tour: $tour"
-run "$root/build/win/bin/tourpack.exe" inspect "$tour"
+"$root/scripts/wine-run.sh" --prefix "$root/build/win/wineprefix" \
+  "$root/build/win/bin/tourpack.exe" inspect "$tour"
 
-if [ -z "$headless" ]; then
+if [ -n "${DISPLAY:-}" ] && [ -z "${LUMIVUE_DEMO_HEADLESS:-}" ]; then
   echo "== showing the tour (close its window to end)"
-  run "$tour"
-  exit 0
+  exec "$root/scripts/wine-run.sh" --prefix "$root/build/win/wineprefix" "$tour"
 fi
 
-echo "== no display: running the tour under Xvfb ($DISPLAY)"
-# A Wine session keeps the display it started on: the headless run gets a
-# prefix of its own, so that a session left on another display is not used.
-run() { "$root/scripts/wine-run.sh" --prefix "$out/wineprefix" "$@"; }
-shoot() { xwd -root -silent -display "$DISPLAY" | convert xwd:- "$out/$1.png"; echo "   $out/$1.png"; }
-rm -f "$out"/*.png
+out=$root/build/demo
+mkdir -p "$out"
+rm -f "$out"/*.png "$out"/player.log
 
-run "$tour" &
-player=$!
-# Wait for the desktop to show (a new prefix is prepared first), then for the
-# first scene.
-for _ in $(seq 90); do
-  lit=$(xwd -root -silent -display "$DISPLAY" | convert xwd:- -format "%[fx:mean>0.1]" info: 2>/dev/null || echo 0)
-  [ "$lit" = 1 ] && break
-  sleep 1
+# A display of our own. A Wine session keeps the display it started on, so
+# the headless run has a prefix of its own as well.
+for n in $(seq 150 199); do
+  if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then display=:$n; break; fi
 done
-sleep 5
-echo "== screenshots"
-shoot 01-start
-# The tour's window sits centred in Wine's 1280 x 1000 desktop: give the
-# desktop the keyboard, click into the view, then drive it with keys.
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+player=""
+cleanup() {
+  [ -n "$player" ] && kill "$player" 2>/dev/null || true
+  WINEPREFIX=$out/wineprefix wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+echo "== no display: running the tour under Xvfb ($DISPLAY)"
+
+# The machine has no sound card: the player's sound goes to ALSA's null
+# device, so that nothing complains about the missing card.
+cat >"$out/asound.conf" <<'CONF'
+pcm.!default { type null }
+ctl.!default { type hw card 0 }
+CONF
+export ALSA_CONFIG_PATH="/usr/share/alsa/alsa.conf:$out/asound.conf"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winepulse.drv=d"
+
+run() { "$root/scripts/wine-run.sh" --prefix "$out/wineprefix" "$@"; }
+probe() { run "$root/build/win/bin/window_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
+run --prepare
+
+shoot() { xwd -root -silent | convert xwd:- "$out/$1.png"; }
+# differing A B X Y W H: how many pixels of the area differ between two shots.
+differing() {
+  compare -metric AE "$out/$1.png[$5x$6+$3+$4]" "$out/$2.png[$5x$6+$3+$4]" null: 2>&1 |
+    awk '{ printf "%d\n", $1 }'  # large counts come as 1.2e+06
+}
+# spread NAME X Y W H: the area's standard deviation (0: one flat colour).
+spread() {
+  convert "$out/$1.png[$4x$5+$2+$3]" -format "%[fx:int(standard_deviation*1000)]" info:
+}
+# wait_for WHAT SECONDS TEST...: repeats TEST until it holds.
+wait_for() {
+  local what=$1 limit=$2 started=$SECONDS
+  shift 2
+  until "$@" >/dev/null; do
+    if [ $((SECONDS - started)) -ge "$limit" ]; then
+      echo "demo: gave up waiting for $what after $limit s (the player's output is in $out/player.log)" >&2
+      exit 1
+    fi
+    sleep 0.3
+  done
+}
+# settled NAME X Y W H: shoots NAME; true once the area shows a picture (not
+# one flat colour) that the previous shot showed too.
+settled() {
+  [ -f "$out/$1.png" ] && mv "$out/$1.png" "$out/earlier.png"
+  shoot "$1"
+  [ -f "$out/earlier.png" ] && [ "$(spread "$1" "${@:2}")" -gt 20 ] &&
+    [ "$(differing earlier "$1" "${@:2}")" -eq 0 ]
+}
+# moved_from REFERENCE NAME X Y W H: shoots NAME; true once the area differs
+# from REFERENCE and has stopped changing.
+moved_from() {
+  settled "$2" "${@:3}" && [ "$(differing "$1" "$2" "${@:3}")" -gt 1000 ]
+}
+
+run "$tour" >"$out/player.log" 2>&1 &
+player=$!
+wait_for "the tour's window" 120 probe rect
+read -r wx wy ww wh cx cy cw ch < <(probe rect)
+# The view lies below the 36-pixel skin strip, above the 102-pixel panel.
+view=("$cx" $((cy + 36)) "$cw" $((ch - 36 - 102)))
+echo "== the tour's window is up (${cw} x ${ch} client pixels); screenshots:"
+wait_for "the first scene" 120 settled 01-start "${view[@]}"
+echo "   $out/01-start.png"
+
+# The desktop has the keyboard once it is focused; a click in the view gives
+# the player's window the focus inside it.
 desktop=$(xdotool search --name "Wine desktop" 2>/dev/null | head -1 || true)
 [ -n "$desktop" ] && xdotool windowfocus --sync "$desktop" 2>/dev/null || true
-xdotool mousemove 640 450 click 1
-sleep 0.5
+xdotool mousemove $((view[0] + view[2] / 2)) $((view[1] + view[3] / 2)) click 1
 xdotool keydown Left sleep 1.5 keyup Left
-sleep 0.5
-shoot 02-turned
+wait_for "the view to turn" 30 moved_from 01-start 02-turned "${view[@]}"
+echo "   $out/02-turned.png"
 xdotool key Next
-sleep 2
-shoot 03-next-scene
+wait_for "the next scene" 60 moved_from 02-turned 03-next-scene "${view[@]}"
+echo "   $out/03-next-scene.png"
 xdotool key f
-sleep 2
-shoot 04-full-screen
+wait_for "full screen" 60 moved_from 03-next-scene 04-full-screen 0 0 1280 1000
+echo "   $out/04-full-screen.png"
 xdotool key Escape
-sleep 1
-xdotool key q
-for _ in $(seq 20); do kill -0 $player 2>/dev/null || break; sleep 0.5; done
-kill $player 2>/dev/null || true
-wait $player 2>/dev/null && status=0 || status=$?
-echo "== the player ended with exit code $status; screenshots in $out"
+wait_for "the window to come back" 30 moved_from 04-full-screen windowed-again 0 0 1280 1000
+rm -f "$out/earlier.png" "$out/windowed-again.png"
+
+# Closed as a user closes it.
+xdotool key alt+F4
+started=$SECONDS
+while kill -0 "$player" 2>/dev/null && [ $((SECONDS - started)) -lt 30 ]; do sleep 0.3; done
+if kill -0 "$player" 2>/dev/null; then
+  echo "demo: the player did not end within 30 s of Alt+F4" >&2
+  exit 1
+fi
+status=0
+wait "$player" || status=$?
+player=""
+echo "== the player ended with exit code $status"
+echo "== made: the tour $tour ($(du -h "$tour" | cut -f1)) and four screenshots in $out"
+exit "$status"
