@@ -17,18 +17,23 @@ include(GoogleTest)
 set(LUMIVUE_TEST_TIMEOUT 270)
 set(LUMIVUE_WINE_TEST_LIMIT 180)
 
-# lumivue_in_wine_session(TEST... [LIMIT SECONDS]) runs the tests inside the
-# held Wine session, each Windows program bounded as above (or by SECONDS).
+# lumivue_in_wine_session(TEST... [LIMIT SECONDS] [SESSION NAME]) runs the
+# tests inside the held Wine session (or the one named NAME), each Windows
+# program bounded as above (or by SECONDS).
 function(lumivue_in_wine_session)
-  cmake_parse_arguments(ARG "" "LIMIT" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "LIMIT;SESSION" "" ${ARGN})
   if(NOT LUMIVUE_WINDOWS)
     return()
   endif()
   if(NOT ARG_LIMIT)
     set(ARG_LIMIT ${LUMIVUE_WINE_TEST_LIMIT})
   endif()
+  set(fixture wine_session)
+  if(ARG_SESSION)
+    set(fixture wine_session_${ARG_SESSION})
+  endif()
   foreach(test IN LISTS ARG_UNPARSED_ARGUMENTS)
-    set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED wine_session)
+    set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED ${fixture})
     set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT LUMIVUE_WINE_TIMEOUT=${ARG_LIMIT})
   endforeach()
 endfunction()

@@ -28,7 +28,8 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$here/wine-run.sh" --prefix "$WINEPREFIX" "$@"
+  LUMIVUE_WINE_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" \
+    "$here/wine-run.sh" --prefix "$WINEPREFIX" "$@"
 fi
 
 prepare_prefix() {
@@ -54,9 +55,28 @@ if [ "$1" = "--prepare" ]; then
   exit 0
 fi
 
+# An end other than success or a plain failure is named: a crash, an abort
+# or a kill leaves no other trace in a test's log.
+report_end() {
+  if [ "$1" -ne 0 ] && [ "$1" -ne 1 ]; then
+    echo "wine-run: $(basename "$2") ended with exit code $1" >&2
+  fi
+}
+
+# On a display of its own, Wine's session ends before the display does, so
+# that none of its processes loses the display under it (bounded: another
+# program of the prefix may hold the session longer).
+end_own_session() {
+  [ -n "${LUMIVUE_WINE_OWN_DISPLAY:-}" ] && timeout 10 wineserver -w 2>/dev/null || true
+}
+
 limit=${LUMIVUE_WINE_TIMEOUT:-}
 if [ -z "$limit" ]; then
-  exec wine "$@"
+  status=0
+  wine "$@" <&0 || status=$?
+  report_end "$status" "$1"
+  end_own_session
+  exit "$status"
 fi
 
 # The Windows process of PROGRAM, among all that run in this prefix: the
@@ -95,4 +115,6 @@ if kill -0 "$watchdog" 2>/dev/null; then
 else
   status=124
 fi
+report_end "$status" "$1"
+end_own_session
 exit "$status"

@@ -11,7 +11,10 @@ source=${LUMIVUE_SOURCE:?}
 art=${LUMIVUE_ARTEFACTS:-$build/artefacts/shell}/$case
 mkdir -p "$art"
 rm -f "$art"/*.png
-prefix=$build/wineprefix
+# A Wine session and a display of their own (the wine_session_e2e fixture),
+# where no other test's window lies over the player.
+prefix=$build/wineprefix-e2e
+[ -f "$build/wine-session-e2e.display" ] && export DISPLAY=$(cat "$build/wine-session-e2e.display")
 temp=$prefix/drive_c/users/root/Temp
 desktopWidth=1280
 desktopHeight=1000

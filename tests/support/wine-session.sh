@@ -1,24 +1,38 @@
 #!/usr/bin/env bash
-# Holds the test prefix's Wine session open for a whole test run (CTest's
-# setup and cleanup of the wine_session fixture):
-#   wine-session.sh start|stop BUILD_DIR SOURCE_DIR
+# Holds a test prefix's Wine session open for a whole test run (CTest's
+# setup and cleanup of the wine_session fixtures):
+#   wine-session.sh start|stop BUILD_DIR SOURCE_DIR [NAME]
 # start: prepares the prefix, removes what killed runs left in its temporary
 # folder, then starts Wine's server, services and virtual desktop with no
 # test's output attached (wine_session_keeper.cpp says why) and waits until
 # they are up. stop: ends the keeper and the whole session.
-# Without a display each test program gets its own display and session, so
-# there is nothing to hold.
+# Without NAME the session is the Windows tests' own, in BUILD_DIR/wineprefix
+# on the run's display; without a display each test program gets its own
+# display and session, so there is nothing to hold. A NAME gives a session of
+# its own in BUILD_DIR/wineprefix-NAME on a display of its own, whose name it
+# writes to BUILD_DIR/wine-session-NAME.display.
 set -euo pipefail
 action=$1
 build=$2
 source=$3
-prefix=$build/wineprefix
-hold=$build/wine-session.hold
-log=$build/wine-session.log
+name=${4:-}
+prefix=$build/wineprefix${name:+-$name}
+base=$build/wine-session${name:+-$name}
+hold=$base.hold
+log=$base.log
 
 case $action in
 start)
-  if [ -z "${DISPLAY:-}" ]; then
+  if [ -n "$name" ]; then
+    for n in $(seq 160 199); do
+      if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then break; fi
+    done
+    setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    echo $! >"$base.xvfb"
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    export DISPLAY=:$n
+    echo "$DISPLAY" >"$base.display"
+  elif [ -z "${DISPLAY:-}" ]; then
     echo "no display: each test program starts its own Wine session"
     exit 0
   fi
@@ -57,9 +71,13 @@ stop)
   rm -f "$hold.ready"
   # Whatever a test left running in the prefix ends with the session.
   [ -d "$prefix" ] && WINEPREFIX=$(realpath "$prefix") wineserver -k 2>/dev/null || true
+  if [ -f "$base.xvfb" ]; then
+    kill "$(cat "$base.xvfb")" 2>/dev/null || true
+    rm -f "$base.xvfb" "$base.display"
+  fi
   ;;
 *)
-  echo "usage: wine-session.sh start|stop BUILD_DIR SOURCE_DIR" >&2
+  echo "usage: wine-session.sh start|stop BUILD_DIR SOURCE_DIR [NAME]" >&2
   exit 2
   ;;
 esac
