@@ -202,9 +202,10 @@ std::vector<std::string> describeGuess(const FolderGuess& guess, const GuessCont
         lines.push_back(padded("left out", column) + file.file + ": " + file.reason);
     }
     lines.push_back(
-        "Scenes follow the file names in natural order (2 before 10), are named after them and "
-        "play the sound of the same base name (WAV or MP3). Rename files and run again with "
-        "--force, or edit the manifest, to change any of this.");
+        "Scenes follow the file names in natural order (2 before 10), are named after them and");
+    lines.push_back(
+        "play the sound of the same base name (WAV or MP3). Rename files and run again with");
+    lines.push_back("--force, or edit the manifest, to change any of this.");
     return lines;
 }
 

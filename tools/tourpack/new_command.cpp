@@ -36,8 +36,9 @@ std::vector<std::string> filesIn(const fs::path& folder, const fs::path& manifes
     for (const auto& entry : fs::directory_iterator(folder, error)) {
         anything = true;
         const std::string name = entry.path().filename().string();
+        std::error_code notThere;  // the manifest need not exist yet
         if (entry.is_regular_file() && name[0] != '.' &&
-            !fs::equivalent(entry.path(), manifest, error)) {
+            !fs::equivalent(entry.path(), manifest, notThere)) {
             files.push_back(name);
         }
     }
@@ -120,14 +121,18 @@ int runNew(const NewArguments& arguments) {
         try {
             tourpack::writeManifest(written, partial);
             fs::rename(partial, manifest);
-        } catch (const std::exception& failure) {
+        } catch (const TourpackError&) {
+            fs::remove(partial, error);
+            throw;
+        } catch (const fs::filesystem_error& failure) {
             fs::remove(partial, error);
             throw TourpackError(manifest.string() +
-                                ": cannot write the manifest: " + failure.what());
+                                ": cannot write the manifest: " + failure.code().message());
         }
 
         std::printf("Guessed from %s (%zu files):\n", named.string().c_str(), files.size());
-        const tourpack::GuessContext context{named.filename().string(), skin.string(), "en",
+        const tourpack::GuessContext context{named.filename().string(), skin.string(),
+                                             written.language,
                                              tourpack::ConversionOptions{}.maxWidth};
         for (const std::string& line : tourpack::describeGuess(guess, context)) {
             std::printf("  %s\n", line.c_str());

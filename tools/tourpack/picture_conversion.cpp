@@ -61,19 +61,32 @@ std::vector<std::uint8_t> flattenOverBlack(const std::uint8_t* rgba, std::size_t
     return rgb;
 }
 
-RgbPicture decodeWithStb(const fs::path& file) {
-    const std::vector<std::uint8_t> bytes = readAll(file);
-    const int size = static_cast<int>(bytes.size());
-    int width = 0;
-    int height = 0;
+// The header of a picture stb_image reads: its size and channel count.
+struct StbHeader {
+    PictureSize size;
     int channels = 0;
-    if (!stbi_info_from_memory(bytes.data(), size, &width, &height, &channels)) {
+};
+
+StbHeader readStbHeader(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
+    StbHeader header;
+    if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &header.size.width,
+                               &header.size.height, &header.channels)) {
         fail(file,
              std::string("is not a picture that can be read (") + stbi_failure_reason() + ")");
     }
+    return header;
+}
+
+RgbPicture decodeWithStb(const fs::path& file) {
+    const std::vector<std::uint8_t> bytes = readAll(file);
+    const int size = static_cast<int>(bytes.size());
+    const int channels = readStbHeader(file, bytes).channels;
+    int width = 0;
+    int height = 0;
+    int decodedChannels = 0;
     const bool hasAlpha = channels == 2 || channels == 4;
-    std::unique_ptr<stbi_uc, StbFree> pixels(
-        stbi_load_from_memory(bytes.data(), size, &width, &height, &channels, hasAlpha ? 4 : 3));
+    std::unique_ptr<stbi_uc, StbFree> pixels(stbi_load_from_memory(
+        bytes.data(), size, &width, &height, &decodedChannels, hasAlpha ? 4 : 3));
     if (!pixels) {
         fail(file, std::string("is truncated or corrupt (") + stbi_failure_reason() + ")");
     }
@@ -198,16 +211,7 @@ PictureSize probePicture(const fs::path& file, FileKind kind) {
         return OpenedTiff(file).size();
 #endif
     }
-    const std::vector<std::uint8_t> bytes = readAll(file);
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
-                               &channels)) {
-        fail(file,
-             std::string("is not a picture that can be read (") + stbi_failure_reason() + ")");
-    }
-    return {width, height};
+    return readStbHeader(file, readAll(file)).size;
 }
 
 RgbPicture decodePicture(const fs::path& file, FileKind kind) {
