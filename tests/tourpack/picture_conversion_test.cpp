@@ -179,6 +179,10 @@ TEST_F(PictureConversionTest, UnreadablePicturesAreNamedWithTheirField) {
     truncated.resize(truncated.size() / 2);
     const fs::path cut = write("cut.png", truncated);
     const fs::path text = write("text.jpg", Bytes{'h', 'e', 'l', 'l', 'o'});
+    Bytes halfJpeg =
+        tourpack::encodeJpeg({{64, 32}, std::vector<std::uint8_t>(64 * 32 * 3, 7)}, 90);
+    halfJpeg.resize(halfJpeg.size() / 2);
+    const fs::path cutJpeg = write("cut.jpg", halfJpeg);
     const fs::path fakePng = write("fake.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
     const auto errorFor = [&](const tourpack::Manifest& manifest) -> std::string {
         const int before = scratchFolders();
@@ -195,6 +199,9 @@ TEST_F(PictureConversionTest, UnreadablePicturesAreNamedWithTheirField) {
     std::string error = errorFor(manifestWith({good, cut}));
     EXPECT_NE(error.find("field 'scenes[1].image'"), std::string::npos) << error;
     EXPECT_NE(error.find("cut.png: is truncated or corrupt"), std::string::npos) << error;
+    error = errorFor(manifestWith({cutJpeg}));
+    EXPECT_NE(error.find("cut.jpg: is truncated or corrupt"), std::string::npos)
+        << "a picture the player takes as it is is checked too: " << error;
     error = errorFor(manifestWith({text}));
     EXPECT_NE(error.find("text.jpg is not a JPEG, GIF, BMP, PNG, TGA or TIFF picture"),
               std::string::npos)

@@ -71,6 +71,9 @@ class PictureConverter {
         const PictureSize original = probePicture(picture, kind);
         size = original;
         if (playerTakesAsItIs(kind) && original.width <= options_.maxWidth) {
+            // Decoded only to find a truncated or corrupt file now, by name,
+            // rather than in the player.
+            decodePicture(picture, kind);
             return picture;
         }
         RgbPicture pixels = decodePicture(picture, kind);
