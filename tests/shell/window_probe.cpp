@@ -12,10 +12,18 @@
 //                             label of that dialog
 //   window_probe shot FILE -> the desktop as Windows draws it, a 24-bit BMP
 //                             (popups without a frame read back black from X)
+//   window_probe status TEXT -> "DIFFERING TEXT_PIXELS": how many pixels of the
+//                             toolbar's status text on the screen differ from
+//                             TEXT drawn as the player draws it (white, the
+//                             default font, 15 pixels from the left), over
+//                             TEXT's box and 40 pixels beyond, on the row
+//                             that matches best; and how many pixels TEXT
+//                             itself covers
 // Exit code 1 when the window is not there.
 #include <windows.h>
 #include <psapi.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -91,6 +99,102 @@ bool writeDesktopShot(const char* path) {
 }
 
 }  // namespace
+
+// A top-down 32-bit section of the given size, selected into its own DC.
+struct Canvas {
+    Canvas(HDC screen, int width, int height) : dc(CreateCompatibleDC(screen)) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        pixels = static_cast<const std::uint32_t*>(bits);
+        previous = SelectObject(dc, section);
+    }
+    ~Canvas() {
+        SelectObject(dc, previous);
+        DeleteObject(section);
+        DeleteDC(dc);
+    }
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    HDC dc;
+    HBITMAP section = nullptr;
+    HGDIOBJ previous = nullptr;
+    const std::uint32_t* pixels = nullptr;
+};
+
+int brightness(std::uint32_t pixel) {
+    return static_cast<int>((pixel & 0xFF) + ((pixel >> 8) & 0xFF) + ((pixel >> 16) & 0xFF)) / 3;
+}
+
+bool nearWhite(std::uint32_t pixel) {
+    return brightness(pixel) > 200;
+}
+
+// Text drawn over the dark status field against text drawn over black: the
+// field adds a little, an edge pixel of anti-aliased text is grey in both.
+bool differs(std::uint32_t expected, std::uint32_t shown) {
+    const int difference = brightness(expected) - brightness(shown);
+    return difference > 64 || difference < -64;
+}
+
+bool compareStatusText(HWND window, const char* text) {
+    HWND toolbar = FindWindowExA(window, nullptr, "toolbar", nullptr);
+    if (toolbar == nullptr) {
+        return false;
+    }
+    // The text starts 15 pixels into the toolbar, on a row that depends on
+    // the skin's layout: every row of the toolbar's visible part is tried and
+    // the best match counts.
+    RECT visible;
+    RECT mainClient;
+    GetWindowRect(toolbar, &visible);
+    GetClientRect(window, &mainClient);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&mainClient), 2);
+    IntersectRect(&visible, &visible, &mainClient);
+    HDC screen = GetDC(nullptr);
+    const int length = static_cast<int>(std::strlen(text));
+    SIZE extent{};
+    {
+        Canvas measure(screen, 1, 1);
+        GetTextExtentPoint32A(measure.dc, text, length, &extent);
+    }
+    const int width = extent.cx + 40;
+    const int rows = visible.bottom - visible.top;
+    if (rows < extent.cy) {
+        ReleaseDC(nullptr, screen);
+        return false;
+    }
+    Canvas shown(screen, width, rows);
+    BitBlt(shown.dc, 0, 0, width, rows, screen, visible.left + 15, visible.top, SRCCOPY);
+    Canvas expected(screen, width, extent.cy);
+    PatBlt(expected.dc, 0, 0, width, extent.cy, BLACKNESS);
+    SetTextColor(expected.dc, RGB(255, 255, 255));
+    SetBkMode(expected.dc, TRANSPARENT);
+    TextOutA(expected.dc, 0, 0, text, length);
+    GdiFlush();
+    ReleaseDC(nullptr, screen);
+    int textPixels = 0;
+    for (int i = 0; i < width * extent.cy; ++i) {
+        textPixels += nearWhite(expected.pixels[i]);
+    }
+    int fewest = textPixels;
+    for (int top = 0; top + extent.cy <= rows; ++top) {
+        int differing = 0;
+        for (int i = 0; i < width * extent.cy; ++i) {
+            differing += differs(expected.pixels[i], shown.pixels[top * width + i]);
+        }
+        fewest = differing < fewest ? differing : fewest;
+    }
+    std::printf("%d %d\n", fewest, textPixels);
+    return true;
+}
 
 int main(int argc, char** argv) {
     if (argc < 2) {
@@ -169,6 +273,8 @@ int main(int argc, char** argv) {
             printRect(label);
             std::printf(" %s\n", text);
         }
+    } else if (std::strcmp(argv[1], "status") == 0 && argc > 2) {
+        return compareStatusText(window, argv[2]) ? 0 : 1;
     } else if (std::strcmp(argv[1], "close") == 0) {
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {

@@ -31,4 +31,84 @@ head -c 5000 /dev/urandom >"$work/random.exe"
 if "$tourpack" inspect "$work/random.exe" >"$work/report"; then fail "inspect accepted a non-tour"; fi
 grep -q "CAFEBABE" "$work/report" || fail "inspect message: $(cat "$work/report")"
 if "$tourpack" frobnicate 2>/dev/null; then fail "unknown command accepted"; fi
+
+# new: a folder of pictures and sounds becomes a manifest, and build converts
+# what the player cannot show as it is. Small pictures keep this quick; the
+# end-to-end run under Wine (tests/shell, case folder) takes full-size ones.
+convert=/usr/bin/convert
+photos=$work/old_harbour
+mkdir -p "$photos" "$work/lang"
+cp "$work/source/language.dll" "$work/lang/en.dll"
+packing=(--player "$work/source/player.exe" --lang-dir "$work/lang")
+$convert -size 600x300 gradient:navy-gold -alpha set -channel A -evaluate set 50% +channel "$photos/10-quay.png"
+$convert -size 600x300 gradient:green-white -depth 16 "$photos/2_market.png"
+$convert -size 600x300 gradient:red-black -depth 16 "$photos/3-lighthouse.tif"
+$convert -size 600x300 gradient:gray-white "$photos/4.tga"
+$convert -size 1000x500 gradient:white-black "$photos/5-great-hall.jpg"
+$convert -size 300x100 xc:orange "$photos/beach.jpg"
+$convert -size 90x120 xc:gray -alpha set "$photos/author.png"
+sox -n -r 22050 -c 1 "$photos/10-quay.wav" synth 0.3 sine 440
+sox -n -r 22050 -c 1 "$photos/ambience.wav" synth 0.3 sine 220
+sox -n -r 22050 -c 1 "$work/market.wav" synth 0.3 sine 660
+lame --quiet "$work/market.wav" "$photos/2_market.mp3"
+echo "shot on a windy day" >"$photos/notes.txt"
+"$tourpack" new "$photos" >"$work/new.out" || fail "new: $(cat "$work/new.out")"
+python3 - "$photos/tour.json" <<'PY' || fail "the guessed manifest"
+import json, sys
+tour = json.load(open(sys.argv[1]))
+scenes = [(s["name"], s["image"], s["sound"]) for s in tour["scenes"]]
+expected = [("2 Market", "2_market.png", "2_market.mp3"), ("3 Lighthouse", "3-lighthouse.tif", None),
+            ("4", "4.tga", None), ("5 Great hall", "5-great-hall.jpg", None),
+            ("10 Quay", "10-quay.png", "10-quay.wav"), ("Beach", "beach.jpg", None)]
+assert scenes == expected, scenes
+assert tour["title"] == "Old harbour", tour["title"]
+assert tour["backgroundSound"] == "ambience.wav" and tour["info"]["picture"] == "author.png"
+assert tour["language"] == "en" and tour["skin"].endswith("skin"), (tour["language"], tour["skin"])
+PY
+for guess in 'scene 5               "10 Quay": 10-quay.png (600 x 300), sound 10-quay.wav' \
+  'tour sound            ambience.wav' 'left out              notes.txt' \
+  'warning: 300 x 100 is not twice as wide as high'; do
+  grep -qF "$guess" "$work/new.out" || fail "new does not print: $guess ($(cat "$work/new.out"))"
+done
+if "$tourpack" new "$photos" 2>"$work/err"; then fail "new replaced a manifest without --force"; fi
+grep -q "tour.json: a manifest is already there; use --force" "$work/err" || fail "message: $(cat "$work/err")"
+"$tourpack" new --force "$photos" >/dev/null || fail "new --force"
+
+"$tourpack" build "$photos/tour.json" -o "$work/photos.exe" --max-width 800 --quality 80 "${packing[@]}" \
+  >"$work/out" 2>"$work/err" || fail "build of the guessed manifest: $(cat "$work/err")"
+for notice in "scenes\[0\].image: 2_market.png, a PNG picture of 600 x 300, stored as JPEG (quality 80)" \
+  "scenes\[1\].image: 3-lighthouse.tif, a TIFF picture" "scenes\[2\].image: 4.tga, a TGA picture" \
+  "scenes\[3\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400" \
+  "scenes\[4\].image: 10-quay.png" "info.picture: author.png"; do
+  grep -q "$notice" "$work/out" || fail "build does not say: $notice ($(cat "$work/out"))"
+done
+grep -q "scenes\[5\].image': beach.jpg: 300 x 100 is not twice as wide" "$work/err" || fail "no 3:1 warning: $(cat "$work/err")"
+"$tourpack" inspect "$work/photos.exe" | grep -q "no problems found" || fail "inspect of the converted tour"
+"$tourpack" extract "$work/photos.exe" -o "$work/photos" >/dev/null || fail "extract"
+for n in 01 02 03 04 05 06; do
+  [ -f "$work/photos/scenes/$n-image.jpg" ] || fail "scene $n is not stored as JPEG: $(ls "$work/photos/scenes")"
+done
+[ "$(identify -format %wx%h "$work/photos/scenes/04-image.jpg")" = 800x400 ] || fail "the wide picture is not 800 x 400"
+[ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left after build: $(ls "$TMPDIR")"
+
+# Bad input: a clear message naming the folder or the file, and nothing written.
+mkdir "$work/empty" "$work/sounds-only"
+if "$tourpack" new "$work/empty" 2>"$work/err"; then fail "new accepted an empty folder"; fi
+grep -q "empty: the folder is empty" "$work/err" || fail "message: $(cat "$work/err")"
+cp "$photos/ambience.wav" "$photos/notes.txt" "$work/sounds-only/"
+if "$tourpack" new "$work/sounds-only" 2>"$work/err"; then fail "new accepted a folder without pictures"; fi
+grep -q "sounds-only: no picture for a scene" "$work/err" || fail "message: $(cat "$work/err")"
+[ -z "$(ls "$work"/empty "$work"/sounds-only | grep json)" ] || fail "a manifest was written"
+echo "not a picture" >"$photos/broken.jpg"
+if "$tourpack" new --force "$photos" -o "$work/broken.json" 2>"$work/err"; then fail "new accepted a broken picture"; fi
+grep -q "broken.jpg: is not a picture that can be read" "$work/err" || fail "message: $(cat "$work/err")"
+[ ! -e "$work/broken.json" ] || fail "new wrote a manifest for a broken picture"
+rm "$photos/broken.jpg"
+head -c $(($(stat -c %s "$photos/2_market.png") / 2)) "$photos/2_market.png" >"$work/cut.png"
+mv "$work/cut.png" "$photos/2_market.png"
+if "$tourpack" build "$photos/tour.json" -o "$work/cut.exe" "${packing[@]}" 2>"$work/err"; then
+  fail "build accepted a truncated picture"
+fi
+grep -q "field 'scenes\[0\].image': .*2_market.png: is truncated or corrupt" "$work/err" || fail "message: $(cat "$work/err")"
+[ ! -e "$work/cut.exe" ] && [ -z "$(ls -A "$TMPDIR")" ] || fail "a failed build left files behind"
 echo "tourpack command line: all checks passed"

@@ -4,6 +4,7 @@
 #include "commands.h"
 #include "manifest.h"
 #include "package_writer.h"
+#include "picture_preparation.h"
 #include "tool_folder.h"
 #include "tourpack_error.h"
 
@@ -17,12 +18,19 @@ struct BuildArguments {
     std::string output;
     std::string player;
     std::string languageFolder;
+    tourpack::ConversionOptions conversion;
 };
 
 int runBuild(const BuildArguments& arguments) {
     std::vector<std::string> warnings;
     try {
-        const tourpack::Manifest manifest = tourpack::readManifest(arguments.manifest, warnings);
+        const tourpack::Manifest given = tourpack::readManifest(arguments.manifest, warnings);
+        tourpack::PreparedPictures prepared;
+        tourpack::preparePictures(given, arguments.conversion, prepared, warnings);
+        for (const std::string& notice : prepared.notices()) {
+            std::printf("%s\n", notice.c_str());
+        }
+        const tourpack::Manifest& manifest = prepared.manifest();
         tourpack::BuildOptions options;
         options.player = arguments.player;
         options.languageFolder = arguments.languageFolder;
@@ -70,6 +78,16 @@ const tourpack::RegisterCommand registration([](CLI::App& app, int& exitCode) {
                         "beside tourpack)");
     command->add_option("--lang-dir", arguments->languageFolder,
                         "Where language modules CODE.dll are looked up first");
+    command
+        ->add_option("--quality", arguments->conversion.quality,
+                     "JPEG quality of converted pictures (PNG, TGA, TIFF, too wide)")
+        ->check(CLI::Range(1, 100))
+        ->default_val(90);
+    command
+        ->add_option("--max-width", arguments->conversion.maxWidth,
+                     "Wider pictures are reduced to this width")
+        ->check(CLI::Range(16, 65500))
+        ->default_val(8192);
     command->callback([arguments, &exitCode] { exitCode = runBuild(*arguments); });
 });
 

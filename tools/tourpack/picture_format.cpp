@@ -20,6 +20,9 @@ FileKind detectFileKind(const std::uint8_t* bytes, std::size_t size) {
     if (startsWith("\x89PNG\r\n\x1A\n", 8)) {
         return FileKind::png;
     }
+    if (startsWith("II*\0", 4) || startsWith("MM\0*", 4)) {
+        return FileKind::tiff;
+    }
     if (size >= 12 && startsWith("RIFF", 4) && std::memcmp(bytes + 8, "WAVE", 4) == 0) {
         return FileKind::wave;
     }
@@ -46,6 +49,10 @@ const char* extensionFor(FileKind kind) {
             return "bmp";
         case FileKind::png:
             return "png";
+        case FileKind::tiff:
+            return "tif";
+        case FileKind::tga:
+            return "tga";
         case FileKind::wave:
             return "wav";
         case FileKind::mp3:
@@ -68,6 +75,10 @@ const char* describe(FileKind kind) {
             return "a BMP picture";
         case FileKind::png:
             return "a PNG picture";
+        case FileKind::tiff:
+            return "a TIFF picture";
+        case FileKind::tga:
+            return "a TGA picture";
         case FileKind::wave:
             return "a WAV sound";
         case FileKind::mp3:

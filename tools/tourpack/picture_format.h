@@ -7,14 +7,15 @@
 
 namespace tourpack {
 
-enum class FileKind { jpeg, gif, bmp, png, wave, mp3, windowsModule, unknown };
+// TGA has no signature: detectFileKind never gives it; see pictureKindOf.
+enum class FileKind { jpeg, gif, bmp, png, tiff, tga, wave, mp3, windowsModule, unknown };
 
 FileKind detectFileKind(const std::uint8_t* bytes, std::size_t size);
 
 // True for the picture formats the player's decoder takes: JPEG, GIF and BMP.
 bool isPlayerPicture(FileKind kind);
 
-// "jpg", "gif", "bmp", "png", "wav", "mp3", "dll" or "bin".
+// "jpg", "gif", "bmp", "png", "tif", "tga", "wav", "mp3", "dll" or "bin".
 const char* extensionFor(FileKind kind);
 const char* describe(FileKind kind);
 

@@ -21,7 +21,6 @@
 #include "engine/pixel_buffers.h"
 #include "opened_tour.h"
 
-#define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
 #define STBI_FAILURE_USERMSG
 #include <stb/stb_image.h>

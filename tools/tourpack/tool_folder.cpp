@@ -4,6 +4,10 @@
 #include <windows.h>
 #endif
 
+#ifndef TOURPACK_SOURCE_SKIN
+#define TOURPACK_SOURCE_SKIN ""
+#endif
+
 namespace tourpack {
 
 std::filesystem::path toolFolder() {
@@ -18,6 +22,19 @@ std::filesystem::path toolFolder() {
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::path() : self.parent_path();
 #endif
+}
+
+std::vector<std::filesystem::path> defaultSkinCandidates() {
+    std::vector<std::filesystem::path> candidates;
+    const std::filesystem::path beside = toolFolder();
+    if (!beside.empty()) {
+        candidates.push_back(beside / "skin");
+    }
+    const std::filesystem::path checkout = TOURPACK_SOURCE_SKIN;
+    if (!checkout.empty()) {
+        candidates.push_back(checkout);
+    }
+    return candidates;
 }
 
 }  // namespace tourpack

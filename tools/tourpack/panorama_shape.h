@@ -1,0 +1,44 @@
+// What the player makes of a picture's size: it stretches any picture over a
+// full turn and half a turn, and tourpack reduces pictures wider than a limit.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+namespace tourpack {
+
+struct PictureSize {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// Twice as wide as high, give or take 1 % (stitchers round the height).
+inline bool coversFullTurn(PictureSize size) {
+    const double doubled = 2.0 * size.height;
+    return std::fabs(size.width - doubled) <= 0.01 * doubled;
+}
+
+// The size a picture is reduced to for `maxWidth`, keeping its shape; the
+// size itself when it is not wider.
+inline PictureSize reducedSize(PictureSize size, std::int32_t maxWidth) {
+    if (size.width <= maxWidth) {
+        return size;
+    }
+    const double height = static_cast<double>(size.height) * maxWidth / size.width;
+    return {maxWidth, std::max<std::int32_t>(1, static_cast<std::int32_t>(std::lround(height)))};
+}
+
+inline std::string describeSize(PictureSize size) {
+    return std::to_string(size.width) + " x " + std::to_string(size.height);
+}
+
+// The warning for a scene picture that is not a full-turn panorama.
+inline std::string partialPanoramaWarning(PictureSize size) {
+    return describeSize(size) +
+           " is not twice as wide as high; the player stretches every picture over a full "
+           "turn and half a turn, so a partial panorama looks distorted";
+}
+
+}  // namespace tourpack

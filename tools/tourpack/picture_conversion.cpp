@@ -1,0 +1,256 @@
+#include "picture_conversion.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#include <stb/stb_image.h>
+#include <stb/stb_image_resize.h>
+#define STBI_WRITE_NO_STDIO
+#include <stb/stb_image_write.h>
+
+#ifdef TOURPACK_HAS_TIFF
+#include <tiffio.h>
+#endif
+
+#include "tourpack_error.h"
+
+namespace tourpack {
+namespace {
+
+namespace fs = std::filesystem;
+
+[[noreturn]] void fail(const fs::path& file, const std::string& what) {
+    throw TourpackError(file.string() + ": " + what);
+}
+
+std::vector<std::uint8_t> readAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        fail(file, "cannot be read");
+    }
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        fail(file, "cannot be read");
+    }
+    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+        fail(file, "is empty or larger than 2 GiB");
+    }
+    return bytes;
+}
+
+struct StbFree {
+    void operator()(stbi_uc* pixels) const { stbi_image_free(pixels); }
+};
+
+// Each pixel over black: what shows through is dark, as an unphotographed
+// part of a panorama usually is.
+std::vector<std::uint8_t> flattenOverBlack(const std::uint8_t* rgba, std::size_t pixels) {
+    std::vector<std::uint8_t> rgb(pixels * 3);
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const unsigned alpha = rgba[4 * i + 3];
+        for (int c = 0; c < 3; ++c) {
+            rgb[3 * i + c] = static_cast<std::uint8_t>((rgba[4 * i + c] * alpha + 127) / 255);
+        }
+    }
+    return rgb;
+}
+
+// The header of a picture stb_image reads: its size and channel count.
+struct StbHeader {
+    PictureSize size;
+    int channels = 0;
+};
+
+StbHeader readStbHeader(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
+    StbHeader header;
+    if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &header.size.width,
+                               &header.size.height, &header.channels)) {
+        fail(file,
+             std::string("is not a picture that can be read (") + stbi_failure_reason() + ")");
+    }
+    return header;
+}
+
+RgbPicture decodeWithStb(const fs::path& file) {
+    const std::vector<std::uint8_t> bytes = readAll(file);
+    const int size = static_cast<int>(bytes.size());
+    const int channels = readStbHeader(file, bytes).channels;
+    int width = 0;
+    int height = 0;
+    int decodedChannels = 0;
+    const bool hasAlpha = channels == 2 || channels == 4;
+    std::unique_ptr<stbi_uc, StbFree> pixels(stbi_load_from_memory(
+        bytes.data(), size, &width, &height, &decodedChannels, hasAlpha ? 4 : 3));
+    if (!pixels) {
+        fail(file, std::string("is truncated or corrupt (") + stbi_failure_reason() + ")");
+    }
+    RgbPicture picture{{width, height}, {}};
+    const std::size_t count = static_cast<std::size_t>(width) * height;
+    if (hasAlpha) {
+        picture.pixels = flattenOverBlack(pixels.get(), count);
+    } else {
+        picture.pixels.assign(pixels.get(), pixels.get() + count * 3);
+    }
+    return picture;
+}
+
+#ifdef TOURPACK_HAS_TIFF
+
+// libtiff reports through handlers; these keep the first error for the
+// message and drop warnings (unknown tags are common and harmless).
+int keepFirstError(TIFF*, void* userData, const char* module, const char* format, va_list args) {
+    auto* message = static_cast<std::string*>(userData);
+    if (message->empty()) {
+        char text[512] = {};
+        std::vsnprintf(text, sizeof text, format, args);
+        *message = std::string(module != nullptr ? module : "") + ": " + text;
+    }
+    return 1;
+}
+
+int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+class OpenedTiff {
+  public:
+    explicit OpenedTiff(const fs::path& file) : file_(file) {
+        TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+        TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &message_);
+        TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, nullptr);
+        tiff_ = TIFFOpenExt(file.string().c_str(), "r", options);
+        TIFFOpenOptionsFree(options);
+        if (tiff_ == nullptr) {
+            fail(file, "is not a TIFF picture that can be read (" + message_ + ")");
+        }
+    }
+    ~OpenedTiff() { TIFFClose(tiff_); }
+    OpenedTiff(const OpenedTiff&) = delete;
+    OpenedTiff& operator=(const OpenedTiff&) = delete;
+
+    PictureSize size() const {
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        TIFFGetField(tiff_, TIFFTAG_IMAGEWIDTH, &width);
+        TIFFGetField(tiff_, TIFFTAG_IMAGELENGTH, &height);
+        if (width == 0 || height == 0 || width > INT32_MAX / 4 || height > INT32_MAX / 4) {
+            fail(file_, "has no usable picture size");
+        }
+        return {static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+    }
+
+    RgbPicture decode() {
+        const PictureSize picture = size();
+        const std::size_t count = static_cast<std::size_t>(picture.width) * picture.height;
+        // Any sample depth and layout, 8 bits per channel out, as ABGR words.
+        std::vector<std::uint32_t> raster(count);
+        if (!TIFFReadRGBAImageOriented(tiff_, static_cast<std::uint32_t>(picture.width),
+                                       static_cast<std::uint32_t>(picture.height), raster.data(),
+                                       ORIENTATION_TOPLEFT, 1)) {
+            fail(file_, "is truncated or corrupt (" + message_ + ")");
+        }
+        std::vector<std::uint8_t> rgba(count * 4);
+        for (std::size_t i = 0; i < count; ++i) {
+            rgba[4 * i] = static_cast<std::uint8_t>(TIFFGetR(raster[i]));
+            rgba[4 * i + 1] = static_cast<std::uint8_t>(TIFFGetG(raster[i]));
+            rgba[4 * i + 2] = static_cast<std::uint8_t>(TIFFGetB(raster[i]));
+            rgba[4 * i + 3] = static_cast<std::uint8_t>(TIFFGetA(raster[i]));
+        }
+        return {picture, flattenOverBlack(rgba.data(), count)};
+    }
+
+  private:
+    fs::path file_;
+    std::string message_;
+    TIFF* tiff_ = nullptr;
+};
+
+#endif
+
+void requireTiffSupport(const fs::path& file) {
+    if (!readsTiff()) {
+        fail(
+            file,
+            "is a TIFF picture, and this build of tourpack does not read TIFF (it was built "
+            "without libtiff; the Linux tourpack reads it, or convert the picture to PNG or JPEG)");
+    }
+}
+
+}  // namespace
+
+FileKind pictureKindOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::uint8_t head[16] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    const FileKind kind = detectFileKind(head, static_cast<std::size_t>(in.gcount()));
+    std::string extension = file.extension().string();
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return kind == FileKind::unknown && extension == ".tga" ? FileKind::tga : kind;
+}
+
+bool readsTiff() {
+#ifdef TOURPACK_HAS_TIFF
+    return true;
+#else
+    return false;
+#endif
+}
+
+PictureSize probePicture(const fs::path& file, FileKind kind) {
+    if (kind == FileKind::tiff) {
+        requireTiffSupport(file);
+#ifdef TOURPACK_HAS_TIFF
+        return OpenedTiff(file).size();
+#endif
+    }
+    return readStbHeader(file, readAll(file)).size;
+}
+
+RgbPicture decodePicture(const fs::path& file, FileKind kind) {
+    if (kind == FileKind::tiff) {
+        requireTiffSupport(file);
+#ifdef TOURPACK_HAS_TIFF
+        return OpenedTiff(file).decode();
+#endif
+    }
+    return decodeWithStb(file);
+}
+
+RgbPicture reducePicture(const RgbPicture& picture, std::int32_t width) {
+    RgbPicture reduced{reducedSize(picture.size, width), {}};
+    reduced.pixels.resize(static_cast<std::size_t>(reduced.size.width) * reduced.size.height * 3);
+    const int done = stbir_resize(
+        picture.pixels.data(), picture.size.width, picture.size.height, picture.size.width * 3,
+        reduced.pixels.data(), reduced.size.width, reduced.size.height, reduced.size.width * 3,
+        STBIR_TYPE_UINT8, 3, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_WRAP, STBIR_EDGE_CLAMP,
+        STBIR_FILTER_MITCHELL, STBIR_FILTER_MITCHELL, STBIR_COLORSPACE_SRGB, nullptr);
+    if (!done) {
+        throw TourpackError("reducing a " + describeSize(picture.size) +
+                            " picture failed (out of memory)");
+    }
+    return reduced;
+}
+
+std::vector<std::uint8_t> encodeJpeg(const RgbPicture& picture, int quality) {
+    std::vector<std::uint8_t> jpeg;
+    const auto append = [](void* context, void* data, int size) {
+        auto* out = static_cast<std::vector<std::uint8_t>*>(context);
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        out->insert(out->end(), bytes, bytes + size);
+    };
+    if (!stbi_write_jpg_to_func(append, &jpeg, picture.size.width, picture.size.height, 3,
+                                picture.pixels.data(), quality)) {
+        throw TourpackError("encoding a " + describeSize(picture.size) + " picture as JPEG failed");
+    }
+    return jpeg;
+}
+
+}  // namespace tourpack

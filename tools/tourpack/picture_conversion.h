@@ -1,0 +1,45 @@
+// Pictures the player cannot take as they are (PNG, TGA, TIFF, or too wide)
+// turned into baseline JPEG: decoded with stb_image (libtiff for TIFF, where
+// the build has it), reduced with stb_image_resize's Mitchell filter and
+// encoded with stb_image_write.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "panorama_shape.h"
+#include "picture_format.h"
+
+namespace tourpack {
+
+// The picture format of a file: its first bytes, and the extension for TGA,
+// which has no signature.
+FileKind pictureKindOf(const std::filesystem::path& file);
+
+// Whether this build of tourpack reads TIFF pictures.
+bool readsTiff();
+
+// The size from the picture's header, without decoding it. Throws
+// TourpackError naming the file and what is wrong with it.
+PictureSize probePicture(const std::filesystem::path& file, FileKind kind);
+
+// Red, green, blue bytes, rows top-down, no padding.
+struct RgbPicture {
+    PictureSize size;
+    std::vector<std::uint8_t> pixels;
+};
+
+// Decodes the whole picture, 16-bit samples to 8 bits and transparency
+// flattened over black. Throws TourpackError naming the file and the fault
+// (truncated, corrupt, a format this build does not read).
+RgbPicture decodePicture(const std::filesystem::path& file, FileKind kind);
+
+// Reduces the picture to `width` (its height in proportion). The left and
+// right edges of a panorama meet, so the filter wraps around horizontally.
+RgbPicture reducePicture(const RgbPicture& picture, std::int32_t width);
+
+// A baseline JPEG of the picture at `quality` (1 to 100).
+std::vector<std::uint8_t> encodeJpeg(const RgbPicture& picture, int quality);
+
+}  // namespace tourpack

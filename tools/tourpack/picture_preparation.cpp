@@ -1,0 +1,142 @@
+#include "picture_preparation.h"
+
+#include <fstream>
+#include <map>
+#include <random>
+
+#include "picture_conversion.h"
+#include "tourpack_error.h"
+
+namespace tourpack {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path newScratchFolder() {
+    std::random_device entropy;
+    std::error_code error;
+    const fs::path base = fs::temp_directory_path(error);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path folder = base / ("tourpack-" + std::to_string(entropy()));
+        if (fs::create_directory(folder, error)) {
+            return folder;
+        }
+    }
+    throw TourpackError(base.string() + ": cannot make a folder for converted pictures here");
+}
+
+bool playerTakesAsItIs(FileKind kind) {
+    return kind == FileKind::jpeg || kind == FileKind::gif || kind == FileKind::bmp;
+}
+
+class PictureConverter {
+  public:
+    PictureConverter(const Manifest& manifest, const ConversionOptions& options,
+                     const fs::path& scratch, std::vector<std::string>& notices)
+        : manifest_(manifest), options_(options), scratch_(scratch), notices_(notices) {}
+
+    // The file to pack for `picture` (itself, or its converted copy); sets
+    // `size` to the picture's own size.
+    fs::path prepare(const std::string& field, const fs::path& picture, PictureSize& size) {
+        // A picture used twice is converted once (and then stored once).
+        const auto known = prepared_.find(picture);
+        if (known != prepared_.end()) {
+            size = known->second.second;
+            return known->second.first;
+        }
+        try {
+            const fs::path result = convert(field, picture, size);
+            prepared_[picture] = {result, size};
+            return result;
+        } catch (const TourpackError& error) {
+            throw TourpackError(manifest_.file.string() + ": field '" + field +
+                                "': " + error.what());
+        }
+    }
+
+  private:
+    fs::path convert(const std::string& field, const fs::path& picture, PictureSize& size) {
+        std::error_code error;
+        if (!fs::is_regular_file(picture, error)) {
+            throw TourpackError(picture.string() + " does not exist or is not a file");
+        }
+        const FileKind kind = pictureKindOf(picture);
+        const bool convertible =
+            kind == FileKind::png || kind == FileKind::tga || kind == FileKind::tiff;
+        if (!playerTakesAsItIs(kind) && !convertible) {
+            throw TourpackError(picture.string() +
+                                " is not a JPEG, GIF, BMP, PNG, TGA or TIFF picture (it is " +
+                                describe(kind) + ")");
+        }
+        const PictureSize original = probePicture(picture, kind);
+        size = original;
+        if (playerTakesAsItIs(kind) && original.width <= options_.maxWidth) {
+            // Decoded only to find a truncated or corrupt file now, by name,
+            // rather than in the player.
+            decodePicture(picture, kind);
+            return picture;
+        }
+        RgbPicture pixels = decodePicture(picture, kind);
+        std::string done = field + ": " + picture.filename().string() + ", " + describe(kind) +
+                           " of " + describeSize(original) + ", ";
+        if (pixels.size.width > options_.maxWidth) {
+            pixels = reducePicture(pixels, options_.maxWidth);
+            done += "reduced to " + describeSize(pixels.size) + " (Mitchell filter) and ";
+        }
+        const std::vector<std::uint8_t> jpeg = encodeJpeg(pixels, options_.quality);
+        const fs::path converted =
+            scratch_ / (std::to_string(++count_) + "-" + picture.stem().string() + ".jpg");
+        std::ofstream out(converted, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(jpeg.data()),
+                  static_cast<std::streamsize>(jpeg.size()));
+        if (!out.flush()) {
+            throw TourpackError(converted.string() + ": cannot write the converted picture");
+        }
+        notices_.push_back(done + "stored as JPEG (quality " + std::to_string(options_.quality) +
+                           ")");
+        return converted;
+    }
+
+    const Manifest& manifest_;
+    const ConversionOptions& options_;
+    fs::path scratch_;
+    std::vector<std::string>& notices_;
+    int count_ = 0;
+    std::map<fs::path, std::pair<fs::path, PictureSize>> prepared_;
+};
+
+}  // namespace
+
+PreparedPictures::PreparedPictures() = default;
+
+PreparedPictures::~PreparedPictures() {
+    if (!scratch_.empty()) {
+        std::error_code error;
+        fs::remove_all(scratch_, error);
+    }
+}
+
+void preparePictures(const Manifest& manifest, const ConversionOptions& options,
+                     PreparedPictures& prepared, std::vector<std::string>& warnings) {
+    prepared.manifest_ = manifest;
+    prepared.scratch_ = newScratchFolder();
+    PictureConverter converter(manifest, options, prepared.scratch_, prepared.notices_);
+    for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
+        const std::string field = "scenes[" + std::to_string(i) + "].image";
+        PictureSize size;
+        prepared.manifest_.scenes[i].image =
+            converter.prepare(field, manifest.scenes[i].image, size);
+        if (!coversFullTurn(size)) {
+            warnings.push_back(manifest.file.string() + ": field '" + field +
+                               "': " + manifest.scenes[i].image.filename().string() + ": " +
+                               partialPanoramaWarning(size));
+        }
+    }
+    if (!manifest.infoPicture.empty()) {
+        PictureSize size;
+        prepared.manifest_.infoPicture =
+            converter.prepare("info.picture", manifest.infoPicture, size);
+    }
+}
+
+}  // namespace tourpack
