@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 #include <streambuf>
-#include <string_view>
 
 #include "package/platform_files.h"
 
@@ -13,8 +13,8 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-std::map<std::string, Bytes, std::less<>>& table() {
-    static std::map<std::string, Bytes, std::less<>> files;
+std::unordered_map<std::string, Bytes>& table() {
+    static std::unordered_map<std::string, Bytes> files;
     return files;
 }
 
@@ -55,7 +55,7 @@ class ByteStream : public std::istream {
 };
 
 const Bytes* find(const char* path) {
-    const auto found = table().find(std::string_view(path));
+    const auto found = table().find(path);
     return found == table().end() ? nullptr : &found->second;
 }
 
@@ -70,6 +70,7 @@ std::vector<std::string> memory::filePaths() {
     for (const auto& [path, bytes] : table()) {
         paths.push_back(path);
     }
+    std::sort(paths.begin(), paths.end());
     return paths;
 }
 
@@ -77,7 +78,9 @@ std::string makeTempFile(const char* prefix) {
     static unsigned long counter = 0;
     std::string path;
     do {
-        path = memory::tempFolder + std::string(prefix) + std::to_string(++counter);
+        path = memory::tempFolder;
+        path += prefix;
+        path += std::to_string(++counter % 10000000);
     } while (find(path.c_str()) != nullptr);
     table()[path];
     return path;
@@ -92,10 +95,7 @@ std::int32_t fileSize(const char* path) {
 }
 
 void deleteFile(const char* path) {
-    const auto found = table().find(std::string_view(path));
-    if (found != table().end()) {
-        table().erase(found);
-    }
+    table().erase(path);
 }
 
 std::unique_ptr<std::istream> openForReading(const char* path) {

@@ -16,7 +16,8 @@ void putFile(const std::string& path, const std::uint8_t* bytes, std::size_t siz
 // The paths in the table, in name order.
 std::vector<std::string> filePaths();
 
-// The folder that temporary files are named in ("QRZ1", "QRX2", ... follow it).
-inline constexpr char tempFolder[] = "memory:/tmp/";
+// The folder that temporary files are named in ("QRZ1", "QRX2", ... follow
+// it). Short, so that a name fits in a string without a heap block.
+inline constexpr char tempFolder[] = "mem/";
 
 }  // namespace platform::memory
