@@ -8,12 +8,10 @@
 #endif
 
 #include "package/tea_blocks.h"
+#include "package/tea_rounds.h"
 #include "platform/processor_features.h"
 
 namespace {
-
-constexpr std::uint32_t delta = 0x9E3779B9u;
-constexpr std::uint32_t decryptStart = 0xC6EF3720u;  // 32 * delta
 
 std::uint32_t loadLittleEndian(const std::uint8_t* bytes) {
     return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
@@ -29,60 +27,38 @@ void storeLittleEndian(std::uint32_t value, std::uint8_t* bytes) {
 
 #if defined(__SSE2__)
 
-struct Words {
-    __m128i y;
-    __m128i z;
-};
+struct FourLanes {
+    using Vector = __m128i;
+    struct Words {
+        __m128i y;
+        __m128i z;
+    };
+    static constexpr std::size_t blocks = 4;
 
-// Four blocks y0 z0 y1 z1 y2 z2 y3 z3 as the y and the z words of each (the
-// processor is little-endian, as the block's words are).
-Words split(const std::uint8_t* at) {
-    const __m128 a = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
-    const __m128 b = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)));
-    return {_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
-            _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)))};
-}
+    static __m128i all(std::uint32_t word) { return _mm_set1_epi32(static_cast<int>(word)); }
 
-void interleave(const Words& w, std::uint8_t* at) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_unpacklo_epi32(w.y, w.z));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16), _mm_unpackhi_epi32(w.y, w.z));
-}
-
-// One half round: v - (((w << 4) + ka) ^ (w + sum) ^ ((w >> 5) + kb)).
-__m128i halfRound(__m128i v, __m128i w, __m128i sum, __m128i ka, __m128i kb) {
-    const __m128i mixed =
-        _mm_xor_si128(_mm_xor_si128(_mm_add_epi32(_mm_slli_epi32(w, 4), ka), _mm_add_epi32(w, sum)),
-                      _mm_add_epi32(_mm_srli_epi32(w, 5), kb));
-    return _mm_sub_epi32(v, mixed);
-}
-
-// Decrypts the largest multiple of 8 blocks, two groups of four at a time
-// (each round's steps depend on the one before, so the second group fills
-// the wait), and returns how many it did.
-std::size_t decryptBlocksFour(const std::uint8_t* source, std::uint8_t* target, std::size_t blocks,
-                              const TeaKey& key) {
-    const __m128i k0 = _mm_set1_epi32(static_cast<int>(key.words[0]));
-    const __m128i k1 = _mm_set1_epi32(static_cast<int>(key.words[1]));
-    const __m128i k2 = _mm_set1_epi32(static_cast<int>(key.words[2]));
-    const __m128i k3 = _mm_set1_epi32(static_cast<int>(key.words[3]));
-    const std::size_t done = blocks / 8 * 8;
-    for (std::size_t block = 0; block < done; block += 8) {
-        Words a = split(source + 8 * block);
-        Words b = split(source + 8 * block + 32);
-        std::uint32_t sum = decryptStart;
-        for (int round = 0; round < 32; ++round) {
-            const __m128i sums = _mm_set1_epi32(static_cast<int>(sum));
-            a.z = halfRound(a.z, a.y, sums, k2, k3);
-            b.z = halfRound(b.z, b.y, sums, k2, k3);
-            a.y = halfRound(a.y, a.z, sums, k0, k1);
-            b.y = halfRound(b.y, b.z, sums, k0, k1);
-            sum -= delta;
-        }
-        interleave(a, target + 8 * block);
-        interleave(b, target + 8 * block + 32);
+    // y0 z0 y1 z1 y2 z2 y3 z3 (the processor is little-endian, as the block's
+    // words are).
+    static Words split(const std::uint8_t* at) {
+        const __m128 a = _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+        const __m128 b =
+            _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16)));
+        return {_mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0))),
+                _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)))};
     }
-    return done;
-}
+
+    static void interleave(const Words& w, std::uint8_t* at) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_unpacklo_epi32(w.y, w.z));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at + 16), _mm_unpackhi_epi32(w.y, w.z));
+    }
+
+    static __m128i halfRound(__m128i v, __m128i w, __m128i sum, __m128i ka, __m128i kb) {
+        const __m128i mixed = _mm_xor_si128(
+            _mm_xor_si128(_mm_add_epi32(_mm_slli_epi32(w, 4), ka), _mm_add_epi32(w, sum)),
+            _mm_add_epi32(_mm_srli_epi32(w, 5), kb));
+        return _mm_sub_epi32(v, mixed);
+    }
+};
 
 #endif  // __SSE2__
 
@@ -124,12 +100,12 @@ TeaKey teaKeyFromText(const char* keyText) {
 void teaDecryptBlock(const std::uint8_t* source, std::uint8_t* target, const TeaKey& key) {
     std::uint32_t y = loadLittleEndian(source);
     std::uint32_t z = loadLittleEndian(source + 4);
-    std::uint32_t sum = decryptStart;
+    std::uint32_t sum = teaDecryptStart;
     const std::uint32_t* k = key.words;
     for (int round = 0; round < 32; ++round) {
         z -= ((y << 4) + k[2]) ^ (y + sum) ^ ((y >> 5) + k[3]);
         y -= ((z << 4) + k[0]) ^ (z + sum) ^ ((z >> 5) + k[1]);
-        sum -= delta;
+        sum -= teaDelta;
     }
     storeLittleEndian(y, target);
     storeLittleEndian(z, target + 4);
@@ -141,7 +117,7 @@ void teaEncryptBlock(const std::uint8_t* source, std::uint8_t* target, const Tea
     std::uint32_t sum = 0;
     const std::uint32_t* k = key.words;
     for (int round = 0; round < 32; ++round) {
-        sum += delta;
+        sum += teaDelta;
         y += ((z << 4) + k[0]) ^ (z + sum) ^ ((z >> 5) + k[1]);
         z += ((y << 4) + k[2]) ^ (y + sum) ^ ((y >> 5) + k[3]);
     }
@@ -188,7 +164,8 @@ void teaDecryptBlocks(const std::uint8_t* source, std::uint8_t* target, std::siz
 #endif
 #if defined(__SSE2__)
     if (lanes != TeaLanes::one) {
-        done += decryptBlocksFour(source + 8 * done, target + 8 * done, blocks - done, key);
+        done += teaDecryptSideBySide<FourLanes>(source + 8 * done, target + 8 * done, blocks - done,
+                                                key);
     }
 #else
     (void)lanes;
