@@ -33,9 +33,11 @@ float heightOfRow(const Projection& p, std::int32_t j) {
     return single(rise * p.cosTilt + static_cast<double>(p.sinTilt) * p.focalLength);
 }
 
-// Several bands per thread, so that a thread slowed by another program's work
-// leaves its share to the others.
-constexpr std::int32_t bandsPerThread = 4;
+// Many bands per thread, so that a thread slowed by another program's work
+// leaves its share to the others and the last band ends soon.
+constexpr std::int32_t bandsPerThread = 8;
+// A shift costs about a quarter of a rebuild per pixel: its bands are larger.
+constexpr std::size_t shiftBandScale = 4;
 constexpr std::int32_t mostThreads = 64;
 
 // The first of `count` positions that belongs to band `band` of `bands`.
@@ -88,12 +90,13 @@ void PanoramaWarper::setThreads(std::int32_t threads) {
     }
 }
 
-std::int32_t PanoramaWarper::bandsFor(std::int32_t width, std::int32_t height) const {
+std::int32_t PanoramaWarper::bandsFor(std::int32_t width, std::int32_t height,
+                                      std::size_t smallestBand) const {
     if (threads_ <= 1 || width <= 0 || height <= 1) {
         return 1;
     }
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    const std::size_t bySize = smallestBand_ == 0 ? pixels : pixels / smallestBand_;
+    const std::size_t bySize = smallestBand == 0 ? pixels : pixels / smallestBand;
     const std::size_t bands = std::min({static_cast<std::size_t>(threads_) * bandsPerThread,
                                         static_cast<std::size_t>(height), bySize});
     return bands < 2 ? 1 : static_cast<std::int32_t>(bands);
@@ -167,7 +170,7 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         }
         solver_.codeColumnsFor(forwardRows * static_cast<std::size_t>(half));
     }
-    const std::int32_t bands = bandsFor(view.width, view.height);
+    const std::int32_t bands = bandsFor(view.width, view.height, smallestBand_);
     prepareLanes(bands, static_cast<std::size_t>(view.width));
     const PixelGather gather(source, wide);
     const Rebuild rebuild{table, p, view, gather, level};
@@ -262,7 +265,7 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
     }
     // The carry is the view's and was taken above: every row moves by the
     // same whole number of columns, so the rows can be shifted in any order.
-    const std::int32_t bands = bandsFor(view.width, view.height);
+    const std::int32_t bands = bandsFor(view.width, view.height, shiftBandScale * smallestBand_);
     prepareLanes(bands, static_cast<std::size_t>(view.width));
     const PixelGather gather(source, wideStepsEnabled());
     auto shiftBand = [&](std::int32_t band, std::int32_t lane) {

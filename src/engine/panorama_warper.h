@@ -43,13 +43,15 @@ class PanoramaWarper {
     // view large enough to split.
     void setThreads(std::int32_t threads);
     std::int32_t threads() const { return threads_; }
-    // Pixels a band must have at least; a view with fewer per thread is split
-    // into fewer bands (one for a small view), as starting a band costs about
-    // what building a few thousand pixels does.
+    // Pixels a band of a rebuild must have at least (a shift's bands are a
+    // few times larger); a view with fewer per thread is split into fewer
+    // bands, one for a small view, as handing out bands and waiting for the
+    // last costs about what building tens of thousands of pixels does.
     void setSmallestBand(std::size_t pixels) { smallestBand_ = pixels; }
     static constexpr std::size_t defaultSmallestBand = 50000;
-    // How many bands a view of that size is built in.
-    std::int32_t bandsFor(std::int32_t width, std::int32_t height) const;
+    // How many bands a view of that size is built in, with bands of at
+    // least `smallestBand` pixels (0: any size).
+    std::int32_t bandsFor(std::int32_t width, std::int32_t height, std::size_t smallestBand) const;
 
     double columnCarry() const { return columnCarry_; }
     const std::int32_t* columnMap() const { return columnMap_.get(); }

@@ -123,7 +123,7 @@ TEST(BandedWarp, EqualsOneThreadAndTheReferenceOnRandomViews) {
         one.view->setThreads(1);
         many.view->setThreads(threads);
         many.view->setSmallestBand(0);
-        ASSERT_EQ(many.view->warper().bandsFor(width, height), std::min(height, 4 * threads));
+        ASSERT_EQ(many.view->warper().bandsFor(width, height, 0), std::min(height, 8 * threads));
         for (MemoryView* m : {&one, &many}) {
             m->view->resize(width, height);
             m->show(panorama);
@@ -174,8 +174,9 @@ TEST(BandedWarp, LargeViewsAsThePlayerSplitsThem) {
     MemoryView many;
     one.view->setThreads(1);
     many.view->setThreads(4);
-    EXPECT_GT(many.view->warper().bandsFor(800, 600), 4);
-    EXPECT_EQ(many.view->warper().bandsFor(200, 150), 1);
+    const std::size_t smallest = PanoramaWarper::defaultSmallestBand;
+    EXPECT_GT(many.view->warper().bandsFor(800, 600, smallest), 4);
+    EXPECT_EQ(many.view->warper().bandsFor(200, 150, smallest), 1);
     for (MemoryView* m : {&one, &many}) {
         m->view->resize(800, 600);
         m->show(panorama);
