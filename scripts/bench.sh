@@ -66,4 +66,6 @@ fi
 
 echo
 echo "== Summary (medians of 5; load average $(cut -d' ' -f1-3 /proc/loadavg))"
-sed -n 's/^summary: //p' "$log"
+for goal in rebuild pan scene; do
+  sed -n "s/^summary: \($goal .*\)/\1/p" "$log"
+done
