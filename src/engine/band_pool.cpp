@@ -3,6 +3,12 @@
 #include <algorithm>
 #include <system_error>
 
+namespace {
+
+constexpr int yieldsBeforeSleeping = 64;
+
+}  // namespace
+
 BandPool::BandPool(std::int32_t threads) {
     workers_.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
     for (std::int32_t thread = 1; thread < threads; ++thread) {
@@ -51,11 +57,23 @@ void BandPool::runBands(std::int32_t bands, BandFunction function, void* context
     }
     started_.notify_all();
     takeBands(0);
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        open_ = false;
+    }
     // Every worker that joined has to have let go of the work, not only every
-    // band to be taken: the work lives on the caller's stack.
+    // band to be taken: the work lives on the caller's stack. What is left is
+    // a band at most: the caller first yields a few times (a thread put to
+    // sleep waits long to be woken on a busy machine), then sleeps, leaving
+    // its core to a worker that waits for one.
+    for (int spin = 0; spin < yieldsBeforeSleeping; ++spin) {
+        if (busyWorkers_.load(std::memory_order_acquire) == 0) {
+            return;
+        }
+        std::this_thread::yield();
+    }
     std::unique_lock<std::mutex> lock(mutex_);
-    open_ = false;
-    finished_.wait(lock, [this] { return busyWorkers_ == 0; });
+    finished_.wait(lock, [this] { return busyWorkers_.load(std::memory_order_acquire) == 0; });
 }
 
 void BandPool::workerLoop(std::int32_t thread) {
@@ -74,12 +92,9 @@ void BandPool::workerLoop(std::int32_t thread) {
             ++busyWorkers_;
         }
         takeBands(thread);
-        bool last = false;
-        {
+        if (busyWorkers_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            // Under the lock, so that a caller about to sleep cannot miss it.
             const std::lock_guard<std::mutex> lock(mutex_);
-            last = --busyWorkers_ == 0;
-        }
-        if (last) {
             finished_.notify_one();
         }
     }

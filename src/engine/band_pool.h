@@ -59,8 +59,10 @@ class BandPool {
     // Workers may join the current work while it is open; the caller waits
     // for those that joined.
     bool open_ = false;
-    std::int32_t busyWorkers_ = 0;
     bool stopping_ = false;
+    // Raised under mutex_ by a worker that joins, lowered without it when the
+    // worker is done.
+    std::atomic<std::int32_t> busyWorkers_ = 0;
     // The current work, set while no worker is busy.
     BandFunction function_ = nullptr;
     void* context_ = nullptr;
