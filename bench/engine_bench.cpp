@@ -1,13 +1,16 @@
 // Speed of the panorama engine against baselines measured in the same run:
 // the scalar reference warp, a warp with per-pixel trigonometry instead of the
 // table and mirror, a plain copy of the view through the maps, and (when
-// OpenCV is installed) cv::remap with nearest-neighbour maps. One thread.
+// OpenCV is installed) cv::remap with nearest-neighbour maps, all on one
+// thread; and the rebuild and shift on one thread against all the engine's
+// threads ("threads/" benchmarks, timed by the clock, to be run unpinned).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,12 +53,16 @@ struct Size {
 constexpr Size sizes[] = {{480, 360}, {1920, 1080}, {3840, 2160}};
 constexpr float benchFov = 100 * degree;
 
-// A view of the given size showing the panorama, rendered once.
+// A view of the given size showing the panorama, rendered once; on one
+// thread unless `threads` says otherwise (0: the engine's own choice).
 struct BenchView {
     MemoryViewHost host;
     PanoramaView view{host};
 
-    BenchView(int width, int height, float tilt) {
+    BenchView(int width, int height, float tilt, int threads = 1) {
+        if (threads > 0) {
+            view.setThreads(threads);
+        }
         view.resize(width, height);
         const ReferencePanorama& source = panoramaFor(width);
         const SourceImage image{source.pixels.data(), source.width, source.height, source.stride};
@@ -73,6 +80,27 @@ void fullRebuild(benchmark::State& state) {
     BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), tiltOf(state));
     for (auto _ : state) {
         b.view.warp();
+        benchmark::ClobberMemory();
+    }
+}
+
+// range(3): 1 for one thread, 0 for all the engine's threads.
+void threadedRebuild(benchmark::State& state) {
+    BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), tiltOf(state),
+                static_cast<int>(state.range(3)));
+    for (auto _ : state) {
+        b.view.warp();
+        benchmark::ClobberMemory();
+    }
+}
+
+void threadedShift(benchmark::State& state) {
+    BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.0f,
+                static_cast<int>(state.range(3)));
+    float delta = degree;
+    for (auto _ : state) {
+        b.view.shiftColumns(delta);
+        delta = -delta;
         benchmark::ClobberMemory();
     }
 }
@@ -212,31 +240,77 @@ void registerAll() {
             ->Args({s.width, s.height, 0})
             ->Unit(benchmark::kMillisecond);
 #endif
+        for (const int oneThread : {1, 0}) {
+            const std::string threads = oneThread != 0 ? "one/" : "all/";
+            for (const int tilted : {0, 1}) {
+                const std::string name =
+                    "threads/rebuild/" + threads + size + (tilted ? "/tilted" : "/level");
+                benchmark::RegisterBenchmark(name.c_str(), threadedRebuild)
+                    ->Args({s.width, s.height, tilted, oneThread})
+                    ->UseRealTime()
+                    ->Unit(benchmark::kMillisecond);
+            }
+            benchmark::RegisterBenchmark(("threads/pan/" + threads + size).c_str(), threadedShift)
+                ->Args({s.width, s.height, 0, oneThread})
+                ->UseRealTime()
+                ->Unit(benchmark::kMillisecond);
+        }
     }
 }
 
-// Keeps each benchmark's time per iteration for the ratio table.
+// Keeps each benchmark's time per iteration for the ratio table: the median
+// of the repetitions when there are several; the clock's time for the
+// benchmarks timed by it, else the thread's processor time.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
+            const std::string& name = run.run_name.function_name;
+            const bool byClock = name.rfind("threads/", 0) == 0;
+            const double time = byClock ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+                times[name] = time;
+                medians.insert(name);
+            } else if (run.run_type == Run::RT_Iteration && run.iterations > 0 &&
+                       medians.count(name) == 0) {
+                times[name] = time;
             }
         }
     }
+    const double* time(const std::string& name) const {
+        const auto found = times.find(name);
+        return found == times.end() ? nullptr : &found->second;
+    }
+
+  private:
     std::map<std::string, double> times;
+    std::set<std::string> medians;
 };
 
 void printRatio(const RatioReporter& r, const std::string& subject, const std::string& baseline) {
-    const auto a = r.times.find(subject);
-    const auto b = r.times.find(baseline);
-    if (a == r.times.end() || b == r.times.end()) {
+    const double* a = r.time(subject);
+    const double* b = r.time(baseline);
+    if (a == nullptr || b == nullptr) {
         return;
     }
-    std::printf("  %-40s %9.3f ms  vs %-40s %9.3f ms  ratio %.3f\n", subject.c_str(), a->second,
-                baseline.c_str(), b->second, a->second / b->second);
+    std::printf("  %-40s %9.3f ms  vs %-40s %9.3f ms  ratio %.3f\n", subject.c_str(), *a,
+                baseline.c_str(), *b, *a / *b);
+}
+
+// One line of the summary table scripts/bench.sh ends with: the two times as
+// named, then the ratio of the goal (the first over the second, or the second
+// over the first).
+void printSummary(const RatioReporter& r, const std::string& title, const char* firstLabel,
+                  const std::string& first, const char* secondLabel, const std::string& second,
+                  bool secondOverFirst) {
+    const double* a = r.time(first);
+    const double* b = r.time(second);
+    if (a == nullptr || b == nullptr) {
+        return;
+    }
+    std::printf("summary: %s: %s %.2f ms, %s %.2f ms, ratio %.2f\n", title.c_str(), firstLabel, *a,
+                secondLabel, *b, secondOverFirst ? *b / *a : *a / *b);
 }
 
 }  // namespace
@@ -256,7 +330,21 @@ int main(int argc, char** argv) {
         }
         printRatio(reporter, "pan/engine-shift/" + size, "pan/map-copy/" + size);
         printRatio(reporter, "pan/engine-shift/" + size, "pan/cv-remap/" + size);
+        for (const char* tilt : {"/level", "/tilted"}) {
+            printRatio(reporter, "threads/rebuild/all/" + size + tilt,
+                       "threads/rebuild/one/" + size + tilt);
+        }
+        printRatio(reporter, "threads/pan/all/" + size, "threads/pan/one/" + size);
     }
+    std::printf("\n");
+    for (const char* size : {"1920x1080", "3840x2160"}) {
+        const std::string tilted = std::string(size) + "/tilted";
+        printSummary(reporter, std::string("rebuild ") + size + " tilted", "1 thread",
+                     "threads/rebuild/one/" + tilted, "all threads",
+                     "threads/rebuild/all/" + tilted, true);
+    }
+    printSummary(reporter, "pan shift 1920x1080", "engine", "pan/engine-shift/1920x1080",
+                 "cv::remap", "pan/cv-remap/1920x1080", false);
     benchmark::Shutdown();
     return 0;
 }

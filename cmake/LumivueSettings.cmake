@@ -43,3 +43,21 @@ foreach(library nlohmann CLI stb)
 endforeach()
 add_library(lumivue_header_only INTERFACE)
 target_include_directories(lumivue_header_only SYSTEM INTERFACE ${LUMIVUE_HEADER_ONLY_DIR})
+
+# lumivue_wide_source(TARGET SOURCE DEFINITION): on x86-64, builds SOURCE into
+# TARGET with AVX2 and defines DEFINITION for the target's other files, which
+# choose that code at run time (see src/platform/processor_features.h).
+# Windows' 64-bit stack keeps 16-byte alignment only, so its 32-byte spills
+# must use unaligned moves.
+function(lumivue_wide_source target source definition)
+  if(NOT CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    return()
+  endif()
+  target_sources(${target} PRIVATE ${source})
+  target_compile_definitions(${target} PRIVATE ${definition})
+  set(wide_options -mavx2)
+  if(LUMIVUE_WINDOWS)
+    list(APPEND wide_options -Wa,-muse-unaligned-vector-move)
+  endif()
+  set_source_files_properties(${source} PROPERTIES COMPILE_OPTIONS "${wide_options}")
+endfunction()

@@ -1,20 +1,71 @@
 #!/usr/bin/env bash
-# Builds and runs the panorama engine's benchmarks (native release build):
-#   bench.sh [BENCHMARK ARGUMENTS...]     for example --benchmark_filter=1920x1080
-# Installs the benchmark packages first (OpenCV, the cv::remap baseline), then
-# configures and builds the "native" preset and runs the benchmarks pinned to
-# one core. LUMIVUE_BENCH_BUILD names another build folder than build/native.
+# Builds and runs the benchmarks and ends with one summary table:
+#   bench.sh [BENCHMARK ARGUMENTS...]     passed to the engine benchmarks
+# 1. The panorama engine (native release build), pinned to one core: the
+#    rebuild and the pan shift on one thread against the scalar reference, a
+#    warp with per-pixel trigonometry, a plain copy through the maps and
+#    OpenCV's cv::remap (the baseline; installed first).
+# 2. The same engine unpinned: the rebuild and the pan shift on one thread
+#    against all the engine's threads, timed by the clock.
+# 3. Scene changes under Wine (win build): JPEG panoramas of 2000x1000,
+#    4000x2000 and 8000x4000 made with ImageMagick, shown phase by phase as
+#    the player shows them.
+# Every figure is the median of 5 repetitions. LUMIVUE_BENCH_BUILD and
+# LUMIVUE_BENCH_WIN_BUILD name other build folders than build/native and
+# build/win; LUMIVUE_BENCH_SCENES=0 leaves out the scene changes.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 build=${LUMIVUE_BENCH_BUILD:-$root/build/native}
+winbuild=${LUMIVUE_BENCH_WIN_BUILD:-$root/build/win}
+scenes=${LUMIVUE_BENCH_SCENES:-1}
+repetitions=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true)
 
 "$here/setup.sh" --with bench
 cmake --preset native -S "$root" -B "$build" -DLUMIVUE_TESTS=OFF >/dev/null
 cmake --build "$build" --target engine_bench -j2
+if [ "$scenes" != 0 ]; then
+  cmake --preset win -S "$root" -B "$winbuild" >/dev/null
+  cmake --build "$winbuild" --target scene_change_bench -j2
+fi
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 
 pin=()
 if command -v taskset >/dev/null 2>&1; then
   pin=(taskset -c 0)
 fi
-exec "${pin[@]}" "$build/bin/engine_bench" "$@"
+echo "== One core: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+"${pin[@]}" "$build/bin/engine_bench" --benchmark_filter='-threads/' "${repetitions[@]}" "$@" |
+  tee -a "$log"
+echo "== Every core: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+"$build/bin/engine_bench" --benchmark_filter='threads/' --benchmark_enable_random_interleaving=true \
+  "${repetitions[@]}" "$@" | tee -a "$log"
+
+if [ "$scenes" != 0 ]; then
+  pictures=$winbuild/bench-pictures
+  mkdir -p "$pictures"
+  files=()
+  for size in 2000x1000 4000x2000 8000x4000; do
+    file=$pictures/$size.jpg
+    # Smooth noise compresses about as a photograph does (near 3 bits a pixel).
+    if [ ! -f "$file" ]; then
+      width=${size%x*}
+      height=${size#*x}
+      /usr/bin/convert -size $((width / 10))x$((height / 10)) xc: +noise Random -resize "$size!" \
+        -quality 90 "$file"
+    fi
+    # Wine reads Linux paths through its Z: drive.
+    files+=("Z:${file//\//\\}")
+  done
+  echo "== Scene changes under Wine: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  "$here/wine-run.sh" --prefix "$winbuild/wineprefix" "$winbuild/bin/scene_change_bench.exe" \
+    --repetitions 5 "${files[@]}" | tr -d '\r' | tee -a "$log"
+fi
+
+echo
+echo "== Summary (medians of 5; load average $(cut -d' ' -f1-3 /proc/loadavg))"
+for goal in rebuild pan scene; do
+  sed -n "s/^summary: \($goal .*\)/\1/p" "$log"
+done

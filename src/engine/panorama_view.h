@@ -63,6 +63,10 @@ class PanoramaView {
     void queuePanShift(float delta);
     Projection projection() const;
     const PanoramaWarper& warper() const { return warper_; }
+    // The threads that build the bands of a rebuild or shift (see
+    // PanoramaWarper): the drawing waits for all of them.
+    void setThreads(std::int32_t threads) { warper_.setThreads(threads); }
+    void setSmallestBand(std::size_t pixels) { warper_.setSmallestBand(pixels); }
     const ArctangentTable* arctangentTable() const { return table_.get(); }
     std::int32_t recomputePending() const { return recomputePending_; }
     std::int32_t shiftPending() const { return shiftPending_; }

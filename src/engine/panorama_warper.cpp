@@ -21,6 +21,30 @@ bool mirrorsTheRowBefore(float height, float before) {
     return height == -before && before != 0.0f && std::isfinite(before);
 }
 
+// The depth D of view row j's rays after the tilt rotation, and their height Y.
+float depthOfRow(const Projection& p, std::int32_t j) {
+    const double rise = static_cast<double>(p.halfHeight) - j;
+    return single(static_cast<double>(p.cosTilt) * static_cast<double>(p.focalLength) -
+                  rise * p.sinTilt);
+}
+
+float heightOfRow(const Projection& p, std::int32_t j) {
+    const double rise = static_cast<double>(p.halfHeight) - j;
+    return single(rise * p.cosTilt + static_cast<double>(p.sinTilt) * p.focalLength);
+}
+
+// Many bands per thread, so that a thread slowed by another program's work
+// leaves its share to the others and the last band ends soon.
+constexpr std::int32_t bandsPerThread = 8;
+// A shift costs about a quarter of a rebuild per pixel: its bands are larger.
+constexpr std::size_t shiftBandScale = 4;
+constexpr std::int32_t mostThreads = 64;
+
+// The first of `count` positions that belongs to band `band` of `bands`.
+std::size_t bandStart(std::size_t count, std::int32_t band, std::int32_t bands) {
+    return count * static_cast<std::size_t>(band) / static_cast<std::size_t>(bands);
+}
+
 }  // namespace
 
 bool PanoramaWarper::allocateMaps(std::int32_t width, std::int32_t height) {
@@ -58,6 +82,46 @@ void PanoramaWarper::clearMaps() {
     std::fill(rowMap_.get(), rowMap_.get() + count, 0);
 }
 
+void PanoramaWarper::setThreads(std::int32_t threads) {
+    threads = std::clamp(threads, 1, mostThreads);
+    if (threads != threads_) {
+        pool_.reset();
+        threads_ = threads;
+    }
+}
+
+std::int32_t PanoramaWarper::bandsFor(std::int32_t width, std::int32_t height,
+                                      std::size_t smallestBand) const {
+    if (threads_ <= 1 || width <= 0 || height <= 1) {
+        return 1;
+    }
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const std::size_t bySize = smallestBand == 0 ? pixels : pixels / smallestBand;
+    const std::size_t bands = std::min({static_cast<std::size_t>(threads_) * bandsPerThread,
+                                        static_cast<std::size_t>(height), bySize});
+    return bands < 2 ? 1 : static_cast<std::int32_t>(bands);
+}
+
+void PanoramaWarper::prepareLanes(std::int32_t bands, std::size_t width) {
+    if (bands > 1 && !pool_) {
+        pool_ = std::make_unique<BandPool>(threads_);
+    }
+    const std::size_t used = bands > 1 ? static_cast<std::size_t>(pool_->threads()) : 1;
+    if (lanes_.size() < used) {
+        lanes_.resize(used);
+    }
+    for (std::size_t k = 0; k < used; ++k) {
+        Lane& lane = lanes_[k];
+        for (std::size_t slot = 0; slot < ringRows; ++slot) {
+            lane.rowEntries[slot].resize(width);
+            lane.columnEntries[slot].resize(width);
+            lane.pixelOffsets[slot].resize(width);
+        }
+        lane.pixelRow.resize(3 * width);
+        solver_.sizeCodes(lane.codes);
+    }
+}
+
 void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& source,
                           const ViewBuffer& view, const Projection& p, float pan) {
     columnCarry_ = 0.0;
@@ -72,31 +136,15 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     }
     const bool wide = wideStepsEnabled();
     solver_.prepare(table, p, source, pan, view.width, half, wide);
-    const double focal = p.focalLength;
-    auto depthOf = [&](std::int32_t j) {
-        const double rise = static_cast<double>(p.halfHeight) - j;
-        return single(static_cast<double>(p.cosTilt) * focal - rise * p.sinTilt);
-    };
-    auto heightOf = [&](std::int32_t j) {
-        const double rise = static_cast<double>(p.halfHeight) - j;
-        return single(rise * p.cosTilt + static_cast<double>(p.sinTilt) * focal);
-    };
     // A level view gives every row the same depth (bits compared, so the
     // reuse is exact and NaN matches itself); its rows then share one row of
     // source columns and the ray lengths.
-    const float firstDepth = depthOf(0);
+    const float firstDepth = depthOfRow(p, 0);
     bool level = true;
     for (std::int32_t j = 1; j < view.height && level; ++j) {
-        const float depth = depthOf(j);
+        const float depth = depthOfRow(p, j);
         level = std::memcmp(&depth, &firstDepth, sizeof depth) == 0;
     }
-    const auto width = static_cast<std::size_t>(view.width);
-    for (std::size_t k = 0; k < ringRows; ++k) {
-        rowEntries_[k].resize(width);
-        columnEntries_[k].resize(width);
-        pixelOffsets_[k].resize(width);
-    }
-    pixelRow_.resize(3 * width);
     // The order rows are built in: a level view takes rows j and
     // viewHeight - j one after the other, since their heights are negatives
     // of each other.
@@ -118,64 +166,82 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     } else {
         std::size_t forwardRows = 0;
         for (std::int32_t j = 0; j < view.height; ++j) {
-            forwardRows += depthOf(j) > 0.0f ? 1 : 0;
+            forwardRows += depthOfRow(p, j) > 0.0f ? 1 : 0;
         }
         solver_.codeColumnsFor(forwardRows * static_cast<std::size_t>(half));
     }
+    const std::int32_t bands = bandsFor(view.width, view.height, smallestBand_);
+    prepareLanes(bands, static_cast<std::size_t>(view.width));
     const PixelGather gather(source, wide);
-    // Row j is solved; after row j + 1 is solved its source pixels are asked
-    // for while row j - 1 is copied, and they are copied one row later, so the
+    const Rebuild rebuild{table, p, view, gather, level};
+    const std::size_t count = rowOrder_.size();
+    auto build = [&](std::int32_t band, std::int32_t lane) {
+        buildRows(rebuild, lanes_[static_cast<std::size_t>(lane)], bandStart(count, band, bands),
+                  bandStart(count, band + 1, bands));
+    };
+    runBands(bands, build);
+}
+
+void PanoramaWarper::buildRows(const Rebuild& r, Lane& lane, std::size_t first, std::size_t last) {
+    const ViewBuffer& view = r.view;
+    const Projection& p = r.projection;
+    const auto width = static_cast<std::size_t>(view.width);
+    const auto count = static_cast<std::int32_t>(last - first);
+    const std::int32_t* order = rowOrder_.data() + first;
+    // Row n is solved; after row n + 1 is solved its source pixels are asked
+    // for while row n - 1 is copied, and they are copied one row later, so the
     // memory has a row's work to bring them in. Finished rows of entries and
     // pixels are written past the caches.
     const std::int32_t lag = 2;
-    for (std::int32_t n = 0; n < view.height + lag; ++n) {
-        if (n < view.height) {
-            const std::int32_t j = rowOrder_[static_cast<std::size_t>(n)];
+    for (std::int32_t n = 0; n < count + lag; ++n) {
+        if (n < count) {
+            const std::int32_t j = order[n];
             const std::size_t slot = static_cast<std::size_t>(n) % ringRows;
-            std::int32_t* rows = rowEntries_[slot].data();
-            const float height = heightOf(j);
-            if (level && n > 0 && rowOrder_[static_cast<std::size_t>(n) - 1] == view.height - j &&
-                mirrorsTheRowBefore(height, heightOf(view.height - j))) {
-                solver_.solveMirroredLevelRows(table, height, rows);
-            } else if (level) {
-                solver_.solveLevelRows(table, height, rows);
+            std::int32_t* rows = lane.rowEntries[slot].data();
+            const float height = heightOfRow(p, j);
+            if (r.level && n > 0 && order[n - 1] == view.height - j &&
+                mirrorsTheRowBefore(height, heightOfRow(p, view.height - j))) {
+                solver_.solveMirroredLevelRows(r.table, height, lane.codes, rows);
+            } else if (r.level) {
+                solver_.solveLevelRows(r.table, height, lane.codes, rows);
             } else {
-                solver_.solveTiltedRow(table, depthOf(j), height, columnEntries_[slot].data(),
-                                       rows);
+                solver_.solveTiltedRow(r.table, depthOfRow(p, j), height, lane.codes,
+                                       lane.columnEntries[slot].data(), rows);
             }
         }
         const std::int32_t asked = n - 1;
         const std::int32_t copied = n - lag;
         const std::size_t* ahead = nullptr;
-        if (asked >= 0 && asked < view.height) {
+        if (asked >= 0 && asked < count) {
             const std::size_t slot = static_cast<std::size_t>(asked) % ringRows;
-            gather.locate(rowEntries_[slot].data(),
-                          level ? solver_.levelColumns() : columnEntries_[slot].data(),
-                          pixelOffsets_[slot].data(), view.width);
-            ahead = pixelOffsets_[slot].data();
+            r.gather.locate(lane.rowEntries[slot].data(),
+                            r.level ? solver_.levelColumns() : lane.columnEntries[slot].data(),
+                            lane.pixelOffsets[slot].data(), view.width);
+            ahead = lane.pixelOffsets[slot].data();
             if (copied < 0) {
-                gather.prefetch(ahead, view.width);
+                r.gather.prefetch(ahead, view.width);
             }
         }
         if (copied >= 0) {
             const std::size_t slot = static_cast<std::size_t>(copied) % ringRows;
-            const std::int32_t* rows = rowEntries_[slot].data();
+            const std::int32_t* rows = lane.rowEntries[slot].data();
             const std::int32_t* columns =
-                level ? solver_.levelColumns() : columnEntries_[slot].data();
+                r.level ? solver_.levelColumns() : lane.columnEntries[slot].data();
             // The next row's pixels are asked for while this one's are copied.
             if (ahead != nullptr) {
-                gather.gatherAsking(pixelOffsets_[slot].data(), pixelRow_.data(), view.width,
-                                    ahead);
+                r.gather.gatherAsking(lane.pixelOffsets[slot].data(), lane.pixelRow.data(),
+                                      view.width, ahead);
             } else {
-                gather.gather(pixelOffsets_[slot].data(), pixelRow_.data(), view.width);
+                r.gather.gather(lane.pixelOffsets[slot].data(), lane.pixelRow.data(), view.width);
             }
-            const auto row = static_cast<std::size_t>(rowOrder_[static_cast<std::size_t>(copied)]);
-            streamBytes(view.pixels + row * view.stride, pixelRow_.data(), 3 * width);
-            const std::size_t first = row * width;
-            streamEntries(columnMap_.get() + first, columns, width);
-            streamEntries(rowMap_.get() + first, rows, width);
+            const auto row = static_cast<std::size_t>(order[copied]);
+            streamBytes(view.pixels + row * view.stride, lane.pixelRow.data(), 3 * width);
+            const std::size_t at = row * width;
+            streamEntries(columnMap_.get() + at, columns, width);
+            streamEntries(rowMap_.get() + at, rows, width);
         }
     }
+    // The streamed rows are in memory before the band is reported done.
     finishStreaming();
 }
 
@@ -197,15 +263,30 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
     if (shift > width || shift < -width) {
         shift %= width;
     }
+    // The carry is the view's and was taken above: every row moves by the
+    // same whole number of columns, so the rows can be shifted in any order.
+    const std::int32_t bands = bandsFor(view.width, view.height, shiftBandScale * smallestBand_);
+    prepareLanes(bands, static_cast<std::size_t>(view.width));
+    const PixelGather gather(source, wideStepsEnabled());
+    auto shiftBand = [&](std::int32_t band, std::int32_t lane) {
+        const auto rows = static_cast<std::size_t>(view.height);
+        shiftRows(gather, view, shift, width, lanes_[static_cast<std::size_t>(lane)],
+                  static_cast<std::int32_t>(bandStart(rows, band, bands)),
+                  static_cast<std::int32_t>(bandStart(rows, band + 1, bands)));
+    };
+    runBands(bands, shiftBand);
+}
+
+void PanoramaWarper::shiftRows(const PixelGather& gather, const ViewBuffer& view,
+                               std::int32_t shift, std::int32_t panoramaWidth, Lane& lane,
+                               std::int32_t first, std::int32_t last) {
+    if (first >= last) {
+        return;
+    }
     // Row j + 1's columns are shifted and its pixels located and asked for
     // while row j is copied.
-    const PixelGather gather(source, wideStepsEnabled());
     const auto viewWidth = static_cast<std::size_t>(view.width);
-    std::size_t* offsets[2];
-    for (std::size_t k = 0; k < 2; ++k) {
-        pixelOffsets_[k].resize(viewWidth);
-        offsets[k] = pixelOffsets_[k].data();
-    }
+    std::size_t* offsets[2] = {lane.pixelOffsets[0].data(), lane.pixelOffsets[1].data()};
     auto shiftRow = [&](std::int32_t j, std::size_t* rowOffsets) {
         const std::size_t base = static_cast<std::size_t>(j) * viewWidth;
         std::int32_t* columns = columnMap_.get() + base;
@@ -213,19 +294,19 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
             // One wrap is enough: the column lies inside the panorama and
             // |shift| is at most its width.
             std::int32_t column = columns[k] + shift;
-            column += column < 0 ? width : 0;
-            column -= column >= width ? width : 0;
+            column += column < 0 ? panoramaWidth : 0;
+            column -= column >= panoramaWidth ? panoramaWidth : 0;
             columns[k] = column;
         }
         gather.locate(rowMap_.get() + base, columns, rowOffsets, view.width);
     };
-    shiftRow(0, offsets[0]);
+    shiftRow(first, offsets[0]);
     gather.prefetch(offsets[0], view.width);
-    for (std::int32_t j = 0; j < view.height; ++j) {
+    for (std::int32_t j = first; j < last; ++j) {
         std::uint8_t* out = view.pixels + static_cast<std::size_t>(j) * view.stride;
-        const std::size_t* current = offsets[j % 2];
-        if (j + 1 < view.height) {
-            std::size_t* next = offsets[(j + 1) % 2];
+        const std::size_t* current = offsets[(j - first) % 2];
+        if (j + 1 < last) {
+            std::size_t* next = offsets[(j + 1 - first) % 2];
             shiftRow(j + 1, next);
             gather.gatherAsking(current, out, view.width, next);
         } else {

@@ -2,6 +2,8 @@
 // For every view pixel it keeps the source column and row that feed it (two
 // integer maps in view memory order), so that a change of pan alone is done by
 // adding whole source columns to the column map and copying pixels again.
+// Large views are built in bands of rows on several threads (see BandPool);
+// every band's rows come out exactly as they do on one thread.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "engine/arctangent_table.h"
+#include "engine/band_pool.h"
 #include "engine/pixel_buffers.h"
 #include "engine/pixel_gather.h"
 #include "engine/projection.h"
@@ -35,6 +38,21 @@ class PanoramaWarper {
     // shift in double precision.
     void shiftColumns(const SourceImage& source, const ViewBuffer& view, float delta);
 
+    // Threads that build the bands of a view: one per core by default (see
+    // BandPool), 1 for the calling thread alone. They are started at the first
+    // view large enough to split.
+    void setThreads(std::int32_t threads);
+    std::int32_t threads() const { return threads_; }
+    // Pixels a band of a rebuild must have at least (a shift's bands are a
+    // few times larger); a view with fewer per thread is split into fewer
+    // bands, one for a small view, as handing out bands and waiting for the
+    // last costs about what building tens of thousands of pixels does.
+    void setSmallestBand(std::size_t pixels) { smallestBand_ = pixels; }
+    static constexpr std::size_t defaultSmallestBand = 50000;
+    // How many bands a view of that size is built in, with bands of at
+    // least `smallestBand` pixels (0: any size).
+    std::int32_t bandsFor(std::int32_t width, std::int32_t height, std::size_t smallestBand) const;
+
     double columnCarry() const { return columnCarry_; }
     const std::int32_t* columnMap() const { return columnMap_.get(); }
     const std::int32_t* rowMap() const { return rowMap_.get(); }
@@ -48,12 +66,48 @@ class PanoramaWarper {
     std::int32_t mapHeight_ = 0;
     double columnCarry_ = 0.0;
 
-    RowSolver solver_;
-    // The entries of the last rows solved, and the pixels of the row copied.
+    // What one thread building rows has of its own: the entries of the last
+    // rows it solved, their pixels' offsets and the pixels of the row copied.
     static constexpr std::size_t ringRows = 4;
-    std::vector<std::int32_t> rowEntries_[ringRows];
-    std::vector<std::int32_t> columnEntries_[ringRows];
-    std::vector<std::size_t> pixelOffsets_[ringRows];
-    std::vector<std::uint8_t> pixelRow_;
+    struct Lane {
+        RowCodes codes;
+        std::vector<std::int32_t> rowEntries[ringRows];
+        std::vector<std::int32_t> columnEntries[ringRows];
+        std::vector<std::size_t> pixelOffsets[ringRows];
+        std::vector<std::uint8_t> pixelRow;
+    };
+    // The constants of one rebuild that every band reads.
+    struct Rebuild {
+        const ArctangentTable& table;
+        const Projection& projection;
+        const ViewBuffer& view;
+        const PixelGather& gather;
+        bool level;
+    };
+    // Builds the rows at positions [first, last) of the build order.
+    void buildRows(const Rebuild& rebuild, Lane& lane, std::size_t first, std::size_t last);
+    // Shifts the columns of view rows [first, last) and copies their pixels.
+    void shiftRows(const PixelGather& gather, const ViewBuffer& view, std::int32_t shift,
+                   std::int32_t panoramaWidth, Lane& lane, std::int32_t first, std::int32_t last);
+    // Lanes for `bands` bands of rows `width` pixels wide, and the pool when
+    // there are several.
+    void prepareLanes(std::int32_t bands, std::size_t width);
+    // Runs work(band, lane) for every band, on the pool when there are several.
+    template <typename Work>
+    void runBands(std::int32_t bands, Work& work) {
+        if (bands > 1 && pool_) {
+            pool_->run(bands, work);
+        } else {
+            for (std::int32_t band = 0; band < bands; ++band) {
+                work(band, 0);
+            }
+        }
+    }
+
+    RowSolver solver_;
+    std::vector<Lane> lanes_;
     std::vector<std::int32_t> rowOrder_;
+    std::int32_t threads_ = BandPool::threadsForThisProcessor();
+    std::size_t smallestBand_ = defaultSmallestBand;
+    std::unique_ptr<BandPool> pool_;
 };

@@ -64,14 +64,17 @@ void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
     rayLengths_.resize(half_);
     inverseRayLengths_.resize(half_);
     levelColumns_.resize(static_cast<std::size_t>(viewWidth));
-    longitudeCodes_.resize(half_);
-    latitudeCodes_.resize(half_);
-    doubtful_.resize(half_ / 4);
 #if defined(__SSE2__)
     codeTables(table);
 #else
     (void)table;
 #endif
+}
+
+void RowSolver::sizeCodes(RowCodes& codes) const {
+    codes.longitude.resize(half_);
+    codes.latitude.resize(half_);
+    codes.doubtful.resize(half_ / 4);
 }
 
 void RowSolver::columnsOfLongitude(float longitude, std::int32_t& column,
@@ -307,7 +310,8 @@ void RowSolver::codeTables(const ArctangentTable& table) {
     codedLastRow_ = lastRow_;
 }
 
-void RowSolver::solveLevelGroups(const ArctangentTable& table, double height, std::int32_t* rows) {
+void RowSolver::solveLevelGroups(const ArctangentTable& table, double height, RowCodes& rowCodes,
+                                 std::int32_t* rows) const {
     const std::size_t groups = half_ / 4;
     auto oneAtATime = [&](std::size_t g) {
         for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
@@ -327,7 +331,8 @@ void RowSolver::solveLevelGroups(const ArctangentTable& table, double height, st
     const __m128d scaledInverseHeight =
         _mm_set1_pd(ArctangentTable::indexScale / std::fabs(height));
     const __m128i negative = _mm_set1_epi32(height < 0.0 ? 2 * entryCount : 0);
-    std::int32_t* codes = latitudeCodes_.data();
+    std::int32_t* codes = rowCodes.latitude.data();
+    std::uint8_t* doubtful = rowCodes.doubtful.data();
     // Table codes first, for the whole row: no step waits for the one
     // before, so many groups are in flight at once.
     for (std::size_t g = 0; g < groups; ++g) {
@@ -338,7 +343,7 @@ void RowSolver::solveLevelGroups(const ArctangentTable& table, double height, st
         const ScaledPair high =
             scaledPair(_mm_mul_pd(scaledHeight, _mm_loadu_pd(&inverseRayLengths_[i + 2])),
                        _mm_mul_pd(scaledInverseHeight, _mm_loadu_pd(&rayLengths_[i + 2])));
-        doubtful_[g] = !storeCodes(low, high, negative, codes + i);
+        doubtful[g] = !storeCodes(low, high, negative, codes + i);
     }
     const std::int32_t* rowsByCode = rowsByCode_.data();
     for (std::size_t g = 0; g < groups; ++g) {
@@ -348,7 +353,7 @@ void RowSolver::solveLevelGroups(const ArctangentTable& table, double height, st
         storeFour(rows + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(sourceRows));
     }
     for (std::size_t g = 0; g < groups; ++g) {
-        if (doubtful_[g] != 0) {
+        if (doubtful[g] != 0) {
             oneAtATime(g);
         }
     }
@@ -456,11 +461,12 @@ void RowSolver::codeColumns() {
     }
 }
 
-void RowSolver::solveTiltedCodes(double depth, double height) {
+void RowSolver::solveTiltedCodes(double depth, double height, RowCodes& codes) const {
     const std::size_t groups = half_ / 4;
     const double absoluteDepth = std::fabs(depth);
-    std::int32_t* longitudeCodes = longitudeCodes_.data();
-    std::int32_t* latitudeCodes = latitudeCodes_.data();
+    std::int32_t* longitudeCodes = codes.longitude.data();
+    std::int32_t* latitudeCodes = codes.latitude.data();
+    std::uint8_t* doubtful = codes.doubtful.data();
     // Longitude codes: 100000 |X| / |D| and 100000 |D| / |X|; X is
     // negative on the left half, so the ratio is negative where D > 0.
     {
@@ -475,7 +481,7 @@ void RowSolver::solveTiltedCodes(double depth, double height) {
             const ScaledPair high =
                 scaledPair(_mm_mul_pd(_mm_loadu_pd(&scaledOffsets_[i + 2]), inverseDepth),
                            _mm_mul_pd(_mm_loadu_pd(&scaledInverseOffsets_[i + 2]), depths));
-            doubtful_[g] = !storeCodes(low, high, negative, longitudeCodes + i);
+            doubtful[g] = !storeCodes(low, high, negative, longitudeCodes + i);
         }
     }
     // Latitude codes: h = Y / sqrt(D^2 + X^2), the reciprocal square root
@@ -501,14 +507,15 @@ void RowSolver::solveTiltedCodes(double depth, double height) {
                 scaledPair(_mm_mul_pd(scaledHeight, inverseHigh),
                            _mm_mul_pd(scaledInverseHeight, _mm_mul_pd(squaredHigh, inverseHigh)));
             if (!storeCodes(low, high, negative, latitudeCodes + i)) {
-                doubtful_[g] = 1;
+                doubtful[g] = 1;
             }
         }
     }
 }
 
 void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, double height,
-                                  double turn, std::int32_t* columns, std::int32_t* rows) {
+                                  double turn, RowCodes& codes, std::int32_t* columns,
+                                  std::int32_t* rows) const {
     const std::size_t groups = half_ / 4;
     auto oneAtATime = [&](std::size_t g) {
         for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
@@ -521,18 +528,19 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
         }
         return;
     }
-    std::int32_t* longitudeCodes = longitudeCodes_.data();
-    std::int32_t* latitudeCodes = latitudeCodes_.data();
+    std::int32_t* longitudeCodes = codes.longitude.data();
+    std::int32_t* latitudeCodes = codes.latitude.data();
+    std::uint8_t* doubtful = codes.doubtful.data();
     // 1. The table codes of both angles of every ray.
 #if defined(LUMIVUE_WIDE_STEPS)
     if (wideSteps_) {
         solveTiltedCodesWide({scaledOffsets_.data(), scaledInverseOffsets_.data(),
                               squaredOffsets_.data(), groups, depth, height, longitudeCodes,
-                              latitudeCodes, doubtful_.data()});
+                              latitudeCodes, doubtful});
     } else
 #endif
     {
-        solveTiltedCodes(depth, height);
+        solveTiltedCodes(depth, height, codes);
     }
     // 2. The left column and its mirror: from the coded columns where they
     // were made for this rebuild (rows facing forward), else from the angles.
@@ -550,7 +558,7 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
              static_cast<std::size_t>(viewWidth_),
              columns,
              rows,
-             doubtful_.data()});
+             doubtful});
     }
 #endif
     if (columnsCoded_ && depth > 0.0) {
@@ -567,7 +575,7 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
             __m128i mirrored;
             columnSteps_.fourPairs(positions, left, mirrored);
             if (_mm_movemask_ps(_mm_castsi128_ps(_mm_or_si128(left, mirrored))) != 0) {
-                doubtful_[g] = 1;
+                doubtful[g] = 1;
             }
             storeFour(columns + i, left);
             storeFour(columns + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(mirrored));
@@ -580,7 +588,7 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
             __m128i mirrored;
             columnsOfLongitudes(anglesAt(anglesByCode, longitudeCodes + i), turn, left, mirrored);
             if (!columnsInside(left, mirrored)) {
-                doubtful_[g] = 1;
+                doubtful[g] = 1;
             }
             storeFour(columns + i, left);
             storeFour(columns + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(mirrored));
@@ -591,14 +599,14 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
         const std::size_t i = 4 * g;
         const __m128i sourceRows = rowSteps_.four(latitudeCodes + i);
         if (_mm_movemask_ps(_mm_castsi128_ps(sourceRows)) != 0) {
-            doubtful_[g] = 1;
+            doubtful[g] = 1;
         }
         storeFour(rows + i, sourceRows);
         storeFour(rows + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(sourceRows));
     }
     // 4. Groups with a doubtful code or column, again one ray at a time.
     for (std::size_t g = 0; g < groups; ++g) {
-        if (doubtful_[g] != 0) {
+        if (doubtful[g] != 0) {
             oneAtATime(g);
         }
     }
@@ -619,12 +627,15 @@ void RowSolver::codeColumnsFor(std::size_t forwardRays) {
 #endif
 }
 
-void RowSolver::solveLevelRows(const ArctangentTable& table, float height, std::int32_t* rows) {
+void RowSolver::solveLevelRows(const ArctangentTable& table, float height, RowCodes& codes,
+                               std::int32_t* rows) const {
     const double y = height;
     std::size_t i = 0;
 #if defined(__SSE2__)
-    solveLevelGroups(table, y, rows);
+    solveLevelGroups(table, y, codes, rows);
     i = half_ / 4 * 4;
+#else
+    (void)codes;
 #endif
     for (; i < half_; ++i) {
         const std::int32_t row = rowOfLatitude(table.arctangent(y / rayLengths_[i]));
@@ -634,10 +645,11 @@ void RowSolver::solveLevelRows(const ArctangentTable& table, float height, std::
 }
 
 void RowSolver::solveMirroredLevelRows(const ArctangentTable& table, float height,
-                                       std::int32_t* rows) {
-#if defined(__SSE2__)
+                                       const RowCodes& rowCodes, std::int32_t* rows) const {
     const double y = height;
-    const std::size_t groups = half_ / 4;
+    std::size_t groups = 0;
+#if defined(__SSE2__)
+    groups = half_ / 4;
     const __m128i negativeOffset = _mm_set1_epi32(2 * entryCount);
     const __m128i bothVariants = _mm_set1_epi32(4 * entryCount);
     const __m128i firstNegative = _mm_set1_epi32(2 * entryCount - 1);
@@ -646,7 +658,7 @@ void RowSolver::solveMirroredLevelRows(const ArctangentTable& table, float heigh
         const std::size_t i = 4 * g;
         // The same index and side of 1, the other sign.
         const __m128i codes =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(latitudeCodes_.data() + i));
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(rowCodes.latitude.data() + i));
         const __m128i flipped =
             _mm_sub_epi32(_mm_add_epi32(codes, negativeOffset),
                           _mm_and_si128(_mm_cmpgt_epi32(codes, firstNegative), bothVariants));
@@ -657,7 +669,7 @@ void RowSolver::solveMirroredLevelRows(const ArctangentTable& table, float heigh
         storeFour(rows + (static_cast<std::size_t>(viewWidth_) - 4 - i), reversed(sourceRows));
     }
     for (std::size_t g = 0; g < groups; ++g) {
-        if (doubtful_[g] != 0) {
+        if (rowCodes.doubtful[g] != 0) {
             for (std::size_t k = 4 * g; k < 4 * g + 4; ++k) {
                 const std::int32_t row = rowOfLatitude(table.arctangent(y / rayLengths_[k]));
                 rows[k] = row;
@@ -665,25 +677,27 @@ void RowSolver::solveMirroredLevelRows(const ArctangentTable& table, float heigh
             }
         }
     }
+#else
+    (void)rowCodes;
+#endif
     for (std::size_t i = groups * 4; i < half_; ++i) {
         const std::int32_t row = rowOfLatitude(table.arctangent(y / rayLengths_[i]));
         rows[i] = row;
         rows[static_cast<std::size_t>(viewWidth_) - 1 - i] = row;
     }
-#else
-    solveLevelRows(table, height, rows);
-#endif
 }
 
 void RowSolver::solveTiltedRow(const ArctangentTable& table, float depth, float height,
-                               std::int32_t* columns, std::int32_t* rows) {
+                               RowCodes& codes, std::int32_t* columns, std::int32_t* rows) const {
     const double d = depth;
     const double y = height;
     const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
     std::size_t i = 0;
 #if defined(__SSE2__)
-    solveTiltedGroups(table, d, y, turn, columns, rows);
+    solveTiltedGroups(table, d, y, turn, codes, columns, rows);
     i = half_ / 4 * 4;
+#else
+    (void)codes;
 #endif
     for (; i < half_; ++i) {
         storeRay(solveRay(table, i, d, y, turn), i, columns, rows);

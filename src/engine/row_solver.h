@@ -27,6 +27,18 @@
 #include "engine/projection.h"
 #include "engine/step_table.h"
 
+// The table codes of the row being solved, of its own for each thread that
+// solves rows: the lookup codes of each ray's two angles (see codeTables) and,
+// per group of four rays, whether one of them is doubtful. A row mirrored from
+// the one before reuses that row's codes.
+struct RowCodes {
+    std::vector<std::int32_t> longitude;
+    std::vector<std::int32_t> latitude;
+    std::vector<std::uint8_t> doubtful;
+};
+
+// Prepared by one thread for a rebuild; its rows may then be solved by several
+// threads at once (the solving operations are const), each with its own codes.
 class RowSolver {
   public:
     // Takes the constants of one rebuild: `half` rays per row of a view
@@ -41,13 +53,17 @@ class RowSolver {
     void solveDepth(const ArctangentTable& table, float depth);
     // The whole row of source columns for the solved depth.
     const std::int32_t* levelColumns() const { return levelColumns_.data(); }
+    // Sizes a thread's codes for this rebuild's rows.
+    void sizeCodes(RowCodes& codes) const;
     // Source rows of a whole view row of the solved depth at `height` (Y).
-    void solveLevelRows(const ArctangentTable& table, float height, std::int32_t* rows);
+    void solveLevelRows(const ArctangentTable& table, float height, RowCodes& codes,
+                        std::int32_t* rows) const;
 
     // The same for the row whose height is exactly the negation of the one
     // just solved by solveLevelRows (view rows j and viewHeight - j): the ray
-    // ratios differ only in sign, so their table lookups are reused.
-    void solveMirroredLevelRows(const ArctangentTable& table, float height, std::int32_t* rows);
+    // ratios differ only in sign, so their table lookups (in `codes`) are reused.
+    void solveMirroredLevelRows(const ArctangentTable& table, float height, const RowCodes& codes,
+                                std::int32_t* rows) const;
 
     // A tilted view: source columns of every longitude of the rows facing
     // forward are solved once per rebuild when `forwardRays` (rays of such
@@ -59,8 +75,8 @@ class RowSolver {
         return columnSteps_.at(place, mirrored ? 1 : 0);
     }
     // Both entries of a whole row with its own depth and height.
-    void solveTiltedRow(const ArctangentTable& table, float depth, float height,
-                        std::int32_t* columns, std::int32_t* rows);
+    void solveTiltedRow(const ArctangentTable& table, float depth, float height, RowCodes& codes,
+                        std::int32_t* columns, std::int32_t* rows) const;
 
   private:
     struct Ray {
@@ -81,15 +97,16 @@ class RowSolver {
 
     // The rays of whole groups of four (the left half rounded down), step by
     // step across the row so that no step waits on the one before it.
-    void solveLevelGroups(const ArctangentTable& table, double height, std::int32_t* rows);
+    void solveLevelGroups(const ArctangentTable& table, double height, RowCodes& codes,
+                          std::int32_t* rows) const;
 #if defined(__SSE2__)
     void columnsOfLongitudes(__m128 thetas, double turn, __m128i& left, __m128i& mirrored) const;
     bool columnsInside(__m128i left, __m128i mirrored) const;
 #endif
     // The table codes of a tilted row two rays at a time (see wide_steps.h).
-    void solveTiltedCodes(double depth, double height);
+    void solveTiltedCodes(double depth, double height, RowCodes& codes) const;
     void solveTiltedGroups(const ArctangentTable& table, double depth, double height, double turn,
-                           std::int32_t* columns, std::int32_t* rows);
+                           RowCodes& codes, std::int32_t* columns, std::int32_t* rows) const;
 
     // Constants of the rebuild, widened once.
     double columnsPerRadian_ = 0.0;
@@ -113,12 +130,6 @@ class RowSolver {
     std::vector<double> rayLengths_;
     std::vector<double> inverseRayLengths_;
     std::vector<std::int32_t> levelColumns_;
-
-    // Per row being solved: the lookup codes of each ray's two angles (see
-    // codeTables) and, per group of four rays, whether one of them is doubtful.
-    std::vector<std::int32_t> longitudeCodes_;
-    std::vector<std::int32_t> latitudeCodes_;
-    std::vector<std::uint8_t> doubtful_;
 
     // Every table angle by lookup code: code = index + 100001 where the ratio
     // exceeds 1 + 200002 where it is negative, the angle being entry[index],

@@ -1,7 +1,7 @@
 // On-demand extraction of a scene's payloads from the executable: the image is
-// copied from a mapped view into a movable memory block and TEA-decrypted in
-// place; the sound is copied into a new "QRX" temporary file. Both are
-// delivered synchronously to the request's receivers.
+// TEA-decrypted from a mapped view straight into a movable memory block; the
+// sound is copied into a new "QRX" temporary file. Both are delivered
+// synchronously to the request's receivers.
 #pragma once
 
 #include <cstdint>

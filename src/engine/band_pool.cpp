@@ -1,0 +1,111 @@
+#include "engine/band_pool.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace {
+
+constexpr int yieldsBeforeSleeping = 64;
+
+}  // namespace
+
+BandPool::BandPool(std::int32_t threads) {
+    workers_.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
+    for (std::int32_t thread = 1; thread < threads; ++thread) {
+        try {
+            workers_.emplace_back([this, thread] { workerLoop(thread); });
+        } catch (const std::system_error&) {
+            break;  // the system gives no more threads: work with those it gave
+        }
+    }
+}
+
+BandPool::~BandPool() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    started_.notify_all();
+    for (std::thread& worker : workers_) {
+        worker.join();
+    }
+}
+
+std::int32_t BandPool::threadsForThisProcessor() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<std::int32_t>(std::clamp(cores, 1u, 8u));
+}
+
+void BandPool::runBands(std::int32_t bands, BandFunction function, void* context) {
+    if (bands <= 0) {
+        return;
+    }
+    if (workers_.empty() || bands == 1) {
+        for (std::int32_t band = 0; band < bands; ++band) {
+            function(context, band, 0);
+        }
+        return;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        function_ = function;
+        context_ = context;
+        bands_ = bands;
+        nextBand_ = 0;
+        open_ = true;
+        ++generation_;
+    }
+    started_.notify_all();
+    takeBands(0);
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        open_ = false;
+    }
+    // Every worker that joined has to have let go of the work, not only every
+    // band to be taken: the work lives on the caller's stack. What is left is
+    // a band at most: the caller first yields a few times (a thread put to
+    // sleep waits long to be woken on a busy machine), then sleeps, leaving
+    // its core to a worker that waits for one.
+    for (int spin = 0; spin < yieldsBeforeSleeping; ++spin) {
+        if (busyWorkers_.load(std::memory_order_acquire) == 0) {
+            return;
+        }
+        std::this_thread::yield();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_.wait(lock, [this] { return busyWorkers_.load(std::memory_order_acquire) == 0; });
+}
+
+void BandPool::workerLoop(std::int32_t thread) {
+    std::uint64_t seen = 0;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            started_.wait(lock, [&] { return stopping_ || generation_ != seen; });
+            if (stopping_) {
+                return;
+            }
+            seen = generation_;
+            if (!open_) {
+                continue;  // woke too late: the caller has taken every band
+            }
+            ++busyWorkers_;
+        }
+        takeBands(thread);
+        if (busyWorkers_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            // Under the lock, so that a caller about to sleep cannot miss it.
+            const std::lock_guard<std::mutex> lock(mutex_);
+            finished_.notify_one();
+        }
+    }
+}
+
+void BandPool::takeBands(std::int32_t thread) {
+    for (;;) {
+        const std::int32_t band = nextBand_.fetch_add(1);
+        if (band >= bands_) {
+            return;
+        }
+        function_(context_, band, thread);
+    }
+}

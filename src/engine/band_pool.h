@@ -1,0 +1,71 @@
+// A small set of threads that share out the bands of one piece of work (the
+// rows of a view): the calling thread hands out the bands, takes bands itself
+// and returns only when every band is done, so nothing of the work outlives
+// the call. The workers are started once and sleep between calls; they are
+// joined when the pool is destroyed. A worker that wakes only after the
+// caller has taken the last band stays out of that work, so a machine busy
+// with other programs costs the caller no wait for a worker it does not need.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class BandPool {
+  public:
+    // Threads that take bands, the calling thread included: `threads` - 1
+    // workers are started (none for 1).
+    explicit BandPool(std::int32_t threads);
+    ~BandPool();
+    BandPool(const BandPool&) = delete;
+    BandPool& operator=(const BandPool&) = delete;
+
+    // One per core the processor has, at most 8.
+    static std::int32_t threadsForThisProcessor();
+
+    std::int32_t threads() const { return static_cast<std::int32_t>(workers_.size()) + 1; }
+
+    // Calls work(band, thread) once for every band 0 .. bands - 1, each on one
+    // of the threads (`thread` 0 is the caller, 1 .. threads() - 1 the
+    // workers: an index for the thread's own scratch memory). Bands are taken
+    // in increasing order by whichever thread is free. `work` must not throw.
+    template <typename Work>
+    void run(std::int32_t bands, Work& work) {
+        runBands(
+            bands,
+            [](void* context, std::int32_t band, std::int32_t thread) {
+                (*static_cast<Work*>(context))(band, thread);
+            },
+            &work);
+    }
+
+  private:
+    using BandFunction = void (*)(void* context, std::int32_t band, std::int32_t thread);
+
+    void runBands(std::int32_t bands, BandFunction function, void* context);
+    void workerLoop(std::int32_t thread);
+    // Runs bands until none is left.
+    void takeBands(std::int32_t thread);
+
+    std::vector<std::thread> workers_;
+    std::mutex mutex_;
+    std::condition_variable started_;
+    std::condition_variable finished_;
+    // Guarded by mutex_.
+    std::uint64_t generation_ = 0;
+    // Workers may join the current work while it is open; the caller waits
+    // for those that joined.
+    bool open_ = false;
+    bool stopping_ = false;
+    // Raised under mutex_ by a worker that joins, lowered without it when the
+    // worker is done.
+    std::atomic<std::int32_t> busyWorkers_ = 0;
+    // The current work, set while no worker is busy.
+    BandFunction function_ = nullptr;
+    void* context_ = nullptr;
+    std::int32_t bands_ = 0;
+    std::atomic<std::int32_t> nextBand_ = 0;
+};

@@ -1,0 +1,204 @@
+// The rebuild and the column shift built in bands on several threads: every
+// band runs once, and the maps and pixels come out as on one thread and as
+// the reference has them, whatever the number of threads and bands.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "engine/angles.h"
+#include "engine/band_pool.h"
+#include "engine_fixture.h"
+
+namespace {
+
+const ReferenceWarp& reference() {
+    static const ReferenceWarp warp;
+    return warp;
+}
+
+TEST(BandPool, RunsEveryBandOnceWithTheIndexOfAThreadOfThePool) {
+    for (const std::int32_t threads : {1, 2, 3, 8}) {
+        BandPool pool(threads);
+        ASSERT_EQ(pool.threads(), threads);
+        for (const std::int32_t bands : {0, 1, 2, 7, 64}) {
+            for (int repeat = 0; repeat < 3; ++repeat) {
+                std::vector<std::atomic<int>> runs(static_cast<std::size_t>(bands));
+                std::atomic<int> strayThreads = 0;
+                auto work = [&](std::int32_t band, std::int32_t thread) {
+                    ++runs[static_cast<std::size_t>(band)];
+                    if (thread < 0 || thread >= threads) {
+                        ++strayThreads;
+                    }
+                };
+                pool.run(bands, work);
+                for (std::int32_t band = 0; band < bands; ++band) {
+                    ASSERT_EQ(runs[static_cast<std::size_t>(band)], 1)
+                        << threads << " threads, band " << band << " of " << bands;
+                }
+                EXPECT_EQ(strayThreads, 0);
+            }
+        }
+    }
+}
+
+// Two bands are worked on at the same time: the first waits until the second
+// has started, which only another thread can do. (The wait is bounded so that
+// a pool that runs bands one after the other fails instead of hanging.)
+TEST(BandPool, BandsRunOnSeveralThreadsAtOnce) {
+    BandPool pool(2);
+    for (int repeat = 0; repeat < 20; ++repeat) {
+        std::atomic<bool> secondStarted = false;
+        std::atomic<bool> overlapped = false;
+        std::atomic<int> threadsSeen = 0;
+        auto work = [&](std::int32_t band, std::int32_t thread) {
+            threadsSeen |= 1 << thread;
+            if (band == 1) {
+                secondStarted = true;
+                return;
+            }
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!secondStarted && std::chrono::steady_clock::now() < until) {
+                std::this_thread::yield();
+            }
+            overlapped = secondStarted.load();
+        };
+        pool.run(2, work);
+        ASSERT_TRUE(overlapped) << "repeat " << repeat;
+        EXPECT_EQ(threadsSeen, 3);
+    }
+}
+
+// The maps, pixels and carry of two views are the same.
+::testing::AssertionResult sameView(const MemoryView& a, const MemoryView& b) {
+    const ViewBuffer& x = a.view->viewBuffer();
+    const ViewBuffer& y = b.view->viewBuffer();
+    if (x.width != y.width || x.height != y.height) {
+        return ::testing::AssertionFailure() << "sizes differ";
+    }
+    const std::size_t count = static_cast<std::size_t>(x.width) * x.height;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (a.view->warper().columnMap()[k] != b.view->warper().columnMap()[k] ||
+            a.view->warper().rowMap()[k] != b.view->warper().rowMap()[k]) {
+            return ::testing::AssertionFailure() << "map entry " << k << " (row " << k / x.width
+                                                 << ", column " << k % x.width << ") differs";
+        }
+    }
+    for (std::int32_t j = 0; j < x.height; ++j) {
+        if (std::memcmp(x.pixels + static_cast<std::size_t>(j) * x.stride,
+                        y.pixels + static_cast<std::size_t>(j) * y.stride,
+                        static_cast<std::size_t>(x.width) * 3) != 0) {
+            return ::testing::AssertionFailure() << "pixels of row " << j << " differ";
+        }
+    }
+    if (a.view->warper().columnCarry() != b.view->warper().columnCarry()) {
+        return ::testing::AssertionFailure() << "carry differs";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Random panoramas, view sizes (down to fewer rows than threads), thread
+// counts and views, level, tilted and facing away, through rebuilds and the
+// shifts that follow them; every view split as finely as it goes.
+TEST(BandedWarp, EqualsOneThreadAndTheReferenceOnRandomViews) {
+    std::mt19937 random(417);
+    auto uniform = [&](double low, double high) {
+        return std::uniform_real_distribution<double>(low, high)(random);
+    };
+    auto integer = [&](int low, int high) {
+        return std::uniform_int_distribution<int>(low, high)(random);
+    };
+    const std::int32_t threadCounts[] = {2, 3, 5, 8, 13};
+    for (int round = 0; round < 60; ++round) {
+        const ReferencePanorama panorama =
+            randomPanorama(integer(1, 900), integer(1, 450), random(), integer(0, 1) * 4);
+        const std::int32_t threads = threadCounts[round % 5];
+        const std::int32_t width = integer(1, 130);
+        const std::int32_t height = round % 3 == 0 ? integer(1, threads) : integer(1, 90);
+        MemoryView one;
+        MemoryView many;
+        one.view->setThreads(1);
+        many.view->setThreads(threads);
+        many.view->setSmallestBand(0);
+        ASSERT_EQ(many.view->warper().bandsFor(width, height, 0), std::min(height, 8 * threads));
+        for (MemoryView* m : {&one, &many}) {
+            m->view->resize(width, height);
+            m->show(panorama);
+        }
+        ReferenceView expected(width, height);
+        for (int view = 0; view < 3; ++view) {
+            const int kind = integer(0, 2);
+            const float tilt = kind == 0   ? 0.0f
+                               : kind == 1 ? static_cast<float>(uniform(-1.6, 1.6))
+                                           : static_cast<float>(uniform(-0.6, 0.6));
+            const float pan = static_cast<float>(uniform(-3.3, 3.3));
+            const float fov = static_cast<float>(uniform(0.15, 3.0));
+            for (MemoryView* m : {&one, &many}) {
+                m->view->setView(pan, tilt, fov);
+                m->view->renderTick();
+            }
+            reference().warp(panorama, expected, one.view->viewFov(), one.view->viewPan(),
+                             one.view->viewTilt());
+            const auto where = [&] {
+                return ::testing::Message()
+                       << "round " << round << ", " << threads << " threads, view " << width << "x"
+                       << height << ", panorama " << panorama.width << "x" << panorama.height
+                       << ", pan " << pan << " tilt " << tilt << " fov " << fov;
+            };
+            ASSERT_TRUE(sameView(one, many)) << where();
+            ASSERT_TRUE(many.matches(expected)) << where();
+            for (int step = 0; step < 2; ++step) {
+                const float newPan = one.view->viewPan() + static_cast<float>(uniform(-0.4, 0.4));
+                for (MemoryView* m : {&one, &many}) {
+                    m->view->panBy(newPan);
+                }
+                const float delta = one.view->pendingPanDelta();
+                one.view->renderTick();
+                many.view->renderTick();
+                reference().shift(panorama, expected, delta);
+                ASSERT_TRUE(sameView(one, many)) << where() << ", shift " << step;
+                ASSERT_TRUE(many.matches(expected)) << where() << ", shift " << step;
+            }
+        }
+    }
+}
+
+// A large view split the way the player splits it, with the coded columns
+// of tilted views and the mirrored rows of level ones crossing band edges.
+TEST(BandedWarp, LargeViewsAsThePlayerSplitsThem) {
+    const ReferencePanorama panorama = randomPanorama(4000, 2000, 21);
+    MemoryView one;
+    MemoryView many;
+    one.view->setThreads(1);
+    many.view->setThreads(4);
+    const std::size_t smallest = PanoramaWarper::defaultSmallestBand;
+    EXPECT_GT(many.view->warper().bandsFor(800, 600, smallest), 4);
+    EXPECT_EQ(many.view->warper().bandsFor(200, 150, smallest), 1);
+    for (MemoryView* m : {&one, &many}) {
+        m->view->resize(800, 600);
+        m->show(panorama);
+    }
+    float delta = 0.0f;
+    for (const float tilt : {0.0f, 0.35f, -1.4f}) {
+        for (MemoryView* m : {&one, &many}) {
+            m->view->setView(0.7f, tilt, 100 * degree);
+            m->view->renderTick();
+        }
+        ASSERT_TRUE(sameView(one, many)) << tilt;
+        for (MemoryView* m : {&one, &many}) {
+            m->view->panBy(0.713f);
+            delta = m->view->pendingPanDelta();
+            m->view->renderTick();
+        }
+        ASSERT_TRUE(sameView(one, many)) << tilt << " shifted";
+    }
+    ReferenceView expected(800, 600);
+    reference().warp(panorama, expected, many.view->viewFov(), 0.7f, many.view->viewTilt());
+    reference().shift(panorama, expected, delta);
+    EXPECT_TRUE(many.matches(expected));
+}
+
+}  // namespace
