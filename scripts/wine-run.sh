@@ -27,6 +27,12 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
+# A session held open for the prefix (tests/support/wine-session.sh) names
+# its display; a program started without one joins it there.
+held_display=$(cat "$WINEPREFIX/.lumivue-display" 2>/dev/null || true)
+if [ -z "${DISPLAY:-}" ] && [ -n "$held_display" ] && [ -e "/tmp/.X11-unix/X${held_display#:}" ]; then
+  export DISPLAY=$held_display
+fi
 if [ -z "${DISPLAY:-}" ]; then
   LUMIVUE_WINE_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" \
     "$here/wine-run.sh" --prefix "$WINEPREFIX" "$@"

@@ -16,7 +16,7 @@ rm -f "$art"/*.png
 # A Wine session and a display of their own (the wine_session_e2e fixture),
 # where no other test's window lies over the player.
 prefix=$build/wineprefix-e2e
-[ -f "$build/wine-session-e2e.display" ] && export DISPLAY=$(cat "$build/wine-session-e2e.display")
+[ -f "$prefix/.lumivue-display" ] && export DISPLAY=$(cat "$prefix/.lumivue-display")
 temp=$prefix/drive_c/users/root/Temp
 desktopWidth=1280
 desktopHeight=1000

@@ -6,11 +6,10 @@
 # folder, then starts Wine's server, services and virtual desktop with no
 # test's output attached (wine_session_keeper.cpp says why) and waits until
 # they are up. stop: ends the keeper and the whole session.
-# Without NAME the session is the Windows tests' own, in BUILD_DIR/wineprefix
-# on the run's display; without a display each test program gets its own
-# display and session, so there is nothing to hold. A NAME gives a session of
-# its own in BUILD_DIR/wineprefix-NAME on a display of its own, whose name it
-# writes to BUILD_DIR/wine-session-NAME.display.
+# Without NAME the session is the Windows tests' own, in BUILD_DIR/wineprefix,
+# on the run's display (or one of its own when none is set). A NAME gives a
+# session of its own in BUILD_DIR/wineprefix-NAME on a display of its own.
+# The session's display is written to PREFIX/.lumivue-display.
 set -euo pipefail
 action=$1
 build=$2
@@ -23,20 +22,21 @@ log=$base.log
 
 case $action in
 start)
-  if [ -n "$name" ]; then
-    for n in $(seq 160 199); do
-      if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then break; fi
-    done
-    setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  # A named session, or one started without a display, gets a display of its
+  # own; programs of the prefix started without a display use it too
+  # (scripts/wine-run.sh reads it from the prefix).
+  if [ -n "$name" ] || [ -z "${DISPLAY:-}" ]; then
+    # Xvfb picks a free display itself and names it once it is ready.
+    rm -f "$base.display-number"
+    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+      3>"$base.display-number" </dev/null >/dev/null 2>&1 &
     echo $! >"$base.xvfb"
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    export DISPLAY=:$n
-    echo "$DISPLAY" >"$base.display"
-  elif [ -z "${DISPLAY:-}" ]; then
-    echo "no display: each test program starts its own Wine session"
-    exit 0
+    for _ in $(seq 100); do [ -s "$base.display-number" ] && break; sleep 0.1; done
+    [ -s "$base.display-number" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=:$(head -1 "$base.display-number")
   fi
   "$source/scripts/wine-run.sh" --prefix "$prefix" --prepare </dev/null >"$log" 2>&1
+  echo "$DISPLAY" >"$prefix/.lumivue-display"
   # A run that was killed cannot have cleaned up after itself.
   temp=$prefix/drive_c/users/$(id -un)/Temp
   if [ -d "$temp" ]; then
@@ -71,9 +71,10 @@ stop)
   rm -f "$hold.ready"
   # Whatever a test left running in the prefix ends with the session.
   [ -d "$prefix" ] && WINEPREFIX=$(realpath "$prefix") wineserver -k 2>/dev/null || true
+  rm -f "$prefix/.lumivue-display"
   if [ -f "$base.xvfb" ]; then
     kill "$(cat "$base.xvfb")" 2>/dev/null || true
-    rm -f "$base.xvfb" "$base.display"
+    rm -f "$base.xvfb" "$base.display-number"
   fi
   ;;
 *)
