@@ -9,8 +9,10 @@ if(LUMIVUE_WINDOWS)
   target_compile_definitions(lumivue_options INTERFACE
     WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
   # Wine's debugger reads DWARF 4, not GCC 12's default 5: with it, the
-  # backtraces of a hung test name our functions and lines.
-  add_compile_options(-gdwarf-4)
+  # backtraces of a hung test name our functions and lines. Functions and
+  # lines are all they need, and the builds take a quarter less time than
+  # with full debugging information.
+  add_compile_options(-gdwarf-4 -g1)
 endif()
 
 if(LUMIVUE_SANITIZE)
