@@ -85,9 +85,8 @@ if [ -z "$limit" ]; then
   exit "$status"
 fi
 
-# The Windows process of PROGRAM, among all that run in this prefix: the
-# newest of that name (two tests of one program may run side by side, and
-# then both are shown).
+# The threads of every Windows process named as PROGRAM in this prefix (two
+# tests of one program may run side by side; then both are shown).
 report_hang() {
   local name
   name=$(basename "$1")
