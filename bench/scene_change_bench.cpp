@@ -23,11 +23,13 @@
 #include <vector>
 
 #include "engine/angles.h"
-#include "engine/view_renderer.h"
+#include "viewer/view_renderer.h"
 #include "imaging/dib_image.h"
 #include "imaging/image_cache.h"
 #include "imaging/picture_loader.h"
-#include "imaging/win32_handles.h"
+#include "package/platform_files.h"
+#include "platform/com_apartment.h"
+#include "platform/scoped_handle.h"
 #include "package/extraction.h"
 #include "package/media_callback.h"
 #include "package/payload.h"
@@ -154,7 +156,7 @@ void showScene(const std::string& payloadPath, std::int32_t length, ViewRenderer
 
     auto header = std::make_unique<BITMAPINFOHEADER>();
     void* bits = nullptr;
-    imaging::UniqueBitmap bitmap(loader.GetBitmap(&bits, header.get()));
+    platform::UniqueBitmap bitmap(loader.GetBitmap(&bits, header.get()));
     loader.ReleasePicture();
     phases.render.push_back(clock.lap());
 
@@ -204,14 +206,14 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: scene_change_bench [--repetitions N] PICTURE.jpg...\n");
         return 2;
     }
-    CoInitialize(nullptr);
-    HWND window = createViewWindow();
-    if (window == nullptr) {
+    const platform::ComApartment apartment;
+    const platform::UniqueWindow window(createViewWindow());
+    if (!window) {
         std::fprintf(stderr, "no window\n");
         return 1;
     }
     auto renderer = std::make_unique<ViewRenderer>();
-    renderer->attachWindow(window);
+    renderer->attachWindow(window.get());
     pumpMessages();
     ImageCache cache;
     std::printf("Scene changes into a %dx%d view, median of %d (ms):\n", viewWidth, viewHeight,
@@ -224,7 +226,7 @@ int main(int argc, char** argv) {
         for (int repetition = 0; repetition < repetitions; ++repetition) {
             showScene(payload, length, *renderer, cache, cache.nextId(), phases);
         }
-        DeleteFileA(payload.c_str());
+        platform::deleteFile(payload.c_str());
         const double extract = median(phases.extract);
         const double decode = median(phases.decode);
         const double render = median(phases.render);
@@ -246,7 +248,5 @@ int main(int argc, char** argv) {
                     100.0 * player / platform);
     }
     renderer.reset();
-    DestroyWindow(window);
-    CoUninitialize();
     return 0;
 }

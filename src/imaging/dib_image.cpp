@@ -7,17 +7,9 @@ DibImage::DibImage(HBITMAP bitmap, void* bits, std::unique_ptr<BITMAPINFOHEADER>
     if (bitmap == nullptr) {
         return;  // the null image; a header passed along is freed with the argument
     }
-    bitmap_ = bitmap;
+    bitmap_.reset(bitmap);
     bits_ = static_cast<std::uint8_t*>(bits);
     header_ = std::move(header);
     stride_ = header_ ? imaging::dibStride(header_->biWidth) : 0;
     id_ = id;
-}
-
-DibImage::~DibImage() {
-    if (bitmap_ != nullptr) {
-        DeleteObject(bitmap_);
-        bitmap_ = nullptr;
-        bits_ = nullptr;
-    }
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/scoped_handle.h"
+
 class DibImage {
   public:
     static constexpr std::int32_t nullId = -10000;
@@ -18,22 +20,22 @@ class DibImage {
     DibImage(HBITMAP bitmap, void* bits, std::unique_ptr<BITMAPINFOHEADER> header, std::int32_t id);
     // The null image.
     DibImage() : DibImage(nullptr, nullptr, nullptr, nullId) {}
-    ~DibImage();
+    ~DibImage() = default;
     DibImage(const DibImage&) = delete;
     DibImage& operator=(const DibImage&) = delete;
 
     // Bytes per pixel row, rows padded to four bytes.
     std::int32_t stride() const { return stride_; }
-    HBITMAP bitmap() const { return bitmap_; }
+    HBITMAP bitmap() const { return bitmap_.get(); }
     // First byte of the bottom row; lives as long as the record.
     std::uint8_t* bits() const { return bits_; }
     const BITMAPINFOHEADER* header() const { return header_.get(); }
     std::int32_t id() const { return id_; }
-    bool isNull() const { return bitmap_ == nullptr; }
+    bool isNull() const { return !bitmap_; }
 
   private:
     std::int32_t stride_ = 0;
-    HBITMAP bitmap_ = nullptr;
+    platform::UniqueBitmap bitmap_;
     std::uint8_t* bits_ = nullptr;
     std::unique_ptr<BITMAPINFOHEADER> header_;
     std::int32_t id_ = nullId;

@@ -6,13 +6,15 @@
 
 #include <windows.h>
 
+#include "lang_ids.h"
+
 namespace imaging {
 
 // String ids of the language module.
-inline constexpr UINT decodePromptText = 32796;
-inline constexpr UINT decodePromptCaption = 32797;
-inline constexpr UINT bitmapWarningText = 32798;
-inline constexpr UINT bitmapWarningCaption = 32799;
+inline constexpr UINT decodePromptText = IDS_DECODE_PROMPT;
+inline constexpr UINT decodePromptCaption = IDS_DECODE_PROMPT_CAPTION;
+inline constexpr UINT bitmapWarningText = IDS_BITMAP_WARNING;
+inline constexpr UINT bitmapWarningCaption = IDS_BITMAP_WARNING_CAPTION;
 
 // The module whose string table the boxes read (the language module).
 void setPromptModule(HMODULE module);

@@ -4,11 +4,14 @@
 #include <cstring>
 #include <fstream>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "imaging/image_cache.h"
 #include "imaging/image_exceptions.h"
 #include "imaging/image_prompts.h"
+#include "platform/picture_decoding.h"
+#include "platform/scoped_handle.h"
 
 namespace {
 
@@ -59,22 +62,14 @@ bool PictureLoader::LoadFromFile(const char* path) {
 }
 
 bool PictureLoader::LoadFromBufferNoRelease(const void* data, std::uint32_t size) {
-    // A block of at least one byte, so that an empty picture reaches the
-    // decoder (and fails there) instead of failing to lock as if memory ran out.
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, std::max<std::uint32_t>(size, 1));
-    if (block == nullptr) {
+    platform::MovableCopy copy = platform::copyToMovableBlock(data, size);
+    if (copy.failure == platform::MovableCopy::Failure::allocate) {
         throw OutOfMemoryException(imaging::oom::bufferAllocate);
     }
-    void* bytes = GlobalLock(block);
-    if (bytes == nullptr) {
-        GlobalFree(block);
+    if (copy.failure == platform::MovableCopy::Failure::lock) {
         throw OutOfMemoryException(imaging::oom::bufferLock);
     }
-    if (size > 0) {
-        std::memcpy(bytes, data, size);
-    }
-    GlobalUnlock(block);
-    return LoadFromHGlobalNoRelease(block, static_cast<std::int32_t>(size));
+    return LoadFromHGlobalNoRelease(copy.block.release(), static_cast<std::int32_t>(size));
 }
 
 bool PictureLoader::LoadFromHGlobal(HGLOBAL block, std::int32_t size) {
@@ -83,19 +78,16 @@ bool PictureLoader::LoadFromHGlobal(HGLOBAL block, std::int32_t size) {
 }
 
 bool PictureLoader::LoadFromHGlobalNoRelease(HGLOBAL block, std::int32_t size) {
-    imaging::ComRef<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.receive()))) {
-        // Nobody else frees the block: the callers handed it over for good.
-        GlobalFree(block);
-        return false;
+    // The block is the loader's now, whatever comes of it.
+    const std::optional<HRESULT> status = platform::decodePicture(
+        platform::UniqueGlobal(block), static_cast<std::size_t>(size), picture_);
+    if (!status) {
+        return false;  // no stream over the block: nothing was decoded
     }
-    const HRESULT status = OleLoadPicture(stream.get(), size, FALSE, IID_IPicture,
-                                          reinterpret_cast<void**>(picture_.receive()));
-    if (status == S_OK) {
+    if (*status == S_OK) {
         return true;
     }
-    picture_.reset();  // a picture returned along with a failure is not used
-    if (status == E_OUTOFMEMORY) {
+    if (*status == E_OUTOFMEMORY) {
         throw OutOfMemoryException(imaging::oom::pictureService);
     }
     imaging::askToContinueAfterDecodeFailure();
@@ -121,7 +113,7 @@ imaging::PixelSize PictureLoader::GetPixelSize() const {
     if (!picture_) {
         return {};
     }
-    imaging::MemoryDC dc;
+    platform::UniqueMemoryDC dc = platform::makeMemoryDC();
     return pixelSizeOn(dc.get());
 }
 
@@ -144,15 +136,15 @@ HBITMAP PictureLoader::createSection(HDC fallbackDC, const BITMAPINFOHEADER* hea
 
 HBITMAP PictureLoader::renderInto(void** bitsOut, BITMAPINFOHEADER* header, imaging::PixelSize size,
                                   const char* outOfMemoryMessage) {
-    imaging::MemoryDC dc;
+    platform::UniqueMemoryDC dc = platform::makeMemoryDC();
     fillHeader(header, size);
-    imaging::UniqueBitmap bitmap(createSection(dc.get(), header, bitsOut));
+    platform::UniqueBitmap bitmap(createSection(dc.get(), header, bitsOut));
     if (bitmap.get() == nullptr) {
         return nullptr;  // nothing to draw into; the warning has been shown
     }
     HRESULT status = S_OK;
     {
-        imaging::Selection selection(dc.get(), bitmap.get());
+        platform::Selection selection(dc.get(), bitmap.get());
         status = RenderPicture(dc.get(), 0, 0, size.width, size.height);
     }
     if (status == E_OUTOFMEMORY) {

@@ -10,7 +10,8 @@
 #include <cstdint>
 
 #include "imaging/image_geometry.h"
-#include "imaging/win32_handles.h"
+#include "platform/scoped_handle.h"
+#include "platform/com_ref.h"
 
 class ImageCache;
 
@@ -70,7 +71,7 @@ class PictureLoader {
     HBITMAP renderInto(void** bitsOut, BITMAPINFOHEADER* header, imaging::PixelSize size,
                        const char* outOfMemoryMessage);
 
-    imaging::ComRef<IPicture> picture_;
+    platform::ComRef<IPicture> picture_;
     ImageCache* cache_ = nullptr;
     HDC dc_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "imaging/image_geometry.h"
 #include "imaging/image_prompts.h"
 #include "package/tour.h"
+#include "platform/scoped_handle.h"
 
 namespace {
 
@@ -234,7 +235,7 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromFile(const char* path) {
     auto header = makeRecord<BITMAPINFOHEADER>(imaging::oom::imageFromFile);
     loader_.LoadFromFile(path);
     void* bits = nullptr;
-    imaging::UniqueBitmap bitmap(loader_.GetBitmap(&bits, header.get()));
+    platform::UniqueBitmap bitmap(loader_.GetBitmap(&bits, header.get()));
     loader_.ReleasePicture();
     std::shared_ptr<DibImage> image;
     try {
@@ -272,7 +273,7 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobal(HGLOBAL block, s
         loader_.SetCache(&imageCache_);
         rawBitmap = loader_.GetBitmap(&bits, header.get());
     }
-    imaging::UniqueBitmap bitmap(rawBitmap);
+    platform::UniqueBitmap bitmap(rawBitmap);
     loader_.ReleasePicture();
     std::shared_ptr<DibImage> image;
     try {

@@ -15,7 +15,7 @@
 #include "imaging/image_cache.h"
 #include "imaging/picture_loader.h"
 #include "imaging/scene_listeners.h"
-#include "imaging/sound_file_list.h"
+#include "package/sound_file_list.h"
 #include "package/media_callback.h"
 
 class Tour;

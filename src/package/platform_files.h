@@ -57,11 +57,14 @@ class MappedFile {
     bool contains(std::int32_t offset, std::int32_t length) const;
 
   private:
+    // What the file layer holds open for the view (the file, the mapping);
+    // each side defines its own, released with the object, the view first.
+    struct Held;
+
     bool opened_ = false;
     const std::uint8_t* data_ = nullptr;
     std::uint64_t size_ = 0;
-    void* file_ = nullptr;     // HANDLE or file descriptor
-    void* mapping_ = nullptr;  // HANDLE of the mapping (Win32 only)
+    std::unique_ptr<Held> held_;
 };
 
 // A movable global memory block (HGLOBAL on Windows). The image decoder's

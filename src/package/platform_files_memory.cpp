@@ -124,8 +124,10 @@ bool writeFile(const char* path, const std::uint8_t* bytes, std::size_t length, 
     return true;
 }
 
-// The view points into the table's entry; the reader never changes or
+// Nothing is held: the view points into the table's entry; the reader never changes or
 // deletes a file while it holds a view of it.
+struct MappedFile::Held {};
+
 MappedFile::MappedFile(const char* path) {
     const Bytes* file = find(path);
     if (file == nullptr) {

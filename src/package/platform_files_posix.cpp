@@ -41,13 +41,29 @@ void deleteFile(const char* path) {
     unlink(path);
 }
 
+struct MappedFile::Held {
+    int file = -1;
+    void* view = nullptr;
+    std::size_t size = 0;
+
+    ~Held() {
+        if (view != nullptr) {
+            munmap(view, size);
+        }
+        if (file >= 0) {
+            close(file);
+        }
+    }
+};
+
 MappedFile::MappedFile(const char* path) {
     const int fd = open(path, O_RDONLY);
     if (fd < 0) {
         return;
     }
     opened_ = true;
-    file_ = reinterpret_cast<void*>(static_cast<std::intptr_t>(fd) + 1);
+    held_ = std::make_unique<Held>();
+    held_->file = fd;
     struct stat info {};
     if (fstat(fd, &info) != 0 || info.st_size <= 0) {
         return;
@@ -57,17 +73,12 @@ MappedFile::MappedFile(const char* path) {
     if (view == MAP_FAILED) {
         return;
     }
+    held_->view = view;
+    held_->size = static_cast<std::size_t>(info.st_size);
     data_ = static_cast<const std::uint8_t*>(view);
     size_ = static_cast<std::uint64_t>(info.st_size);
 }
 
-MappedFile::~MappedFile() {
-    if (data_ != nullptr) {
-        munmap(const_cast<std::uint8_t*>(data_), size_);
-    }
-    if (file_ != nullptr) {
-        close(static_cast<int>(reinterpret_cast<std::intptr_t>(file_) - 1));
-    }
-}
+MappedFile::~MappedFile() = default;
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/scoped_handle.h"
+
 namespace platform {
 
 std::string makeTempFile(const char* prefix) {
@@ -14,53 +16,59 @@ std::string makeTempFile(const char* prefix) {
     return name;
 }
 
+namespace {
+
+UniqueFile openFile(const char* path) {
+    return UniqueFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+}  // namespace
+
 std::int32_t fileSize(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueFile file = openFile(path);
+    if (!file) {
         return -1;
     }
-    const DWORD size = GetFileSize(file, nullptr);
-    CloseHandle(file);
-    return static_cast<std::int32_t>(size);
+    return static_cast<std::int32_t>(GetFileSize(file.get(), nullptr));
 }
 
 void deleteFile(const char* path) {
+    // The package's one way to delete a file; its owners (TempFile, the
+    // skin set) call it.
     DeleteFileA(path);
 }
 
+// Declared in this order so that the view goes first, then the mapping, then
+// the file.
+struct MappedFile::Held {
+    UniqueFile file;
+    UniqueHandle mapping;
+    UniqueMappedView view;
+};
+
 MappedFile::MappedFile(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueFile file = openFile(path);
+    if (!file) {
         return;
     }
     opened_ = true;
-    file_ = file;
+    held_ = std::make_unique<Held>();
     DWORD high = 0;
-    const DWORD low = GetFileSize(file, &high);
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping == nullptr) {
+    const DWORD low = GetFileSize(file.get(), &high);
+    held_->mapping.reset(CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    held_->file = std::move(file);
+    if (!held_->mapping) {
         return;  // an empty file has no mapping; every range but (0, 0) is rejected
     }
-    mapping_ = mapping;
-    data_ = static_cast<const std::uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    held_->view.reset(MapViewOfFile(held_->mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    data_ = static_cast<const std::uint8_t*>(held_->view.get());
     if (data_ != nullptr) {
         size_ = (static_cast<std::uint64_t>(high) << 32) | low;
     }
 }
 
-MappedFile::~MappedFile() {
-    if (file_ != nullptr) {
-        CloseHandle(static_cast<HANDLE>(file_));
-    }
-    if (mapping_ != nullptr) {
-        CloseHandle(static_cast<HANDLE>(mapping_));
-    }
-    if (data_ != nullptr) {
-        UnmapViewOfFile(data_);
-    }
-}
+MappedFile::~MappedFile() = default;
 
 MemoryHandle allocateMovable(std::size_t size) {
     return GlobalAlloc(GMEM_MOVEABLE, size);
@@ -72,7 +80,7 @@ void unlockMemory(MemoryHandle block) {
     GlobalUnlock(block);
 }
 void freeMemory(MemoryHandle block) {
-    GlobalFree(block);
+    UniqueGlobal(static_cast<HGLOBAL>(block)).reset();
 }
 
 }  // namespace platform

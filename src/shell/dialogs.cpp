@@ -9,6 +9,7 @@
 #include <string>
 
 #include "package/platform_files.h"
+#include "platform/picture_decoding.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"
 
@@ -17,10 +18,6 @@ namespace shell {
 namespace {
 
 constexpr const char* labelClassName = "edit";
-constexpr int aboutDialogId = 103;
-constexpr int pictureDialogId = 134;
-constexpr int tourInfoDialogId = 139;
-constexpr int handCursorId = 141;
 
 SIZE bitmapSize(HBITMAP bitmap) {
     BITMAP info{};
@@ -76,7 +73,7 @@ INT_PTR endOnOkOrCancel(HWND dialog, WPARAM wParam) {
 
 INT_PTR transparentStatic(WPARAM wParam) {
     SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
-    return reinterpret_cast<INT_PTR>(shellState.dialogBrush);
+    return reinterpret_cast<INT_PTR>(shellState.dialogBrush.get());
 }
 
 // --- The floating label -----------------------------------------------------
@@ -94,7 +91,7 @@ bool ensureLabelWindow(HWND dialog) {
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = labelWindowProcedure;
         windowClass.hInstance = programInstance();
-        windowClass.hbrBackground = s.labelBrush;
+        windowClass.hbrBackground = s.labelBrush.get();
         windowClass.lpszClassName = labelClassName;
         if (RegisterClassA(&windowClass) == 0) {
             return false;
@@ -160,7 +157,8 @@ void hover(HWND dialog, LPARAM position) {
         }
         const std::string text = controlText(dialog, controlId, 100);
         if (isLinkControl(controlId) && !linkTarget(controlId, text).empty()) {
-            SetCursor(LoadCursorA(shellState.languageModule, MAKEINTRESOURCEA(handCursorId)));
+            SetCursor(
+                LoadCursorA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDC_LINK_HAND)));
         }
         if (needsLabel(text.size())) {
             showLabel(dialog, pointer, text);
@@ -228,17 +226,8 @@ HGLOBAL readFileRange(const char* path, std::int32_t offset, std::int32_t length
     if (length <= 0 || file.data() == nullptr || !file.contains(offset, length)) {
         return nullptr;
     }
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, static_cast<SIZE_T>(length));
-    void* bytes = block != nullptr ? GlobalLock(block) : nullptr;
-    if (bytes == nullptr) {
-        if (block != nullptr) {
-            GlobalFree(block);
-        }
-        return nullptr;
-    }
-    std::memcpy(bytes, file.data() + offset, static_cast<std::size_t>(length));
-    GlobalUnlock(block);
-    return block;
+    return platform::copyToMovableBlock(file.data() + offset, static_cast<std::size_t>(length))
+        .block.release();
 }
 
 bool loadAuthorPhoto(FileRangeReader read) {
@@ -255,7 +244,8 @@ bool loadAuthorPhoto(FileRangeReader read) {
         return false;
     }
     s.authorPhotoObject.reset();
-    s.authorPhotoObject = decodePictureBlock(block, picture->length());
+    platform::decodePicture(platform::UniqueGlobal(block),
+                            static_cast<std::size_t>(picture->length()), s.authorPhotoObject);
     OLE_HANDLE handle = 0;
     if (!s.authorPhotoObject || FAILED(s.authorPhotoObject->get_Handle(&handle)) || handle == 0) {
         s.authorPhotoObject.reset();  // tried again at the next paint
@@ -366,17 +356,17 @@ LRESULT CALLBACK labelWindowProcedure(HWND window, UINT message, WPARAM wParam, 
 }
 
 void showAboutBox(HWND mainWindow) {
-    DialogBoxParamA(shellState.languageModule, MAKEINTRESOURCEA(aboutDialogId), mainWindow,
+    DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_ABOUT), mainWindow,
                     aboutDialogProcedure, 0);
 }
 
 void showPictureDialog(HWND mainWindow) {
-    DialogBoxParamA(shellState.languageModule, MAKEINTRESOURCEA(pictureDialogId), mainWindow,
+    DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_PICTURE), mainWindow,
                     pictureDialogProcedure, 0);
 }
 
 void showTourInfoDialog(HWND mainWindow) {
-    DialogBoxParamA(shellState.languageModule, MAKEINTRESOURCEA(tourInfoDialogId), mainWindow,
+    DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_TOUR_INFO), mainWindow,
                     tourInfoDialogProcedure, 0);
 }
 

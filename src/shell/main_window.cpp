@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "shell/shell.h"
+#include "platform/scoped_handle.h"
 #include "shell/shell_core.h"
 
 namespace shell {
@@ -101,17 +102,15 @@ void hideFullToolbar() {
 void showPopupMenu(HWND window, LPARAM position) {
     POINT point{static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
     ClientToScreen(window, &point);
-    if (shellState.popupMenu != nullptr) {
-        DestroyMenu(shellState.popupMenu);
-    }
-    shellState.popupMenu = LoadMenuA(shellState.languageModule, MAKEINTRESOURCEA(130));
-    if (shellState.popupMenu == nullptr) {
+    shellState.popupMenu.reset(
+        LoadMenuA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDR_POPUP_MENU)));
+    if (!shellState.popupMenu) {
         return;
     }
-    RemoveMenu(shellState.popupMenu,
+    RemoveMenu(shellState.popupMenu.get(),
                shellState.tour->fullScreenMode() != 0 ? commandShowToolbar : commandHideToolbar,
                MF_BYCOMMAND);
-    TrackPopupMenu(GetSubMenu(shellState.popupMenu, 0), TPM_RIGHTBUTTON, point.x, point.y, 0,
+    TrackPopupMenu(GetSubMenu(shellState.popupMenu.get(), 0), TPM_RIGHTBUTTON, point.x, point.y, 0,
                    window, nullptr);
 }
 
@@ -122,7 +121,7 @@ void showMenuHelp(HWND window, WPARAM wParam) {
     const unsigned id = menuHelpStringId(LOWORD(wParam), shellState.tour->soundOn());
     if (id != 0) {
         char text[100] = {};
-        LoadStringA(shellState.languageModule, id, text, sizeof text);
+        LoadStringA(shellState.languageModule.get(), id, text, sizeof text);
         copyText(shellState.statusText, sizeof shellState.statusText, text);
     } else {
         copyText(shellState.statusText, sizeof shellState.statusText, shellState.defaultStatusText);
@@ -143,7 +142,7 @@ bool runCommand(HWND window, UINT id) {
             showTourInfoDialog(window);
             return true;
         case commandExit:
-            DestroyWindow(window);
+            DestroyWindow(window);  // the command itself: closing, not releasing a handle
             return true;
         case commandPreviousScene:
             viewer.previousScene();
@@ -214,16 +213,20 @@ void createViewAndToolbar(HWND window) {
 
 void setWindowTitle(HWND window) {
     char caption[1000] = {};
-    LoadStringA(shellState.languageModule, 32773, caption, sizeof caption);
+    LoadStringA(shellState.languageModule.get(), IDS_CAPTION, caption, sizeof caption);
     SetWindowTextA(window, windowTitle(shellState.tour->title(), caption).c_str());
 }
 
-void installMainMenu(HWND window) {
-    if (HMENU old = GetMenu(window)) {
-        SetMenu(window, nullptr);
-        DestroyMenu(old);
+void removeMenu(HWND window) {
+    platform::UniqueMenu menu(GetMenu(window));
+    if (menu) {
+        SetMenu(window, nullptr);  // detached first, destroyed as `menu` goes
     }
-    HMENU menu = LoadMenuA(shellState.languageModule, MAKEINTRESOURCEA(109));
+}
+
+void installMainMenu(HWND window) {
+    removeMenu(window);
+    HMENU menu = LoadMenuA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDR_MAIN_MENU));
     SetMenu(window, menu);
     DrawMenuBar(window);
 
@@ -252,7 +255,7 @@ void addSceneItems(HWND window) {
         const Scene* scene = tour.scene(n);
         InsertMenuA(sceneMenu, 100000, MF_BYPOSITION | MF_STRING, id,
                     scene != nullptr ? scene->name() : "");
-        SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUncheckedBitmap,
+        SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUncheckedBitmap.get(),
                            shellState.itemCheckedBitmap);
     }
     std::int32_t current = viewer.currentSceneNumber();
@@ -269,7 +272,7 @@ void addSceneItems(HWND window) {
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY:
-            CoUninitialize();
+            shellState.comApartment.reset();
             shutdownShell(window);
             PostQuitMessage(0);
             return 0;

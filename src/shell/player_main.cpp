@@ -5,9 +5,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "imaging/image_prompts.h"
+#include "package/platform_files.h"
 #include "package/tour_loader.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"
@@ -24,8 +26,8 @@ int stopForLanguage(TourLoader& loader, const char* text) {
     if (shellState.languageLoaded) {
         shell::shutdownShell(nullptr);  // frees the module, the pictures, the tour
     }
-    DeleteFileA(shellState.languagePath);
-    CoUninitialize();
+    platform::deleteFile(shellState.languagePath);
+    shellState.comApartment.reset();
     return 0;
 }
 
@@ -33,7 +35,7 @@ int stopForLanguage(TourLoader& loader, const char* text) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     ShellState& s = shellState;
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    s.comApartment = std::make_unique<platform::ComApartment>();
     GetModuleFileNameA(nullptr, s.executablePath, sizeof s.executablePath);
 
     TourLoader loader;
@@ -46,32 +48,33 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     std::memset(s.languagePath, 0, sizeof s.languagePath);
     shell::copyText(s.languagePath, sizeof s.languagePath, loader.languageModulePath());
 
-    HMODULE module = LoadLibraryA(s.languagePath);
-    if (module == nullptr) {
+    platform::UniqueModule module(LoadLibraryA(s.languagePath));
+    if (!module) {
         return stopForLanguage(loader, "Failed to load language.");
     }
     char missing[64] = {};
-    if (shell::findMissingLanguageResource(module, missing, sizeof missing)) {
-        FreeLibrary(module);
+    if (shell::findMissingLanguageResource(module.get(), missing, sizeof missing)) {
+        module.reset();
         char text[160] = {};
         std::snprintf(text, sizeof text, "Failed to load language: it has no %s.", missing);
         return stopForLanguage(loader, text);
     }
     s.languageLoaded = 1;
-    s.languageModule = module;
-    imaging::setPromptModule(module);
+    s.languageModule = std::move(module);
+    imaging::setPromptModule(s.languageModule.get());
 
-    s.itemUncheckedBitmap = LoadBitmapA(module, MAKEINTRESOURCEA(131));
-    s.itemCheckedBitmap = shell::loadLanguagePicture(159);
-    s.dialogBrush = CreateSolidBrush(RGB(198, 195, 198));
-    s.picture155 = shell::loadLanguagePicture(155);
-    s.picture156 = shell::loadLanguagePicture(156);
-    s.infoPicture = shell::loadLanguagePicture(154);
-    s.aboutPicture = shell::loadLanguagePicture(157);
+    s.itemUncheckedBitmap.reset(
+        LoadBitmapA(s.languageModule.get(), MAKEINTRESOURCEA(IDB_ITEM_UNCHECKED)));
+    s.itemCheckedBitmap = shell::loadLanguagePicture(IDP_ITEM_CHECKED);
+    s.dialogBrush.reset(CreateSolidBrush(RGB(198, 195, 198)));
+    s.picture155 = shell::loadLanguagePicture(IDP_LOGO);
+    s.picture156 = shell::loadLanguagePicture(IDP_COMPASS);
+    s.infoPicture = shell::loadLanguagePicture(IDP_HELP_CARD);
+    s.aboutPicture = shell::loadLanguagePicture(IDP_ABOUT_FACE);
     for (const auto& [picture, id] :
-         {std::pair{s.itemCheckedBitmap, 159}, std::pair{s.picture155, 155},
-          std::pair{s.picture156, 156}, std::pair{s.infoPicture, 154},
-          std::pair{s.aboutPicture, 157}}) {
+         {std::pair{s.itemCheckedBitmap, IDP_ITEM_CHECKED}, std::pair{s.picture155, IDP_LOGO},
+          std::pair{s.picture156, IDP_COMPASS}, std::pair{s.infoPicture, IDP_HELP_CARD},
+          std::pair{s.aboutPicture, IDP_ABOUT_FACE}}) {
         if (picture == nullptr) {
             char text[160] = {};
             std::snprintf(text, sizeof text, "Failed to load language: picture %d does not decode.",
@@ -84,6 +87,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     if (!shell::createMainWindow(instance, showState, shell::mainWindowClassName)) {
         return 0;
     }
-    HACCEL accelerators = LoadAcceleratorsA(module, MAKEINTRESOURCEA(109));
+    HACCEL accelerators =
+        LoadAcceleratorsA(s.languageModule.get(), MAKEINTRESOURCEA(IDR_ACCELERATORS));
     return shell::runMessageLoop(accelerators);
 }

@@ -7,6 +7,10 @@
 
 #include "imaging/image_prompts.h"
 #include "shell/shell.h"
+#include "required_resources.h"
+#include "package/platform_files.h"
+#include "platform/com_ref.h"
+#include "platform/picture_decoding.h"
 
 namespace shell {
 
@@ -14,17 +18,17 @@ namespace {
 
 // Where each language picture's object is kept; null for pictures the shell
 // does not keep.
-imaging::ComRef<IPicture>* pictureSlot(int id) {
+platform::ComRef<IPicture>* pictureSlot(int id) {
     switch (id) {
-        case 159:
+        case IDP_ITEM_CHECKED:
             return &shellState.picture159Object;
-        case 155:
+        case IDP_LOGO:
             return &shellState.picture155Object;
-        case 156:
+        case IDP_COMPASS:
             return &shellState.picture156Object;
-        case 154:
+        case IDP_HELP_CARD:
             return &shellState.picture154Object;
-        case 157:
+        case IDP_ABOUT_FACE:
             return &shellState.picture157Object;
         default:
             return nullptr;
@@ -41,50 +45,27 @@ HBITMAP pictureBitmap(IPicture* picture) {
 
 }  // namespace
 
-imaging::ComRef<IPicture> decodePictureBlock(HGLOBAL block, std::int32_t size) {
-    imaging::ComRef<IPicture> picture;
-    imaging::ComRef<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.receive()))) {
-        GlobalFree(block);
-        return picture;
-    }
-    if (OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                       reinterpret_cast<void**>(picture.receive())) != S_OK) {
-        picture.reset();
-    }
-    return picture;
-}
-
-imaging::ComRef<IPicture> decodeLanguagePicture(int id) {
-    HRSRC resource = FindResourceA(shellState.languageModule, MAKEINTRESOURCEA(id), "gif");
+platform::ComRef<IPicture> decodeLanguagePicture(int id) {
+    const HMODULE module = shellState.languageModule.get();
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), "gif");
     if (resource == nullptr) {
         return {};
     }
-    const DWORD size = SizeofResource(shellState.languageModule, resource);
-    HGLOBAL loaded = LoadResource(shellState.languageModule, resource);
+    const DWORD size = SizeofResource(module, resource);
+    HGLOBAL loaded = LoadResource(module, resource);
     const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
     if (bytes == nullptr || size == 0) {
         return {};
     }
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    void* copy = block != nullptr ? GlobalLock(block) : nullptr;
-    if (copy == nullptr) {
-        if (block != nullptr) {
-            GlobalFree(block);
-        }
-        return {};
-    }
-    std::memcpy(copy, bytes, size);
-    GlobalUnlock(block);
-    return decodePictureBlock(block, static_cast<std::int32_t>(size));
+    return platform::decodePicture(bytes, size);
 }
 
 HBITMAP loadLanguagePicture(int id) {
-    imaging::ComRef<IPicture>* slot = pictureSlot(id);
+    platform::ComRef<IPicture>* slot = pictureSlot(id);
     if (slot != nullptr) {
         slot->reset();
     }
-    imaging::ComRef<IPicture> picture = decodeLanguagePicture(id);
+    platform::ComRef<IPicture> picture = decodeLanguagePicture(id);
     HBITMAP bitmap = pictureBitmap(picture.get());
     if (slot != nullptr && bitmap != nullptr) {
         *slot = std::move(picture);  // the picture object owns its bitmap
@@ -93,36 +74,13 @@ HBITMAP loadLanguagePicture(int id) {
 }
 
 bool findMissingLanguageResource(HMODULE module, char* what, std::size_t size) {
-    struct Required {
-        LPCSTR type;
-        int id;
-        const char* kind;
-    };
-    static const Required required[] = {
-        {RT_MENU, 109, "menu"},
-        {RT_ACCELERATOR, 109, "accelerator table"},
-        {RT_MENU, 130, "menu"},
-        {RT_DIALOG, 103, "dialog"},
-        {RT_DIALOG, 134, "dialog"},
-        {RT_DIALOG, 139, "dialog"},
-        {RT_BITMAP, 131, "bitmap"},
-        {"gif", 154, "picture"},
-        {"gif", 155, "picture"},
-        {"gif", 156, "picture"},
-        {"gif", 157, "picture"},
-        {"gif", 158, "picture"},
-        {"gif", 159, "picture"},
-        {RT_GROUP_ICON, 149, "icon"},
-        {RT_GROUP_CURSOR, 32512, "cursor"},
-        {RT_GROUP_CURSOR, 141, "cursor"},
-    };
-    for (const Required& resource : required) {
+    for (const lang::RequiredResource& resource : lang::requiredResources) {
         if (FindResourceA(module, MAKEINTRESOURCEA(resource.id), resource.type) == nullptr) {
             std::snprintf(what, size, "%s %d", resource.kind, resource.id);
             return true;
         }
     }
-    for (int id = 32773; id <= 32799; ++id) {
+    for (int id = lang::firstRequiredString; id <= lang::lastRequiredString; ++id) {
         char text[8] = {};
         if (LoadStringA(module, static_cast<UINT>(id), text, sizeof text) <= 0) {
             std::snprintf(what, size, "string %d", id);
@@ -138,11 +96,13 @@ bool registerMainWindowClass(HINSTANCE instance, const char* className) {
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = mainWindowProcedure;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(shellState.languageModule, MAKEINTRESOURCEA(32512));
+    windowClass.hCursor =
+        LoadCursorA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDC_MAIN_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    windowClass.lpszMenuName = MAKEINTRESOURCEA(109);
+    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAIN_MENU);
     windowClass.lpszClassName = className;
-    windowClass.hIconSm = LoadIconA(shellState.languageModule, MAKEINTRESOURCEA(149));
+    windowClass.hIconSm =
+        LoadIconA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDI_SMALL_ICON));
     return RegisterClassExA(&windowClass) != 0;
 }
 
@@ -193,9 +153,8 @@ void shutdownShell(HWND mainWindow) {
     ShellState& s = shellState;
     try {
         if (s.languageLoaded) {
-            FreeLibrary(s.languageModule);
+            s.languageModule.reset();
             s.languageLoaded = 0;
-            s.languageModule = nullptr;
             imaging::setPromptModule(nullptr);
         }
         if (s.tour) {
@@ -203,23 +162,12 @@ void shutdownShell(HWND mainWindow) {
             sceneListener.tour = nullptr;
             s.tour.reset();
         }
-        if (s.dialogBrush != nullptr) {
-            DeleteObject(std::exchange(s.dialogBrush, nullptr));
-        }
-        if (HMENU menu = GetMenu(mainWindow)) {
-            SetMenu(mainWindow, nullptr);
-            DestroyMenu(menu);
-        }
-        if (s.popupMenu != nullptr) {
-            DestroyMenu(std::exchange(s.popupMenu, nullptr));
-        }
-        if (s.labelBrush != nullptr) {
-            DeleteObject(std::exchange(s.labelBrush, nullptr));
-        }
-        DeleteFileA(s.languagePath);
-        if (s.itemUncheckedBitmap != nullptr) {
-            DeleteObject(std::exchange(s.itemUncheckedBitmap, nullptr));
-        }
+        s.dialogBrush.reset();
+        removeMenu(mainWindow);
+        s.popupMenu.reset();
+        s.labelBrush.reset();
+        platform::deleteFile(s.languagePath);
+        s.itemUncheckedBitmap.reset();
         // The picture objects own their bitmaps and delete them on release.
         s.itemCheckedBitmap = nullptr;
         s.picture159Object.reset();

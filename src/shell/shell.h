@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "lang_ids.h"
+#include "platform/com_ref.h"
 #include "shell/shell_state.h"
 
 namespace shell {
@@ -15,37 +17,35 @@ inline constexpr const char* makerWebAddress = "https://lumivue.example.org/";
 
 // Command ids of the menus, the accelerators and the toolbar.
 enum Command : UINT {
-    commandAbout = 104,
-    commandExit = 105,
-    commandPreviousScene = 32771,
-    commandFullScreen = 32773,
-    commandSoundOff = 32775,
-    commandVolumeUp = 32776,
-    commandVolumeDown = 32777,
-    commandHelpCard = 32778,
-    commandTourInfo = 32779,
-    commandNextScene = 32782,
-    commandResetView = 32783,
-    commandAutoRotate = 32784,
-    commandPlayTour = 32785,
-    commandShowToolbar = 32786,
-    commandHideToolbar = 32787,
+    commandAbout = IDM_ABOUT,
+    commandExit = IDM_EXIT,
+    commandPreviousScene = IDM_PREVIOUS_SCENE,
+    commandFullScreen = IDM_FULL_SCREEN,
+    commandSoundOff = IDM_SOUND_OFF,
+    commandVolumeUp = IDM_VOLUME_UP,
+    commandVolumeDown = IDM_VOLUME_DOWN,
+    commandHelpCard = IDM_HELP_CARD,
+    commandTourInfo = IDM_TOUR_INFO,
+    commandNextScene = IDM_NEXT_SCENE,
+    commandResetView = IDM_RESET_VIEW,
+    commandAutoRotate = IDM_AUTO_ROTATE,
+    commandPlayTour = IDM_PLAY_TOUR,
+    commandShowToolbar = IDM_SHOW_TOOLBAR,
+    commandHideToolbar = IDM_HIDE_TOOLBAR,
+    // The scene menu's items: this id for the first scene, one more for each next.
     commandFirstScene = 10000,
 };
 
 // Start-up (player_startup.cpp).
 HBITMAP loadLanguagePicture(int id);
 // Decodes picture `id` of the language module; null when missing or undecodable.
-imaging::ComRef<IPicture> decodeLanguagePicture(int id);
-// Decodes the picture in a movable memory block, which it takes over (the
-// stream frees it); null when the bytes do not decode.
-imaging::ComRef<IPicture> decodePictureBlock(HGLOBAL block, std::int32_t size);
+platform::ComRef<IPicture> decodeLanguagePicture(int id);
 bool registerMainWindowClass(HINSTANCE instance, const char* className);
 bool createMainWindow(HINSTANCE instance, int showState, const char* className);
 void shutdownShell(HWND mainWindow);
 int runMessageLoop(HACCEL accelerators);
-// The first resource of the language module's table that is missing; null
-// when all are there. Fills `what` with a description of it.
+// Whether a resource of the language module's required table is missing;
+// fills `what` with a description of the first one missing.
 bool findMissingLanguageResource(HMODULE module, char* what, std::size_t size);
 
 // Main window (main_window.cpp).
@@ -54,6 +54,8 @@ void createViewAndToolbar(HWND mainWindow);
 void setWindowTitle(HWND mainWindow);
 void installMainMenu(HWND mainWindow);
 void addSceneItems(HWND mainWindow);
+// Takes the window's menu off and destroys it (a window without a menu: nothing).
+void removeMenu(HWND window);
 // Repaints the skin, the toolbar and the status text.
 void repaintMainWindow(HWND mainWindow);
 

@@ -59,26 +59,26 @@ void copyText(char* buffer, std::size_t capacity, const char* text) {
 
 unsigned menuHelpStringId(unsigned itemId, bool soundOn) {
     switch (itemId) {
-        case 104:
-            return 32783;
-        case 105:
-            return 32774;
-        case 32771:
-            return 32775;
-        case 32773:
-            return 32777;
-        case 32775:
-            return soundOn ? 32778 : 32784;
-        case 32776:
-            return 32779;
-        case 32777:
-            return 32780;
-        case 32778:
-            return 32781;
-        case 32779:
-            return 32782;
-        case 32782:
-            return 32776;
+        case IDM_ABOUT:
+            return IDS_HELP_ABOUT;
+        case IDM_EXIT:
+            return IDS_HELP_EXIT;
+        case IDM_PREVIOUS_SCENE:
+            return IDS_HELP_PREVIOUS_SCENE;
+        case IDM_FULL_SCREEN:
+            return IDS_HELP_FULL_SCREEN;
+        case IDM_SOUND_OFF:
+            return soundOn ? IDS_HELP_SOUND_OFF : IDS_HELP_SOUND_ON;
+        case IDM_VOLUME_UP:
+            return IDS_HELP_VOLUME_UP;
+        case IDM_VOLUME_DOWN:
+            return IDS_HELP_VOLUME_DOWN;
+        case IDM_HELP_CARD:
+            return IDS_HELP_HELP_CARD;
+        case IDM_TOUR_INFO:
+            return IDS_HELP_TOUR_INFO;
+        case IDM_NEXT_SCENE:
+            return IDS_HELP_NEXT_SCENE;
         default:
             return 0;
     }
@@ -86,7 +86,9 @@ unsigned menuHelpStringId(unsigned itemId, bool soundOn) {
 
 unsigned toolbarHelpStringId(int button) {
     static constexpr std::array<unsigned, toolbarButtonCount> ids{
-        32787, 32788, 32785, 32786, 32789, 32790, 32791, 32794, 32792, 32793, 32795};
+        IDS_TIP_LEFT,        IDS_TIP_RIGHT,          IDS_TIP_UP,         IDS_TIP_DOWN,
+        IDS_TIP_STOP,        IDS_TIP_PREVIOUS_SCENE, IDS_TIP_NEXT_SCENE, IDS_TIP_RESET_VIEW,
+        IDS_TIP_AUTO_ROTATE, IDS_TIP_PLAY_TOUR,      IDS_TIP_FULL_SCREEN};
     if (button < 0 || button >= toolbarButtonCount) {
         return 0;
     }

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "lang_ids.h"
+
 namespace shell {
 
 // Sizes of the windowed mode for a tour's view size (1, 2, anything else: 3).
@@ -65,12 +67,12 @@ bool aboutLinkContains(int x, int y);
 
 // Controls of the tour information dialog.
 enum InfoControl : int {
-    infoText1Control = 1002,
-    infoText2Control = 1003,
-    infoText3Control = 1004,
-    webAddressControl = 1005,
-    emailAddressControl = 1006,
-    infoText4Control = 1012,
+    infoText1Control = IDC_INFO_TEXT1,
+    infoText2Control = IDC_INFO_TEXT2,
+    infoText3Control = IDC_INFO_TEXT3,
+    webAddressControl = IDC_INFO_WEB,
+    emailAddressControl = IDC_INFO_EMAIL,
+    infoText4Control = IDC_INFO_TEXT4,
 };
 // Looked at under the pointer, in this order; clicked, in this order.
 inline constexpr int infoHoverControls[5] = {webAddressControl, infoText1Control, infoText3Control,

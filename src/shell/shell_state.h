@@ -8,10 +8,13 @@
 
 #include <memory>
 
-#include "engine/viewer.h"
-#include "imaging/win32_handles.h"
+#include "viewer/viewer.h"
+#include "platform/scoped_handle.h"
 #include "package/skin_set.h"
 #include "package/tour.h"
+#include "platform/com_apartment.h"
+#include "platform/com_ref.h"
+#include "platform/scoped_handle.h"
 
 // Tells the shell which scene is on screen: the status text and the check in
 // the scene menu follow it.
@@ -31,23 +34,23 @@ struct ShellState {
     ShellState(const ShellState&) = delete;
     ShellState& operator=(const ShellState&) = delete;
 
-    HMODULE languageModule = nullptr;
+    platform::UniqueModule languageModule;
     int languageLoaded = 0;
     int toolbarClassRegistered = 0;
     int labelClassRegistered = 0;
     HWND labelWindow = nullptr;
     int labelWindowCreated = 0;
     WINDOWPLACEMENT savedPlacement{};
-    HBRUSH labelBrush = nullptr;
-    HMENU popupMenu = nullptr;
+    platform::UniqueBrush labelBrush;
+    platform::UniqueMenu popupMenu;
     HWND mainWindow = nullptr;
-    HBRUSH dialogBrush = nullptr;
+    platform::UniqueBrush dialogBrush;
     HBITMAP aboutPicture = nullptr;
     HBITMAP infoPicture = nullptr;
     HBITMAP authorPhoto = nullptr;
     HBITMAP picture156 = nullptr;
     HBITMAP picture155 = nullptr;
-    HBITMAP itemUncheckedBitmap = nullptr;
+    platform::UniqueBitmap itemUncheckedBitmap;
     HBITMAP itemCheckedBitmap = nullptr;
     HBITMAP fullToolbarBackground = nullptr;  // the skin set owns these three
     HBITMAP toolbarBackground = nullptr;
@@ -65,15 +68,18 @@ struct ShellState {
     int buttonHover[11] = {};
     std::unique_ptr<Tour> tour;
     int fullScreen = 0;
-    imaging::ComRef<IPicture> picture159Object;
-    imaging::ComRef<IPicture> picture155Object;
-    imaging::ComRef<IPicture> picture156Object;
+    platform::ComRef<IPicture> picture159Object;
+    platform::ComRef<IPicture> picture155Object;
+    platform::ComRef<IPicture> picture156Object;
     int authorPhotoLoaded = 0;
-    imaging::ComRef<IPicture> authorPhotoObject;
-    imaging::ComRef<IPicture> picture154Object;
-    imaging::ComRef<IPicture> picture157Object;
+    platform::ComRef<IPicture> authorPhotoObject;
+    platform::ComRef<IPicture> picture154Object;
+    platform::ComRef<IPicture> picture157Object;
     HWND toolbarWindow = nullptr;
     HWND fullToolbarWindow = nullptr;
+    // The main thread's COM apartment, entered at start-up and left when the
+    // main window goes.
+    std::unique_ptr<platform::ComApartment> comApartment;
 };
 
 // Built by static initialisation in this order, destroyed in the reverse one:

@@ -7,6 +7,7 @@
 
 #include "shell/shell.h"
 #include "shell/shell_core.h"
+#include "platform/scoped_handle.h"
 
 namespace shell {
 
@@ -14,7 +15,7 @@ namespace {
 
 void loadHelpText(int button) {
     char text[50] = {};
-    LoadStringA(shellState.languageModule, toolbarHelpStringId(button), text, sizeof text);
+    LoadStringA(shellState.languageModule.get(), toolbarHelpStringId(button), text, sizeof text);
     copyText(shellState.statusText, sizeof shellState.statusText, text);
 }
 
@@ -25,7 +26,8 @@ void clearHover() {
 }
 
 void eraseToolbar(HWND window) {
-    HDC dc = GetDC(window);
+    const platform::WindowDC windowDC(window);
+    const HDC dc = windowDC.get();
     drawBitmap(
         dc, shellState.fullScreen ? shellState.fullToolbarBackground : shellState.toolbarBackground,
         0, 0);
@@ -35,7 +37,6 @@ void eraseToolbar(HWND window) {
             drawBitmap(dc, shellState.skinSet->activeImage(button), r.x, r.y);
         }
     }
-    ReleaseDC(window, dc);
 }
 
 void paintToolbar(HWND window) {
@@ -174,8 +175,8 @@ void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
     if (GetObjectA(bitmap, sizeof info, &info) == 0) {
         return;
     }
-    imaging::MemoryDC source;
-    imaging::Selection selection(source.get(), bitmap);
+    platform::UniqueMemoryDC source = platform::makeMemoryDC();
+    platform::Selection selection(source.get(), bitmap);
     BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
 }
 
@@ -238,7 +239,7 @@ HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key) {
     }
     const int width = info.bmWidth;
     const int height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
-    imaging::MemoryDC memory;
+    platform::UniqueMemoryDC memory = platform::makeMemoryDC();
     if (memory.get() == nullptr) {
         return nullptr;
     }
@@ -250,18 +251,18 @@ HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key) {
     header.bmiHeader.biBitCount = 32;
     header.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    imaging::UniqueBitmap section(
+    platform::UniqueBitmap section(
         CreateDIBSection(memory.get(), &header, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (section.get() == nullptr || bits == nullptr) {
         return nullptr;
     }
     {
-        imaging::Selection target(memory.get(), section.get());
-        imaging::MemoryDC sourceDC;
+        platform::Selection target(memory.get(), section.get());
+        platform::UniqueMemoryDC sourceDC = platform::makeMemoryDC();
         if (sourceDC.get() == nullptr) {
             return nullptr;
         }
-        imaging::Selection source(sourceDC.get(), bitmap);
+        platform::Selection source(sourceDC.get(), bitmap);
         BitBlt(memory.get(), 0, 0, width, height, sourceDC.get(), 0, 0, SRCCOPY);
     }
     GdiFlush();
@@ -274,23 +275,23 @@ HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key) {
         rgb[1] = p[1];
         rgb[2] = p[0];
     };
-    HRGN result = nullptr;
+    platform::UniqueRegion result;
     const auto flush = [&](const RegionRectangles& rectangles) {
-        HRGN batch = ExtCreateRegion(nullptr, static_cast<DWORD>(rectangles.allocatedSize()),
-                                     reinterpret_cast<const RGNDATA*>(rectangles.data()));
-        if (batch == nullptr) {
+        platform::UniqueRegion batch(
+            ExtCreateRegion(nullptr, static_cast<DWORD>(rectangles.allocatedSize()),
+                            reinterpret_cast<const RGNDATA*>(rectangles.data())));
+        if (!batch) {
             return;
         }
-        if (result == nullptr) {
-            result = batch;
+        if (!result) {
+            result = std::move(batch);
         } else {
-            CombineRgn(result, result, batch, RGN_OR);
-            DeleteObject(batch);
+            CombineRgn(result.get(), result.get(), batch.get(), RGN_OR);
         }
     };
     scanKeyRuns(width, height, pixel, keyColour(GetRValue(key), GetGValue(key), GetBValue(key)),
                 3000, flush);
-    return result;
+    return result.release();
 }
 
 }  // namespace shell

@@ -4,6 +4,8 @@
 
 #include "shell/shell.h"
 #include "shell/shell_core.h"
+#include "platform/com_ref.h"
+#include "platform/scoped_handle.h"
 
 namespace shell {
 
@@ -22,13 +24,13 @@ HWND createFullToolbar(HWND mainWindow) {
         return nullptr;
     }
     // The outline picture is needed only here; its object and bitmap go with it.
-    imaging::ComRef<IPicture> outline = decodeLanguagePicture(158);
+    platform::ComRef<IPicture> outline = decodeLanguagePicture(IDP_FULL_SCREEN_OUTLINE);
     OLE_HANDLE handle = 0;
     if (outline && SUCCEEDED(outline->get_Handle(&handle))) {
-        HRGN region = regionFromBitmap(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)),
-                                       RGB(0, 0, 0));
-        if (region != nullptr && SetWindowRgn(toolbar, region, TRUE) == 0) {
-            DeleteObject(region);  // not taken by the window
+        platform::UniqueRegion region(regionFromBitmap(
+            reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), RGB(0, 0, 0)));
+        if (region && SetWindowRgn(toolbar, region.get(), TRUE) != 0) {
+            region.release();  // the window owns it now
         }
     }
     return toolbar;
@@ -45,10 +47,7 @@ void enterFullScreen(HWND window) {
     const int width = desktop.right - desktop.left;
     const int height = desktop.bottom - desktop.top;
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) & ~WS_DLGFRAME);
-    if (HMENU menu = GetMenu(window)) {
-        SetMenu(window, nullptr);
-        DestroyMenu(menu);
-    }
+    removeMenu(window);
     DrawMenuBar(window);
     MoveWindow(window, 0, 0, width, height, TRUE);
     if (s.toolbarWindow != nullptr) {

@@ -1,5 +1,6 @@
 #include "sound/sound_player.h"
 
+#include "platform/scoped_handle.h"
 #include "sound/media_graph_ids.h"
 
 namespace {
@@ -17,9 +18,9 @@ Interface* require(const platform::ComRef<Interface>& reference) {
 }
 
 // Opens the file for reading the way the player checks a sound file.
-HANDLE openForReading(const char* path) {
-    return CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+platform::UniqueFile openForReading(const char* path) {
+    return platform::UniqueFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 }  // namespace
@@ -42,19 +43,17 @@ void SoundPlayer::Play(HWND notifyWindow) {
             active_ = 0;  // longer than a path can be
             return;
         }
-        HANDLE handle = openForReading(path);
-        if (handle == INVALID_HANDLE_VALUE) {
+        if (!openForReading(path)) {
             active_ = 0;
             return;
         }
-        CloseHandle(handle);
-        handle = openForReading(path);
-        if (handle == INVALID_HANDLE_VALUE) {
+        DWORD size = 0;
+        if (platform::UniqueFile file = openForReading(path)) {
+            size = GetFileSize(file.get(), nullptr);
+        } else {
             active_ = 0;
             return;
         }
-        const DWORD size = GetFileSize(handle, nullptr);
-        CloseHandle(handle);
         if (size == 0) {
             active_ = 0;
             return;

@@ -10,6 +10,8 @@
 #include "imaging/image_prompts.h"
 #include "imaging/scene_media_manager.h"
 #include "test_support.h"
+#include "platform/com_ref.h"
+#include "platform/scoped_handle.h"
 
 namespace {
 
@@ -116,9 +118,9 @@ TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
     {
         // The picture service reports this bitmap as 2540 x 2540 HIMETRIC.
         const auto bytes = readFile(picturePath("square-96.bmp"));
-        imaging::ComRef<IStream> stream;
+        platform::ComRef<IStream> stream;
         ASSERT_EQ(CreateStreamOnHGlobal(makeBlock(bytes), TRUE, stream.receive()), S_OK);
-        imaging::ComRef<IPicture> picture;
+        platform::ComRef<IPicture> picture;
         ASSERT_EQ(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
                                  reinterpret_cast<void**>(picture.receive())),
                   S_OK);
@@ -133,7 +135,7 @@ TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
     EXPECT_EQ(loader.GetPixelSize(), (imaging::PixelSize{96, 96}));
     BITMAPINFOHEADER header{};
     void* bits = nullptr;
-    imaging::UniqueBitmap bitmap(loader.GetBitmap(&bits, &header));
+    platform::UniqueBitmap bitmap(loader.GetBitmap(&bits, &header));
     ASSERT_NE(bitmap.get(), nullptr);
     EXPECT_EQ(header.biWidth, 96);
     EXPECT_EQ(imaging::dibStride(header.biWidth), 288);
@@ -195,7 +197,7 @@ TEST_F(PictureDecoding, ScaledBitmapWithBothSidesMissingLeavesThePictureAlone) {
     EXPECT_EQ(loader.GetPixelSize(), (imaging::PixelSize{40, 30}));
 
     // Both sides given: stretched to exactly that size.
-    imaging::UniqueBitmap stretched(loader.GetScaledBitmap(&bits, &header, 80, 10));
+    platform::UniqueBitmap stretched(loader.GetScaledBitmap(&bits, &header, 80, 10));
     ASSERT_NE(stretched.get(), nullptr);
     EXPECT_EQ(header.biWidth, 80);
     EXPECT_EQ(header.biHeight, 10);

@@ -4,6 +4,7 @@
 #include "picture_check.h"
 
 #include "lang_ids.h"
+#include "required_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -46,30 +47,8 @@ class LanguageModuleTest : public ::testing::TestWithParam<std::string> {
 
 TEST_P(LanguageModuleTest, LoadsAndHoldsEveryResourceWithItsKind) {
     ASSERT_NE(module(), nullptr) << "LoadLibraryA failed for " << modulePath(GetParam());
-    struct Entry {
-        int id;
-        const char* kind;
-    };
-    const std::vector<Entry> table = {
-        {IDR_MAIN_MENU, RT_MENU},
-        {IDR_POPUP_MENU, RT_MENU},
-        {IDR_ACCELERATORS, RT_ACCELERATOR},
-        {IDD_ABOUT, RT_DIALOG},
-        {IDD_PICTURE, RT_DIALOG},
-        {IDD_TOUR_INFO, RT_DIALOG},
-        {IDB_ITEM_UNCHECKED, RT_BITMAP},
-        {IDP_HELP_CARD, "gif"},
-        {IDP_LOGO, "gif"},
-        {IDP_COMPASS, "gif"},
-        {IDP_ABOUT_FACE, "gif"},
-        {IDP_FULL_SCREEN_OUTLINE, "gif"},
-        {IDP_ITEM_CHECKED, "gif"},
-        {IDI_SMALL_ICON, RT_GROUP_ICON},
-        {IDC_MAIN_ARROW, RT_GROUP_CURSOR},
-        {IDC_LINK_HAND, RT_GROUP_CURSOR},
-    };
-    for (const Entry& entry : table) {
-        EXPECT_NE(FindResourceA(module(), MAKEINTRESOURCEA(entry.id), entry.kind), nullptr)
+    for (const lang::RequiredResource& entry : lang::requiredResources) {
+        EXPECT_NE(FindResourceA(module(), MAKEINTRESOURCEA(entry.id), entry.type), nullptr)
             << "resource " << entry.id;
     }
     // and through the calls the player makes

@@ -72,7 +72,7 @@ INT_PTR runModal(HWND owner, int id, DLGPROC procedure, std::vector<Step> steps)
     modalRun = ModalRun{owner, std::move(steps)};
     const UINT_PTR timer = SetTimer(nullptr, 0, 60, modalTick);
     const INT_PTR result =
-        DialogBoxParamA(shellState.languageModule, MAKEINTRESOURCEA(id), owner, procedure, 0);
+        DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(id), owner, procedure, 0);
     KillTimer(nullptr, timer);
     modalRun = ModalRun{};
     return result;
@@ -116,11 +116,11 @@ class DialogTest : public ::testing::Test {
     void SetUp() override {
         CoInitialize(nullptr);
         ShellState& s = shellState;
-        s.languageModule = LoadLibraryA(LANGUAGE_DLL);
-        ASSERT_NE(s.languageModule, nullptr);
-        s.dialogBrush = CreateSolidBrush(dialogColour);
-        s.aboutPicture = shell::loadLanguagePicture(157);
-        s.infoPicture = shell::loadLanguagePicture(154);
+        s.languageModule.reset(LoadLibraryA(LANGUAGE_DLL));
+        ASSERT_NE(s.languageModule.get(), nullptr);
+        s.dialogBrush.reset(CreateSolidBrush(dialogColour));
+        s.aboutPicture = shell::loadLanguagePicture(IDP_ABOUT_FACE);
+        s.infoPicture = shell::loadLanguagePicture(IDP_HELP_CARD);
         ASSERT_NE(s.aboutPicture, nullptr);
         ASSERT_NE(s.infoPicture, nullptr);
 
@@ -149,11 +149,11 @@ class DialogTest : public ::testing::Test {
         s.picture157Object.reset();
         s.infoPicture = nullptr;
         s.picture154Object.reset();
-        DeleteObject(std::exchange(s.dialogBrush, nullptr));
+        s.dialogBrush.reset();
         s.tour.reset();
         s.mainWindow = nullptr;
         DestroyWindow(owner_);
-        FreeLibrary(std::exchange(s.languageModule, nullptr));
+        s.languageModule.reset();
         CoUninitialize();
     }
 
@@ -245,8 +245,8 @@ TEST_F(DialogTest, InformationDialogShowsTheTextsKeepsItsSizeAndIgnoresEnter) {
     info().setEmailAddress("author@example.net");
     info().setInfoText4("Free to copy");
     // The template's own size, as the dialog manager makes it.
-    HWND plain =
-        CreateDialogParamA(shellState.languageModule, MAKEINTRESOURCEA(139), owner_, nullptr, 0);
+    HWND plain = CreateDialogParamA(shellState.languageModule.get(),
+                                    MAKEINTRESOURCEA(IDD_TOUR_INFO), owner_, nullptr, 0);
     ASSERT_NE(plain, nullptr);
     const RECT templateRect = windowRect(plain);
     DestroyWindow(plain);
@@ -301,7 +301,7 @@ TEST_F(DialogTest, HandCursorOverTheLinksAndALabelForTextsOverTwentyCharacters) 
     info().setInfoText3("Twenty-one characters");  // 21: a label 126 wide
     info().setWebAddress("w.io");
     info().setEmailAddress("a@b.cd");
-    HCURSOR hand = LoadCursorA(shellState.languageModule, MAKEINTRESOURCEA(141));
+    HCURSOR hand = LoadCursorA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDC_LINK_HAND));
     HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
     ASSERT_NE(hand, nullptr);
 

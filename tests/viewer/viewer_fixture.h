@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/viewer.h"
+#include "viewer/viewer.h"
 #include "manifest.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "engine/auto_tour_watcher.h"
-#include "engine/view_renderer.h"
+#include "viewer/view_renderer.h"
 #include "imaging/scene_listeners.h"
 #include "imaging/scene_media_manager.h"
 #include "sound/sound_player.h"

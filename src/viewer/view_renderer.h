@@ -10,6 +10,8 @@
 
 #include "engine/panorama_view.h"
 #include "engine/view_host.h"
+#include "platform/display_dib.h"
+#include "platform/scoped_handle.h"
 
 class ViewRenderer : private ViewHost {
   public:
@@ -32,7 +34,7 @@ class ViewRenderer : private ViewHost {
     // background brush and forgets the window. Returns whether a device context
     // was released.
     bool detachWindow();
-    HDC deviceContext() const { return deviceContext_; }
+    HDC deviceContext() const { return deviceContext_.get(); }
     HWND window() const { return window_; }
     // The panorama: 24-bit bottom-up rows, valid until the next setImage; null
     // (or an image without pixels) for none.
@@ -62,14 +64,13 @@ class ViewRenderer : private ViewHost {
     [[noreturn]] void outOfMemory() override;
 
     void releaseDeviceContext();
-    void closeDisplayDib();
 
     HWND window_ = nullptr;
     HWND overlapWindow_ = nullptr;
-    HDC deviceContext_ = nullptr;
-    HBRUSH backgroundBrush_ = nullptr;
-    HDRAWDIB displayDib_ = nullptr;
-    HBITMAP viewBitmap_ = nullptr;
+    platform::WindowDC deviceContext_;
+    platform::UniqueBrush backgroundBrush_;
+    platform::UniqueDisplayDib displayDib_;
+    platform::UniqueBitmap viewBitmap_;
     void* viewPixels_ = nullptr;
     BITMAPINFOHEADER viewHeader_{};
     RECT clientRect_{};

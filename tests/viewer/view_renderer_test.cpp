@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/angles.h"
-#include "engine/view_renderer.h"
+#include "viewer/view_renderer.h"
 #include "screen_capture.h"
 
 namespace {

@@ -1,9 +1,10 @@
-#include "engine/viewer.h"
+#include "viewer/viewer.h"
 
 #include <cstdlib>
 
 #include "engine/angles.h"
 #include "package/tour.h"
+#include "platform/scoped_handle.h"
 
 namespace {
 
@@ -218,7 +219,7 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
     windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
     windowClass.lpfnWndProc = windowProcedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // the standard arrow
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground =
         reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
     windowClass.lpszClassName = className;
@@ -479,29 +480,6 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 namespace {
 
-// A region handle with one owner.
-class Region {
-  public:
-    explicit Region(HRGN region) : region_(region) {}
-    ~Region() {
-        if (region_ != nullptr) {
-            DeleteObject(region_);
-        }
-    }
-    Region(const Region&) = delete;
-    Region& operator=(const Region&) = delete;
-    HRGN get() const { return region_; }
-    // Hands the region over (to a window, which then owns it).
-    HRGN release() {
-        HRGN region = region_;
-        region_ = nullptr;
-        return region;
-    }
-
-  private:
-    HRGN region_;
-};
-
 bool isArea(int regionType) {
     return regionType == SIMPLEREGION || regionType == COMPLEXREGION;
 }
@@ -512,9 +490,9 @@ void cutOverlapFromViewRegion(HWND view, HWND overlap, std::int32_t width, std::
     if (view == nullptr || overlap == nullptr) {
         return;
     }
-    Region full(CreateRectRgn(0, 0, width, height));
-    Region result(CreateRectRgn(0, 0, width, height));
-    Region other(CreateRectRgn(0, 0, width, height));
+    platform::UniqueRegion full(CreateRectRgn(0, 0, width, height));
+    platform::UniqueRegion result(CreateRectRgn(0, 0, width, height));
+    platform::UniqueRegion other(CreateRectRgn(0, 0, width, height));
     if (isArea(GetWindowRgn(overlap, other.get()))) {
         RECT overlapRect{};
         RECT viewRect{};
@@ -526,5 +504,5 @@ void cutOverlapFromViewRegion(HWND view, HWND overlap, std::int32_t width, std::
             CombineRgn(result.get(), full.get(), other.get(), RGN_DIFF);
         }
     }
-    SetWindowRgn(view, result.release(), TRUE);
+    SetWindowRgn(view, result.release(), TRUE);  // the window owns it now
 }

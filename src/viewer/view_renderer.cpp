@@ -1,4 +1,4 @@
-#include "engine/view_renderer.h"
+#include "viewer/view_renderer.h"
 
 namespace {
 
@@ -10,23 +10,15 @@ constexpr UINT drawFlags = DDF_BACKGROUNDPAL;
 
 }  // namespace
 
-ViewRenderer::ViewRenderer() {
-    backgroundBrush_ = CreateSolidBrush(backgroundColour);
+ViewRenderer::ViewRenderer() : backgroundBrush_(CreateSolidBrush(backgroundColour)) {
     ViewHost& host = *this;
     core_ = std::make_unique<PanoramaView>(host);
     attachWindow(nullptr);
 }
 
 ViewRenderer::~ViewRenderer() {
-    if (window_ != nullptr) {
-        closeDisplayDib();
-        detachWindow();
-    }
-    closeDisplayDib();
+    displayDib_.reset();
     releaseDeviceContext();
-    if (backgroundBrush_ != nullptr) {
-        DeleteObject(backgroundBrush_);
-    }
     core_->releaseViewBitmap();
 }
 
@@ -40,61 +32,48 @@ void ViewRenderer::resize() {
 
 void ViewRenderer::attachWindow(HWND window) {
     // A handle from an earlier window is given back rather than lost.
-    closeDisplayDib();
+    displayDib_.reset();
     releaseDeviceContext();
     window_ = window;
     if (window == nullptr) {
         return;
     }
-    deviceContext_ = GetDC(window);
-    displayDib_ = DrawDibOpen();
+    deviceContext_ = platform::WindowDC(window);
+    displayDib_.reset(DrawDibOpen());
     resize();
 }
 
 void ViewRenderer::draw() {
-    if (deviceContext_ == nullptr) {
+    if (!deviceContext_) {
         return;
     }
     const std::int32_t width = core_->viewWidth();
     const std::int32_t height = core_->viewHeight();
-    if (viewBitmap_ != nullptr && core_->hasViewBitmap()) {
-        if (displayDib_ != nullptr) {
-            DrawDibBegin(displayDib_, deviceContext_, width, height, &viewHeader_, width, height,
-                         drawFlags);
-            DrawDibDraw(displayDib_, deviceContext_, 0, 0, width, height, &viewHeader_, viewPixels_,
-                        0, 0, width, height, drawFlags);
+    if (viewBitmap_ && core_->hasViewBitmap()) {
+        if (displayDib_) {
+            DrawDibBegin(displayDib_.get(), deviceContext_.get(), width, height, &viewHeader_,
+                         width, height, drawFlags);
+            DrawDibDraw(displayDib_.get(), deviceContext_.get(), 0, 0, width, height, &viewHeader_,
+                        viewPixels_, 0, 0, width, height, drawFlags);
         }
-    } else if (backgroundBrush_ != nullptr) {
-        FillRect(deviceContext_, &clientRect_, backgroundBrush_);
+    } else if (backgroundBrush_) {
+        FillRect(deviceContext_.get(), &clientRect_, backgroundBrush_.get());
     }
 }
 
 bool ViewRenderer::detachWindow() {
-    bool released = false;
-    if (deviceContext_ != nullptr && window_ != nullptr && IsWindow(window_)) {
-        ReleaseDC(window_, deviceContext_);
-        released = true;
-    }
-    deviceContext_ = nullptr;
-    if (backgroundBrush_ != nullptr) {
-        DeleteObject(backgroundBrush_);
-        backgroundBrush_ = nullptr;
-    }
+    const bool released = deviceContext_ && window_ != nullptr && IsWindow(window_);
+    releaseDeviceContext();
+    backgroundBrush_.reset();
     window_ = nullptr;
     return released;
 }
 
 void ViewRenderer::releaseDeviceContext() {
-    if (deviceContext_ != nullptr && window_ != nullptr && IsWindow(window_)) {
-        ReleaseDC(window_, deviceContext_);
-    }
-    deviceContext_ = nullptr;
-}
-
-void ViewRenderer::closeDisplayDib() {
-    if (displayDib_ != nullptr) {
-        DrawDibClose(displayDib_);
-        displayDib_ = nullptr;
+    if (window_ != nullptr && IsWindow(window_)) {
+        deviceContext_.reset();
+    } else {
+        deviceContext_.release();  // went with its window
     }
 }
 
@@ -134,8 +113,9 @@ ViewBuffer ViewRenderer::createViewBitmap(std::int32_t width, std::int32_t heigh
     BITMAPINFO info{};
     info.bmiHeader = viewHeader_;
     void* pixels = nullptr;
-    viewBitmap_ = CreateDIBSection(deviceContext_, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    if (viewBitmap_ == nullptr) {
+    viewBitmap_.reset(
+        CreateDIBSection(deviceContext_.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    if (!viewBitmap_) {
         return ViewBuffer{};
     }
     viewPixels_ = pixels;
@@ -143,10 +123,7 @@ ViewBuffer ViewRenderer::createViewBitmap(std::int32_t width, std::int32_t heigh
 }
 
 void ViewRenderer::deleteViewBitmap() {
-    if (viewBitmap_ != nullptr) {
-        DeleteObject(viewBitmap_);
-        viewBitmap_ = nullptr;
-    }
+    viewBitmap_.reset();
     viewPixels_ = nullptr;
 }
 

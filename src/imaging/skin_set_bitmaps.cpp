@@ -1,22 +1,22 @@
 // The Windows half of the skin set: the 26 extracted images become bitmaps
 // and their temporary files go.
 #include <windows.h>
-#include <ocidl.h>
-#include <olectl.h>
 
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
 #include "imaging/picture_loader.h"
-#include "imaging/win32_handles.h"
+#include "package/platform_files.h"
 #include "package/skin_set.h"
+#include "platform/picture_decoding.h"
+#include "platform/scoped_handle.h"
 
 namespace {
 
+// The Windows-free skin set frees its bitmaps through this function.
 void deleteSkinBitmap(SkinBitmap bitmap) {
-    DeleteObject(bitmap);
+    platform::UniqueBitmap(bitmap).reset();
 }
 
 // Whether the picture service reads the file. A skin image that it does not
@@ -30,25 +30,7 @@ bool decodes(const char* path) {
     }
     const std::vector<char> bytes{std::istreambuf_iterator<char>(file),
                                   std::istreambuf_iterator<char>()};
-    if (bytes.empty()) {
-        return false;
-    }
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (block == nullptr) {
-        return false;
-    }
-    if (void* copy = GlobalLock(block)) {
-        std::memcpy(copy, bytes.data(), bytes.size());
-        GlobalUnlock(block);
-    }
-    imaging::ComRef<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, stream.receive()))) {
-        GlobalFree(block);
-        return false;
-    }
-    imaging::ComRef<IPicture> picture;
-    return OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
-                          reinterpret_cast<void**>(picture.receive())) == S_OK;
+    return !bytes.empty() && platform::decodePicture(bytes.data(), bytes.size());
 }
 
 }  // namespace
@@ -72,7 +54,7 @@ void SkinSet::loadBitmaps() {
     }
     for (int slot = 0; slot < imageCount; ++slot) {
         if (*imagePath(slot) != '\0') {
-            DeleteFileA(imagePath(slot));
+            platform::deleteFile(imagePath(slot));
         }
     }
 }

@@ -1,0 +1,56 @@
+#include "platform/picture_decoding.h"
+
+#include <olectl.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform {
+
+MovableCopy copyToMovableBlock(const void* bytes, std::size_t size) {
+    MovableCopy copy;
+    copy.block.reset(GlobalAlloc(GMEM_MOVEABLE, std::max<std::size_t>(size, 1)));
+    if (!copy.block) {
+        copy.failure = MovableCopy::Failure::allocate;
+        return copy;
+    }
+    void* target = GlobalLock(copy.block.get());
+    if (target == nullptr) {
+        copy.block.reset();
+        copy.failure = MovableCopy::Failure::lock;
+        return copy;
+    }
+    if (size > 0) {
+        std::memcpy(target, bytes, size);
+    }
+    GlobalUnlock(copy.block.get());
+    return copy;
+}
+
+std::optional<HRESULT> decodePicture(UniqueGlobal block, std::size_t size,
+                                     ComRef<IPicture>& picture) {
+    picture.reset();
+    ComRef<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(block.get(), TRUE, stream.receive()))) {
+        return std::nullopt;  // the block is still ours and goes with `block`
+    }
+    block.release();  // the stream frees it now
+    const HRESULT status =
+        OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
+                       reinterpret_cast<void**>(picture.receive()));
+    if (status != S_OK) {
+        picture.reset();
+    }
+    return status;
+}
+
+ComRef<IPicture> decodePicture(const void* bytes, std::size_t size) {
+    ComRef<IPicture> picture;
+    MovableCopy copy = copyToMovableBlock(bytes, size);
+    if (copy.block) {
+        decodePicture(std::move(copy.block), size, picture);
+    }
+    return picture;
+}
+
+}  // namespace platform
