@@ -89,11 +89,32 @@ start() {
     if probe rect >/dev/null; then break; fi
     sleep 0.5
   done
-  sleep 3  # the first scene decoded and drawn
+  read -r wx wy ww wh cx cy cw ch < <(probe rect)
+  first_scene_drawn
   read -r wx wy ww wh cx cy cw ch < <(probe rect)
   local desk
   desk=$(desktop_window)
   [ -n "$desk" ] && xdotool windowfocus --sync "$desk" 2>/dev/null || true
+}
+
+# first_scene_drawn: waits (up to WAIT seconds, 30) until the first scene is
+# on screen: the view shows a panorama and, windowed, the status text is
+# drawn over the skin's strip. A loaded machine takes seconds to extract and
+# decode the picture; what never shows is left to the case's own checks.
+first_scene_drawn() {
+  local started=$SECONDS probe_shot=$work/first-scene.png
+  convert "$source/skin/24-toolbar.bmp" -crop 300x20+10+68 +repage "$work/status-skin.png"
+  while [ $((SECONDS - started)) -lt "${WAIT:-30}" ]; do
+    xwd -root -silent | convert xwd:- "$probe_shot"
+    if [ "$ww" -ge "$desktopWidth" ]; then
+      [ "$(spread "$probe_shot" $((desktopWidth / 4)) $((desktopHeight / 4)) $((desktopWidth / 2)) $((desktopHeight / 4)))" -gt 30 ] && return 0
+    elif [ "$(spread "$probe_shot" $(view_box))" -gt 30 ]; then
+      convert "$probe_shot" -crop "300x20+$((cx + 10))+$(( $(toolbar_y) + 68))" +repage "$work/status-now.png"
+      [ "$(compare -metric AE "$work/status-skin.png" "$work/status-now.png" null: 2>&1 | cut -d' ' -f1)" -gt 100 ] && return 0
+    fi
+    sleep 0.3
+  done
+  echo "(the first scene did not show within ${WAIT:-30} s)" >&2
 }
 
 # finish: waits for the player to end; checks its exit code and that no
