@@ -61,11 +61,13 @@ if [ "$1" = "--prepare" ]; then
   exit 0
 fi
 
-# An end other than success or a plain failure is named: a crash, an abort
-# or a kill leaves no other trace in a test's log.
+# Every end but success is named with the time it took: a crash, an abort or
+# a kill leaves no other trace in a test's log, and neither does a program
+# that fails before it prints anything.
+started=$SECONDS
 report_end() {
-  if [ "$1" -ne 0 ] && [ "$1" -ne 1 ]; then
-    echo "wine-run: $(basename "$2") ended with exit code $1" >&2
+  if [ "$1" -ne 0 ]; then
+    echo "wine-run: $(basename "$2") ended with exit code $1 after $((SECONDS - started)) s" >&2
   fi
 }
 
