@@ -96,6 +96,23 @@ struct Window {
     static Handle none() { return nullptr; }
     static void free(Handle window) { DestroyWindow(window); }
 };
+// An icon made by LoadImageA without LR_SHARED (a shared one is never freed).
+struct Icon {
+    using Handle = HICON;
+    static Handle none() { return nullptr; }
+    static void free(Handle icon) { DestroyIcon(icon); }
+};
+struct AcceleratorTable {
+    using Handle = HACCEL;
+    static Handle none() { return nullptr; }
+    static void free(Handle table) { DestroyAcceleratorTable(table); }
+};
+// What FindFirstFileA returns: "none" is INVALID_HANDLE_VALUE, not null.
+struct FileSearch {
+    using Handle = HANDLE;
+    static Handle none() { return INVALID_HANDLE_VALUE; }
+    static void free(Handle search) { FindClose(search); }
+};
 
 }  // namespace handle_kinds
 
@@ -111,6 +128,9 @@ using UniqueGlobal = ScopedHandle<handle_kinds::GlobalBlock>;
 using UniqueModule = ScopedHandle<handle_kinds::Module>;
 using UniqueMenu = ScopedHandle<handle_kinds::Menu>;
 using UniqueWindow = ScopedHandle<handle_kinds::Window>;
+using UniqueIcon = ScopedHandle<handle_kinds::Icon>;
+using UniqueAccelerators = ScopedHandle<handle_kinds::AcceleratorTable>;
+using UniqueFileSearch = ScopedHandle<handle_kinds::FileSearch>;
 
 // A memory device context compatible with the screen.
 inline UniqueMemoryDC makeMemoryDC() {

@@ -3,19 +3,18 @@
 // payloads, and every temporary file it made gone again afterwards.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
+#include <string>
 #include <vector>
 
 #include "package/media_callback.h"
 #include "package/platform_files_memory.h"
 #include "package/tour_loader.h"
+#include "scratch_files.h"
 
 namespace {
 
 std::vector<std::uint8_t> seed(const char* name) {
-    std::ifstream in(std::string(SEED_CORPUS) + "/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return test_support::readFile(std::string(SEED_CORPUS) + "/" + name);
 }
 
 struct Keeper : MediaCallback {

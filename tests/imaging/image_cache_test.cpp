@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "imaging/scene_media_manager.h"
+#include "platform/com_apartment.h"
+#include "scratch_files.h"
 #include "test_support.h"
 
 namespace {
 
 using namespace imaging_test;
+using test_support::readFile;
 
 // A real 4 x 2 section, as the decoder makes them.
 std::shared_ptr<DibImage> makeImage(std::int32_t id) {
@@ -131,7 +134,7 @@ class LargePayloadRule : public ::testing::Test {
         manager.imageCache().add(makeImage(2));
     }
 
-    ComApartment apartment;
+    platform::ComApartment apartment;
     SceneMediaManager manager;
     std::vector<std::uint8_t> bytes;
 };

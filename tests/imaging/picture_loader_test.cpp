@@ -9,13 +9,17 @@
 #include "imaging/image_geometry.h"
 #include "imaging/image_prompts.h"
 #include "imaging/scene_media_manager.h"
-#include "test_support.h"
+#include "platform/com_apartment.h"
 #include "platform/com_ref.h"
 #include "platform/scoped_handle.h"
+#include "scratch_files.h"
+#include "screen_capture.h"
+#include "test_support.h"
 
 namespace {
 
 using namespace imaging_test;
+using test_support::readFile;
 
 class PictureDecoding : public ::testing::Test {
   protected:
@@ -26,7 +30,7 @@ class PictureDecoding : public ::testing::Test {
                                                 static_cast<std::int32_t>(readFile(path).size()));
     }
 
-    ComApartment apartment;
+    platform::ComApartment apartment;
     SceneMediaManager manager;
 };
 
@@ -111,9 +115,7 @@ TEST_F(PictureDecoding, PicturesShippedOnThisMachineDecodeAtTheirSize) {
 TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
     PictureLoader loader;
     ASSERT_TRUE(loader.LoadFromFile(picturePath("square-96.bmp").c_str()));
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+    const int dpi = GetDeviceCaps(platform::WindowDC(nullptr).get(), LOGPIXELSX);
     ASSERT_EQ(dpi, 96) << "the expected sizes below assume a 96-dpi screen";
     {
         // The picture service reports this bitmap as 2540 x 2540 HIMETRIC.
@@ -291,6 +293,7 @@ TEST_F(PictureDecoding, BitmapTheSystemRefusesGivesTheWarningAndNull) {
 namespace {
 
 using namespace imaging_test;
+using test_support::readFile;
 
 std::string languageString(HMODULE module, UINT id) {
     char text[300] = {};
@@ -299,12 +302,13 @@ std::string languageString(HMODULE module, UINT id) {
 }
 
 TEST(LanguageModulePrompts, TheDecodePromptShowsTheModulesStrings) {
-    const std::string path = programFolder() + "lang\\en.dll";
+    const std::string path = test_support::besideThisProgram("lang\\en.dll");
     if (!fileExists(path)) {
         GTEST_SKIP() << "the language modules are not part of this build";
     }
-    ComApartment apartment;
-    HMODULE module = LoadLibraryA(path.c_str());
+    platform::ComApartment apartment;
+    const platform::UniqueModule loaded(LoadLibraryA(path.c_str()));
+    const HMODULE module = loaded.get();
     ASSERT_NE(module, nullptr);
     const std::string caption = languageString(module, imaging::decodePromptCaption);
     const std::string text = languageString(module, imaging::decodePromptText);
@@ -320,8 +324,7 @@ TEST(LanguageModulePrompts, TheDecodePromptShowsTheModulesStrings) {
         // The box shows the text as the module holds it (line breaks included).
         EXPECT_EQ(answerer.lastText(), text);
     }
-    useTestLanguageModule();
-    FreeLibrary(module);
+    useTestLanguageModule();  // before the module goes
 }
 
 }  // namespace

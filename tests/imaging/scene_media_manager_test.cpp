@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "imaging/image_exceptions.h"
+#include "platform/com_apartment.h"
 #include "scoped_temp_directory.h"
 #include "test_support.h"
 #include "test_tour.h"
@@ -13,6 +14,7 @@
 namespace {
 
 using namespace imaging_test;
+using test_support::readFile;
 
 bool isBitmap(HBITMAP bitmap) {
     return bitmap != nullptr && GetObjectType(bitmap) == OBJ_BITMAP;
@@ -131,7 +133,7 @@ class SceneMedia : public ::testing::Test {
     }
 
   protected:
-    ComApartment apartment;
+    platform::ComApartment apartment;
     ViewProbe view;
     SoundProbe sounds;
     CountingManager manager;
@@ -318,7 +320,7 @@ TEST_F(SceneMedia, ReducedModeLoadsImagesOnlyAndEveryTime) {
 }
 
 TEST(SceneMediaLifetime, DestroyingTheManagerDeletesEverySoundFileItHandedOut) {
-    ComApartment apartment;
+    platform::ComApartment apartment;
     // A temporary folder of this test's own: other tests running beside it
     // make and delete their own files in the shared one.
     const test_support::TempFolder privateFolder;
@@ -559,7 +561,7 @@ class ReenteringListener : public SceneImageListener {
 };
 
 TEST(SceneMediaHandOver, AnImageHandedOverFromInsideImageReadyStaysHeld) {
-    ComApartment apartment;
+    platform::ComApartment apartment;
     useTestLanguageModule();
     ViewProbe view;
     SceneMediaManager manager;

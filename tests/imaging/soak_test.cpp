@@ -5,12 +5,15 @@
 #include <cstdio>
 
 #include "imaging/scene_media_manager.h"
+#include "platform/com_apartment.h"
+#include "scratch_files.h"
 #include "test_support.h"
 #include "test_tour.h"
 
 namespace {
 
 using namespace imaging_test;
+using test_support::readFile;
 
 // Reads every row of each image it is handed, as the warp does.
 class ReadingListener : public SceneImageListener {
@@ -37,7 +40,7 @@ class IgnoringSoundListener : public SceneSoundListener {
 };
 
 TEST(SceneSwitchingSoak, MemoryComesBackAfterTheFirstRound) {
-    ComApartment apartment;
+    platform::ComApartment apartment;
     useTestLanguageModule();
     BoxAnswerer warnings(warningCaption, IDOK);
     std::vector<SceneSource> scenes;
@@ -92,7 +95,7 @@ TEST(SceneSwitchingSoak, MemoryComesBackAfterTheFirstRound) {
 }
 
 TEST(BitmapHandleSoak, MoreBitmapsThanTheHandleTableHoldsAllComeBack) {
-    ComApartment apartment;
+    platform::ComApartment apartment;
     useTestLanguageModule();
     BoxAnswerer warnings(warningCaption, IDOK);
     const auto bytes = readFile(picturePath("corner-24bit.bmp"));

@@ -5,33 +5,14 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "imaging/image_prompts.h"
+#include "screen_capture.h"
 
 namespace imaging_test {
 
-std::string programFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
 std::string picturePath(const std::string& name) {
-    return programFolder() + "imaging-pictures\\" + name;
-}
-
-std::vector<std::uint8_t> readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
+    return test_support::besideThisProgram("imaging-pictures\\") + name;
 }
 
 bool fileExists(const std::string& path) {
@@ -53,7 +34,8 @@ HGLOBAL makeBlock(const std::vector<std::uint8_t>& bytes, std::size_t size) {
 }
 
 void useTestLanguageModule() {
-    static HMODULE module = LoadLibraryA((programFolder() + "imaging_test_strings.dll").c_str());
+    static HMODULE module =
+        LoadLibraryA(test_support::besideThisProgram("imaging_test_strings.dll").c_str());
     imaging::setPromptModule(module);
 }
 

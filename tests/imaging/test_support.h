@@ -1,10 +1,9 @@
-// Helpers of the image-loading tests under Wine: the component library, the
-// test language module, picture files made by the build, movable blocks, and
-// a helper thread that answers a message box the way a user would.
+// Helpers of the image-loading tests under Wine: the test language module,
+// picture files made by the build, movable blocks, and a helper thread that
+// answers a message box the way a user would.
 #pragma once
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <atomic>
 #include <mutex>
@@ -15,12 +14,8 @@
 
 namespace imaging_test {
 
-// Folder of the running test program (with a trailing backslash).
-std::string programFolder();
 // A picture made by the build: bin/imaging-pictures/<name>.
 std::string picturePath(const std::string& name);
-std::vector<std::uint8_t> readFile(const std::string& path);
-void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 bool fileExists(const std::string& path);
 // A new movable block holding the bytes (padded with zeros to `size` when larger).
 HGLOBAL makeBlock(const std::vector<std::uint8_t>& bytes, std::size_t size = 0);
@@ -33,15 +28,6 @@ inline constexpr const char* decodeCaption = "Picture problem";
 inline constexpr const char* decodeText = "This picture cannot be shown. Go on?";
 inline constexpr const char* warningCaption = "Bitmap problem";
 inline constexpr const char* warningText = "No bitmap could be made for this picture.";
-
-// Initialises the component library for the calling thread for its lifetime.
-class ComApartment {
-  public:
-    ComApartment() { CoInitialize(nullptr); }
-    ~ComApartment() { CoUninitialize(); }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-};
 
 // Watches from a helper thread for message boxes (dialog class "#32770")
 // with the given caption and presses `button` (IDYES, IDNO, IDOK) on each,

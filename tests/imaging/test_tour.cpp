@@ -2,59 +2,46 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <filesystem>
 #include <stdexcept>
 
+#include "package/payload.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"
+#include "platform/scoped_handle.h"
+#include "screen_capture.h"
 #include "test_support.h"
 
 namespace imaging_test {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-std::string temporaryFolder() {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return folder;
-}
-
-}  // namespace
-
 // Packs the scenes with tourpack into a tour executable (the test language
 // module stands in for the player image), then reads it back with the
 // player's own reader, as the player does at start.
 TestTour::TestTour(const std::vector<SceneSource>& scenes) {
-    static std::atomic<int> tours{0};
-    const std::string stem =
-        "imaging-tour-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++tours);
-    workFolder_ = temporaryFolder() + stem;
-    fs::create_directories(workFolder_);
-
+    const fs::path& work = workFolder_.path();
     tourpack::Manifest manifest;
-    manifest.file = fs::path(workFolder_) / "tour.json";
+    manifest.file = work / "tour.json";
     manifest.title = "Imaging test tour";
     manifest.skinFolder = IMAGING_TEST_SKIN_FOLDER;
-    manifest.languagePath = programFolder() + "imaging_test_strings.dll";
-    manifest.backgroundSound = fs::path(workFolder_) / "background.wav";
-    writeFile(manifest.backgroundSound.string(), soundBytes(0x42));
+    manifest.languagePath = test_support::besideThisProgram("imaging_test_strings.dll");
+    manifest.backgroundSound = work / "background.wav";
+    test_support::writeFile(manifest.backgroundSound, soundBytes(0x42));
     int n = 0;
     for (const SceneSource& source : scenes) {
         tourpack::SceneEntry entry;
         entry.name = "Scene " + std::to_string(++n);
         entry.image = source.image;
         if (!source.sound.empty()) {
-            entry.sound = fs::path(workFolder_) / ("sound-" + std::to_string(n) + ".wav");
-            writeFile(entry.sound.string(), source.sound);
+            entry.sound = work / ("sound-" + std::to_string(n) + ".wav");
+            test_support::writeFile(entry.sound, source.sound);
         }
         manifest.scenes.push_back(entry);
     }
     tourpack::BuildOptions options;
-    options.player = programFolder() + "imaging_test_strings.dll";
-    exePath_ = (fs::path(workFolder_) / "tour.exe").string();
+    options.player = test_support::besideThisProgram("imaging_test_strings.dll");
+    exePath_ = (work / "tour.exe").string();
     std::vector<std::string> warnings;
     tourpack::buildPackage(manifest, exePath_, options, warnings);
 
@@ -66,6 +53,8 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
     }
     // What the shell does with the rest: the skin images go once converted,
     // the language module at shutdown. The tour sound stays for its handles.
+    // (Deleted here, at the moment the shell would, not by an owner: the
+    // loader keeps their names.)
     for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
         DeleteFileA(loader.skinSet().imagePath(slot));
     }
@@ -73,11 +62,10 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
 }
 
 TestTour::~TestTour() {
-    const std::string background = backgroundSoundPath();
+    // The tour sound's file (gone already when a manager handed it out) goes
+    // once the tour has let go of it; the work folder after that.
+    const TempFile background(backgroundSoundPath().c_str());
     tour_.reset();
-    DeleteFileA(background.c_str());  // gone already when a manager handed it out
-    std::error_code error;
-    fs::remove_all(workFolder_, error);
 }
 
 std::vector<std::uint8_t> soundBytes(std::uint8_t seed, std::size_t size) {
@@ -92,14 +80,14 @@ std::set<std::string> temporaryMediaFiles() {
     std::set<std::string> names;
     for (const char* pattern : {"QRX*.tmp", "QRZ*.tmp"}) {
         WIN32_FIND_DATAA found{};
-        HANDLE search = FindFirstFileA((temporaryFolder() + pattern).c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) {
+        const platform::UniqueFileSearch search(
+            FindFirstFileA((fs::temp_directory_path() / pattern).string().c_str(), &found));
+        if (!search) {
             continue;
         }
         do {
             names.insert(found.cFileName);
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+        } while (FindNextFileA(search.get(), &found));
     }
     return names;
 }

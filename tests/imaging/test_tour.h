@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "package/tour.h"
+#include "scratch_files.h"
 
 namespace imaging_test {
 
@@ -30,7 +31,7 @@ class TestTour {
     std::string backgroundSoundPath() const { return tour_->backgroundSound().path(); }
 
   private:
-    std::string workFolder_;
+    test_support::TempFolder workFolder_;
     std::string exePath_;
     std::unique_ptr<Tour> tour_;
 };

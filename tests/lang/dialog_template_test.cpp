@@ -4,6 +4,8 @@
 #include "picture_check.h"
 
 #include "lang_ids.h"
+#include "platform/scoped_handle.h"
+#include "test_window.h"
 
 #include <gtest/gtest.h>
 
@@ -49,11 +51,10 @@ INT_PTR CALLBACK paintingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM
             if (paint != nullptr && paint->picture != nullptr) {
                 BITMAP info{};
                 GetObjectA(paint->picture, sizeof info, &info);
-                HDC source = CreateCompatibleDC(dc);
-                HGDIOBJ old = SelectObject(source, paint->picture);
-                BitBlt(dc, paint->x, paint->y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-                SelectObject(source, old);
-                DeleteDC(source);
+                const platform::UniqueMemoryDC source(CreateCompatibleDC(dc));
+                const platform::Selection selected(source.get(), paint->picture);
+                BitBlt(dc, paint->x, paint->y, info.bmWidth, info.bmHeight, source.get(), 0, 0,
+                       SRCCOPY);
             }
             EndPaint(dialog, &ps);
             return 0;
@@ -70,20 +71,6 @@ INT_PTR CALLBACK paintingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-class WindowCloser {
-  public:
-    explicit WindowCloser(HWND window) : window_(window) {}
-    ~WindowCloser() {
-        if (window_ != nullptr)
-            DestroyWindow(window_);
-    }
-    WindowCloser(const WindowCloser&) = delete;
-    WindowCloser& operator=(const WindowCloser&) = delete;
-
-  private:
-    HWND window_;
-};
-
 std::string artefactPath(const std::string& name) {
     CreateDirectoryA(LUMIVUE_ARTIFACT_DIR, nullptr);
     return std::string(LUMIVUE_ARTIFACT_DIR) + "/" + name;
@@ -99,10 +86,10 @@ Pixels showAndKeepScreenshot(HWND dialog, const std::string& code, const std::st
     SetWindowPos(dialog, HWND_TOPMOST, screenColumn(code), 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     SetForegroundWindow(dialog);
     UpdateWindow(dialog);
-    pumpMessages(400);
+    test_support::pumpMessages(400);
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    pumpMessages(300);
+    test_support::pumpMessages(300);
     const Pixels shot = captureWindow(dialog);
     EXPECT_GT(shot.width, 0);
     EXPECT_TRUE(writeBmp(artefactPath(name), shot)) << name;
@@ -118,11 +105,11 @@ RECT clientRectOf(HWND dialog, HWND control) {
 
 class DialogTemplateTest : public ::testing::TestWithParam<std::string> {
   protected:
-    DialogTemplateTest() : module_(modulePath(GetParam())) {}
+    DialogTemplateTest() : module_(LoadLibraryA(modulePath(GetParam()).c_str())) {}
     HMODULE module() const { return module_.get(); }
 
-    ComApartment apartment_;
-    LoadedModule module_;
+    platform::ComApartment apartment_;
+    platform::UniqueModule module_;
 };
 
 // The about box and the help card: the player sizes the dialog window to the
@@ -132,18 +119,19 @@ TEST_P(DialogTemplateTest, PictureDialogsShowNothingButTheirPicture) {
     ASSERT_NE(module(), nullptr);
     for (auto [dialogId, pictureId] :
          {std::pair{IDD_ABOUT, IDP_ABOUT_FACE}, std::pair{IDD_PICTURE, IDP_HELP_CARD}}) {
-        PicturePtr picture = decodeResourcePicture(module(), pictureId);
-        ASSERT_NE(picture, nullptr);
+        platform::ComRef<IPicture> picture = decodeResourcePicture(module(), pictureId);
+        ASSERT_NE(picture.get(), nullptr);
         OLE_HANDLE handle = 0;
         picture->get_Handle(&handle);
         DialogPaint paint;
         paint.picture = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
         const Pixels face = picturePixels(picture.get());
 
-        HWND dialog = CreateDialogParamA(module(), MAKEINTRESOURCEA(dialogId), nullptr,
-                                         paintingDialog, reinterpret_cast<LPARAM>(&paint));
+        const platform::UniqueWindow window(CreateDialogParamA(module(), MAKEINTRESOURCEA(dialogId),
+                                                               nullptr, paintingDialog,
+                                                               reinterpret_cast<LPARAM>(&paint)));
+        const HWND dialog = window.get();
         ASSERT_NE(dialog, nullptr) << "dialog " << dialogId;
-        WindowCloser closer(dialog);
         EXPECT_EQ(GetWindow(dialog, GW_CHILD), nullptr) << "dialog " << dialogId << " has controls";
         EXPECT_EQ(GetWindowLongA(dialog, GWL_STYLE) & WS_CAPTION, 0) << "dialog " << dialogId;
 
@@ -162,7 +150,7 @@ TEST_P(DialogTemplateTest, PictureDialogsShowNothingButTheirPicture) {
         int differing = -1;
         for (int attempt = 0; attempt < 25 && differing != 0; ++attempt) {
             if (attempt > 0) {
-                pumpMessages(200);
+                test_support::pumpMessages(200);
                 shot = captureWindow(dialog);
                 writeBmp(artefactPath(name), shot);
             }
@@ -176,8 +164,8 @@ TEST_P(DialogTemplateTest, PictureDialogsShowNothingButTheirPicture) {
 
 TEST_P(DialogTemplateTest, AboutFaceShowsTheLinkInsideItsRectangle) {
     ASSERT_NE(module(), nullptr);
-    PicturePtr picture = decodeResourcePicture(module(), IDP_ABOUT_FACE);
-    ASSERT_NE(picture, nullptr);
+    platform::ComRef<IPicture> picture = decodeResourcePicture(module(), IDP_ABOUT_FACE);
+    ASSERT_NE(picture.get(), nullptr);
     const Pixels face = picturePixels(picture.get());
     ASSERT_GE(face.height, 196);
     // the link is drawn in the accent colour: blue well above red
@@ -198,8 +186,8 @@ TEST_P(DialogTemplateTest, AboutFaceShowsTheLinkInsideItsRectangle) {
 
 TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
     ASSERT_NE(module(), nullptr);
-    PicturePtr photo = decodeResourcePicture(module(), IDP_COMPASS);
-    ASSERT_NE(photo, nullptr);
+    platform::ComRef<IPicture> photo = decodeResourcePicture(module(), IDP_COMPASS);
+    ASSERT_NE(photo.get(), nullptr);
     OLE_HANDLE handle = 0;
     photo->get_Handle(&handle);
     const Pixels photoPixels = picturePixels(photo.get());
@@ -208,12 +196,14 @@ TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
     paint.x = (200 - photoPixels.width) / 2;
     paint.y = (200 - photoPixels.height) / 2 + 8;
     paint.fillInfo = true;
-    paint.background = CreateSolidBrush(RGB(198, 195, 198));
+    const platform::UniqueBrush background(CreateSolidBrush(RGB(198, 195, 198)));
+    paint.background = background.get();
 
-    HWND dialog = CreateDialogParamA(module(), MAKEINTRESOURCEA(IDD_TOUR_INFO), nullptr,
-                                     paintingDialog, reinterpret_cast<LPARAM>(&paint));
+    const platform::UniqueWindow window(
+        CreateDialogParamA(module(), MAKEINTRESOURCEA(IDD_TOUR_INFO), nullptr, paintingDialog,
+                           reinterpret_cast<LPARAM>(&paint)));
+    const HWND dialog = window.get();
     ASSERT_NE(dialog, nullptr);
-    WindowCloser closer(dialog);
     RECT client{};
     GetClientRect(dialog, &client);
     EXPECT_GE(client.bottom, 208) << "the photo square ends 208 pixels down";
@@ -262,7 +252,6 @@ TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
     ASSERT_LT(photoY, shot.height);
     EXPECT_EQ(shot.at(photoX, photoY),
               photoPixels.at(photoPixels.width / 2, photoPixels.height / 2));
-    DeleteObject(paint.background);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, DialogTemplateTest, ::testing::Values("en", "de"));

@@ -4,6 +4,7 @@
 #include "picture_check.h"
 
 #include "lang_ids.h"
+#include "platform/scoped_handle.h"
 #include "required_resources.h"
 
 #include <gtest/gtest.h>
@@ -27,22 +28,17 @@ std::string loadString(HMODULE module, UINT id, int limit = 1000) {
     return std::string(buffer.data(), length);
 }
 
-struct MenuDeleter {
-    void operator()(HMENU menu) const { DestroyMenu(menu); }
-};
-using MenuPtr = std::unique_ptr<std::remove_pointer_t<HMENU>, MenuDeleter>;
-
 bool menuHolds(HMENU menu, UINT command) {
     return GetMenuState(menu, command, MF_BYCOMMAND) != static_cast<UINT>(-1);
 }
 
 class LanguageModuleTest : public ::testing::TestWithParam<std::string> {
   protected:
-    LanguageModuleTest() : module_(modulePath(GetParam())) {}
+    LanguageModuleTest() : module_(LoadLibraryA(modulePath(GetParam()).c_str())) {}
     HMODULE module() const { return module_.get(); }
 
-    ComApartment apartment_;
-    LoadedModule module_;
+    platform::ComApartment apartment_;
+    platform::UniqueModule module_;
 };
 
 TEST_P(LanguageModuleTest, LoadsAndHoldsEveryResourceWithItsKind) {
@@ -52,17 +48,20 @@ TEST_P(LanguageModuleTest, LoadsAndHoldsEveryResourceWithItsKind) {
             << "resource " << entry.id;
     }
     // and through the calls the player makes
-    MenuPtr mainMenu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
-    MenuPtr popupMenu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_POPUP_MENU)));
-    EXPECT_NE(mainMenu, nullptr);
-    EXPECT_NE(popupMenu, nullptr);
-    EXPECT_NE(LoadAcceleratorsA(module(), MAKEINTRESOURCEA(IDR_ACCELERATORS)), nullptr);
-    HBITMAP unchecked = LoadBitmapA(module(), MAKEINTRESOURCEA(IDB_ITEM_UNCHECKED));
-    EXPECT_NE(unchecked, nullptr);
-    DeleteObject(unchecked);
-    EXPECT_NE(LoadImageA(module(), MAKEINTRESOURCEA(IDI_SMALL_ICON), IMAGE_ICON,
-                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0),
-              nullptr);
+    platform::UniqueMenu mainMenu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
+    platform::UniqueMenu popupMenu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_POPUP_MENU)));
+    EXPECT_NE(mainMenu.get(), nullptr);
+    EXPECT_NE(popupMenu.get(), nullptr);
+    const platform::UniqueAccelerators accelerators(
+        LoadAcceleratorsA(module(), MAKEINTRESOURCEA(IDR_ACCELERATORS)));
+    EXPECT_NE(accelerators.get(), nullptr);
+    const platform::UniqueBitmap unchecked(
+        LoadBitmapA(module(), MAKEINTRESOURCEA(IDB_ITEM_UNCHECKED)));
+    EXPECT_NE(unchecked.get(), nullptr);
+    const platform::UniqueIcon icon(static_cast<HICON>(
+        LoadImageA(module(), MAKEINTRESOURCEA(IDI_SMALL_ICON), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0)));
+    EXPECT_NE(icon.get(), nullptr);
     EXPECT_NE(LoadCursorA(module(), MAKEINTRESOURCEA(IDC_MAIN_ARROW)), nullptr);
     EXPECT_NE(LoadCursorA(module(), MAKEINTRESOURCEA(IDC_LINK_HAND)), nullptr);
 }
@@ -71,8 +70,8 @@ TEST_P(LanguageModuleTest, PicturesDecodeAtTheSizesTheirUsesNeed) {
     ASSERT_NE(module(), nullptr);
     std::map<int, Pixels> pictures;
     for (int id = IDP_HELP_CARD; id <= IDP_ITEM_CHECKED; ++id) {
-        PicturePtr picture = decodeResourcePicture(module(), id);
-        ASSERT_NE(picture, nullptr) << "picture " << id << " does not decode";
+        platform::ComRef<IPicture> picture = decodeResourcePicture(module(), id);
+        ASSERT_NE(picture.get(), nullptr) << "picture " << id << " does not decode";
         pictures[id] = picturePixels(picture.get());
         EXPECT_GT(pictures[id].width, 0) << "picture " << id;
     }
@@ -86,9 +85,8 @@ TEST_P(LanguageModuleTest, PicturesDecodeAtTheSizesTheirUsesNeed) {
     // platform's check-mark size
     const LONG marks = GetMenuCheckMarkDimensions();
     const Pixels& checked = pictures[IDP_ITEM_CHECKED];
-    HBITMAP uncheckedBitmap = LoadBitmapA(module(), MAKEINTRESOURCEA(IDB_ITEM_UNCHECKED));
-    const Pixels unchecked = bitmapPixels(uncheckedBitmap);
-    DeleteObject(uncheckedBitmap);
+    const Pixels unchecked = bitmapPixels(
+        platform::UniqueBitmap(LoadBitmapA(module(), MAKEINTRESOURCEA(IDB_ITEM_UNCHECKED))).get());
     for (const Pixels* mark : {&checked, &unchecked}) {
         EXPECT_GE(mark->width, 13);
         EXPECT_LE(mark->width, 16);
@@ -102,8 +100,8 @@ TEST_P(LanguageModuleTest, PicturesDecodeAtTheSizesTheirUsesNeed) {
 
 TEST_P(LanguageModuleTest, FullScreenOutlineSeparatesShapeFromBlack) {
     ASSERT_NE(module(), nullptr);
-    PicturePtr picture = decodeResourcePicture(module(), IDP_FULL_SCREEN_OUTLINE);
-    ASSERT_NE(picture, nullptr);
+    platform::ComRef<IPicture> picture = decodeResourcePicture(module(), IDP_FULL_SCREEN_OUTLINE);
+    ASSERT_NE(picture.get(), nullptr);
     const Pixels outline = picturePixels(picture.get());
     // The toolbar's region keeps every pixel not within 16 of black. A pixel
     // must be clearly outside (pure black) or clearly inside.
@@ -128,8 +126,8 @@ TEST_P(LanguageModuleTest, FullScreenOutlineSeparatesShapeFromBlack) {
 
 TEST_P(LanguageModuleTest, MainMenuHoldsWhatThePlayerFindsByPosition) {
     ASSERT_NE(module(), nullptr);
-    MenuPtr menu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
-    ASSERT_NE(menu, nullptr);
+    platform::UniqueMenu menu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
+    ASSERT_NE(menu.get(), nullptr);
     ASSERT_GE(GetMenuItemCount(menu.get()), 4);
 
     HMENU scenes = GetSubMenu(menu.get(), 1);
@@ -171,8 +169,8 @@ TEST_P(LanguageModuleTest, MainMenuHoldsWhatThePlayerFindsByPosition) {
 
 TEST_P(LanguageModuleTest, PopupMenuOffersShowAndHideToolbar) {
     ASSERT_NE(module(), nullptr);
-    MenuPtr menu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_POPUP_MENU)));
-    ASSERT_NE(menu, nullptr);
+    platform::UniqueMenu menu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_POPUP_MENU)));
+    ASSERT_NE(menu.get(), nullptr);
     HMENU first = GetSubMenu(menu.get(), 0);
     ASSERT_NE(first, nullptr);
     EXPECT_TRUE(menuHolds(first, IDM_SHOW_TOOLBAR));
@@ -183,7 +181,9 @@ TEST_P(LanguageModuleTest, PopupMenuOffersShowAndHideToolbar) {
 
 TEST_P(LanguageModuleTest, AcceleratorsLeaveTheViewKeysAlone) {
     ASSERT_NE(module(), nullptr);
-    HACCEL table = LoadAcceleratorsA(module(), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+    const platform::UniqueAccelerators accelerators(
+        LoadAcceleratorsA(module(), MAKEINTRESOURCEA(IDR_ACCELERATORS)));
+    const HACCEL table = accelerators.get();
     ASSERT_NE(table, nullptr);
     std::vector<ACCEL> entries(CopyAcceleratorTableA(table, nullptr, 0));
     ASSERT_FALSE(entries.empty());
@@ -193,7 +193,7 @@ TEST_P(LanguageModuleTest, AcceleratorsLeaveTheViewKeysAlone) {
                                      'A',     'Z',      0x61,  0x7A,    VK_ESCAPE};
     std::set<std::pair<BYTE, WORD>> seen;
     std::set<WORD> commands;
-    MenuPtr menu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
+    platform::UniqueMenu menu(LoadMenuA(module(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
     for (const ACCEL& entry : entries) {
         const BYTE modifiers = entry.fVirt & (FSHIFT | FCONTROL | FALT);
         EXPECT_TRUE(entry.fVirt & FVIRTKEY) << "key " << entry.key << " is not a virtual key";
@@ -209,7 +209,6 @@ TEST_P(LanguageModuleTest, AcceleratorsLeaveTheViewKeysAlone) {
                          IDM_VOLUME_DOWN, IDM_TOUR_INFO, IDM_ABOUT, IDM_EXIT}) {
         EXPECT_EQ(commands.count(command), 1u) << "no key for command " << command;
     }
-    DestroyAcceleratorTable(table);
 }
 
 TEST_P(LanguageModuleTest, StringsArePresentAndFitTheirBuffers) {
@@ -234,28 +233,26 @@ TEST_P(LanguageModuleTest, StringsArePresentAndFitTheirBuffers) {
 // context's own font on a toolbar as narrow as the smallest view (320).
 TEST_P(LanguageModuleTest, HelpTextsFitTheNarrowestStatusLine) {
     ASSERT_NE(module(), nullptr);
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    ReleaseDC(nullptr, screen);
+    const platform::UniqueMemoryDC memory = platform::makeMemoryDC();
+    const HDC dc = memory.get();
     for (UINT id = IDS_HELP_EXIT; id <= IDS_TIP_FULL_SCREEN; ++id) {
         const std::string text = loadString(module(), id);
         SIZE extent{};
         GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
         EXPECT_LE(extent.cx, 320 - 15 - 5) << "string " << id << " is cut off: " << text;
     }
-    DeleteDC(dc);
 }
 
 TEST(LanguageModules, SecondLanguageTranslatesEveryString) {
-    LoadedModule english(modulePath("en"));
-    LoadedModule german(modulePath("de"));
+    const platform::UniqueModule english(LoadLibraryA(modulePath("en").c_str()));
+    const platform::UniqueModule german(LoadLibraryA(modulePath("de").c_str()));
     ASSERT_NE(english.get(), nullptr);
     ASSERT_NE(german.get(), nullptr);
     for (UINT id = IDS_CAPTION; id <= IDS_BITMAP_WARNING_CAPTION; ++id) {
         EXPECT_NE(loadString(english.get(), id), loadString(german.get(), id)) << "string " << id;
     }
-    MenuPtr englishMenu(LoadMenuA(english.get(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
-    MenuPtr germanMenu(LoadMenuA(german.get(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
+    platform::UniqueMenu englishMenu(LoadMenuA(english.get(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
+    platform::UniqueMenu germanMenu(LoadMenuA(german.get(), MAKEINTRESOURCEA(IDR_MAIN_MENU)));
     char englishTitle[64] = {};
     char germanTitle[64] = {};
     GetMenuStringA(englishMenu.get(), 0, englishTitle, sizeof englishTitle, MF_BYPOSITION);

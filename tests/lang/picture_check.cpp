@@ -1,25 +1,14 @@
 #include "picture_check.h"
 
 #include <cstdio>
-#include <cstring>
+
+#include "platform/picture_decoding.h"
+#include "platform/scoped_handle.h"
+#include "scratch_files.h"
 
 namespace lumivue::testing {
 
 namespace {
-
-struct DcDeleter {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-
-struct ObjectDeleter {
-    void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, ObjectDeleter>;
-
-struct StreamRelease {
-    void operator()(IStream* stream) const { stream->Release(); }
-};
 
 BITMAPINFOHEADER topDownHeader(int width, int height) {
     BITMAPINFOHEADER header{};
@@ -34,55 +23,22 @@ BITMAPINFOHEADER topDownHeader(int width, int height) {
 
 }  // namespace
 
-PicturePtr decodePicture(const void* data, size_t size) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (block == nullptr)
-        return nullptr;
-    void* target = GlobalLock(block);
-    std::memcpy(target, data, size);
-    GlobalUnlock(block);
-    IStream* rawStream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &rawStream))) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    std::unique_ptr<IStream, StreamRelease> stream(rawStream);
-    IPicture* picture = nullptr;
-    HRESULT status = OleLoadPicture(stream.get(), static_cast<LONG>(size), FALSE, IID_IPicture,
-                                    reinterpret_cast<void**>(&picture));
-    if (FAILED(status)) {
-        if (picture != nullptr)
-            picture->Release();
-        return nullptr;
-    }
-    return PicturePtr(picture);
-}
-
-PicturePtr decodeResourcePicture(HMODULE module, int id) {
+platform::ComRef<IPicture> decodeResourcePicture(HMODULE module, int id) {
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), "gif");
     if (resource == nullptr)
-        return nullptr;
+        return {};
     HGLOBAL loaded = LoadResource(module, resource);
     const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
     if (bytes == nullptr)
-        return nullptr;
-    return decodePicture(bytes, SizeofResource(module, resource));
+        return {};
+    return platform::decodePicture(bytes, SizeofResource(module, resource));
 }
 
-PicturePtr decodePictureFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return nullptr;
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    std::fclose(file);
+platform::ComRef<IPicture> decodePictureFile(const std::string& path) {
+    const test_support::Bytes bytes = test_support::readFile(path);
     if (bytes.empty())
-        return nullptr;
-    return decodePicture(bytes.data(), bytes.size());
+        return {};
+    return platform::decodePicture(bytes.data(), bytes.size());
 }
 
 Pixels bitmapPixels(HBITMAP bitmap) {
@@ -94,7 +50,7 @@ Pixels bitmapPixels(HBITMAP bitmap) {
     pixels.height = info.bmHeight;
     pixels.argb.assign(static_cast<size_t>(pixels.width) * pixels.height, 0);
     BITMAPINFOHEADER header = topDownHeader(pixels.width, pixels.height);
-    MemoryDc dc(CreateCompatibleDC(nullptr));
+    const platform::UniqueMemoryDC dc = platform::makeMemoryDC();
     GetDIBits(dc.get(), bitmap, 0, pixels.height, pixels.argb.data(),
               reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
     for (auto& p : pixels.argb)
@@ -117,21 +73,19 @@ Pixels captureWindow(HWND window) {
     pixels.height = rect.bottom - rect.top;
     if (pixels.width <= 0 || pixels.height <= 0)
         return {};
-    HDC screen = GetDC(nullptr);
-    MemoryDc dc(CreateCompatibleDC(screen));
+    const platform::WindowDC screen(nullptr);
+    const platform::UniqueMemoryDC dc(CreateCompatibleDC(screen.get()));
     BITMAPINFOHEADER header = topDownHeader(pixels.width, pixels.height);
     void* bits = nullptr;
-    GdiObject section(CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header),
-                                       DIB_RGB_COLORS, &bits, nullptr, 0));
-    HGDIOBJ old = SelectObject(dc.get(), section.get());
-    BitBlt(dc.get(), 0, 0, pixels.width, pixels.height, screen, rect.left, rect.top, SRCCOPY);
+    const platform::UniqueBitmap section(CreateDIBSection(
+        screen.get(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0));
+    const platform::Selection selected(dc.get(), section.get());
+    BitBlt(dc.get(), 0, 0, pixels.width, pixels.height, screen.get(), rect.left, rect.top, SRCCOPY);
     GdiFlush();
     const auto* source = static_cast<const std::uint32_t*>(bits);
     pixels.argb.assign(source, source + static_cast<size_t>(pixels.width) * pixels.height);
     for (auto& p : pixels.argb)
         p &= 0x00FFFFFF;
-    SelectObject(dc.get(), old);
-    ReleaseDC(nullptr, screen);
     return pixels;
 }
 
@@ -167,18 +121,6 @@ bool writeBmp(const std::string& path, const Pixels& pixels) {
               std::fwrite(&info, sizeof info, 1, out) == 1 &&
               std::fwrite(rows.data(), 1, rows.size(), out) == rows.size();
     return std::fclose(out) == 0 && ok;
-}
-
-void pumpMessages(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    do {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(10);
-    } while (GetTickCount() - start < milliseconds);
 }
 
 }  // namespace lumivue::testing

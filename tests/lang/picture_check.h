@@ -1,6 +1,6 @@
 // Helpers for the tests of the language modules and the skin: decoding
-// picture data with the platform picture service, reading pixels back,
-// capturing windows and writing BMP files as test artefacts.
+// pictures with the player's own decoder, reading pixels back, capturing
+// windows and writing BMP files as test artefacts.
 #pragma once
 
 #include <windows.h>
@@ -8,42 +8,13 @@
 #include <olectl.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/com_apartment.h"
+#include "platform/com_ref.h"
+
 namespace lumivue::testing {
-
-// Keeps a library loaded for the lifetime of the object.
-class LoadedModule {
-  public:
-    explicit LoadedModule(const std::string& path) : module_(LoadLibraryA(path.c_str())) {}
-    ~LoadedModule() {
-        if (module_ != nullptr)
-            FreeLibrary(module_);
-    }
-    LoadedModule(const LoadedModule&) = delete;
-    LoadedModule& operator=(const LoadedModule&) = delete;
-    HMODULE get() const { return module_; }
-
-  private:
-    HMODULE module_;
-};
-
-// Component library for the calling thread.
-class ComApartment {
-  public:
-    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ~ComApartment() {
-        if (initialised_)
-            CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-  private:
-    bool initialised_;
-};
 
 // 32-bit pixels read back from a decoded picture, top row first, each as
 // 0x00RRGGBB.
@@ -58,17 +29,11 @@ struct Pixels {
     static int blue(std::uint32_t p) { return p & 0xFF; }
 };
 
-struct IPictureRelease {
-    void operator()(IPicture* picture) const { picture->Release(); }
-};
-using PicturePtr = std::unique_ptr<IPicture, IPictureRelease>;
-
-// Decodes bytes with OleLoadPicture, as the player does; null when it fails.
-PicturePtr decodePicture(const void* data, size_t size);
-// Decodes a resource of the custom type "gif" from a module.
-PicturePtr decodeResourcePicture(HMODULE module, int id);
-// Decodes a file.
-PicturePtr decodePictureFile(const std::string& path);
+// Decodes a resource of the custom type "gif" from a module with the player's
+// decoder; empty when it fails.
+platform::ComRef<IPicture> decodeResourcePicture(HMODULE module, int id);
+// Decodes a file the same way.
+platform::ComRef<IPicture> decodePictureFile(const std::string& path);
 
 // The bitmap of a decoded picture, read back as pixels.
 Pixels picturePixels(IPicture* picture);
@@ -79,8 +44,5 @@ Pixels captureWindow(HWND window);
 
 // Writes pixels as a 24-bit BMP; false when the file cannot be written.
 bool writeBmp(const std::string& path, const Pixels& pixels);
-
-// Runs the window messages that are waiting, for about the given time.
-void pumpMessages(DWORD milliseconds);
 
 }  // namespace lumivue::testing

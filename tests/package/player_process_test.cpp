@@ -8,6 +8,7 @@
 
 #include "manifest.h"
 #include "package_writer.h"
+#include "platform/scoped_handle.h"
 #include "tour_source.h"
 
 namespace {
@@ -76,10 +77,12 @@ RunResult runPlayer(const fs::path& exe, const fs::path& temp, const WindowActio
         ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
         return result;
     }
+    const platform::UniqueHandle thread(process.hThread);
+    const platform::UniqueHandle child(process.hProcess);
     WindowSearch search{process.dwProcessId, false, nullptr};
     bool acted = false;
     DWORD waited = 0;
-    while (WaitForSingleObject(process.hProcess, 5) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(child.get(), 5) == WAIT_TIMEOUT) {
         EnumWindows(findWindowOf, reinterpret_cast<LPARAM>(&search));
         if (search.found && onWindow && !acted) {
             acted = true;
@@ -89,13 +92,11 @@ RunResult runPlayer(const fs::path& exe, const fs::path& temp, const WindowActio
         waited += 5;
         if (waited > 60000) {
             ADD_FAILURE() << exe << " still runs after a minute";
-            TerminateProcess(process.hProcess, 99);
+            TerminateProcess(child.get(), 99);
         }
     }
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    GetExitCodeProcess(child.get(), &result.exitCode);
     result.sawWindow = search.found;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     return result;
 }
 

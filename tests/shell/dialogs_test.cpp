@@ -10,9 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/com_apartment.h"
+#include "platform/scoped_handle.h"
 #include "screen_capture.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"
+#include "test_window.h"
 #include "tour_source.h"
 
 namespace {
@@ -78,10 +81,6 @@ INT_PTR runModal(HWND owner, int id, DLGPROC procedure, std::vector<Step> steps)
     return result;
 }
 
-LRESULT CALLBACK ownerProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 RECT windowRect(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
@@ -114,7 +113,6 @@ COLORREF pixelAt(const test_support::Bitmap24& shot, int x, int y) {
 class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        CoInitialize(nullptr);
         ShellState& s = shellState;
         s.languageModule.reset(LoadLibraryA(LANGUAGE_DLL));
         ASSERT_NE(s.languageModule.get(), nullptr);
@@ -124,15 +122,17 @@ class DialogTest : public ::testing::Test {
         ASSERT_NE(s.aboutPicture, nullptr);
         ASSERT_NE(s.infoPicture, nullptr);
 
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = ownerProcedure;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        windowClass.lpszClassName = "DialogTestOwner";
-        RegisterClassA(&windowClass);
-        owner_ =
-            CreateWindowExA(0, "DialogTestOwner", "owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 170,
-                            90, 486, 541, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        test_support::TestWindowSpec spec;
+        spec.className = "DialogTestOwner";
+        spec.background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        spec.title = "owner";
+        spec.style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+        spec.x = 170;
+        spec.y = 90;
+        spec.width = 486;
+        spec.height = 541;
+        ownerWindow_ = test_support::createTestWindow(spec);
+        owner_ = ownerWindow_.get();
         ASSERT_NE(owner_, nullptr);
         s.mainWindow = owner_;
         s.tour = std::make_unique<Tour>();
@@ -152,9 +152,8 @@ class DialogTest : public ::testing::Test {
         s.dialogBrush.reset();
         s.tour.reset();
         s.mainWindow = nullptr;
-        DestroyWindow(owner_);
+        ownerWindow_.reset();
         s.languageModule.reset();
-        CoUninitialize();
     }
 
     TourInfo& info() { return shellState.tour->info(); }
@@ -184,7 +183,10 @@ class DialogTest : public ::testing::Test {
         EXPECT_EQ(rect.bottom - rect.top, size.cy);
     }
 
+    // Entered first and left last, after TearDown has let go of every picture.
+    platform::ComApartment apartment_;
     test_support::TempFolder folder_;
+    platform::UniqueWindow ownerWindow_;
     HWND owner_ = nullptr;
 };
 
@@ -202,18 +204,17 @@ TEST_F(DialogTest, AboutBoxTakesItsPictureSizeAndCloses) {
                                  }});
     EXPECT_EQ(byClick, IDOK);
     // The face is the picture itself, pixel for pixel.
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HGDIOBJ previous = SelectObject(memory, shellState.aboutPicture);
     int differing = 0;
-    for (int y = 0; y < picture.cy; y += 7) {
-        for (int x = 0; x < picture.cx; x += 7) {
-            differing += GetPixel(memory, x, y) != pixelAt(shot, x, y);
+    {
+        const platform::WindowDC screen(nullptr);
+        const platform::UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+        const platform::Selection selected(memory.get(), shellState.aboutPicture);
+        for (int y = 0; y < picture.cy; y += 7) {
+            for (int x = 0; x < picture.cx; x += 7) {
+                differing += GetPixel(memory.get(), x, y) != pixelAt(shot, x, y);
+            }
         }
     }
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     EXPECT_EQ(differing, 0);
     test_support::writeBmp(test_support::besideThisProgram("dialog-about.bmp"), shot);
 
@@ -245,11 +246,13 @@ TEST_F(DialogTest, InformationDialogShowsTheTextsKeepsItsSizeAndIgnoresEnter) {
     info().setEmailAddress("author@example.net");
     info().setInfoText4("Free to copy");
     // The template's own size, as the dialog manager makes it.
-    HWND plain = CreateDialogParamA(shellState.languageModule.get(),
-                                    MAKEINTRESOURCEA(IDD_TOUR_INFO), owner_, nullptr, 0);
-    ASSERT_NE(plain, nullptr);
-    const RECT templateRect = windowRect(plain);
-    DestroyWindow(plain);
+    RECT templateRect{};
+    {
+        const platform::UniqueWindow plain(CreateDialogParamA(
+            shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_TOUR_INFO), owner_, nullptr, 0));
+        ASSERT_NE(plain.get(), nullptr);
+        templateRect = windowRect(plain.get());
+    }
     const SIZE own{templateRect.right - templateRect.left, templateRect.bottom - templateRect.top};
 
     bool openAfterEnter = false;
@@ -461,14 +464,14 @@ TEST(FileRangeTest, ReadsExactlyTheRangeOrNothing) {
         bytes[i] = static_cast<std::uint8_t>(i);
     }
     test_support::writeFile(path, bytes);
-    HGLOBAL block = shell::readFileRange(path.c_str(), 100, 200);
+    const platform::UniqueGlobal range(shell::readFileRange(path.c_str(), 100, 200));
+    const HGLOBAL block = range.get();
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(GlobalSize(block), 200u);
     const auto* read = static_cast<const std::uint8_t*>(GlobalLock(block));
     EXPECT_EQ(read[0], 100);
     EXPECT_EQ(read[199], static_cast<std::uint8_t>(299));
     GlobalUnlock(block);
-    GlobalFree(block);
     EXPECT_EQ(shell::readFileRange(path.c_str(), 101, 200), nullptr);
     EXPECT_EQ(shell::readFileRange(path.c_str(), -1, 10), nullptr);
     EXPECT_EQ(shell::readFileRange(path.c_str(), 0, 0), nullptr);

@@ -5,13 +5,14 @@
 
 #include <vector>
 
+#include "platform/scoped_handle.h"
 #include "shell/shell.h"
 
 namespace {
 
 // A top-down 24-bit bitmap filled by `colour(x, y)`.
 template <typename Colour>
-HBITMAP makeBitmap(int width, int height, Colour colour) {
+platform::UniqueBitmap makeBitmap(int width, int height, Colour colour) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -19,7 +20,8 @@ HBITMAP makeBitmap(int width, int height, Colour colour) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    platform::UniqueBitmap bitmap(
+        CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     auto* pixels = static_cast<std::uint32_t*>(bits);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -39,7 +41,7 @@ RECT boxOf(HRGN region) {
 TEST(RegionFromBitmapTest, KeyPixelsAreCutAwayWithTheirTolerance) {
     // A 20 x 10 picture: black corners of 3 x 3, a near-black (16) column at
     // x 10, and grey 17 (kept) at x 11.
-    HBITMAP bitmap = makeBitmap(20, 10, [](int x, int y) -> COLORREF {
+    const platform::UniqueBitmap bitmap = makeBitmap(20, 10, [](int x, int y) -> COLORREF {
         const bool corner = (x < 3 || x >= 17) && (y < 3 || y >= 7);
         if (corner) {
             return RGB(0, 0, 0);
@@ -52,7 +54,8 @@ TEST(RegionFromBitmapTest, KeyPixelsAreCutAwayWithTheirTolerance) {
         }
         return RGB(120, 130, 140);
     });
-    HRGN region = shell::regionFromBitmap(bitmap, RGB(0, 0, 0));
+    const platform::UniqueRegion made(shell::regionFromBitmap(bitmap.get(), RGB(0, 0, 0)));
+    const HRGN region = made.get();
     ASSERT_NE(region, nullptr);
     EXPECT_FALSE(PtInRegion(region, 0, 0));
     EXPECT_FALSE(PtInRegion(region, 19, 9));
@@ -65,39 +68,44 @@ TEST(RegionFromBitmapTest, KeyPixelsAreCutAwayWithTheirTolerance) {
     EXPECT_EQ(box.top, 0);
     EXPECT_EQ(box.right, 20);
     EXPECT_EQ(box.bottom, 10);
-    DeleteObject(region);
-    DeleteObject(bitmap);
 }
 
 TEST(RegionFromBitmapTest, AllKeyIsEmptyAndNoKeyIsTheWholeRectangle) {
-    HBITMAP black = makeBitmap(30, 8, [](int, int) { return RGB(3, 2, 1); });
-    HRGN none = shell::regionFromBitmap(black, RGB(0, 0, 0));
-    ASSERT_NE(none, nullptr);
     RECT box{};
-    EXPECT_EQ(GetRgnBox(none, &box), NULLREGION);
-    DeleteObject(none);
-    DeleteObject(black);
+    {
+        const platform::UniqueBitmap black =
+            makeBitmap(30, 8, [](int, int) { return RGB(3, 2, 1); });
+        const platform::UniqueRegion made(shell::regionFromBitmap(black.get(), RGB(0, 0, 0)));
+        const HRGN none = made.get();
+        ASSERT_NE(none, nullptr);
+        EXPECT_EQ(GetRgnBox(none, &box), NULLREGION);
+    }
 
-    HBITMAP white = makeBitmap(30, 8, [](int, int) { return RGB(250, 250, 250); });
-    HRGN all = shell::regionFromBitmap(white, RGB(0, 0, 0));
-    EXPECT_EQ(GetRgnBox(all, &box), SIMPLEREGION);
-    EXPECT_EQ(box.right, 30);
-    EXPECT_EQ(box.bottom, 8);
-    DeleteObject(all);
-    // The white key cuts it all away.
-    HRGN cut = shell::regionFromBitmap(white, RGB(255, 255, 255));
-    EXPECT_EQ(GetRgnBox(cut, &box), NULLREGION);
-    DeleteObject(cut);
-    DeleteObject(white);
+    const platform::UniqueBitmap white =
+        makeBitmap(30, 8, [](int, int) { return RGB(250, 250, 250); });
+    {
+        const platform::UniqueRegion made(shell::regionFromBitmap(white.get(), RGB(0, 0, 0)));
+        const HRGN all = made.get();
+        EXPECT_EQ(GetRgnBox(all, &box), SIMPLEREGION);
+        EXPECT_EQ(box.right, 30);
+        EXPECT_EQ(box.bottom, 8);
+    }
+    {
+        // The white key cuts it all away.
+        const platform::UniqueRegion made(shell::regionFromBitmap(white.get(), RGB(255, 255, 255)));
+        const HRGN cut = made.get();
+        EXPECT_EQ(GetRgnBox(cut, &box), NULLREGION);
+    }
     EXPECT_EQ(shell::regionFromBitmap(nullptr, RGB(0, 0, 0)), nullptr);
 }
 
 TEST(RegionFromBitmapTest, MoreThan3000RunsMakeOneCombinedRegion) {
     // A checkerboard: 100 runs a row, 45 rows, 4500 runs; no two rows alike, so
     // the region keeps every one.
-    HBITMAP stripes = makeBitmap(
+    const platform::UniqueBitmap stripes = makeBitmap(
         200, 45, [](int x, int y) { return (x + y) % 2 ? RGB(200, 0, 0) : RGB(0, 0, 0); });
-    HRGN region = shell::regionFromBitmap(stripes, RGB(0, 0, 0));
+    const platform::UniqueRegion made(shell::regionFromBitmap(stripes.get(), RGB(0, 0, 0)));
+    const HRGN region = made.get();
     ASSERT_NE(region, nullptr);
     EXPECT_TRUE(PtInRegion(region, 1, 0));
     EXPECT_FALSE(PtInRegion(region, 2, 0));
@@ -107,8 +115,6 @@ TEST(RegionFromBitmapTest, MoreThan3000RunsMakeOneCombinedRegion) {
     std::vector<BYTE> data(size);
     GetRegionData(region, size, reinterpret_cast<RGNDATA*>(data.data()));
     EXPECT_EQ(reinterpret_cast<RGNDATA*>(data.data())->rdh.nCount, 4500u);
-    DeleteObject(region);
-    DeleteObject(stripes);
 }
 
 }  // namespace

@@ -28,6 +28,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/scoped_handle.h"
+
 namespace {
 
 struct OwnedSearch {
@@ -73,12 +75,13 @@ bool writeDesktopShot(const char* path) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    const platform::WindowDC screen(nullptr);
+    const platform::UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
     void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    const platform::UniqueBitmap section(
+        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const platform::Selection selected(memory.get(), section.get());
+    BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
     GdiFlush();
     BITMAPFILEHEADER header{};
     header.bfType = 0x4D42;
@@ -91,10 +94,6 @@ bool writeDesktopShot(const char* path) {
                   std::fwrite(bits, static_cast<std::size_t>(stride) * height, 1, file) == 1;
         written = std::fclose(file) == 0 && written;
     }
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return written;
 }
 
@@ -102,7 +101,15 @@ bool writeDesktopShot(const char* path) {
 
 // A top-down 32-bit section of the given size, selected into its own DC.
 struct Canvas {
-    Canvas(HDC screen, int width, int height) : dc(CreateCompatibleDC(screen)) {
+    Canvas(HDC screen, int width, int height)
+        : memory(CreateCompatibleDC(screen)),
+          section(makeSection(screen, width, height, pixels)),
+          selected(memory.get(), section.get()),
+          dc(memory.get()) {}
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
+
+    static HBITMAP makeSection(HDC screen, int width, int height, const std::uint32_t*& bitsOut) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
         info.bmiHeader.biWidth = width;
@@ -111,22 +118,16 @@ struct Canvas {
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
         void* bits = nullptr;
-        section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pixels = static_cast<const std::uint32_t*>(bits);
-        previous = SelectObject(dc, section);
+        const HBITMAP made = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        bitsOut = static_cast<const std::uint32_t*>(bits);
+        return made;
     }
-    ~Canvas() {
-        SelectObject(dc, previous);
-        DeleteObject(section);
-        DeleteDC(dc);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
 
+    const std::uint32_t* pixels = nullptr;  // made before the section, which sets it
+    platform::UniqueMemoryDC memory;
+    platform::UniqueBitmap section;
+    platform::Selection selected;  // put back before the section and the DC go
     HDC dc;
-    HBITMAP section = nullptr;
-    HGDIOBJ previous = nullptr;
-    const std::uint32_t* pixels = nullptr;
 };
 
 int brightness(std::uint32_t pixel) {
@@ -158,28 +159,26 @@ bool compareStatusText(HWND window, const char* text) {
     GetClientRect(window, &mainClient);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&mainClient), 2);
     IntersectRect(&visible, &visible, &mainClient);
-    HDC screen = GetDC(nullptr);
+    const platform::WindowDC screen(nullptr);
     const int length = static_cast<int>(std::strlen(text));
     SIZE extent{};
     {
-        Canvas measure(screen, 1, 1);
+        Canvas measure(screen.get(), 1, 1);
         GetTextExtentPoint32A(measure.dc, text, length, &extent);
     }
     const int width = extent.cx + 40;
     const int rows = visible.bottom - visible.top;
     if (rows < extent.cy) {
-        ReleaseDC(nullptr, screen);
         return false;
     }
-    Canvas shown(screen, width, rows);
-    BitBlt(shown.dc, 0, 0, width, rows, screen, visible.left + 15, visible.top, SRCCOPY);
-    Canvas expected(screen, width, extent.cy);
+    Canvas shown(screen.get(), width, rows);
+    BitBlt(shown.dc, 0, 0, width, rows, screen.get(), visible.left + 15, visible.top, SRCCOPY);
+    Canvas expected(screen.get(), width, extent.cy);
     PatBlt(expected.dc, 0, 0, width, extent.cy, BLACKNESS);
     SetTextColor(expected.dc, RGB(255, 255, 255));
     SetBkMode(expected.dc, TRANSPARENT);
     TextOutA(expected.dc, 0, 0, text, length);
     GdiFlush();
-    ReleaseDC(nullptr, screen);
     int textPixels = 0;
     for (int i = 0; i < width * extent.cy; ++i) {
         textPixels += nearWhite(expected.pixels[i]);
@@ -231,15 +230,15 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[1], "memory") == 0) {
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
-        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+        const platform::UniqueHandle process(
+            OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
         PROCESS_MEMORY_COUNTERS_EX counters{};
         counters.cb = sizeof counters;
-        if (process == nullptr ||
-            !GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                                  sizeof counters)) {
+        if (!process || !GetProcessMemoryInfo(process.get(),
+                                              reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                                              sizeof counters)) {
             return 1;
         }
-        CloseHandle(process);
         // Wine fills the page-file figure (the private commit) but not always
         // the private usage.
         const SIZE_T privateBytes =

@@ -17,13 +17,13 @@ bool looksLike(std::uint32_t p, int red, int green, int blue) {
 
 class CalibrationGridTest : public ::testing::TestWithParam<std::string> {
   protected:
-    ComApartment apartment_;
+    platform::ComApartment apartment_;
 };
 
 TEST_P(CalibrationGridTest, ReferenceLinesLieWhereTheirAnglesSay) {
     const std::string path = std::string(LUMIVUE_CALIBRATION_DIR) + "/images/" + GetParam();
-    PicturePtr picture = decodePictureFile(path);
-    ASSERT_NE(picture, nullptr) << path;
+    platform::ComRef<IPicture> picture = decodePictureFile(path);
+    ASSERT_NE(picture.get(), nullptr) << path;
     const Pixels grid = picturePixels(picture.get());
     ASSERT_EQ(grid.width, 1024);
     ASSERT_EQ(grid.height, 512);

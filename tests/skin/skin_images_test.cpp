@@ -4,12 +4,14 @@
 // readable, and the full-screen toolbar matches the outline that shapes its
 // window. Keeps a montage of the whole skin as a test artefact.
 #include "picture_check.h"
+#include "platform/scoped_handle.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,8 +43,9 @@ std::string slotPath(int slot) {
     std::snprintf(pattern, sizeof pattern, "%02d*", slot);
     const std::string folder = LUMIVUE_SKIN_DIR;
     WIN32_FIND_DATAA found{};
-    HANDLE search = FindFirstFileA((folder + "/" + pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
+    const platform::UniqueFileSearch search(
+        FindFirstFileA((folder + "/" + pattern).c_str(), &found));
+    if (!search)
         return {};
     std::string path;
     do {
@@ -50,8 +53,7 @@ std::string slotPath(int slot) {
         const std::string extension = name.size() > 4 ? name.substr(name.size() - 4) : "";
         if (extension == ".gif" || extension == ".bmp")
             path = folder + "/" + name;
-    } while (path.empty() && FindNextFileA(search, &found));
-    FindClose(search);
+    } while (path.empty() && FindNextFileA(search.get(), &found));
     return path;
 }
 
@@ -64,29 +66,29 @@ int colourDistance(std::uint32_t a, std::uint32_t b) {
 class SkinTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        apartment_ = new ComApartment;
-        images_ = new std::vector<Pixels>(kSlots);
+        apartment_ = std::make_unique<platform::ComApartment>();
+        images_ = std::make_unique<std::vector<Pixels>>(kSlots);
         for (int slot = 0; slot < kSlots; ++slot) {
             const std::string path = slotPath(slot);
             if (path.empty())
                 continue;
-            PicturePtr picture = decodePictureFile(path);
-            if (picture != nullptr)
+            platform::ComRef<IPicture> picture = decodePictureFile(path);
+            if (picture)
                 (*images_)[slot] = picturePixels(picture.get());
         }
     }
     static void TearDownTestSuite() {
-        delete images_;
-        delete apartment_;
+        images_.reset();
+        apartment_.reset();
     }
     static const Pixels& slot(int index) { return (*images_)[index]; }
 
-    static ComApartment* apartment_;
-    static std::vector<Pixels>* images_;
+    static std::unique_ptr<platform::ComApartment> apartment_;
+    static std::unique_ptr<std::vector<Pixels>> images_;
 };
 
-ComApartment* SkinTest::apartment_ = nullptr;
-std::vector<Pixels>* SkinTest::images_ = nullptr;
+std::unique_ptr<platform::ComApartment> SkinTest::apartment_;
+std::unique_ptr<std::vector<Pixels>> SkinTest::images_;
 
 TEST_F(SkinTest, EverySlotDecodesAtItsSize) {
     for (int k = 0; k < 11; ++k) {
@@ -172,10 +174,11 @@ TEST_F(SkinTest, StatusLineIsDarkEnoughForWhiteText) {
 }
 
 TEST_F(SkinTest, FullScreenToolbarMatchesTheLanguageModuleOutline) {
-    LoadedModule module(std::string(LUMIVUE_LANG_DIR) + "/en.dll");
+    const platform::UniqueModule module(
+        LoadLibraryA((std::string(LUMIVUE_LANG_DIR) + "/en.dll").c_str()));
     ASSERT_NE(module.get(), nullptr);
-    PicturePtr picture = decodeResourcePicture(module.get(), 158);
-    ASSERT_NE(picture, nullptr);
+    platform::ComRef<IPicture> picture = decodeResourcePicture(module.get(), 158);
+    ASSERT_NE(picture.get(), nullptr);
     const Pixels outline = picturePixels(picture.get());
     const Pixels& toolbar = slot(25);
     ASSERT_EQ(outline.width, toolbar.width);
@@ -231,8 +234,8 @@ TEST_F(SkinTest, MontageOfTheSkinIsKept) {
     const std::string path = std::string(LUMIVUE_ARTIFACT_DIR) + "/skin-montage.bmp";
     ASSERT_TRUE(writeBmp(path, montage));
     // read it back through the picture service: the artefact is a real image
-    PicturePtr reread = decodePictureFile(path);
-    ASSERT_NE(reread, nullptr);
+    platform::ComRef<IPicture> reread = decodePictureFile(path);
+    ASSERT_NE(reread.get(), nullptr);
     EXPECT_EQ(picturePixels(reread.get()).width, montage.width);
 }
 

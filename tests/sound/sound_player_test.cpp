@@ -5,16 +5,18 @@
 #include <memory>
 #include <optional>
 
+#include "platform/com_apartment.h"
 #include "sound/sound_player.h"
 #include "sound_sink.h"
 #include "sound_test_support.h"
+#include "test_window.h"
 
 namespace {
 
-using sound_test::pumpMessages;
 using sound_test::SoundLevel;
 using sound_test::SoundSink;
 using sound_test::temporaryCopy;
+using test_support::pumpMessages;
 
 // Samples reach the recording device a little after the graph plays them; a
 // check of what follows a change waits this long before taking its mark.
@@ -50,7 +52,7 @@ class SoundPlayerTest : public testing::Test {
         return volume;
     }
 
-    sound_test::ComApartment apartment_;
+    platform::ComApartment apartment_;
     std::optional<SoundSink> sink_;
 };
 

@@ -3,12 +3,11 @@
 #include <fstream>
 
 #include "sound/sound_player.h"
+#include "test_window.h"
 
 namespace sound_test {
 
 namespace {
-
-constexpr char noticeWindowClass[] = "LumivueSoundTestNotices";
 
 std::string temporaryFileName() {
     char folder[MAX_PATH] = {};
@@ -21,20 +20,13 @@ std::string temporaryFileName() {
 }  // namespace
 
 NoticeWindow::NoticeWindow() {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = &NoticeWindow::procedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = noticeWindowClass;
-    RegisterClassA(&windowClass);  // fails harmlessly when already registered
-    window_ = CreateWindowExA(0, noticeWindowClass, "sound notices", WS_OVERLAPPED, 0, 0, 100, 100,
-                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
-
-NoticeWindow::~NoticeWindow() {
-    if (window_ != nullptr) {
-        DestroyWindow(window_);
-    }
+    test_support::TestWindowSpec spec;
+    spec.className = "LumivueSoundTestNotices";
+    spec.procedure = &NoticeWindow::procedure;
+    spec.title = "sound notices";
+    spec.style = WS_OVERLAPPED;
+    spec.userData = this;
+    window_ = test_support::createTestWindow(spec);
 }
 
 LRESULT CALLBACK NoticeWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -49,30 +41,13 @@ LRESULT CALLBACK NoticeWindow::procedure(HWND window, UINT message, WPARAM wPara
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void pumpMessages(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds) {
-            return;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-}
-
 std::unique_ptr<TempFile> temporaryCopy(const std::string& soundName) {
-    const std::string name = temporaryFileName();
+    auto copy = std::make_unique<TempFile>(temporaryFileName().c_str());
     const std::string source = std::string(LUMIVUE_TEST_SOUNDS) + "/" + soundName;
-    if (!CopyFileA(source.c_str(), name.c_str(), FALSE)) {
-        DeleteFileA(name.c_str());
-        return nullptr;
+    if (!CopyFileA(source.c_str(), copy->path(), FALSE)) {
+        return nullptr;  // the copy's file goes with it
     }
-    return std::make_unique<TempFile>(name.c_str());
+    return copy;
 }
 
 std::unique_ptr<TempFile> temporaryFileWith(const std::string& bytes) {
@@ -83,6 +58,7 @@ std::unique_ptr<TempFile> temporaryFileWith(const std::string& bytes) {
 
 std::string missingFilePath() {
     const std::string name = temporaryFileName();
+    // The name is wanted, not the empty file GetTempFileNameA made for it.
     DeleteFileA(name.c_str());
     return name;
 }

@@ -1,11 +1,9 @@
-// What the sound tests share: the component library, a hidden window that
-// handles the graph's completion notices as the view window does, temporary
-// copies of the test sounds, and a watch for message boxes.
+// What the sound tests share: a hidden window that handles the graph's
+// completion notices as the view window does, temporary copies of the test
+// sounds, and a watch for message boxes.
 #pragma once
 
 #include <windows.h>
-
-#include <objbase.h>
 
 #include <atomic>
 #include <memory>
@@ -13,51 +11,31 @@
 #include <thread>
 
 #include "package/payload.h"
+#include "platform/scoped_handle.h"
 
 class SoundPlayer;
 
 namespace sound_test {
-
-// The component library for the calling thread, apartment-threaded as the
-// player initialises it.
-class ComApartment {
-  public:
-    ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComApartment() {
-        if (initialised_) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-  private:
-    bool initialised_;
-};
 
 // A real, hidden top-level window that passes message 1029 to the player's
 // HandleGraphEvent and counts the notices.
 class NoticeWindow {
   public:
     NoticeWindow();
-    ~NoticeWindow();
     NoticeWindow(const NoticeWindow&) = delete;
     NoticeWindow& operator=(const NoticeWindow&) = delete;
 
-    HWND handle() const { return window_; }
+    HWND handle() const { return window_.get(); }
     void setPlayer(SoundPlayer* player) { player_ = player; }
     int notices() const { return notices_; }
 
   private:
     static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-    HWND window_ = nullptr;
+    platform::UniqueWindow window_;
     SoundPlayer* player_ = nullptr;
     int notices_ = 0;
 };
-
-// Dispatches the thread's messages for the given time.
-void pumpMessages(DWORD milliseconds);
 
 // A temporary copy of a test sound from the build's sound folder, deleted
 // with the TempFile as an extracted sound file is.

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/scoped_handle.h"
+
 namespace test_support {
 namespace {
 
@@ -23,8 +25,8 @@ Bitmap24 screenshotOf(HWND window) {
     shot.height = client.bottom;
     shot.stride = strideOf(shot.width);
 
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    const platform::WindowDC screen(nullptr);
+    const platform::UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = shot.width;
@@ -33,16 +35,13 @@ Bitmap24 screenshotOf(HWND window) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP section = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, shot.width, shot.height, screen, origin.x, origin.y, SRCCOPY);
+    const platform::UniqueBitmap section(
+        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const platform::Selection selected(memory.get(), section.get());
+    BitBlt(memory.get(), 0, 0, shot.width, shot.height, screen.get(), origin.x, origin.y, SRCCOPY);
     GdiFlush();
     const auto* first = static_cast<const std::uint8_t*>(bits);
     shot.pixels.assign(first, first + static_cast<std::size_t>(shot.stride) * shot.height);
-    SelectObject(memory, old);
-    DeleteObject(section);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return shot;
 }
 
@@ -127,11 +126,11 @@ int runProgram(const std::string& commandLine) {
                         &startup, &process)) {
         return -1;
     }
-    WaitForSingleObject(process.hProcess, 120000);
+    const platform::UniqueHandle thread(process.hThread);
+    const platform::UniqueHandle child(process.hProcess);
+    WaitForSingleObject(child.get(), 120000);
     DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(child.get(), &code);
     return static_cast<int>(code);
 }
 

@@ -1,10 +1,7 @@
 #include "tour_source.h"
 
-#include <atomic>
 #include <cmath>
-#include <chrono>
 #include <fstream>
-#include <random>
 
 namespace test_support {
 namespace {
@@ -20,20 +17,6 @@ void put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
 }
 
 }  // namespace
-
-TempFolder::TempFolder() {
-    static std::atomic<int> serial{0};
-    std::mt19937_64 random(
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    path_ = fs::temp_directory_path() / ("lumivue-test-" + std::to_string(random() % 1000000000) +
-                                         "-" + std::to_string(serial++));
-    fs::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code error;
-    fs::remove_all(path_, error);
-}
 
 Bytes bmpPicture(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
@@ -98,20 +81,6 @@ Bytes fakeModule(std::size_t size, std::uint8_t fill) {
     bytes[0] = 'M';
     bytes[1] = 'Z';
     return bytes;
-}
-
-void writeFile(const fs::path& file, const Bytes& bytes) {
-    if (file.has_parent_path()) {
-        fs::create_directories(file.parent_path());
-    }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void TourSource::save() const {

@@ -1,6 +1,6 @@
-// Test material: private temporary folders, small pictures and sounds, and a
-// complete tour source (manifest, skin, scenes, sounds, language module, player)
-// ready for tourpack's builder.
+// Test material: small pictures and sounds, and a complete tour source
+// (manifest, skin, scenes, sounds, language module, player) ready for
+// tourpack's builder.
 #pragma once
 
 #include <cstdint>
@@ -9,23 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "scratch_files.h"
+
 namespace test_support {
-
-namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-// A new folder under the system's temporary folder, removed with its contents.
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
 
 // A 24-bit bottom-up BMP file of one colour, with a red top-left pixel.
 Bytes bmpPicture(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
@@ -35,9 +21,6 @@ Bytes waveSound(int samples, std::int16_t level);
 Bytes toneSound(double seconds, double frequency);
 // A file that starts like a Windows module (enough for the packer's checks).
 Bytes fakeModule(std::size_t size, std::uint8_t fill);
-
-void writeFile(const fs::path& file, const Bytes& bytes);
-Bytes readFile(const fs::path& file);
 
 struct TourSource {
     fs::path folder;

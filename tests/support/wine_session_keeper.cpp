@@ -12,20 +12,24 @@
 
 #include <string>
 
+#include "platform/scoped_handle.h"
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         return 2;
     }
     const std::string hold = argv[1];
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "wine session keeper", WS_POPUP, 0, 0,
-                                  1, 1, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    if (window == nullptr) {
+    platform::UniqueWindow window(CreateWindowExA(WS_EX_TOOLWINDOW, "STATIC", "wine session keeper",
+                                                  WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                                  GetModuleHandleA(nullptr), nullptr));
+    if (!window) {
         return 1;
     }
-    HANDLE ready = CreateFileA((hold + ".ready").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (ready != INVALID_HANDLE_VALUE) {
-        CloseHandle(ready);
+    {
+        // Made and closed at once: its being there is the signal.
+        const platform::UniqueFile ready(CreateFileA((hold + ".ready").c_str(), GENERIC_WRITE, 0,
+                                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                     nullptr));
     }
     while (GetFileAttributesA(hold.c_str()) != INVALID_FILE_ATTRIBUTES) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
@@ -34,7 +38,9 @@ int main(int argc, char** argv) {
             DispatchMessageA(&message);
         }
     }
-    DestroyWindow(window);
+    window.reset();
+    // The signal goes only once the desktop is no longer held (not a
+    // temporary file of the keeper's: the session script names it).
     DeleteFileA((hold + ".ready").c_str());
     return 0;
 }

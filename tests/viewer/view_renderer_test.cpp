@@ -13,7 +13,10 @@
 
 #include "engine/angles.h"
 #include "viewer/view_renderer.h"
+#include "platform/scoped_handle.h"
+#include "scratch_files.h"
 #include "screen_capture.h"
+#include "test_window.h"
 
 namespace {
 
@@ -31,57 +34,28 @@ int strideOf(int width) {
     return ((width * 24 + 31) / 32) * 4;
 }
 
-// A file in the temporary folder, deleted with this object.
-class TemporaryPath {
-  public:
-    explicit TemporaryPath(const char* name) {
-        char folder[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, folder);
-        path_ = std::string(folder) + name;
-    }
-    ~TemporaryPath() { DeleteFileA(path_.c_str()); }
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
 // A visible top-level window without frame whose client area is the view.
 class ViewWindow {
   public:
     ViewWindow() {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = DefWindowProcA;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "EngineTestView";
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(WS_EX_TOPMOST, "EngineTestView", "view", WS_POPUP | WS_VISIBLE, 0,
-                                  0, viewWidth, viewHeight, nullptr, nullptr,
-                                  GetModuleHandleA(nullptr), nullptr);
+        test_support::TestWindowSpec spec;
+        spec.className = "EngineTestView";
+        spec.title = "view";
+        spec.style = WS_POPUP | WS_VISIBLE;
+        spec.extendedStyle = WS_EX_TOPMOST;
+        spec.width = viewWidth;
+        spec.height = viewHeight;
+        window_ = test_support::createTestWindow(spec);
         pumpMessages();
     }
-    ~ViewWindow() {
-        if (window_ != nullptr) {
-            DestroyWindow(window_);
-        }
-    }
-    HWND handle() const { return window_; }
+    HWND handle() const { return window_.get(); }
 
-    static void pumpMessages() {
-        for (int round = 0; round < 20; ++round) {
-            MSG message;
-            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageA(&message);
-            }
-            Sleep(10);
-        }
-    }
+    static void pumpMessages() { test_support::pumpMessages(200); }
 
-    Bitmap24 screenshot() const { return test_support::screenshotOf(window_); }
+    Bitmap24 screenshot() const { return test_support::screenshotOf(window_.get()); }
 
   private:
-    HWND window_ = nullptr;
+    platform::UniqueWindow window_;
 };
 
 Bitmap24 noisePanorama(int width, int height) {
@@ -111,17 +85,18 @@ class WindowView : public ::testing::TestWithParam<View> {};
 TEST_P(WindowView, ScreenEqualsTourpackRender) {
     const View view = GetParam();
     const Bitmap24 panorama = noisePanorama(1001, 500);
-    const TemporaryPath panoramaFile("engine-test-panorama.bmp");
-    const TemporaryPath renderedFile("engine-test-render.bmp");
-    writeBmp(panoramaFile.path(), panorama);
+    const test_support::TempFolder folder;
+    const std::string panoramaFile = (folder.path() / "engine-test-panorama.bmp").string();
+    const std::string renderedFile = (folder.path() / "engine-test-render.bmp").string();
+    writeBmp(panoramaFile, panorama);
     char arguments[256];
-    std::snprintf(
-        arguments, sizeof arguments, " render \"%s\" --pan %g --tilt %g --fov %g -o \"%s\"",
-        panoramaFile.path().c_str(), static_cast<double>(view.pan), static_cast<double>(view.tilt),
-        static_cast<double>(view.fov), renderedFile.path().c_str());
+    std::snprintf(arguments, sizeof arguments,
+                  " render \"%s\" --pan %g --tilt %g --fov %g -o \"%s\"", panoramaFile.c_str(),
+                  static_cast<double>(view.pan), static_cast<double>(view.tilt),
+                  static_cast<double>(view.fov), renderedFile.c_str());
     ASSERT_EQ(runProgram("\"" + besideThisProgram("tourpack.exe") + "\"" + arguments), 0);
     Bitmap24 expected;
-    ASSERT_TRUE(readBmp(renderedFile.path(), expected));
+    ASSERT_TRUE(readBmp(renderedFile, expected));
     ASSERT_EQ(expected.width, viewWidth);
     ASSERT_EQ(expected.height, viewHeight);
 

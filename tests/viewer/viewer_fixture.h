@@ -14,7 +14,9 @@
 #include "manifest.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"
+#include "platform/scoped_handle.h"
 #include "scoped_temp_directory.h"
+#include "test_window.h"
 #include "tour_source.h"
 
 namespace viewer_test {
@@ -41,21 +43,17 @@ struct ParentWindow {
     }
 
     ParentWindow() {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "ViewerTestParent";
-        RegisterClassA(&windowClass);
-        window = CreateWindowExA(0, "ViewerTestParent", "viewer test",
-                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 600, 500, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        test_support::TestWindowSpec spec;
+        spec.className = "ViewerTestParent";
+        spec.procedure = procedure;
+        spec.title = "viewer test";
+        spec.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+        spec.width = 600;
+        spec.height = 500;
+        spec.userData = this;
+        owner = test_support::createTestWindow(spec);
+        window = owner.get();
         ShowWindow(window, SW_SHOW);
-    }
-    ~ParentWindow() {
-        if (IsWindow(window)) {
-            DestroyWindow(window);
-        }
     }
 
     struct Message {
@@ -66,6 +64,8 @@ struct ParentWindow {
     HWND window = nullptr;
     std::vector<Message> forwarded;
     std::function<void()> onTimer;
+    // Last: the window goes first, while what its procedure records is there.
+    platform::UniqueWindow owner;
 };
 
 struct SceneRecorder : SceneChangeListener {

@@ -98,7 +98,8 @@ TEST_F(ViewerTest, AGoToSceneWhileAnotherSceneLoadsCancelsIt) {
         broken[1] = 'M';
         test_support::writeFile(folder_.path() / "source" / "scene2.bmp", broken);
     });
-    HMODULE language = LoadLibraryA(LANGUAGE_DLL);
+    const platform::UniqueModule loaded(LoadLibraryA(LANGUAGE_DLL));
+    const HMODULE language = loaded.get();
     ASSERT_NE(language, nullptr);
     imaging::setPromptModule(language);
     openViewer();
@@ -128,8 +129,7 @@ TEST_F(ViewerTest, AGoToSceneWhileAnotherSceneLoadsCancelsIt) {
     EXPECT_TRUE(answered);
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
     EXPECT_EQ(viewer_->currentSceneNumber(), 3);
-    imaging::setPromptModule(nullptr);
-    FreeLibrary(language);
+    imaging::setPromptModule(nullptr);  // before the module goes
 }
 
 TEST_F(ViewerTest, PlayTourOnOneSceneRotatesWithoutAdvancing) {
@@ -206,7 +206,8 @@ TEST_F(ViewerTest, RefreshCutsTheToolbarOutOfTheViewOrGivesItAllBack) {
     SetWindowRgn(toolbar, CreateRectRgn(0, 0, 200, 96), FALSE);
     viewer_->setFullToolbarWindow(toolbar);
     viewer_->refresh();
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    const platform::UniqueRegion copy(CreateRectRgn(0, 0, 0, 0));
+    const HRGN region = copy.get();
     ASSERT_EQ(GetWindowRgn(viewer_->viewWindow(), region), COMPLEXREGION);
     EXPECT_FALSE(PtInRegion(region, 10, 300 - 36 + 10));  // under the toolbar
     EXPECT_TRUE(PtInRegion(region, 300, 300 - 36 + 10));
@@ -219,7 +220,6 @@ TEST_F(ViewerTest, RefreshCutsTheToolbarOutOfTheViewOrGivesItAllBack) {
     GetRgnBox(region, &box);
     EXPECT_EQ(box.right, 480);
     EXPECT_EQ(box.bottom, 360);
-    DeleteObject(region);
 }
 
 TEST_F(ViewerTest, DestroyingTheViewerStopsItAndDeletesItsSoundFiles) {

@@ -1,0 +1,38 @@
+// Real windows for the Windows tests: a top-level or child window of a class
+// the test names (registered on first use), owned like every window of the
+// player; and the message loop a test runs while it waits.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/scoped_handle.h"
+
+namespace test_support {
+
+struct TestWindowSpec {
+    // A class of the test's own, registered on first use with `procedure` and
+    // `background`; or a system class ("STATIC"), used as it is.
+    const char* className = nullptr;
+    WNDPROC procedure = DefWindowProcA;
+    HBRUSH background = nullptr;
+    const char* title = "";
+    DWORD style = WS_OVERLAPPEDWINDOW;
+    DWORD extendedStyle = 0;
+    int x = 0;
+    int y = 0;
+    int width = 100;
+    int height = 100;
+    HWND parent = nullptr;
+    // Stored as the window's user data once it exists (messages sent while it
+    // is made see none).
+    void* userData = nullptr;
+};
+
+// The window; an empty owner when it cannot be made.
+platform::UniqueWindow createTestWindow(const TestWindowSpec& spec);
+
+// Dispatches the thread's messages (translated) for about `milliseconds`,
+// those waiting at the start always.
+void pumpMessages(DWORD milliseconds);
+
+}  // namespace test_support
