@@ -30,7 +30,13 @@ check() { # check DESCRIPTION COMMAND...
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumivue-e2e.XXXXXX")
 players=()
+launched_exes=()
 cleanup() {
+  # The players this script started and left running, by their process ids.
+  for exe in "${launched_exes[@]}"; do
+    p=$(windows_process "$exe")
+    [ -n "$p" ] && kill "$p" 2>/dev/null || true
+  done
   for p in "${players[@]}"; do kill "$p" 2>/dev/null || true; done
   rm -rf "$work"
 }
@@ -78,6 +84,7 @@ launch() {
   run "$1" >/dev/null 2>&1 &
   launched=$!
   players+=("$launched")
+  launched_exes+=("$1")
   for _ in $(seq 60); do
     if [ "$(temp_files)" != "$had" ] && probe rect >/dev/null; then
       sleep 1
@@ -104,8 +111,10 @@ ended() {
   wait "$1" || status=$?
 }
 
-# windows_process EXE: the process id of the Windows program EXE under Wine.
-windows_process() { pgrep -n -f -- "$(basename "$1")" | head -1; }
+# windows_process EXE: the process id of the Windows program EXE under Wine,
+# whose command line is its path alone (the wrapper's processes name it among
+# other words).
+windows_process() { pgrep -f -- "^([A-Z]:\\\\|/)[^ ]*$(basename "$1" .exe)\\.exe\$" | head -1; }
 
 # level FROM_BYTE: RMS of the recorded samples after FROM_BYTE.
 level() {
