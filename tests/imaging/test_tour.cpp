@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "package/platform_files.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"
 #include "test_support.h"
@@ -66,16 +67,17 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
     }
     // What the shell does with the rest: the skin images go once converted,
     // the language module at shutdown. The tour sound stays for its handles.
+    // Through the file layer, which holds the files it made until then.
     for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
-        DeleteFileA(loader.skinSet().imagePath(slot));
+        platform::deleteFile(loader.skinSet().imagePath(slot));
     }
-    DeleteFileA(loader.languageModulePath());
+    platform::deleteFile(loader.languageModulePath());
 }
 
 TestTour::~TestTour() {
     const std::string background = backgroundSoundPath();
     tour_.reset();
-    DeleteFileA(background.c_str());  // gone already when a manager handed it out
+    platform::deleteFile(background.c_str());  // gone already when a manager handed it out
     std::error_code error;
     fs::remove_all(workFolder_, error);
 }

@@ -34,7 +34,7 @@ launched_exes=()
 cleanup() {
   # The players this script started and left running, by their process ids.
   for exe in "${launched_exes[@]}"; do
-    p=$(windows_process "$exe")
+    p=$(windows_process "$exe" || true)
     [ -n "$p" ] && kill "$p" 2>/dev/null || true
   done
   for p in "${players[@]}"; do kill "$p" 2>/dev/null || true; done
