@@ -6,6 +6,7 @@ namespace imaging {
 namespace {
 
 HMODULE stringModule = nullptr;
+ProcessEnd processEnd = nullptr;
 
 int showLanguageBox(UINT textId, UINT captionId, UINT style) {
     char text[300] = {};
@@ -28,7 +29,7 @@ void askToContinueAfterDecodeFailure() {
     const int answer = showLanguageBox(decodePromptText, decodePromptCaption,
                                        MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL);
     if (answer == IDNO) {
-        std::exit(1);
+        endProcess(1);
     }
 }
 
@@ -38,7 +39,18 @@ void warnBitmapNotCreated() {
 
 void reportOutOfMemoryAndExit() {
     MessageBoxA(nullptr, "WM: Out of Memory!", "Out of Memory", MB_ICONERROR | MB_TASKMODAL);
-    std::exit(1);
+    endProcess(1);
+}
+
+void setProcessEnd(ProcessEnd end) {
+    processEnd = end;
+}
+
+void endProcess(int exitCode) {
+    if (processEnd != nullptr) {
+        processEnd(exitCode);
+    }
+    std::exit(exitCode);
 }
 
 }  // namespace imaging

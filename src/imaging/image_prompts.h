@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <new>
+
+#include "imaging/image_exceptions.h"
 #include "lang_ids.h"
 
 namespace imaging {
@@ -27,8 +30,30 @@ void askToContinueAfterDecodeFailure();
 // The platform refused to create a bitmap: says so and returns.
 void warnBitmapNotCreated();
 
-// Memory ran out while handling image data: "WM: Out of Memory!" and exit
-// status 1. Does not return.
+// Memory ran out (handling image data, in the engine, anywhere): "WM: Out of
+// Memory!" and exit status 1. Does not return.
 [[noreturn]] void reportOutOfMemoryAndExit();
+
+// How the boxes above end the process. The shell names its own end, which
+// lets go of what the run holds and deletes the run's files first; without
+// one the process just exits.
+using ProcessEnd = void (*)(int exitCode);
+void setProcessEnd(ProcessEnd end);
+[[noreturn]] void endProcess(int exitCode);
+
+// Runs `work` and returns what it returns; memory that runs out on the way
+// (an OutOfMemoryException or std::bad_alloc) ends the run through the
+// out-of-memory box instead of escaping, into a window procedure's caller or
+// the runtime.
+template <typename Work>
+auto endOnOutOfMemory(Work&& work) -> decltype(work()) {
+    try {
+        return work();
+    } catch (const OutOfMemoryException&) {
+        reportOutOfMemoryAndExit();
+    } catch (const std::bad_alloc&) {
+        reportOutOfMemoryAndExit();
+    }
+}
 
 }  // namespace imaging

@@ -10,6 +10,7 @@
 #include "imaging/image_cache.h"
 #include "imaging/image_exceptions.h"
 #include "imaging/image_prompts.h"
+#include "package/platform_files.h"
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 
@@ -43,7 +44,7 @@ void makeRoomFor(ImageCache& cache, imaging::PixelSize size) {
 
 bool PictureLoader::LoadFromFile(const char* path) {
     ReleasePicture();
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(platform::nativePath(path), std::ios::binary);
     if (!file) {
         return false;
     }

@@ -87,6 +87,10 @@ void SceneSoundCallback::deliver(std::unique_ptr<Payload> payload) {
 }
 
 SceneMediaManager::~SceneMediaManager() {
+    ReleaseAll();
+}
+
+void SceneMediaManager::ReleaseAll() {
     DeleteImageListener();
     DeletePendingImageCallback();
     DeleteSoundListener();

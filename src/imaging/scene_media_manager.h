@@ -110,6 +110,11 @@ class SceneMediaManager {
                                                          std::int32_t id);
     virtual std::shared_ptr<DibImage> LoadImgFromHGlobalNextId(HGLOBAL block, std::int32_t size);
 
+    // What the destructor does, for an owner that must let go of the pictures
+    // and the files before it goes: the listeners and requests, the decoder's
+    // picture, the cached images and every sound file handed out.
+    void ReleaseAll();
+
     // Hands the image to the listener and keeps it alive (whatever the cache
     // does) until the listener has been handed its successor.
     void handOverImage(SceneImageListener* listener, std::shared_ptr<DibImage> image);

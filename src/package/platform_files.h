@@ -1,6 +1,6 @@
 // The package reader's one door to the file system. The Win32 side makes
-// exactly the calls the player has always made (GetTempFileNameA, CreateFileA,
-// file mapping, movable global memory, the runtime's file streams); the POSIX
+// the wide-character calls (GetTempFileNameW, CreateFileW, file mapping,
+// movable global memory, the runtime's file streams over wide paths); the POSIX
 // side serves the native build and tourpack on Linux, so that all of them run
 // the same reader. A third side keeps every file in memory, for the fuzzer
 // (platform_files_memory.h).
@@ -8,11 +8,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <string>
 
 namespace platform {
+
+// Paths are UTF-8 text throughout the player, so that a file in any folder can
+// be named whatever the system's ANSI code page. A path of 260 UTF-16 units
+// takes at most three bytes a unit.
+inline constexpr std::size_t pathBytes = 3 * 260;
+
+// The path as the system's file calls take it (UTF-16 on Windows).
+std::filesystem::path nativePath(const char* path);
+// The path of a file the system named, as UTF-8 text.
+std::string textPath(const std::filesystem::path& path);
 
 // Creates a new, empty, uniquely named file in the user's temporary folder
 // whose name starts with `prefix` ("QRZ", "QRX"). Returns its path, or the
@@ -25,6 +36,21 @@ std::int32_t fileSize(const char* path);
 
 // Deletes the file; a failure is ignored.
 void deleteFile(const char* path);
+
+#ifdef _WIN32
+// Every file makeTempFile made stays held open, without delete sharing, until
+// deleteFile deletes it: while its run lives, no other run can delete it, and
+// when the run ends, however it ends, the system lets go of it.
+
+// Deletes what this run made and has not deleted yet: the last step of every
+// way out of the player.
+void deleteFilesOfThisRun();
+
+// Deletes the files with this prefix ("QRZ", "QRX", named as makeTempFile
+// names them) in the user's temporary folder that no running player holds:
+// what runs that were killed or crashed left. Returns how many went.
+int removeFilesOfEndedRuns(const char* prefix);
+#endif
 
 // A stream over the whole file, read from its start; it is failed when the
 // file does not open.

@@ -2,28 +2,93 @@
 
 #include <windows.h>
 
+#include <cwctype>
+#include <map>
+#include <string_view>
+
 #include "platform/scoped_handle.h"
 
 namespace platform {
 
-std::string makeTempFile(const char* prefix) {
-    char directory[MAX_PATH] = {};
-    char name[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, directory);
-    if (GetTempFileNameA(directory, prefix, 0, name) == 0) {
-        return {};
-    }
-    return name;
-}
-
 namespace {
 
+// The files this run made and still holds, by path. Made on first use and
+// never destroyed: owners of temporary files (the process-wide viewer's
+// among them) delete theirs during static destruction, and the system closes
+// whatever handles are left when the process ends.
+std::map<std::string, UniqueFile>& heldFiles() {
+    static auto* files = new std::map<std::string, UniqueFile>;
+    return *files;
+}
+
+std::wstring temporaryFolder() {
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    return length > 0 && length <= MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
+// Other runs may delete a file no one holds; this run's files are held with
+// reading and writing shared (the reader writes them, the media graph and the
+// loader read them), deleting not.
+UniqueFile holdNewFile(const wchar_t* path) {
+    return UniqueFile(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 UniqueFile openFile(const char* path) {
-    return UniqueFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return UniqueFile(CreateFileW(nativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Whether `name` is "<prefix><1 to 4 hex digits>.tmp", as makeTempFile names.
+bool isTempFileName(std::wstring_view name, std::wstring_view prefix) {
+    if (name.size() < prefix.size() + 5 || name.size() > prefix.size() + 8 ||
+        _wcsnicmp(name.data(), prefix.data(), prefix.size()) != 0 ||
+        _wcsicmp(name.data() + name.size() - 4, L".tmp") != 0) {
+        return false;
+    }
+    for (std::size_t k = prefix.size(); k < name.size() - 4; ++k) {
+        if (!std::iswxdigit(name[k])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
+
+std::string makeTempFile(const char* prefix) {
+    const std::wstring folder = temporaryFolder();
+    if (folder.empty()) {
+        return {};
+    }
+    const std::wstring widePrefix = nativePath(prefix).wstring();
+    // As GetTempFileName does with a unique number of 0: tried from the
+    // clock on, but the file is made and held in one call, so that no other
+    // run's clean-up can take it in between.
+    const UINT start = GetTickCount();
+    for (UINT attempt = 0; attempt <= 0xFFFF; ++attempt) {
+        const UINT unique = (start + attempt) & 0xFFFF;
+        if (unique == 0) {
+            continue;
+        }
+        wchar_t name[MAX_PATH] = {};
+        if (GetTempFileNameW(folder.c_str(), widePrefix.c_str(), unique, name) == 0) {
+            return {};
+        }
+        UniqueFile held = holdNewFile(name);
+        if (held) {
+            std::string path = textPath(name);
+            heldFiles()[path] = std::move(held);
+            return path;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            return {};
+        }
+    }
+    return {};
+}
 
 std::int32_t fileSize(const char* path) {
     const UniqueFile file = openFile(path);
@@ -35,8 +100,40 @@ std::int32_t fileSize(const char* path) {
 
 void deleteFile(const char* path) {
     // The package's one way to delete a file; its owners (TempFile, the
-    // skin set) call it.
-    DeleteFileA(path);
+    // skin set, the shell) call it.
+    heldFiles().erase(path);
+    DeleteFileW(nativePath(path).c_str());
+}
+
+void deleteFilesOfThisRun() {
+    auto& files = heldFiles();
+    while (!files.empty()) {
+        deleteFile(std::string(files.begin()->first).c_str());
+    }
+}
+
+int removeFilesOfEndedRuns(const char* prefix) {
+    const std::wstring folder = temporaryFolder();
+    if (folder.empty()) {
+        return 0;
+    }
+    const std::wstring widePrefix = nativePath(prefix).wstring();
+    WIN32_FIND_DATAW found{};
+    const UniqueFileSearch search(FindFirstFileW((folder + widePrefix + L"*.tmp").c_str(), &found));
+    if (!search) {
+        return 0;
+    }
+    int removed = 0;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+            isTempFileName(found.cFileName, widePrefix)) {
+            // A running player holds its files: deleting them fails.
+            if (DeleteFileW((folder + found.cFileName).c_str())) {
+                ++removed;
+            }
+        }
+    } while (FindNextFileW(search.get(), &found));
+    return removed;
 }
 
 // Declared in this order so that the view goes first, then the mapping, then
@@ -56,7 +153,7 @@ MappedFile::MappedFile(const char* path) {
     held_ = std::make_unique<Held>();
     DWORD high = 0;
     const DWORD low = GetFileSize(file.get(), &high);
-    held_->mapping.reset(CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    held_->mapping.reset(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
     held_->file = std::move(file);
     if (!held_->mapping) {
         return;  // an empty file has no mapping; every range but (0, 0) is rejected

@@ -33,7 +33,8 @@ struct CorruptPackage {
 // makes the package corrupt.
 class RecordStreamReader {
   public:
-    RecordStreamReader(const char* exePath, SkinSet& skinSet, char (&languageModulePath)[260])
+    RecordStreamReader(const char* exePath, SkinSet& skinSet,
+                       char (&languageModulePath)[platform::pathBytes])
         : exePath_(exePath), skinSet_(skinSet), languageModulePath_(languageModulePath) {}
 
     std::unique_ptr<Tour> read(PackageError& error);
@@ -52,7 +53,7 @@ class RecordStreamReader {
 
     const char* exePath_;
     SkinSet& skinSet_;
-    char (&languageModulePath_)[260];
+    char (&languageModulePath_)[platform::pathBytes];
     std::unique_ptr<std::istream> stream_;
     std::int64_t fileSize_ = 0;
     std::vector<std::string> madeFiles_;

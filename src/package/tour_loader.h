@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "package/platform_files.h"
 #include "package/skin_set.h"
 #include "package/tour.h"
 
@@ -46,5 +47,5 @@ class TourLoader {
 
   private:
     SkinSet skinSet_;
-    char languageModulePath_[260];
+    char languageModulePath_[platform::pathBytes];
 };

@@ -7,6 +7,8 @@
 
 #include <utility>
 
+#include "platform/com_ref.h"
+
 namespace platform {
 
 class ComApartment {
@@ -19,6 +21,9 @@ class ComApartment {
     bool entered() const { return entered_; }
     void reset() {
         if (std::exchange(entered_, false)) {
+            if (comWatch.leftApartment != nullptr) {
+                comWatch.leftApartment();
+            }
             CoUninitialize();
         }
     }

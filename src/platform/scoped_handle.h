@@ -71,6 +71,12 @@ struct File {
     static Handle none() { return INVALID_HANDLE_VALUE; }
     static void free(Handle handle) { CloseHandle(handle); }
 };
+// What FindFirstFile returns: "none" is INVALID_HANDLE_VALUE too.
+struct FileSearch {
+    using Handle = HANDLE;
+    static Handle none() { return INVALID_HANDLE_VALUE; }
+    static void free(Handle search) { FindClose(search); }
+};
 struct MappedView {
     using Handle = const void*;
     static Handle none() { return nullptr; }
@@ -123,6 +129,7 @@ using UniqueRegion = ScopedHandle<handle_kinds::GdiObject<HRGN>>;
 using UniqueMemoryDC = ScopedHandle<handle_kinds::MemoryDC>;
 using UniqueHandle = ScopedHandle<handle_kinds::KernelObject>;
 using UniqueFile = ScopedHandle<handle_kinds::File>;
+using UniqueFileSearch = ScopedHandle<handle_kinds::FileSearch>;
 using UniqueMappedView = ScopedHandle<handle_kinds::MappedView>;
 using UniqueGlobal = ScopedHandle<handle_kinds::GlobalBlock>;
 using UniqueModule = ScopedHandle<handle_kinds::Module>;

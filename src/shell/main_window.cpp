@@ -272,8 +272,7 @@ void addSceneItems(HWND window) {
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_DESTROY:
-            shellState.comApartment.reset();
-            shutdownShell(window);
+            releaseRun();
             PostQuitMessage(0);
             return 0;
         case WM_SETFOCUS:

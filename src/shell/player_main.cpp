@@ -18,28 +18,31 @@ namespace {
 
 // A language module that cannot serve the player ends the run: the files
 // taken out of the tour go, and the exit code is 0.
-int stopForLanguage(TourLoader& loader, const char* text) {
+int stopForLanguage(const char* text) {
     MessageBoxA(nullptr, text, "Error", MB_OK | MB_ICONWARNING);
-    if (shellState.tour) {
-        loader.deleteExtractedFiles(*shellState.tour);
-    }
-    if (shellState.languageLoaded) {
-        shell::shutdownShell(nullptr);  // frees the module, the pictures, the tour
-    }
-    platform::deleteFile(shellState.languagePath);
-    shellState.comApartment.reset();
+    shell::releaseRun();
     return 0;
 }
 
-}  // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
+int runPlayer(HINSTANCE instance, int showState) {
     ShellState& s = shellState;
     s.comApartment = std::make_unique<platform::ComApartment>();
-    GetModuleFileNameA(nullptr, s.executablePath, sizeof s.executablePath);
+    // Through the wide-character call: the tour may lie in a folder whose
+    // name the ANSI code page cannot spell.
+    wchar_t ownPath[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, ownPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return 0;  // no file of its own to read a tour from
+    }
+    shell::copyText(s.executablePath, sizeof s.executablePath, platform::textPath(ownPath).c_str());
 
     TourLoader loader;
     s.tour = loader.load(s.executablePath);
+    // What killed or crashed runs left; the files of players still running
+    // are held by them and stay.
+    for (const char* prefix : {"QRZ", "QRX"}) {
+        platform::removeFilesOfEndedRuns(prefix);
+    }
     s.skinSet = &loader.skinSet();
     s.skinSet->loadBitmaps();
     s.windowBackground = s.skinSet->extraImage23();
@@ -48,16 +51,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     std::memset(s.languagePath, 0, sizeof s.languagePath);
     shell::copyText(s.languagePath, sizeof s.languagePath, loader.languageModulePath());
 
-    platform::UniqueModule module(LoadLibraryA(s.languagePath));
+    platform::UniqueModule module(LoadLibraryW(platform::nativePath(s.languagePath).c_str()));
     if (!module) {
-        return stopForLanguage(loader, "Failed to load language.");
+        return stopForLanguage("Failed to load language.");
     }
     char missing[64] = {};
     if (shell::findMissingLanguageResource(module.get(), missing, sizeof missing)) {
         module.reset();
         char text[160] = {};
         std::snprintf(text, sizeof text, "Failed to load language: it has no %s.", missing);
-        return stopForLanguage(loader, text);
+        return stopForLanguage(text);
     }
     s.languageLoaded = 1;
     s.languageModule = std::move(module);
@@ -79,15 +82,27 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
             char text[160] = {};
             std::snprintf(text, sizeof text, "Failed to load language: picture %d does not decode.",
                           id);
-            return stopForLanguage(loader, text);
+            return stopForLanguage(text);
         }
     }
 
     shell::registerMainWindowClass(instance, shell::mainWindowClassName);
     if (!shell::createMainWindow(instance, showState, shell::mainWindowClassName)) {
-        return 0;
+        // No window (no display, no desktop): nothing was shown, and the run
+        // says that it failed.
+        shell::releaseRun();
+        return 1;
     }
     HACCEL accelerators =
         LoadAcceleratorsA(s.languageModule.get(), MAKEINTRESOURCEA(IDR_ACCELERATORS));
     return shell::runMessageLoop(accelerators);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
+    imaging::setProcessEnd(shell::endRun);
+    // Memory that runs out while the package is read or the skin converted
+    // ends here, through the out-of-memory box, like every later shortage.
+    return imaging::endOnOutOfMemory([&] { return runPlayer(instance, showState); });
 }

@@ -94,7 +94,7 @@ bool registerMainWindowClass(HINSTANCE instance, const char* className) {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = mainWindowProcedure;
+    windowClass.lpfnWndProc = guarded<mainWindowProcedure>;
     windowClass.hInstance = instance;
     windowClass.hCursor =
         LoadCursorA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDC_MAIN_ARROW));
@@ -133,6 +133,26 @@ bool createMainWindow(HINSTANCE instance, int showState, const char* className) 
     return true;
 }
 
+void releasePictures() {
+    ShellState& s = shellState;
+    // The picture objects own their bitmaps and delete them on release.
+    s.itemCheckedBitmap = nullptr;
+    s.picture159Object.reset();
+    s.picture155 = nullptr;
+    s.picture155Object.reset();
+    s.picture156 = nullptr;
+    s.picture156Object.reset();
+    s.infoPicture = nullptr;
+    s.picture154Object.reset();
+    s.aboutPicture = nullptr;
+    s.picture157Object.reset();
+    if (s.authorPhotoLoaded) {
+        s.authorPhoto = nullptr;
+        s.authorPhotoObject.reset();
+        s.authorPhotoLoaded = 0;
+    }
+}
+
 int runMessageLoop(HACCEL accelerators) {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -168,22 +188,7 @@ void shutdownShell(HWND mainWindow) {
         s.labelBrush.reset();
         platform::deleteFile(s.languagePath);
         s.itemUncheckedBitmap.reset();
-        // The picture objects own their bitmaps and delete them on release.
-        s.itemCheckedBitmap = nullptr;
-        s.picture159Object.reset();
-        s.picture155 = nullptr;
-        s.picture155Object.reset();
-        s.picture156 = nullptr;
-        s.picture156Object.reset();
-        s.infoPicture = nullptr;
-        s.picture154Object.reset();
-        s.aboutPicture = nullptr;
-        s.picture157Object.reset();
-        if (s.authorPhotoLoaded) {
-            s.authorPhoto = nullptr;
-            s.authorPhotoObject.reset();
-            s.authorPhotoLoaded = 0;
-        }
+        releasePictures();
     } catch (...) {
         // The process ends normally whatever the clean-up met.
     }

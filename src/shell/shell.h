@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "imaging/image_prompts.h"
 #include "lang_ids.h"
 #include "platform/com_ref.h"
 #include "shell/shell_state.h"
@@ -47,6 +48,25 @@ int runMessageLoop(HACCEL accelerators);
 // Whether a resource of the language module's required table is missing;
 // fills `what` with a description of the first one missing.
 bool findMissingLanguageResource(HMODULE module, char* what, std::size_t size);
+
+// The ends of the run (run_end.cpp). Every way out of the player, normal or
+// not, lets go of what the run holds through releaseRun.
+
+// Releases the language pictures and the author's photo.
+void releasePictures();
+// In the order the platform needs: the viewer's sound players and scene
+// media and every picture object, then the COM apartment, then the language
+// module and the tour; last, every file this run made and still has.
+void releaseRun();
+// releaseRun, then the process ends with `exitCode`; the way out of the
+// prompts and the out-of-memory box.
+[[noreturn]] void endRun(int exitCode);
+// A window procedure whose running out of memory ends the run through the
+// out-of-memory box instead of unwinding into the system's dispatch.
+template <WNDPROC procedure>
+LRESULT CALLBACK guarded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return imaging::endOnOutOfMemory([&] { return procedure(window, message, wParam, lParam); });
+}
 
 // Main window (main_window.cpp).
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -10,6 +10,7 @@
 
 #include "viewer/viewer.h"
 #include "platform/scoped_handle.h"
+#include "package/platform_files.h"
 #include "package/skin_set.h"
 #include "package/tour.h"
 #include "platform/com_apartment.h"
@@ -61,8 +62,8 @@ struct ShellState {
     int toolbarHeight = 0;
     int viewTop = 0;
     int viewHeight = 0;
-    char languagePath[260] = {};
-    char executablePath[260] = {};
+    char languagePath[platform::pathBytes] = {};  // UTF-8, as every path
+    char executablePath[platform::pathBytes] = {};
     SkinSet* skinSet = nullptr;
     int buttonPressed[11] = {};
     int buttonHover[11] = {};

@@ -215,7 +215,7 @@ HWND createToolbarWindow(HINSTANCE instance) {
         WNDCLASSEXA windowClass{};
         windowClass.cbSize = sizeof windowClass;
         windowClass.style = CS_HREDRAW | CS_VREDRAW;
-        windowClass.lpfnWndProc = toolbarWindowProcedure;
+        windowClass.lpfnWndProc = guarded<toolbarWindowProcedure>;
         windowClass.hInstance = instance;
         windowClass.lpszClassName = toolbarClassName;
         shellState.toolbarClassRegistered = RegisterClassExA(&windowClass) != 0;

@@ -1,5 +1,8 @@
 #include "sound/sound_player.h"
 
+#include <string>
+
+#include "package/platform_files.h"
 #include "platform/scoped_handle.h"
 #include "sound/media_graph_ids.h"
 
@@ -18,8 +21,8 @@ Interface* require(const platform::ComRef<Interface>& reference) {
 }
 
 // Opens the file for reading the way the player checks a sound file.
-platform::UniqueFile openForReading(const char* path) {
-    return platform::UniqueFile(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
+platform::UniqueFile openForReading(const wchar_t* path) {
+    return platform::UniqueFile(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -37,12 +40,8 @@ void SoundPlayer::Play(HWND notifyWindow) {
             active_ = 0;
             return;
         }
-        const char* path = file_->path();
-        wchar_t widePath[MAX_PATH] = {};
-        if (MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED, path, -1, widePath, MAX_PATH) == 0) {
-            active_ = 0;  // longer than a path can be
-            return;
-        }
+        const std::wstring widePath = platform::nativePath(file_->path()).wstring();
+        const wchar_t* path = widePath.c_str();
         if (!openForReading(path)) {
             active_ = 0;
             return;
@@ -59,7 +58,7 @@ void SoundPlayer::Play(HWND notifyWindow) {
             return;
         }
         active_ = 1;
-        if (!openGraph(widePath)) {
+        if (!openGraph(path)) {
             active_ = 0;
             return;
         }

@@ -1,5 +1,7 @@
 #include "viewer/view_renderer.h"
 
+#include "imaging/image_prompts.h"
+
 namespace {
 
 constexpr COLORREF backgroundColour = RGB(198, 195, 198);
@@ -128,7 +130,5 @@ void ViewRenderer::deleteViewBitmap() {
 }
 
 void ViewRenderer::outOfMemory() {
-    MessageBoxA(nullptr, "WM: Out of Memory!", "Out of Memory",
-                MB_OK | MB_ICONERROR | MB_TASKMODAL);
-    ExitProcess(1);
+    imaging::reportOutOfMemoryAndExit();
 }

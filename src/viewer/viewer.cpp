@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "engine/angles.h"
+#include "imaging/image_prompts.h"
 #include "package/tour.h"
 #include "platform/scoped_handle.h"
 
@@ -217,7 +218,7 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
 
     WNDCLASSA windowClass{};
     windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-    windowClass.lpfnWndProc = windowProcedure;
+    windowClass.lpfnWndProc = guardedWindowProcedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.hbrBackground =
@@ -342,6 +343,24 @@ void Viewer::releaseSceneMedia() {
     imageListener_ = nullptr;
 }
 
+void Viewer::releaseMedia() {
+    if (renderTimer_ != 0 && window_ != nullptr && IsWindow(window_)) {
+        KillTimer(window_, renderTimerId);
+    }
+    renderTimer_ = 0;
+    for (SoundPlayer* player : {&tourSound_, &sceneSound_}) {
+        player->Stop();
+        player->Close();
+        player->SetFile(nullptr);  // the file goes with the media manager's list
+    }
+    releaseSceneMedia();
+    if (renderer_ != nullptr) {
+        const SourceImage none;
+        renderer_->setImage(&none);  // the shown image's pixels go next
+    }
+    mediaManager_.ReleaseAll();
+}
+
 void Viewer::sceneShown(std::int32_t sceneNumber) {
     if (const Scene* scene = sceneAt(sceneNumber)) {
         currentSceneId_ = scene->id();
@@ -391,6 +410,15 @@ void Viewer::showPictureFile(const char* path, float pan, float tilt, float fov)
 }
 
 // ---- the view window
+
+// Memory that runs out in the engine during a tick, or anywhere else behind
+// the view's messages, ends the run here rather than unwinding into the
+// system's message dispatch.
+LRESULT CALLBACK Viewer::guardedWindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                LPARAM lParam) {
+    return imaging::endOnOutOfMemory(
+        [&] { return windowProcedure(window, message, wParam, lParam); });
+}
 
 LRESULT CALLBACK Viewer::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {

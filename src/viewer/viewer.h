@@ -154,6 +154,12 @@ class Viewer : public TourViewer, public SceneStepper {
 
     // Cancels scene loading and deletes the manager's listeners.
     virtual void releaseSceneMedia();
+    // Lets go of everything the viewer holds of the platform's components and
+    // of the run's files: stops the timer, stops and releases both sound
+    // players' media graphs, and releases the scene media (pictures, cached
+    // images, extracted sound files). For the end of the run, before the COM
+    // apartment is left; what is destroyed later finds nothing to release.
+    void releaseMedia();
     // Records scene `sceneNumber` as the one on screen.
     virtual void sceneShown(std::int32_t sceneNumber);
     virtual void showPreviousScene(bool userAction);
@@ -173,6 +179,8 @@ class Viewer : public TourViewer, public SceneStepper {
     HWND parentWindow() const { return parentWindow_; }
 
   private:
+    static LRESULT CALLBACK guardedWindowProcedure(HWND window, UINT message, WPARAM wParam,
+                                                   LPARAM lParam);
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "package/payload.h"
+#include "package/platform_files.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"
 #include "platform/scoped_handle.h"
@@ -54,11 +55,12 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
     // What the shell does with the rest: the skin images go once converted,
     // the language module at shutdown. The tour sound stays for its handles.
     // (Deleted here, at the moment the shell would, not by an owner: the
-    // loader keeps their names.)
+    // loader keeps their names. Through the file layer, which holds the files
+    // it made until then.)
     for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
-        DeleteFileA(loader.skinSet().imagePath(slot));
+        platform::deleteFile(loader.skinSet().imagePath(slot));
     }
-    DeleteFileA(loader.languageModulePath());
+    platform::deleteFile(loader.languageModulePath());
 }
 
 TestTour::~TestTour() {

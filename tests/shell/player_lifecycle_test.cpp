@@ -1,0 +1,298 @@
+// The ways out of the player, run as its own process: each leaves the
+// temporary folder as it found it, memory that runs out anywhere ends through
+// the out-of-memory box, and every COM object goes before the apartment.
+// The instrumented player (instrumented_player.cpp) makes allocations fail
+// and records the COM releases; PLAYER_EXE is the real one.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "manifest.h"
+#include "package/tour_loader.h"
+#include "package_writer.h"
+#include "tour_source.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using test_support::Bytes;
+
+std::wstring classOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+struct PlayerRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    bool sawMainWindow = false;
+    std::vector<std::wstring> boxes;  // captions of the message boxes, in order
+};
+
+// What to do with the player's windows: the button to press in each box (by
+// caption), and what to do once with the main window when it shows.
+struct Script {
+    std::map<std::wstring, int> answers;
+    std::function<void(HWND)> onMainWindow;
+    std::vector<std::pair<std::wstring, std::wstring>> environment;
+};
+
+struct Search {
+    DWORD process;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK collect(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<Search*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && IsWindowVisible(window)) {
+        search->windows.push_back(window);
+    }
+    return TRUE;
+}
+
+std::vector<wchar_t> environmentBlock(const fs::path& temp, const Script& script) {
+    std::wstring block;
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+        block += std::wstring(name) + L"=" + temp.wstring() + L'\0';
+    }
+    for (const wchar_t* name : {L"SystemRoot", L"WINEPREFIX", L"DISPLAY", L"PATH", L"WINEDEBUG"}) {
+        wchar_t value[4096] = {};
+        if (GetEnvironmentVariableW(name, value, 4096) > 0) {
+            block += std::wstring(name) + L"=" + value + L'\0';
+        }
+    }
+    for (const auto& [name, value] : script.environment) {
+        block += name + L"=" + value + L'\0';
+    }
+    block += L'\0';
+    return {block.begin(), block.end()};
+}
+
+PlayerRun runPlayer(const fs::path& exe, const fs::path& temp, const Script& script) {
+    std::vector<wchar_t> environment = environmentBlock(temp, script);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
+    PlayerRun run;
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
+                        &process)) {
+        ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
+        return run;
+    }
+    bool acted = false;
+    DWORD waited = 0;
+    HWND answeredBox = nullptr;
+    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+        Search search{process.dwProcessId, {}};
+        EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
+        for (HWND window : search.windows) {
+            const std::wstring windowClass = classOf(window);
+            if (windowClass == L"Lumivue QRZ") {
+                run.sawMainWindow = true;
+                if (script.onMainWindow && !acted) {
+                    acted = true;
+                    Sleep(1500);  // the first scene, its sound and a few ticks
+                    script.onMainWindow(window);
+                }
+            } else if (windowClass == L"#32770" && window != answeredBox) {
+                const std::wstring caption = textOf(window);
+                run.boxes.push_back(caption);
+                answeredBox = window;
+                const auto answer = script.answers.find(caption);
+                PostMessageW(window, WM_COMMAND,
+                             answer != script.answers.end() ? answer->second : IDOK, 0);
+            }
+        }
+        waited += 20;
+        if (waited > 60000) {
+            ADD_FAILURE() << exe << " still runs after a minute";
+            TerminateProcess(process.hProcess, 99);
+        }
+    }
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+void closeWindow(HWND window) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+class PlayerLifecycle : public ::testing::Test {
+  protected:
+    PlayerLifecycle() { fs::create_directories(temp_); }
+
+    // A tour of two 512 x 256 scenes with sound on and the English module,
+    // for the real or the instrumented player. `change` edits the source.
+    fs::path buildTour(const std::string& name, const fs::path& player,
+                       const std::function<void(test_support::TourSource&)>& change = {}) {
+        const fs::path folder = folder_.path() / ("source-" + name);
+        auto source = test_support::makeTourSource(folder, 2, player);
+        fs::copy_file(fs::path(PLAYER_EXE).parent_path() / "lang" / "en.dll",
+                      source.folder / "language.dll", fs::copy_options::overwrite_existing);
+        for (int k = 1; k <= 2; ++k) {
+            test_support::writeFile(folder / ("scene" + std::to_string(k) + ".bmp"),
+                                    test_support::bmpPicture(512, 256, 60 * k, 120, 200));
+            test_support::writeFile(folder / ("scene" + std::to_string(k) + ".wav"),
+                                    test_support::toneSound(0.5, 440));
+        }
+        test_support::writeFile(folder / "background.wav", test_support::toneSound(1.0, 220));
+        source.manifest["soundOn"] = true;
+        source.manifest["autoPlay"] = false;
+        source.manifest["fullScreenMode"] = 0;
+        if (change) {
+            change(source);
+        }
+        source.save();
+        std::vector<std::string> warnings;
+        const auto manifest = tourpack::readManifest(source.manifestPath(), warnings);
+        const fs::path output = folder_.path() / (name + ".exe");
+        tourpack::buildPackage(manifest, output, {}, warnings);
+        return output;
+    }
+
+    void expectTempFolderEmpty(const std::string& what) {
+        std::string left;
+        for (const auto& entry : fs::directory_iterator(temp_)) {
+            left += entry.path().filename().string() + " ";
+        }
+        EXPECT_TRUE(left.empty()) << what << " left " << left;
+    }
+
+    test_support::TempFolder folder_;
+    fs::path temp_ = folder_.path() / "temp";
+};
+
+const fs::path instrumented = INSTRUMENTED_PLAYER_EXE;
+
+std::vector<std::string> traceLines(const fs::path& trace) {
+    std::ifstream in(trace);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Every release comes before the one leaving of the apartment, and there were
+// releases to order: the sound graphs' interfaces, the language pictures.
+void expectReleasesBeforeLeaving(const fs::path& trace, std::size_t atLeast) {
+    const std::vector<std::string> lines = traceLines(trace);
+    const auto leave = std::find(lines.begin(), lines.end(), "leave");
+    ASSERT_NE(leave, lines.end()) << "the apartment was never left";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "leave"), 1);
+    EXPECT_GE(static_cast<std::size_t>(leave - lines.begin()), atLeast);
+    EXPECT_EQ(std::count(leave, lines.end(), "release"), 0)
+        << "references released after the apartment was left";
+}
+
+TEST_F(PlayerLifecycle, ClosingReleasesEveryComObjectBeforeLeavingTheApartment) {
+    const fs::path tour = buildTour("close", instrumented);
+    const fs::path trace = folder_.path() / "close.trace";
+    Script script;
+    script.environment = {{L"LUMIVUE_COM_TRACE", trace.wstring()}};
+    script.onMainWindow = closeWindow;
+    const PlayerRun run = runPlayer(tour, temp_, script);
+    EXPECT_TRUE(run.sawMainWindow);
+    EXPECT_EQ(run.exitCode, 0u);
+    // Two graphs of five interfaces at most each, and five language pictures.
+    expectReleasesBeforeLeaving(trace, 5 + 2);
+    expectTempFolderEmpty("a closed player");
+}
+
+TEST_F(PlayerLifecycle, MemoryRunningOutEndsThroughTheBoxLeavingNothing) {
+    // The allocation that fails, told by its size: the reader's copy of the
+    // background sound; the skin image of slot 0 read for decoding (the
+    // reader copied it first); the warper's pixel offsets of one row of the
+    // 400-pixel view, made at the first render tick.
+    const Bytes sound = test_support::toneSound(1.0, 220);
+    const Bytes skin = test_support::bmpPicture(101, 77, 1, 2, 3);
+    struct Case {
+        const char* where;
+        std::wstring failing;
+        bool windowShows;
+    };
+    const Case cases[] = {
+        {"reading the package", std::to_wstring(sound.size()), false},
+        {"converting the skin", std::to_wstring(skin.size()) + L",2", false},
+        {"a render tick", std::to_wstring(400 * sizeof(std::size_t)), true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.where);
+        const fs::path tour = buildTour("memory", instrumented, [&](auto& source) {
+            test_support::writeFile(source.folder / "skin" / "00-slot.bmp", skin);
+        });
+        const fs::path trace = folder_.path() / "memory.trace";
+        Script script;
+        script.environment = {{L"LUMIVUE_FAIL_ALLOCATION", test.failing},
+                              {L"LUMIVUE_COM_TRACE", trace.wstring()}};
+        const PlayerRun run = runPlayer(tour, temp_, script);
+        EXPECT_EQ(run.boxes, std::vector<std::wstring>{L"Out of Memory"});
+        EXPECT_EQ(run.sawMainWindow, test.windowShows);
+        EXPECT_EQ(run.exitCode, 1u);
+        expectReleasesBeforeLeaving(trace, 0);
+        expectTempFolderEmpty(test.where);
+        fs::remove(trace);
+        fs::remove_all(folder_.path() / "source-memory");
+    }
+}
+
+TEST_F(PlayerLifecycle, NoToTheDecodePromptEndsWithStatus1LeavingNothing) {
+    const fs::path tour = buildTour("undecodable", PLAYER_EXE);
+    {
+        // Scene 1's picture bytes overwritten inside the tour: they decrypt
+        // to something no decoder reads.
+        TourLoader loader;
+        PackageError error;
+        const auto read = loader.read(tour.string().c_str(), error);
+        ASSERT_TRUE(read);
+        const FileItem* image = read->scene(1)->image();
+        loader.deleteExtractedFiles(*read);
+        Bytes bytes = test_support::readFile(tour);
+        std::fill_n(bytes.begin() + image->offset(), image->length(), 0x5A);
+        test_support::writeFile(tour, bytes);
+    }
+    Script script;
+    script.answers[L"Picture cannot be shown"] = IDNO;
+    const PlayerRun run = runPlayer(tour, temp_, script);
+    EXPECT_EQ(run.boxes, std::vector<std::wstring>{L"Picture cannot be shown"});
+    EXPECT_EQ(run.exitCode, 1u);
+    expectTempFolderEmpty("a No to the decode prompt");
+}
+
+TEST_F(PlayerLifecycle, ATemporaryFolderOutsideTheCodePageWorks) {
+    const fs::path tour = buildTour("unicode-temp", PLAYER_EXE);
+    temp_ = folder_.path() / fs::path(L"\u0422\u0435\u043c\u043f \u6771\u4eac");
+    fs::create_directories(temp_);
+    bool madeFiles = false;
+    Script script;
+    script.onMainWindow = [&](HWND window) {
+        madeFiles = !fs::is_empty(temp_);
+        closeWindow(window);
+    };
+    const PlayerRun run = runPlayer(tour, temp_, script);
+    EXPECT_TRUE(run.sawMainWindow);
+    EXPECT_TRUE(madeFiles) << "the player wrote nothing to its temporary folder";
+    EXPECT_EQ(run.exitCode, 0u);
+    expectTempFolderEmpty("a player with a Unicode temporary folder");
+}
+
+}  // namespace
