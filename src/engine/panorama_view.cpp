@@ -258,6 +258,7 @@ void PanoramaView::keyDown(std::int32_t keyCode) {
 void PanoramaView::dragBegin(std::int32_t /*buttonFlags*/, std::int32_t x, std::int32_t y) {
     dragStartX_ = dragX_ = x;
     dragStartY_ = dragY_ = y;
+    dragging_ = true;
     stopMotion();
     host_.startTimer(ViewTimer::drag);
     host_.captureMouse();
@@ -272,8 +273,18 @@ void PanoramaView::dragMove(std::int32_t buttonFlags, std::int32_t x, std::int32
 }
 
 void PanoramaView::dragEnd() {
+    // Cleared first: letting the mouse go tells the window it lost it.
+    dragging_ = false;
     host_.stopTimer(ViewTimer::drag);
     host_.releaseMouse();
+}
+
+void PanoramaView::dragLost() {
+    if (!dragging_) {
+        return;
+    }
+    dragging_ = false;
+    host_.stopTimer(ViewTimer::drag);
 }
 
 void PanoramaView::dragTick() {

@@ -89,7 +89,13 @@ class PanoramaView {
     void keyDown(std::int32_t keyCode);
     void dragBegin(std::int32_t buttonFlags, std::int32_t x, std::int32_t y);
     void dragMove(std::int32_t buttonFlags, std::int32_t x, std::int32_t y);
+    // The left button went up: the drag ends and the mouse is let go.
     void dragEnd();
+    // The mouse was taken away during a drag (another window, a box, a menu):
+    // the drag ends as on the button's release, but the capture, no longer
+    // the view's, is left alone.
+    void dragLost();
+    bool dragging() const { return dragging_; }
     void timerTick(std::int32_t timerId);
 
     float viewPan() const { return viewPan_; }
@@ -149,4 +155,5 @@ class PanoramaView {
     std::int32_t dragStepY_ = 0;
     std::int32_t dragDivisorX_ = 2;
     std::int32_t dragDivisorY_ = 50;
+    bool dragging_ = false;
 };
