@@ -287,6 +287,23 @@ void PanoramaView::dragLost() {
     host_.stopTimer(ViewTimer::drag);
 }
 
+void PanoramaView::wheelTurned(std::int16_t delta) {
+    // A turn the other way starts afresh: the part kept belongs to the old one.
+    if ((delta > 0 && wheelRemainder_ < 0) || (delta < 0 && wheelRemainder_ > 0)) {
+        wheelRemainder_ = 0;
+    }
+    wheelRemainder_ += delta;
+    const std::int32_t notches = wheelRemainder_ / wheelNotch;
+    wheelRemainder_ -= notches * wheelNotch;
+    // Step by step, so that n notches land where n presses of A or Z do.
+    for (std::int32_t n = 0; n < notches; ++n) {
+        setFovAndRecompute(viewFov_ - degree);
+    }
+    for (std::int32_t n = 0; n > notches; --n) {
+        setFovAndRecompute(viewFov_ + degree);
+    }
+}
+
 void PanoramaView::dragTick() {
     dragStepX_ = limitedDragStep(dragX_ - dragStartX_, dragDivisorX_);
     dragStepY_ = limitedDragStep(dragY_ - dragStartY_, dragDivisorY_);

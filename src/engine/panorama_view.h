@@ -32,6 +32,9 @@ inline constexpr std::int32_t f11 = 0x7A;
 // Mouse button flag of a move message: the left button and nothing else.
 inline constexpr std::int32_t leftButtonOnly = 0x0001;
 
+// What a mouse wheel reports for one notch; finer wheels report parts of it.
+inline constexpr std::int32_t wheelNotch = 120;
+
 class PanoramaView {
   public:
     // Builds the arctangent table; reports a failure through the host.
@@ -96,6 +99,11 @@ class PanoramaView {
     // the view's, is left alone.
     void dragLost();
     bool dragging() const { return dragging_; }
+    // The wheel turned by `delta`, as its message reports it (positive:
+    // forward, away from the user): each whole notch is one zoom key's step,
+    // forward in and backward out. Parts of a notch add up while the wheel
+    // keeps its direction.
+    void wheelTurned(std::int16_t delta);
     void timerTick(std::int32_t timerId);
 
     float viewPan() const { return viewPan_; }
@@ -156,4 +164,5 @@ class PanoramaView {
     std::int32_t dragDivisorX_ = 2;
     std::int32_t dragDivisorY_ = 50;
     bool dragging_ = false;
+    std::int32_t wheelRemainder_ = 0;
 };

@@ -503,6 +503,11 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 renderer->view().dragEnd();
             }
             return DefWindowProcA(window_, message, wParam, lParam);
+        case WM_MOUSEWHEEL:
+            if (renderer != nullptr) {
+                renderer->view().wheelTurned(GET_WHEEL_DELTA_WPARAM(wParam));
+            }
+            return 0;
         case WM_QUERYNEWPALETTE:
         case WM_PALETTECHANGED:
             return 0;

@@ -14,6 +14,15 @@ class ViewInput : public ::testing::Test {
         m.view->renderTick();
     }
     PanoramaView& view() { return *m.view; }
+    // The field of view after `presses` presses of `key` from `fov`.
+    static float afterZoomKeys(float fov, int presses, std::int32_t key) {
+        MemoryView other;
+        other.view->setFov(fov);
+        for (int n = 0; n < presses; ++n) {
+            other.view->keyDown(key);
+        }
+        return other.view->viewFov();
+    }
     ReferencePanorama panorama = randomPanorama(360, 180, 1);
     MemoryView m;
 };
@@ -57,6 +66,62 @@ TEST_F(ViewInput, LosingTheMouseOutsideADragChangesNothing) {
     view().dragLost();
     EXPECT_FALSE(view().dragging());
     EXPECT_FALSE(m.host.timerRunning(ViewTimer::drag));
+}
+
+TEST_F(ViewInput, EachWheelNotchIsOneZoomKeyStep) {
+    const float start = view().viewFov();
+    view().wheelTurned(wheelNotch);
+    EXPECT_EQ(view().viewFov(), afterZoomKeys(start, 1, view_keys::letterA));
+    EXPECT_GT(view().recomputePending(), 0);
+    view().wheelTurned(3 * wheelNotch);
+    EXPECT_EQ(view().viewFov(), afterZoomKeys(start, 4, view_keys::letterA));
+    view().wheelTurned(-2 * wheelNotch);
+    EXPECT_EQ(view().viewFov(),
+              afterZoomKeys(afterZoomKeys(start, 4, view_keys::letterA), 2, view_keys::letterZ));
+}
+
+TEST_F(ViewInput, WheelZoomStopsAtTheKeysLimits) {
+    view().setFov(fovMin + 0.5f * degree);
+    view().wheelTurned(5 * wheelNotch);
+    EXPECT_EQ(view().viewFov(), fovMin);
+    view().setFov(fovMax - 0.5f * degree);
+    view().wheelTurned(-5 * wheelNotch);
+    EXPECT_EQ(view().viewFov(), fovMax);
+    // The biggest turn a message reports stays within the limits.
+    view().wheelTurned(INT16_MAX);
+    EXPECT_EQ(view().viewFov(), fovMin);
+    view().wheelTurned(INT16_MIN);
+    EXPECT_EQ(view().viewFov(), fovMax);
+}
+
+TEST_F(ViewInput, PartsOfANotchAddUpWhileTheWheelKeepsItsDirection) {
+    const float start = view().viewFov();
+    view().wheelTurned(40);
+    view().wheelTurned(40);
+    EXPECT_EQ(view().viewFov(), start);
+    EXPECT_EQ(view().recomputePending(), 0);
+    view().wheelTurned(40);
+    const float oneIn = afterZoomKeys(start, 1, view_keys::letterA);
+    EXPECT_EQ(view().viewFov(), oneIn);
+    // 100 + 50: one notch, 30 kept; 90 more make the next.
+    view().wheelTurned(100);
+    view().wheelTurned(50);
+    EXPECT_EQ(view().viewFov(), afterZoomKeys(start, 2, view_keys::letterA));
+    view().wheelTurned(90);
+    EXPECT_EQ(view().viewFov(), afterZoomKeys(start, 3, view_keys::letterA));
+}
+
+TEST_F(ViewInput, TurningTheWheelBackDropsWhatWasKept) {
+    const float start = view().viewFov();
+    view().wheelTurned(100);
+    // Backward: the 100 kept forward does not cancel it out.
+    view().wheelTurned(-120);
+    const float oneOut = afterZoomKeys(start, 1, view_keys::letterZ);
+    EXPECT_EQ(view().viewFov(), oneOut);
+    view().wheelTurned(-100);
+    view().wheelTurned(30);
+    view().wheelTurned(90);
+    EXPECT_EQ(view().viewFov(), afterZoomKeys(oneOut, 1, view_keys::letterA));
 }
 
 }  // namespace
