@@ -489,6 +489,14 @@ PY
   sleep 2
   quiet=$(level "$mark")
   check "sound off silences the output (level $quiet)" [ "$quiet" -ge -1 -a "$quiet" -lt 10 ]
+  # Louder is greyed while the sound is off, and so is its key: eighty
+  # presses of + (each 1 dB up) would make the muted players heard.
+  xdotool key --delay 30 $(printf 'KP_Add %.0s' $(seq 80))
+  sleep 1
+  mark=$(stat -c %s "$sink")
+  sleep 2
+  still=$(level "$mark")
+  check "+ with the sound off leaves it silent (level $still)" [ "$still" -ge -1 -a "$still" -lt 10 ]
   # The View menu's Sound submenu, shot with the sound off and on again.
   sound_menu() {
     click_at $((wx + 110)) $((cy - 10))
@@ -677,8 +685,9 @@ SH
   probe close
   finish
 
-  # No information and no photo: the menu item is greyed (choosing it does
-  # nothing, even with the sixth text set); the command paints no photo.
+  # No information and no photo: the menu item is greyed (even with the
+  # sixth text set), and neither the menu, its key I nor the command from
+  # outside opens the dialog; F1 still opens the about box.
   pack noinfo 'info={"text4": "Only the sixth text"}'
   start noinfo
   focus_view
@@ -687,6 +696,24 @@ SH
   check "the greyed information item opens nothing" no_dialog
   key Escape Escape
   sleep 0.5
+  focus_view
+  key i
+  sleep 1.5
+  check "I opens nothing on a tour without information" no_dialog
+  probe command 32779
+  sleep 1.5
+  check "nor does the command" no_dialog
+  key F1
+  sleep 1.5
+  check "F1 still opens the about box" dialog_open
+  key Escape
+  sleep 1
+  probe close
+  finish
+
+  # Information without a photo: the dialog paints none.
+  pack nophoto 'info={"text1": "A tour without a photo"}'
+  start nophoto
   probe command 32779
   sleep 1.5
   dialog_up
