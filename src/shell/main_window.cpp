@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "shell/shell.h"
+#include "imaging/image_prompts.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell_core.h"
 
@@ -269,6 +270,10 @@ void addSceneItems(HWND window) {
 
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_CREATE:
+            // The image prompts have no owner; after one closes, the keys come here.
+            imaging::setPromptReturnWindow(window);
+            break;
         case WM_DESTROY:
             releaseRun();
             PostQuitMessage(0);
