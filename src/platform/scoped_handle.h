@@ -113,12 +113,6 @@ struct AcceleratorTable {
     static Handle none() { return nullptr; }
     static void free(Handle table) { DestroyAcceleratorTable(table); }
 };
-// What FindFirstFileA returns: "none" is INVALID_HANDLE_VALUE, not null.
-struct FileSearch {
-    using Handle = HANDLE;
-    static Handle none() { return INVALID_HANDLE_VALUE; }
-    static void free(Handle search) { FindClose(search); }
-};
 
 }  // namespace handle_kinds
 
@@ -137,7 +131,6 @@ using UniqueMenu = ScopedHandle<handle_kinds::Menu>;
 using UniqueWindow = ScopedHandle<handle_kinds::Window>;
 using UniqueIcon = ScopedHandle<handle_kinds::Icon>;
 using UniqueAccelerators = ScopedHandle<handle_kinds::AcceleratorTable>;
-using UniqueFileSearch = ScopedHandle<handle_kinds::FileSearch>;
 
 // A memory device context compatible with the screen.
 inline UniqueMemoryDC makeMemoryDC() {
