@@ -258,6 +258,7 @@ void PanoramaView::keyDown(std::int32_t keyCode) {
 void PanoramaView::dragBegin(std::int32_t /*buttonFlags*/, std::int32_t x, std::int32_t y) {
     dragStartX_ = dragX_ = x;
     dragStartY_ = dragY_ = y;
+    dragging_ = true;
     stopMotion();
     host_.startTimer(ViewTimer::drag);
     host_.captureMouse();
@@ -272,8 +273,35 @@ void PanoramaView::dragMove(std::int32_t buttonFlags, std::int32_t x, std::int32
 }
 
 void PanoramaView::dragEnd() {
+    // Cleared first: letting the mouse go tells the window it lost it.
+    dragging_ = false;
     host_.stopTimer(ViewTimer::drag);
     host_.releaseMouse();
+}
+
+void PanoramaView::dragLost() {
+    if (!dragging_) {
+        return;
+    }
+    dragging_ = false;
+    host_.stopTimer(ViewTimer::drag);
+}
+
+void PanoramaView::wheelTurned(std::int16_t delta) {
+    // A turn the other way starts afresh: the part kept belongs to the old one.
+    if ((delta > 0 && wheelRemainder_ < 0) || (delta < 0 && wheelRemainder_ > 0)) {
+        wheelRemainder_ = 0;
+    }
+    wheelRemainder_ += delta;
+    const std::int32_t notches = wheelRemainder_ / wheelNotch;
+    wheelRemainder_ -= notches * wheelNotch;
+    // Step by step, so that n notches land where n presses of A or Z do.
+    for (std::int32_t n = 0; n < notches; ++n) {
+        setFovAndRecompute(viewFov_ - degree);
+    }
+    for (std::int32_t n = 0; n > notches; --n) {
+        setFovAndRecompute(viewFov_ + degree);
+    }
 }
 
 void PanoramaView::dragTick() {

@@ -32,6 +32,9 @@ inline constexpr std::int32_t f11 = 0x7A;
 // Mouse button flag of a move message: the left button and nothing else.
 inline constexpr std::int32_t leftButtonOnly = 0x0001;
 
+// What a mouse wheel reports for one notch; finer wheels report parts of it.
+inline constexpr std::int32_t wheelNotch = 120;
+
 class PanoramaView {
   public:
     // Builds the arctangent table; reports a failure through the host.
@@ -89,7 +92,18 @@ class PanoramaView {
     void keyDown(std::int32_t keyCode);
     void dragBegin(std::int32_t buttonFlags, std::int32_t x, std::int32_t y);
     void dragMove(std::int32_t buttonFlags, std::int32_t x, std::int32_t y);
+    // The left button went up: the drag ends and the mouse is let go.
     void dragEnd();
+    // The mouse was taken away during a drag (another window, a box, a menu):
+    // the drag ends as on the button's release, but the capture, no longer
+    // the view's, is left alone.
+    void dragLost();
+    bool dragging() const { return dragging_; }
+    // The wheel turned by `delta`, as its message reports it (positive:
+    // forward, away from the user): each whole notch is one zoom key's step,
+    // forward in and backward out. Parts of a notch add up while the wheel
+    // keeps its direction.
+    void wheelTurned(std::int16_t delta);
     void timerTick(std::int32_t timerId);
 
     float viewPan() const { return viewPan_; }
@@ -149,4 +163,6 @@ class PanoramaView {
     std::int32_t dragStepY_ = 0;
     std::int32_t dragDivisorX_ = 2;
     std::int32_t dragDivisorY_ = 50;
+    bool dragging_ = false;
+    std::int32_t wheelRemainder_ = 0;
 };

@@ -7,12 +7,39 @@ namespace {
 
 HMODULE stringModule = nullptr;
 ProcessEnd processEnd = nullptr;
+HWND returnWindow = nullptr;
+
+// Gives activation and the keyboard focus back, when the box closes, to the
+// window and control that had them (or to the return window).
+class InputReturn {
+  public:
+    InputReturn() : active_(GetActiveWindow()), focus_(GetFocus()) {}
+    ~InputReturn() {
+        HWND active = IsWindow(active_) ? active_ : returnWindow;
+        if (active == nullptr || !IsWindow(active)) {
+            return;
+        }
+        SetForegroundWindow(active);
+        SetActiveWindow(active);
+        const bool focusInside =
+            focus_ != nullptr && IsWindow(focus_) && (focus_ == active || IsChild(active, focus_));
+        // The main window hands its focus on to the view.
+        SetFocus(focusInside ? focus_ : active);
+    }
+    InputReturn(const InputReturn&) = delete;
+    InputReturn& operator=(const InputReturn&) = delete;
+
+  private:
+    HWND active_;
+    HWND focus_;
+};
 
 int showLanguageBox(UINT textId, UINT captionId, UINT style) {
     char text[300] = {};
     char caption[300] = {};
     LoadStringA(stringModule, textId, text, sizeof text);
     LoadStringA(stringModule, captionId, caption, sizeof caption);
+    const InputReturn input;
     return MessageBoxA(nullptr, text, caption, style);
 }
 
@@ -23,6 +50,10 @@ void setPromptModule(HMODULE module) {
 }
 HMODULE promptModule() {
     return stringModule;
+}
+
+void setPromptReturnWindow(HWND window) {
+    returnWindow = window;
 }
 
 void askToContinueAfterDecodeFailure() {

@@ -23,6 +23,12 @@ inline constexpr UINT bitmapWarningCaption = IDS_BITMAP_WARNING_CAPTION;
 void setPromptModule(HMODULE module);
 HMODULE promptModule();
 
+// The window that gets activation and the keyboard back after a box that
+// returns, when no window of the thread was active before it (the main
+// window). A task-modal box without an owner leaves no window active when it
+// closes, so without this the keys would go nowhere.
+void setPromptReturnWindow(HWND window);
+
 // A picture could not be decoded or drawn: asks whether to go on. Returns on
 // Yes; No ends the process with exit status 1.
 void askToContinueAfterDecodeFailure();

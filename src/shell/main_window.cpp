@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "shell/shell.h"
+#include "imaging/image_prompts.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell_core.h"
 
@@ -44,11 +45,9 @@ void checkSceneItem(HMENU sceneMenu, std::int32_t sceneCount, std::int32_t scene
                   MF_BYCOMMAND | MF_CHECKED);
 }
 
-bool infoIsEmpty(const TourInfo& info) {
-    const FileItem* picture = info.picture();
-    const bool noPicture = picture == nullptr || picture->length() <= 0;
-    return noPicture && *info.infoText1() == '\0' && *info.emailAddress() == '\0' &&
-           *info.infoText3() == '\0' && *info.infoText2() == '\0' && *info.webAddress() == '\0';
+CommandState commandState() {
+    const Tour& tour = *shellState.tour;
+    return CommandState{tour.soundOn(), tourInfoIsEmpty(tour.info())};
 }
 
 void toggleSound(HWND window) {
@@ -231,15 +230,15 @@ void installMainMenu(HWND window) {
     DrawMenuBar(window);
 
     HMENU soundMenu = soundMenuOf(window);
-    const bool soundOn = shellState.tour->soundOn();
+    const CommandState state = commandState();
     if (soundMenu != nullptr) {
         CheckMenuItem(soundMenu, commandSoundOff,
-                      MF_BYCOMMAND | (soundOn ? MF_UNCHECKED : MF_CHECKED));
+                      MF_BYCOMMAND | (state.soundOn ? MF_UNCHECKED : MF_CHECKED));
     }
-    setVolumeItems(soundMenu, soundOn);
+    setVolumeItems(soundMenu, commandEnabled(commandVolumeUp, state));
 
     HMENU helpMenu = menu != nullptr ? GetSubMenu(menu, 3) : nullptr;
-    if (helpMenu != nullptr && infoIsEmpty(shellState.tour->info())) {
+    if (helpMenu != nullptr && !commandEnabled(commandTourInfo, state)) {
         EnableMenuItem(helpMenu, commandTourInfo, MF_BYCOMMAND | MF_DISABLED | MF_GRAYED);
     }
 }
@@ -271,6 +270,10 @@ void addSceneItems(HWND window) {
 
 LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_CREATE:
+            // The image prompts have no owner; after one closes, the keys come here.
+            imaging::setPromptReturnWindow(window);
+            break;
         case WM_DESTROY:
             releaseRun();
             PostQuitMessage(0);
@@ -294,6 +297,11 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             const UINT id = LOWORD(wParam);
             if (!shellState.tour) {
                 break;
+            }
+            // An accelerator reaches the view, which has no menu, and full
+            // screen has no menu at all: the greying is applied here.
+            if (!commandEnabled(id, commandState())) {
+                return 0;
             }
             if (runCommand(window, id)) {
                 return 0;

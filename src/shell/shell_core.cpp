@@ -84,6 +84,25 @@ unsigned menuHelpStringId(unsigned itemId, bool soundOn) {
     }
 }
 
+bool tourInfoIsEmpty(const TourInfo& info) {
+    const FileItem* picture = info.picture();
+    const bool noPicture = picture == nullptr || picture->length() <= 0;
+    return noPicture && *info.infoText1() == '\0' && *info.emailAddress() == '\0' &&
+           *info.infoText3() == '\0' && *info.infoText2() == '\0' && *info.webAddress() == '\0';
+}
+
+bool commandEnabled(unsigned commandId, const CommandState& state) {
+    switch (commandId) {
+        case IDM_VOLUME_UP:
+        case IDM_VOLUME_DOWN:
+            return state.soundOn;
+        case IDM_TOUR_INFO:
+            return !state.tourInfoEmpty;
+        default:
+            return true;
+    }
+}
+
 unsigned toolbarHelpStringId(int button) {
     static constexpr std::array<unsigned, toolbarButtonCount> ids{
         IDS_TIP_LEFT,        IDS_TIP_RIGHT,          IDS_TIP_UP,         IDS_TIP_DOWN,

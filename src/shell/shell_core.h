@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lang_ids.h"
+#include "package/tour.h"
 
 namespace shell {
 
@@ -39,6 +40,21 @@ void copyText(char* buffer, std::size_t capacity, const char* text);
 
 // The language string explaining a menu item while it is selected; 0: none.
 unsigned menuHelpStringId(unsigned itemId, bool soundOn);
+
+// Whether the tour has no information to show: no picture and none of the
+// five texts of the information dialog (the sixth is not looked at).
+bool tourInfoIsEmpty(const TourInfo& info);
+
+// What the greyed menu items depend on.
+struct CommandState {
+    bool soundOn;
+    bool tourInfoEmpty;
+};
+// Whether a command's menu item is enabled: volume up and down only while the
+// sound is on, the tour information only when there is some. A command whose
+// item is greyed does nothing, whatever brought it (the menu, an accelerator,
+// the toolbar, the full-screen popup menu, a message from outside).
+bool commandEnabled(unsigned commandId, const CommandState& state);
 
 // The toolbar's eleven buttons: their help strings and the hit test (the
 // first button whose rectangle holds the point, or -1).

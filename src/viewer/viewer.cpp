@@ -491,6 +491,23 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 renderer->view().dragEnd();
             }
             return 0;
+        case WM_CAPTURECHANGED:
+            // Another window took the mouse (a box, a menu, another program):
+            // the release will not come here, so the drag ends now.
+            if (renderer != nullptr && reinterpret_cast<HWND>(lParam) != window_) {
+                renderer->view().dragLost();
+            }
+            return 0;
+        case WM_CANCELMODE:
+            if (renderer != nullptr && renderer->view().dragging()) {
+                renderer->view().dragEnd();
+            }
+            return DefWindowProcA(window_, message, wParam, lParam);
+        case WM_MOUSEWHEEL:
+            if (renderer != nullptr) {
+                renderer->view().wheelTurned(GET_WHEEL_DELTA_WPARAM(wParam));
+            }
+            return 0;
         case WM_QUERYNEWPALETTE:
         case WM_PALETTECHANGED:
             return 0;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end runs of the real tour executable under Wine, driven with xdotool
 # inside the test prefix's Wine desktop (1280 x 1000):
-#   e2e_player.sh startup|drive|fullscreen|sound|longrun|dialogs|folder
+#   e2e_player.sh startup|drive|fullscreen|sound|longrun|dialogs|folder|input
 # Tours are packed from the sample tour with changed settings; the folder case
 # makes its tour from a folder of photos with the native tourpack
 # (LUMIVUE_NATIVE_TOURPACK). Screenshots go
@@ -489,6 +489,14 @@ PY
   sleep 2
   quiet=$(level "$mark")
   check "sound off silences the output (level $quiet)" [ "$quiet" -ge -1 -a "$quiet" -lt 10 ]
+  # Louder is greyed while the sound is off, and so is its key: eighty
+  # presses of + (each 1 dB up) would make the muted players heard.
+  xdotool key --delay 30 $(printf 'KP_Add %.0s' $(seq 80))
+  sleep 1
+  mark=$(stat -c %s "$sink")
+  sleep 2
+  still=$(level "$mark")
+  check "+ with the sound off leaves it silent (level $still)" [ "$still" -ge -1 -a "$still" -lt 10 ]
   # The View menu's Sound submenu, shot with the sound off and on again.
   sound_menu() {
     click_at $((wx + 110)) $((cy - 10))
@@ -677,8 +685,9 @@ SH
   probe close
   finish
 
-  # No information and no photo: the menu item is greyed (choosing it does
-  # nothing, even with the sixth text set); the command paints no photo.
+  # No information and no photo: the menu item is greyed (even with the
+  # sixth text set), and neither the menu, its key I nor the command from
+  # outside opens the dialog; F1 still opens the about box.
   pack noinfo 'info={"text4": "Only the sixth text"}'
   start noinfo
   focus_view
@@ -687,6 +696,24 @@ SH
   check "the greyed information item opens nothing" no_dialog
   key Escape Escape
   sleep 0.5
+  focus_view
+  key i
+  sleep 1.5
+  check "I opens nothing on a tour without information" no_dialog
+  probe command 32779
+  sleep 1.5
+  check "nor does the command" no_dialog
+  key F1
+  sleep 1.5
+  check "F1 still opens the about box" dialog_open
+  key Escape
+  sleep 1
+  probe close
+  finish
+
+  # Information without a photo: the dialog paints none.
+  pack nophoto 'info={"text1": "A tour without a photo"}'
+  start nophoto
   probe command 32779
   sleep 1.5
   dialog_up
@@ -695,6 +722,103 @@ SH
   key Escape
   sleep 1
   probe close
+  finish
+  ;;
+input)
+  # The mouse and the keyboard where the platform gets in between: the wheel,
+  # a drag that a box interrupts, keys after a box.
+  viewHeight=360
+  pack input
+  # Scene 2's picture damaged inside the tour: its decode fails and the
+  # player asks whether to go on.
+  relative=$(realpath --relative-to="$build" "$work")
+  offset=$(cd "$build" && run bin/tourpack.exe inspect "$relative/input.exe" --json 2>/dev/null |
+    python3 -c 'import json, sys; print(json.load(sys.stdin)["scenes"][1]["image"]["offset"])')
+  printf '%0512d' 0 | dd of="$work/input.exe" bs=1 seek="$offset" conv=notrunc status=none
+  start input
+  focus_view
+  view=$(view_box)
+  dialog_open() { probe dialog >/dev/null; }
+  no_dialog() { ! dialog_open; }
+
+  # The wheel zooms by the zoom keys' steps: five notches forward are five
+  # presses of A, five backward five presses of Z; in full screen too.
+  key Home
+  settle wheel-home $view
+  key a a a a a
+  settle wheel-keys-in $view
+  key Home
+  settle wheel-home-again $view
+  xdotool click --repeat 5 --delay 100 4
+  settle wheel-in $view
+  check "the wheel forward zooms in" changed wheel-home-again wheel-in $view
+  MAX_SAME=0 check "five notches forward are five presses of A" same wheel-keys-in wheel-in $view
+  key Home z z z z z
+  settle wheel-keys-out $view
+  key Home
+  xdotool click --repeat 5 --delay 100 5
+  settle wheel-out $view
+  check "the wheel backward zooms out" changed wheel-home-again wheel-out $view
+  MAX_SAME=0 check "five notches backward are five presses of Z" same wheel-keys-out wheel-out $view
+  key f
+  sleep 2
+  full="$((desktopWidth / 4)) $((desktopHeight / 4)) $((desktopWidth / 2)) $((desktopHeight / 2))"
+  settle wheel-full $full
+  xdotool click --repeat 5 --delay 100 4
+  settle wheel-full-in $full
+  check "in full screen the wheel zooms too" changed wheel-full wheel-full-in $full
+  key Escape
+  sleep 2
+  read -r wx wy ww wh cx cy cw ch < <(probe rect)
+  view=$(view_box)
+
+  # A drag that F1 interrupts: the about box takes the mouse, the button is
+  # released over it; once it is closed the view stands still, and the keys
+  # turn it.
+  focus_view
+  midx=$((cx + cw / 2))
+  midy=$((cy + 36 + viewHeight / 2))
+  xdotool mousemove $midx $midy mousedown 1 sleep 0.2 mousemove $((midx + 150)) $midy sleep 0.6
+  key F1
+  sleep 1
+  check "F1 opens the about box during a drag" dialog_open
+  xdotool mouseup 1
+  sleep 0.5
+  key Escape
+  sleep 1
+  check "Escape closes the about box" no_dialog
+  shot drag-after-box
+  sleep 1
+  shot drag-still
+  MAX_SAME=0 check "after the box the view stands still" same drag-after-box drag-still $view
+  hold Left 0.6
+  shot drag-keys
+  check "and the keys turn it" changed drag-still drag-keys $view
+
+  # Page Down to the damaged scene: the prompt, answered Yes, leaves the
+  # scene without a picture; Page Down at once, with no click between, goes
+  # on to scene 3.
+  # status_becomes TEXT: up to 20 seconds for the status text to read TEXT.
+  status_becomes() {
+    local started=$SECONDS differing _
+    while :; do
+      read -r differing _ < <(probe status "$1")
+      [ "${differing:-9999}" -le 3 ] && return 0
+      [ $((SECONDS - started)) -lt 20 ] || return 1
+      sleep 0.3
+    done
+  }
+  key Next
+  started=$SECONDS
+  until probe box "Picture cannot be shown"; do
+    [ $((SECONDS - started)) -lt 30 ] || { fail "the decode prompt did not show"; break; }
+    sleep 0.5
+  done
+  check "the damaged scene is reached" status_becomes "Harbour Town(2-5)-Market square"
+  key Next
+  check "Page Down straight after the prompt shows scene 3" \
+    status_becomes "Harbour Town(3-5)-Lighthouse Point"
+  key q
   finish
   ;;
 folder)
