@@ -20,13 +20,8 @@ prefix=$build/wineprefix-e2e
 [ -f "$prefix/.lumivue-display" ] && export DISPLAY=$(cat "$prefix/.lumivue-display")
 temp=$prefix/drive_c/users/root/Temp
 
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-failures=0
-check() { # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else fail "$what"; fi
-}
+# check, fail and pack (tours from the sample tour with changed settings).
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumivue-e2e.XXXXXX")
 players=()
@@ -46,8 +41,6 @@ run() { "$source/scripts/wine-run.sh" --prefix "$prefix" "$@"; }
 probe() { run "$build/bin/window_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 temp_files() { ls "$temp" 2>/dev/null | grep -E '^QR[ZX]' | sort || true; }
 
-# pack NAME KEY=JSON...: the sample tour with settings replaced (e2e_pack.sh).
-source "$(dirname "${BASH_SOURCE[0]}")/e2e_pack.sh"
 
 
 # launch EXE: starts the tour and waits (up to 30 s) until it has taken its

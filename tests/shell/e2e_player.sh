@@ -21,13 +21,8 @@ temp=$prefix/drive_c/users/root/Temp
 desktopWidth=1280
 desktopHeight=1000
 
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-failures=0
-check() { # check DESCRIPTION COMMAND...
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; else fail "$what"; fi
-}
+# check, fail and pack (tours from the sample tour with changed settings).
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
 
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 120 149); do
@@ -50,8 +45,6 @@ trap cleanup EXIT
 run() { "$source/scripts/wine-run.sh" --prefix "$prefix" "$@"; }
 probe() { run "$build/bin/window_probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 
-# pack NAME KEY=JSON...: the sample tour with settings replaced (e2e_pack.sh).
-source "$(dirname "${BASH_SOURCE[0]}")/e2e_pack.sh"
 
 desktop_window() { xdotool search --name "Wine desktop" 2>/dev/null | head -1; }
 

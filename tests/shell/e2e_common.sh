@@ -1,5 +1,14 @@
-# Sourced by the end-to-end scripts: packs tours from the sample tour with
-# changed settings. Uses their $source, $build, $work and run().
+# Sourced by the end-to-end scripts: their checks, and tours packed from the
+# sample tour with changed settings (pack uses the scripts' $source, $build,
+# $work and run()).
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+failures=0
+check() { # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else fail "$what"; fi
+}
+
 # pack NAME KEY=JSON... : the sample tour with settings replaced.
 pack() {
   local name=$1
