@@ -122,16 +122,16 @@ class DialogTest : public ::testing::Test {
         ASSERT_NE(s.aboutPicture, nullptr);
         ASSERT_NE(s.infoPicture, nullptr);
 
-        test_support::TestWindowSpec spec;
-        spec.className = "DialogTestOwner";
-        spec.background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
-        spec.title = "owner";
-        spec.style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-        spec.x = 170;
-        spec.y = 90;
-        spec.width = 486;
-        spec.height = 541;
-        ownerWindow_ = test_support::createTestWindow(spec);
+        test_support::TestWindowOptions options;
+        options.className = "DialogTestOwner";
+        options.background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+        options.title = "owner";
+        options.style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+        options.x = 170;
+        options.y = 90;
+        options.width = 486;
+        options.height = 541;
+        ownerWindow_ = test_support::createTestWindow(options);
         owner_ = ownerWindow_.get();
         ASSERT_NE(owner_, nullptr);
         s.mainWindow = owner_;

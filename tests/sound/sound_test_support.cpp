@@ -20,13 +20,13 @@ std::string temporaryFileName() {
 }  // namespace
 
 NoticeWindow::NoticeWindow() {
-    test_support::TestWindowSpec spec;
-    spec.className = "LumivueSoundTestNotices";
-    spec.procedure = &NoticeWindow::procedure;
-    spec.title = "sound notices";
-    spec.style = WS_OVERLAPPED;
-    spec.userData = this;
-    window_ = test_support::createTestWindow(spec);
+    test_support::TestWindowOptions options;
+    options.className = "LumivueSoundTestNotices";
+    options.procedure = &NoticeWindow::procedure;
+    options.title = "sound notices";
+    options.style = WS_OVERLAPPED;
+    options.userData = this;
+    window_ = test_support::createTestWindow(options);
 }
 
 LRESULT CALLBACK NoticeWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

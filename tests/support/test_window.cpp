@@ -2,23 +2,24 @@
 
 namespace test_support {
 
-platform::UniqueWindow createTestWindow(const TestWindowSpec& spec) {
+platform::UniqueWindow createTestWindow(const TestWindowOptions& options) {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     WNDCLASSA existing{};
-    if (!GetClassInfoA(instance, spec.className, &existing) &&
-        !GetClassInfoA(nullptr, spec.className, &existing)) {
+    if (!GetClassInfoA(instance, options.className, &existing) &&
+        !GetClassInfoA(nullptr, options.className, &existing)) {
         WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = spec.procedure;
+        windowClass.lpfnWndProc = options.procedure;
         windowClass.hInstance = instance;
-        windowClass.hbrBackground = spec.background;
-        windowClass.lpszClassName = spec.className;
+        windowClass.hbrBackground = options.background;
+        windowClass.lpszClassName = options.className;
         RegisterClassA(&windowClass);
     }
-    platform::UniqueWindow window(
-        CreateWindowExA(spec.extendedStyle, spec.className, spec.title, spec.style, spec.x, spec.y,
-                        spec.width, spec.height, spec.parent, nullptr, instance, nullptr));
-    if (window && spec.userData != nullptr) {
-        SetWindowLongPtrA(window.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(spec.userData));
+    platform::UniqueWindow window(CreateWindowExA(
+        options.extendedStyle, options.className, options.title, options.style, options.x,
+        options.y, options.width, options.height, options.parent, nullptr, instance, nullptr));
+    if (window && options.userData != nullptr) {
+        SetWindowLongPtrA(window.get(), GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(options.userData));
     }
     return window;
 }

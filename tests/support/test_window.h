@@ -9,7 +9,7 @@
 
 namespace test_support {
 
-struct TestWindowSpec {
+struct TestWindowOptions {
     // A class of the test's own, registered on first use with `procedure` and
     // `background`; or a system class ("STATIC"), used as it is.
     const char* className = nullptr;
@@ -29,7 +29,7 @@ struct TestWindowSpec {
 };
 
 // The window; an empty owner when it cannot be made.
-platform::UniqueWindow createTestWindow(const TestWindowSpec& spec);
+platform::UniqueWindow createTestWindow(const TestWindowOptions& options);
 
 // Dispatches the thread's messages (translated) for about `milliseconds`,
 // those waiting at the start always.

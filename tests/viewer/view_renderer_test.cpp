@@ -38,14 +38,14 @@ int strideOf(int width) {
 class ViewWindow {
   public:
     ViewWindow() {
-        test_support::TestWindowSpec spec;
-        spec.className = "EngineTestView";
-        spec.title = "view";
-        spec.style = WS_POPUP | WS_VISIBLE;
-        spec.extendedStyle = WS_EX_TOPMOST;
-        spec.width = viewWidth;
-        spec.height = viewHeight;
-        window_ = test_support::createTestWindow(spec);
+        test_support::TestWindowOptions options;
+        options.className = "EngineTestView";
+        options.title = "view";
+        options.style = WS_POPUP | WS_VISIBLE;
+        options.extendedStyle = WS_EX_TOPMOST;
+        options.width = viewWidth;
+        options.height = viewHeight;
+        window_ = test_support::createTestWindow(options);
         pumpMessages();
     }
     HWND handle() const { return window_.get(); }

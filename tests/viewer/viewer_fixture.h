@@ -43,15 +43,15 @@ struct ParentWindow {
     }
 
     ParentWindow() {
-        test_support::TestWindowSpec spec;
-        spec.className = "ViewerTestParent";
-        spec.procedure = procedure;
-        spec.title = "viewer test";
-        spec.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-        spec.width = 600;
-        spec.height = 500;
-        spec.userData = this;
-        owner = test_support::createTestWindow(spec);
+        test_support::TestWindowOptions options;
+        options.className = "ViewerTestParent";
+        options.procedure = procedure;
+        options.title = "viewer test";
+        options.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+        options.width = 600;
+        options.height = 500;
+        options.userData = this;
+        owner = test_support::createTestWindow(options);
         window = owner.get();
         ShowWindow(window, SW_SHOW);
     }
