@@ -9,6 +9,7 @@
 #include "imaging/picture_loader.h"
 #include "package/platform_files.h"
 #include "package/skin_set.h"
+#include "platform/bitmap_enlarging.h"
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 
@@ -55,6 +56,19 @@ void SkinSet::loadBitmaps() {
     for (int slot = 0; slot < imageCount; ++slot) {
         if (*imagePath(slot) != '\0') {
             platform::deleteFile(imagePath(slot));
+        }
+    }
+}
+
+void SkinSet::enlargeBitmaps(int factor) {
+    if (factor <= 1) {
+        return;
+    }
+    for (SkinBitmap* slot : bitmapSlots()) {
+        platform::UniqueBitmap large = platform::enlargeBitmap(*slot, factor);
+        if (large) {
+            platform::UniqueBitmap natural(*slot);
+            *slot = large.release();
         }
     }
 }

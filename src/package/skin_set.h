@@ -32,6 +32,10 @@ class SkinSet {
     // deletes their files. An image that is missing or does not decode leaves
     // its slot empty, and nothing is drawn for it.
     void loadBitmaps();
+    // Windows only: replaces every bitmap by one `factor` times as wide and
+    // high, each pixel a square (for high-DPI screens). A bitmap that cannot
+    // be enlarged keeps its natural size.
+    void enlargeBitmaps(int factor);
 
     // The look of control k while hovered (slot 2k) and while pressed (2k + 1).
     SkinBitmap normalImage(int control) const {

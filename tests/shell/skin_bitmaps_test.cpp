@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "package/skin_set.h"
+#include "platform/bitmap_enlarging.h"
+#include "platform/scoped_handle.h"
 #include "tour_source.h"
 
 namespace {
@@ -78,6 +82,82 @@ TEST_F(SkinBitmapsTest, TheSkinSetDeletesItsBitmaps) {
         EXPECT_EQ(widthOf(kept), 33);
     }
     EXPECT_EQ(GetObjectType(kept), 0u);
+}
+
+// Rows of 32-bit pixels from the top, as the screen reads the bitmap.
+std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    const platform::WindowDC screen(nullptr);
+    EXPECT_EQ(GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info,
+                        DIB_RGB_COLORS),
+              height);
+    for (std::uint32_t& pixel : pixels) {
+        pixel &= 0xFFFFFF;
+    }
+    return pixels;
+}
+
+TEST(BitmapEnlargingTest, EveryPixelBecomesASquareOfItsColour) {
+    // 5 x 3 pixels, each its own colour, bottom-up as the picture service makes them.
+    constexpr int width = 5;
+    constexpr int height = 3;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    const platform::UniqueBitmap natural(
+        CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ASSERT_TRUE(natural);
+    auto* bytes = static_cast<std::uint8_t*>(bits);
+    for (int i = 0; i < 16 * height; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(37 * i + 11);
+    }
+    const std::vector<std::uint32_t> small = pixelsOf(natural.get(), width, height);
+    for (const int factor : {1, 2, 3}) {
+        const platform::UniqueBitmap large = platform::enlargeBitmap(natural.get(), factor);
+        ASSERT_TRUE(large) << factor;
+        EXPECT_EQ(widthOf(large.get()), width * factor);
+        const std::vector<std::uint32_t> enlarged =
+            pixelsOf(large.get(), width * factor, height * factor);
+        for (int y = 0; y < height * factor; ++y) {
+            for (int x = 0; x < width * factor; ++x) {
+                ASSERT_EQ(enlarged[static_cast<std::size_t>(y * width * factor + x)],
+                          small[static_cast<std::size_t>(y / factor * width + x / factor)])
+                    << "factor " << factor << " at " << x << "," << y;
+            }
+        }
+    }
+    EXPECT_FALSE(platform::enlargeBitmap(natural.get(), 0));
+    EXPECT_FALSE(platform::enlargeBitmap(nullptr, 2));
+}
+
+TEST_F(SkinBitmapsTest, EnlargingTheSetEnlargesEverySlotAndKeepsEmptySlotsEmpty) {
+    SkinSet skin;
+    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+        skin.setImagePath(slot, writeImage(slot).string().c_str());
+    }
+    fs::remove(skin.imagePath(4));
+    skin.loadBitmaps();
+    const SkinBitmap before = skin.extraImage24();
+    skin.enlargeBitmaps(1);
+    EXPECT_EQ(skin.extraImage24(), before);
+    skin.enlargeBitmaps(2);
+    EXPECT_EQ(skin.normalImage(2), nullptr);
+    EXPECT_EQ(widthOf(skin.normalImage(0)), 2 * 10);
+    EXPECT_EQ(widthOf(skin.activeImage(3)), 2 * (10 + 7));
+    EXPECT_EQ(widthOf(skin.extraImage25()), 2 * (10 + 25));
+    // The natural bitmap was let go of.
+    BITMAP gone{};
+    EXPECT_EQ(GetObjectA(before, sizeof gone, &gone), 0);
 }
 
 }  // namespace
