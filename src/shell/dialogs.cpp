@@ -120,8 +120,9 @@ void showLabel(HWND dialog, POINT pointer, const std::string& text) {
     ScreenToClient(dialog, &corner);
     HWND label = shellState.labelWindow;
     SetWindowTextA(label, text.c_str());
-    MoveWindow(label, pointer.x + 50 + corner.x, pointer.y + 20 + corner.y, labelWidth(text.size()),
-               labelHeight, TRUE);
+    const int scale = shellState.scale;
+    MoveWindow(label, pointer.x + 50 * scale + corner.x, pointer.y + 20 * scale + corner.y,
+               labelWidth(text.size()) * scale, labelHeight * scale, TRUE);
     ShowWindow(label, SW_SHOWNORMAL);
     InvalidateRect(label, nullptr, TRUE);
     SetForegroundWindow(dialog);
@@ -177,7 +178,7 @@ void clickLinks(HWND dialog, WPARAM wParam, LPARAM position) {
     bool hit = false;
     for (const int controlId : infoClickControls) {
         RECT area = controlRectangle(dialog, controlId);
-        area.bottom = area.top + linkHitHeight;
+        area.bottom = area.top + linkHitHeight * shellState.scale;
         if (!PtInRect(&area, point)) {
             continue;
         }
@@ -198,9 +199,10 @@ void paintAuthorPhoto(HWND dialog) {
     }
     const SIZE size = bitmapSize(shellState.authorPhoto);
     const Point origin = authorPhotoOrigin(size.cx, size.cy);
+    const int scale = shellState.scale;
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(dialog, &paint);
-    drawBitmap(dc, shellState.authorPhoto, origin.x, origin.y);
+    drawBitmap(dc, shellState.authorPhoto, origin.x * scale, origin.y * scale, scale);
     EndPaint(dialog, &paint);
 }
 
@@ -268,7 +270,7 @@ INT_PTR CALLBACK aboutDialogProcedure(HWND dialog, UINT message, WPARAM wParam, 
             return endOnOkOrCancel(dialog, wParam);
         case WM_LBUTTONDOWN:
             if (aboutLinkContains(static_cast<short>(LOWORD(lParam)),
-                                  static_cast<short>(HIWORD(lParam)))) {
+                                  static_cast<short>(HIWORD(lParam)), shellState.scale)) {
                 openWithShell(dialog, makerWebAddress);
             } else {
                 SendMessageA(dialog, WM_COMMAND, IDOK, 0);

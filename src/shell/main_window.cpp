@@ -198,7 +198,8 @@ void createViewAndToolbar(HWND window) {
 
     HWND toolbar =
         createToolbarWindow(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
-    MoveWindow(toolbar, 0, shellState.viewTop + shellState.viewHeight, 1000, 1000, TRUE);
+    MoveWindow(toolbar, 0, shellState.viewTop + shellState.viewHeight, 1000 * shellState.scale,
+               1000 * shellState.scale, TRUE);
     ShowWindow(toolbar, SW_SHOWNORMAL);
     shellState.toolbarWindow = toolbar;
 

@@ -43,8 +43,15 @@ int runPlayer(HINSTANCE instance, int showState) {
     for (const char* prefix : {"QRZ", "QRX"}) {
         platform::removeFilesOfEndedRuns(prefix);
     }
+    // On a high-DPI screen the windowed player and its pictures are enlarged
+    // by a whole factor (the system's DPI, read once: the player does not
+    // follow a move to a monitor of another DPI).
+    const int dpi = shell::screenDpi();
+    s.scale = shell::chooseScale(s.tour->viewSize(), dpi);
+    s.statusFont = shell::makeStatusFont(dpi, s.scale);
     s.skinSet = &loader.skinSet();
     s.skinSet->loadBitmaps();
+    s.skinSet->enlargeBitmaps(s.scale);
     s.windowBackground = s.skinSet->extraImage23();
     s.toolbarBackground = s.skinSet->extraImage24();
     s.fullToolbarBackground = s.skinSet->extraImage25();
@@ -85,6 +92,8 @@ int runPlayer(HINSTANCE instance, int showState) {
             return stopForLanguage(text);
         }
     }
+    s.aboutPicture = shell::enlargedPicture(s.aboutPicture, s.enlargedAboutPicture);
+    s.infoPicture = shell::enlargedPicture(s.infoPicture, s.enlargedInfoPicture);
 
     shell::registerMainWindowClass(instance, shell::mainWindowClassName);
     if (!shell::createMainWindow(instance, showState, shell::mainWindowClassName)) {

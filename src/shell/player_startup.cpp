@@ -9,6 +9,7 @@
 #include "shell/shell.h"
 #include "required_resources.h"
 #include "package/platform_files.h"
+#include "platform/bitmap_enlarging.h"
 #include "platform/com_ref.h"
 #include "platform/picture_decoding.h"
 
@@ -73,6 +74,13 @@ HBITMAP loadLanguagePicture(int id) {
     return bitmap;
 }
 
+HBITMAP enlargedPicture(HBITMAP picture, platform::UniqueBitmap& enlarged) {
+    if (shellState.scale > 1) {
+        enlarged = platform::enlargeBitmap(picture, shellState.scale);
+    }
+    return enlarged ? enlarged.get() : picture;
+}
+
 bool findMissingLanguageResource(HMODULE module, char* what, std::size_t size) {
     for (const lang::RequiredResource& resource : lang::requiredResources) {
         if (FindResourceA(module, MAKEINTRESOURCEA(resource.id), resource.type) == nullptr) {
@@ -107,9 +115,8 @@ bool registerMainWindowClass(HINSTANCE instance, const char* className) {
 }
 
 bool createMainWindow(HINSTANCE instance, int showState, const char* className) {
-    HWND window =
-        CreateWindowExA(0, className, "", WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                        CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, className, "", mainWindowStyle, CW_USEDEFAULT, 0,
+                                  CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         return false;
     }
@@ -146,6 +153,8 @@ void releasePictures() {
     s.picture154Object.reset();
     s.aboutPicture = nullptr;
     s.picture157Object.reset();
+    s.enlargedAboutPicture.reset();
+    s.enlargedInfoPicture.reset();
     if (s.authorPhotoLoaded) {
         s.authorPhoto = nullptr;
         s.authorPhotoObject.reset();
@@ -186,6 +195,7 @@ void shutdownShell(HWND mainWindow) {
         removeMenu(mainWindow);
         s.popupMenu.reset();
         s.labelBrush.reset();
+        s.statusFont.reset();
         platform::deleteFile(s.languagePath);
         s.itemUncheckedBitmap.reset();
         releasePictures();

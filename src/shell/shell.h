@@ -41,6 +41,9 @@ enum Command : UINT {
 HBITMAP loadLanguagePicture(int id);
 // Decodes picture `id` of the language module; null when missing or undecodable.
 platform::ComRef<IPicture> decodeLanguagePicture(int id);
+// `picture` as the shell shows it: enlarged into `enlarged` at a scale above
+// 1, itself otherwise (and when it cannot be enlarged).
+HBITMAP enlargedPicture(HBITMAP picture, platform::UniqueBitmap& enlarged);
 bool registerMainWindowClass(HINSTANCE instance, const char* className);
 bool createMainWindow(HINSTANCE instance, int showState, const char* className);
 void shutdownShell(HWND mainWindow);
@@ -80,8 +83,9 @@ void removeMenu(HWND window);
 void repaintMainWindow(HWND mainWindow);
 
 // Toolbar (toolbar.cpp).
-// Copies `bitmap` to (x, y) at its own size; a missing bitmap draws nothing.
-void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y);
+// Copies `bitmap` to (x, y), `scale` times its own size (an author's photo;
+// the skin is enlarged once, beforehand); a missing bitmap draws nothing.
+void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int scale = 1);
 HWND createToolbarWindow(HINSTANCE instance);
 LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key);
@@ -108,6 +112,17 @@ HGLOBAL readFileRange(const char* path, std::int32_t offset, std::int32_t length
 bool loadAuthorPhoto(FileRangeReader read);
 
 // Window modes (window_modes.cpp).
+inline constexpr DWORD mainWindowStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// The screen's dots per inch (the system's, for the whole run).
+int screenDpi();
+// The factor for the screen's DPI at which the windowed player of
+// `viewSize` fits the desktop.
+int chooseScale(std::int32_t viewSize, int dpi);
+// A font for the status text at `scale` on a screen of `dpi`; empty at 96 dpi
+// and scale 1, where the window's own font is used.
+platform::UniqueFont makeStatusFont(int dpi, int scale);
+// Sizes the main window for the tour's view size at the shell's scale and
+// centres it on the desktop.
 void centreOnDesktop(HWND mainWindow);
 void toggleFullScreen(HWND mainWindow);
 

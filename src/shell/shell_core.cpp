@@ -27,6 +27,24 @@ WindowLayout layoutForViewSize(std::int32_t viewSize) {
     return {width, height, SkinSet::bandRects[index].height, SkinSet::panelRects[index].height};
 }
 
+int scaleForDpi(int dpi) {
+    return std::max(1, (dpi + 48) / 96);
+}
+
+int fittingScale(int wanted, const WindowLayout& layout, int frameWidth, int frameHeight,
+                 int desktopWidth, int desktopHeight) {
+    int scale = std::max(1, wanted);
+    while (scale > 1) {
+        const WindowLayout scaled = layout.scaledBy(scale);
+        if (scaled.viewWidth + frameWidth <= desktopWidth &&
+            scaled.contentHeight() + frameHeight <= desktopHeight) {
+            break;
+        }
+        --scale;
+    }
+    return scale;
+}
+
 std::string sceneStatusText(const char* title, std::int32_t sceneNumber, std::int32_t sceneCount,
                             const char* sceneName) {
     std::string text(title != nullptr ? title : "");
@@ -114,14 +132,18 @@ unsigned toolbarHelpStringId(int button) {
     return ids[static_cast<std::size_t>(button)];
 }
 
-bool buttonContains(int button, int x, int y) {
-    const SkinRect& r = SkinSet::controlRects[static_cast<std::size_t>(button)];
+SkinRect scaledRect(const SkinRect& r, int scale) {
+    return {r.x * scale, r.y * scale, r.width * scale, r.height * scale};
+}
+
+bool buttonContains(int button, int x, int y, int scale) {
+    const SkinRect r = scaledRect(SkinSet::controlRects[static_cast<std::size_t>(button)], scale);
     return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
 }
 
-int toolbarButtonAt(int x, int y) {
+int toolbarButtonAt(int x, int y, int scale) {
     for (int button = 0; button < toolbarButtonCount; ++button) {
-        if (buttonContains(button, x, y)) {
+        if (buttonContains(button, x, y, scale)) {
             return button;
         }
     }
@@ -142,8 +164,8 @@ Placement centredOnOwner(int ownerLeft, int ownerTop, int ownerWidth, int ownerH
             height};
 }
 
-bool aboutLinkContains(int x, int y) {
-    return x >= 71 && x < 209 && y >= 172 && y < 182;
+bool aboutLinkContains(int x, int y, int scale) {
+    return x >= 71 * scale && x < 209 * scale && y >= 172 * scale && y < 182 * scale;
 }
 
 bool isLinkControl(int controlId) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lang_ids.h"
+#include "package/skin_set.h"
 #include "package/tour.h"
 
 namespace shell {
@@ -25,8 +26,24 @@ struct WindowLayout {
     int windowHeight(int frameExtra) const {
         return frameExtra + viewTop + toolbarHeight + viewHeight + 3;
     }
+    // The skin band, the view and the panel, one above the other.
+    int contentHeight() const { return viewTop + viewHeight + toolbarHeight; }
+    WindowLayout scaledBy(int scale) const {
+        return {viewWidth * scale, viewHeight * scale, viewTop * scale, toolbarHeight * scale};
+    }
 };
 WindowLayout layoutForViewSize(std::int32_t viewSize);
+
+// High-DPI screens. The windowed player, its skin and the pictures of its
+// dialogs are enlarged by a whole factor, each skin pixel becoming a square of
+// pixels, so that nothing blurs: 1 below 144 dpi (up to 125 %), 2 from 144 to
+// 239 dpi (150 % to 249 %), 3 from 240 dpi, and so on.
+int scaleForDpi(int dpi);
+// The largest factor up to `wanted` (and at least 1) at which the windowed
+// player fits the desktop; `frameWidth` and `frameHeight` are what the
+// window's frame, caption and menu bar add to its content.
+int fittingScale(int wanted, const WindowLayout& layout, int frameWidth, int frameHeight,
+                 int desktopWidth, int desktopHeight);
 
 // "Title(n-count)-Name", the title cut to 80 characters and the whole text to
 // what a 100-byte buffer holds with its terminator.
@@ -60,9 +77,11 @@ bool commandEnabled(unsigned commandId, const CommandState& state);
 // first button whose rectangle holds the point, or -1).
 inline constexpr int toolbarButtonCount = 11;
 inline constexpr int fullScreenButton = 10;
+// Points are in the toolbar's pixels, its skin enlarged `scale` times.
 unsigned toolbarHelpStringId(int button);
-bool buttonContains(int button, int x, int y);
-int toolbarButtonAt(int x, int y);
+bool buttonContains(int button, int x, int y, int scale = 1);
+int toolbarButtonAt(int x, int y, int scale = 1);
+SkinRect scaledRect(const SkinRect& rectangle, int scale);
 
 // The window title: "Title-Caption", or the caption alone without a title.
 std::string windowTitle(const char* tourTitle, const char* caption);
@@ -78,8 +97,9 @@ struct Placement {
 Placement centredOnOwner(int ownerLeft, int ownerTop, int ownerWidth, int ownerHeight, int width,
                          int height);
 
-// The web link drawn on the about box's picture (right and bottom exclusive).
-bool aboutLinkContains(int x, int y);
+// The web link drawn on the about box's picture (right and bottom exclusive),
+// the picture enlarged `scale` times.
+bool aboutLinkContains(int x, int y, int scale = 1);
 
 // Controls of the tour information dialog.
 enum InfoControl : int {

@@ -56,9 +56,21 @@ struct ShellState {
     HBITMAP fullToolbarBackground = nullptr;  // the skin set owns these three
     HBITMAP toolbarBackground = nullptr;
     HBITMAP windowBackground = nullptr;
+    // The whole factor the windowed player, its skin and its dialogs'
+    // pictures are enlarged by on a high-DPI screen (1 at 96 dpi).
+    int scale = 1;
+    // The status text's font, for a screen that is not at 96 dpi; without it
+    // the text is drawn in the window's own font.
+    platform::UniqueFont statusFont;
+    // The about box's and the picture dialog's pictures enlarged `scale`
+    // times; `aboutPicture` and `infoPicture` then point at these.
+    platform::UniqueBitmap enlargedAboutPicture;
+    platform::UniqueBitmap enlargedInfoPicture;
     char defaultStatusText[104] = {};
     char statusText[100] = {};
+    // The windowed layout in the screen's pixels (enlarged `scale` times).
     int windowWidth = 0;
+    int viewWidth = 0;
     int toolbarHeight = 0;
     int viewTop = 0;
     int viewHeight = 0;

@@ -3,6 +3,7 @@
 // gives the full-screen toolbar its outline.
 #include <windows.h>
 
+#include <optional>
 #include <vector>
 
 #include "shell/shell.h"
@@ -12,6 +13,11 @@
 namespace shell {
 
 namespace {
+
+// Where control `button` lies in the toolbar as drawn (its skin enlarged).
+SkinRect controlRect(int button) {
+    return scaledRect(SkinSet::controlRects[static_cast<std::size_t>(button)], shellState.scale);
+}
 
 void loadHelpText(int button) {
     char text[50] = {};
@@ -33,7 +39,7 @@ void eraseToolbar(HWND window) {
         0, 0);
     for (int button = 0; button < toolbarButtonCount; ++button) {
         if (shellState.buttonPressed[button] && shellState.skinSet != nullptr) {
-            const SkinRect& r = SkinSet::controlRects[static_cast<std::size_t>(button)];
+            const SkinRect r = controlRect(button);
             drawBitmap(dc, shellState.skinSet->activeImage(button), r.x, r.y);
         }
     }
@@ -45,10 +51,10 @@ void paintToolbar(HWND window) {
     for (int button = 0; button < toolbarButtonCount && shellState.skinSet != nullptr; ++button) {
         if (shellState.buttonHover[button] && !shellState.buttonPressed[button]) {
             if (button < 5) {
-                drawBitmap(dc, shellState.skinSet->extraImage22(), SkinSet::padRect.x,
-                           SkinSet::padRect.y);
+                const SkinRect pad = scaledRect(SkinSet::padRect, shellState.scale);
+                drawBitmap(dc, shellState.skinSet->extraImage22(), pad.x, pad.y);
             }
-            const SkinRect& r = SkinSet::controlRects[static_cast<std::size_t>(button)];
+            const SkinRect r = controlRect(button);
             drawBitmap(dc, shellState.skinSet->normalImage(button), r.x, r.y);
             break;
         }
@@ -56,7 +62,13 @@ void paintToolbar(HWND window) {
     if (!shellState.fullScreen) {
         SetTextColor(dc, RGB(255, 255, 255));
         SetBkMode(dc, TRANSPARENT);
-        TextOutA(dc, 15, shellState.toolbarHeight - 28, shellState.statusText,
+        // Without a font of its own the status text is in the window's, as at 96 dpi.
+        std::optional<platform::Selection> font;
+        if (shellState.statusFont) {
+            font.emplace(dc, shellState.statusFont.get());
+        }
+        const int scale = shellState.scale;
+        TextOutA(dc, 15 * scale, shellState.toolbarHeight - 28 * scale, shellState.statusText,
                  static_cast<int>(strnlen(shellState.statusText, sizeof shellState.statusText)));
     }
     EndPaint(window, &paint);
@@ -67,7 +79,7 @@ void trackHover(HWND window, LPARAM position) {
     const int y = HIWORD(position);
     for (int button = 0; button < toolbarButtonCount; ++button) {
         int now = 0;
-        if (buttonContains(button, x, y)) {
+        if (buttonContains(button, x, y, shellState.scale)) {
             loadHelpText(button);
             now = 1;
         } else {
@@ -144,7 +156,7 @@ void runButton(int button) {
 }
 
 void click(HWND window, LPARAM position) {
-    const int button = toolbarButtonAt(LOWORD(position), HIWORD(position));
+    const int button = toolbarButtonAt(LOWORD(position), HIWORD(position), shellState.scale);
     if (button < 0) {
         return;
     }
@@ -166,8 +178,9 @@ void click(HWND window, LPARAM position) {
 
 }  // namespace
 
-// Copies `bitmap` to (x, y) at its own size; an empty slot draws nothing.
-void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
+// Copies `bitmap` to (x, y), `scale` times its own size; an empty slot draws
+// nothing.
+void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int scale) {
     if (bitmap == nullptr) {
         return;
     }
@@ -177,7 +190,14 @@ void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y) {
     }
     platform::UniqueMemoryDC source = platform::makeMemoryDC();
     platform::Selection selection(source.get(), bitmap);
-    BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+    if (scale == 1) {
+        BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+        return;
+    }
+    const int mode = SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, x, y, info.bmWidth * scale, info.bmHeight * scale, source.get(), 0, 0,
+               info.bmWidth, info.bmHeight, SRCCOPY);
+    SetStretchBltMode(dc, mode);
 }
 
 LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -4,6 +4,7 @@
 
 #include "shell/shell.h"
 #include "shell/shell_core.h"
+#include "platform/bitmap_enlarging.h"
 #include "platform/com_ref.h"
 #include "platform/scoped_handle.h"
 
@@ -17,6 +18,33 @@ RECT desktopRectangle() {
     return desktop;
 }
 
+// What the main window's frame, caption and menu bar add to its content.
+SIZE windowFrameSize() {
+    RECT frame{0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, mainWindowStyle, TRUE, 0);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// The client area of the windowed player at 96 dpi on this system: the
+// window's size from its layout less the frame, caption and menu bar at 96
+// dpi. A system that cannot tell its 96-dpi sizes gives the whole layout.
+SIZE clientAt96Dpi(const WindowLayout& layout) {
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    const HMODULE user = GetModuleHandleA("user32.dll");
+    const auto metrics = reinterpret_cast<MetricsForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(user, "GetSystemMetricsForDpi")));
+    const auto adjust = reinterpret_cast<AdjustForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(user, "AdjustWindowRectExForDpi")));
+    RECT frame{0, 0, 0, 0};
+    if (metrics == nullptr || adjust == nullptr || !adjust(&frame, mainWindowStyle, TRUE, 0, 96)) {
+        return {layout.viewWidth, layout.contentHeight()};
+    }
+    const int extra = metrics(SM_CYMENU, 96) + metrics(SM_CYCAPTION, 96);
+    return {layout.windowWidth() - (frame.right - frame.left),
+            layout.windowHeight(extra) - (frame.bottom - frame.top)};
+}
+
 HWND createFullToolbar(HWND mainWindow) {
     HWND toolbar = createToolbarWindow(
         reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE)));
@@ -27,8 +55,14 @@ HWND createFullToolbar(HWND mainWindow) {
     platform::ComRef<IPicture> outline = decodeLanguagePicture(IDP_FULL_SCREEN_OUTLINE);
     OLE_HANDLE handle = 0;
     if (outline && SUCCEEDED(outline->get_Handle(&handle))) {
-        platform::UniqueRegion region(regionFromBitmap(
-            reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), RGB(0, 0, 0)));
+        const auto natural = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+        // The outline is enlarged with the toolbar's skin, pixel for pixel.
+        platform::UniqueBitmap enlarged;
+        if (shellState.scale > 1) {
+            enlarged = platform::enlargeBitmap(natural, shellState.scale);
+        }
+        platform::UniqueRegion region(
+            regionFromBitmap(enlarged ? enlarged.get() : natural, RGB(0, 0, 0)));
         if (region && SetWindowRgn(toolbar, region.get(), TRUE) != 0) {
             region.release();  // the window owns it now
         }
@@ -56,7 +90,7 @@ void enterFullScreen(HWND window) {
     if (s.fullToolbarWindow == nullptr) {
         s.fullToolbarWindow = createFullToolbar(window);
     }
-    const SkinRect& size = SkinSet::fullScreenToolbarRect;
+    const SkinRect size = scaledRect(SkinSet::fullScreenToolbarRect, s.scale);
     MoveWindow(s.fullToolbarWindow, 0, height - size.height, size.width, size.height, TRUE);
     viewer.setFullToolbarWindow(s.fullToolbarWindow);
     viewer.moveViewWindow(RECT{0, 0, width, height});
@@ -84,10 +118,11 @@ void leaveFullScreen(HWND window) {
     addSceneItems(window);
     SetWindowPlacement(window, &s.savedPlacement);
     if (s.toolbarWindow != nullptr) {
-        MoveWindow(s.toolbarWindow, 0, s.viewTop + s.viewHeight, 500, 500, TRUE);
+        MoveWindow(s.toolbarWindow, 0, s.viewTop + s.viewHeight, 500 * s.scale, 500 * s.scale,
+                   TRUE);
         ShowWindow(s.toolbarWindow, SW_SHOWNORMAL);
     }
-    viewer.moveViewWindow(RECT{0, s.viewTop, s.windowWidth, s.viewTop + s.viewHeight});
+    viewer.moveViewWindow(RECT{0, s.viewTop, s.viewWidth, s.viewTop + s.viewHeight});
     // The cut-out for the floating toolbar belongs to full screen only.
     if (viewer.viewWindow() != nullptr) {
         SetWindowRgn(viewer.viewWindow(), nullptr, TRUE);
@@ -100,14 +135,55 @@ void leaveFullScreen(HWND window) {
 
 }  // namespace
 
+int screenDpi() {
+    const platform::WindowDC screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? dpi : 96;
+}
+
+int chooseScale(std::int32_t viewSize, int dpi) {
+    const RECT desktop = desktopRectangle();
+    const SIZE frame = windowFrameSize();
+    return fittingScale(scaleForDpi(dpi), layoutForViewSize(viewSize), frame.cx, frame.cy,
+                        desktop.right - desktop.left, desktop.bottom - desktop.top);
+}
+
+platform::UniqueFont makeStatusFont(int dpi, int scale) {
+    if (dpi == 96 && scale == 1) {
+        return {};
+    }
+    // The window's own font at its 96-dpi size, enlarged with the skin: the
+    // text then fits its strip of the panel as it does at 96 dpi.
+    LOGFONTA font{};
+    if (GetObjectA(GetStockObject(SYSTEM_FONT), sizeof font, &font) == 0) {
+        return {};
+    }
+    font.lfHeight = MulDiv(font.lfHeight, 96 * scale, dpi);
+    font.lfWidth = MulDiv(font.lfWidth, 96 * scale, dpi);
+    return platform::UniqueFont(CreateFontIndirectA(&font));
+}
+
 void centreOnDesktop(HWND window) {
-    const int extra = GetSystemMetrics(SM_CYMENU) + GetSystemMetrics(SM_CYCAPTION);
-    const WindowLayout layout = layoutForViewSize(shellState.tour->viewSize());
+    const int scale = shellState.scale;
+    const WindowLayout layout = layoutForViewSize(shellState.tour->viewSize()).scaledBy(scale);
+    shellState.viewWidth = layout.viewWidth;
     shellState.viewHeight = layout.viewHeight;
     shellState.viewTop = layout.viewTop;
     shellState.toolbarHeight = layout.toolbarHeight;
-    shellState.windowWidth = layout.windowWidth();
-    const int height = layout.windowHeight(extra);
+    int height = 0;
+    if (scale == 1) {
+        const int extra = GetSystemMetrics(SM_CYMENU) + GetSystemMetrics(SM_CYCAPTION);
+        shellState.windowWidth = layout.windowWidth();
+        height = layout.windowHeight(extra);
+    } else {
+        // The client area is `scale` times the one the window has at 96 dpi;
+        // the frame, caption and menu bar around it are the system's, at the
+        // screen's own size.
+        const SIZE client = clientAt96Dpi(layoutForViewSize(shellState.tour->viewSize()));
+        const SIZE frame = windowFrameSize();
+        shellState.windowWidth = client.cx * scale + frame.cx;
+        height = client.cy * scale + frame.cy;
+    }
     const RECT desktop = desktopRectangle();
     MoveWindow(window, (desktop.right - shellState.windowWidth) / 2, (desktop.bottom - height) / 2,
                shellState.windowWidth, height, TRUE);

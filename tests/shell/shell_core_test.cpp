@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/shell_core.h"
@@ -28,6 +29,55 @@ TEST(WindowLayoutTest, ViewSizesGiveTheirViewAndStrips) {
         EXPECT_EQ(layout.viewWidth, 480) << other;
         EXPECT_EQ(layout.viewHeight, 360) << other;
     }
+}
+
+TEST(ScreenScaleTest, WholeFactorsFromTheScreensDpi) {
+    for (const auto& [dpi, scale] : {std::pair{96, 1},
+                                     {120, 1},
+                                     {143, 1},
+                                     {144, 2},
+                                     {192, 2},
+                                     {239, 2},
+                                     {240, 3},
+                                     {288, 3},
+                                     {0, 1},
+                                     {-96, 1}}) {
+        EXPECT_EQ(scaleForDpi(dpi), scale) << dpi;
+    }
+}
+
+TEST(ScreenScaleTest, TheWindowMustFitTheDesktop) {
+    // View size 3: 480 x 498 of content, 966 x 1076 with a frame of 6 x 80 at twice.
+    const WindowLayout layout = layoutForViewSize(3);
+    EXPECT_EQ(fittingScale(2, layout, 6, 80, 2560, 1440), 2);
+    EXPECT_EQ(fittingScale(2, layout, 6, 80, 966, 1076), 2);
+    EXPECT_EQ(fittingScale(2, layout, 6, 80, 966, 1075), 1);
+    EXPECT_EQ(fittingScale(2, layout, 6, 80, 965, 1076), 1);
+    EXPECT_EQ(fittingScale(3, layout, 6, 80, 1920, 1200), 2);
+    // Never below 1, even where the window does not fit at all.
+    EXPECT_EQ(fittingScale(2, layout, 6, 80, 320, 200), 1);
+    EXPECT_EQ(fittingScale(0, layout, 6, 80, 2560, 1440), 1);
+    const WindowLayout twice = layout.scaledBy(2);
+    EXPECT_EQ(twice.viewWidth, 960);
+    EXPECT_EQ(twice.viewHeight, 720);
+    EXPECT_EQ(twice.contentHeight(), 2 * (36 + 360 + 102));
+}
+
+TEST(ScreenScaleTest, EnlargedToolbarAndLinkAnswerAtTheirEnlargedPlaces) {
+    // Button 5 lies at (86, 28), 31 x 31: at twice from (172, 56) to (233, 117).
+    EXPECT_EQ(toolbarButtonAt(172, 56, 2), 5);
+    EXPECT_EQ(toolbarButtonAt(233, 117, 2), 5);
+    EXPECT_EQ(toolbarButtonAt(234, 117, 2), -1);
+    EXPECT_EQ(toolbarButtonAt(171, 56, 2), -1);
+    EXPECT_EQ(toolbarButtonAt(100, 40), 5);
+    EXPECT_EQ(toolbarButtonAt(100, 40, 2), -1);  // inside button 5 at its own size only
+    EXPECT_EQ(toolbarButtonAt(613, 117, 2), 10);
+    EXPECT_EQ(toolbarButtonAt(36, 58, 2), 0);
+    EXPECT_TRUE(aboutLinkContains(142, 344, 2));
+    EXPECT_TRUE(aboutLinkContains(417, 363, 2));
+    EXPECT_FALSE(aboutLinkContains(418, 350, 2));
+    EXPECT_FALSE(aboutLinkContains(200, 364, 2));
+    EXPECT_FALSE(aboutLinkContains(100, 175, 2));  // inside the link at its own size only
 }
 
 TEST(StatusTextTest, TitleNumbersAndName) {
