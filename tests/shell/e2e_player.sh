@@ -15,11 +15,22 @@ mkdir -p "$art"
 rm -f "$art"/*.png
 # A Wine session and a display of their own (the wine_session_e2e fixture),
 # where no other test's window lies over the player.
-prefix=$build/wineprefix-e2e
-[ -f "$prefix/.lumivue-display" ] && export DISPLAY=$(cat "$prefix/.lumivue-display")
-temp=$prefix/drive_c/users/root/Temp
-desktopWidth=1280
-desktopHeight=1000
+# use_session NAME: later programs run in the held session NAME, its prefix
+# and display; the high-DPI session's screen is at 192 dpi, its desktop
+# 2560 x 2000.
+use_session() {
+  prefix=$build/wineprefix-$1
+  [ -f "$prefix/.lumivue-display" ] && export DISPLAY=$(cat "$prefix/.lumivue-display")
+  temp=$prefix/drive_c/users/root/Temp
+  if [ "$1" = hidpi ]; then
+    desktopWidth=2560 desktopHeight=2000
+  else
+    desktopWidth=1280 desktopHeight=1000
+  fi
+}
+use_session "${LUMIVUE_E2E_SESSION:-e2e}"
+# How many times the windowed player is enlarged on the screen under test.
+scale=1
 
 # check, fail and pack (tours from the sample tour with changed settings).
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
@@ -71,13 +82,15 @@ start() {
 # decode the picture; what never shows is left to the case's own checks.
 first_scene_drawn() {
   local started=$SECONDS probe_shot=$work/first-scene.png
-  convert "$source/skin/24-toolbar.bmp" -crop 300x20+10+68 +repage "$work/status-skin.png"
+  convert "$source/skin/24-toolbar.bmp" -crop 300x20+10+68 +repage -sample $((scale * 100))% \
+    "$work/status-skin.png"
   while [ $((SECONDS - started)) -lt "${WAIT:-30}" ]; do
     xwd -root -silent | convert xwd:- "$probe_shot"
     if [ "$ww" -ge "$desktopWidth" ]; then
       [ "$(spread "$probe_shot" $((desktopWidth / 4)) $((desktopHeight / 4)) $((desktopWidth / 2)) $((desktopHeight / 4)))" -gt 30 ] && return 0
     elif [ "$(spread "$probe_shot" $(view_box))" -gt 30 ]; then
-      convert "$probe_shot" -crop "300x20+$((cx + 10))+$(( $(toolbar_y) + 68))" +repage "$work/status-now.png"
+      convert "$probe_shot" -crop "$((300 * scale))x$((20 * scale))+$((cx + 10 * scale))+$(($(toolbar_y) + 68 * scale))" \
+        +repage "$work/status-now.png"
       [ "$(compare -metric AE "$work/status-skin.png" "$work/status-now.png" null: 2>&1 | cut -d' ' -f1)" -gt 100 ] && return 0
     fi
     sleep 0.3
@@ -153,21 +166,22 @@ settle() {
   done
 }
 
-# The layout in windowed mode (client coordinates from the probe).
-view_box() { echo "$cx $((cy + 36)) $((cw)) $viewHeight"; }
-toolbar_y() { echo $((cy + 36 + viewHeight)); }
+# The layout in windowed mode (client coordinates from the probe; viewHeight
+# and the skin's places at 96 dpi, enlarged by the scale).
+view_box() { echo "$cx $((cy + 36 * scale)) $((cw)) $((viewHeight * scale))"; }
+toolbar_y() { echo $((cy + (36 + viewHeight) * scale)); }
 # Centre of toolbar button i (screen coordinates) and its 17 or 31 pixel box.
 buttons=("18 29 17" "44 29 17" "31 16 17" "32 42 17" "32 29 17" "86 28 31" "124 28 31" "162 28 31"
   "200 28 31" "238 28 31" "276 28 31")
 button_box() { # button_box I [ORIGIN_X ORIGIN_Y]
   read -r bx by bs <<<"${buttons[$1]}"
-  echo "$(( ${2:-$cx} + bx )) $(( ${3:-$(toolbar_y)} + by )) $bs $bs"
+  echo "$(( ${2:-$cx} + bx * scale )) $(( ${3:-$(toolbar_y)} + by * scale )) $((bs * scale)) $((bs * scale))"
 }
 click_at() { xdotool mousemove "$1" "$2" sleep 0.2 mousemove "$(( $1 + 1 ))" "$2" sleep 0.3 click 1; }
-status_box() { echo "$((cx + 10)) $(( $(toolbar_y) + 102 - 34)) 300 20"; }
+status_box() { echo "$((cx + 10 * scale)) $(( $(toolbar_y) + (102 - 34) * scale)) $((300 * scale)) $((20 * scale))"; }
 key() { xdotool key --delay 100 "$@"; }
 hold() { xdotool keydown "$1"; sleep "$2"; xdotool keyup "$1"; }
-focus_view() { click_at $((cx + cw / 2)) $((cy + 36 + viewHeight / 2)); sleep 0.5; }
+focus_view() { click_at $((cx + cw / 2)) $((cy + (36 + viewHeight / 2) * scale)); sleep 0.5; }
 # The scene menu, opened and shot as Windows draws it.
 scene_menu() {
   click_at $((wx + 60)) $((cy - 10))
@@ -876,6 +890,146 @@ folder)
       key Next
     fi
   done
+  probe close
+  finish
+  ;;
+highdpi)
+  # The tour on a 192-dpi screen (this session's prefix), against the same
+  # tour at 96 dpi (the e2e session's): the windowed player twice as large,
+  # its view rendered at twice the size, the skin and the dialogs' pictures
+  # enlarged pixel for pixel, and the toolbar answering at its enlarged places.
+  viewHeight=360
+  # The first scene is a BMP (decoded exactly as tourpack decodes it), seen
+  # tilted, so that the view on screen can equal tourpack's render.
+  scenes=$(python3 -c 'import json, sys
+scenes = json.load(open(sys.argv[1]))["scenes"]
+scenes[0].update(name="Grid", pan=30, tilt=10, fieldOfView=80, image="../calibration/images/grid-24bit.bmp")
+print(json.dumps(scenes))' "$source/samples/demo/tour.json")
+  own_session=${LUMIVUE_E2E_SESSION:-e2e}
+  declare -A client about card region
+  # dialog_size COMMAND: "width height" of the dialog the command opens.
+  dialog_size() {
+    probe command "$1"
+    local dx dy dw dh _
+    for _ in $(seq 20); do
+      sleep 0.5
+      read -r dx dy dw dh _ < <(probe dialog) && break
+    done
+    echo "$dw $dh"
+    key Escape
+    sleep 0.5
+  }
+  for session in e2e "$own_session"; do
+    use_session "$session"
+    scale=$([ "$session" = e2e ] && echo 1 || echo 2)
+    pack hidpi "scenes=$scenes"
+    pack hidpi-fs "scenes=$scenes" "fullScreenMode=1"
+    start hidpi-fs
+    region[$session]=$(probe region || echo none)
+    probe close
+    finish
+    start hidpi
+    client[$session]="$cw $ch"
+    about[$session]=$(dialog_size 104)
+    card[$session]=$(dialog_size 32778)
+    [ "$session" = e2e ] && { probe close; finish; }
+  done
+  echo "96 dpi: client ${client[e2e]}, about box ${about[e2e]}, picture dialog ${card[e2e]}, toolbar region ${region[e2e]}"
+  echo "192 dpi: client ${client[$own_session]}, about box ${about[$own_session]}, picture dialog ${card[$own_session]}, toolbar region ${region[$own_session]}"
+  read -r w1 h1 <<<"${client[e2e]}"
+  check "the client area is twice as wide and high as at 96 dpi ($cw x $ch, $w1 x $h1)" \
+    [ "$cw" -eq $((2 * w1)) -a "$ch" -eq $((2 * h1)) ]
+  for dialog in about card; do
+    eval "read -r w1 h1 <<<\"\${$dialog[e2e]}\"; read -r w2 h2 <<<\"\${$dialog[$own_session]}\""
+    check "the $dialog dialog's picture is enlarged twice ($w2 x $h2, $w1 x $h1)" \
+      [ "$w1" -gt 0 -a "$w2" -eq $((2 * w1)) -a "$h2" -eq $((2 * h1)) ]
+  done
+  read -r rw1 rh1 area1 <<<"${region[e2e]}"
+  read -r rw2 rh2 area2 <<<"${region[$own_session]}"
+  check "the full-screen toolbar's region is the outline enlarged twice ($rw2 x $rh2, $area2 pixels)" \
+    [ "${area1:-0}" -gt 0 -a "$rw2" -eq $((2 * rw1)) -a "$rh2" -eq $((2 * rh1)) -a "$area2" -eq $((4 * area1)) ]
+
+  # The view: 960 x 720, warped from the panorama at that size (tourpack's
+  # render of the start view), not a 480 x 360 view enlarged.
+  relative=$(realpath --relative-to="$build" "$work")
+  (cd "$build" && run bin/tourpack.exe render "$relative/hidpi.exe" --scene 1 --size 960x720 \
+    -o "$relative/render.bmp" >/dev/null)
+  read -r vx vy vw vh <<<"$(view_box)"
+  settle hidpi-start $vx $vy $vw $vh
+  convert "$art/hidpi-start.png" -crop "${vw}x${vh}+$vx+$vy" +repage "$work/view.png"
+  check "the view is 960 x 720 (${vw} x ${vh})" [ "$vw" -eq 960 -a "$vh" -eq 720 ]
+  check "the view equals tourpack's render at 960 x 720, pixel for pixel" \
+    [ "$(compare -metric AE "$work/render.bmp" "$work/view.png" null: 2>&1 | cut -d' ' -f1)" = 0 ]
+  # The panel is the skin's toolbar picture with every pixel doubled.
+  convert "$source/skin/24-toolbar.bmp" -crop 300x62+0+0 +repage -sample 200% "$work/toolbar.png"
+  convert "$art/hidpi-start.png" -crop "600x124+$cx+$(toolbar_y)" +repage "$work/shown.png"
+  check "the toolbar is the skin's, enlarged pixel for pixel" \
+    [ "$(compare -metric AE "$work/toolbar.png" "$work/shown.png" null: 2>&1 | cut -d' ' -f1)" -lt 120 ]
+
+  # Every toolbar button, at its enlarged place: hover look and help text,
+  # pressed look, and what it does.
+  focus_view
+  previous=hidpi-start
+  shot "$previous"
+  for i in 0 1 2 3 4 5 6 7 8 9 10; do
+    [ $i = 7 ] && hold Right 0.8
+    read -r x y s _ <<<"$(button_box $i)"
+    xdotool mousemove $((x + s / 2)) $((y + s / 2)) sleep 0.2 mousemove $((x + s / 2 + 1)) $((y + s / 2)) sleep 0.4
+    shot "hidpi-hover-$i"
+    check "button $i: hover look at its enlarged place" changed "$previous" "hidpi-hover-$i" "$x" "$y" "$s" "$s"
+    check "button $i: help text" changed "$previous" "hidpi-hover-$i" $(status_box)
+    xdotool click 1
+    sleep 1
+    if [ $i = 10 ]; then
+      read -r fx fy fw fh _ < <(probe rect)
+      check "button 10: full screen covers the desktop ($fw x $fh)" \
+        [ "$fw" -eq $desktopWidth -a "$fh" -eq $desktopHeight ]
+      key Escape
+      sleep 1.5
+      read -r _ _ _ _ bx by bw bh < <(probe rect)
+      check "Escape gives the enlarged window back ($bw x $bh)" [ "$bw $bh" = "$cw $ch" ]
+      break
+    fi
+    check "button $i: pressed look at its enlarged place" \
+      shot_when changed "hidpi-hover-$i" "hidpi-pressed-$i" "$x" "$y" "$s" "$s"
+    case $i in
+    0 | 1 | 2 | 3 | 8 | 9)
+      sleep 0.5
+      shot "hidpi-moving-$i"
+      check "button $i: the view moves" changed "hidpi-pressed-$i" "hidpi-moving-$i" $(view_box)
+      ;;
+    4)
+      sleep 0.5
+      shot "hidpi-stopped-$i"
+      MAX_SAME=0 check "button 4: the view stands still" same "hidpi-pressed-$i" "hidpi-stopped-$i" $(view_box)
+      ;;
+    5 | 6 | 7)
+      check "button $i: the view changes" shot_when changed "hidpi-hover-$i" "hidpi-changed-$i" $(view_box)
+      settle "hidpi-changed-$i" $(view_box)
+      ;;
+    esac
+    previous="hidpi-pressed-$i"
+  done
+
+  # The about box's link answers at its enlarged place: (140, 177) of the
+  # picture, twice, lies outside the link of the picture at its own size.
+  cat >"$work/record-open.sh" <<'SH'
+#!/bin/sh
+for target in "$@"; do printf '%s\n' "$target" >>"$(dirname "$0")/opened.txt"; done
+SH
+  chmod +x "$work/record-open.sh"
+  : >"$work/opened.txt"
+  run reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$work/record-open.sh" /f >/dev/null 2>&1
+  probe command 104
+  sleep 1.5
+  read -r dx dy _ < <(probe dialog)
+  click_at $((dx + 2 * 140)) $((dy + 2 * 177))
+  sleep 2
+  maker=$(sed -n 's/.*makerWebAddress = "\(.*\)";/\1/p' "$source/src/shell/shell.h")
+  check "the about link opens the maker's address at its enlarged place" \
+    [ "$(tail -n 1 "$work/opened.txt")" = "$maker" ]
+  key Escape
+  sleep 0.5
   probe close
   finish
   ;;

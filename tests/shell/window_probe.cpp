@@ -19,6 +19,9 @@
 //                             TEXT's box and 40 pixels beyond, on the row
 //                             that matches best; and how many pixels TEXT
 //                             itself covers
+//   window_probe region    -> "width height area" of the shaped full-screen
+//                             toolbar's region: its bounding box and how many
+//                             pixels it holds
 // Exit code 1 when the window is not there.
 #include <windows.h>
 #include <psapi.h>
@@ -27,6 +30,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/scoped_handle.h"
 
@@ -195,6 +199,48 @@ bool compareStatusText(HWND window, const char* text) {
     return true;
 }
 
+// The region of the main window's child toolbar that has one (the shaped
+// full-screen toolbar): "width height area".
+bool printToolbarRegion(HWND window) {
+    struct Search {
+        HWND found = nullptr;
+    } search;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM data) -> BOOL {
+            char name[32] = {};
+            GetClassNameA(child, name, sizeof name);
+            const platform::UniqueRegion probe(CreateRectRgn(0, 0, 0, 0));
+            if (lstrcmpiA(name, "toolbar") == 0 && GetWindowRgn(child, probe.get()) != ERROR) {
+                reinterpret_cast<Search*>(data)->found = child;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (search.found == nullptr) {
+        return false;
+    }
+    const platform::UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
+    GetWindowRgn(search.found, region.get());
+    RECT box;
+    GetRgnBox(region.get(), &box);
+    const DWORD size = GetRegionData(region.get(), 0, nullptr);
+    std::vector<std::uint8_t> bytes(size);
+    auto* data = reinterpret_cast<RGNDATA*>(bytes.data());
+    if (size == 0 || GetRegionData(region.get(), size, data) != size) {
+        return false;
+    }
+    long long area = 0;
+    const auto* rectangles = reinterpret_cast<const RECT*>(data->Buffer);
+    for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+        area += static_cast<long long>(rectangles[i].right - rectangles[i].left) *
+                (rectangles[i].bottom - rectangles[i].top);
+    }
+    std::printf("%ld %ld %lld\n", box.right - box.left, box.bottom - box.top, area);
+    return true;
+}
+
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: window_probe rect|command N|close|box TITLE\n");
@@ -274,6 +320,8 @@ int main(int argc, char** argv) {
         }
     } else if (std::strcmp(argv[1], "status") == 0 && argc > 2) {
         return compareStatusText(window, argv[2]) ? 0 : 1;
+    } else if (std::strcmp(argv[1], "region") == 0) {
+        return printToolbarRegion(window) ? 0 : 1;
     } else if (std::strcmp(argv[1], "close") == 0) {
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Holds a test prefix's Wine session open for a whole test run (CTest's
 # setup and cleanup of the wine_session fixtures):
-#   wine-session.sh start|stop BUILD_DIR SOURCE_DIR [NAME]
+#   wine-session.sh start|stop BUILD_DIR SOURCE_DIR [NAME [DPI WIDTHxHEIGHT]]
 # start: prepares the prefix, removes what killed runs left in its temporary
 # folder, then starts Wine's server, services and virtual desktop with no
 # test's output attached (wine_session_keeper.cpp says why) and waits until
@@ -10,11 +10,16 @@
 # on the run's display (or one of its own when none is set). A NAME gives a
 # session of its own in BUILD_DIR/wineprefix-NAME on a display of its own.
 # The session's display is written to PREFIX/.lumivue-display.
+# DPI and WIDTHxHEIGHT give a named session a screen of that many dots per
+# inch (the system setting a high-DPI screen has) and a virtual desktop of that
+# size, on a display large enough for it.
 set -euo pipefail
 action=$1
 build=$2
 source=$3
 name=${4:-}
+dpi=${5:-}
+desktop=${6:-1280x1000}
 prefix=$build/wineprefix${name:+-$name}
 base=$build/wine-session${name:+-$name}
 hold=$base.hold
@@ -28,7 +33,7 @@ start)
   if [ -n "$name" ] || [ -z "${DISPLAY:-}" ]; then
     # Xvfb picks a free display itself and names it once it is ready.
     rm -f "$base.display-number"
-    setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp \
+    setsid Xvfb -displayfd 3 -screen 0 "${desktop%x*}x$((${desktop#*x} + 24))x24" -nolisten tcp \
       3>"$base.display-number" </dev/null >/dev/null 2>&1 &
     echo $! >"$base.xvfb"
     for _ in $(seq 100); do [ -s "$base.display-number" ] && break; sleep 0.1; done
@@ -36,6 +41,16 @@ start)
     export DISPLAY=:$(head -1 "$base.display-number")
   fi
   "$source/scripts/wine-run.sh" --prefix "$prefix" --prepare </dev/null >"$log" 2>&1
+  if [ -n "$dpi" ]; then
+    # Read when the session starts: set while no session of the prefix runs.
+    for setting in "HKCU\Control Panel\Desktop|LogPixels|REG_DWORD|$dpi" \
+      "HKCU\Software\Wine\Explorer\Desktops|Default|REG_SZ|$desktop"; do
+      IFS='|' read -r key value type data <<<"$setting"
+      WINEPREFIX=$(realpath "$prefix") WINEDEBUG=-all wine reg add "$key" /v "$value" /t "$type" \
+        /d "$data" /f </dev/null >>"$log" 2>&1 || { echo "could not set $value in $prefix" >&2; exit 1; }
+    done
+    WINEPREFIX=$(realpath "$prefix") wineserver -w
+  fi
   echo "$DISPLAY" >"$prefix/.lumivue-display"
   # A run that was killed cannot have cleaned up after itself.
   temp=$prefix/drive_c/users/$(id -un)/Temp
