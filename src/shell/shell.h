@@ -116,7 +116,7 @@ inline constexpr DWORD mainWindowStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | 
 // The screen's dots per inch (the system's, for the whole run).
 int screenDpi();
 // The factor for the screen's DPI at which the windowed player of
-// `viewSize` fits the desktop.
+// `viewSize` fits the desktop less the taskbar.
 int chooseScale(std::int32_t viewSize, int dpi);
 // A font for the status text at `scale` on a screen of `dpi`; empty at 96 dpi
 // and scale 1, where the window's own font is used.

@@ -142,10 +142,12 @@ int screenDpi() {
 }
 
 int chooseScale(std::int32_t viewSize, int dpi) {
-    const RECT desktop = desktopRectangle();
+    // The window has to fit what it may cover: the desktop less the taskbar.
+    RECT area = desktopRectangle();
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     const SIZE frame = windowFrameSize();
     return fittingScale(scaleForDpi(dpi), layoutForViewSize(viewSize), frame.cx, frame.cy,
-                        desktop.right - desktop.left, desktop.bottom - desktop.top);
+                        area.right - area.left, area.bottom - area.top);
 }
 
 platform::UniqueFont makeStatusFont(int dpi, int scale) {
