@@ -1,6 +1,22 @@
-# Sourced by the end-to-end scripts: their checks, and tours packed from the
-# sample tour with changed settings (pack uses the scripts' $source, $build,
-# $work and run()).
+# Sourced by the end-to-end scripts: the session they run in, their checks,
+# and tours packed from the sample tour with changed settings (pack uses the
+# scripts' $source, $build, $work and run()).
+
+# use_session NAME: later programs run in the held Wine session NAME
+# (tests/support/wine-session.sh), in its prefix and on its display, where no
+# other test's window lies over the player. The high-DPI session's screen is
+# at 192 dpi with a desktop of 2560 x 2000; the others' desktops are
+# 1280 x 1000.
+use_session() {
+  prefix=$build/wineprefix-$1
+  [ -f "$prefix/.lumivue-display" ] && export DISPLAY=$(cat "$prefix/.lumivue-display")
+  temp=$prefix/drive_c/users/root/Temp
+  if [ "$1" = hidpi ]; then
+    desktopWidth=2560 desktopHeight=2000
+  else
+    desktopWidth=1280 desktopHeight=1000
+  fi
+}
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 failures=0
 check() { # check DESCRIPTION COMMAND...

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end runs of the real tour executable about how runs begin and end,
-# in the test prefix's Wine desktop (1280 x 1000):
+# in the Wine desktop of the session LUMIVUE_E2E_SESSION (default e2e):
 #   e2e_lifecycle.sh exits|leftovers|unicode
 # exits: a closed run and a run that cannot make its window leave the
 # temporary folder as they found it; the second ends non-zero.
@@ -16,12 +16,11 @@ source=${LUMIVUE_SOURCE:?}
 art=${LUMIVUE_ARTEFACTS:-$build/artefacts/shell}/lifecycle-$case
 mkdir -p "$art"
 rm -f "$art"/*.png
-prefix=$build/wineprefix-e2e
-[ -f "$prefix/.lumivue-display" ] && export DISPLAY=$(cat "$prefix/.lumivue-display")
-temp=$prefix/drive_c/users/root/Temp
 
-# check, fail and pack (tours from the sample tour with changed settings).
+# use_session, check, fail and pack (tours from the sample tour with changed
+# settings).
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
+use_session "${LUMIVUE_E2E_SESSION:-e2e}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumivue-e2e.XXXXXX")
 players=()

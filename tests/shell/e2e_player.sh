@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end runs of the real tour executable under Wine, driven with xdotool
-# inside the test prefix's Wine desktop (1280 x 1000):
-#   e2e_player.sh startup|drive|fullscreen|sound|longrun|dialogs|folder|input
+# inside the Wine desktop of the session LUMIVUE_E2E_SESSION (default e2e):
+#   e2e_player.sh startup|drive|fullscreen|sound|longrun|dialogs|folder|input|highdpi
+# highdpi runs in the high-DPI session and compares with the same tour in the
+# session LUMIVUE_E2E_REFERENCE (default e2e).
 # Tours are packed from the sample tour with changed settings; the folder case
 # makes its tour from a folder of photos with the native tourpack
 # (LUMIVUE_NATIVE_TOURPACK). Screenshots go
@@ -13,27 +15,14 @@ source=${LUMIVUE_SOURCE:?}
 art=${LUMIVUE_ARTEFACTS:-$build/artefacts/shell}/$case
 mkdir -p "$art"
 rm -f "$art"/*.png
-# A Wine session and a display of their own (the wine_session_e2e fixture),
-# where no other test's window lies over the player.
-# use_session NAME: later programs run in the held session NAME, its prefix
-# and display; the high-DPI session's screen is at 192 dpi, its desktop
-# 2560 x 2000.
-use_session() {
-  prefix=$build/wineprefix-$1
-  [ -f "$prefix/.lumivue-display" ] && export DISPLAY=$(cat "$prefix/.lumivue-display")
-  temp=$prefix/drive_c/users/root/Temp
-  if [ "$1" = hidpi ]; then
-    desktopWidth=2560 desktopHeight=2000
-  else
-    desktopWidth=1280 desktopHeight=1000
-  fi
-}
-use_session "${LUMIVUE_E2E_SESSION:-e2e}"
 # How many times the windowed player is enlarged on the screen under test.
 scale=1
 
-# check, fail and pack (tours from the sample tour with changed settings).
+# use_session, check, fail and pack (tours from the sample tour with changed
+# settings).
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
+# The session of the case (LUMIVUE_E2E_SESSION; the wine_session_<name> fixture).
+use_session "${LUMIVUE_E2E_SESSION:-e2e}"
 
 if [ -z "${DISPLAY:-}" ]; then
   for n in $(seq 120 149); do
@@ -906,6 +895,7 @@ scenes = json.load(open(sys.argv[1]))["scenes"]
 scenes[0].update(name="Grid", pan=30, tilt=10, fieldOfView=80, image="../calibration/images/grid-24bit.bmp")
 print(json.dumps(scenes))' "$source/samples/demo/tour.json")
   own_session=${LUMIVUE_E2E_SESSION:-e2e}
+  reference_session=${LUMIVUE_E2E_REFERENCE:-e2e}
   declare -A client about card region
   # dialog_size COMMAND: "width height" of the dialog the command opens.
   dialog_size() {
@@ -919,9 +909,9 @@ print(json.dumps(scenes))' "$source/samples/demo/tour.json")
     key Escape
     sleep 0.5
   }
-  for session in e2e "$own_session"; do
+  for session in "$reference_session" "$own_session"; do
     use_session "$session"
-    scale=$([ "$session" = e2e ] && echo 1 || echo 2)
+    scale=$([ "$session" = "$reference_session" ] && echo 1 || echo 2)
     pack hidpi "scenes=$scenes"
     pack hidpi-fs "scenes=$scenes" "fullScreenMode=1"
     start hidpi-fs
@@ -932,19 +922,19 @@ print(json.dumps(scenes))' "$source/samples/demo/tour.json")
     client[$session]="$cw $ch"
     about[$session]=$(dialog_size 104)
     card[$session]=$(dialog_size 32778)
-    [ "$session" = e2e ] && { probe close; finish; }
+    [ "$session" = "$reference_session" ] && { probe close; finish; }
   done
-  echo "96 dpi: client ${client[e2e]}, about box ${about[e2e]}, picture dialog ${card[e2e]}, toolbar region ${region[e2e]}"
+  echo "96 dpi: client ${client[$reference_session]}, about box ${about[$reference_session]}, picture dialog ${card[$reference_session]}, toolbar region ${region[$reference_session]}"
   echo "192 dpi: client ${client[$own_session]}, about box ${about[$own_session]}, picture dialog ${card[$own_session]}, toolbar region ${region[$own_session]}"
-  read -r w1 h1 <<<"${client[e2e]}"
+  read -r w1 h1 <<<"${client[$reference_session]}"
   check "the client area is twice as wide and high as at 96 dpi ($cw x $ch, $w1 x $h1)" \
     [ "$cw" -eq $((2 * w1)) -a "$ch" -eq $((2 * h1)) ]
   for dialog in about card; do
-    eval "read -r w1 h1 <<<\"\${$dialog[e2e]}\"; read -r w2 h2 <<<\"\${$dialog[$own_session]}\""
+    eval "read -r w1 h1 <<<\"\${$dialog[$reference_session]}\"; read -r w2 h2 <<<\"\${$dialog[$own_session]}\""
     check "the $dialog dialog's picture is enlarged twice ($w2 x $h2, $w1 x $h1)" \
       [ "$w1" -gt 0 -a "$w2" -eq $((2 * w1)) -a "$h2" -eq $((2 * h1)) ]
   done
-  read -r rw1 rh1 area1 <<<"${region[e2e]}"
+  read -r rw1 rh1 area1 <<<"${region[$reference_session]}"
   read -r rw2 rh2 area2 <<<"${region[$own_session]}"
   check "the full-screen toolbar's region is the outline enlarged twice ($rw2 x $rh2, $area2 pixels)" \
     [ "${area1:-0}" -gt 0 -a "$rw2" -eq $((2 * rw1)) -a "$rh2" -eq $((2 * rh1)) -a "$area2" -eq $((4 * area1)) ]
