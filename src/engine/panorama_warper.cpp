@@ -1,9 +1,11 @@
 #include "engine/panorama_warper.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "engine/angles.h"
 #include "engine/pixel_gather.h"
@@ -39,6 +41,9 @@ constexpr std::int32_t bandsPerThread = 8;
 // A shift costs about a quarter of a rebuild per pixel: its bands are larger.
 constexpr std::size_t shiftBandScale = 4;
 constexpr std::int32_t mostThreads = 64;
+// The coded columns of a tilted view are shared out in a few bands per
+// thread, so that a thread that starts late still finds one.
+constexpr std::size_t codingBandsPerThread = 2;
 
 // The first of `count` positions that belongs to band `band` of `bands`.
 std::size_t bandStart(std::size_t count, std::int32_t band, std::int32_t bands) {
@@ -161,6 +166,7 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
             }
         }
     }
+    std::size_t columnBlocks = 0;
     if (level) {
         solver_.solveDepth(table, firstDepth);
     } else {
@@ -168,7 +174,7 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         for (std::int32_t j = 0; j < view.height; ++j) {
             forwardRows += depthOfRow(p, j) > 0.0f ? 1 : 0;
         }
-        solver_.codeColumnsFor(forwardRows * static_cast<std::size_t>(half));
+        columnBlocks = solver_.startColumnCodes(forwardRows * static_cast<std::size_t>(half));
     }
     const std::int32_t bands = bandsFor(view.width, view.height, smallestBand_);
     prepareLanes(bands, static_cast<std::size_t>(view.width));
@@ -179,7 +185,34 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
         buildRows(rebuild, lanes_[static_cast<std::size_t>(lane)], bandStart(count, band, bands),
                   bandStart(count, band + 1, bands));
     };
-    runBands(bands, build);
+    if (bands == 1 || columnBlocks == 0) {
+        solver_.codeColumnBlocks(0, columnBlocks);
+        runBands(bands, build);
+        return;
+    }
+    // The coded columns cost about what a band of rows does, too much to
+    // leave to the calling thread alone: their blocks are shared out as the
+    // first bands of the same work as the rows, so that the threads are woken
+    // once. Every row facing forward reads them, so a band of rows waits for
+    // the coding bands still running; bands are taken in order, so those are
+    // running on other threads already and the wait is one coding band at
+    // most.
+    const auto codingBands = static_cast<std::int32_t>(
+        std::min(columnBlocks, static_cast<std::size_t>(pool_->threads()) * codingBandsPerThread));
+    std::atomic<std::int32_t> codingLeft = codingBands;
+    auto codeThenBuild = [&](std::int32_t band, std::int32_t lane) {
+        if (band < codingBands) {
+            solver_.codeColumnBlocks(bandStart(columnBlocks, band, codingBands),
+                                     bandStart(columnBlocks, band + 1, codingBands));
+            codingLeft.fetch_sub(1, std::memory_order_release);
+            return;
+        }
+        while (codingLeft.load(std::memory_order_acquire) != 0) {
+            std::this_thread::yield();
+        }
+        build(band - codingBands, lane);
+    };
+    runBands(codingBands + bands, codeThenBuild);
 }
 
 void PanoramaWarper::buildRows(const Rebuild& r, Lane& lane, std::size_t first, std::size_t last) {

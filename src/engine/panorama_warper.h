@@ -58,6 +58,8 @@ class PanoramaWarper {
     const std::int32_t* rowMap() const { return rowMap_.get(); }
     std::int32_t mapWidth() const { return mapWidth_; }
     std::int32_t mapHeight() const { return mapHeight_; }
+    // For checks: the solver of the last rebuild, with its coded columns.
+    const RowSolver& rowSolver() const { return solver_; }
 
   private:
     std::unique_ptr<std::int32_t[]> columnMap_;

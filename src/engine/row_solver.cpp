@@ -402,7 +402,19 @@ bool RowSolver::columnsInside(__m128i left, __m128i mirrored) const {
         _mm_and_si128(withinZeroTo(left, biasedWidth), withinZeroTo(mirrored, biasedWidth)));
 }
 
-void RowSolver::codeColumns() {
+std::size_t RowSolver::startColumnCodes(std::size_t forwardRays) {
+    // Coding the columns costs about what solving 50 000 rays from their
+    // angles does; below that it would not pay.
+    if (forwardRays < static_cast<std::size_t>(entryCount) / 2) {
+        return 0;
+    }
+    const int shift = StepTable::shiftFor(std::fabs(columnsPerRadian_) * angleStepPerCode);
+    columnSteps_.reset(2 * static_cast<std::size_t>(entryCount), shift, 2);
+    columnsCoded_ = true;
+    return columnSteps_.blockCount();
+}
+
+void RowSolver::codeColumnBlocks(std::size_t firstBlock, std::size_t lastBlock) {
     // The source columns of every negative longitude code (the left half of
     // a row facing forward), the column and its mirror, a block at a time.
     // Within each of the two runs of codes (ratios up to 1, then above 1) the
@@ -411,10 +423,8 @@ void RowSolver::codeColumns() {
     // wrapped in the block or wrapped the same way throughout, the column and
     // its mirror change once at most, and the change is found by halving.
     // Other blocks (the one where the runs meet, the ones at the seam) are
-    // solved code by code.
+    // solved code by code. A block writes its own records only.
     const std::size_t count = 2 * static_cast<std::size_t>(entryCount);
-    const int shift = StepTable::shiftFor(std::fabs(columnsPerRadian_) * angleStepPerCode);
-    columnSteps_.reset(count, shift, 2);
     const std::size_t size = columnSteps_.blockSize();
     const float* angles = anglesByCode_.data() + count;
     auto longitudeOf = [&](std::size_t code) {
@@ -429,18 +439,21 @@ void RowSolver::codeColumns() {
         const float u = unwrappedColumn(longitudeOf(code));
         return u >= widthF ? 1 : (u < 0.0f ? -1 : 0);
     };
-    for (std::size_t block = 0; block < columnSteps_.blockCount(); ++block) {
+    // Few blocks are solved code by code: their buffers are made when needed.
+    std::vector<std::int32_t> blockColumns;
+    std::vector<std::int32_t> blockMirrored;
+    for (std::size_t block = firstBlock; block < lastBlock; ++block) {
         const std::size_t start = block * size;
         const std::size_t length = std::min(size, count - start);
         if ((start < firstAbove && start + length > firstAbove) ||
             wrapOf(start) != wrapOf(start + length - 1)) {
-            blockColumns_.resize(length);
-            blockMirrored_.resize(length);
+            blockColumns.resize(length);
+            blockMirrored.resize(length);
             for (std::size_t k = 0; k < length; ++k) {
-                columnsOf(start + k, blockColumns_[k], blockMirrored_[k]);
+                columnsOf(start + k, blockColumns[k], blockMirrored[k]);
             }
-            columnSteps_.setBlock(block, blockColumns_.data(), length, 0);
-            columnSteps_.setBlock(block, blockMirrored_.data(), length, 1);
+            columnSteps_.setBlock(block, blockColumns.data(), length, 0);
+            columnSteps_.setBlock(block, blockMirrored.data(), length, 1);
             continue;
         }
         // [0] the column, [1] its mirror.
@@ -612,20 +625,15 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
     }
 }
 
-#endif  // __SSE2__
+#else  // no SSE2: every ray is solved from its angles
 
-void RowSolver::codeColumnsFor(std::size_t forwardRays) {
-#if defined(__SSE2__)
-    // Coding the columns costs about what solving 50 000 rays from their
-    // angles does; below that it would not pay.
-    if (forwardRays >= static_cast<std::size_t>(ArctangentTable::entryCount) / 2) {
-        codeColumns();
-        columnsCoded_ = true;
-    }
-#else
-    (void)forwardRays;
-#endif
+std::size_t RowSolver::startColumnCodes(std::size_t) {
+    return 0;
 }
+
+void RowSolver::codeColumnBlocks(std::size_t, std::size_t) {}
+
+#endif  // __SSE2__
 
 void RowSolver::solveLevelRows(const ArctangentTable& table, float height, RowCodes& codes,
                                std::int32_t* rows) const {

@@ -66,9 +66,18 @@ class RowSolver {
                                 std::int32_t* rows) const;
 
     // A tilted view: source columns of every longitude of the rows facing
-    // forward are solved once per rebuild when `forwardRays` (rays of such
-    // rows) are many enough to repay it.
-    void codeColumnsFor(std::size_t forwardRays);
+    // forward are coded once per rebuild when `forwardRays` (rays of such
+    // rows) are many enough to repay it. The coding is made of blocks that
+    // depend on nothing but the rebuild's constants: startColumnCodes returns
+    // their count (0 when the columns are not coded) and codeColumnBlocks
+    // codes blocks [first, last), so that several threads may share them out.
+    // Every block is to be coded before a row is solved.
+    std::size_t startColumnCodes(std::size_t forwardRays);
+    void codeColumnBlocks(std::size_t first, std::size_t last);
+    // Both of the above on the calling thread.
+    void codeColumnsFor(std::size_t forwardRays) {
+        codeColumnBlocks(0, startColumnCodes(forwardRays));
+    }
     // For checks: the coded column (or mirrored column) of negative longitude
     // code 2 * 100001 + `place`, negative where rows solve it ray by ray.
     std::int32_t codedColumn(std::int32_t place, bool mirrored) const {
@@ -146,11 +155,7 @@ class RowSolver {
     double codedCentreRow_ = 0.0;
     std::int32_t codedLastRow_ = 0;
     // Column and mirrored column of each negative longitude code at this
-    // rebuild's pan, for rows facing forward (no half turn), kept as steps
-    // (made a block at a time in the block buffers).
-    void codeColumns();
+    // rebuild's pan, for rows facing forward (no half turn), kept as steps.
     StepTable columnSteps_;  // column, then mirrored column
-    std::vector<std::int32_t> blockColumns_;
-    std::vector<std::int32_t> blockMirrored_;
     bool columnsCoded_ = false;
 };

@@ -166,39 +166,64 @@ TEST(BandedWarp, EqualsOneThreadAndTheReferenceOnRandomViews) {
     }
 }
 
-// A large view split the way the player splits it, with the coded columns
-// of tilted views and the mirrored rows of level ones crossing band edges.
+// Every code's coded column (and mirror) of the last rebuild is the same in
+// both views.
+::testing::AssertionResult sameCodedColumns(const MemoryView& a, const MemoryView& b) {
+    const RowSolver& x = a.view->warper().rowSolver();
+    const RowSolver& y = b.view->warper().rowSolver();
+    for (std::int32_t place = 0; place < 2 * ArctangentTable::entryCount; ++place) {
+        for (const bool mirrored : {false, true}) {
+            if (x.codedColumn(place, mirrored) != y.codedColumn(place, mirrored)) {
+                return ::testing::AssertionFailure()
+                       << "coded column " << place << (mirrored ? " (mirrored)" : "") << " differs";
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A large view split the way the player splits it, on as many threads as a
+// processor may give and more than the view has bands: the coded columns of
+// tilted views (made on several threads before the rows that read them) and
+// the mirrored rows of level ones crossing band edges.
 TEST(BandedWarp, LargeViewsAsThePlayerSplitsThem) {
     const ReferencePanorama panorama = randomPanorama(4000, 2000, 21);
     MemoryView one;
-    MemoryView many;
     one.view->setThreads(1);
-    many.view->setThreads(4);
+    one.view->resize(800, 600);
+    one.show(panorama);
     const std::size_t smallest = PanoramaWarper::defaultSmallestBand;
-    EXPECT_GT(many.view->warper().bandsFor(800, 600, smallest), 4);
-    EXPECT_EQ(many.view->warper().bandsFor(200, 150, smallest), 1);
-    for (MemoryView* m : {&one, &many}) {
-        m->view->resize(800, 600);
-        m->show(panorama);
-    }
-    float delta = 0.0f;
-    for (const float tilt : {0.0f, 0.35f, -1.4f}) {
-        for (MemoryView* m : {&one, &many}) {
-            m->view->setView(0.7f, tilt, 100 * degree);
-            m->view->renderTick();
+    for (const std::int32_t threads : {2, 3, 4, 8}) {
+        MemoryView many;
+        many.view->setThreads(threads);
+        EXPECT_GT(many.view->warper().bandsFor(800, 600, smallest), threads == 8 ? 8 : 4);
+        EXPECT_EQ(many.view->warper().bandsFor(200, 150, smallest), 1);
+        many.view->resize(800, 600);
+        many.show(panorama);
+        float delta = 0.0f;
+        for (const float tilt : {0.0f, 0.35f, -1.4f}) {
+            for (const float pan : {0.7f, 3.1f}) {
+                for (MemoryView* m : {&one, &many}) {
+                    m->view->setView(pan, tilt, 100 * degree);
+                    m->view->renderTick();
+                }
+                ASSERT_TRUE(sameView(one, many)) << threads << " threads, " << tilt << " " << pan;
+                if (tilt != 0.0f) {
+                    ASSERT_TRUE(sameCodedColumns(one, many)) << threads << " threads, " << tilt;
+                }
+            }
+            for (MemoryView* m : {&one, &many}) {
+                m->view->panBy(0.713f);
+                delta = m->view->pendingPanDelta();
+                m->view->renderTick();
+            }
+            ASSERT_TRUE(sameView(one, many)) << threads << " threads, " << tilt << " shifted";
         }
-        ASSERT_TRUE(sameView(one, many)) << tilt;
-        for (MemoryView* m : {&one, &many}) {
-            m->view->panBy(0.713f);
-            delta = m->view->pendingPanDelta();
-            m->view->renderTick();
-        }
-        ASSERT_TRUE(sameView(one, many)) << tilt << " shifted";
+        ReferenceView expected(800, 600);
+        reference().warp(panorama, expected, many.view->viewFov(), 3.1f, many.view->viewTilt());
+        reference().shift(panorama, expected, delta);
+        EXPECT_TRUE(many.matches(expected)) << threads << " threads";
     }
-    ReferenceView expected(800, 600);
-    reference().warp(panorama, expected, many.view->viewFov(), 0.7f, many.view->viewTilt());
-    reference().shift(panorama, expected, delta);
-    EXPECT_TRUE(many.matches(expected));
 }
 
 }  // namespace

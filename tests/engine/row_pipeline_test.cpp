@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/angles.h"
+#include "engine/band_pool.h"
 #include "engine/panorama_warper.h"
 #include "engine/pixel_gather.h"
 #include "engine/processor.h"
@@ -265,6 +266,54 @@ TEST(RowSolver, CodedColumnsEqualTheAlgorithmsForEveryCode) {
             // where a column changes twice in one block (the widest panorama
             // only, whose blocks are smallest).
             EXPECT_LT(unknown, width > 10000 ? 2 * above / 100 : 4096 * 2) << width << " " << pan;
+        }
+    }
+}
+
+// The blocks of coded columns shared out in ranges on a pool, as the warper
+// does, give every code the column of the coding on one thread: for one range,
+// a few, one per block, and more threads than ranges.
+TEST(RowSolver, ColumnBlocksCodedInRangesOnSeveralThreadsEqualTheSerialCoding) {
+    const auto table = ArctangentTable::create();
+    const std::int32_t codes = 2 * ArctangentTable::entryCount;
+    for (const std::int32_t width : {2000, 8000, 40000}) {
+        for (const float pan : {0.4f, -pi}) {
+            ReferencePanorama panorama;
+            panorama.width = width;
+            panorama.height = 100;
+            ReferenceView view(1000, 10);
+            const ReferenceConstants c = reference().constants(panorama, view, 90 * degree, pan, 0);
+            const SourceImage source{nullptr, width, 100, width * 3};
+            auto prepared = [&](RowSolver& solver) {
+                solver.prepare(*table, projectionOf(c), source, pan, view.width, c.halfColumns,
+                               false);
+            };
+            RowSolver serial;
+            prepared(serial);
+            serial.codeColumnsFor(std::size_t{1} << 40);
+            for (const std::int32_t threads : {1, 2, 3, 8}) {
+                BandPool pool(threads);
+                RowSolver split;
+                prepared(split);
+                const std::size_t blocks = split.startColumnCodes(std::size_t{1} << 40);
+                ASSERT_GT(blocks, 8u);
+                for (const std::size_t ranges : {std::size_t{1}, std::size_t{3}, blocks}) {
+                    split.startColumnCodes(std::size_t{1} << 40);
+                    auto code = [&](std::int32_t range, std::int32_t) {
+                        const auto r = static_cast<std::size_t>(range);
+                        split.codeColumnBlocks(blocks * r / ranges, blocks * (r + 1) / ranges);
+                    };
+                    pool.run(static_cast<std::int32_t>(ranges), code);
+                    for (std::int32_t place = 0; place < codes; ++place) {
+                        for (const bool mirrored : {false, true}) {
+                            ASSERT_EQ(split.codedColumn(place, mirrored),
+                                      serial.codedColumn(place, mirrored))
+                                << width << " " << pan << ", " << threads << " threads, " << ranges
+                                << " ranges, code " << place << " " << mirrored;
+                        }
+                    }
+                }
+            }
         }
     }
 }
