@@ -1,7 +1,10 @@
 #include "package/extraction.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "package/media_callback.h"
@@ -68,10 +71,10 @@ class ExtractionTest : public ::testing::Test {
         sound_ = test_support::waveSound(40, 7);
         Bytes file(300, 0x55);
         imageOffset_ = static_cast<std::int32_t>(file.size());
-        file.insert(file.end(), encrypted.begin(), encrypted.end());
+        std::copy(encrypted.begin(), encrypted.end(), std::back_inserter(file));
         soundOffset_ = static_cast<std::int32_t>(file.size());
-        file.insert(file.end(), sound_.begin(), sound_.end());
-        file.insert(file.end(), 41, 0);
+        std::copy(sound_.begin(), sound_.end(), std::back_inserter(file));
+        file.resize(file.size() + 41, 0);
         exe_ = folder_.path() / "tour.exe";
         test_support::writeFile(exe_, file);
         fileSize_ = static_cast<std::int32_t>(file.size());

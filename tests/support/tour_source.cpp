@@ -1,6 +1,7 @@
 #include "tour_source.h"
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 
 namespace test_support {
@@ -88,14 +89,20 @@ void TourSource::save() const {
     out << manifest.dump(2);
 }
 
+std::string skinImageName(int slot) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%02d-slot.bmp", slot);
+    return name;
+}
+
 TourSource makeTourSource(const fs::path& folder, int sceneCount, const fs::path& player) {
     TourSource source;
     source.folder = folder;
     fs::create_directories(folder);
     for (int slot = 0; slot < 26; ++slot) {
-        const std::string name = (slot < 10 ? "0" : "") + std::to_string(slot) + "-slot.bmp";
-        writeFile(folder / "skin" / name, bmpPicture(3 + slot % 4, 2 + slot % 3,
-                                                     static_cast<std::uint8_t>(slot * 9), 20, 200));
+        writeFile(
+            folder / "skin" / skinImageName(slot),
+            bmpPicture(3 + slot % 4, 2 + slot % 3, static_cast<std::uint8_t>(slot * 9), 20, 200));
     }
     writeFile(folder / "language.dll", fakeModule(700, 0x4C));
     writeFile(folder / "background.wav", waveSound(300, 1000));

@@ -33,6 +33,8 @@ struct TourSource {
 // info text and payload set to a distinct value; a fake player image unless
 // `player` names a real one.
 TourSource makeTourSource(const fs::path& folder, int sceneCount, const fs::path& player = {});
+// The file name of skin image `slot` in a made tour source: "07-slot.bmp".
+std::string skinImageName(int slot);
 
 // The files in `folder` whose names start with `prefix` (for example "QRZ").
 std::vector<fs::path> filesWithPrefix(const fs::path& folder, const std::string& prefix);

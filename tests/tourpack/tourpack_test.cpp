@@ -113,8 +113,9 @@ TEST_F(TourpackTest, EveryValueReachesThePlayersReader) {
     for (int slot = 0; slot < 26; ++slot) {
         Bytes skin;
         tourpack::OpenedTour::readFile(opened->loader().skinSet().imagePath(slot), skin);
-        const std::string name = (slot < 10 ? "0" : "") + std::to_string(slot) + "-slot.bmp";
-        EXPECT_EQ(skin, test_support::readFile(source_.folder / "skin" / name)) << slot;
+        EXPECT_EQ(skin, test_support::readFile(source_.folder / "skin" /
+                                               test_support::skinImageName(slot)))
+            << slot;
     }
     Bytes language;
     tourpack::OpenedTour::readFile(opened->loader().languageModulePath(), language);
