@@ -7,9 +7,7 @@
 
 namespace platform {
 
-namespace {
-
-BITMAPINFO topDown32(int width, int height) {
+BITMAPINFO topDownRgb32Info(int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = width;
@@ -19,8 +17,6 @@ BITMAPINFO topDown32(int width, int height) {
     info.bmiHeader.biCompression = BI_RGB;
     return info;
 }
-
-}  // namespace
 
 UniqueBitmap enlargeBitmap(HBITMAP source, int factor) {
     BITMAP size{};
@@ -34,7 +30,7 @@ UniqueBitmap enlargeBitmap(HBITMAP source, int factor) {
     }
     // Read as 32-bit rows from the top, whatever the bitmap's own format.
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    BITMAPINFO readInfo = topDown32(width, height);
+    BITMAPINFO readInfo = topDownRgb32Info(width, height);
     {
         const WindowDC screen(nullptr);
         if (GetDIBits(screen.get(), source, 0, static_cast<UINT>(height), pixels.data(), &readInfo,
@@ -44,7 +40,7 @@ UniqueBitmap enlargeBitmap(HBITMAP source, int factor) {
     }
     const int largeWidth = width * factor;
     const int largeHeight = height * factor;
-    BITMAPINFO largeInfo = topDown32(largeWidth, largeHeight);
+    BITMAPINFO largeInfo = topDownRgb32Info(largeWidth, largeHeight);
     void* bits = nullptr;
     UniqueBitmap large(CreateDIBSection(nullptr, &largeInfo, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!large || bits == nullptr) {

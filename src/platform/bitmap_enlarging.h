@@ -9,6 +9,10 @@
 
 namespace platform {
 
+// The header of a 32-bit bitmap of `width` x `height` whose rows run from the
+// top, as the player reads and writes pixels.
+BITMAPINFO topDownRgb32Info(int width, int height);
+
 // A new 32-bit bitmap `factor` times as wide and high as `source`; empty when
 // `source` is null, unreadable or too large to enlarge, or `factor` is below 1.
 UniqueBitmap enlargeBitmap(HBITMAP source, int factor);

@@ -190,6 +190,41 @@ rows = [int(m.group(2)) for line in sys.stdin
 print(sum(rows) // len(rows) if rows else -1)'
 }
 
+# press_button I PREVIOUS NAME: toolbar button I at its place on the screen:
+# its hover look and help text (against the shot PREVIOUS), then a click, its
+# pressed look and what it does; the shots are NAME-hover-I, NAME-pressed-I and
+# so on. Button 10 (full screen) is only hovered and clicked.
+press_button() {
+  local i=$1 previous=$2 name=$3 x y s
+  read -r x y s _ <<<"$(button_box "$i")"
+  xdotool mousemove $((x + s / 2)) $((y + s / 2)) sleep 0.2 mousemove $((x + s / 2 + 1)) $((y + s / 2)) sleep 0.4
+  shot "$name-hover-$i"
+  check "button $i: hover look" changed "$previous" "$name-hover-$i" "$x" "$y" "$s" "$s"
+  check "button $i: help text" changed "$previous" "$name-hover-$i" $(status_box)
+  xdotool click 1
+  sleep 1
+  [ "$i" = 10 ] && return 0
+  # The scene buttons draw their pressed look once the scene has loaded.
+  check "button $i: pressed look" \
+    shot_when changed "$name-hover-$i" "$name-pressed-$i" "$x" "$y" "$s" "$s"
+  case $i in
+  0 | 1 | 2 | 3 | 8 | 9)
+    sleep 0.5
+    shot "$name-moving-$i"
+    check "button $i: the view moves" changed "$name-pressed-$i" "$name-moving-$i" $(view_box)
+    ;;
+  4)
+    sleep 0.5
+    shot "$name-stopped-$i"
+    MAX_SAME=0 check "button 4: the view stands still" same "$name-pressed-$i" "$name-stopped-$i" $(view_box)
+    ;;
+  5 | 6 | 7)
+    check "button $i: the view changes" shot_when changed "$name-hover-$i" "$name-changed-$i" $(view_box)
+    settle "$name-changed-$i" $(view_box)
+    ;;
+  esac
+}
+
 case $case in
 startup)
   extra=""
@@ -271,33 +306,8 @@ drive)
     # A new scene starts at its start view: turn away from it before the
     # start-view button.
     [ $i = 7 ] && hold Right 0.8
-    read -r x y s _ <<<"$(button_box $i)"
-    xdotool mousemove $((x + s / 2)) $((y + s / 2)) sleep 0.2 mousemove $((x + s / 2 + 1)) $((y + s / 2)) sleep 0.4
-    shot "10-hover-$i"
-    check "button $i: hover look" changed "$previous" "10-hover-$i" "$x" "$y" "$s" "$s"
-    check "button $i: help text" changed "$previous" "10-hover-$i" $(status_box)
-    xdotool click 1
-    sleep 1
-    # The scene buttons draw their pressed look once the scene has loaded.
-    check "button $i: pressed look" \
-      shot_when changed "10-hover-$i" "11-pressed-$i" "$x" "$y" "$s" "$s"
-    case $i in
-    0 | 1 | 2 | 3 | 8 | 9)
-      sleep 0.5
-      shot "12-moving-$i"
-      check "button $i: the view moves" changed "11-pressed-$i" "12-moving-$i" $(view_box)
-      ;;
-    4)
-      sleep 0.5
-      shot "12-stopped-$i"
-      MAX_SAME=0 check "button 4: the view stands still" same "11-pressed-$i" "12-stopped-$i" $(view_box)
-      ;;
-    5 | 6 | 7)
-      check "button $i: the view changes" shot_when changed "10-hover-$i" "12-changed-$i" $(view_box)
-      settle "12-changed-$i" $(view_box)
-      ;;
-    esac
-    previous="11-pressed-$i"
+    press_button $i "$previous" buttons
+    previous="buttons-pressed-$i"
   done
 
   # The scene menu: choose scene 3, the check follows.
@@ -963,43 +973,16 @@ print(json.dumps(scenes))' "$source/samples/demo/tour.json")
   shot "$previous"
   for i in 0 1 2 3 4 5 6 7 8 9 10; do
     [ $i = 7 ] && hold Right 0.8
-    read -r x y s _ <<<"$(button_box $i)"
-    xdotool mousemove $((x + s / 2)) $((y + s / 2)) sleep 0.2 mousemove $((x + s / 2 + 1)) $((y + s / 2)) sleep 0.4
-    shot "hidpi-hover-$i"
-    check "button $i: hover look at its enlarged place" changed "$previous" "hidpi-hover-$i" "$x" "$y" "$s" "$s"
-    check "button $i: help text" changed "$previous" "hidpi-hover-$i" $(status_box)
-    xdotool click 1
-    sleep 1
-    if [ $i = 10 ]; then
-      read -r fx fy fw fh _ < <(probe rect)
-      check "button 10: full screen covers the desktop ($fw x $fh)" \
-        [ "$fw" -eq $desktopWidth -a "$fh" -eq $desktopHeight ]
-      key Escape
-      sleep 1.5
-      read -r _ _ _ _ bx by bw bh < <(probe rect)
-      check "Escape gives the enlarged window back ($bw x $bh)" [ "$bw $bh" = "$cw $ch" ]
-      break
-    fi
-    check "button $i: pressed look at its enlarged place" \
-      shot_when changed "hidpi-hover-$i" "hidpi-pressed-$i" "$x" "$y" "$s" "$s"
-    case $i in
-    0 | 1 | 2 | 3 | 8 | 9)
-      sleep 0.5
-      shot "hidpi-moving-$i"
-      check "button $i: the view moves" changed "hidpi-pressed-$i" "hidpi-moving-$i" $(view_box)
-      ;;
-    4)
-      sleep 0.5
-      shot "hidpi-stopped-$i"
-      MAX_SAME=0 check "button 4: the view stands still" same "hidpi-pressed-$i" "hidpi-stopped-$i" $(view_box)
-      ;;
-    5 | 6 | 7)
-      check "button $i: the view changes" shot_when changed "hidpi-hover-$i" "hidpi-changed-$i" $(view_box)
-      settle "hidpi-changed-$i" $(view_box)
-      ;;
-    esac
+    press_button $i "$previous" hidpi
     previous="hidpi-pressed-$i"
   done
+  read -r fx fy fw fh _ < <(probe rect)
+  check "button 10: full screen covers the desktop ($fw x $fh)" \
+    [ "$fw" -eq $desktopWidth -a "$fh" -eq $desktopHeight ]
+  key Escape
+  sleep 1.5
+  read -r _ _ _ _ bx by bw bh < <(probe rect)
+  check "Escape gives the enlarged window back ($bw x $bh)" [ "$bw $bh" = "$cw $ch" ]
 
   # The about box's link answers at its enlarged place: (140, 177) of the
   # picture, twice, lies outside the link of the picture at its own size.

@@ -5,20 +5,16 @@
 
 #include <vector>
 
+#include "platform/bitmap_enlarging.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell.h"
 
 namespace {
 
-// A top-down 24-bit bitmap filled by `colour(x, y)`.
+// A top-down 32-bit bitmap filled by `colour(x, y)`.
 template <typename Colour>
 platform::UniqueBitmap makeBitmap(int width, int height, Colour colour) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = platform::topDownRgb32Info(width, height);
     void* bits = nullptr;
     platform::UniqueBitmap bitmap(
         CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));

@@ -86,12 +86,7 @@ TEST_F(SkinBitmapsTest, TheSkinSetDeletesItsBitmaps) {
 
 // Rows of 32-bit pixels from the top, as the screen reads the bitmap.
 std::vector<std::uint32_t> pixelsOf(HBITMAP bitmap, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    BITMAPINFO info = platform::topDownRgb32Info(width, height);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     const platform::WindowDC screen(nullptr);
     EXPECT_EQ(GetDIBits(screen.get(), bitmap, 0, static_cast<UINT>(height), pixels.data(), &info,
