@@ -953,7 +953,7 @@ print(json.dumps(scenes))' "$source/samples/demo/tour.json")
   # render of the start view), not a 480 x 360 view enlarged.
   relative=$(realpath --relative-to="$build" "$work")
   (cd "$build" && run bin/tourpack.exe render "$relative/hidpi.exe" --scene 1 --size 960x720 \
-    -o "$relative/render.bmp" >/dev/null)
+    -o "$relative/render.bmp" >/dev/null) || fail "tourpack render of the start view"
   read -r vx vy vw vh <<<"$(view_box)"
   settle hidpi-start $vx $vy $vw $vh
   convert "$art/hidpi-start.png" -crop "${vw}x${vh}+$vx+$vy" +repage "$work/view.png"
@@ -992,17 +992,26 @@ for target in "$@"; do printf '%s\n' "$target" >>"$(dirname "$0")/opened.txt"; d
 SH
   chmod +x "$work/record-open.sh"
   : >"$work/opened.txt"
-  run reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$work/record-open.sh" /f >/dev/null 2>&1
+  run reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$work/record-open.sh" /f >/dev/null 2>&1 ||
+    fail "Wine's browser could not be pointed at the recorder"
+  # The box opens as soon as the player gets to it: a loaded machine takes seconds.
   probe command 104
-  sleep 1.5
-  read -r dx dy _ < <(probe dialog)
-  click_at $((dx + 2 * 140)) $((dy + 2 * 177))
-  sleep 2
-  maker=$(sed -n 's/.*makerWebAddress = "\(.*\)";/\1/p' "$source/src/shell/shell.h")
-  check "the about link opens the maker's address at its enlarged place" \
-    [ "$(tail -n 1 "$work/opened.txt")" = "$maker" ]
-  key Escape
-  sleep 0.5
+  dx=""
+  for _ in $(seq 20); do
+    sleep 0.5
+    read -r dx dy _ < <(probe dialog) && break
+  done
+  if [ -z "$dx" ]; then
+    fail "the about box did not open"
+  else
+    click_at $((dx + 2 * 140)) $((dy + 2 * 177))
+    sleep 2
+    maker=$(sed -n 's/.*makerWebAddress = "\(.*\)";/\1/p' "$source/src/shell/shell.h")
+    check "the about link opens the maker's address at its enlarged place" \
+      [ "$(tail -n 1 "$work/opened.txt")" = "$maker" ]
+    key Escape
+    sleep 0.5
+  fi
   probe close
   finish
   ;;
