@@ -225,6 +225,29 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
     EXPECT_TRUE(m.matches(expected));
 }
 
+// A 1000 x 10 view at 90 degrees into a panorama `width` x 100 seen at
+// `pan`: the solver prepared for it codes the columns of its rows.
+struct ColumnCodingCase {
+    ColumnCodingCase(std::int32_t width, float pan)
+        : pan(pan),
+          constants(reference().constants(panoramaOf(width), ReferenceView(1000, 10), 90 * degree,
+                                          pan, 0)),
+          source{nullptr, width, 100, width * 3} {}
+    static ReferencePanorama panoramaOf(std::int32_t width) {
+        ReferencePanorama panorama;
+        panorama.width = width;
+        panorama.height = 100;
+        return panorama;
+    }
+    void prepare(const ArctangentTable& table, RowSolver& solver) const {
+        solver.prepare(table, projectionOf(constants), source, pan, 1000, constants.halfColumns,
+                       false);
+    }
+    float pan;
+    ReferenceConstants constants;
+    SourceImage source;
+};
+
 TEST(RowSolver, CodedColumnsEqualTheAlgorithmsForEveryCode) {
     // Narrow and wide panoramas (blocks of 4096 down to 8 codes), pans at and
     // near the seam, every negative longitude code of a row facing forward.
@@ -233,14 +256,10 @@ TEST(RowSolver, CodedColumnsEqualTheAlgorithmsForEveryCode) {
     const std::int32_t above = ArctangentTable::entryCount;
     for (const std::int32_t width : {3, 2000, 7101, 8000, 40000}) {
         for (const float pan : {0.4f, -pi, pi, 1e-3f, -2.5f}) {
-            ReferencePanorama panorama;
-            panorama.width = width;
-            panorama.height = 100;
-            ReferenceView view(1000, 10);
-            const ReferenceConstants c = reference().constants(panorama, view, 90 * degree, pan, 0);
-            const SourceImage source{nullptr, width, 100, width * 3};
+            const ColumnCodingCase coding(width, pan);
+            const ReferenceConstants& c = coding.constants;
             RowSolver solver;
-            solver.prepare(*table, projectionOf(c), source, pan, view.width, c.halfColumns, false);
+            coding.prepare(*table, solver);
             solver.codeColumnsFor(std::size_t{1} << 40);
             std::int32_t unknown = 0;
             for (std::int32_t place = 0; place < 2 * above; ++place) {
@@ -278,16 +297,8 @@ TEST(RowSolver, ColumnBlocksCodedInRangesOnSeveralThreadsEqualTheSerialCoding) {
     const std::int32_t codes = 2 * ArctangentTable::entryCount;
     for (const std::int32_t width : {2000, 8000, 40000}) {
         for (const float pan : {0.4f, -pi}) {
-            ReferencePanorama panorama;
-            panorama.width = width;
-            panorama.height = 100;
-            ReferenceView view(1000, 10);
-            const ReferenceConstants c = reference().constants(panorama, view, 90 * degree, pan, 0);
-            const SourceImage source{nullptr, width, 100, width * 3};
-            auto prepared = [&](RowSolver& solver) {
-                solver.prepare(*table, projectionOf(c), source, pan, view.width, c.halfColumns,
-                               false);
-            };
+            const ColumnCodingCase coding(width, pan);
+            auto prepared = [&](RowSolver& solver) { coding.prepare(*table, solver); };
             RowSolver serial;
             prepared(serial);
             serial.codeColumnsFor(std::size_t{1} << 40);
