@@ -110,6 +110,26 @@ COLORREF pixelAt(const test_support::Bitmap24& shot, int x, int y) {
     return RGB(p[2], p[1], p[0]);
 }
 
+// The dialog as the screen shows it. A window just opened reads back black
+// until the display has shown it, which takes a moment on a loaded machine:
+// the screen is read again, up to three seconds, while it is all black.
+test_support::Bitmap24 screenshotWhenShown(HWND dialog) {
+    test_support::Bitmap24 shot;
+    for (int attempt = 0; attempt < 60; ++attempt) {
+        shot = test_support::screenshotOf(dialog);
+        if (std::any_of(shot.pixels.begin(), shot.pixels.end(),
+                        [](std::uint8_t value) { return value != 0; })) {
+            break;
+        }
+        // Lets the display's events in without running the modal timer's steps.
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+        UpdateWindow(dialog);
+        Sleep(50);
+    }
+    return shot;
+}
+
 class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -196,7 +216,7 @@ TEST_F(DialogTest, AboutBoxTakesItsPictureSizeAndCloses) {
     const INT_PTR byClick = run(103, shell::aboutDialogProcedure,
                                 {[&](HWND dialog) {
                                      expectCentredOnOwner(dialog, picture);
-                                     shot = test_support::screenshotOf(dialog);
+                                     shot = screenshotWhenShown(dialog);
                                  },
                                  [&](HWND dialog) {
                                      // Just outside the link's left edge.
@@ -228,7 +248,7 @@ TEST_F(DialogTest, PictureDialogEndsWithTheKeyStateOfTheClick) {
     EXPECT_EQ(run(134, shell::pictureDialogProcedure, {[&](HWND dialog) {
                       expectCentredOnOwner(dialog, picture);
                       test_support::writeBmp(test_support::besideThisProgram("dialog-picture.bmp"),
-                                             test_support::screenshotOf(dialog));
+                                             screenshotWhenShown(dialog));
                       send(dialog, WM_LBUTTONDOWN, MK_LBUTTON, {20, 20});
                   }}),
               MK_LBUTTON);
@@ -407,7 +427,7 @@ TEST_F(DialogTest, PhotoIsDecodedOnceAndPaintedCentredInItsSquare) {
         run(139, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
                 InvalidateRect(dialog, nullptr, TRUE);
                 UpdateWindow(dialog);
-                shot = test_support::screenshotOf(dialog);
+                shot = screenshotWhenShown(dialog);
                 SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             }});
         EXPECT_EQ(shellState.authorPhoto, decoded);
@@ -445,7 +465,7 @@ TEST_F(DialogTest, NoPhotoWithoutLengthAndACorruptOneIsTriedAgainUnseen) {
     // The dialog shows no photo and no message; it closes as usual.
     test_support::Bitmap24 shot;
     EXPECT_EQ(run(139, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
-                      shot = test_support::screenshotOf(dialog);
+                      shot = screenshotWhenShown(dialog);
                       SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
                   }}),
               IDCANCEL);
