@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "commands.h"
@@ -67,28 +68,22 @@ int runBuild(const BuildArguments& arguments) {
     }
 }
 
-const tourpack::RegisterCommand registration([](CLI::App& app, int& exitCode) {
-    auto arguments = std::make_shared<BuildArguments>();
-    CLI::App* command = app.add_subcommand("build", "Build a tour executable from a manifest");
-    command->add_option("manifest", arguments->manifest, "The tour's JSON manifest")->required();
-    command->add_option("-o,--output", arguments->output, "The tour executable to write")
-        ->required();
-    command->add_option("--player", arguments->player,
-                        "The bare player image (default: the manifest's, else player.exe "
-                        "beside tourpack)");
-    command->add_option("--lang-dir", arguments->languageFolder,
-                        "Where language modules CODE.dll are looked up first");
-    command
-        ->add_option("--quality", arguments->conversion.quality,
-                     "JPEG quality of converted pictures (PNG, TGA, TIFF, too wide)")
-        ->check(CLI::Range(1, 100))
-        ->default_val(90);
-    command
-        ->add_option("--max-width", arguments->conversion.maxWidth,
-                     "Wider pictures are reduced to this width")
-        ->check(CLI::Range(16, 65500))
-        ->default_val(8192);
-    command->callback([arguments, &exitCode] { exitCode = runBuild(*arguments); });
-});
+const tourpack::RegisterCommand registration(
+    "build", "Build a tour executable from a manifest", [](tourpack::Subcommand& command) {
+        auto arguments = std::make_shared<BuildArguments>();
+        command.required("manifest", arguments->manifest, "The tour's JSON manifest");
+        command.required("-o,--output", arguments->output, "The tour executable to write");
+        command.optional("--player", arguments->player,
+                         "The bare player image (default: the manifest's, else player.exe "
+                         "beside tourpack)");
+        command.optional("--lang-dir", arguments->languageFolder,
+                         "Where language modules CODE.dll are looked up first");
+        // The defaults shown are the conversion's own (quality 90, width 8192).
+        command.bounded("--quality", arguments->conversion.quality, 1, 100,
+                        "JPEG quality of converted pictures (PNG, TGA, TIFF, too wide)");
+        command.bounded("--max-width", arguments->conversion.maxWidth, 16, 65500,
+                        "Wider pictures are reduced to this width");
+        command.onRun([arguments] { return runBuild(*arguments); });
+    });
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "commands.h"
@@ -23,13 +24,13 @@ int runExtract(const ExtractArguments& arguments) {
     }
 }
 
-const tourpack::RegisterCommand registration([](CLI::App& app, int& exitCode) {
-    auto arguments = std::make_shared<ExtractArguments>();
-    CLI::App* command = app.add_subcommand(
-        "extract", "Write a tour executable's manifest and every payload into a folder");
-    command->add_option("tour", arguments->tour, "The tour executable")->required();
-    command->add_option("-o,--output", arguments->folder, "The folder to write")->required();
-    command->callback([arguments, &exitCode] { exitCode = runExtract(*arguments); });
-});
+const tourpack::RegisterCommand registration(
+    "extract", "Write a tour executable's manifest and every payload into a folder",
+    [](tourpack::Subcommand& command) {
+        auto arguments = std::make_shared<ExtractArguments>();
+        command.required("tour", arguments->tour, "The tour executable");
+        command.required("-o,--output", arguments->folder, "The folder to write");
+        command.onRun([arguments] { return runExtract(*arguments); });
+    });
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "commands.h"
@@ -21,13 +22,13 @@ int runInspect(const InspectArguments& arguments) {
     return report.problems.empty() ? 0 : 1;
 }
 
-const tourpack::RegisterCommand registration([](CLI::App& app, int& exitCode) {
-    auto arguments = std::make_shared<InspectArguments>();
-    CLI::App* command = app.add_subcommand(
-        "inspect", "Print a tour executable's settings, scenes and payloads, and check them");
-    command->add_option("tour", arguments->tour, "The tour executable")->required();
-    command->add_flag("--json", arguments->json, "Print the description as JSON");
-    command->callback([arguments, &exitCode] { exitCode = runInspect(*arguments); });
-});
+const tourpack::RegisterCommand registration(
+    "inspect", "Print a tour executable's settings, scenes and payloads, and check them",
+    [](tourpack::Subcommand& command) {
+        auto arguments = std::make_shared<InspectArguments>();
+        command.required("tour", arguments->tour, "The tour executable");
+        command.flag("--json", arguments->json, "Print the description as JSON");
+        command.onRun([arguments] { return runInspect(*arguments); });
+    });
 
 }  // namespace

@@ -2,6 +2,7 @@
 // with every guess printed so that the author sees what to change.
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "commands.h"
@@ -146,16 +147,15 @@ int runNew(const NewArguments& arguments) {
     }
 }
 
-const tourpack::RegisterCommand registration([](CLI::App& app, int& exitCode) {
-    auto arguments = std::make_shared<NewArguments>();
-    CLI::App* command = app.add_subcommand(
-        "new", "Write a manifest for a folder of panoramas (one scene per picture)");
-    command->add_option("folder", arguments->folder, "The folder of pictures and sounds")
-        ->required();
-    command->add_option("-o,--output", arguments->manifest,
-                        "The manifest to write (default: tour.json in the folder)");
-    command->add_flag("--force", arguments->force, "Replace an existing manifest");
-    command->callback([arguments, &exitCode] { exitCode = runNew(*arguments); });
-});
+const tourpack::RegisterCommand registration(
+    "new", "Write a manifest for a folder of panoramas (one scene per picture)",
+    [](tourpack::Subcommand& command) {
+        auto arguments = std::make_shared<NewArguments>();
+        command.required("folder", arguments->folder, "The folder of pictures and sounds");
+        command.optional("-o,--output", arguments->manifest,
+                         "The manifest to write (default: tour.json in the folder)");
+        command.flag("--force", arguments->force, "Replace an existing manifest");
+        command.onRun([arguments] { return runNew(*arguments); });
+    });
 
 }  // namespace

@@ -262,19 +262,18 @@ int runRender(const RenderArguments& arguments) {
     return 0;
 }
 
-const tourpack::RegisterCommand registration([](CLI::App& app, int& exitCode) {
-    auto arguments = std::make_shared<RenderArguments>();
-    CLI::App* command = app.add_subcommand(
-        "render", "Render a scene's view (or a panorama picture's) as the player shows it, to BMP");
-    command->add_option("tour", arguments->input, "A tour executable or a panorama picture")
-        ->required();
-    command->add_option("--scene", arguments->scene, "Scene position, from 1 (tours only)");
-    command->add_option("--pan", arguments->pan, "Pan in degrees (default: the start view)");
-    command->add_option("--tilt", arguments->tilt, "Tilt in degrees, positive looks down");
-    command->add_option("--fov", arguments->fov, "Horizontal field of view in degrees");
-    command->add_option("--size", arguments->size, "View size WIDTHxHEIGHT (default 480x360)");
-    command->add_option("-o,--output", arguments->output, "The BMP file to write")->required();
-    command->callback([arguments, &exitCode] { exitCode = runRender(*arguments); });
-});
+const tourpack::RegisterCommand registration(
+    "render", "Render a scene's view (or a panorama picture's) as the player shows it, to BMP",
+    [](tourpack::Subcommand& command) {
+        auto arguments = std::make_shared<RenderArguments>();
+        command.required("tour", arguments->input, "A tour executable or a panorama picture");
+        command.optional("--scene", arguments->scene, "Scene position, from 1 (tours only)");
+        command.optional("--pan", arguments->pan, "Pan in degrees (default: the start view)");
+        command.optional("--tilt", arguments->tilt, "Tilt in degrees, positive looks down");
+        command.optional("--fov", arguments->fov, "Horizontal field of view in degrees");
+        command.optional("--size", arguments->size, "View size WIDTHxHEIGHT (default 480x360)");
+        command.required("-o,--output", arguments->output, "The BMP file to write");
+        command.onRun([arguments] { return runRender(*arguments); });
+    });
 
 }  // namespace
