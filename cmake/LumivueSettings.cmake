@@ -19,6 +19,9 @@ if(LUMIVUE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
                       -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
+  # Sanitized code runs its tests and the fuzzer three times faster at -O1
+  # than unoptimised; line tables are all a sanitizer's report needs.
+  add_compile_options(-O1 -gline-tables-only)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     # Coverage for the fuzzers, in every library they link.
     add_compile_options(-fsanitize=fuzzer-no-link)
