@@ -70,17 +70,16 @@ start() {
 # drawn over the skin's strip. A loaded machine takes seconds to extract and
 # decode the picture; what never shows is left to the case's own checks.
 first_scene_drawn() {
-  local started=$SECONDS probe_shot=$work/first-scene.png
+  # The screen is polled as X's own dump, which is read without decoding.
+  local started=$SECONDS probe_shot=$work/first-scene.xwd
   convert "$source/skin/24-toolbar.bmp" -crop 300x20+10+68 +repage -sample $((scale * 100))% \
     "$work/status-skin.png"
   while [ $((SECONDS - started)) -lt "${WAIT:-30}" ]; do
-    xwd -root -silent | convert xwd:- "$probe_shot"
+    xwd -root -silent >"$probe_shot"
     if [ "$ww" -ge "$desktopWidth" ]; then
       [ "$(spread "$probe_shot" $((desktopWidth / 4)) $((desktopHeight / 4)) $((desktopWidth / 2)) $((desktopHeight / 4)))" -gt 30 ] && return 0
     elif [ "$(spread "$probe_shot" $(view_box))" -gt 30 ]; then
-      convert "$probe_shot" -crop "$((300 * scale))x$((20 * scale))+$((cx + 10 * scale))+$(($(toolbar_y) + 68 * scale))" \
-        +repage "$work/status-now.png"
-      [ "$(compare -metric AE "$work/status-skin.png" "$work/status-now.png" null: 2>&1 | cut -d' ' -f1)" -gt 100 ] && return 0
+      [ "$(ae "$work/status-skin.png" "$probe_shot[$(geometry $(status_box))]")" -gt 100 ] && return 0
     fi
     sleep 0.3
   done
@@ -114,14 +113,15 @@ finish() {
 shot() { xwd -root -silent | convert xwd:- "$art/$1.png"; }
 # As Windows draws the desktop: X reads frameless popups back black.
 gdi_shot() { probe shot "Z:$work/shot.bmp" && convert "$work/shot.bmp" "$art/$1.png"; }
+# geometry X Y W H: the area as ImageMagick writes it (WxH+X+Y); a picture
+# named FILE[WxH+X+Y] is read as that part of FILE, in the same process.
+geometry() { echo "$3x$4+$1+$2"; }
+# ae PICTURE_A PICTURE_B: how many pixels differ.
+ae() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1 || true; }
 # differing PNG_A PNG_B X Y W H: how many pixels of the area differ.
-differing() {
-  convert "$1" -crop "$5x$6+$3+$4" +repage "$work/crop-a.png"
-  convert "$2" -crop "$5x$6+$3+$4" +repage "$work/crop-b.png"
-  compare -metric AE "$work/crop-a.png" "$work/crop-b.png" null: 2>&1 | cut -d' ' -f1 || true
-}
-# spread PNG X Y W H: standard deviation of the area (0: one flat colour).
-spread() { convert "$1" -crop "$4x$5+$2+$3" +repage -format "%[fx:standard_deviation*1000]" info: | cut -d. -f1; }
+differing() { ae "$1[$5x$6+$3+$4]" "$2[$5x$6+$3+$4]"; }
+# spread PICTURE X Y W H: standard deviation of the area (0: one flat colour).
+spread() { convert "$1[$4x$5+$2+$3]" -format "%[fx:standard_deviation*1000]" info: | cut -d. -f1; }
 changed() { [ "$(differing "$art/$1.png" "$art/$2.png" "${@:3}")" -gt "${MIN_CHANGE:-20}" ]; }
 same() { [ "$(differing "$art/$1.png" "$art/$2.png" "${@:3}")" -le "${MAX_SAME:-10}" ]; }
 # shot_when changed|same REFERENCE NAME X Y W H: shoots NAME until the area
@@ -243,14 +243,10 @@ startup)
     # The view shows a panorama (not one flat colour); the skin band above it
     # and the toolbar below are the skin's own pictures.
     check "view size $size: the view shows the panorama" [ "$(spread "$art/size$size.png" $(view_box))" -gt 30 ]
-    convert "$source/skin/24-toolbar.bmp" -crop 300x62+0+0 +repage "$work/toolbar.png"
-    convert "$art/size$size.png" -crop "300x62+$cx+$(toolbar_y)" +repage "$work/shown.png"
     check "view size $size: the toolbar is the skin's" \
-      [ "$(compare -metric AE "$work/toolbar.png" "$work/shown.png" null: 2>&1 | cut -d' ' -f1)" -lt 30 ]
-    convert "$source/skin/24-toolbar.bmp" -crop 300x20+10+68 +repage "$work/status-skin.png"
-    convert "$art/size$size.png" -crop "300x20+$((cx + 10))+$(( $(toolbar_y) + 68))" +repage "$work/status.png"
+      [ "$(ae "$source/skin/24-toolbar.bmp[300x62+0+0]" "$art/size$size.png[300x62+$cx+$(toolbar_y)]")" -lt 30 ]
     check "view size $size: the status text is drawn" \
-      [ "$(compare -metric AE "$work/status-skin.png" "$work/status.png" null: 2>&1 | cut -d' ' -f1)" -gt 100 ]
+      [ "$(ae "$source/skin/24-toolbar.bmp[300x20+10+68]" "$art/size$size.png[$(geometry $(status_box))]")" -gt 100 ]
     probe close
     finish
   done
@@ -352,12 +348,10 @@ drive)
 
 fullscreen)
   viewHeight=360
-  convert "$source/skin/25-full-screen-toolbar.bmp" -crop 300x40+0+16 +repage "$work/full-skin.png"
   # toolbar_shown PNG: whether the shaped toolbar is at the bottom left.
   toolbar_differs() {
     # The main window keeps a one-pixel border in full screen.
-    convert "$1" -crop "300x40+1+$((desktopHeight - 72 + 16 + 1))" +repage "$work/full-shown.png"
-    compare -metric AE "$work/full-skin.png" "$work/full-shown.png" null: 2>&1 | cut -d' ' -f1 || true
+    ae "$source/skin/25-full-screen-toolbar.bmp[300x40+0+16]" "$1[300x40+1+$((desktopHeight - 72 + 16 + 1))]"
   }
   # (the full-screen button shows pressed: some 700 pixels differ)
   toolbar_shown() { [ "$(toolbar_differs "$1")" -lt 1500 ]; }
@@ -365,7 +359,7 @@ fullscreen)
   # Under the toolbar's cut-away top-left corner the panorama shows, not black.
   corner_open() {
     local corner
-    corner=$(convert "$1" -crop "4x4+1+$((desktopHeight - 72 + 1))" +repage -format "%[fx:mean*1000]" info: | cut -d. -f1)
+    corner=$(convert "$1[4x4+1+$((desktopHeight - 72 + 1))]" -format "%[fx:mean*1000]" info: | cut -d. -f1)
     [ "$corner" -gt 40 ]
   }
   popup_first_item() {
@@ -956,15 +950,13 @@ print(json.dumps(scenes))' "$source/samples/demo/tour.json")
     -o "$relative/render.bmp" >/dev/null) || fail "tourpack render of the start view"
   read -r vx vy vw vh <<<"$(view_box)"
   settle hidpi-start $vx $vy $vw $vh
-  convert "$art/hidpi-start.png" -crop "${vw}x${vh}+$vx+$vy" +repage "$work/view.png"
   check "the view is 960 x 720 (${vw} x ${vh})" [ "$vw" -eq 960 -a "$vh" -eq 720 ]
   check "the view equals tourpack's render at 960 x 720, pixel for pixel" \
-    [ "$(compare -metric AE "$work/render.bmp" "$work/view.png" null: 2>&1 | cut -d' ' -f1)" = 0 ]
+    [ "$(ae "$work/render.bmp" "$art/hidpi-start.png[$(geometry $vx $vy $vw $vh)]")" = 0 ]
   # The panel is the skin's toolbar picture with every pixel doubled.
   convert "$source/skin/24-toolbar.bmp" -crop 300x62+0+0 +repage -sample 200% "$work/toolbar.png"
-  convert "$art/hidpi-start.png" -crop "600x124+$cx+$(toolbar_y)" +repage "$work/shown.png"
   check "the toolbar is the skin's, enlarged pixel for pixel" \
-    [ "$(compare -metric AE "$work/toolbar.png" "$work/shown.png" null: 2>&1 | cut -d' ' -f1)" -lt 120 ]
+    [ "$(ae "$work/toolbar.png" "$art/hidpi-start.png[600x124+$cx+$(toolbar_y)]")" -lt 120 ]
 
   # Every toolbar button, at its enlarged place: hover look and help text,
   # pressed look, and what it does.
