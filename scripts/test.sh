@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds both test trees and the
 # optimised native tree, runs CTest in each test tree (native tests under
-# sanitizers, Windows tests through Wine; the native side is built and tested
-# while the Windows tests run) and then fuzzes the package reader for a
-# bounded time (FUZZ_SECONDS, default 60).
+# sanitizers, Windows tests through Wine) and fuzzes the package reader for a
+# bounded time (FUZZ_SECONDS, default 60). The native side is built, tested
+# and fuzzed while the Windows tests run.
 #   test.sh          the everyday run
 #   test.sh --long   also the five-minute end-to-end run of the real player
 set -euo pipefail
@@ -50,10 +50,11 @@ cmake --preset native -DLUMIVUE_TESTS=OFF >/dev/null
 cmake --build --preset native --target tourpack
 echo "== builds for the Windows tests done after $(took "$started")"
 
-# The Windows tests spend most of their time waiting for timers, sound and the
-# screen: meanwhile the native trees are built and the native tests run, and
-# their report follows the Windows tests'. The optimised native build (the
-# benchmarks too) is only built: the optimiser sees warnings the others do not.
+# The Windows tests spend much of their time waiting for timers, sound and the
+# screen: meanwhile the native trees are built, the native tests run and the
+# fuzzer explores, and their report follows the Windows tests'. The optimised
+# native build (the benchmarks too) is only built: the optimiser sees warnings
+# the others do not.
 native_log=build/native-tests.log
 mkdir -p build
 (
@@ -63,12 +64,16 @@ mkdir -p build
   cmake --build --preset native-asan
   echo "== native: build (optimised, no tests)"
   cmake --build --preset native
+  failed=0
   echo "== native-asan: tests"
-  ctest --preset native-asan
+  ctest --preset native-asan || failed=1
+  echo "== fuzzing"
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" || failed=1
+  exit $failed
 ) >"$native_log" 2>&1 &
 native_tests=$!
 tests_started=$SECONDS
-echo "== $win_preset: tests (the native trees are built and tested beside them)"
+echo "== $win_preset: tests (the native trees are built, tested and fuzzed beside them)"
 ctest --preset "$win_preset" || status=1
 native_status=0
 wait "$native_tests" || native_status=$?
@@ -77,10 +82,6 @@ cat "$native_log"
 [ "$native_status" -eq 0 ] || status=1
 echo "== tests done in $(took "$tests_started")"
 
-if [ -x scripts/fuzz.sh ]; then
-  echo "== fuzzing"
-  bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" || status=1
-fi
 
 if [ "$status" -eq 0 ]; then
   echo "== everything passed in $(took "$started")"
