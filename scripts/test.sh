@@ -41,40 +41,32 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 status=0
-# The folder end-to-end run makes its tour with the optimised Linux tourpack;
-# it is built beside the Windows tree, whose links leave a processor idle.
-echo "== win: configure and build; native: configure and build tourpack (optimised)"
+echo "== win: configure and build"
 cmake --preset win >/dev/null
+cmake --build --preset win
+# The folder end-to-end run makes its tour with the optimised Linux tourpack.
+echo "== native: configure and build tourpack (optimised)"
 cmake --preset native -DLUMIVUE_TESTS=OFF >/dev/null
-mkdir -p build
-tourpack_log=build/native-tourpack.log
-cmake --build --preset native --target tourpack >"$tourpack_log" 2>&1 &
-native_tourpack=$!
-win_built=0
-cmake --build --preset win || win_built=$?
-tourpack_built=0
-wait "$native_tourpack" || tourpack_built=$?
-cat "$tourpack_log"
-[ "$win_built" -eq 0 ] && [ "$tourpack_built" -eq 0 ] || { echo "== FAILED: the builds" >&2; exit 1; }
+cmake --build --preset native --target tourpack
 echo "== builds for the Windows tests done after $(took "$started")"
 
 # The Windows tests spend much of their time waiting for timers, sound and the
 # screen: meanwhile the native trees are built, the native tests run and the
 # fuzzer explores, and their report follows the Windows tests'. The optimised
 # native build (the benchmarks too) is only built: the optimiser sees warnings
-# the others do not. The fuzzer's minute is its own: everything else runs at
-# a lower priority, so that its rate is that of a processor, not of a share.
+# the others do not.
 native_log=build/native-tests.log
+mkdir -p build
 (
   set -e
   echo "== native-asan: configure and build"
   cmake --preset native-asan >/dev/null
-  nice -n 5 cmake --build --preset native-asan
+  cmake --build --preset native-asan
   echo "== native: build (optimised, no tests)"
-  nice -n 5 cmake --build --preset native
+  cmake --build --preset native
   failed=0
   echo "== native-asan: tests"
-  nice -n 5 ctest --preset native-asan || failed=1
+  ctest --preset native-asan || failed=1
   echo "== fuzzing"
   bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" || failed=1
   exit $failed
@@ -82,7 +74,7 @@ native_log=build/native-tests.log
 native_tests=$!
 tests_started=$SECONDS
 echo "== $win_preset: tests (the native trees are built, tested and fuzzed beside them)"
-nice -n 5 ctest --preset "$win_preset" || status=1
+ctest --preset "$win_preset" || status=1
 native_status=0
 wait "$native_tests" || native_status=$?
 native_tests=""
