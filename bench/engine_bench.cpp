@@ -41,11 +41,6 @@ const ReferencePanorama& panoramaFor(int viewWidth) {
     return picture;
 }
 
-const ReferenceWarp& reference() {
-    static const ReferenceWarp warp;
-    return warp;
-}
-
 struct Size {
     int width;
     int height;
@@ -108,7 +103,7 @@ void threadedShift(benchmark::State& state) {
 void referenceRebuild(benchmark::State& state) {
     ReferenceView view(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) {
-        reference().warp(panoramaFor(view.width), view, benchFov, 0.4f, tiltOf(state));
+        ReferenceWarp::shared().warp(panoramaFor(view.width), view, benchFov, 0.4f, tiltOf(state));
         benchmark::ClobberMemory();
     }
 }

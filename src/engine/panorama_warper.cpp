@@ -13,9 +13,7 @@
 
 namespace {
 
-float single(double value) {
-    return static_cast<float>(value);
-}
+using engine_detail::single;
 
 // A height that is exactly the negation of another's, neither zero nor
 // infinite nor NaN.

@@ -4,13 +4,7 @@
 
 #include "engine/angles.h"
 
-namespace {
-
-float single(double value) {
-    return static_cast<float>(value);
-}
-
-}  // namespace
+using engine_detail::single;
 
 std::int32_t Projection::roundedHalfColumns(float halfWidth) {
     const auto truncated = static_cast<std::int32_t>(halfWidth);

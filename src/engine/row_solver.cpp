@@ -12,6 +12,8 @@
 
 namespace {
 
+using engine_detail::single;
+
 // Truncation toward zero; a value no int can hold (or NaN) gives 0, so that a
 // broken view angle can never address memory outside the panorama.
 std::int32_t truncated(double value) {
@@ -27,10 +29,6 @@ std::int32_t intoPanorama(std::int32_t column, std::int32_t width) {
     }
     column %= width;
     return column < 0 ? column + width : column;
-}
-
-float single(double value) {
-    return static_cast<float>(value);
 }
 
 }  // namespace

@@ -15,11 +15,6 @@
 
 namespace {
 
-const ReferenceWarp& reference() {
-    static const ReferenceWarp warp;
-    return warp;
-}
-
 TEST(BandPool, RunsEveryBandOnceWithTheIndexOfAThreadOfThePool) {
     for (const std::int32_t threads : {1, 2, 3, 8}) {
         BandPool pool(threads);
@@ -140,8 +135,8 @@ TEST(BandedWarp, EqualsOneThreadAndTheReferenceOnRandomViews) {
                 m->view->setView(pan, tilt, fov);
                 m->view->renderTick();
             }
-            reference().warp(panorama, expected, one.view->viewFov(), one.view->viewPan(),
-                             one.view->viewTilt());
+            ReferenceWarp::shared().warp(panorama, expected, one.view->viewFov(),
+                                         one.view->viewPan(), one.view->viewTilt());
             const auto where = [&] {
                 return ::testing::Message()
                        << "round " << round << ", " << threads << " threads, view " << width << "x"
@@ -158,7 +153,7 @@ TEST(BandedWarp, EqualsOneThreadAndTheReferenceOnRandomViews) {
                 const float delta = one.view->pendingPanDelta();
                 one.view->renderTick();
                 many.view->renderTick();
-                reference().shift(panorama, expected, delta);
+                ReferenceWarp::shared().shift(panorama, expected, delta);
                 ASSERT_TRUE(sameView(one, many)) << where() << ", shift " << step;
                 ASSERT_TRUE(many.matches(expected)) << where() << ", shift " << step;
             }
@@ -220,8 +215,9 @@ TEST(BandedWarp, LargeViewsAsThePlayerSplitsThem) {
             ASSERT_TRUE(sameView(one, many)) << threads << " threads, " << tilt << " shifted";
         }
         ReferenceView expected(800, 600);
-        reference().warp(panorama, expected, many.view->viewFov(), 3.1f, many.view->viewTilt());
-        reference().shift(panorama, expected, delta);
+        ReferenceWarp::shared().warp(panorama, expected, many.view->viewFov(), 3.1f,
+                                     many.view->viewTilt());
+        ReferenceWarp::shared().shift(panorama, expected, delta);
         EXPECT_TRUE(many.matches(expected)) << threads << " threads";
     }
 }

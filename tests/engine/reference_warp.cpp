@@ -28,6 +28,11 @@ ReferenceView::ReferenceView(std::int32_t viewWidth, std::int32_t viewHeight)
       rows(static_cast<std::size_t>(viewWidth) * viewHeight, 0),
       pixels(static_cast<std::size_t>(stride) * viewHeight, 0) {}
 
+const ReferenceWarp& ReferenceWarp::shared() {
+    static const ReferenceWarp warp;
+    return warp;
+}
+
 ReferenceWarp::ReferenceWarp() {
     table_.resize(100001);
     double x = 0.0;

@@ -47,6 +47,8 @@ struct ReferenceConstants {
 class ReferenceWarp {
   public:
     ReferenceWarp();
+    // One per program: building the arctangent table takes a while.
+    static const ReferenceWarp& shared();
 
     const std::vector<float>& table() const { return table_; }
     float arctangent(double ratio) const;

@@ -21,11 +21,6 @@
 
 namespace {
 
-const ReferenceWarp& reference() {
-    static const ReferenceWarp warp;
-    return warp;
-}
-
 Projection projectionOf(const ReferenceConstants& c) {
     Projection p;
     p.centreColumn = c.cx;
@@ -54,7 +49,7 @@ bool onWholeIndex(double ratio) {
 ::testing::AssertionResult warpsAlike(const ReferencePanorama& panorama, std::int32_t width,
                                       std::int32_t height, const ReferenceConstants& c, float pan) {
     ReferenceView expected(width, height);
-    reference().warp(panorama, expected, c, pan);
+    ReferenceWarp::shared().warp(panorama, expected, c, pan);
     const auto table = ArctangentTable::create();
     PanoramaWarper warper;
     if (!warper.allocateMaps(width, height)) {
@@ -211,8 +206,8 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
             m.view->setView(pan, tilt, 100 * degree);
             m.view->renderTick();
             ReferenceView expected(1700, 950);
-            reference().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(),
-                             m.view->viewTilt());
+            ReferenceWarp::shared().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(),
+                                         m.view->viewTilt());
             ASSERT_TRUE(m.matches(expected)) << pan << " " << tilt;
         }
     }
@@ -221,7 +216,8 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
     m.view->setView(1.3f, 0.2f, 100 * degree);
     m.view->renderTick();
     ReferenceView expected(1700, 950);
-    reference().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(), m.view->viewTilt());
+    ReferenceWarp::shared().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(),
+                                 m.view->viewTilt());
     EXPECT_TRUE(m.matches(expected));
 }
 
@@ -230,8 +226,8 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
 struct ColumnCodingCase {
     ColumnCodingCase(std::int32_t width, float pan)
         : pan(pan),
-          constants(reference().constants(panoramaOf(width), ReferenceView(1000, 10), 90 * degree,
-                                          pan, 0)),
+          constants(ReferenceWarp::shared().constants(panoramaOf(width), ReferenceView(1000, 10),
+                                                      90 * degree, pan, 0)),
           source{nullptr, width, 100, width * 3} {}
     static ReferencePanorama panoramaOf(std::int32_t width) {
         ReferencePanorama panorama;
@@ -252,7 +248,7 @@ TEST(RowSolver, CodedColumnsEqualTheAlgorithmsForEveryCode) {
     // Narrow and wide panoramas (blocks of 4096 down to 8 codes), pans at and
     // near the seam, every negative longitude code of a row facing forward.
     const auto table = ArctangentTable::create();
-    const std::vector<float>& entries = reference().table();
+    const std::vector<float>& entries = ReferenceWarp::shared().table();
     const std::int32_t above = ArctangentTable::entryCount;
     for (const std::int32_t width : {3, 2000, 7101, 8000, 40000}) {
         for (const float pan : {0.4f, -pi, pi, 1e-3f, -2.5f}) {

@@ -10,11 +10,6 @@
 
 namespace {
 
-const ReferenceWarp& reference() {
-    static const ReferenceWarp warp;
-    return warp;
-}
-
 std::int32_t columnAt(const MemoryView& m, std::int32_t row, std::int32_t column) {
     return m.view->warper().columnMap()[row * m.view->viewWidth() + column];
 }
@@ -27,7 +22,8 @@ std::int32_t rowAt(const MemoryView& m, std::int32_t row, std::int32_t column) {
 ReferenceView renderBoth(MemoryView& m, const ReferencePanorama& panorama) {
     m.view->renderTick();
     ReferenceView expected(m.view->viewWidth(), m.view->viewHeight());
-    reference().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(), m.view->viewTilt());
+    ReferenceWarp::shared().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(),
+                                 m.view->viewTilt());
     return expected;
 }
 
@@ -35,7 +31,7 @@ TEST(ArctangentTable, EntriesAndFourWayLookup) {
     const auto table = ArctangentTable::create();
     ASSERT_NE(table, nullptr);
     for (std::int32_t k = 0; k < ArctangentTable::entryCount; ++k) {
-        ASSERT_EQ(table->entry(k), reference().table()[k]) << k;
+        ASSERT_EQ(table->entry(k), ReferenceWarp::shared().table()[k]) << k;
     }
     EXPECT_EQ(table->entry(0), 0.0f);
     EXPECT_NEAR(table->entry(100000), 0.78539816f, 1e-7f);
@@ -52,7 +48,7 @@ TEST(ArctangentTable, EntriesAndFourWayLookup) {
     std::uniform_real_distribution<double> ratios(-50.0, 50.0);
     for (int n = 0; n < 20000; ++n) {
         const double g = ratios(random);
-        ASSERT_EQ(table->arctangent(g), reference().arctangent(g)) << g;
+        ASSERT_EQ(table->arctangent(g), ReferenceWarp::shared().arctangent(g)) << g;
     }
 }
 
@@ -160,8 +156,8 @@ TEST(WarpAgainstReference, RandomViewsSizesAndPanoramas) {
             m.view->setView(static_cast<float>(uniform(-3.3, 3.3)), tilt,
                             static_cast<float>(uniform(0.15, 3.0)));
             m.view->renderTick();
-            reference().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(),
-                             m.view->viewTilt());
+            ReferenceWarp::shared().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(),
+                                         m.view->viewTilt());
             ASSERT_TRUE(m.matches(expected))
                 << "round " << round << " view " << view << " panorama " << panorama.width << "x"
                 << panorama.height << " view " << m.view->viewWidth() << "x" << m.view->viewHeight()
@@ -172,7 +168,7 @@ TEST(WarpAgainstReference, RandomViewsSizesAndPanoramas) {
                 m.view->panBy(before + static_cast<float>(uniform(-0.4, 0.4)));
                 const float delta = m.view->pendingPanDelta();
                 m.view->renderTick();
-                reference().shift(panorama, expected, delta);
+                ReferenceWarp::shared().shift(panorama, expected, delta);
                 ASSERT_TRUE(m.matches(expected)) << "round " << round << " shift " << step;
             }
         }
@@ -218,7 +214,7 @@ TEST(WarpEdges, OddWidthKeepsTheMirroredMiddleColumn) {
     EXPECT_EQ(p.halfColumns, 4);
     const float depth = static_cast<float>(static_cast<double>(p.cosTilt) * p.focalLength -
                                            (static_cast<double>(p.halfHeight) - 2) * p.sinTilt);
-    const float theta = reference().arctangent(-0.5 / depth);
+    const float theta = ReferenceWarp::shared().arctangent(-0.5 / depth);
     const float longitude = static_cast<float>(static_cast<double>(theta) + 0.3f);
     const float u =
         static_cast<float>(static_cast<double>(p.columnsPerRadian) * longitude + p.centreColumn);

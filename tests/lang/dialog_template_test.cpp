@@ -4,6 +4,7 @@
 #include "picture_check.h"
 
 #include "lang_ids.h"
+#include "module_path.h"
 #include "platform/scoped_handle.h"
 #include "test_window.h"
 
@@ -14,10 +15,6 @@
 
 namespace lumivue::testing {
 namespace {
-
-std::string modulePath(const std::string& code) {
-    return std::string(LUMIVUE_LANG_DIR) + "/" + code + ".dll";
-}
 
 // What the test's dialog procedure paints: a picture at a position, and for
 // the information dialog sample texts.

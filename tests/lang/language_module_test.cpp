@@ -4,6 +4,7 @@
 #include "picture_check.h"
 
 #include "lang_ids.h"
+#include "module_path.h"
 #include "platform/scoped_handle.h"
 #include "required_resources.h"
 
@@ -17,10 +18,6 @@
 
 namespace lumivue::testing {
 namespace {
-
-std::string modulePath(const std::string& code) {
-    return std::string(LUMIVUE_LANG_DIR) + "/" + code + ".dll";
-}
 
 std::string loadString(HMODULE module, UINT id, int limit = 1000) {
     std::vector<char> buffer(limit, '\0');

@@ -68,7 +68,7 @@ int runBuild(const BuildArguments& arguments) {
     }
 }
 
-const tourpack::RegisterCommand registration(
+const tourpack::RegisterCommand buildCommand(
     "build", "Build a tour executable from a manifest", [](tourpack::Subcommand& command) {
         auto arguments = std::make_shared<BuildArguments>();
         command.required("manifest", arguments->manifest, "The tour's JSON manifest");

@@ -24,7 +24,7 @@ int runExtract(const ExtractArguments& arguments) {
     }
 }
 
-const tourpack::RegisterCommand registration(
+const tourpack::RegisterCommand extractCommand(
     "extract", "Write a tour executable's manifest and every payload into a folder",
     [](tourpack::Subcommand& command) {
         auto arguments = std::make_shared<ExtractArguments>();

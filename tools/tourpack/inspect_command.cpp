@@ -22,7 +22,7 @@ int runInspect(const InspectArguments& arguments) {
     return report.problems.empty() ? 0 : 1;
 }
 
-const tourpack::RegisterCommand registration(
+const tourpack::RegisterCommand inspectCommand(
     "inspect", "Print a tour executable's settings, scenes and payloads, and check them",
     [](tourpack::Subcommand& command) {
         auto arguments = std::make_shared<InspectArguments>();

@@ -147,7 +147,7 @@ int runNew(const NewArguments& arguments) {
     }
 }
 
-const tourpack::RegisterCommand registration(
+const tourpack::RegisterCommand newCommand(
     "new", "Write a manifest for a folder of panoramas (one scene per picture)",
     [](tourpack::Subcommand& command) {
         auto arguments = std::make_shared<NewArguments>();

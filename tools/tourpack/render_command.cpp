@@ -262,7 +262,7 @@ int runRender(const RenderArguments& arguments) {
     return 0;
 }
 
-const tourpack::RegisterCommand registration(
+const tourpack::RegisterCommand renderCommand(
     "render", "Render a scene's view (or a panorama picture's) as the player shows it, to BMP",
     [](tourpack::Subcommand& command) {
         auto arguments = std::make_shared<RenderArguments>();
