@@ -3,7 +3,9 @@
 #   wine-run.sh --prefix DIR PROGRAM.exe [ARGS...]
 #   wine-run.sh --prefix DIR --prepare     only prepares the prefix
 # Prepares the private prefix DIR once (a virtual desktop, so that captions and
-# menus are drawn as on Windows), silences Wine's debug channels, and starts
+# menus are drawn as on Windows), silences Wine's debug channels (unless
+# WINEDEBUG says otherwise: the Windows tests let Wine's errors through, so
+# that a program Wine itself fails to start or ends says why), and starts
 # Xvfb for the run when no display is set. The program's exit code is returned.
 #
 # LUMIVUE_WINE_TIMEOUT=SECONDS bounds the program's run: when it runs longer,
