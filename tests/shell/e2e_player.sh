@@ -122,22 +122,38 @@ ae() { compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1 || true; }
 differing() { ae "$1[$5x$6+$3+$4]" "$2[$5x$6+$3+$4]"; }
 # spread PICTURE X Y W H: standard deviation of the area (0: one flat colour).
 spread() { convert "$1[$4x$5+$2+$3]" -format "%[fx:standard_deviation*1000]" info: | cut -d. -f1; }
-changed() { [ "$(differing "$art/$1.png" "$art/$2.png" "${@:3}")" -gt "${MIN_CHANGE:-20}" ]; }
-same() { [ "$(differing "$art/$1.png" "$art/$2.png" "${@:3}")" -le "${MAX_SAME:-10}" ]; }
-# shot_when changed|same REFERENCE NAME X Y W H: shoots NAME until the area
-# compares with REFERENCE as asked, for up to WAIT seconds (20): a scene
-# change takes as long as the machine needs to extract and decode its picture.
+# area_is changed|same PICTURE_A PICTURE_B X Y W H: whether the area differs
+# in more than MIN_CHANGE pixels (20), or in at most MAX_SAME (10).
+area_is() {
+  local count
+  count=$(differing "$2" "$3" "${@:4}")
+  if [ "$1" = changed ]; then [ "$count" -gt "${MIN_CHANGE:-20}" ]; else [ "$count" -le "${MAX_SAME:-10}" ]; fi
+}
+changed() { area_is changed "$art/$1.png" "$art/$2.png" "${@:3}"; }
+same() { area_is same "$art/$1.png" "$art/$2.png" "${@:3}"; }
+# The polls below read the screen as X's own dumps, which are compared
+# without decoding; only the dump that ends a poll is kept as a PNG.
+dump() { xwd -root -silent >"$1"; }
+keep() { convert "xwd:$1" "$art/$2.png"; } # keep DUMP NAME
+# shot_when changed|same REFERENCE NAME X Y W H: shoots NAME once the area
+# compares with REFERENCE as asked, or after WAIT seconds (20) as it is then:
+# a scene change takes as long as the machine needs to extract and decode its
+# picture.
 shot_when() {
-  local compare=$1 reference=$2 name=$3
+  local compare=$1 reference=$2 name=$3 poll=$work/poll.xwd
   shift 3
   local started=$SECONDS
   while :; do
-    shot "$name"
-    if "$compare" "$reference" "$name" "$@"; then
+    dump "$poll"
+    if area_is "$compare" "$art/$reference.png" "$poll" "$@"; then
+      keep "$poll" "$name"
       echo "($name $compare after $((SECONDS - started)) s)"
       return 0
     fi
-    [ $((SECONDS - started)) -lt "${WAIT:-20}" ] || return 1
+    if [ $((SECONDS - started)) -ge "${WAIT:-20}" ]; then
+      keep "$poll" "$name"
+      return 1
+    fi
     sleep 0.3
   done
 }
@@ -145,14 +161,15 @@ shot_when() {
 settle() {
   local name=$1
   shift
-  local deadline=$((SECONDS + ${WAIT:-20}))
-  shot "$name"
+  local deadline=$((SECONDS + ${WAIT:-20})) earlier=$work/earlier.xwd later=$work/later.xwd
+  dump "$later"
   while [ $SECONDS -lt $deadline ]; do
     sleep 0.4
-    mv "$art/$name.png" "$work/earlier.png"
-    shot "$name"
-    [ "$(differing "$work/earlier.png" "$art/$name.png" "$@")" -eq 0 ] && break
+    mv "$later" "$earlier"
+    dump "$later"
+    [ "$(differing "$earlier" "$later" "$@")" -eq 0 ] && break
   done
+  keep "$later" "$name"
 }
 
 # The layout in windowed mode (client coordinates from the probe; viewHeight
