@@ -83,12 +83,11 @@ start() {
 # drawn over the skin's strip. A loaded machine takes seconds to extract and
 # decode the picture; what never shows is left to the case's own checks.
 first_scene_drawn() {
-  # The screen is polled as X's own dump, which is read without decoding.
   local started=$SECONDS probe_shot=$work/first-scene.xwd
   convert "$source/skin/24-toolbar.bmp" -crop 300x20+10+68 +repage -sample $((scale * 100))% \
     "$work/status-skin.png"
   while [ $((SECONDS - started)) -lt "${WAIT:-30}" ]; do
-    xwd -root -silent >"$probe_shot"
+    dump "$probe_shot"
     if [ "$ww" -ge "$desktopWidth" ]; then
       [ "$(spread "$probe_shot" $((desktopWidth / 4)) $((desktopHeight / 4)) $((desktopWidth / 2)) $((desktopHeight / 4)))" -gt 30 ] && return 0
     elif [ "$(spread "$probe_shot" $(view_box))" -gt 30 ]; then
@@ -144,8 +143,8 @@ area_is() {
 }
 changed() { area_is changed "$art/$1.png" "$art/$2.png" "${@:3}"; }
 same() { area_is same "$art/$1.png" "$art/$2.png" "${@:3}"; }
-# The polls below read the screen as X's own dumps, which are compared
-# without decoding; only the dump that ends a poll is kept as a PNG.
+# Polls read the screen as X's own dumps, which are compared without
+# decoding; only the dump that ends a poll is kept as a PNG.
 dump() { xwd -root -silent >"$1"; }
 keep() { convert "xwd:$1" "$art/$2.png"; } # keep DUMP NAME
 # shot_when changed|same REFERENCE NAME X Y W H: shoots NAME once the area
