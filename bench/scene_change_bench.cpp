@@ -27,7 +27,7 @@
 #include "imaging/dib_image.h"
 #include "imaging/image_cache.h"
 #include "imaging/picture_loader.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "platform/com_apartment.h"
 #include "platform/scoped_handle.h"
 #include "package/extraction.h"

@@ -10,7 +10,7 @@
 #include "imaging/image_cache.h"
 #include "imaging/image_exceptions.h"
 #include "imaging/image_prompts.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "imaging/picture_loader.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "package/skin_set.h"
 #include "platform/bitmap_enlarging.h"
 #include "platform/picture_decoding.h"

@@ -4,7 +4,7 @@
 
 #include "package/media_callback.h"
 #include "package/payload.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "package/tea.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "package/file_item.h"
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 
 FileItem::FileItem(const char* path, std::int32_t offset, std::int32_t length)
     : path_(path != nullptr ? path : ""), offset_(offset), length_(length) {}

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 
 class Payload {
   public:

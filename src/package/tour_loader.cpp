@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "package/field_reader.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 
 namespace {
 

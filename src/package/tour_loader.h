@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "package/skin_set.h"
 #include "package/tour.h"
 

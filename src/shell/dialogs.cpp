@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "platform/picture_decoding.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"

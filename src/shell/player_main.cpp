@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "imaging/image_prompts.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "package/tour_loader.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"

@@ -8,7 +8,7 @@
 #include "imaging/image_prompts.h"
 #include "shell/shell.h"
 #include "required_resources.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "platform/bitmap_enlarging.h"
 #include "platform/com_ref.h"
 #include "platform/picture_decoding.h"

@@ -4,7 +4,7 @@
 // module is loaded, nor a sound file while a graph reads it.
 #include <windows.h>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "shell/shell.h"
 
 namespace shell {

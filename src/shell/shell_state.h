@@ -10,7 +10,7 @@
 
 #include "viewer/viewer.h"
 #include "platform/scoped_handle.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "package/skin_set.h"
 #include "package/tour.h"
 #include "platform/com_apartment.h"

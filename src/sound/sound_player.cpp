@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "platform/scoped_handle.h"
 #include "sound/media_graph_ids.h"
 

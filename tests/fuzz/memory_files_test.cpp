@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "package/media_callback.h"
-#include "package/platform_files_memory.h"
+#include "platform/files_memory.h"
 #include "package/tour_loader.h"
 #include "scratch_files.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "package/media_callback.h"
-#include "package/platform_files_memory.h"
+#include "platform/files_memory.h"
 #include "package/tour_loader.h"
 
 namespace {

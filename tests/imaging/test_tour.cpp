@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "package/payload.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"
 #include "platform/scoped_handle.h"

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 #include "tour_source.h"
 
 namespace {
@@ -50,8 +50,8 @@ TEST_F(TempFilesOfRuns, AMadeFileLiesInTheTemporaryFolderAndIsWritableAndReadabl
     EXPECT_EQ(name.substr(0, 3), L"QRX");
     EXPECT_EQ(name.substr(name.size() - 4), L".tmp");
     const std::uint8_t bytes[] = {1, 2, 3, 4, 5};
-    EXPECT_TRUE(platform::writeFile(path.c_str(), bytes, sizeof bytes,
-                                    platform::WriteMode::intoExisting));
+    EXPECT_TRUE(
+        platform::writeFile(path.c_str(), bytes, sizeof bytes, platform::WriteMode::intoExisting));
     EXPECT_EQ(platform::fileSize(path.c_str()), 5);
     EXPECT_TRUE(platform::writeFile(path.c_str(), bytes, 2, platform::WriteMode::replace));
     EXPECT_EQ(platform::fileSize(path.c_str()), 2);

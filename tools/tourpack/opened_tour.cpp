@@ -6,7 +6,7 @@
 
 #include "package/field_reader.h"
 #include "package/media_callback.h"
-#include "package/platform_files.h"
+#include "platform/files.h"
 
 namespace tourpack {
 namespace {

@@ -3,7 +3,7 @@
 // movable global memory, the runtime's file streams over wide paths); the POSIX
 // side serves the native build and tourpack on Linux, so that all of them run
 // the same reader. A third side keeps every file in memory, for the fuzzer
-// (platform_files_memory.h).
+// (files_memory.h).
 #pragma once
 
 #include <cstddef>

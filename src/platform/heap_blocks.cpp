@@ -2,7 +2,7 @@
 // the in-memory file layers.
 #include <cstdlib>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 
 namespace platform {
 

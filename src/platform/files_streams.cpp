@@ -2,7 +2,7 @@
 // by the Win32 and POSIX sides of the file layer.
 #include <fstream>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 
 namespace platform {
 

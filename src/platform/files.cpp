@@ -1,4 +1,4 @@
-#include "package/platform_files.h"
+#include "platform/files.h"
 
 namespace platform {
 

@@ -1,11 +1,11 @@
-#include "package/platform_files_memory.h"
+#include "platform/files_memory.h"
 
 #include <algorithm>
 #include <map>
 #include <unordered_map>
 #include <streambuf>
 
-#include "package/platform_files.h"
+#include "platform/files.h"
 
 namespace platform {
 
