@@ -46,13 +46,13 @@ struct Size {
     int height;
 };
 constexpr Size sizes[] = {{480, 360}, {1920, 1080}, {3840, 2160}};
-constexpr float benchFov = 100 * degree;
+constexpr float benchFov = 100 * engine::degree;
 
 // A view of the given size showing the panorama, rendered once; on one
 // thread unless `threads` says otherwise (0: the engine's own choice).
 struct BenchView {
-    MemoryViewHost host;
-    PanoramaView view{host};
+    engine::MemoryViewHost host;
+    engine::PanoramaView view{host};
 
     BenchView(int width, int height, float tilt, int threads = 1) {
         if (threads > 0) {
@@ -60,7 +60,8 @@ struct BenchView {
         }
         view.resize(width, height);
         const ReferencePanorama& source = panoramaFor(width);
-        const SourceImage image{source.pixels.data(), source.width, source.height, source.stride};
+        const engine::SourceImage image{source.pixels.data(), source.width, source.height,
+                                        source.stride};
         view.setImage(&image);
         view.setView(0.4f, tilt, benchFov);
         view.renderTick();
@@ -92,7 +93,7 @@ void threadedRebuild(benchmark::State& state) {
 void threadedShift(benchmark::State& state) {
     BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.0f,
                 static_cast<int>(state.range(3)));
-    float delta = degree;
+    float delta = engine::degree;
     for (auto _ : state) {
         b.view.shiftColumns(delta);
         delta = -delta;
@@ -117,9 +118,9 @@ void trigonometryRebuild(benchmark::State& state) {
     const double tilt = tiltOf(state);
     const double focal = width * 0.5 / std::tan(benchFov * 0.5);
     const double cx = (source.width - 1) / 2;
-    const double kx = cx / pi;
+    const double kx = cx / engine::pi;
     const double cy = (source.height - 1) / 2;
-    const double ky = (1 - source.height) / pi;
+    const double ky = (1 - source.height) / engine::pi;
     for (auto _ : state) {
         for (int j = 0; j < height; ++j) {
             const double rise = height * 0.5 - j;
@@ -150,7 +151,7 @@ void trigonometryRebuild(benchmark::State& state) {
 
 void panShift(benchmark::State& state) {
     BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.0f);
-    float delta = degree;
+    float delta = engine::degree;
     for (auto _ : state) {
         b.view.shiftColumns(delta);
         delta = -delta;
@@ -161,7 +162,7 @@ void panShift(benchmark::State& state) {
 // The same pixels copied through the existing maps, nothing else.
 void mapCopy(benchmark::State& state) {
     BenchView b(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), 0.0f);
-    const ViewBuffer& out = b.view.viewBuffer();
+    const engine::ViewBuffer& out = b.view.viewBuffer();
     const std::int32_t* columns = b.view.warper().columnMap();
     const std::int32_t* rows = b.view.warper().rowMap();
     const ReferencePanorama& source = panoramaFor(out.width);

@@ -69,15 +69,15 @@ class Clock {
 };
 
 // Keeps the image block an extraction delivers.
-class BlockReceiver : public MediaCallback {
+class BlockReceiver : public package::MediaCallback {
   public:
-    void deliver(std::unique_ptr<Payload> payload) override {
-        buffer_.reset(dynamic_cast<PayloadBuffer*>(payload.release()));
+    void deliver(std::unique_ptr<package::Payload> payload) override {
+        buffer_.reset(dynamic_cast<package::PayloadBuffer*>(payload.release()));
     }
-    std::unique_ptr<PayloadBuffer> take() { return std::move(buffer_); }
+    std::unique_ptr<package::PayloadBuffer> take() { return std::move(buffer_); }
 
   private:
-    std::unique_ptr<PayloadBuffer> buffer_;
+    std::unique_ptr<package::PayloadBuffer> buffer_;
 };
 
 std::vector<std::uint8_t> readFile(const char* path) {
@@ -92,8 +92,8 @@ std::string writePayloadFile(const std::vector<std::uint8_t>& picture, int index
     const std::string path = std::string(directory) + "scene_bench_" + std::to_string(index);
     std::vector<std::uint8_t> bytes(payloadOffset + picture.size(), 0x5A);
     std::copy(picture.begin(), picture.end(), bytes.begin() + payloadOffset);
-    teaEncryptBuffer(bytes.data() + payloadOffset, bytes.data() + payloadOffset,
-                     static_cast<std::int64_t>(picture.size()), playerKeyText);
+    package::teaEncryptBuffer(bytes.data() + payloadOffset, bytes.data() + payloadOffset,
+                              static_cast<std::int64_t>(picture.size()), package::playerKeyText);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
@@ -129,18 +129,18 @@ struct Phases {
 };
 
 // One scene change of the picture in the payload file, phase by phase.
-void showScene(const std::string& payloadPath, std::int32_t length, ViewRenderer& renderer,
+void showScene(const std::string& payloadPath, std::int32_t length, viewer::ViewRenderer& renderer,
                ImageCache& cache, std::int32_t id, Phases& phases) {
     Clock clock;
     BlockReceiver receiver;
-    LoadRequest request;
+    package::LoadRequest request;
     std::snprintf(request.imagePath, sizeof request.imagePath, "%s", payloadPath.c_str());
     request.imageReceiver = &receiver;
     request.imageOffset = static_cast<std::int32_t>(payloadOffset);
     request.imageLength = length;
-    request.mode = LoadRequest::imageOnly;
-    extractPayloads(request);
-    std::unique_ptr<PayloadBuffer> buffer = receiver.take();
+    request.mode = package::LoadRequest::imageOnly;
+    package::extractPayloads(request);
+    std::unique_ptr<package::PayloadBuffer> buffer = receiver.take();
     phases.extract.push_back(clock.lap());
 
     PictureLoader loader;
@@ -162,11 +162,11 @@ void showScene(const std::string& payloadPath, std::int32_t length, ViewRenderer
 
     auto image = std::make_shared<DibImage>(bitmap.release(), bits, std::move(header), id);
     cache.add(image);
-    const SourceImage source{image->bits(), image->header()->biWidth,
-                             std::abs(image->header()->biHeight), image->stride()};
+    const engine::SourceImage source{image->bits(), image->header()->biWidth,
+                                     std::abs(image->header()->biHeight), image->stride()};
     renderer.setImage(&source);
-    renderer.view().setView(0.0f, 0.0f, 100 * degree);
-    renderer.timerTick(static_cast<std::int32_t>(ViewTimer::render));
+    renderer.view().setView(0.0f, 0.0f, 100 * engine::degree);
+    renderer.timerTick(static_cast<std::int32_t>(engine::ViewTimer::render));
     GdiFlush();
     phases.view.push_back(clock.lap());
 
@@ -178,13 +178,13 @@ void showScene(const std::string& payloadPath, std::int32_t length, ViewRenderer
 // TEA alone over the payload, one block at a time and side by side.
 void reportTea(const std::vector<std::uint8_t>& picture) {
     std::vector<std::uint8_t> bytes = picture;
-    const TeaKey key = teaKeyFromText(playerKeyText);
+    const package::TeaKey key = package::teaKeyFromText(package::playerKeyText);
     const std::size_t blocks = bytes.size() / 8;
     Clock clock;
-    teaDecryptBlocks(bytes.data(), bytes.data(), blocks, key, TeaLanes::one);
+    package::teaDecryptBlocks(bytes.data(), bytes.data(), blocks, key, package::TeaLanes::one);
     const double one = clock.lap();
-    const TeaLanes widest = widestTeaLanes();
-    teaDecryptBlocks(bytes.data(), bytes.data(), blocks, key, widest);
+    const package::TeaLanes widest = package::widestTeaLanes();
+    package::teaDecryptBlocks(bytes.data(), bytes.data(), blocks, key, widest);
     const double wide = clock.lap();
     std::printf("  TEA alone: one block at a time %.1f ms, %d at a time %.1f ms\n", one,
                 static_cast<int>(widest), wide);
@@ -212,7 +212,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no window\n");
         return 1;
     }
-    auto renderer = std::make_unique<ViewRenderer>();
+    auto renderer = std::make_unique<viewer::ViewRenderer>();
     renderer->attachWindow(window.get());
     pumpMessages();
     ImageCache cache;

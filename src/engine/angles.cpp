@@ -1,5 +1,7 @@
 #include "engine/angles.h"
 
+namespace engine {
+
 namespace {
 
 // Written so that NaN, which compares false, counts as out of range.
@@ -19,3 +21,5 @@ ViewRadians viewRadiansFromDegrees(float pan, float tilt, float fov) {
     const ViewDegrees checked = checkedViewDegrees(pan, tilt, fov);
     return ViewRadians{checked.pan * degree, checked.tilt * degree, checked.fov * degree};
 }
+
+}  // namespace engine

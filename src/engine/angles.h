@@ -3,22 +3,24 @@
 // single-precision values, all derived from the single-precision pi.
 #pragma once
 
-namespace engine_detail {
+namespace engine {
+
+namespace detail {
 // A product or sum formed in double precision and stored as a single float.
 constexpr float single(double value) {
     return static_cast<float>(value);
 }
-}  // namespace engine_detail
+}  // namespace detail
 
 inline constexpr float pi = 3.1415927f;
-inline constexpr float halfPi = engine_detail::single(static_cast<double>(pi) * 0.5);
-inline constexpr float twoPi = engine_detail::single(static_cast<double>(pi) + pi);
+inline constexpr float halfPi = detail::single(static_cast<double>(pi) * 0.5);
+inline constexpr float twoPi = detail::single(static_cast<double>(pi) + pi);
 // One degree in radians: pi times 1/180 rounded to a single (0.0055555557).
-inline constexpr float degree = engine_detail::single(static_cast<double>(pi) * 0.0055555557f);
+inline constexpr float degree = detail::single(static_cast<double>(pi) * 0.0055555557f);
 
 // Field-of-view and tilt limits of the view, in radians.
-inline constexpr float fovMax = engine_detail::single(static_cast<double>(pi) * 0.9166667);
-inline constexpr float fovMin = engine_detail::single(static_cast<double>(pi) * 0.06666667);
+inline constexpr float fovMax = detail::single(static_cast<double>(pi) * 0.9166667);
+inline constexpr float fovMin = detail::single(static_cast<double>(pi) * 0.06666667);
 inline constexpr float tiltMax = halfPi;
 inline constexpr float tiltMin = -halfPi;
 
@@ -46,3 +48,5 @@ ViewRadians viewRadiansFromDegrees(float pan, float tilt, float fov);
 inline float degreesFromRadians(float radians) {
     return radians / degree;
 }
+
+}  // namespace engine

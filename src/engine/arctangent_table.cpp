@@ -5,6 +5,8 @@
 
 #include "engine/angles.h"
 
+namespace engine {
+
 std::unique_ptr<ArctangentTable> ArctangentTable::create() {
     std::unique_ptr<float[]> entries(new (std::nothrow) float[entryCount]);
     if (!entries) {
@@ -18,3 +20,5 @@ std::unique_ptr<ArctangentTable> ArctangentTable::create() {
     }
     return std::unique_ptr<ArctangentTable>(new (std::nothrow) ArctangentTable(std::move(entries)));
 }
+
+}  // namespace engine

@@ -7,6 +7,8 @@
 
 #include "engine/angles.h"
 
+namespace engine {
+
 class ArctangentTable {
   public:
     static constexpr std::int32_t entryCount = 100001;
@@ -80,3 +82,5 @@ class ArctangentTable {
 
     std::unique_ptr<float[]> entries_;
 };
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include "engine/angles.h"
 
+namespace engine {
+
 void AutoTourWatcher::advance() {
     if (owner_ != nullptr) {
         owner_->showNextScene(false);
@@ -33,3 +35,5 @@ bool TurnCounter::observe(float pan, float referenceAngle, float panSpeed) {
     }
     return false;
 }
+
+}  // namespace engine

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace engine {
+
 // The viewer side of the watcher: steps to the next scene.
 class SceneStepper {
   public:
@@ -47,3 +49,5 @@ class TurnCounter {
     std::int32_t crossingCount_ = 0;
     std::int32_t lastSide_ = 0;  // -1, +1, or 0 when not yet known
 };
+
+}  // namespace engine

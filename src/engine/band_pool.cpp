@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+namespace engine {
+
 namespace {
 
 constexpr int yieldsBeforeSleeping = 64;
@@ -109,3 +111,5 @@ void BandPool::takeBands(std::int32_t thread) {
         function_(context_, band, thread);
     }
 }
+
+}  // namespace engine

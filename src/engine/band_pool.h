@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+namespace engine {
+
 class BandPool {
   public:
     // Threads that take bands, the calling thread included: `threads` - 1
@@ -69,3 +71,5 @@ class BandPool {
     std::int32_t bands_ = 0;
     std::atomic<std::int32_t> nextBand_ = 0;
 };
+
+}  // namespace engine

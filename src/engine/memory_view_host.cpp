@@ -2,6 +2,8 @@
 
 #include <new>
 
+namespace engine {
+
 ViewBuffer MemoryViewHost::createViewBitmap(std::int32_t width, std::int32_t height,
                                             std::int32_t stride) {
     pixels_.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height), 0);
@@ -11,3 +13,5 @@ ViewBuffer MemoryViewHost::createViewBitmap(std::int32_t width, std::int32_t hei
 void MemoryViewHost::outOfMemory() {
     throw std::bad_alloc();
 }
+
+}  // namespace engine

@@ -9,6 +9,8 @@
 
 #include "engine/view_host.h"
 
+namespace engine {
+
 class MemoryViewHost : public ViewHost {
   public:
     void startTimer(ViewTimer timer) override { runningTimers_.insert(timer); }
@@ -32,3 +34,5 @@ class MemoryViewHost : public ViewHost {
     bool mouseCaptured_ = false;
     std::int32_t drawCount_ = 0;
 };
+
+}  // namespace engine

@@ -7,6 +7,8 @@
 
 #include "engine/angles.h"
 
+namespace engine {
+
 namespace {
 
 // Raises a pending counter by one (it cannot wrap around while ticks are off).
@@ -352,3 +354,5 @@ void PanoramaView::timerTick(std::int32_t timerId) {
 void PanoramaView::setAutoTourWatcher(std::unique_ptr<AutoTourWatcher> watcher) {
     watcher_ = std::move(watcher);
 }
+
+}  // namespace engine

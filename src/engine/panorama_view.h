@@ -15,6 +15,8 @@
 #include "engine/projection.h"
 #include "engine/view_host.h"
 
+namespace engine {
+
 // Virtual-key codes the view reacts to.
 namespace view_keys {
 inline constexpr std::int32_t shift = 0x10;
@@ -166,3 +168,5 @@ class PanoramaView {
     bool dragging_ = false;
     std::int32_t wheelRemainder_ = 0;
 };
+
+}  // namespace engine

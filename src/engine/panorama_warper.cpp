@@ -11,9 +11,11 @@
 #include "engine/pixel_gather.h"
 #include "engine/processor.h"
 
+namespace engine {
+
 namespace {
 
-using engine_detail::single;
+using detail::single;
 
 // A height that is exactly the negation of another's, neither zero nor
 // infinite nor NaN.
@@ -345,3 +347,5 @@ void PanoramaWarper::shiftRows(const PixelGather& gather, const ViewBuffer& view
         }
     }
 }
+
+}  // namespace engine

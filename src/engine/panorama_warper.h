@@ -17,6 +17,8 @@
 #include "engine/projection.h"
 #include "engine/row_solver.h"
 
+namespace engine {
+
 class PanoramaWarper {
   public:
     // Allocates both maps for a view of width x height, every entry 0 (a valid
@@ -113,3 +115,5 @@ class PanoramaWarper {
     std::size_t smallestBand_ = defaultSmallestBand;
     std::unique_ptr<BandPool> pool_;
 };
+
+}  // namespace engine

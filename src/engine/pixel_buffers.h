@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace engine {
+
 // A panorama image owned elsewhere; it must stay valid while it is set.
 struct SourceImage {
     const std::uint8_t* pixels = nullptr;  // first byte of memory row 0
@@ -30,3 +32,5 @@ struct ViewBuffer {
 inline std::int32_t stride24(std::int32_t width) {
     return ((width * 3 * 8 + 31) / 32) * 4;
 }
+
+}  // namespace engine

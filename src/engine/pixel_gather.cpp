@@ -8,6 +8,8 @@
 
 #include "engine/wide_steps.h"
 
+namespace engine {
+
 PixelGather::PixelGather(const SourceImage& source, bool wide)
     : pixels_(source.pixels),
       stride_(static_cast<std::size_t>(source.stride)),
@@ -138,3 +140,5 @@ void finishStreaming() {
     _mm_sfence();
 #endif
 }
+
+}  // namespace engine

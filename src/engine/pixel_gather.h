@@ -9,6 +9,8 @@
 
 #include "engine/pixel_buffers.h"
 
+namespace engine {
+
 class PixelGather {
   public:
     // `wide`: locate with the processor's wide steps (see processor.h).
@@ -48,3 +50,5 @@ class PixelGather {
 void streamEntries(std::int32_t* to, const std::int32_t* from, std::size_t count);
 void streamBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t count);
 void finishStreaming();
+
+}  // namespace engine

@@ -2,6 +2,8 @@
 
 #include "platform/processor_features.h"
 
+namespace engine {
+
 namespace {
 
 bool wideStepsAllowed = true;
@@ -19,3 +21,5 @@ bool wideStepsEnabled() {
 void allowWideSteps(bool allowed) {
     wideStepsAllowed = allowed;
 }
+
+}  // namespace engine

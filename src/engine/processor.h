@@ -3,8 +3,12 @@
 // at run time, so the same program runs on processors without them.
 #pragma once
 
+namespace engine {
+
 // Whether a rebuild starting now takes the wide steps.
 bool wideStepsEnabled();
 
 // Tests turn the wide steps off to run the SSE2 steps on the same machine.
 void allowWideSteps(bool allowed);
+
+}  // namespace engine

@@ -4,7 +4,9 @@
 
 #include "engine/angles.h"
 
-using engine_detail::single;
+namespace engine {
+
+using detail::single;
 
 std::int32_t Projection::roundedHalfColumns(float halfWidth) {
     const auto truncated = static_cast<std::int32_t>(halfWidth);
@@ -44,3 +46,5 @@ Projection Projection::compute(std::int32_t panoramaWidth, std::int32_t panorama
     p.sinTilt = single(std::sin(static_cast<double>(tilt)));
     return p;
 }
+
+}  // namespace engine

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace engine {
+
 struct Projection {
     float centreColumn = 0.0f;      // cx: (panoramaWidth - 1) / 2, integer division
     float columnsPerRadian = 0.0f;  // kx: cx / pi
@@ -28,3 +30,5 @@ struct Projection {
     static float focalLengthFor(float halfWidth, float halfFov);
     static float mirrorSumFor(float centreColumn, float columnsPerRadian, float pan);
 };
+
+}  // namespace engine

@@ -10,9 +10,11 @@
 #include "engine/angles.h"
 #include "engine/wide_steps.h"
 
+namespace engine {
+
 namespace {
 
-using engine_detail::single;
+using detail::single;
 
 // Truncation toward zero; a value no int can hold (or NaN) gives 0, so that a
 // broken view angle can never address memory outside the panorama.
@@ -709,3 +711,5 @@ void RowSolver::solveTiltedRow(const ArctangentTable& table, float depth, float 
         storeRay(solveRay(table, i, d, y, turn), i, columns, rows);
     }
 }
+
+}  // namespace engine

@@ -27,6 +27,8 @@
 #include "engine/projection.h"
 #include "engine/step_table.h"
 
+namespace engine {
+
 // The table codes of the row being solved, of its own for each thread that
 // solves rows: the lookup codes of each ray's two angles (see codeTables) and,
 // per group of four rays, whether one of them is doubtful. A row mirrored from
@@ -159,3 +161,5 @@ class RowSolver {
     StepTable columnSteps_;  // column, then mirrored column
     bool columnsCoded_ = false;
 };
+
+}  // namespace engine

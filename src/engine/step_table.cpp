@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace engine {
+
 int StepTable::shiftFor(double perCode) {
     constexpr int largest = 12;
     if (!(perCode > 0.0)) {
@@ -55,3 +57,5 @@ void StepTable::setStep(std::size_t record, std::int32_t before, std::size_t pla
     blocks_[record] =
         Block{before, static_cast<std::uint16_t>(place), static_cast<std::int16_t>(delta)};
 }
+
+}  // namespace engine

@@ -19,6 +19,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace engine {
+
 class StepTable {
   public:
     // The value of a block the steps cannot describe.
@@ -142,3 +144,5 @@ class StepTable {
     int shift_ = 0;
     std::int32_t placeMask_ = 0;
 };
+
+}  // namespace engine

@@ -8,6 +8,8 @@
 
 #include "engine/pixel_buffers.h"
 
+namespace engine {
+
 enum class ViewTimer : std::int32_t { render = 1, drag = 2, motion = 3 };
 
 class ViewHost {
@@ -31,3 +33,5 @@ class ViewHost {
     // ends; an implementation that returns leaves the view without a bitmap.
     virtual void outOfMemory() = 0;
 };
+
+}  // namespace engine

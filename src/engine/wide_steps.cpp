@@ -6,6 +6,8 @@
 
 #include "engine/arctangent_table.h"
 
+namespace engine {
+
 namespace {
 
 constexpr std::int32_t entryCount = ArctangentTable::entryCount;
@@ -173,3 +175,5 @@ void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size
             static_cast<std::size_t>(rows[k]) * stride + static_cast<std::size_t>(columns[k]) * 3;
     }
 }
+
+}  // namespace engine

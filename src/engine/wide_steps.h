@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace engine {
+
 // A lookup by an approximate scaled ratio is trusted only when it lies at
 // least this far from a whole number. The approximations differ from the
 // quotients by less than 2e-13 relatively (the SSE2 steps' reciprocal square
@@ -66,3 +68,5 @@ std::size_t lookUpTiltedRowWide(const TiltedRowLookups& row);
 // locate).
 void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size_t stride,
                 std::size_t* offsets, std::int32_t count);
+
+}  // namespace engine

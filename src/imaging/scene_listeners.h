@@ -2,8 +2,11 @@
 // both listeners and gives them to the manager, which owns them from then on.
 #pragma once
 
-class DibImage;
+namespace package {
 class TempFile;
+}  // namespace package
+
+class DibImage;
 
 // Gets every image to show. The image (or null: nothing to show) stays valid
 // until this listener is handed the next one; the receiver only reads it.
@@ -18,5 +21,5 @@ class SceneImageListener {
 class SceneSoundListener {
   public:
     virtual ~SceneSoundListener() = default;
-    virtual void soundReady(TempFile* file) = 0;
+    virtual void soundReady(package::TempFile* file) = 0;
 };

@@ -34,14 +34,14 @@ std::unique_ptr<Record> makeRecord(const char* outOfMemoryMessage, Arguments&&..
 
 }  // namespace
 
-void SceneImageCallback::deliver(std::unique_ptr<Payload> payload) {
+void SceneImageCallback::deliver(std::unique_ptr<package::Payload> payload) {
     if (cancelled_) {
         return;
     }
     const DeliveryMark mark(delivering_);
     std::shared_ptr<DibImage> image;
     try {
-        if (auto* buffer = dynamic_cast<PayloadBuffer*>(payload.get())) {
+        if (auto* buffer = dynamic_cast<package::PayloadBuffer*>(payload.get())) {
             const std::int32_t size = buffer->size();
             image =
                 manager_->LoadImgFromHGlobal(static_cast<HGLOBAL>(buffer->takeBlock()), size, id_);
@@ -65,18 +65,18 @@ void SceneImageCallback::deliver(std::unique_ptr<Payload> payload) {
     manager_->handOverImage(target_, std::move(image));
 }
 
-void SceneSoundCallback::deliver(std::unique_ptr<Payload> payload) {
+void SceneSoundCallback::deliver(std::unique_ptr<package::Payload> payload) {
     if (cancelled_) {
         return;  // the dropped payload deletes its file
     }
-    std::unique_ptr<TempFile> file(dynamic_cast<TempFile*>(payload.get()));
+    std::unique_ptr<package::TempFile> file(dynamic_cast<package::TempFile*>(payload.get()));
     if (file != nullptr) {
         payload.release();
     }
-    TempFile* handedOut = file.get();
-    std::unique_ptr<SoundFileEntry> entry;
+    package::TempFile* handedOut = file.get();
+    std::unique_ptr<package::SoundFileEntry> entry;
     try {
-        entry = std::make_unique<SoundFileEntry>(sceneIndex_, std::move(file));
+        entry = std::make_unique<package::SoundFileEntry>(sceneIndex_, std::move(file));
     } catch (const std::bad_alloc&) {
         entry = nullptr;
     }
@@ -155,7 +155,7 @@ void SceneMediaManager::ShowPictureFile(const char* path) {
 
 void SceneMediaManager::ShowScene(std::int32_t position) {
     DeletePendingImageCallback();
-    Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
+    package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
     if (scene == nullptr) {
         return;
     }
@@ -169,7 +169,7 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
         }
     }
     bool foundSound = false;
-    if (SoundFileEntry* entry = soundFiles_.find(position)) {
+    if (package::SoundFileEntry* entry = soundFiles_.find(position)) {
         foundSound = true;
         if (soundListener_ != nullptr) {
             soundListener_->soundReady(entry->file.get());
@@ -197,14 +197,14 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
     }
 }
 
-TempFile* SceneMediaManager::TourSoundFile() {
+package::TempFile* SceneMediaManager::TourSoundFile() {
     if (tour_ == nullptr) {
         return nullptr;
     }
-    std::unique_ptr<TempFile> file = tour_->openBackgroundSound();
-    TempFile* handedOut = file.get();
-    soundFiles_.add(
-        std::make_unique<SoundFileEntry>(SoundFileEntry::tourSoundKey, std::move(file)));
+    std::unique_ptr<package::TempFile> file = tour_->openBackgroundSound();
+    package::TempFile* handedOut = file.get();
+    soundFiles_.add(std::make_unique<package::SoundFileEntry>(package::SoundFileEntry::tourSoundKey,
+                                                              std::move(file)));
     return handedOut;
 }
 
@@ -220,7 +220,7 @@ void SceneMediaManager::CancelAll() {
     }
     try {
         for (std::int32_t position = 1; position <= tour_->sceneCount(); ++position) {
-            Scene* scene = tour_->scene(position);
+            package::Scene* scene = tour_->scene(position);
             if (scene == nullptr) {
                 break;
             }

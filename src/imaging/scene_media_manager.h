@@ -18,16 +18,19 @@
 #include "package/sound_file_list.h"
 #include "package/media_callback.h"
 
+namespace package {
 class Tour;
+}  // namespace package
+
 class SceneMediaManager;
 
 // The image request of one ShowScene: decodes the delivered block and hands
 // the image to the listener that was current when the request was made.
-class SceneImageCallback : public MediaCallback {
+class SceneImageCallback : public package::MediaCallback {
   public:
     SceneImageCallback(SceneImageListener* target, SceneMediaManager* manager, std::int32_t id)
         : target_(target), manager_(manager), id_(id) {}
-    void deliver(std::unique_ptr<Payload> payload) override;
+    void deliver(std::unique_ptr<package::Payload> payload) override;
     virtual void setCancelled(bool cancelled) { cancelled_ = cancelled; }
 
     bool cancelled() const { return cancelled_; }
@@ -46,11 +49,11 @@ class SceneImageCallback : public MediaCallback {
 
 // The one sound request, reused for every scene: records the delivered file
 // under the scene's position and hands it to the listener.
-class SceneSoundCallback : public MediaCallback {
+class SceneSoundCallback : public package::MediaCallback {
   public:
-    SceneSoundCallback(SceneSoundListener* target, SoundFileList* soundFiles)
+    SceneSoundCallback(SceneSoundListener* target, package::SoundFileList* soundFiles)
         : target_(target), soundFiles_(soundFiles) {}
-    void deliver(std::unique_ptr<Payload> payload) override;
+    void deliver(std::unique_ptr<package::Payload> payload) override;
     virtual void setCancelled(bool cancelled) { cancelled_ = cancelled; }
     virtual void setSceneIndex(std::int32_t position) { sceneIndex_ = position; }
 
@@ -58,7 +61,7 @@ class SceneSoundCallback : public MediaCallback {
 
   private:
     SceneSoundListener* target_;
-    SoundFileList* soundFiles_;
+    package::SoundFileList* soundFiles_;
     bool cancelled_ = false;
     std::int32_t sceneIndex_ = 0;
 };
@@ -79,7 +82,7 @@ class SceneMediaManager {
 
     // Virtual operations, in the order the viewer relies on.
     virtual void SetDC(HDC dc) { loader_.SetDC(dc); }
-    virtual void SetTour(Tour* tour) { tour_ = tour; }
+    virtual void SetTour(package::Tour* tour) { tour_ = tour; }
     // Drops cached images whose scene is no longer in the tour.
     virtual void PurgeImages();
     virtual void SetImageListener(std::unique_ptr<SceneImageListener> listener);
@@ -97,7 +100,7 @@ class SceneMediaManager {
     virtual void ShowScene(std::int32_t position);
     // A new handle on the tour's background sound, kept in the sound list
     // (which deletes the file with the manager); the caller only borrows it.
-    virtual TempFile* TourSoundFile();
+    virtual package::TempFile* TourSoundFile();
     virtual void SetMode(std::int32_t mode) { mode_ = mode; }
     // Later deliveries of the outstanding requests are dropped until the next
     // ShowScene; every scene's loading is cancelled.
@@ -124,7 +127,7 @@ class SceneMediaManager {
 
     std::int32_t mode() const { return mode_; }
     ImageCache& imageCache() { return imageCache_; }
-    const SoundFileList& soundFiles() const { return soundFiles_; }
+    const package::SoundFileList& soundFiles() const { return soundFiles_; }
     PictureLoader& loader() { return loader_; }
     const DibImage* shownImage() const { return shownImage_.get(); }
     SceneImageCallback* pendingImageCallback() const { return pendingImageCallback_.get(); }
@@ -134,8 +137,8 @@ class SceneMediaManager {
     std::int32_t mode_ = fullMode;
     PictureLoader loader_;
     ImageCache imageCache_;
-    SoundFileList soundFiles_;
-    Tour* tour_ = nullptr;
+    package::SoundFileList soundFiles_;
+    package::Tour* tour_ = nullptr;
     std::unique_ptr<SceneImageListener> imageListener_;
     std::unique_ptr<SceneSoundListener> soundListener_;
     std::unique_ptr<SceneImageCallback> pendingImageCallback_;

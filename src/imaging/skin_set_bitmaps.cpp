@@ -16,7 +16,7 @@
 namespace {
 
 // The Windows-free skin set frees its bitmaps through this function.
-void deleteSkinBitmap(SkinBitmap bitmap) {
+void deleteSkinBitmap(package::SkinBitmap bitmap) {
     platform::UniqueBitmap(bitmap).reset();
 }
 
@@ -36,7 +36,7 @@ bool decodes(const char* path) {
 
 }  // namespace
 
-void SkinSet::loadBitmaps() {
+void package::SkinSet::loadBitmaps() {
     releaseBitmaps();
     deleteBitmap_ = deleteSkinBitmap;
     {
@@ -60,11 +60,11 @@ void SkinSet::loadBitmaps() {
     }
 }
 
-void SkinSet::enlargeBitmaps(int factor) {
+void package::SkinSet::enlargeBitmaps(int factor) {
     if (factor <= 1) {
         return;
     }
-    for (SkinBitmap* slot : bitmapSlots()) {
+    for (package::SkinBitmap* slot : bitmapSlots()) {
         platform::UniqueBitmap large = platform::enlargeBitmap(*slot, factor);
         if (large) {
             platform::UniqueBitmap natural(*slot);

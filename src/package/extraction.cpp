@@ -7,6 +7,8 @@
 #include "platform/files.h"
 #include "package/tea.h"
 
+namespace package {
+
 namespace {
 
 ExtractionObserver observer = nullptr;
@@ -122,3 +124,5 @@ void extractPayloads(LoadRequest& request) {
         extractSound(request);
     }
 }
+
+}  // namespace package

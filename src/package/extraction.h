@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace package {
+
 class MediaCallback;
 
 struct LoadRequest {
@@ -43,3 +45,5 @@ void setExtractionObserver(ExtractionObserver observer, void* context);
 // lie inside the file (negative offset or length, or past its end) is delivered
 // as no payload, like a file that does not open; nothing outside the file is read.
 void extractPayloads(LoadRequest& request);
+
+}  // namespace package

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace package {
+
 void FieldReader::readField(char* buffer, int width) {
     std::memset(buffer, 0, static_cast<std::size_t>(width) + 1);
     stream_.read(buffer, width);
@@ -47,3 +49,5 @@ std::int32_t FieldReader::parseInteger(const char* text) {
 double FieldReader::parseReal(const char* text) {
     return std::strtod(text, nullptr);
 }
+
+}  // namespace package

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <istream>
 
+namespace package {
+
 class FieldReader {
   public:
     static constexpr int flagWidth = 1;
@@ -36,3 +38,5 @@ class FieldReader {
 
     std::istream& stream_;
 };
+
+}  // namespace package

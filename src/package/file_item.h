@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace package {
+
 class FileItem {
   public:
     FileItem(const char* path, std::int32_t offset, std::int32_t length);
@@ -22,3 +24,5 @@ class FileItem {
     std::int32_t offset_;
     std::int32_t length_;
 };
+
+}  // namespace package

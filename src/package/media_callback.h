@@ -6,9 +6,13 @@
 
 #include "package/payload.h"
 
+namespace package {
+
 class MediaCallback {
   public:
     virtual ~MediaCallback() = default;
     // Receives an extracted payload and owns it; null means the extraction failed.
     virtual void deliver(std::unique_ptr<Payload> payload) = 0;
 };
+
+}  // namespace package

@@ -1,5 +1,7 @@
 #include "package/payload.h"
 
+namespace package {
+
 TempFile::~TempFile() {
     if (!path_.empty()) {
         platform::deleteFile(path_.c_str());
@@ -17,3 +19,5 @@ platform::MemoryHandle PayloadBuffer::takeBlock() {
     block_ = nullptr;
     return block;
 }
+
+}  // namespace package

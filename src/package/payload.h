@@ -7,6 +7,8 @@
 
 #include "platform/files.h"
 
+namespace package {
+
 class Payload {
   public:
     virtual ~Payload() = default;
@@ -47,3 +49,5 @@ class PayloadBuffer : public Payload {
     platform::MemoryHandle block_;
     std::int32_t size_;
 };
+
+}  // namespace package

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace package {
+
 namespace {
 
 // Process-wide: scenes are numbered in creation order for the whole run.
@@ -70,3 +72,5 @@ void Scene::release() {
     image_.reset();
     name_.clear();
 }
+
+}  // namespace package

@@ -10,6 +10,8 @@
 #include "package/extraction.h"
 #include "package/file_item.h"
 
+namespace package {
+
 class MediaCallback;
 
 class Scene {
@@ -68,3 +70,5 @@ class Scene {
     std::int32_t cancelled_ = 0;
     LoadRequest request_;
 };
+
+}  // namespace package

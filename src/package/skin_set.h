@@ -9,6 +9,9 @@
 // The platform's bitmap handle, named without its headers: the layout part of
 // this class builds everywhere, the conversion into bitmaps only on Windows.
 struct HBITMAP__;
+
+namespace package {
+
 using SkinBitmap = HBITMAP__*;
 
 struct SkinRect {
@@ -118,3 +121,5 @@ inline std::array<SkinBitmap*, SkinSet::imageCount> SkinSet::bitmapSlots() {
     slots[25] = &extraImage25_;
     return slots;
 }
+
+}  // namespace package

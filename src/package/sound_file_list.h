@@ -9,6 +9,8 @@
 
 #include "package/payload.h"
 
+namespace package {
+
 struct SoundFileEntry {
     static constexpr std::int32_t tourSoundKey = -1;
 
@@ -59,3 +61,5 @@ class SoundFileList {
   private:
     std::vector<std::unique_ptr<SoundFileEntry>> entries_;
 };
+
+}  // namespace package

@@ -11,6 +11,8 @@
 #include "package/tea_rounds.h"
 #include "platform/processor_features.h"
 
+namespace package {
+
 namespace {
 
 std::uint32_t loadLittleEndian(const std::uint8_t* bytes) {
@@ -193,3 +195,5 @@ void teaEncryptBuffer(const std::uint8_t* source, std::uint8_t* target, std::int
             }
         });
 }
+
+}  // namespace package

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace package {
+
 // The key text every tour for this player is encrypted with.
 inline constexpr const char* playerKeyText = "Qm7#Lx2=Rb9Tpw4Z";
 
@@ -26,3 +28,5 @@ void teaDecryptBuffer(const std::uint8_t* source, std::uint8_t* target, std::int
                       const char* keyText);
 void teaEncryptBuffer(const std::uint8_t* source, std::uint8_t* target, std::int64_t length,
                       const char* keyText);
+
+}  // namespace package

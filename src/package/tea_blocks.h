@@ -9,6 +9,8 @@
 
 #include "package/tea.h"
 
+namespace package {
+
 // Blocks decrypted side by side: 1 is the plain block function.
 enum class TeaLanes { one = 1, four = 4, eight = 8 };
 
@@ -26,3 +28,5 @@ void teaDecryptBlocks(const std::uint8_t* source, std::uint8_t* target, std::siz
 // and returns how many it did.
 std::size_t teaDecryptBlocksWide(const std::uint8_t* source, std::uint8_t* target,
                                  std::size_t blocks, const TeaKey& key);
+
+}  // namespace package

@@ -14,6 +14,8 @@
 
 #include "package/tea.h"
 
+namespace package {
+
 inline constexpr std::uint32_t teaDelta = 0x9E3779B9u;
 inline constexpr std::uint32_t teaDecryptStart = 0xC6EF3720u;  // 32 * teaDelta
 
@@ -48,3 +50,5 @@ std::size_t teaDecryptSideBySide(const std::uint8_t* source, std::uint8_t* targe
     }
     return done;
 }
+
+}  // namespace package

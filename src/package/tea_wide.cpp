@@ -4,6 +4,8 @@
 #include "package/tea_blocks.h"
 #include "package/tea_rounds.h"
 
+namespace package {
+
 namespace {
 
 struct EightLanes {
@@ -47,3 +49,5 @@ std::size_t teaDecryptBlocksWide(const std::uint8_t* source, std::uint8_t* targe
                                  std::size_t blocks, const TeaKey& key) {
     return teaDecryptSideBySide<EightLanes>(source, target, blocks, key);
 }
+
+}  // namespace package

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace package {
+
 std::int32_t SceneList::addScene(std::unique_ptr<Scene> scene, std::int32_t position) {
     std::size_t index = 0;
     if (!scenes_.empty() && position != 1) {
@@ -46,3 +48,5 @@ Tour::Tour()
 std::unique_ptr<TempFile> Tour::openBackgroundSound() const {
     return std::make_unique<TempFile>(backgroundSound_->path());
 }
+
+}  // namespace package

@@ -12,6 +12,8 @@
 #include "package/payload.h"
 #include "package/scene.h"
 
+namespace package {
+
 // Author and contact information shown in the information dialog.
 class TourInfo {
   public:
@@ -111,3 +113,5 @@ class Tour {
     std::int32_t viewSize_ = 0;
     std::string title_;
 };
+
+}  // namespace package

@@ -7,6 +7,8 @@
 #include "package/field_reader.h"
 #include "platform/files.h"
 
+namespace package {
+
 namespace {
 
 constexpr char magic[] = "CAFEBABE";
@@ -260,3 +262,5 @@ std::unique_ptr<Tour> TourLoader::load(const char* exePath) {
     }
     return tour;
 }
+
+}  // namespace package

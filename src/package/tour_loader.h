@@ -12,6 +12,8 @@
 #include "package/skin_set.h"
 #include "package/tour.h"
 
+namespace package {
+
 // Why a package was not read.
 struct PackageError {
     enum Kind { none, badTrailer, corrupt };
@@ -49,3 +51,5 @@ class TourLoader {
     SkinSet skinSet_;
     char languageModulePath_[platform::pathBytes];
 };
+
+}  // namespace package

@@ -134,7 +134,7 @@ void showLabel(HWND dialog, POINT pointer, const std::string& text) {
 // --- The tour information dialog -----------------------------------------------
 
 void setInfoTexts(HWND dialog) {
-    const TourInfo& info = shellState.tour->info();
+    const package::TourInfo& info = shellState.tour->info();
     SetDlgItemTextA(dialog, infoText1Control, info.infoText1());
     SetDlgItemTextA(dialog, webAddressControl, info.webAddress());
     SetDlgItemTextA(dialog, emailAddressControl, info.emailAddress());
@@ -237,7 +237,7 @@ bool loadAuthorPhoto(FileRangeReader read) {
     if (s.authorPhotoLoaded) {
         return true;
     }
-    const FileItem* picture = s.tour ? s.tour->info().picture() : nullptr;
+    const package::FileItem* picture = s.tour ? s.tour->info().picture() : nullptr;
     if (picture == nullptr || picture->length() <= 0) {
         return false;  // no photo: the program's file is not even opened
     }

@@ -46,12 +46,12 @@ void checkSceneItem(HMENU sceneMenu, std::int32_t sceneCount, std::int32_t scene
 }
 
 CommandState commandState() {
-    const Tour& tour = *shellState.tour;
+    const package::Tour& tour = *shellState.tour;
     return CommandState{tour.soundOn(), tourInfoIsEmpty(tour.info())};
 }
 
 void toggleSound(HWND window) {
-    Tour& tour = *shellState.tour;
+    package::Tour& tour = *shellState.tour;
     HMENU soundMenu = soundMenuOf(window);
     // The tour's setting decides: in full-screen mode there is no menu to ask.
     const bool wasOff = !tour.soundOn();
@@ -79,7 +79,7 @@ void showFullToolbar() {
     }
     RECT desktop;
     GetWindowRect(GetDesktopWindow(), &desktop);
-    const SkinRect& size = SkinSet::fullScreenToolbarRect;
+    const package::SkinRect& size = package::SkinSet::fullScreenToolbarRect;
     MoveWindow(toolbar, 0, desktop.bottom - size.height, size.width, size.height, TRUE);
     ShowWindow(toolbar, SW_SHOWNORMAL);
     EnableWindow(toolbar, TRUE);
@@ -249,10 +249,10 @@ void addSceneItems(HWND window) {
     if (sceneMenu == nullptr) {
         return;
     }
-    const Tour& tour = *shellState.tour;
+    const package::Tour& tour = *shellState.tour;
     for (std::int32_t n = 1; n <= tour.sceneCount(); ++n) {
         const UINT id = commandFirstScene - 1 + static_cast<UINT>(n);
-        const Scene* scene = tour.scene(n);
+        const package::Scene* scene = tour.scene(n);
         InsertMenuA(sceneMenu, 100000, MF_BYPOSITION | MF_STRING, id,
                     scene != nullptr ? scene->name() : "");
         SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUncheckedBitmap.get(),
@@ -340,7 +340,7 @@ void ShellSceneListener::sceneChanged(std::int32_t sceneNumber) {
     if (tour == nullptr || defaultText == nullptr || statusText == nullptr) {
         return;
     }
-    const Scene* scene = tour->scene(sceneNumber);
+    const package::Scene* scene = tour->scene(sceneNumber);
     const std::string text = shell::sceneStatusText(tour->title(), sceneNumber, tour->sceneCount(),
                                                     scene != nullptr ? scene->name() : "");
     shell::copyText(defaultText, 104, text.c_str());

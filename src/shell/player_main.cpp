@@ -36,7 +36,7 @@ int runPlayer(HINSTANCE instance, int showState) {
     }
     shell::copyText(s.executablePath, sizeof s.executablePath, platform::textPath(ownPath).c_str());
 
-    TourLoader loader;
+    package::TourLoader loader;
     s.tour = loader.load(s.executablePath);
     // What killed or crashed runs left; the files of players still running
     // are held by them and stay.

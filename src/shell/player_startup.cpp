@@ -126,7 +126,7 @@ bool createMainWindow(HINSTANCE instance, int showState, const char* className) 
     setWindowTitle(window);
     installMainMenu(window);
     addSceneItems(window);
-    Tour& tour = *shellState.tour;
+    package::Tour& tour = *shellState.tour;
     if (tour.fullScreenMode() != 0) {
         // From here on the field tells whether the full-screen toolbar shows.
         tour.setFullScreenMode(tour.fullScreenMode() == 1 ? 1 : 0);

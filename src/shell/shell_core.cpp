@@ -24,7 +24,8 @@ WindowLayout layoutForViewSize(std::int32_t viewSize) {
         width = 400;
         height = 300;
     }
-    return {width, height, SkinSet::bandRects[index].height, SkinSet::panelRects[index].height};
+    return {width, height, package::SkinSet::bandRects[index].height,
+            package::SkinSet::panelRects[index].height};
 }
 
 int scaleForDpi(int dpi) {
@@ -102,8 +103,8 @@ unsigned menuHelpStringId(unsigned itemId, bool soundOn) {
     }
 }
 
-bool tourInfoIsEmpty(const TourInfo& info) {
-    const FileItem* picture = info.picture();
+bool tourInfoIsEmpty(const package::TourInfo& info) {
+    const package::FileItem* picture = info.picture();
     const bool noPicture = picture == nullptr || picture->length() <= 0;
     return noPicture && *info.infoText1() == '\0' && *info.emailAddress() == '\0' &&
            *info.infoText3() == '\0' && *info.infoText2() == '\0' && *info.webAddress() == '\0';
@@ -132,12 +133,13 @@ unsigned toolbarHelpStringId(int button) {
     return ids[static_cast<std::size_t>(button)];
 }
 
-SkinRect scaledRect(const SkinRect& r, int scale) {
+package::SkinRect scaledRect(const package::SkinRect& r, int scale) {
     return {r.x * scale, r.y * scale, r.width * scale, r.height * scale};
 }
 
 bool buttonContains(int button, int x, int y, int scale) {
-    const SkinRect r = scaledRect(SkinSet::controlRects[static_cast<std::size_t>(button)], scale);
+    const package::SkinRect r =
+        scaledRect(package::SkinSet::controlRects[static_cast<std::size_t>(button)], scale);
     return x >= r.x && x < r.x + r.width && y >= r.y && y < r.y + r.height;
 }
 

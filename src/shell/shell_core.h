@@ -60,7 +60,7 @@ unsigned menuHelpStringId(unsigned itemId, bool soundOn);
 
 // Whether the tour has no information to show: no picture and none of the
 // five texts of the information dialog (the sixth is not looked at).
-bool tourInfoIsEmpty(const TourInfo& info);
+bool tourInfoIsEmpty(const package::TourInfo& info);
 
 // What the greyed menu items depend on.
 struct CommandState {
@@ -81,7 +81,7 @@ inline constexpr int fullScreenButton = 10;
 unsigned toolbarHelpStringId(int button);
 bool buttonContains(int button, int x, int y, int scale = 1);
 int toolbarButtonAt(int x, int y, int scale = 1);
-SkinRect scaledRect(const SkinRect& rectangle, int scale);
+package::SkinRect scaledRect(const package::SkinRect& rectangle, int scale);
 
 // The window title: "Title-Caption", or the caption alone without a title.
 std::string windowTitle(const char* tourTitle, const char* caption);

@@ -1,6 +1,6 @@
 #include "shell/shell_state.h"
 
-Viewer viewer;
+viewer::Viewer shell::viewer;
 ShellSceneListener sceneListener;
 ShellState shellState;
 

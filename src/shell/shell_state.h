@@ -19,7 +19,7 @@
 
 // Tells the shell which scene is on screen: the status text and the check in
 // the scene menu follow it.
-class ShellSceneListener : public SceneChangeListener {
+class ShellSceneListener : public viewer::SceneChangeListener {
   public:
     void sceneChanged(std::int32_t sceneNumber) override;
 
@@ -27,7 +27,7 @@ class ShellSceneListener : public SceneChangeListener {
     std::int32_t firstSceneCommand = 10000;
     char* defaultText = nullptr;  // 104 bytes
     char* statusText = nullptr;   // 100 bytes
-    Tour* tour = nullptr;
+    package::Tour* tour = nullptr;
 };
 
 struct ShellState {
@@ -76,10 +76,10 @@ struct ShellState {
     int viewHeight = 0;
     char languagePath[platform::pathBytes] = {};  // UTF-8, as every path
     char executablePath[platform::pathBytes] = {};
-    SkinSet* skinSet = nullptr;
+    package::SkinSet* skinSet = nullptr;
     int buttonPressed[11] = {};
     int buttonHover[11] = {};
-    std::unique_ptr<Tour> tour;
+    std::unique_ptr<package::Tour> tour;
     int fullScreen = 0;
     platform::ComRef<IPicture> picture159Object;
     platform::ComRef<IPicture> picture155Object;
@@ -96,7 +96,10 @@ struct ShellState {
 };
 
 // Built by static initialisation in this order, destroyed in the reverse one:
-// the viewer outlives the scene listener it calls.
-extern Viewer viewer;
+// the viewer outlives the scene listener it calls. (The viewer is the shell's,
+// named apart from the viewer's namespace.)
+namespace shell {
+extern viewer::Viewer viewer;
+}  // namespace shell
 extern ShellSceneListener sceneListener;
 extern ShellState shellState;

@@ -15,8 +15,9 @@ namespace shell {
 namespace {
 
 // Where control `button` lies in the toolbar as drawn (its skin enlarged).
-SkinRect controlRect(int button) {
-    return scaledRect(SkinSet::controlRects[static_cast<std::size_t>(button)], shellState.scale);
+package::SkinRect controlRect(int button) {
+    return scaledRect(package::SkinSet::controlRects[static_cast<std::size_t>(button)],
+                      shellState.scale);
 }
 
 void loadHelpText(int button) {
@@ -39,7 +40,7 @@ void eraseToolbar(HWND window) {
         0, 0);
     for (int button = 0; button < toolbarButtonCount; ++button) {
         if (shellState.buttonPressed[button] && shellState.skinSet != nullptr) {
-            const SkinRect r = controlRect(button);
+            const package::SkinRect r = controlRect(button);
             drawBitmap(dc, shellState.skinSet->activeImage(button), r.x, r.y);
         }
     }
@@ -51,10 +52,11 @@ void paintToolbar(HWND window) {
     for (int button = 0; button < toolbarButtonCount && shellState.skinSet != nullptr; ++button) {
         if (shellState.buttonHover[button] && !shellState.buttonPressed[button]) {
             if (button < 5) {
-                const SkinRect pad = scaledRect(SkinSet::padRect, shellState.scale);
+                const package::SkinRect pad =
+                    scaledRect(package::SkinSet::padRect, shellState.scale);
                 drawBitmap(dc, shellState.skinSet->extraImage22(), pad.x, pad.y);
             }
-            const SkinRect r = controlRect(button);
+            const package::SkinRect r = controlRect(button);
             drawBitmap(dc, shellState.skinSet->normalImage(button), r.x, r.y);
             break;
         }

@@ -90,7 +90,7 @@ void enterFullScreen(HWND window) {
     if (s.fullToolbarWindow == nullptr) {
         s.fullToolbarWindow = createFullToolbar(window);
     }
-    const SkinRect size = scaledRect(SkinSet::fullScreenToolbarRect, s.scale);
+    const package::SkinRect size = scaledRect(package::SkinSet::fullScreenToolbarRect, s.scale);
     MoveWindow(s.fullToolbarWindow, 0, height - size.height, size.width, size.height, TRUE);
     viewer.setFullToolbarWindow(s.fullToolbarWindow);
     viewer.moveViewWindow(RECT{0, 0, width, height});

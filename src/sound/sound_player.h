@@ -30,7 +30,7 @@ class SoundPlayer {
     SoundPlayer& operator=(const SoundPlayer&) = delete;
 
     // Remembers the file to play; it is opened only by Play.
-    void SetFile(TempFile* file) { file_ = file; }
+    void SetFile(package::TempFile* file) { file_ = file; }
     // Builds a new graph for the file and runs it; completion notices go to
     // notifyWindow when it is set.
     void Play(HWND notifyWindow);
@@ -56,7 +56,7 @@ class SoundPlayer {
 
     HWND notifyWindow_ = nullptr;
     std::int32_t active_ = 0;
-    TempFile* file_ = nullptr;
+    package::TempFile* file_ = nullptr;
     long savedVolume_ = 0;
     std::uint8_t muted_ = 0;
     platform::ComRef<IGraphBuilder> graph_;

@@ -2,6 +2,8 @@
 
 #include "imaging/image_prompts.h"
 
+namespace viewer {
+
 namespace {
 
 constexpr COLORREF backgroundColour = RGB(198, 195, 198);
@@ -13,8 +15,8 @@ constexpr UINT drawFlags = DDF_BACKGROUNDPAL;
 }  // namespace
 
 ViewRenderer::ViewRenderer() : backgroundBrush_(CreateSolidBrush(backgroundColour)) {
-    ViewHost& host = *this;
-    core_ = std::make_unique<PanoramaView>(host);
+    engine::ViewHost& host = *this;
+    core_ = std::make_unique<engine::PanoramaView>(host);
     attachWindow(nullptr);
 }
 
@@ -79,13 +81,13 @@ void ViewRenderer::releaseDeviceContext() {
     }
 }
 
-void ViewRenderer::startTimer(ViewTimer timer) {
+void ViewRenderer::startTimer(engine::ViewTimer timer) {
     if (window_ != nullptr) {
         SetTimer(window_, static_cast<UINT_PTR>(timer), renderPeriodMs, nullptr);
     }
 }
 
-void ViewRenderer::stopTimer(ViewTimer timer) {
+void ViewRenderer::stopTimer(engine::ViewTimer timer) {
     if (window_ != nullptr) {
         KillTimer(window_, static_cast<UINT_PTR>(timer));
     }
@@ -102,8 +104,8 @@ void ViewRenderer::releaseMouse() {
     ReleaseCapture();
 }
 
-ViewBuffer ViewRenderer::createViewBitmap(std::int32_t width, std::int32_t height,
-                                          std::int32_t stride) {
+engine::ViewBuffer ViewRenderer::createViewBitmap(std::int32_t width, std::int32_t height,
+                                                  std::int32_t stride) {
     deleteViewBitmap();
     viewHeader_ = BITMAPINFOHEADER{};
     viewHeader_.biSize = sizeof(BITMAPINFOHEADER);
@@ -118,10 +120,10 @@ ViewBuffer ViewRenderer::createViewBitmap(std::int32_t width, std::int32_t heigh
     viewBitmap_.reset(
         CreateDIBSection(deviceContext_.get(), &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
     if (!viewBitmap_) {
-        return ViewBuffer{};
+        return engine::ViewBuffer{};
     }
     viewPixels_ = pixels;
-    return ViewBuffer{static_cast<std::uint8_t*>(pixels), width, height, stride};
+    return engine::ViewBuffer{static_cast<std::uint8_t*>(pixels), width, height, stride};
 }
 
 void ViewRenderer::deleteViewBitmap() {
@@ -132,3 +134,5 @@ void ViewRenderer::deleteViewBitmap() {
 void ViewRenderer::outOfMemory() {
     imaging::reportOutOfMemoryAndExit();
 }
+
+}  // namespace viewer

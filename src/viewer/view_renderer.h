@@ -13,7 +13,9 @@
 #include "platform/display_dib.h"
 #include "platform/scoped_handle.h"
 
-class ViewRenderer : private ViewHost {
+namespace viewer {
+
+class ViewRenderer : private engine::ViewHost {
   public:
     // Builds the engine core (with its arctangent table) unattached.
     ViewRenderer();
@@ -38,8 +40,8 @@ class ViewRenderer : private ViewHost {
     HWND window() const { return window_; }
     // The panorama: 24-bit bottom-up rows, valid until the next setImage; null
     // (or an image without pixels) for none.
-    void setImage(const SourceImage* image) { core_->setImage(image); }
-    void setAutoTourWatcher(std::unique_ptr<AutoTourWatcher> watcher) {
+    void setImage(const engine::SourceImage* image) { core_->setImage(image); }
+    void setAutoTourWatcher(std::unique_ptr<engine::AutoTourWatcher> watcher) {
         core_->setAutoTourWatcher(std::move(watcher));
     }
     // The sibling window whose region is cut out of the view window's region.
@@ -48,17 +50,17 @@ class ViewRenderer : private ViewHost {
     void timerTick(std::int32_t timerId) { core_->timerTick(timerId); }
 
     // Navigation and rendering of the view.
-    PanoramaView& view() { return *core_; }
-    const PanoramaView& view() const { return *core_; }
+    engine::PanoramaView& view() { return *core_; }
+    const engine::PanoramaView& view() const { return *core_; }
 
   private:
     // ViewHost
-    void startTimer(ViewTimer timer) override;
-    void stopTimer(ViewTimer timer) override;
+    void startTimer(engine::ViewTimer timer) override;
+    void stopTimer(engine::ViewTimer timer) override;
     void captureMouse() override;
     void releaseMouse() override;
-    ViewBuffer createViewBitmap(std::int32_t width, std::int32_t height,
-                                std::int32_t stride) override;
+    engine::ViewBuffer createViewBitmap(std::int32_t width, std::int32_t height,
+                                        std::int32_t stride) override;
     void deleteViewBitmap() override;
     void drawView() override { draw(); }
     [[noreturn]] void outOfMemory() override;
@@ -74,5 +76,7 @@ class ViewRenderer : private ViewHost {
     void* viewPixels_ = nullptr;
     BITMAPINFOHEADER viewHeader_{};
     RECT clientRect_{};
-    std::unique_ptr<PanoramaView> core_;
+    std::unique_ptr<engine::PanoramaView> core_;
 };
+
+}  // namespace viewer

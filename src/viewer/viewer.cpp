@@ -7,10 +7,12 @@
 #include "package/tour.h"
 #include "platform/scoped_handle.h"
 
+namespace viewer {
+
 namespace {
 
 // The view's own rate of turning: 0.8 degrees a tick.
-constexpr float normalRotationStep = degree * 0.8f;
+constexpr float normalRotationStep = engine::degree * 0.8f;
 
 }  // namespace
 
@@ -20,7 +22,7 @@ void ViewerImageListener::imageReady(const DibImage* image) {
     if (renderer_ == nullptr) {
         return;
     }
-    SourceImage source;
+    engine::SourceImage source;
     if (image != nullptr && !image->isNull() && image->header() != nullptr) {
         source.pixels = image->bits();
         source.width = image->header()->biWidth;
@@ -47,7 +49,7 @@ void ViewerImageListener::setStartView(float pan, float tilt, float fov) {
     startFov_ = fov;
 }
 
-void ViewerSoundListener::soundReady(TempFile* file) {
+void ViewerSoundListener::soundReady(package::TempFile* file) {
     player_->Stop();
     player_->Close();
     player_->SetFile(file);
@@ -167,21 +169,21 @@ void Viewer::setViewDegrees(float pan, float tilt, float fov) {
     if (renderer_ == nullptr) {
         return;
     }
-    const ViewRadians view = viewRadiansFromDegrees(pan, tilt, fov);
+    const engine::ViewRadians view = engine::viewRadiansFromDegrees(pan, tilt, fov);
     renderer_->view().setView(view.pan, view.tilt, view.fov);
 }
 
-const Scene* Viewer::sceneAt(std::int32_t sceneNumber) const {
+const package::Scene* Viewer::sceneAt(std::int32_t sceneNumber) const {
     return tour_ != nullptr ? tour_->scene(sceneNumber) : nullptr;
 }
 
 void Viewer::goToScene(std::int32_t sceneNumber) {
-    const Scene* scene = sceneAt(sceneNumber);
+    const package::Scene* scene = sceneAt(sceneNumber);
     if (scene == nullptr) {
         return;  // positions come from the tour; nothing to show past its end
     }
     if (autoTourWatcher_ != nullptr) {
-        autoTourWatcher_->setReferenceAngle(scene->pan() * degree);
+        autoTourWatcher_->setReferenceAngle(scene->pan() * engine::degree);
         autoTourWatcher_->setEnabled(false);
     }
     showSceneAt(sceneNumber, scene->pan(), scene->tilt(), scene->fieldOfView());
@@ -189,7 +191,7 @@ void Viewer::goToScene(std::int32_t sceneNumber) {
 
 void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov) {
     mediaManager_.CancelAll();
-    const ViewRadians start = viewRadiansFromDegrees(pan, tilt, fov);
+    const engine::ViewRadians start = engine::viewRadiansFromDegrees(pan, tilt, fov);
     if (imageListener_ != nullptr) {
         imageListener_->setStartView(start.pan, start.tilt, start.fov);
         imageListener_->setSceneNumber(sceneNumber);
@@ -198,15 +200,15 @@ void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float 
 }
 
 float Viewer::fovDegrees() const {
-    return renderer_ != nullptr ? degreesFromRadians(renderer_->view().viewFov()) : -1.0f;
+    return renderer_ != nullptr ? engine::degreesFromRadians(renderer_->view().viewFov()) : -1.0f;
 }
 
 float Viewer::panDegrees() const {
-    return renderer_ != nullptr ? degreesFromRadians(renderer_->view().viewPan()) : -1.0f;
+    return renderer_ != nullptr ? engine::degreesFromRadians(renderer_->view().viewPan()) : -1.0f;
 }
 
 float Viewer::tiltDegrees() const {
-    return renderer_ != nullptr ? degreesFromRadians(renderer_->view().viewTilt()) : -1.0f;
+    return renderer_ != nullptr ? engine::degreesFromRadians(renderer_->view().viewTilt()) : -1.0f;
 }
 
 void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
@@ -236,7 +238,7 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
     renderer_->attachWindow(window_);
     renderer_->resize();
 
-    auto watcher = std::make_unique<AutoTourWatcher>(this);
+    auto watcher = std::make_unique<engine::AutoTourWatcher>(this);
     watcher->setEnabled(false);
     watcher->setReferenceAngle(0.0f);
     autoTourWatcher_ = watcher.get();
@@ -268,7 +270,7 @@ void Viewer::setFullToolbarWindow(HWND toolbar) {
     }
 }
 
-void Viewer::setTour(Tour* tour) {
+void Viewer::setTour(package::Tour* tour) {
     tour_ = tour;
     mediaManager_.SetTour(tour);
 }
@@ -329,7 +331,7 @@ void Viewer::resetView() {
         position = 1;
     }
     if (tour_ != nullptr && tour_->sceneCount() > 0) {
-        if (const Scene* scene = sceneAt(position)) {
+        if (const package::Scene* scene = sceneAt(position)) {
             setViewDegrees(scene->pan(), scene->tilt(), scene->fieldOfView());
         }
     }
@@ -355,14 +357,14 @@ void Viewer::releaseMedia() {
     }
     releaseSceneMedia();
     if (renderer_ != nullptr) {
-        const SourceImage none;
+        const engine::SourceImage none;
         renderer_->setImage(&none);  // the shown image's pixels go next
     }
     mediaManager_.ReleaseAll();
 }
 
 void Viewer::sceneShown(std::int32_t sceneNumber) {
-    if (const Scene* scene = sceneAt(sceneNumber)) {
+    if (const package::Scene* scene = sceneAt(sceneNumber)) {
         currentSceneId_ = scene->id();
     }
 }
@@ -393,7 +395,7 @@ void Viewer::showNextScene(bool userAction) {
         }
         goToScene(next);
         if (autoTourWatcher_ != nullptr) {
-            autoTourWatcher_->setReferenceAngle(tour_->scene(next)->pan() * degree);
+            autoTourWatcher_->setReferenceAngle(tour_->scene(next)->pan() * engine::degree);
         }
     }
     if (autoTourWatcher_ != nullptr) {
@@ -551,3 +553,5 @@ void cutOverlapFromViewRegion(HWND view, HWND overlap, std::int32_t width, std::
     }
     SetWindowRgn(view, result.release(), TRUE);  // the window owns it now
 }
+
+}  // namespace viewer

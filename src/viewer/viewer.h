@@ -15,8 +15,12 @@
 #include "imaging/scene_media_manager.h"
 #include "sound/sound_player.h"
 
+namespace package {
 class Scene;
 class Tour;
+}  // namespace package
+
+namespace viewer {
 
 // Told which scene is shown once its image is on screen (the shell's status
 // text and scene menu).
@@ -53,7 +57,7 @@ class TourViewer {
     virtual void createViewWindow(HWND parent, const RECT& rectangle) = 0;
     virtual HWND viewWindow() const = 0;
     virtual void setFullToolbarWindow(HWND toolbar) = 0;
-    virtual void setTour(Tour* tour) = 0;
+    virtual void setTour(package::Tour* tour) = 0;
     virtual void moveViewWindow(const RECT& rectangle) = 0;
     virtual void refresh() = 0;
     virtual void start() = 0;
@@ -97,15 +101,15 @@ class ViewerImageListener : public SceneImageListener {
 // sound is off. The manager owns it.
 class ViewerSoundListener : public SceneSoundListener {
   public:
-    ViewerSoundListener(SoundPlayer* player, Tour* tour) : player_(player), tour_(tour) {}
-    void soundReady(TempFile* file) override;
+    ViewerSoundListener(SoundPlayer* player, package::Tour* tour) : player_(player), tour_(tour) {}
+    void soundReady(package::TempFile* file) override;
 
   private:
     SoundPlayer* player_;
-    Tour* tour_;
+    package::Tour* tour_;
 };
 
-class Viewer : public TourViewer, public SceneStepper {
+class Viewer : public TourViewer, public engine::SceneStepper {
   public:
     // The view window's class and title, and the tour sound's completion notice.
     static constexpr const char* className = "OrbiViewer";
@@ -140,7 +144,7 @@ class Viewer : public TourViewer, public SceneStepper {
     void createViewWindow(HWND parent, const RECT& rectangle) override;
     HWND viewWindow() const override { return window_; }
     void setFullToolbarWindow(HWND toolbar) override;
-    void setTour(Tour* tour) override;
+    void setTour(package::Tour* tour) override;
     void moveViewWindow(const RECT& rectangle) override;
     void refresh() override;
     void start() override;
@@ -172,7 +176,7 @@ class Viewer : public TourViewer, public SceneStepper {
     SceneMediaManager& mediaManager() { return mediaManager_; }
     SoundPlayer& tourSound() { return tourSound_; }
     SoundPlayer& sceneSound() { return sceneSound_; }
-    AutoTourWatcher* autoTourWatcher() const { return autoTourWatcher_; }
+    engine::AutoTourWatcher* autoTourWatcher() const { return autoTourWatcher_; }
     float rotationStep() const { return rotationStep_; }
     std::int32_t mode() const { return mode_; }
     std::int32_t currentSceneId() const { return currentSceneId_; }
@@ -186,20 +190,20 @@ class Viewer : public TourViewer, public SceneStepper {
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void watcherOff();
     void startMotion(float panRate, float tiltRate, float fovRate);
-    const Scene* sceneAt(std::int32_t sceneNumber) const;
+    const package::Scene* sceneAt(std::int32_t sceneNumber) const;
 
     std::unique_ptr<ViewRenderer> renderer_;
     SceneMediaManager mediaManager_;
     std::int32_t currentSceneId_ = 0;
     float rotationStep_;
     std::int32_t mode_ = 0;
-    Tour* tour_ = nullptr;
+    package::Tour* tour_ = nullptr;
     ViewerImageListener* imageListener_ = nullptr;  // owned by the media manager
     SoundPlayer tourSound_;
     SoundPlayer sceneSound_;
     std::int32_t reservedValue_ = 0;
     SceneChangeListener* sceneListener_ = nullptr;
-    AutoTourWatcher* autoTourWatcher_ = nullptr;  // owned by the renderer's view
+    engine::AutoTourWatcher* autoTourWatcher_ = nullptr;  // owned by the renderer's view
     HWND parentWindow_ = nullptr;
     HWND window_ = nullptr;
     UINT_PTR renderTimer_ = 0;
@@ -209,3 +213,5 @@ class Viewer : public TourViewer, public SceneStepper {
 // window's region, or gives the view its whole rectangle when the toolbar has
 // no region or no height. The view window owns the region it is given.
 void cutOverlapFromViewRegion(HWND view, HWND overlap, std::int32_t width, std::int32_t height);
+
+}  // namespace viewer

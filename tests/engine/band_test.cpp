@@ -17,7 +17,7 @@ namespace {
 
 TEST(BandPool, RunsEveryBandOnceWithTheIndexOfAThreadOfThePool) {
     for (const std::int32_t threads : {1, 2, 3, 8}) {
-        BandPool pool(threads);
+        engine::BandPool pool(threads);
         ASSERT_EQ(pool.threads(), threads);
         for (const std::int32_t bands : {0, 1, 2, 7, 64}) {
             for (int repeat = 0; repeat < 3; ++repeat) {
@@ -44,7 +44,7 @@ TEST(BandPool, RunsEveryBandOnceWithTheIndexOfAThreadOfThePool) {
 // has started, which only another thread can do. (The wait is bounded so that
 // a pool that runs bands one after the other fails instead of hanging.)
 TEST(BandPool, BandsRunOnSeveralThreadsAtOnce) {
-    BandPool pool(2);
+    engine::BandPool pool(2);
     for (int repeat = 0; repeat < 20; ++repeat) {
         std::atomic<bool> secondStarted = false;
         std::atomic<bool> overlapped = false;
@@ -69,8 +69,8 @@ TEST(BandPool, BandsRunOnSeveralThreadsAtOnce) {
 
 // The maps, pixels and carry of two views are the same.
 ::testing::AssertionResult sameView(const MemoryView& a, const MemoryView& b) {
-    const ViewBuffer& x = a.view->viewBuffer();
-    const ViewBuffer& y = b.view->viewBuffer();
+    const engine::ViewBuffer& x = a.view->viewBuffer();
+    const engine::ViewBuffer& y = b.view->viewBuffer();
     if (x.width != y.width || x.height != y.height) {
         return ::testing::AssertionFailure() << "sizes differ";
     }
@@ -164,9 +164,9 @@ TEST(BandedWarp, EqualsOneThreadAndTheReferenceOnRandomViews) {
 // Every code's coded column (and mirror) of the last rebuild is the same in
 // both views.
 ::testing::AssertionResult sameCodedColumns(const MemoryView& a, const MemoryView& b) {
-    const RowSolver& x = a.view->warper().rowSolver();
-    const RowSolver& y = b.view->warper().rowSolver();
-    for (std::int32_t place = 0; place < 2 * ArctangentTable::entryCount; ++place) {
+    const engine::RowSolver& x = a.view->warper().rowSolver();
+    const engine::RowSolver& y = b.view->warper().rowSolver();
+    for (std::int32_t place = 0; place < 2 * engine::ArctangentTable::entryCount; ++place) {
         for (const bool mirrored : {false, true}) {
             if (x.codedColumn(place, mirrored) != y.codedColumn(place, mirrored)) {
                 return ::testing::AssertionFailure()
@@ -187,7 +187,7 @@ TEST(BandedWarp, LargeViewsAsThePlayerSplitsThem) {
     one.view->setThreads(1);
     one.view->resize(800, 600);
     one.show(panorama);
-    const std::size_t smallest = PanoramaWarper::defaultSmallestBand;
+    const std::size_t smallest = engine::PanoramaWarper::defaultSmallestBand;
     for (const std::int32_t threads : {2, 3, 4, 8}) {
         MemoryView many;
         many.view->setThreads(threads);
@@ -199,7 +199,7 @@ TEST(BandedWarp, LargeViewsAsThePlayerSplitsThem) {
         for (const float tilt : {0.0f, 0.35f, -1.4f}) {
             for (const float pan : {0.7f, 3.1f}) {
                 for (MemoryView* m : {&one, &many}) {
-                    m->view->setView(pan, tilt, 100 * degree);
+                    m->view->setView(pan, tilt, 100 * engine::degree);
                     m->view->renderTick();
                 }
                 ASSERT_TRUE(sameView(one, many)) << threads << " threads, " << tilt << " " << pan;

@@ -9,17 +9,18 @@
 #include "reference_warp.h"
 
 struct MemoryView {
-    MemoryViewHost host;
-    std::unique_ptr<PanoramaView> view = std::make_unique<PanoramaView>(host);
+    engine::MemoryViewHost host;
+    std::unique_ptr<engine::PanoramaView> view = std::make_unique<engine::PanoramaView>(host);
 
     void show(const ReferencePanorama& panorama) {
-        SourceImage image{panorama.pixels.data(), panorama.width, panorama.height, panorama.stride};
+        engine::SourceImage image{panorama.pixels.data(), panorama.width, panorama.height,
+                                  panorama.stride};
         view->setImage(&image);
     }
 
     // The view's pixels and maps equal the reference's, entry for entry.
     ::testing::AssertionResult matches(const ReferenceView& expected) const {
-        const ViewBuffer& buffer = view->viewBuffer();
+        const engine::ViewBuffer& buffer = view->viewBuffer();
         if (buffer.width != expected.width || buffer.height != expected.height) {
             return ::testing::AssertionFailure() << "view size differs";
         }

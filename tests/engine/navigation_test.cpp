@@ -9,38 +9,38 @@ namespace {
 
 TEST(AngleConstants, DerivedFromSinglePi) {
     std::uint32_t bits = 0;
-    std::memcpy(&bits, &pi, sizeof bits);
+    std::memcpy(&bits, &engine::pi, sizeof bits);
     EXPECT_EQ(bits, 0x40490FDBu);
-    EXPECT_EQ(halfPi, 1.5707964f);
-    EXPECT_EQ(twoPi, 6.2831855f);
-    EXPECT_EQ(degree, 0.017453294f);
-    EXPECT_EQ(fovMax, 2.8797934f);
-    EXPECT_EQ(165 * degree, 2.8797936f);
-    EXPECT_EQ(12 * degree, fovMin);
+    EXPECT_EQ(engine::halfPi, 1.5707964f);
+    EXPECT_EQ(engine::twoPi, 6.2831855f);
+    EXPECT_EQ(engine::degree, 0.017453294f);
+    EXPECT_EQ(engine::fovMax, 2.8797934f);
+    EXPECT_EQ(165 * engine::degree, 2.8797936f);
+    EXPECT_EQ(12 * engine::degree, engine::fovMin);
 }
 
 TEST(ViewDegreeChecks, OutOfRangeAnglesTakeTheirDefaults) {
-    const ViewDegrees inside = checkedViewDegrees(-180.0f, 90.0f, 165.0f);
+    const engine::ViewDegrees inside = engine::checkedViewDegrees(-180.0f, 90.0f, 165.0f);
     EXPECT_EQ(inside.pan, -180.0f);
     EXPECT_EQ(inside.tilt, 90.0f);
     EXPECT_EQ(inside.fov, 165.0f);
-    const ViewDegrees lowFov = checkedViewDegrees(180.0f, -90.0f, 12.0f);
+    const engine::ViewDegrees lowFov = engine::checkedViewDegrees(180.0f, -90.0f, 12.0f);
     EXPECT_EQ(lowFov.pan, 180.0f);
     EXPECT_EQ(lowFov.fov, 12.0f);
-    const ViewDegrees outside = checkedViewDegrees(180.5f, -90.01f, 170.0f);
+    const engine::ViewDegrees outside = engine::checkedViewDegrees(180.5f, -90.01f, 170.0f);
     EXPECT_EQ(outside.pan, 0.0f);
     EXPECT_EQ(outside.tilt, 0.0f);
     EXPECT_EQ(outside.fov, 100.0f);
-    EXPECT_EQ(checkedViewDegrees(1.0f, 1.0f, 11.9f).fov, 100.0f);
-    const ViewDegrees notNumbers = checkedViewDegrees(NAN, NAN, NAN);
+    EXPECT_EQ(engine::checkedViewDegrees(1.0f, 1.0f, 11.9f).fov, 100.0f);
+    const engine::ViewDegrees notNumbers = engine::checkedViewDegrees(NAN, NAN, NAN);
     EXPECT_EQ(notNumbers.pan, 0.0f);
     EXPECT_EQ(notNumbers.tilt, 0.0f);
     EXPECT_EQ(notNumbers.fov, 100.0f);
-    const ViewRadians radians = viewRadiansFromDegrees(90.0f, INFINITY, 45.0f);
-    EXPECT_EQ(radians.pan, 90.0f * degree);
+    const engine::ViewRadians radians = engine::viewRadiansFromDegrees(90.0f, INFINITY, 45.0f);
+    EXPECT_EQ(radians.pan, 90.0f * engine::degree);
     EXPECT_EQ(radians.tilt, 0.0f);
-    EXPECT_EQ(radians.fov, 45.0f * degree);
-    EXPECT_EQ(degreesFromRadians(radians.pan), 90.0f);
+    EXPECT_EQ(radians.fov, 45.0f * engine::degree);
+    EXPECT_EQ(engine::degreesFromRadians(radians.pan), 90.0f);
 }
 
 class Navigation : public ::testing::Test {
@@ -48,28 +48,28 @@ class Navigation : public ::testing::Test {
     Navigation() {
         m.view->resize(450, 300);
         m.show(panorama);
-        m.view->setView(0.0f, 0.0f, 100 * degree);
+        m.view->setView(0.0f, 0.0f, 100 * engine::degree);
         m.view->renderTick();
     }
-    PanoramaView& view() { return *m.view; }
+    engine::PanoramaView& view() { return *m.view; }
     ReferencePanorama panorama = randomPanorama(360, 180, 1);
     MemoryView m;
 };
 
 TEST_F(Navigation, FieldOfViewClampsBeyondTheLimitsOnly) {
     view().startMotion(0.0f, 0.0f, 0.5f);
-    view().setFov(fovMax);
-    EXPECT_EQ(view().viewFov(), fovMax);
+    view().setFov(engine::fovMax);
+    EXPECT_EQ(view().viewFov(), engine::fovMax);
     EXPECT_EQ(view().fovSpeed(), 0.5f);
-    view().setFov(165 * degree);
-    EXPECT_EQ(view().viewFov(), fovMax);
+    view().setFov(165 * engine::degree);
+    EXPECT_EQ(view().viewFov(), engine::fovMax);
     EXPECT_EQ(view().fovSpeed(), 0.0f);
     view().startMotion(0.0f, 0.0f, -0.5f);
-    view().setFov(12 * degree);
-    EXPECT_EQ(view().viewFov(), fovMin);
+    view().setFov(12 * engine::degree);
+    EXPECT_EQ(view().viewFov(), engine::fovMin);
     EXPECT_EQ(view().fovSpeed(), -0.5f);
     view().setFov(0.1f);
-    EXPECT_EQ(view().viewFov(), fovMin);
+    EXPECT_EQ(view().viewFov(), engine::fovMin);
     EXPECT_EQ(view().fovSpeed(), 0.0f);
     EXPECT_EQ(view().recomputePending(), 0);
     view().setFovAndRecompute(1.0f);
@@ -78,28 +78,28 @@ TEST_F(Navigation, FieldOfViewClampsBeyondTheLimitsOnly) {
 
 TEST_F(Navigation, TiltClampsAtPlusMinusNinetyDegrees) {
     view().startMotion(0.0f, 0.3f, 0.0f);
-    view().setTilt(halfPi);
+    view().setTilt(engine::halfPi);
     EXPECT_EQ(view().tiltSpeed(), 0.3f);
     view().setTilt(2.0f);
-    EXPECT_EQ(view().viewTilt(), halfPi);
+    EXPECT_EQ(view().viewTilt(), engine::halfPi);
     EXPECT_EQ(view().tiltSpeed(), 0.0f);
     view().setTiltAndRecompute(-2.0f);
-    EXPECT_EQ(view().viewTilt(), -halfPi);
+    EXPECT_EQ(view().viewTilt(), -engine::halfPi);
     EXPECT_EQ(view().recomputePending(), 1);
 }
 
 TEST_F(Navigation, PanWrapsOnceAndReturnsTheRealChange) {
     view().setPan(0.5f);
     EXPECT_EQ(view().setPan(3.2f), 3.2f - 0.5f);
-    EXPECT_EQ(view().viewPan(), 3.2f - twoPi);
+    EXPECT_EQ(view().viewPan(), 3.2f - engine::twoPi);
     EXPECT_EQ(view().lastPanDelta(), 3.2f - 0.5f);
-    view().setPan(pi);
-    EXPECT_EQ(view().viewPan(), pi);
+    view().setPan(engine::pi);
+    EXPECT_EQ(view().viewPan(), engine::pi);
     view().setPan(-3.3f);
-    EXPECT_EQ(view().viewPan(), -3.3f + twoPi);
-    EXPECT_EQ(
-        view().projection().mirrorSum,
-        Projection::mirrorSumFor(179.0f, view().projection().columnsPerRadian, -3.3f + twoPi));
+    EXPECT_EQ(view().viewPan(), -3.3f + engine::twoPi);
+    EXPECT_EQ(view().projection().mirrorSum,
+              engine::Projection::mirrorSumFor(179.0f, view().projection().columnsPerRadian,
+                                               -3.3f + engine::twoPi));
     EXPECT_EQ(view().recomputePending(), 0);
     EXPECT_EQ(view().shiftPending(), 0);
 }
@@ -109,22 +109,22 @@ TEST_F(Navigation, KeysStepOneDegree) {
     for (const std::int32_t key : {0x10, 0x41, 0x61}) {
         view().setFov(fov);
         view().keyDown(key);
-        EXPECT_EQ(view().viewFov(), fov - degree) << key;
+        EXPECT_EQ(view().viewFov(), fov - engine::degree) << key;
     }
     for (const std::int32_t key : {0x11, 0x5A, 0x7A}) {
         view().setFov(fov);
         view().keyDown(key);
-        EXPECT_EQ(view().viewFov(), fov + degree) << key;
+        EXPECT_EQ(view().viewFov(), fov + engine::degree) << key;
     }
     view().renderTick();
     view().keyDown(0x27);
     view().keyDown(0x27);
     view().keyDown(0x25);
-    EXPECT_EQ(view().viewPan(), (0.0f + degree + degree) - degree);
+    EXPECT_EQ(view().viewPan(), (0.0f + engine::degree + engine::degree) - engine::degree);
     EXPECT_EQ(view().shiftPending(), 3);
     EXPECT_EQ(view().recomputePending(), 0);
     view().keyDown(0x28);
-    EXPECT_EQ(view().viewTilt(), degree);
+    EXPECT_EQ(view().viewTilt(), engine::degree);
     view().keyDown(0x26);
     EXPECT_EQ(view().viewTilt(), 0.0f);
     EXPECT_EQ(view().recomputePending(), 2);
@@ -133,7 +133,7 @@ TEST_F(Navigation, KeysStepOneDegree) {
     view().keyDown(0x42);
     view().keyDown(0x5B);
     EXPECT_TRUE(view().motionTimerRunning());
-    EXPECT_EQ(view().viewFov(), fov + degree);
+    EXPECT_EQ(view().viewFov(), fov + engine::degree);
 }
 
 TEST_F(Navigation, RenderTickCoalescesChanges) {
@@ -180,7 +180,7 @@ TEST_F(Navigation, NoImageMeansNoBitmapAndNoDrawing) {
     ASSERT_TRUE(view().hasViewBitmap());
     EXPECT_EQ(view().viewBuffer().width, 200);
     EXPECT_EQ(view().viewBuffer().stride, 600);
-    const SourceImage empty{panorama.pixels.data(), 0, 10, 30};
+    const engine::SourceImage empty{panorama.pixels.data(), 0, 10, 30};
     view().setImage(&empty);
     EXPECT_FALSE(view().hasImage());
 }
@@ -201,7 +201,7 @@ TEST_F(Navigation, DragTurnsAtARateSetByTheDistance) {
     view().startMotion(0.1f, 0.0f, 0.0f);
     view().dragBegin(1, 100, 100);
     EXPECT_FALSE(view().motionTimerRunning());
-    EXPECT_TRUE(m.host.timerRunning(ViewTimer::drag));
+    EXPECT_TRUE(m.host.timerRunning(engine::ViewTimer::drag));
     EXPECT_TRUE(m.host.mouseCaptured());
     // Within one divisor of the start: nothing changes.
     view().dragMove(1, 129, 159);
@@ -212,7 +212,7 @@ TEST_F(Navigation, DragTurnsAtARateSetByTheDistance) {
     view().dragMove(1, 190, 100);
     view().timerTick(2);
     EXPECT_EQ(view().dragStepX(), 3);
-    EXPECT_EQ(view().viewPan(), 3 * degree);
+    EXPECT_EQ(view().viewPan(), 3 * engine::degree);
     EXPECT_EQ(view().shiftPending(), 1);
     EXPECT_EQ(view().recomputePending(), 0);
     // Shift or another button held: the position is ignored, the rate stays.
@@ -226,13 +226,13 @@ TEST_F(Navigation, DragTurnsAtARateSetByTheDistance) {
     view().timerTick(2);
     EXPECT_EQ(view().dragStepX(), -6);
     EXPECT_EQ(view().dragStepY(), 1);
-    EXPECT_EQ(view().viewTilt(), degree);
+    EXPECT_EQ(view().viewTilt(), engine::degree);
     EXPECT_EQ(view().recomputePending(), 1);
     view().dragMove(1, 100, -5000);
     view().timerTick(2);
     EXPECT_EQ(view().dragStepY(), -6);
     view().dragEnd();
-    EXPECT_FALSE(m.host.timerRunning(ViewTimer::drag));
+    EXPECT_FALSE(m.host.timerRunning(engine::ViewTimer::drag));
     EXPECT_FALSE(m.host.mouseCaptured());
 }
 
@@ -241,34 +241,34 @@ TEST_F(Navigation, MotionRatesAreReplacedNotAdded) {
     view().startMotion(-0.014f, 0.0f, 0.0f);
     EXPECT_EQ(view().panSpeed(), -0.014f);
     EXPECT_EQ(view().tiltSpeed(), 0.0f);
-    EXPECT_TRUE(m.host.timerRunning(ViewTimer::motion));
+    EXPECT_TRUE(m.host.timerRunning(engine::ViewTimer::motion));
     view().renderTick();
     view().timerTick(3);
     EXPECT_EQ(view().viewPan(), -0.014f);
     EXPECT_EQ(view().shiftPending(), 1);
     EXPECT_EQ(view().recomputePending(), 0);
     view().stopMotion();
-    EXPECT_FALSE(m.host.timerRunning(ViewTimer::motion));
+    EXPECT_FALSE(m.host.timerRunning(engine::ViewTimer::motion));
     EXPECT_EQ(view().panSpeed(), -0.014f);  // rates stay stored
 }
 
 TEST_F(Navigation, ZoomRunStopsWithinTwoTicksOfTheLimit) {
-    const float step = static_cast<float>(degree * 0.8);
+    const float step = static_cast<float>(engine::degree * 0.8);
     view().startMotion(0.0f, 0.0f, -step);
     int ticks = 0;
-    while (view().viewFov() > fovMin && ticks < 1000) {
+    while (view().viewFov() > engine::fovMin && ticks < 1000) {
         view().timerTick(3);
         ++ticks;
         EXPECT_TRUE(view().motionTimerRunning());
     }
-    EXPECT_EQ(view().viewFov(), fovMin);
+    EXPECT_EQ(view().viewFov(), engine::fovMin);
     EXPECT_EQ(view().fovSpeed(), 0.0f);
     view().timerTick(3);
     EXPECT_FALSE(view().motionTimerRunning());
-    EXPECT_FALSE(m.host.timerRunning(ViewTimer::motion));
+    EXPECT_FALSE(m.host.timerRunning(engine::ViewTimer::motion));
 }
 
-class CountingStepper : public SceneStepper {
+class CountingStepper : public engine::SceneStepper {
   public:
     void showNextScene(bool userAction) override {
         ++advances;
@@ -281,7 +281,7 @@ class CountingStepper : public SceneStepper {
 class AutoTour : public Navigation {
   protected:
     AutoTour() {
-        auto watcher = std::make_unique<AutoTourWatcher>(&stepper);
+        auto watcher = std::make_unique<engine::AutoTourWatcher>(&stepper);
         watcher->setEnabled(true);
         view().setAutoTourWatcher(std::move(watcher));
     }
@@ -307,30 +307,30 @@ class AutoTour : public Navigation {
 };
 
 TEST_F(AutoTour, AdvancesAfterOneFullTurn) {
-    const float rate = static_cast<float>(degree * 0.8);
+    const float rate = static_cast<float>(engine::degree * 0.8);
     const int ticks = ticksToAdvance(0.5f, rate);
-    EXPECT_NEAR(ticks * rate, twoPi, 2 * rate);
+    EXPECT_NEAR(ticks * rate, engine::twoPi, 2 * rate);
     EXPECT_FALSE(stepper.lastWasUser);
     EXPECT_EQ(view().turnCounter().crossingCount(), 0);
     EXPECT_TRUE(view().autoTourWatcher()->isEnabled());
 }
 
 TEST_F(AutoTour, AdvancesTurningTheOtherWay) {
-    const float rate = static_cast<float>(-degree * 1.6);
+    const float rate = static_cast<float>(-engine::degree * 1.6);
     const int ticks = ticksToAdvance(-1.0f, rate);
-    EXPECT_NEAR(ticks * -rate, twoPi, 2 * -rate);
+    EXPECT_NEAR(ticks * -rate, engine::twoPi, 2 * -rate);
 }
 
 TEST_F(AutoTour, AdvancesFromNearPlusAndMinusPi) {
-    const float rate = static_cast<float>(degree * 0.8);
-    const int fromPlus = ticksToAdvance(pi - 0.005f, rate);
+    const float rate = static_cast<float>(engine::degree * 0.8);
+    const int fromPlus = ticksToAdvance(engine::pi - 0.005f, rate);
     EXPECT_GT(fromPlus, 0);
-    EXPECT_NEAR(fromPlus * rate, twoPi, 0.2f);
+    EXPECT_NEAR(fromPlus * rate, engine::twoPi, 0.2f);
     stepper.advances = 0;
     view().stopMotion();
-    const int fromMinus = ticksToAdvance(-pi + 0.005f, -rate);
+    const int fromMinus = ticksToAdvance(-engine::pi + 0.005f, -rate);
     EXPECT_GT(fromMinus, 0);
-    EXPECT_NEAR(fromMinus * rate, twoPi, 0.2f);
+    EXPECT_NEAR(fromMinus * rate, engine::twoPi, 0.2f);
 }
 
 TEST_F(AutoTour, DisabledWatcherAndResetsCountNothing) {

@@ -47,13 +47,13 @@ float ReferenceWarp::arctangent(double g) const {
         return table_[static_cast<int>(100000.0 * g)];
     }
     if (g > 1.0) {
-        return halfPi - table_[static_cast<int>(100000.0 / g)];
+        return engine::halfPi - table_[static_cast<int>(100000.0 / g)];
     }
     if (g >= -1.0 && g < 0.0) {
         return -table_[static_cast<int>(100000.0 * -g)];
     }
     if (g < -1.0) {
-        return table_[static_cast<int>(100000.0 / -g)] - halfPi;
+        return table_[static_cast<int>(100000.0 / -g)] - engine::halfPi;
     }
     return table_[0];  // NaN
 }
@@ -96,9 +96,9 @@ ReferenceConstants ReferenceWarp::constants(const ReferencePanorama& source,
     // Projection constants, each formed in double and stored as a float.
     ReferenceConstants c;
     c.cx = static_cast<float>((W - 1) / 2);
-    c.kx = static_cast<float>(static_cast<double>(c.cx) / static_cast<double>(pi));
+    c.kx = static_cast<float>(static_cast<double>(c.cx) / static_cast<double>(engine::pi));
     c.cy = static_cast<float>((H - 1) / 2);
-    c.ky = static_cast<float>(static_cast<double>(1 - H) / static_cast<double>(pi));
+    c.ky = static_cast<float>(static_cast<double>(1 - H) / static_cast<double>(engine::pi));
     c.x0 = static_cast<float>(view.width * 0.5);
     c.y0 = static_cast<float>(view.height * 0.5);
     c.halfColumns = static_cast<int>(c.x0);
@@ -164,7 +164,7 @@ void ReferenceWarp::warp(const ReferencePanorama& source, ReferenceView& view,
             const float theta = arctangent(g);
             double lonSum = static_cast<double>(theta) + static_cast<double>(pan);
             if (D <= 0.0f) {
-                lonSum = lonSum + static_cast<double>(pi);
+                lonSum = lonSum + static_cast<double>(engine::pi);
             }
             const float lon = static_cast<float>(lonSum);
             const float Y = static_cast<float>((static_cast<double>(y0) - j) * cosTilt +
@@ -198,10 +198,11 @@ void ReferenceWarp::shift(const ReferencePanorama& source, ReferenceView& view, 
         return;
     }
     const int W = source.width;
-    const double q = static_cast<double>(delta) / static_cast<double>(twoPi);
+    const double q = static_cast<double>(delta) / static_cast<double>(engine::twoPi);
     const double n = std::trunc(q);
-    const double r = static_cast<double>(delta) - n * static_cast<double>(twoPi);
-    const double s = r * (static_cast<double>(W) / static_cast<double>(twoPi)) + view.columnCarry;
+    const double r = static_cast<double>(delta) - n * static_cast<double>(engine::twoPi);
+    const double s =
+        r * (static_cast<double>(W) / static_cast<double>(engine::twoPi)) + view.columnCarry;
     const double whole = std::trunc(s);
     view.columnCarry = s - whole;
     const int shift = static_cast<int>(whole);

@@ -21,8 +21,8 @@
 
 namespace {
 
-Projection projectionOf(const ReferenceConstants& c) {
-    Projection p;
+engine::Projection projectionOf(const ReferenceConstants& c) {
+    engine::Projection p;
     p.centreColumn = c.cx;
     p.columnsPerRadian = c.kx;
     p.centreRow = c.cy;
@@ -50,15 +50,15 @@ bool onWholeIndex(double ratio) {
                                       std::int32_t height, const ReferenceConstants& c, float pan) {
     ReferenceView expected(width, height);
     ReferenceWarp::shared().warp(panorama, expected, c, pan);
-    const auto table = ArctangentTable::create();
-    PanoramaWarper warper;
+    const auto table = engine::ArctangentTable::create();
+    engine::PanoramaWarper warper;
     if (!warper.allocateMaps(width, height)) {
         return ::testing::AssertionFailure() << "no maps";
     }
     std::vector<std::uint8_t> pixels(expected.pixels.size(), 0);
-    const ViewBuffer view{pixels.data(), width, height, expected.stride};
-    const SourceImage source{panorama.pixels.data(), panorama.width, panorama.height,
-                             panorama.stride};
+    const engine::ViewBuffer view{pixels.data(), width, height, expected.stride};
+    const engine::SourceImage source{panorama.pixels.data(), panorama.width, panorama.height,
+                                     panorama.stride};
     warper.warp(*table, source, view, projectionOf(c), pan);
     const std::size_t count = static_cast<std::size_t>(width) * height;
     for (std::size_t k = 0; k < count; ++k) {
@@ -81,8 +81,8 @@ enum class StepSet { wide, sse2 };
 // Rebuilds take the given steps for the life of this object.
 class StepSetInUse {
   public:
-    explicit StepSetInUse(StepSet steps) { allowWideSteps(steps == StepSet::wide); }
-    ~StepSetInUse() { allowWideSteps(true); }
+    explicit StepSetInUse(StepSet steps) { engine::allowWideSteps(steps == StepSet::wide); }
+    ~StepSetInUse() { engine::allowWideSteps(true); }
     StepSetInUse(const StepSetInUse&) = delete;
     StepSetInUse& operator=(const StepSetInUse&) = delete;
 };
@@ -90,7 +90,7 @@ class StepSetInUse {
 class CraftedProjections : public ::testing::TestWithParam<StepSet> {
   protected:
     void SetUp() override {
-        if (GetParam() == StepSet::wide && !wideStepsEnabled()) {
+        if (GetParam() == StepSet::wide && !engine::wideStepsEnabled()) {
             GTEST_SKIP() << "this processor has no wide steps";
         }
         steps_ = std::make_unique<StepSetInUse>(GetParam());
@@ -108,15 +108,15 @@ class CraftedProjections : public ::testing::TestWithParam<StepSet> {
                                            float focalLength) {
         ReferenceConstants c;
         c.cx = static_cast<float>((panorama.width - 1) / 2);
-        c.kx = static_cast<float>(static_cast<double>(c.cx) / static_cast<double>(pi));
+        c.kx = static_cast<float>(static_cast<double>(c.cx) / static_cast<double>(engine::pi));
         c.cy = static_cast<float>((panorama.height - 1) / 2);
-        c.ky =
-            static_cast<float>(static_cast<double>(1 - panorama.height) / static_cast<double>(pi));
+        c.ky = static_cast<float>(static_cast<double>(1 - panorama.height) /
+                                  static_cast<double>(engine::pi));
         c.x0 = static_cast<float>(width * 0.5);
         c.y0 = static_cast<float>(height * 0.5);
-        c.halfColumns = Projection::roundedHalfColumns(c.x0);
+        c.halfColumns = engine::Projection::roundedHalfColumns(c.x0);
         c.F = focalLength;
-        c.M = Projection::mirrorSumFor(c.cx, c.kx, pan);
+        c.M = engine::Projection::mirrorSumFor(c.cx, c.kx, pan);
         c.cosTilt = 1.0f;
         c.sinTilt = sinTilt;
         return c;
@@ -203,7 +203,7 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
     m.show(panorama);
     for (const float pan : {0.4f, 3.1f, -3.14f}) {
         for (const float tilt : {0.35f, -0.5f}) {
-            m.view->setView(pan, tilt, 100 * degree);
+            m.view->setView(pan, tilt, 100 * engine::degree);
             m.view->renderTick();
             ReferenceView expected(1700, 950);
             ReferenceWarp::shared().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(),
@@ -213,7 +213,7 @@ TEST(LargeTiltedViews, CodedColumnsMatchTheReference) {
     }
     // The codes from the SSE2 steps on a machine that also has the wide ones.
     const StepSetInUse sse2(StepSet::sse2);
-    m.view->setView(1.3f, 0.2f, 100 * degree);
+    m.view->setView(1.3f, 0.2f, 100 * engine::degree);
     m.view->renderTick();
     ReferenceView expected(1700, 950);
     ReferenceWarp::shared().warp(panorama, expected, m.view->viewFov(), m.view->viewPan(),
@@ -227,7 +227,7 @@ struct ColumnCodingCase {
     ColumnCodingCase(std::int32_t width, float pan)
         : pan(pan),
           constants(ReferenceWarp::shared().constants(panoramaOf(width), ReferenceView(1000, 10),
-                                                      90 * degree, pan, 0)),
+                                                      90 * engine::degree, pan, 0)),
           source{nullptr, width, 100, width * 3} {}
     static ReferencePanorama panoramaOf(std::int32_t width) {
         ReferencePanorama panorama;
@@ -235,33 +235,33 @@ struct ColumnCodingCase {
         panorama.height = 100;
         return panorama;
     }
-    void prepare(const ArctangentTable& table, RowSolver& solver) const {
+    void prepare(const engine::ArctangentTable& table, engine::RowSolver& solver) const {
         solver.prepare(table, projectionOf(constants), source, pan, 1000, constants.halfColumns,
                        false);
     }
     float pan;
     ReferenceConstants constants;
-    SourceImage source;
+    engine::SourceImage source;
 };
 
 TEST(RowSolver, CodedColumnsEqualTheAlgorithmsForEveryCode) {
     // Narrow and wide panoramas (blocks of 4096 down to 8 codes), pans at and
     // near the seam, every negative longitude code of a row facing forward.
-    const auto table = ArctangentTable::create();
+    const auto table = engine::ArctangentTable::create();
     const std::vector<float>& entries = ReferenceWarp::shared().table();
-    const std::int32_t above = ArctangentTable::entryCount;
+    const std::int32_t above = engine::ArctangentTable::entryCount;
     for (const std::int32_t width : {3, 2000, 7101, 8000, 40000}) {
-        for (const float pan : {0.4f, -pi, pi, 1e-3f, -2.5f}) {
+        for (const float pan : {0.4f, -engine::pi, engine::pi, 1e-3f, -2.5f}) {
             const ColumnCodingCase coding(width, pan);
             const ReferenceConstants& c = coding.constants;
-            RowSolver solver;
+            engine::RowSolver solver;
             coding.prepare(*table, solver);
             solver.codeColumnsFor(std::size_t{1} << 40);
             std::int32_t unknown = 0;
             for (std::int32_t place = 0; place < 2 * above; ++place) {
                 // Negative ratios: the negated angle up to 1, its complement above.
                 const float angle =
-                    place < above ? -entries[place] : -(halfPi - entries[place - above]);
+                    place < above ? -entries[place] : -(engine::halfPi - entries[place - above]);
                 int column = 0;
                 int mirrored = 0;
                 ReferenceWarp::columnsOfLongitude(
@@ -289,18 +289,18 @@ TEST(RowSolver, CodedColumnsEqualTheAlgorithmsForEveryCode) {
 // does, give every code the column of the coding on one thread: for one range,
 // a few, one per block, and more threads than ranges.
 TEST(RowSolver, ColumnBlocksCodedInRangesOnSeveralThreadsEqualTheSerialCoding) {
-    const auto table = ArctangentTable::create();
-    const std::int32_t codes = 2 * ArctangentTable::entryCount;
+    const auto table = engine::ArctangentTable::create();
+    const std::int32_t codes = 2 * engine::ArctangentTable::entryCount;
     for (const std::int32_t width : {2000, 8000, 40000}) {
-        for (const float pan : {0.4f, -pi}) {
+        for (const float pan : {0.4f, -engine::pi}) {
             const ColumnCodingCase coding(width, pan);
-            auto prepared = [&](RowSolver& solver) { coding.prepare(*table, solver); };
-            RowSolver serial;
+            auto prepared = [&](engine::RowSolver& solver) { coding.prepare(*table, solver); };
+            engine::RowSolver serial;
             prepared(serial);
             serial.codeColumnsFor(std::size_t{1} << 40);
             for (const std::int32_t threads : {1, 2, 3, 8}) {
-                BandPool pool(threads);
-                RowSolver split;
+                engine::BandPool pool(threads);
+                engine::RowSolver split;
                 prepared(split);
                 const std::size_t blocks = split.startColumnCodes(std::size_t{1} << 40);
                 ASSERT_GT(blocks, 8u);
@@ -331,8 +331,8 @@ TEST(PixelGather, WordCopiesNeverReadPastTheLastSourcePixel) {
     for (std::size_t k = 0; k < pixels.size(); ++k) {
         pixels[k] = static_cast<std::uint8_t>(k * 7 + 1);
     }
-    const SourceImage source{pixels.data(), 8, 4, 24};
-    const PixelGather gather(source);
+    const engine::SourceImage source{pixels.data(), 8, 4, 24};
+    const engine::PixelGather gather(source);
     const std::vector<std::int32_t> rows{3, 0, 3, 2, 3};
     const std::vector<std::int32_t> columns{7, 0, 7, 5, 7};
     std::vector<std::size_t> offsets(5);
@@ -354,8 +354,8 @@ TEST(Streaming, EveryAlignmentAndLengthWritesExactlyItsBytes) {
         for (std::size_t count = 0; count <= 70; ++count) {
             alignas(16) std::uint8_t to[112];
             std::memset(to, 0xEE, sizeof to);
-            streamBytes(to + start, from.data(), count);
-            finishStreaming();
+            engine::streamBytes(to + start, from.data(), count);
+            engine::finishStreaming();
             ASSERT_EQ(0, std::memcmp(to + start, from.data(), count)) << start << " " << count;
             for (std::size_t k = 0; k < sizeof to; ++k) {
                 if (k < start || k >= start + count) {
@@ -369,8 +369,8 @@ TEST(Streaming, EveryAlignmentAndLengthWritesExactlyItsBytes) {
         for (std::size_t count = 0; count <= entries.size(); ++count) {
             alignas(16) std::int32_t to[16];
             std::fill(std::begin(to), std::end(to), 99);
-            streamEntries(to + start, entries.data(), count);
-            finishStreaming();
+            engine::streamEntries(to + start, entries.data(), count);
+            engine::finishStreaming();
             for (std::size_t k = 0; k < 16; ++k) {
                 const bool inside = k >= start && k < start + count;
                 ASSERT_EQ(to[k], inside ? entries[k - start] : 99) << start << " " << count;

@@ -12,8 +12,8 @@
 
 namespace {
 
-StepTable tableOf(const std::vector<std::int32_t>& values, int shift) {
-    StepTable table;
+engine::StepTable tableOf(const std::vector<std::int32_t>& values, int shift) {
+    engine::StepTable table;
     table.reset(values.size(), shift);
     for (std::size_t block = 0; block < table.blockCount(); ++block) {
         const std::size_t start = block * table.blockSize();
@@ -25,7 +25,7 @@ StepTable tableOf(const std::vector<std::int32_t>& values, int shift) {
 
 // Each code's value through both lookups: the value itself, or (for codes of
 // a block in `unknownBlocks`) a negative one.
-void expectAnswers(const StepTable& table, const std::vector<std::int32_t>& values,
+void expectAnswers(const engine::StepTable& table, const std::vector<std::int32_t>& values,
                    const std::vector<std::size_t>& unknownBlocks = {}) {
     std::vector<std::int32_t> codes(values.size() + 3 - (values.size() + 3) % 4);
     for (std::size_t k = 0; k < codes.size(); ++k) {
@@ -62,7 +62,7 @@ TEST(StepTable, StaircasesUpAndDownKeepEveryCode) {
     for (int k = 0; k < 101; ++k) {
         values.push_back(values.back() - (k % 7 == 6 ? 1 : 0));
     }
-    const StepTable table = tableOf(values, 2);
+    const engine::StepTable table = tableOf(values, 2);
     EXPECT_EQ(table.blockCount(), (values.size() + 3) / 4);
     expectAnswers(table, values);
 }
@@ -107,7 +107,7 @@ TEST(StepTable, TwoValuesPerCodeKeepTheirOwnSteps) {
     }
     mirrored[70] = 5;  // block 4 (64 ... 79) of the mirror only
     for (const bool searched : {false, true}) {
-        StepTable table;
+        engine::StepTable table;
         table.reset(count, 4, 2);
         for (std::size_t block = 0; block < table.blockCount(); ++block) {
             const std::size_t start = block * 16;
@@ -147,8 +147,8 @@ TEST(StepTable, TwoValuesPerCodeKeepTheirOwnSteps) {
 
 TEST(StepTable, ShiftLeavesRoomBetweenSteps) {
     // One step per 100000 / 1130 codes: blocks of 64 (at most 80% of 88).
-    EXPECT_EQ(StepTable::shiftFor(1130e-5), 6);
-    EXPECT_EQ(StepTable::shiftFor(1.0), 0);
-    EXPECT_EQ(StepTable::shiftFor(0.0), 12);
-    EXPECT_EQ(StepTable::shiftFor(1e-9), 12);
+    EXPECT_EQ(engine::StepTable::shiftFor(1130e-5), 6);
+    EXPECT_EQ(engine::StepTable::shiftFor(1.0), 0);
+    EXPECT_EQ(engine::StepTable::shiftFor(0.0), 12);
+    EXPECT_EQ(engine::StepTable::shiftFor(1e-9), 12);
 }

@@ -28,21 +28,21 @@ ReferenceView renderBoth(MemoryView& m, const ReferencePanorama& panorama) {
 }
 
 TEST(ArctangentTable, EntriesAndFourWayLookup) {
-    const auto table = ArctangentTable::create();
+    const auto table = engine::ArctangentTable::create();
     ASSERT_NE(table, nullptr);
-    for (std::int32_t k = 0; k < ArctangentTable::entryCount; ++k) {
+    for (std::int32_t k = 0; k < engine::ArctangentTable::entryCount; ++k) {
         ASSERT_EQ(table->entry(k), ReferenceWarp::shared().table()[k]) << k;
     }
     EXPECT_EQ(table->entry(0), 0.0f);
     EXPECT_NEAR(table->entry(100000), 0.78539816f, 1e-7f);
     // A ratio of exactly 1 takes the last entry; just above 1 the complement.
     EXPECT_EQ(table->arctangent(1.0), table->entry(100000));
-    EXPECT_EQ(table->arctangent(1.00001), halfPi - table->entry(99999));
+    EXPECT_EQ(table->arctangent(1.00001), engine::halfPi - table->entry(99999));
     EXPECT_EQ(table->arctangent(-1.0), -table->entry(100000));
-    EXPECT_EQ(table->arctangent(-2.0), table->entry(50000) - halfPi);
+    EXPECT_EQ(table->arctangent(-2.0), table->entry(50000) - engine::halfPi);
     EXPECT_EQ(table->arctangent(0.123456), table->entry(12345));
-    EXPECT_EQ(table->arctangent(INFINITY), halfPi - table->entry(0));
-    EXPECT_EQ(table->arctangent(-INFINITY), table->entry(0) - halfPi);
+    EXPECT_EQ(table->arctangent(INFINITY), engine::halfPi - table->entry(0));
+    EXPECT_EQ(table->arctangent(-INFINITY), table->entry(0) - engine::halfPi);
     EXPECT_EQ(table->arctangent(NAN), 0.0f);
     std::mt19937 random(7);
     std::uniform_real_distribution<double> ratios(-50.0, 50.0);
@@ -55,7 +55,7 @@ TEST(ArctangentTable, EntriesAndFourWayLookup) {
 // The division-free lookup gives the quotient's result everywhere, including
 // ratios whose scaled value is a whole number and the 0-1 boundary.
 TEST(ArctangentTable, QuotientLookupEqualsTheDivision) {
-    const auto table = ArctangentTable::create();
+    const auto table = engine::ArctangentTable::create();
     ASSERT_NE(table, nullptr);
     auto same = [&](double numerator, double denominator) {
         const float divided = table->arctangent(numerator / denominator);
@@ -81,7 +81,8 @@ TEST(ArctangentTable, QuotientLookupEqualsTheDivision) {
 }
 
 TEST(Projection, WorkedExampleConstants) {
-    const Projection p = Projection::compute(2000, 1000, 400, 300, 90 * degree, 0.0f, 0.0f);
+    const engine::Projection p =
+        engine::Projection::compute(2000, 1000, 400, 300, 90 * engine::degree, 0.0f, 0.0f);
     EXPECT_EQ(p.halfColumns, 200);
     EXPECT_EQ(p.centreColumn, 999.0f);
     EXPECT_EQ(p.centreRow, 499.0f);
@@ -89,10 +90,10 @@ TEST(Projection, WorkedExampleConstants) {
     EXPECT_EQ(p.focalLength, 199.99997f);
     EXPECT_LT(p.rowsPerRadian, 0.0f);
     // halfColumns rounds x0 half away from zero; a one-pixel view solves none.
-    EXPECT_EQ(Projection::roundedHalfColumns(0.5f), 0);
-    EXPECT_EQ(Projection::roundedHalfColumns(1.0f), 1);
-    EXPECT_EQ(Projection::roundedHalfColumns(2.5f), 3);
-    EXPECT_EQ(Projection::roundedHalfColumns(200.0f), 200);
+    EXPECT_EQ(engine::Projection::roundedHalfColumns(0.5f), 0);
+    EXPECT_EQ(engine::Projection::roundedHalfColumns(1.0f), 1);
+    EXPECT_EQ(engine::Projection::roundedHalfColumns(2.5f), 3);
+    EXPECT_EQ(engine::Projection::roundedHalfColumns(200.0f), 200);
 }
 
 class WorkedExample : public ::testing::Test {
@@ -106,7 +107,7 @@ class WorkedExample : public ::testing::Test {
 };
 
 TEST_F(WorkedExample, SourcePixelsAtPanZero) {
-    m.view->setView(0.0f, 0.0f, 90 * degree);
+    m.view->setView(0.0f, 0.0f, 90 * engine::degree);
     const ReferenceView expected = renderBoth(m, panorama);
     EXPECT_EQ(rowAt(m, 150, 100), 499);
     EXPECT_EQ(columnAt(m, 150, 100), 851);
@@ -119,11 +120,11 @@ TEST_F(WorkedExample, SourcePixelsAtPanZero) {
 }
 
 TEST_F(WorkedExample, PanAndTilt) {
-    m.view->setView(90 * degree, 0.0f, 90 * degree);
+    m.view->setView(90 * engine::degree, 0.0f, 90 * engine::degree);
     renderBoth(m, panorama);
     EXPECT_EQ(columnAt(m, 150, 100), 1351);
     EXPECT_EQ(columnAt(m, 150, 299), 1645);
-    m.view->setView(0.0f, 30 * degree, 90 * degree);
+    m.view->setView(0.0f, 30 * engine::degree, 90 * engine::degree);
     const ReferenceView expected = renderBoth(m, panorama);
     EXPECT_EQ(rowAt(m, 150, 199), 332);
     EXPECT_TRUE(m.matches(expected));
@@ -181,20 +182,20 @@ TEST(WarpAgainstReference, LargeViewsAtTypicalAngles) {
     m.view->resize(640, 480);
     m.show(panorama);
     for (const float tilt : {0.0f, 0.35f, -1.2f}) {
-        m.view->setView(1.0f, tilt, 100 * degree);
+        m.view->setView(1.0f, tilt, 100 * engine::degree);
         ASSERT_TRUE(m.matches(renderBoth(m, panorama))) << tilt;
     }
 }
 
 TEST(WarpEdges, OneColumnViewWritesNothing) {
     const ReferencePanorama panorama = randomPanorama(200, 100, 3);
-    const auto table = ArctangentTable::create();
-    PanoramaWarper warper;
+    const auto table = engine::ArctangentTable::create();
+    engine::PanoramaWarper warper;
     ASSERT_TRUE(warper.allocateMaps(1, 20));
     std::vector<std::uint8_t> pixels(4 * 20, 0xAB);
-    const ViewBuffer view{pixels.data(), 1, 20, 4};
-    const SourceImage source{panorama.pixels.data(), 200, 100, panorama.stride};
-    const Projection p = Projection::compute(200, 100, 1, 20, 1.0f, 0.5f, 0.2f);
+    const engine::ViewBuffer view{pixels.data(), 1, 20, 4};
+    const engine::SourceImage source{panorama.pixels.data(), 200, 100, panorama.stride};
+    const engine::Projection p = engine::Projection::compute(200, 100, 1, 20, 1.0f, 0.5f, 0.2f);
     EXPECT_EQ(p.halfColumns, 0);
     warper.warp(*table, source, view, p, 0.5f);
     EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xAB), 80);
@@ -210,7 +211,7 @@ TEST(WarpEdges, OddWidthKeepsTheMirroredMiddleColumn) {
     const ReferenceView expected = renderBoth(m, panorama);
     ASSERT_TRUE(m.matches(expected));
     // The middle column holds the mirror value trunc(M - U), not trunc(U).
-    const Projection p = m.view->projection();
+    const engine::Projection p = m.view->projection();
     EXPECT_EQ(p.halfColumns, 4);
     const float depth = static_cast<float>(static_cast<double>(p.cosTilt) * p.focalLength -
                                            (static_cast<double>(p.halfHeight) - 2) * p.sinTilt);
@@ -227,8 +228,8 @@ TEST(WarpEdges, RowsFacingAwayTakeHalfATurnMore) {
     MemoryView m;
     m.view->resize(60, 80);
     m.show(panorama);
-    m.view->setView(0.0f, halfPi, 150 * degree);
-    const Projection p = m.view->projection();
+    m.view->setView(0.0f, engine::halfPi, 150 * engine::degree);
+    const engine::Projection p = m.view->projection();
     int rowsAway = 0;
     for (int j = 0; j < 80; ++j) {
         const double rise = static_cast<double>(p.halfHeight) - j;
@@ -248,8 +249,8 @@ TEST(WarpEdges, EvenHeightsStayAboveTheLastRow) {
     m.view->resize(50, 50);
     m.show(panorama);
     EXPECT_EQ(m.view->projection().centreRow, 99.0f);
-    for (const float tilt : {halfPi, -halfPi, 1.0f, -1.0f}) {
-        m.view->setView(0.0f, tilt, 160 * degree);
+    for (const float tilt : {engine::halfPi, -engine::halfPi, 1.0f, -1.0f}) {
+        m.view->setView(0.0f, tilt, 160 * engine::degree);
         m.view->renderTick();
         const std::int32_t* rows = m.view->warper().rowMap();
         EXPECT_LE(*std::max_element(rows, rows + 2500), 198) << tilt;
@@ -289,7 +290,7 @@ class ColumnShift : public ::testing::Test {
         for (MemoryView* m : {&small, &big}) {
             m->view->resize(64, 48);
             m->show(panorama);
-            m->view->setView(0.25f, 0.0f, 90 * degree);
+            m->view->setView(0.25f, 0.0f, 90 * engine::degree);
             m->view->renderTick();
         }
     }
@@ -316,10 +317,10 @@ TEST_F(ColumnShift, ManySmallStepsAddUpLikeOneBigStep) {
 
 TEST_F(ColumnShift, SeveralTurnsReduceToOne) {
     small.view->shiftColumns(0.7f);
-    big.view->shiftColumns(0.7f + 3 * twoPi);
+    big.view->shiftColumns(0.7f + 3 * engine::twoPi);
     EXPECT_EQ(columns(small), columns(big));
     small.view->shiftColumns(-0.7f);
-    big.view->shiftColumns(-0.7f - 5 * twoPi);
+    big.view->shiftColumns(-0.7f - 5 * engine::twoPi);
     EXPECT_EQ(columns(small), columns(big));
 }
 

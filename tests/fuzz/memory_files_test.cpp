@@ -17,9 +17,9 @@ std::vector<std::uint8_t> seed(const char* name) {
     return test_support::readFile(std::string(SEED_CORPUS) + "/" + name);
 }
 
-struct Keeper : MediaCallback {
-    void deliver(std::unique_ptr<Payload> payload) override { kept = std::move(payload); }
-    std::unique_ptr<Payload> kept;
+struct Keeper : package::MediaCallback {
+    void deliver(std::unique_ptr<package::Payload> payload) override { kept = std::move(payload); }
+    std::unique_ptr<package::Payload> kept;
 };
 
 TEST(MemoryFiles, TheReaderReadsATourAndExtractsItsScenesFromMemory) {
@@ -27,25 +27,25 @@ TEST(MemoryFiles, TheReaderReadsATourAndExtractsItsScenesFromMemory) {
     ASSERT_GT(bytes.size(), 1000u);
     platform::memory::putFile("memory:/tour.exe", bytes.data(), bytes.size());
 
-    TourLoader loader;
-    PackageError error;
-    std::unique_ptr<Tour> tour = loader.read("memory:/tour.exe", error);
+    package::TourLoader loader;
+    package::PackageError error;
+    std::unique_ptr<package::Tour> tour = loader.read("memory:/tour.exe", error);
     ASSERT_TRUE(tour) << error.what;
     EXPECT_EQ(tour->sceneCount(), 3);
     // The tour sound, 26 skin images and the language module were written.
     EXPECT_EQ(platform::memory::filePaths().size(), 1u + 1u + 26u + 1u);
 
     for (std::int32_t position = 1; position <= 3; ++position) {
-        Scene* scene = tour->scene(position);
+        package::Scene* scene = tour->scene(position);
         Keeper image;
         Keeper sound;
         scene->setImageReceiver(&image);
         scene->setSoundReceiver(&sound);
         scene->load();
-        auto* buffer = dynamic_cast<PayloadBuffer*>(image.kept.get());
+        auto* buffer = dynamic_cast<package::PayloadBuffer*>(image.kept.get());
         ASSERT_NE(buffer, nullptr) << "scene " << position;
         EXPECT_EQ(buffer->size(), scene->image()->length());
-        auto* soundFile = dynamic_cast<TempFile*>(sound.kept.get());
+        auto* soundFile = dynamic_cast<package::TempFile*>(sound.kept.get());
         ASSERT_NE(soundFile, nullptr) << "scene " << position;
         // The sound's bytes are those of its range of the tour, unchanged.
         const std::int32_t offset = scene->sound()->offset();
@@ -62,10 +62,10 @@ TEST(MemoryFiles, TheReaderReadsATourAndExtractsItsScenesFromMemory) {
 }
 
 TEST(MemoryFiles, AFileNotInTheTableIsNoTour) {
-    TourLoader loader;
-    PackageError error;
+    package::TourLoader loader;
+    package::PackageError error;
     EXPECT_EQ(loader.read("memory:/missing.exe", error), nullptr);
-    EXPECT_EQ(error.kind, PackageError::badTrailer);
+    EXPECT_EQ(error.kind, package::PackageError::badTrailer);
     EXPECT_EQ(platform::fileSize("memory:/missing.exe"), -1);
     EXPECT_FALSE(platform::MappedFile("memory:/missing.exe").opened());
     EXPECT_TRUE(platform::memory::filePaths().empty());

@@ -15,9 +15,9 @@ namespace {
 
 const std::string tourPath = "memory:/tour.exe";
 
-class Sink : public MediaCallback {
+class Sink : public package::MediaCallback {
   public:
-    void deliver(std::unique_ptr<Payload> payload) override { payload.reset(); }
+    void deliver(std::unique_ptr<package::Payload> payload) override { payload.reset(); }
 };
 
 bool anyTempFileLeft() {
@@ -35,15 +35,15 @@ bool anyTempFileLeft() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     platform::memory::putFile(tourPath, data, size);
-    TourLoader loader;
-    PackageError error;
-    std::unique_ptr<Tour> tour = loader.read(tourPath.c_str(), error);
+    package::TourLoader loader;
+    package::PackageError error;
+    std::unique_ptr<package::Tour> tour = loader.read(tourPath.c_str(), error);
     if (tour) {
         Sink image;
         Sink sound;
         const std::int32_t scenes = tour->sceneCount() < 64 ? tour->sceneCount() : 64;
         for (std::int32_t position = 1; position <= scenes; ++position) {
-            Scene* scene = tour->scene(position);
+            package::Scene* scene = tour->scene(position);
             scene->setImageReceiver(&image);
             scene->setSoundReceiver(&sound);
             scene->load();

@@ -72,7 +72,7 @@ class ProbeImageListener : public SceneImageListener {
 };
 
 struct SoundProbe {
-    std::vector<TempFile*> files;
+    std::vector<package::TempFile*> files;
     std::vector<std::string> paths;
     bool destroyed = false;
 };
@@ -81,7 +81,7 @@ class ProbeSoundListener : public SceneSoundListener {
   public:
     explicit ProbeSoundListener(SoundProbe& probe) : probe_(probe) {}
     ~ProbeSoundListener() override { probe_.destroyed = true; }
-    void soundReady(TempFile* file) override {
+    void soundReady(package::TempFile* file) override {
         probe_.files.push_back(file);
         probe_.paths.push_back(file != nullptr ? file->path() : "");
     }
@@ -276,16 +276,16 @@ TEST_F(SceneMedia, PurgeDropsImagesWhoseScenesAreNotInTheTour) {
 TEST_F(SceneMedia, TourSoundFileTwiceGivesTwoOwnedHandles) {
     TestTour tour(smallScenes(1));
     attach(tour);
-    TempFile* first = manager.TourSoundFile();
-    TempFile* second = manager.TourSoundFile();
+    package::TempFile* first = manager.TourSoundFile();
+    package::TempFile* second = manager.TourSoundFile();
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first, second);
     EXPECT_STREQ(first->path(), tour.backgroundSoundPath().c_str());
     EXPECT_STREQ(second->path(), first->path());
     ASSERT_EQ(manager.soundFiles().count(), 2);
-    EXPECT_EQ(manager.soundFiles().get(0)->key, SoundFileEntry::tourSoundKey);
-    EXPECT_EQ(manager.soundFiles().get(1)->key, SoundFileEntry::tourSoundKey);
+    EXPECT_EQ(manager.soundFiles().get(0)->key, package::SoundFileEntry::tourSoundKey);
+    EXPECT_EQ(manager.soundFiles().get(1)->key, package::SoundFileEntry::tourSoundKey);
 }
 
 TEST_F(SceneMedia, SceneWithoutSoundIsRecordedOnceLikeAnyOther) {
@@ -369,7 +369,7 @@ void deliverPicture(SceneMediaManager& manager, SceneImageListener* listener,
     const auto bytes = readFile(picturePath(file));
     const auto length = static_cast<std::int32_t>(std::max(size, bytes.size()));
     SceneImageCallback request(listener, &manager, id);
-    request.deliver(std::make_unique<PayloadBuffer>(makeBlock(bytes, size), length));
+    request.deliver(std::make_unique<package::PayloadBuffer>(makeBlock(bytes, size), length));
 }
 
 // Runs render ticks on this thread while a message box is open.

@@ -36,7 +36,7 @@ class ReadingListener : public SceneImageListener {
 
 class IgnoringSoundListener : public SceneSoundListener {
   public:
-    void soundReady(TempFile*) override {}
+    void soundReady(package::TempFile*) override {}
 };
 
 TEST(SceneSwitchingSoak, MemoryComesBackAfterTheFirstRound) {
@@ -110,7 +110,7 @@ TEST(BitmapHandleSoak, MoreBitmapsThanTheHandleTableHoldsAllComeBack) {
     constexpr int decodes = 70000;
     for (int n = 0; n < decodes; ++n) {
         SceneImageCallback request(shown, &manager, 1 + n % 9);
-        request.deliver(std::make_unique<PayloadBuffer>(makeBlock(bytes), size));
+        request.deliver(std::make_unique<package::PayloadBuffer>(makeBlock(bytes), size));
         if (nullImages != 0 || warnings.answered() != 0) {
             FAIL() << "no bitmap after " << n << " decodes";
         }

@@ -46,8 +46,8 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
     std::vector<std::string> warnings;
     tourpack::buildPackage(manifest, exePath_, options, warnings);
 
-    TourLoader loader;
-    PackageError error;
+    package::TourLoader loader;
+    package::PackageError error;
     tour_ = loader.read(exePath_.c_str(), error);
     if (!tour_) {
         throw std::runtime_error("the packed tour does not read back: " + error.what);
@@ -57,7 +57,7 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
     // (Deleted here, at the moment the shell would, not by an owner: the
     // loader keeps their names. Through the file layer, which holds the files
     // it made until then.)
-    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
         platform::deleteFile(loader.skinSet().imagePath(slot));
     }
     platform::deleteFile(loader.languageModulePath());
@@ -66,7 +66,7 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
 TestTour::~TestTour() {
     // The tour sound's file (gone already when a manager handed it out) goes
     // once the tour has let go of it; the work folder after that.
-    const TempFile background(backgroundSoundPath().c_str());
+    const package::TempFile background(backgroundSoundPath().c_str());
     tour_.reset();
 }
 

@@ -25,15 +25,15 @@ class TestTour {
     TestTour(const TestTour&) = delete;
     TestTour& operator=(const TestTour&) = delete;
 
-    Tour& tour() { return *tour_; }
-    Scene& scene(std::int32_t position) { return *tour_->scene(position); }
+    package::Tour& tour() { return *tour_; }
+    package::Scene& scene(std::int32_t position) { return *tour_->scene(position); }
     // The tour sound's temporary file ("QRZ"), which the manager's handle deletes.
     std::string backgroundSoundPath() const { return tour_->backgroundSound().path(); }
 
   private:
     test_support::TempFolder workFolder_;
     std::string exePath_;
-    std::unique_ptr<Tour> tour_;
+    std::unique_ptr<package::Tour> tour_;
 };
 
 // Some bytes standing for a scene's sound.

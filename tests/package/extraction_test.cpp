@@ -18,9 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::Bytes;
 
-class Receiver : public MediaCallback {
+class Receiver : public package::MediaCallback {
   public:
-    void deliver(std::unique_ptr<Payload> payload) override {
+    void deliver(std::unique_ptr<package::Payload> payload) override {
         ++calls;
         this->payload = std::move(payload);
         if (onDeliver) {
@@ -28,7 +28,7 @@ class Receiver : public MediaCallback {
         }
     }
     Bytes imageBytes() const {
-        auto* buffer = dynamic_cast<PayloadBuffer*>(payload.get());
+        auto* buffer = dynamic_cast<package::PayloadBuffer*>(payload.get());
         if (buffer == nullptr) {
             return {};
         }
@@ -40,17 +40,17 @@ class Receiver : public MediaCallback {
         return bytes;
     }
     int calls = 0;
-    std::unique_ptr<Payload> payload;
+    std::unique_ptr<package::Payload> payload;
     std::function<void()> onDeliver;
 };
 
 // Records the checkpoints an extraction passes and cancels the scene at one.
 struct CheckpointLog {
-    std::vector<ExtractionCheckpoint> seen;
-    ExtractionCheckpoint cancelAt = ExtractionCheckpoint::start;
-    Scene* cancelScene = nullptr;
+    std::vector<package::ExtractionCheckpoint> seen;
+    package::ExtractionCheckpoint cancelAt = package::ExtractionCheckpoint::start;
+    package::Scene* cancelScene = nullptr;
 
-    static void observe(ExtractionCheckpoint checkpoint, void* context) {
+    static void observe(package::ExtractionCheckpoint checkpoint, void* context) {
         auto* log = static_cast<CheckpointLog*>(context);
         log->seen.push_back(checkpoint);
         if (log->cancelScene != nullptr && checkpoint == log->cancelAt) {
@@ -66,8 +66,9 @@ class ExtractionTest : public ::testing::Test {
         // The "executable": some leading bytes, an encrypted image, a sound.
         plainImage_ = test_support::bmpPicture(5, 3, 1, 2, 3);  // 102 bytes: not a multiple of 8
         Bytes encrypted = plainImage_;
-        teaEncryptBuffer(encrypted.data(), encrypted.data(),
-                         static_cast<std::int64_t>(encrypted.size()), playerKeyText);
+        package::teaEncryptBuffer(encrypted.data(), encrypted.data(),
+                                  static_cast<std::int64_t>(encrypted.size()),
+                                  package::playerKeyText);
         sound_ = test_support::waveSound(40, 7);
         Bytes file(300, 0x55);
         imageOffset_ = static_cast<std::int32_t>(file.size());
@@ -78,16 +79,18 @@ class ExtractionTest : public ::testing::Test {
         exe_ = folder_.path() / "tour.exe";
         test_support::writeFile(exe_, file);
         fileSize_ = static_cast<std::int32_t>(file.size());
-        setExtractionObserver(&CheckpointLog::observe, &log_);
+        package::setExtractionObserver(&CheckpointLog::observe, &log_);
     }
-    ~ExtractionTest() override { setExtractionObserver(nullptr, nullptr); }
+    ~ExtractionTest() override { package::setExtractionObserver(nullptr, nullptr); }
 
-    void pointScene(Scene& scene, std::int32_t imageOffset, std::int32_t imageLength,
+    void pointScene(package::Scene& scene, std::int32_t imageOffset, std::int32_t imageLength,
                     std::int32_t soundOffset, std::int32_t soundLength) {
-        scene.setImage(std::make_unique<FileItem>(exe_.string().c_str(), imageOffset, imageLength));
-        scene.setSound(std::make_unique<FileItem>(exe_.string().c_str(), soundOffset, soundLength));
+        scene.setImage(
+            std::make_unique<package::FileItem>(exe_.string().c_str(), imageOffset, imageLength));
+        scene.setSound(
+            std::make_unique<package::FileItem>(exe_.string().c_str(), soundOffset, soundLength));
     }
-    void pointScene(Scene& scene) {
+    void pointScene(package::Scene& scene) {
         pointScene(scene, imageOffset_, static_cast<std::int32_t>(plainImage_.size()), soundOffset_,
                    static_cast<std::int32_t>(sound_.size()));
     }
@@ -106,7 +109,7 @@ class ExtractionTest : public ::testing::Test {
 };
 
 TEST_F(ExtractionTest, DeliversTheDecryptedImageThenTheSound) {
-    Scene scene;
+    package::Scene scene;
     pointScene(scene);
     Receiver image;
     Receiver sound;
@@ -116,10 +119,10 @@ TEST_F(ExtractionTest, DeliversTheDecryptedImageThenTheSound) {
     scene.setImageReceiver(&image);
     scene.setSoundReceiver(&sound);
     scene.load();
-    EXPECT_EQ(scene.request().mode, LoadRequest::imageAndSound);
+    EXPECT_EQ(scene.request().mode, package::LoadRequest::imageAndSound);
     EXPECT_EQ(order, (std::vector<std::string>{"image", "sound"}));
     EXPECT_EQ(image.imageBytes(), plainImage_);
-    auto* file = dynamic_cast<TempFile*>(sound.payload.get());
+    auto* file = dynamic_cast<package::TempFile*>(sound.payload.get());
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(test_support::readFile(file->path()), sound_);
     EXPECT_EQ(fs::path(file->path()).filename().string().substr(0, 3), "QRX");
@@ -128,17 +131,17 @@ TEST_F(ExtractionTest, DeliversTheDecryptedImageThenTheSound) {
 }
 
 TEST_F(ExtractionTest, ModesFollowWhatIsWanted) {
-    Scene scene;
+    package::Scene scene;
     pointScene(scene);
     Receiver image;
     Receiver sound;
     scene.load();
-    EXPECT_EQ(scene.request().mode, LoadRequest::nothing);
+    EXPECT_EQ(scene.request().mode, package::LoadRequest::nothing);
     EXPECT_EQ(image.calls + sound.calls, 0);
 
     scene.setImageReceiver(&image);
     scene.load();
-    EXPECT_EQ(scene.request().mode, LoadRequest::imageOnly);
+    EXPECT_EQ(scene.request().mode, package::LoadRequest::imageOnly);
     EXPECT_EQ(image.calls, 1);
     EXPECT_EQ(sound.calls, 0);
 
@@ -146,22 +149,23 @@ TEST_F(ExtractionTest, ModesFollowWhatIsWanted) {
     scene.setSoundReceiver(&sound);
     log_.seen.clear();
     scene.load();
-    EXPECT_EQ(scene.request().mode, LoadRequest::soundOnly);
+    EXPECT_EQ(scene.request().mode, package::LoadRequest::soundOnly);
     EXPECT_EQ(image.calls, 1);
     EXPECT_EQ(sound.calls, 1);
     // Sound only: no memory block, no decryption.
-    EXPECT_EQ(log_.seen, (std::vector<ExtractionCheckpoint>{ExtractionCheckpoint::start,
-                                                            ExtractionCheckpoint::soundMapped,
-                                                            ExtractionCheckpoint::soundNamed}));
+    EXPECT_EQ(log_.seen,
+              (std::vector<package::ExtractionCheckpoint>{
+                  package::ExtractionCheckpoint::start, package::ExtractionCheckpoint::soundMapped,
+                  package::ExtractionCheckpoint::soundNamed}));
 }
 
 TEST_F(ExtractionTest, ImagesOfLengthZeroAndThirteen) {
-    Scene scene;
+    package::Scene scene;
     Receiver image;
     scene.setImageReceiver(&image);
     pointScene(scene, imageOffset_, 0, 0, 0);
     scene.load();
-    auto* empty = dynamic_cast<PayloadBuffer*>(image.payload.get());
+    auto* empty = dynamic_cast<package::PayloadBuffer*>(image.payload.get());
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->size(), 0);
 
@@ -181,7 +185,7 @@ TEST_F(ExtractionTest, RangesOutsideTheFileDeliverNothing) {
     const std::pair<std::int32_t, std::int32_t> ranges[] = {
         {-1, 10}, {0, -1}, {fileSize_ - 4, 5}, {fileSize_ + 1, 0}, {INT32_MAX, INT32_MAX}};
     for (const auto& [offset, length] : ranges) {
-        Scene scene;
+        package::Scene scene;
         Receiver image;
         Receiver sound;
         scene.setImageReceiver(&image);
@@ -201,10 +205,10 @@ TEST_F(ExtractionTest, RangesOutsideTheFileDeliverNothing) {
 }
 
 TEST_F(ExtractionTest, AFileThatDoesNotOpenEndsTheExtraction) {
-    Scene scene;
-    scene.setImage(
-        std::make_unique<FileItem>((folder_.path() / "missing.exe").string().c_str(), 0, 4));
-    scene.setSound(std::make_unique<FileItem>(exe_.string().c_str(), soundOffset_, 4));
+    package::Scene scene;
+    scene.setImage(std::make_unique<package::FileItem>(
+        (folder_.path() / "missing.exe").string().c_str(), 0, 4));
+    scene.setSound(std::make_unique<package::FileItem>(exe_.string().c_str(), soundOffset_, 4));
     Receiver image;
     Receiver sound;
     scene.setImageReceiver(&image);
@@ -216,12 +220,12 @@ TEST_F(ExtractionTest, AFileThatDoesNotOpenEndsTheExtraction) {
 }
 
 TEST_F(ExtractionTest, CancellingAtEachCheckpointDeliversNothingMoreAndLeavesNoFile) {
-    const ExtractionCheckpoint points[] = {
-        ExtractionCheckpoint::start,       ExtractionCheckpoint::imageMapped,
-        ExtractionCheckpoint::imageLocked, ExtractionCheckpoint::imageReady,
-        ExtractionCheckpoint::soundMapped, ExtractionCheckpoint::soundNamed};
-    for (const ExtractionCheckpoint point : points) {
-        Scene scene;
+    const package::ExtractionCheckpoint points[] = {
+        package::ExtractionCheckpoint::start,       package::ExtractionCheckpoint::imageMapped,
+        package::ExtractionCheckpoint::imageLocked, package::ExtractionCheckpoint::imageReady,
+        package::ExtractionCheckpoint::soundMapped, package::ExtractionCheckpoint::soundNamed};
+    for (const package::ExtractionCheckpoint point : points) {
+        package::Scene scene;
         pointScene(scene);
         Receiver image;
         Receiver sound;
@@ -230,8 +234,8 @@ TEST_F(ExtractionTest, CancellingAtEachCheckpointDeliversNothingMoreAndLeavesNoF
         log_.cancelScene = &scene;
         log_.cancelAt = point;
         scene.load();
-        const bool imageDone =
-            point == ExtractionCheckpoint::soundMapped || point == ExtractionCheckpoint::soundNamed;
+        const bool imageDone = point == package::ExtractionCheckpoint::soundMapped ||
+                               point == package::ExtractionCheckpoint::soundNamed;
         EXPECT_EQ(image.calls, imageDone ? 1 : 0) << static_cast<int>(point);
         EXPECT_EQ(sound.calls, 0) << static_cast<int>(point);
         EXPECT_TRUE(scene.cancelled());
@@ -241,7 +245,7 @@ TEST_F(ExtractionTest, CancellingAtEachCheckpointDeliversNothingMoreAndLeavesNoF
 }
 
 TEST_F(ExtractionTest, CancellingBeforeLoadHasNoEffect) {
-    Scene scene;
+    package::Scene scene;
     pointScene(scene);
     Receiver image;
     scene.setImageReceiver(&image);
@@ -252,7 +256,7 @@ TEST_F(ExtractionTest, CancellingBeforeLoadHasNoEffect) {
 }
 
 TEST_F(ExtractionTest, AnImageReceiverThatCancelsStopsTheSound) {
-    Scene scene;
+    package::Scene scene;
     pointScene(scene);
     Receiver image;
     Receiver sound;

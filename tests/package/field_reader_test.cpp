@@ -14,7 +14,7 @@ std::string padded(const std::string& text, std::size_t width) {
 
 TEST(FieldReader, FlagIsTrueOnlyForTheCharacterOne) {
     std::istringstream in(std::string("10Ty \x01", 6));
-    FieldReader reader(in);
+    package::FieldReader reader(in);
     EXPECT_EQ(reader.readFlag(), 1);
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(reader.readFlag(), 0) << "byte " << i + 1;
@@ -33,7 +33,7 @@ TEST(FieldReader, IntegersParseAsTheRuntimeParsesThem) {
                                                           {"-99999999999999", INT32_MIN}};
     for (const auto& [text, expected] : cases) {
         std::istringstream in(padded(text, 17) + padded(text, 33));
-        FieldReader reader(in);
+        package::FieldReader reader(in);
         EXPECT_EQ(reader.readInt(), expected) << "INT '" << text << "'";
         EXPECT_EQ(reader.readLong(), expected) << "LONG '" << text << "'";
     }
@@ -42,7 +42,7 @@ TEST(FieldReader, IntegersParseAsTheRuntimeParsesThem) {
 TEST(FieldReader, FloatsTakeFractionsAndExponents) {
     std::istringstream in(padded("1e2", 10) + padded("12.5", 10) + padded("-0.75", 10) +
                           padded("x", 10));
-    FieldReader reader(in);
+    package::FieldReader reader(in);
     EXPECT_EQ(static_cast<float>(reader.readFloat()), 100.0f);
     EXPECT_EQ(static_cast<float>(reader.readFloat()), 12.5f);
     EXPECT_EQ(static_cast<float>(reader.readFloat()), -0.75f);
@@ -60,7 +60,7 @@ TEST(FieldReader, EachReadConsumesExactlyItsWidthWhateverThePadding) {
     stream += padded("-9", 33);
     stream += "1";
     std::istringstream in(stream);
-    FieldReader reader(in);
+    package::FieldReader reader(in);
     EXPECT_EQ(reader.readFlag(), 1);
     EXPECT_EQ(static_cast<float>(reader.readFloat()), 3.5f);
     EXPECT_EQ(reader.readInt(), 17);
@@ -72,14 +72,14 @@ TEST(FieldReader, AFieldWithoutTerminatorIsStillReadSafely) {
     // Seventeen digits fill the INT field with no NUL; the reader's buffer
     // terminates it, and the next field starts right after.
     std::istringstream in(std::string(17, '1') + padded("5", 17));
-    FieldReader reader(in);
+    package::FieldReader reader(in);
     EXPECT_EQ(reader.readInt(), INT32_MAX);
     EXPECT_EQ(reader.readInt(), 5);
 }
 
 TEST(FieldReader, AfterTheEndEveryReadDeliversNothing) {
     std::istringstream in(padded("8", 17) + "1");
-    FieldReader reader(in);
+    package::FieldReader reader(in);
     EXPECT_EQ(reader.readInt(), 8);
     EXPECT_EQ(reader.readFlag(), 1);
     EXPECT_EQ(reader.readFlag(), 0);

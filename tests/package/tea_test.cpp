@@ -47,56 +47,58 @@ std::vector<std::uint8_t> referenceEncryptBuffer(std::vector<std::uint8_t> bytes
 TEST(Tea, KnownVectorOfTheAlgorithm) {
     // All-zero key and block: the published first test vector.
     std::uint8_t block[8] = {};
-    const TeaKey zero{};
-    teaEncryptBlock(block, block, zero);
+    const package::TeaKey zero{};
+    package::teaEncryptBlock(block, block, zero);
     const std::uint8_t expected[8] = {0x0A, 0x3A, 0xEA, 0x41, 0x40, 0xA9, 0xBA, 0x94};
     EXPECT_EQ(0, std::memcmp(block, expected, 8));
-    teaDecryptBlock(block, block, zero);
+    package::teaDecryptBlock(block, block, zero);
     EXPECT_EQ(std::vector<std::uint8_t>(block, block + 8), std::vector<std::uint8_t>(8, 0));
 }
 
 TEST(Tea, DecryptsAnIndependentEncryptionUnderThePlayersKey) {
     const std::vector<std::uint8_t> plain = {0, 1, 2, 3, 4, 5, 6, 7};
-    auto cipher = referenceEncryptBuffer(plain, playerKeyText);
+    auto cipher = referenceEncryptBuffer(plain, package::playerKeyText);
     ASSERT_NE(cipher, plain);
-    teaDecryptBuffer(cipher.data(), cipher.data(), 8, playerKeyText);
+    package::teaDecryptBuffer(cipher.data(), cipher.data(), 8, package::playerKeyText);
     EXPECT_EQ(cipher, plain);
 }
 
 TEST(Tea, ThirteenBytesDecryptOneBlockAndPassTheLastFive) {
     std::vector<std::uint8_t> plain(13);
     std::iota(plain.begin(), plain.end(), 100);
-    auto cipher = referenceEncryptBuffer(plain, playerKeyText);
+    auto cipher = referenceEncryptBuffer(plain, package::playerKeyText);
     EXPECT_TRUE(std::equal(plain.begin() + 8, plain.end(), cipher.begin() + 8));
     std::vector<std::uint8_t> out(13, 0xEE);
-    teaDecryptBuffer(cipher.data(), out.data(), 13, playerKeyText);  // out of place
+    package::teaDecryptBuffer(cipher.data(), out.data(), 13,
+                              package::playerKeyText);  // out of place
     EXPECT_EQ(out, plain);
-    teaDecryptBuffer(cipher.data(), cipher.data(), 13, playerKeyText);  // in place
+    package::teaDecryptBuffer(cipher.data(), cipher.data(), 13,
+                              package::playerKeyText);  // in place
     EXPECT_EQ(cipher, plain);
 }
 
 TEST(Tea, BuffersShorterThanABlockStayUnchanged) {
     std::vector<std::uint8_t> bytes = {9, 8, 7, 6, 5, 4, 3};
     const auto before = bytes;
-    teaDecryptBuffer(bytes.data(), bytes.data(), 7, playerKeyText);
+    package::teaDecryptBuffer(bytes.data(), bytes.data(), 7, package::playerKeyText);
     EXPECT_EQ(bytes, before);
-    teaDecryptBuffer(bytes.data(), bytes.data(), 0, playerKeyText);
+    package::teaDecryptBuffer(bytes.data(), bytes.data(), 0, package::playerKeyText);
     EXPECT_EQ(bytes, before);
 }
 
 TEST(Tea, ShortKeyTextsRepeatToSixteenBytes) {
-    const TeaKey five = teaKeyFromText("abcde");
+    const package::TeaKey five = package::teaKeyFromText("abcde");
     const auto expected = keyWords("abcdeabcdeabcdea");
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(five.words[i], expected[static_cast<std::size_t>(i)]);
     }
-    const TeaKey player = teaKeyFromText(playerKeyText);
+    const package::TeaKey player = package::teaKeyFromText(package::playerKeyText);
     const auto playerWords = keyWords("Qm7#Lx2=Rb9Tpw4Z");
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(player.words[i], playerWords[static_cast<std::size_t>(i)]);
     }
     // Only the first sixteen characters count.
-    const TeaKey longer = teaKeyFromText("Qm7#Lx2=Rb9Tpw4ZEXTRA");
+    const package::TeaKey longer = package::teaKeyFromText("Qm7#Lx2=Rb9Tpw4ZEXTRA");
     EXPECT_EQ(0, std::memcmp(longer.words, player.words, sizeof player.words));
 }
 
@@ -106,9 +108,11 @@ TEST(Tea, EncryptAndDecryptAreInverseOnLongBuffers) {
         plain[i] = static_cast<std::uint8_t>(i * 37 + 11);
     }
     auto bytes = plain;
-    teaEncryptBuffer(bytes.data(), bytes.data(), static_cast<std::int64_t>(bytes.size()), "key");
+    package::teaEncryptBuffer(bytes.data(), bytes.data(), static_cast<std::int64_t>(bytes.size()),
+                              "key");
     EXPECT_EQ(bytes, referenceEncryptBuffer(plain, "keykeykeykeykeyk"));
-    teaDecryptBuffer(bytes.data(), bytes.data(), static_cast<std::int64_t>(bytes.size()), "key");
+    package::teaDecryptBuffer(bytes.data(), bytes.data(), static_cast<std::int64_t>(bytes.size()),
+                              "key");
     EXPECT_EQ(bytes, plain);
 }
 
@@ -129,13 +133,13 @@ TEST(Tea, SideBySideBlocksEqualTheBlockFunction) {
     std::iota(lengths.begin(), lengths.end(), std::size_t{0});
     lengths.push_back((std::size_t{1} << 20) + 13);
     int lanesTried = 0;
-    for (const TeaLanes lanes : {TeaLanes::four, TeaLanes::eight}) {
-        if (!teaLanesAvailable(lanes)) {
+    for (const package::TeaLanes lanes : {package::TeaLanes::four, package::TeaLanes::eight}) {
+        if (!package::teaLanesAvailable(lanes)) {
             continue;
         }
         ++lanesTried;
         for (const std::size_t length : lengths) {
-            const TeaKey key{
+            const package::TeaKey key{
                 {static_cast<std::uint32_t>(random()), static_cast<std::uint32_t>(random()),
                  static_cast<std::uint32_t>(random()), static_cast<std::uint32_t>(random())}};
             const std::size_t shift = length % 16;
@@ -143,10 +147,12 @@ TEST(Tea, SideBySideBlocksEqualTheBlockFunction) {
             const std::size_t blocks = length / 8;
             std::vector<std::uint8_t> expected = cipher;
             for (std::size_t block = 0; block < blocks; ++block) {
-                teaDecryptBlock(&cipher[shift + 8 * block], &expected[shift + 8 * block], key);
+                package::teaDecryptBlock(&cipher[shift + 8 * block], &expected[shift + 8 * block],
+                                         key);
             }
             std::vector<std::uint8_t> inPlace = cipher;
-            teaDecryptBlocks(inPlace.data() + shift, inPlace.data() + shift, blocks, key, lanes);
+            package::teaDecryptBlocks(inPlace.data() + shift, inPlace.data() + shift, blocks, key,
+                                      lanes);
             ASSERT_EQ(inPlace, expected) << static_cast<int>(lanes) << " lanes, " << length;
             std::vector<std::uint8_t> apart(cipher.size(), 0);
             std::copy(cipher.begin(), cipher.begin() + static_cast<std::ptrdiff_t>(shift),
@@ -154,7 +160,8 @@ TEST(Tea, SideBySideBlocksEqualTheBlockFunction) {
             std::copy(cipher.begin() + static_cast<std::ptrdiff_t>(shift + 8 * blocks),
                       cipher.end(),
                       apart.begin() + static_cast<std::ptrdiff_t>(shift + 8 * blocks));
-            teaDecryptBlocks(cipher.data() + shift, apart.data() + shift, blocks, key, lanes);
+            package::teaDecryptBlocks(cipher.data() + shift, apart.data() + shift, blocks, key,
+                                      lanes);
             ASSERT_EQ(apart, expected) << static_cast<int>(lanes) << " lanes, apart, " << length;
         }
     }
@@ -173,14 +180,15 @@ TEST(Tea, BufferOfEveryShortLengthDecryptsAnIndependentEncryption) {
         for (auto& byte : plain) {
             byte = static_cast<std::uint8_t>(random());
         }
-        const std::vector<std::uint8_t> cipher = referenceEncryptBuffer(plain, playerKeyText);
+        const std::vector<std::uint8_t> cipher =
+            referenceEncryptBuffer(plain, package::playerKeyText);
         std::vector<std::uint8_t> out(length, 0xA5);
-        teaDecryptBuffer(cipher.data(), out.data(), static_cast<std::int64_t>(length),
-                         playerKeyText);
+        package::teaDecryptBuffer(cipher.data(), out.data(), static_cast<std::int64_t>(length),
+                                  package::playerKeyText);
         ASSERT_EQ(out, plain) << length;
         std::vector<std::uint8_t> inPlace = cipher;
-        teaDecryptBuffer(inPlace.data(), inPlace.data(), static_cast<std::int64_t>(length),
-                         playerKeyText);
+        package::teaDecryptBuffer(inPlace.data(), inPlace.data(), static_cast<std::int64_t>(length),
+                                  package::playerKeyText);
         ASSERT_EQ(inPlace, plain) << length;
     }
 }

@@ -22,7 +22,7 @@ class TourLoaderTest : public ::testing::Test {
         return file.string();
     }
 
-    std::unique_ptr<Tour> read(const std::string& bytes, PackageError& error) {
+    std::unique_ptr<package::Tour> read(const std::string& bytes, package::PackageError& error) {
         path_ = write(bytes);
         return loader_.read(path_.c_str(), error);
     }
@@ -37,7 +37,7 @@ class TourLoaderTest : public ::testing::Test {
     test_support::TempFolder folder_;
     fs::path scratch_;
     test_support::ScopedTempDirectory temp_;
-    TourLoader loader_;
+    package::TourLoader loader_;
     std::string path_;
     int serial_ = 0;
 };
@@ -48,7 +48,7 @@ TEST_F(TourLoaderTest, ReadsEveryFieldOfACompleteStream) {
     package.header("Harbour", 3, "background-bytes");
     package.scene("Quay", 2, 9).scene("Market").scene("Tower");
     package.info().skinAndLanguage();
-    PackageError error;
+    package::PackageError error;
     const auto tour = read(package.finish(start), error);
     ASSERT_TRUE(tour) << error.what;
 
@@ -68,7 +68,7 @@ TEST_F(TourLoaderTest, ReadsEveryFieldOfACompleteStream) {
         EXPECT_EQ(tour->scene(position)->id(), firstId + position - 1);
         EXPECT_EQ(tour->positionOfScene(firstId + position - 1), position);
     }
-    const Scene& quay = *tour->scene(1);
+    const package::Scene& quay = *tour->scene(1);
     EXPECT_STREQ(quay.name(), "Quay");
     EXPECT_EQ(quay.pan(), 10.5f);
     EXPECT_EQ(quay.tilt(), -20.0f);
@@ -78,7 +78,7 @@ TEST_F(TourLoaderTest, ReadsEveryFieldOfACompleteStream) {
     EXPECT_EQ(quay.image()->length(), 9);
     EXPECT_STREQ(tour->scene(3)->name(), "Tower");
 
-    const TourInfo& info = tour->info();
+    const package::TourInfo& info = tour->info();
     EXPECT_STREQ(info.infoText1(), "one");
     EXPECT_STREQ(info.infoText2(), "two");
     EXPECT_STREQ(info.infoText3(), "three");
@@ -104,13 +104,13 @@ TEST_F(TourLoaderTest, AWrongTrailerIsRejectedBeforeAnythingIsWritten) {
     const std::string variants[] = {bytes.substr(0, bytes.size() - 8) + "cafebabe",
                                     bytes.substr(0, bytes.size() - 1) + "F", "CAFEBAB", "", "x"};
     for (const std::string& variant : variants) {
-        PackageError error;
+        package::PackageError error;
         EXPECT_FALSE(read(variant, error));
-        EXPECT_EQ(error.kind, PackageError::badTrailer);
+        EXPECT_EQ(error.kind, package::PackageError::badTrailer);
     }
-    PackageError error;
+    package::PackageError error;
     EXPECT_FALSE(loader_.read((folder_.path() / "absent.exe").string().c_str(), error));
-    EXPECT_EQ(error.kind, PackageError::badTrailer);
+    EXPECT_EQ(error.kind, package::PackageError::badTrailer);
     EXPECT_EQ(leftOver(), 0u);
 }
 
@@ -119,7 +119,7 @@ TEST_F(TourLoaderTest, NoScenesWhenTheCountIsZeroOrNegative) {
         RawPackage package;
         const auto start = static_cast<std::int64_t>(package.size());
         package.header("t", count).info().skinAndLanguage();
-        PackageError error;
+        package::PackageError error;
         const auto tour = read(package.finish(start), error);
         ASSERT_TRUE(tour);
         EXPECT_EQ(tour->sceneCount(), 0);
@@ -141,7 +141,7 @@ TEST_F(TourLoaderTest, TextsAreCutAtANulButEveryByteIsConsumed) {
         .text("")
         .itemRef(0, 0)
         .skinAndLanguage();
-    PackageError error;
+    package::PackageError error;
     const auto tour = read(package.finish(start), error);
     ASSERT_TRUE(tour);
     EXPECT_STREQ(tour->title(), "Ab");
@@ -162,7 +162,7 @@ TEST_F(TourLoaderTest, ATruncatedStreamLeavesTheRestEmpty) {
     package.header("Cut", 3).scene("One");
     // The trailer follows the first scene: the stream runs into it (its offset
     // "0" reads as an empty name) and ends.
-    PackageError error;
+    package::PackageError error;
     const auto tour = read(package.finish(start), error);
     ASSERT_TRUE(tour) << error.what;
     EXPECT_STREQ(tour->title(), "Cut");
@@ -212,9 +212,9 @@ TEST_F(TourLoaderTest, BadLengthsMakeACorruptPackageAndLeaveNoFiles) {
         RawPackage package;
         const auto start = static_cast<std::int64_t>(package.size());
         c.body(package);
-        PackageError error;
+        package::PackageError error;
         EXPECT_FALSE(read(package.finish(start), error)) << c.what;
-        EXPECT_EQ(error.kind, PackageError::corrupt) << c.what;
+        EXPECT_EQ(error.kind, package::PackageError::corrupt) << c.what;
         EXPECT_FALSE(error.what.empty());
         EXPECT_EQ(leftOver(), 0u) << c.what;
         EXPECT_STREQ(loader_.languageModulePath(), "");
@@ -226,7 +226,7 @@ TEST_F(TourLoaderTest, ARecordStreamOffsetOutsideTheFileGivesAnEmptyTour) {
     for (const std::int64_t start : {-40, 1000000}) {
         RawPackage package;
         package.header("t", 1).scene("s").info().skinAndLanguage();
-        PackageError error;
+        package::PackageError error;
         const auto tour = read(package.finish(start), error);
         ASSERT_TRUE(tour) << start;
         EXPECT_STREQ(tour->title(), "");

@@ -6,13 +6,13 @@
 
 namespace {
 
-std::unique_ptr<Scene> sceneNamed(const char* name) {
-    auto scene = std::make_unique<Scene>();
+std::unique_ptr<package::Scene> sceneNamed(const char* name) {
+    auto scene = std::make_unique<package::Scene>();
     scene->setName(name);
     return scene;
 }
 
-std::string namesOf(const SceneList& list) {
+std::string namesOf(const package::SceneList& list) {
     std::string names;
     for (std::int32_t position = 1; position <= list.count(); ++position) {
         names += list.scene(position)->name();
@@ -21,7 +21,7 @@ std::string namesOf(const SceneList& list) {
 }
 
 TEST(SceneList, InsertsAtTheFrontInTheMiddleAndPastTheEnd) {
-    SceneList list;
+    package::SceneList list;
     EXPECT_EQ(list.scene(1), nullptr);
     EXPECT_EQ(list.addScene(sceneNamed("a"), 1), 1);
     list.addScene(sceneNamed("b"), 2);
@@ -39,10 +39,10 @@ TEST(SceneList, InsertsAtTheFrontInTheMiddleAndPastTheEnd) {
 }
 
 TEST(SceneList, LooksUpPositionsAndIds) {
-    SceneList list;
-    const std::int32_t first = Scene::nextId();
+    package::SceneList list;
+    const std::int32_t first = package::Scene::nextId();
     for (int i = 1; i <= 3; ++i) {
-        list.addScene(std::make_unique<Scene>(), i);
+        list.addScene(std::make_unique<package::Scene>(), i);
     }
     EXPECT_EQ(list.scene(1)->id(), first);
     EXPECT_EQ(list.scene(3)->id(), first + 2);
@@ -52,14 +52,14 @@ TEST(SceneList, LooksUpPositionsAndIds) {
     EXPECT_EQ(list.positionOfScene(first + 1), 2);
     EXPECT_EQ(list.positionOfScene(0), -1);
     EXPECT_EQ(list.positionOfScene(first + 3), -1);
-    EXPECT_EQ(SceneList().positionOfScene(1), -1);
+    EXPECT_EQ(package::SceneList().positionOfScene(1), -1);
 }
 
 TEST(Scene, StartsWithTheDefaultsAndTakesConsecutiveIds) {
-    Scene a;
-    Scene b;
+    package::Scene a;
+    package::Scene b;
     EXPECT_EQ(b.id(), a.id() + 1);
-    EXPECT_EQ(Scene::nextId(), b.id() + 1);
+    EXPECT_EQ(package::Scene::nextId(), b.id() + 1);
     EXPECT_STREQ(a.name(), "");
     EXPECT_EQ(a.pan(), 0.0f);
     EXPECT_EQ(a.tilt(), 0.0f);
@@ -74,19 +74,19 @@ TEST(FileItem, MadeFromAPathTakesTheFileSizeOrMinusOne) {
     test_support::TempFolder folder;
     const auto file = folder.path() / "five";
     test_support::writeFile(file, {1, 2, 3, 4, 5});
-    const FileItem item(file.string().c_str());
+    const package::FileItem item(file.string().c_str());
     EXPECT_EQ(item.offset(), 0);
     EXPECT_EQ(item.length(), 5);
-    EXPECT_EQ(FileItem((folder.path() / "missing").string().c_str()).length(), -1);
-    EXPECT_EQ(FileItem("").length(), -1);
+    EXPECT_EQ(package::FileItem((folder.path() / "missing").string().c_str()).length(), -1);
+    EXPECT_EQ(package::FileItem("").length(), -1);
 }
 
 TEST(Tour, EveryBackgroundSoundHandleDeletesTheFile) {
     test_support::TempFolder folder;
     const auto file = folder.path() / "QRZsound.tmp";
     test_support::writeFile(file, {1, 2, 3});
-    Tour tour;
-    tour.setBackgroundSound(std::make_unique<FileItem>(file.string().c_str()));
+    package::Tour tour;
+    tour.setBackgroundSound(std::make_unique<package::FileItem>(file.string().c_str()));
     auto first = tour.openBackgroundSound();
     auto second = tour.openBackgroundSound();
     EXPECT_STREQ(first->path(), second->path());
@@ -97,7 +97,7 @@ TEST(Tour, EveryBackgroundSoundHandleDeletesTheFile) {
 }
 
 TEST(TourInfo, SettersCopyTheText) {
-    TourInfo info;
+    package::TourInfo info;
     EXPECT_STREQ(info.infoText4(), "");
     EXPECT_EQ(info.picture(), nullptr);
     char text[] = "web";

@@ -34,22 +34,22 @@ TEST(CommandStateTest, TourInformationRunsOnlyWhenThereIsSome) {
 }
 
 TEST(CommandStateTest, InformationIsEmptyWithoutPictureAndTheFiveTexts) {
-    TourInfo info;
+    package::TourInfo info;
     EXPECT_TRUE(tourInfoIsEmpty(info));
     // The sixth text is not looked at; a picture that did not open is none.
     info.setInfoText4("Only the sixth text");
-    info.setPicture(std::make_unique<FileItem>("tour.exe", 0, -1));
+    info.setPicture(std::make_unique<package::FileItem>("tour.exe", 0, -1));
     EXPECT_TRUE(tourInfoIsEmpty(info));
-    info.setPicture(std::make_unique<FileItem>("tour.exe", 0, 0));
+    info.setPicture(std::make_unique<package::FileItem>("tour.exe", 0, 0));
     EXPECT_TRUE(tourInfoIsEmpty(info));
 
-    info.setPicture(std::make_unique<FileItem>("tour.exe", 100, 2048));
+    info.setPicture(std::make_unique<package::FileItem>("tour.exe", 100, 2048));
     EXPECT_FALSE(tourInfoIsEmpty(info));
     info.setPicture(nullptr);
-    using Setter = void (TourInfo::*)(const char*);
-    for (const Setter set :
-         {&TourInfo::setInfoText1, &TourInfo::setInfoText2, &TourInfo::setInfoText3,
-          &TourInfo::setWebAddress, &TourInfo::setEmailAddress}) {
+    using Setter = void (package::TourInfo::*)(const char*);
+    for (const Setter set : {&package::TourInfo::setInfoText1, &package::TourInfo::setInfoText2,
+                             &package::TourInfo::setInfoText3, &package::TourInfo::setWebAddress,
+                             &package::TourInfo::setEmailAddress}) {
         (info.*set)("x");
         EXPECT_FALSE(tourInfoIsEmpty(info));
         (info.*set)("");

@@ -155,7 +155,7 @@ class DialogTest : public ::testing::Test {
         owner_ = ownerWindow_.get();
         ASSERT_NE(owner_, nullptr);
         s.mainWindow = owner_;
-        s.tour = std::make_unique<Tour>();
+        s.tour = std::make_unique<package::Tour>();
         std::snprintf(s.executablePath, sizeof s.executablePath, "%s",
                       (folder_.path() / "tour.exe").string().c_str());
     }
@@ -176,7 +176,7 @@ class DialogTest : public ::testing::Test {
         s.languageModule.reset();
     }
 
-    TourInfo& info() { return shellState.tour->info(); }
+    package::TourInfo& info() { return shellState.tour->info(); }
 
     // The program's file holds `photo` at `photoOffset`, after other bytes.
     void storePhoto(const test_support::Bytes& photo, std::int32_t length) {
@@ -184,7 +184,7 @@ class DialogTest : public ::testing::Test {
         std::copy(photo.begin(), photo.end(), file.begin() + photoOffset);
         test_support::writeFile(shellState.executablePath, file);
         info().setPicture(
-            std::make_unique<FileItem>(shellState.executablePath, photoOffset, length));
+            std::make_unique<package::FileItem>(shellState.executablePath, photoOffset, length));
     }
 
     INT_PTR run(int id, DLGPROC procedure, std::vector<Step> steps) {

@@ -260,11 +260,11 @@ TEST_F(PlayerLifecycle, NoToTheDecodePromptEndsWithStatus1LeavingNothing) {
     {
         // Scene 1's picture bytes overwritten inside the tour: they decrypt
         // to something no decoder reads.
-        TourLoader loader;
-        PackageError error;
+        package::TourLoader loader;
+        package::PackageError error;
         const auto read = loader.read(tour.string().c_str(), error);
         ASSERT_TRUE(read);
-        const FileItem* image = read->scene(1)->image();
+        const package::FileItem* image = read->scene(1)->image();
         loader.deleteExtractedFiles(*read);
         Bytes bytes = test_support::readFile(tour);
         std::fill_n(bytes.begin() + image->offset(), image->length(), 0x5A);

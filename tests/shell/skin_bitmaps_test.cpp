@@ -18,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int widthOf(SkinBitmap bitmap) {
+int widthOf(package::SkinBitmap bitmap) {
     BITMAP info{};
     return GetObjectA(bitmap, sizeof info, &info) != 0 ? info.bmWidth : -1;
 }
@@ -36,12 +36,12 @@ class SkinBitmapsTest : public ::testing::Test {
 };
 
 TEST_F(SkinBitmapsTest, EachSlotBecomesItsBitmapAndEveryFileIsDeleted) {
-    SkinSet skin;
-    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+    package::SkinSet skin;
+    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
         skin.setImagePath(slot, writeImage(slot).string().c_str());
     }
     skin.loadBitmaps();
-    for (int control = 0; control < SkinSet::controlCount; ++control) {
+    for (int control = 0; control < package::SkinSet::controlCount; ++control) {
         EXPECT_EQ(widthOf(skin.normalImage(control)), 10 + 2 * control) << control;
         EXPECT_EQ(widthOf(skin.activeImage(control)), 10 + 2 * control + 1) << control;
     }
@@ -50,14 +50,14 @@ TEST_F(SkinBitmapsTest, EachSlotBecomesItsBitmapAndEveryFileIsDeleted) {
     EXPECT_EQ(widthOf(skin.extraImage23()), 10 + 23);
     EXPECT_EQ(widthOf(skin.extraImage24()), 10 + 24);
     EXPECT_EQ(widthOf(skin.extraImage25()), 10 + 25);
-    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
         EXPECT_FALSE(fs::exists(skin.imagePath(slot))) << slot;
     }
 }
 
 TEST_F(SkinBitmapsTest, MissingAndUndecodableImagesLeaveTheirSlotsEmpty) {
-    SkinSet skin;
-    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+    package::SkinSet skin;
+    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
         skin.setImagePath(slot, writeImage(slot).string().c_str());
     }
     fs::remove(skin.imagePath(4));
@@ -72,9 +72,9 @@ TEST_F(SkinBitmapsTest, MissingAndUndecodableImagesLeaveTheirSlotsEmpty) {
 }
 
 TEST_F(SkinBitmapsTest, TheSkinSetDeletesItsBitmaps) {
-    SkinBitmap kept = nullptr;
+    package::SkinBitmap kept = nullptr;
     {
-        SkinSet skin;
+        package::SkinSet skin;
         skin.setImagePath(23, writeImage(23).string().c_str());
         skin.loadBitmaps();
         kept = skin.extraImage23();
@@ -136,13 +136,13 @@ TEST(BitmapEnlargingTest, EveryPixelBecomesASquareOfItsColour) {
 }
 
 TEST_F(SkinBitmapsTest, EnlargingTheSetEnlargesEverySlotAndKeepsEmptySlotsEmpty) {
-    SkinSet skin;
-    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+    package::SkinSet skin;
+    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
         skin.setImagePath(slot, writeImage(slot).string().c_str());
     }
     fs::remove(skin.imagePath(4));
     skin.loadBitmaps();
-    const SkinBitmap before = skin.extraImage24();
+    const package::SkinBitmap before = skin.extraImage24();
     skin.enlargeBitmaps(1);
     EXPECT_EQ(skin.extraImage24(), before);
     skin.enlargeBitmaps(2);

@@ -188,7 +188,7 @@ TEST_F(SoundPlayerTest, SceneSoundPlaysOnce) {
 }
 
 // What the scene sound listener does when a scene's sound arrives.
-void playSceneSound(SoundPlayer& player, TempFile* file) {
+void playSceneSound(SoundPlayer& player, package::TempFile* file) {
     player.Stop();
     player.Close();
     player.SetFile(file);
@@ -241,9 +241,9 @@ TEST_F(SoundPlayerTest, MissingEmptyOrUnrenderableFilesStaySilentWithoutAMessage
     sound_test::NoticeWindow window;
     auto empty = sound_test::temporaryFileWith("");
     auto notSound = temporaryCopy("not_a_sound.wav");
-    TempFile missing(sound_test::missingFilePath().c_str());
-    for (TempFile* file :
-         {&missing, empty.get(), notSound.get(), static_cast<TempFile*>(nullptr)}) {
+    package::TempFile missing(sound_test::missingFilePath().c_str());
+    for (package::TempFile* file :
+         {&missing, empty.get(), notSound.get(), static_cast<package::TempFile*>(nullptr)}) {
         SCOPED_TRACE(file != nullptr ? file->path() : "no file");
         for (HWND notify : {window.handle(), static_cast<HWND>(nullptr)}) {
             SoundPlayer player;
@@ -271,7 +271,7 @@ TEST_F(SoundPlayerTest, MissingEmptyOrUnrenderableFilesStaySilentWithoutAMessage
 TEST_F(SoundPlayerTest, TourSoundWhoseFileVanishesStopsLoopingQuietly) {
     sound_test::NoticeWindow window;
     auto file = temporaryCopy("tone_1s.wav");
-    TempFile missing(sound_test::missingFilePath().c_str());
+    package::TempFile missing(sound_test::missingFilePath().c_str());
     SoundPlayer player;
     window.setPlayer(&player);
     player.SetFile(file.get());

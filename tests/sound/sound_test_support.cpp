@@ -41,8 +41,8 @@ LRESULT CALLBACK NoticeWindow::procedure(HWND window, UINT message, WPARAM wPara
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-std::unique_ptr<TempFile> temporaryCopy(const std::string& soundName) {
-    auto copy = std::make_unique<TempFile>(temporaryFileName().c_str());
+std::unique_ptr<package::TempFile> temporaryCopy(const std::string& soundName) {
+    auto copy = std::make_unique<package::TempFile>(temporaryFileName().c_str());
     const std::string source = std::string(LUMIVUE_TEST_SOUNDS) + "/" + soundName;
     if (!CopyFileA(source.c_str(), copy->path(), FALSE)) {
         return nullptr;  // the copy's file goes with it
@@ -50,10 +50,10 @@ std::unique_ptr<TempFile> temporaryCopy(const std::string& soundName) {
     return copy;
 }
 
-std::unique_ptr<TempFile> temporaryFileWith(const std::string& bytes) {
+std::unique_ptr<package::TempFile> temporaryFileWith(const std::string& bytes) {
     const std::string name = temporaryFileName();
     std::ofstream(name, std::ios::binary | std::ios::trunc) << bytes;
-    return std::make_unique<TempFile>(name.c_str());
+    return std::make_unique<package::TempFile>(name.c_str());
 }
 
 std::string missingFilePath() {

@@ -39,9 +39,9 @@ class NoticeWindow {
 
 // A temporary copy of a test sound from the build's sound folder, deleted
 // with the TempFile as an extracted sound file is.
-std::unique_ptr<TempFile> temporaryCopy(const std::string& soundName);
+std::unique_ptr<package::TempFile> temporaryCopy(const std::string& soundName);
 // A temporary file with the given bytes (empty, or not a sound at all).
-std::unique_ptr<TempFile> temporaryFileWith(const std::string& bytes);
+std::unique_ptr<package::TempFile> temporaryFileWith(const std::string& bytes);
 // A path in the temporary folder where no file is.
 std::string missingFilePath();
 

@@ -76,7 +76,7 @@ TEST_F(TourpackTest, EveryValueReachesThePlayersReader) {
     std::string error;
     const auto opened = tourpack::OpenedTour::open(tourFile.string(), error);
     ASSERT_TRUE(opened) << error;
-    const Tour& tour = opened->tour();
+    const package::Tour& tour = opened->tour();
     EXPECT_STREQ(tour.title(), "Caf\xE9 tour");  // stored in the Windows-1252 code page
     EXPECT_EQ(tour.viewSize(), 2);
     EXPECT_EQ(tour.rotationSpeed(), 3);
@@ -87,7 +87,7 @@ TEST_F(TourpackTest, EveryValueReachesThePlayersReader) {
               test_support::readFile(source_.folder / "background.wav"));
     ASSERT_EQ(tour.sceneCount(), 3);
     for (int k = 1; k <= 3; ++k) {
-        const Scene& scene = *tour.scene(k);
+        const package::Scene& scene = *tour.scene(k);
         EXPECT_EQ(scene.name(), "Scene " + std::to_string(k));
         EXPECT_EQ(scene.pan(), static_cast<float>(10.5 * k));
         EXPECT_EQ(scene.tilt(), static_cast<float>(-3.0 * k));
@@ -100,7 +100,7 @@ TEST_F(TourpackTest, EveryValueReachesThePlayersReader) {
         EXPECT_EQ(bytes,
                   test_support::readFile(source_.folder / ("scene" + std::to_string(k) + ".wav")));
     }
-    const TourInfo& info = tour.info();
+    const package::TourInfo& info = tour.info();
     EXPECT_STREQ(info.infoText1(), "First line");
     EXPECT_STREQ(info.infoText2(), "Second line");
     EXPECT_STREQ(info.infoText3(), "Third line");

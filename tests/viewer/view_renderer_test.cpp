@@ -102,15 +102,16 @@ TEST_P(WindowView, ScreenEqualsTourpackRender) {
 
     ViewWindow window;
     ASSERT_NE(window.handle(), nullptr);
-    ViewRenderer renderer;
+    viewer::ViewRenderer renderer;
     renderer.attachWindow(window.handle());
     EXPECT_NE(renderer.deviceContext(), nullptr);
     EXPECT_EQ(renderer.view().viewWidth(), viewWidth);
     EXPECT_EQ(renderer.view().viewHeight(), viewHeight);
-    const SourceImage image{panorama.pixels.data(), panorama.width, panorama.height,
-                            panorama.stride};
+    const engine::SourceImage image{panorama.pixels.data(), panorama.width, panorama.height,
+                                    panorama.stride};
     renderer.setImage(&image);
-    const ViewRadians radians = viewRadiansFromDegrees(view.pan, view.tilt, view.fov);
+    const engine::ViewRadians radians =
+        engine::viewRadiansFromDegrees(view.pan, view.tilt, view.fov);
     renderer.view().setView(radians.pan, radians.tilt, radians.fov);
     renderer.timerTick(1);
     ViewWindow::pumpMessages();
@@ -129,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Views, WindowView,
 // Without an image the renderer paints its background colour.
 TEST(WindowBackground, NoImageShowsTheBackgroundBrush) {
     ViewWindow window;
-    ViewRenderer renderer;
+    viewer::ViewRenderer renderer;
     renderer.attachWindow(window.handle());
     renderer.setImage(nullptr);
     renderer.timerTick(1);

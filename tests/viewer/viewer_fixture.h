@@ -68,7 +68,7 @@ struct ParentWindow {
     platform::UniqueWindow owner;
 };
 
-struct SceneRecorder : SceneChangeListener {
+struct SceneRecorder : viewer::SceneChangeListener {
     void sceneChanged(std::int32_t sceneNumber) override { shown.push_back(sceneNumber); }
     std::vector<std::int32_t> shown;
 };
@@ -123,7 +123,7 @@ class ViewerTest : public ::testing::Test {
         const auto manifest = tourpack::readManifest(source.manifestPath(), warnings);
         const fs::path exe = folder_.path() / "tour.exe";
         tourpack::buildPackage(manifest, exe, {}, warnings);
-        PackageError error;
+        package::PackageError error;
         tour_ = loader_.read(exe.string().c_str(), error);
         ASSERT_TRUE(tour_) << error.what;
     }
@@ -131,7 +131,7 @@ class ViewerTest : public ::testing::Test {
     // The shell's order: tour, mode, window, listener, start.
     void openViewer(bool startIt = true) {
         parent_ = std::make_unique<ParentWindow>();
-        viewer_ = std::make_unique<Viewer>();
+        viewer_ = std::make_unique<viewer::Viewer>();
         viewer_->setTour(tour_.get());
         viewer_->setMode(0);
         viewer_->createViewWindow(parent_->window, RECT{0, 36, 480, 396});
@@ -146,10 +146,10 @@ class ViewerTest : public ::testing::Test {
     test_support::TempFolder folder_;
     fs::path scratch_ = folder_.path() / "tmp";
     test_support::ScopedTempDirectory temp_;
-    TourLoader loader_;
-    std::unique_ptr<Tour> tour_;
+    package::TourLoader loader_;
+    std::unique_ptr<package::Tour> tour_;
     std::unique_ptr<ParentWindow> parent_;
-    std::unique_ptr<Viewer> viewer_;
+    std::unique_ptr<viewer::Viewer> viewer_;
     SceneRecorder recorder_;
 };
 

@@ -68,7 +68,7 @@ class ViewerScreenTest : public ViewerTest {
 
     // The engine's own view bitmap: what it says the view shows now.
     Bitmap24 engineView() const {
-        const ViewBuffer& buffer = viewer_->renderer()->view().viewBuffer();
+        const engine::ViewBuffer& buffer = viewer_->renderer()->view().viewBuffer();
         Bitmap24 out{buffer.width, buffer.height, buffer.stride, {}};
         out.pixels.assign(buffer.pixels,
                           buffer.pixels + static_cast<std::size_t>(buffer.stride) * buffer.height);

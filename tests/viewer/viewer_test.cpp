@@ -249,7 +249,7 @@ TEST_F(ViewerTest, ReleasedSceneMediaLeavesNoListenerBehind) {
 }
 
 TEST(ViewerWithoutWindow, NeutralValuesAndNoCrash) {
-    Viewer viewer;
+    viewer::Viewer viewer;
     EXPECT_EQ(viewer.fovDegrees(), -1.0f);
     EXPECT_EQ(viewer.panDegrees(), -1.0f);
     EXPECT_EQ(viewer.currentSceneNumber(), -1);
@@ -259,7 +259,7 @@ TEST(ViewerWithoutWindow, NeutralValuesAndNoCrash) {
     viewer.previousScene();
     viewer.resetView();
     viewer.turnLeft();
-    EXPECT_NEAR(viewer.rotationStep(), degree * 0.8f, 1e-9);
+    EXPECT_NEAR(viewer.rotationStep(), engine::degree * 0.8f, 1e-9);
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace tourpack {
 
 std::string formatFloatField(float value, bool* exact) {
     const auto readsBack = [value](const std::string& text) {
-        return static_cast<float>(FieldReader::parseReal(text.c_str())) == value;
+        return static_cast<float>(package::FieldReader::parseReal(text.c_str())) == value;
     };
     std::string shortestExact;
     std::string mostPrecise;
@@ -50,15 +50,15 @@ void FieldWriter::writeFlag(bool value) {
 }
 
 void FieldWriter::writeFloat(float value) {
-    writeText(formatFloatField(value), FieldReader::floatWidth);
+    writeText(formatFloatField(value), package::FieldReader::floatWidth);
 }
 
 void FieldWriter::writeInt(std::int32_t value) {
-    writeText(std::to_string(value), FieldReader::intWidth);
+    writeText(std::to_string(value), package::FieldReader::intWidth);
 }
 
 void FieldWriter::writeLong(std::int32_t value) {
-    writeText(std::to_string(value), FieldReader::longWidth);
+    writeText(std::to_string(value), package::FieldReader::longWidth);
 }
 
 void FieldWriter::writeString(const std::string& bytes) {

@@ -12,14 +12,14 @@ namespace tourpack {
 namespace {
 
 // Keeps whatever the extraction delivers.
-class Capture : public MediaCallback {
+class Capture : public package::MediaCallback {
   public:
-    void deliver(std::unique_ptr<Payload> payload) override {
+    void deliver(std::unique_ptr<package::Payload> payload) override {
         delivered = true;
         this->payload = std::move(payload);
     }
     bool delivered = false;
-    std::unique_ptr<Payload> payload;
+    std::unique_ptr<package::Payload> payload;
 };
 
 }  // namespace
@@ -36,13 +36,13 @@ std::unique_ptr<OpenedTour> OpenedTour::open(const std::string& exePath, std::st
     opened->fileSize_ = static_cast<std::int64_t>(in.tellg());
     if (opened->fileSize_ >= 41) {
         in.seekg(opened->fileSize_ - 41);
-        opened->recordStreamOffset_ = FieldReader(in).readLong();
+        opened->recordStreamOffset_ = package::FieldReader(in).readLong();
     }
-    PackageError packageError;
+    package::PackageError packageError;
     opened->tour_ = opened->loader_.read(exePath.c_str(), packageError);
     if (!opened->tour_) {
         error = exePath + ": " +
-                (packageError.kind == PackageError::badTrailer
+                (packageError.kind == package::PackageError::badTrailer
                      ? std::string("not a tour executable: ") + packageError.what
                      : "corrupt tour package at byte " + std::to_string(packageError.offset) +
                            ": " + packageError.what);
@@ -60,9 +60,9 @@ OpenedTour::~OpenedTour() {
 namespace {
 
 // Extracts one payload of the scene at `position` through the scene's own load.
-std::unique_ptr<Payload> extractOne(const Tour& tour, std::int32_t position, bool image,
-                                    std::string& error) {
-    Scene* scene = tour.scene(position);
+std::unique_ptr<package::Payload> extractOne(const package::Tour& tour, std::int32_t position,
+                                             bool image, std::string& error) {
+    package::Scene* scene = tour.scene(position);
     if (scene == nullptr) {
         error = "no scene " + std::to_string(position);
         return nullptr;
@@ -77,7 +77,7 @@ std::unique_ptr<Payload> extractOne(const Tour& tour, std::int32_t position, boo
     scene->dropImageReceiver();
     scene->dropSoundReceiver();
     if (!capture.payload) {
-        const FileItem& item = image ? *scene->image() : *scene->sound();
+        const package::FileItem& item = image ? *scene->image() : *scene->sound();
         error = "scene " + std::to_string(position) + ": the " + (image ? "image" : "sound") +
                 " range (offset " + std::to_string(item.offset()) + ", length " +
                 std::to_string(item.length()) + ") does not lie inside the file";
@@ -90,7 +90,7 @@ std::unique_ptr<Payload> extractOne(const Tour& tour, std::int32_t position, boo
 bool OpenedTour::sceneImage(std::int32_t position, std::vector<std::uint8_t>& bytes,
                             std::string& error) const {
     const auto payload = extractOne(*tour_, position, true, error);
-    auto* buffer = dynamic_cast<PayloadBuffer*>(payload.get());
+    auto* buffer = dynamic_cast<package::PayloadBuffer*>(payload.get());
     if (buffer == nullptr) {
         return false;
     }
@@ -106,7 +106,7 @@ bool OpenedTour::sceneImage(std::int32_t position, std::vector<std::uint8_t>& by
 bool OpenedTour::sceneSound(std::int32_t position, std::vector<std::uint8_t>& bytes,
                             std::string& error) const {
     const auto payload = extractOne(*tour_, position, false, error);
-    auto* file = dynamic_cast<TempFile*>(payload.get());
+    auto* file = dynamic_cast<package::TempFile*>(payload.get());
     return file != nullptr && readFile(file->path(), bytes);
 }
 

@@ -24,8 +24,8 @@ class OpenedTour {
     const std::string& path() const { return path_; }
     std::int64_t fileSize() const { return fileSize_; }
     std::int32_t recordStreamOffset() const { return recordStreamOffset_; }
-    const Tour& tour() const { return *tour_; }
-    const TourLoader& loader() const { return loader_; }
+    const package::Tour& tour() const { return *tour_; }
+    const package::TourLoader& loader() const { return loader_; }
 
     // The decrypted image / the sound of the scene at `position` (1-based),
     // extracted through the scene's own load. False, with `error`, when the
@@ -46,8 +46,8 @@ class OpenedTour {
     std::string path_;
     std::int64_t fileSize_ = 0;
     std::int32_t recordStreamOffset_ = 0;
-    TourLoader loader_;
-    std::unique_ptr<Tour> tour_;
+    package::TourLoader loader_;
+    std::unique_ptr<package::Tour> tour_;
 };
 
 }  // namespace tourpack

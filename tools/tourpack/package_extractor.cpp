@@ -52,7 +52,7 @@ fs::path extractTour(const std::string& exePath, const fs::path& folder) {
     if (!opened) {
         throw TourpackError(error);
     }
-    const Tour& tour = opened->tour();
+    const package::Tour& tour = opened->tour();
     fs::create_directories(folder);
 
     Manifest manifest;
@@ -65,7 +65,7 @@ fs::path extractTour(const std::string& exePath, const fs::path& folder) {
 
     // The player image ends where the first payload or the record stream begins.
     std::int64_t playerEnd = opened->recordStreamOffset();
-    const auto notePayload = [&](const FileItem& item) {
+    const auto notePayload = [&](const package::FileItem& item) {
         if (item.length() > 0 && item.offset() >= 0) {
             playerEnd = std::min<std::int64_t>(playerEnd, item.offset());
         }
@@ -81,7 +81,7 @@ fs::path extractTour(const std::string& exePath, const fs::path& folder) {
     // One file per byte range: a range shared by several scenes is written once.
     std::map<std::tuple<std::int32_t, std::int32_t, bool>, fs::path> written;
     for (std::int32_t position = 1; position <= tour.sceneCount(); ++position) {
-        const Scene& scene = *tour.scene(position);
+        const package::Scene& scene = *tour.scene(position);
         notePayload(*scene.image());
         notePayload(*scene.sound());
         SceneEntry entry;
@@ -119,7 +119,7 @@ fs::path extractTour(const std::string& exePath, const fs::path& folder) {
         manifest.scenes.push_back(entry);
     }
 
-    const TourInfo& info = tour.info();
+    const package::TourInfo& info = tour.info();
     manifest.infoText1 = windows1252ToUtf8(info.infoText1());
     manifest.infoText2 = windows1252ToUtf8(info.infoText2());
     manifest.infoText3 = windows1252ToUtf8(info.infoText3());
@@ -136,7 +136,7 @@ fs::path extractTour(const std::string& exePath, const fs::path& folder) {
     }
 
     manifest.skinFolder = folder / "skin";
-    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
         OpenedTour::readFile(opened->loader().skinSet().imagePath(slot), bytes);
         writeFile(fileFor(manifest.skinFolder, twoDigits(slot), bytes), bytes);
     }

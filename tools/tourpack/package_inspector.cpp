@@ -11,11 +11,11 @@ namespace {
 
 using nlohmann::json;
 
-json rangeOf(const FileItem& item) {
+json rangeOf(const package::FileItem& item) {
     return {{"offset", item.offset()}, {"length", item.length()}};
 }
 
-bool rangeInside(const FileItem& item, std::int64_t fileSize) {
+bool rangeInside(const package::FileItem& item, std::int64_t fileSize) {
     return item.offset() >= 0 && item.length() >= 0 &&
            static_cast<std::int64_t>(item.offset()) + item.length() <= fileSize;
 }
@@ -39,7 +39,7 @@ InspectReport inspectTour(const std::string& exePath) {
         report.description = {{"file", exePath}, {"error", error}};
         return report;
     }
-    const Tour& tour = opened->tour();
+    const package::Tour& tour = opened->tour();
     const std::int64_t fileSize = opened->fileSize();
     json& d = report.description;
     d["file"] = exePath;
@@ -55,7 +55,7 @@ InspectReport inspectTour(const std::string& exePath) {
 
     d["scenes"] = json::array();
     for (std::int32_t position = 1; position <= tour.sceneCount(); ++position) {
-        const Scene& scene = *tour.scene(position);
+        const package::Scene& scene = *tour.scene(position);
         const std::string where = "scene " + std::to_string(position);
         json entry = {{"position", position},
                       {"id", scene.id()},
@@ -87,7 +87,7 @@ InspectReport inspectTour(const std::string& exePath) {
         d["scenes"].push_back(entry);
     }
 
-    const TourInfo& info = tour.info();
+    const package::TourInfo& info = tour.info();
     d["info"] = {
         {"text1", utf8(info.infoText1())},           {"text2", utf8(info.infoText2())},
         {"text3", utf8(info.infoText3())},           {"webAddress", utf8(info.webAddress())},
@@ -106,7 +106,7 @@ InspectReport inspectTour(const std::string& exePath) {
     }
 
     d["skin"] = json::array();
-    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
         std::vector<std::uint8_t> bytes;
         OpenedTour::readFile(opened->loader().skinSet().imagePath(slot), bytes);
         const FileKind kind = kindOfBytes(bytes);

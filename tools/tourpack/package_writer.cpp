@@ -246,7 +246,7 @@ void copyFile(const fs::path& file, std::ostream& out, bool encrypt, Progress& p
         }
         if (encrypt) {
             auto* bytes = reinterpret_cast<std::uint8_t*>(buffer.data());
-            teaEncryptBuffer(bytes, bytes, got, playerKeyText);
+            package::teaEncryptBuffer(bytes, bytes, got, package::playerKeyText);
         }
         out.write(buffer.data(), got);
         progress.advance(got);
@@ -260,7 +260,7 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
     if (!fs::is_directory(manifest.skinFolder, error)) {
         fail(manifest, "skin", manifest.skinFolder.string() + " is not a folder");
     }
-    std::vector<fs::path> slots(SkinSet::imageCount);
+    std::vector<fs::path> slots(package::SkinSet::imageCount);
     for (const auto& entry : fs::directory_iterator(manifest.skinFolder, error)) {
         const std::string name = entry.path().filename().string();
         if (!entry.is_regular_file() || name.size() < 3 ||
@@ -270,7 +270,7 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
             continue;
         }
         const int slot = (name[0] - '0') * 10 + (name[1] - '0');
-        if (slot >= SkinSet::imageCount) {
+        if (slot >= package::SkinSet::imageCount) {
             continue;
         }
         if (!slots[static_cast<std::size_t>(slot)].empty()) {
@@ -281,7 +281,7 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
         slots[static_cast<std::size_t>(slot)] = entry.path();
     }
     std::string missing;
-    for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
+    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
         if (slots[static_cast<std::size_t>(slot)].empty()) {
             missing += (missing.empty() ? "" : ", ") + std::string(slot < 10 ? "0" : "") +
                        std::to_string(slot);

@@ -37,7 +37,9 @@ struct RenderPicture {
     std::int32_t stride = 0;
     std::vector<std::uint8_t> pixels;
 
-    SourceImage source() const { return SourceImage{pixels.data(), width, height, stride}; }
+    engine::SourceImage source() const {
+        return engine::SourceImage{pixels.data(), width, height, stride};
+    }
 };
 
 namespace {
@@ -71,7 +73,7 @@ bool decodePicture(const std::vector<std::uint8_t>& bytes, RenderPicture& pictur
     }
     picture.width = width;
     picture.height = height;
-    picture.stride = stride24(width);
+    picture.stride = engine::stride24(width);
     picture.pixels.assign(static_cast<std::size_t>(picture.stride) * height, 0);
     // stb gives red, green, blue rows top-down; the engine reads the bitmap
     // layout: blue, green, red rows bottom-up.
@@ -90,20 +92,21 @@ bool decodePicture(const std::vector<std::uint8_t>& bytes, RenderPicture& pictur
 
 RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std::int32_t height,
                          float panDegrees, float tiltDegrees, float fovDegrees) {
-    MemoryViewHost host;
-    PanoramaView view(host);
+    engine::MemoryViewHost host;
+    engine::PanoramaView view(host);
     view.resize(width, height);
-    const SourceImage source = panorama.source();
+    const engine::SourceImage source = panorama.source();
     view.setImage(&source);
-    const ViewRadians angles = viewRadiansFromDegrees(panDegrees, tiltDegrees, fovDegrees);
+    const engine::ViewRadians angles =
+        engine::viewRadiansFromDegrees(panDegrees, tiltDegrees, fovDegrees);
     view.setView(angles.pan, angles.tilt, angles.fov);
     view.renderTick();
 
     RenderPicture out;
     out.width = width;
     out.height = height;
-    out.stride = stride24(width);
-    const ViewBuffer& buffer = view.viewBuffer();
+    out.stride = engine::stride24(width);
+    const engine::ViewBuffer& buffer = view.viewBuffer();
     out.pixels.assign(buffer.pixels,
                       buffer.pixels + static_cast<std::size_t>(buffer.stride) * buffer.height);
     return out;
@@ -212,7 +215,7 @@ int runRender(const RenderArguments& arguments) {
     }
 
     std::vector<std::uint8_t> pictureBytes;
-    ViewDegrees start{0.0f, 0.0f, 100.0f};
+    engine::ViewDegrees start{0.0f, 0.0f, 100.0f};
     if (endsWithTrailer(fileBytes)) {
         fileBytes.clear();
         std::string error;
@@ -229,8 +232,8 @@ int runRender(const RenderArguments& arguments) {
                          arguments.input.c_str(), arguments.scene, count);
             return 2;
         }
-        const Scene* scene = tour->tour().scene(arguments.scene);
-        start = ViewDegrees{scene->pan(), scene->tilt(), scene->fieldOfView()};
+        const package::Scene* scene = tour->tour().scene(arguments.scene);
+        start = engine::ViewDegrees{scene->pan(), scene->tilt(), scene->fieldOfView()};
         if (!tour->sceneImage(arguments.scene, pictureBytes, error)) {
             std::fprintf(stderr, "tourpack render: %s: scene %d image: %s\n",
                          arguments.input.c_str(), arguments.scene, error.c_str());
@@ -249,7 +252,7 @@ int runRender(const RenderArguments& arguments) {
     const float pan = arguments.pan.value_or(start.pan);
     const float tilt = arguments.tilt.value_or(start.tilt);
     const float fov = arguments.fov.value_or(start.fov);
-    const ViewDegrees used = checkedViewDegrees(pan, tilt, fov);
+    const engine::ViewDegrees used = engine::checkedViewDegrees(pan, tilt, fov);
     noteReplaced("pan", pan, used.pan);
     noteReplaced("tilt", tilt, used.tilt);
     noteReplaced("field of view", fov, used.fov);
