@@ -2,7 +2,7 @@
 // the one way its kind is freed, once, when the owner goes or is reset. Every
 // class of the player holds its handles through these (COM interfaces through
 // ComRef, the device context of a window through WindowDC, a selection through
-// Selection, a temporary file through TemporaryFile).
+// Selection, a window's painting through PaintScope).
 #pragma once
 
 #include <windows.h>
@@ -192,6 +192,23 @@ class Selection {
   private:
     HDC dc_;
     HGDIOBJ previous_;
+};
+
+// A window's painting, from BeginPaint to EndPaint: whatever way the painting
+// code leaves, the window's update region is validated and the context given back.
+class PaintScope {
+  public:
+    explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintScope() { EndPaint(window_, &paint_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+
+    HDC dc() const { return dc_; }
+
+  private:
+    HWND window_;
+    PAINTSTRUCT paint_{};  // declared before dc_: BeginPaint fills it
+    HDC dc_;
 };
 
 }  // namespace platform

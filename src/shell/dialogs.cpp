@@ -10,14 +10,13 @@
 
 #include "platform/files.h"
 #include "platform/picture_decoding.h"
+#include "platform/scoped_handle.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"
 
 namespace shell {
 
 namespace {
-
-constexpr const char* labelClassName = "edit";
 
 SIZE bitmapSize(HBITMAP bitmap) {
     BITMAP info{};
@@ -29,10 +28,8 @@ SIZE bitmapSize(HBITMAP bitmap) {
 
 // Paints a picture at the client's top-left corner at its own size.
 void paintPicture(HWND dialog, HBITMAP picture) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(dialog, &paint);
-    drawBitmap(dc, picture, 0, 0);
-    EndPaint(dialog, &paint);
+    const platform::PaintScope painting(dialog);
+    drawBitmap(painting.dc(), picture, 0, 0);
 }
 
 void centreOnMainWindow(HWND dialog, HBITMAP picture) {
@@ -200,10 +197,8 @@ void paintAuthorPhoto(HWND dialog) {
     const SIZE size = bitmapSize(shellState.authorPhoto);
     const Point origin = authorPhotoOrigin(size.cx, size.cy);
     const int scale = shellState.scale;
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(dialog, &paint);
-    drawBitmap(dc, shellState.authorPhoto, origin.x * scale, origin.y * scale, scale);
-    EndPaint(dialog, &paint);
+    const platform::PaintScope painting(dialog);
+    drawBitmap(painting.dc(), shellState.authorPhoto, origin.x * scale, origin.y * scale, scale);
 }
 
 }  // namespace
@@ -339,17 +334,15 @@ LRESULT CALLBACK labelWindowProcedure(HWND window, UINT message, WPARAM wParam, 
         case WM_DESTROY:
             return 0;
         case WM_PAINT: {
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(window, &paint);
+            const platform::PaintScope painting(window);
+            const HDC dc = painting.dc();
             char text[91] = {};
             GetWindowTextA(window, text, sizeof text);
-            HGDIOBJ previous = SelectObject(dc, GetStockObject(ANSI_VAR_FONT));
+            const platform::Selection font(dc, GetStockObject(ANSI_VAR_FONT));
             SetBkMode(dc, TRANSPARENT);
             RECT client;
             GetClientRect(window, &client);
             DrawTextA(dc, text, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
-            SelectObject(dc, previous);
-            EndPaint(window, &paint);
             return 0;
         }
         default:

@@ -7,12 +7,12 @@
 #include "imaging/image_prompts.h"
 #include "lang_ids.h"
 #include "platform/com_ref.h"
+#include "platform/scoped_handle.h"
 #include "shell/shell_state.h"
+#include "shell/window_classes.h"
 
 namespace shell {
 
-inline constexpr const char* mainWindowClassName = "Lumivue QRZ";
-inline constexpr const char* toolbarClassName = "toolbar";
 // The maker's web address, shown in the about box.
 inline constexpr const char* makerWebAddress = "https://lumivue.example.org/";
 
@@ -88,7 +88,7 @@ void repaintMainWindow(HWND mainWindow);
 void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int scale = 1);
 HWND createToolbarWindow(HINSTANCE instance);
 LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key);
+platform::UniqueRegion regionFromBitmap(HBITMAP bitmap, COLORREF key);
 
 // Dialogs (dialogs.cpp). Each runs modally, owned by the main window; a
 // dialog missing from the language module makes its command do nothing.

@@ -47,8 +47,8 @@ void eraseToolbar(HWND window) {
 }
 
 void paintToolbar(HWND window) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
+    const platform::PaintScope painting(window);
+    const HDC dc = painting.dc();
     for (int button = 0; button < toolbarButtonCount && shellState.skinSet != nullptr; ++button) {
         if (shellState.buttonHover[button] && !shellState.buttonPressed[button]) {
             if (button < 5) {
@@ -73,7 +73,6 @@ void paintToolbar(HWND window) {
         TextOutA(dc, 15 * scale, shellState.toolbarHeight - 28 * scale, shellState.statusText,
                  static_cast<int>(strnlen(shellState.statusText, sizeof shellState.statusText)));
     }
-    EndPaint(window, &paint);
 }
 
 void trackHover(HWND window, LPARAM position) {
@@ -251,19 +250,19 @@ HWND createToolbarWindow(HINSTANCE instance) {
     return window;
 }
 
-HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key) {
+platform::UniqueRegion regionFromBitmap(HBITMAP bitmap, COLORREF key) {
     if (bitmap == nullptr) {
-        return nullptr;
+        return {};
     }
     BITMAP info{};
     if (GetObjectA(bitmap, sizeof info, &info) == 0 || info.bmWidth <= 0 || info.bmHeight == 0) {
-        return nullptr;
+        return {};
     }
     const int width = info.bmWidth;
     const int height = info.bmHeight < 0 ? -info.bmHeight : info.bmHeight;
     platform::UniqueMemoryDC memory = platform::makeMemoryDC();
     if (memory.get() == nullptr) {
-        return nullptr;
+        return {};
     }
     BITMAPINFO header{};
     header.bmiHeader.biSize = 40;
@@ -276,13 +275,13 @@ HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key) {
     platform::UniqueBitmap section(
         CreateDIBSection(memory.get(), &header, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (section.get() == nullptr || bits == nullptr) {
-        return nullptr;
+        return {};
     }
     {
         platform::Selection target(memory.get(), section.get());
         platform::UniqueMemoryDC sourceDC = platform::makeMemoryDC();
         if (sourceDC.get() == nullptr) {
-            return nullptr;
+            return {};
         }
         platform::Selection source(sourceDC.get(), bitmap);
         BitBlt(memory.get(), 0, 0, width, height, sourceDC.get(), 0, 0, SRCCOPY);
@@ -313,7 +312,7 @@ HRGN regionFromBitmap(HBITMAP bitmap, COLORREF key) {
     };
     scanKeyRuns(width, height, pixel, keyColour(GetRValue(key), GetGValue(key), GetBValue(key)),
                 3000, flush);
-    return result.release();
+    return result;
 }
 
 }  // namespace shell

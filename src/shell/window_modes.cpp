@@ -61,8 +61,8 @@ HWND createFullToolbar(HWND mainWindow) {
         if (shellState.scale > 1) {
             enlarged = platform::enlargeBitmap(natural, shellState.scale);
         }
-        platform::UniqueRegion region(
-            regionFromBitmap(enlarged ? enlarged.get() : natural, RGB(0, 0, 0)));
+        platform::UniqueRegion region =
+            regionFromBitmap(enlarged ? enlarged.get() : natural, RGB(0, 0, 0));
         if (region && SetWindowRgn(toolbar, region.get(), TRUE) != 0) {
             region.release();  // the window owns it now
         }

@@ -448,9 +448,11 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return 0;
         case WM_PAINT: {
-            PAINTSTRUCT paint;
-            BeginPaint(window_, &paint);
-            EndPaint(window_, &paint);
+            {
+                // Only validates the update region: the renderer draws through
+                // a context of its own.
+                const platform::PaintScope painting(window_);
+            }
             if (renderer != nullptr) {
                 renderer->draw();
             }

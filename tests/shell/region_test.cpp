@@ -92,7 +92,7 @@ TEST(RegionFromBitmapTest, AllKeyIsEmptyAndNoKeyIsTheWholeRectangle) {
         const HRGN cut = made.get();
         EXPECT_EQ(GetRgnBox(cut, &box), NULLREGION);
     }
-    EXPECT_EQ(shell::regionFromBitmap(nullptr, RGB(0, 0, 0)), nullptr);
+    EXPECT_FALSE(shell::regionFromBitmap(nullptr, RGB(0, 0, 0)));
 }
 
 TEST(RegionFromBitmapTest, MoreThan3000RunsMakeOneCombinedRegion) {
