@@ -12,6 +12,7 @@
 #include "platform/com_apartment.h"
 #include "platform/com_ref.h"
 #include "platform/scoped_handle.h"
+#include "module_path.h"
 #include "scratch_files.h"
 #include "screen_capture.h"
 #include "test_support.h"
@@ -302,7 +303,7 @@ std::string languageString(HMODULE module, UINT id) {
 }
 
 TEST(LanguageModulePrompts, TheDecodePromptShowsTheModulesStrings) {
-    const std::string path = test_support::besideThisProgram("lang\\en.dll");
+    const std::string path = test_support::modulePath("en");
     if (!fileExists(path)) {
         GTEST_SKIP() << "the language modules are not part of this build";
     }

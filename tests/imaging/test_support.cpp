@@ -8,6 +8,7 @@
 
 #include "imaging/image_prompts.h"
 #include "screen_capture.h"
+#include "test_window.h"
 
 namespace imaging_test {
 
@@ -88,8 +89,8 @@ BOOL CALLBACK findOwnBox(HWND window, LPARAM parameter) {
     char caption[300] = {};
     GetClassNameA(window, className, sizeof className);
     GetWindowTextA(window, caption, sizeof caption);
-    if (process == GetCurrentProcessId() && lstrcmpA(className, "#32770") == 0 &&
-        *search->caption == caption) {
+    if (process == GetCurrentProcessId() &&
+        lstrcmpA(className, test_support::dialogClassName) == 0 && *search->caption == caption) {
         search->found = window;
         return FALSE;
     }

@@ -20,7 +20,7 @@ bool fileExists(const std::string& path);
 // A new movable block holding the bytes (padded with zeros to `size` when larger).
 HGLOBAL makeBlock(const std::vector<std::uint8_t>& bytes, std::size_t size = 0);
 
-// Loads the test language module (prompt strings 32796 to 32799) once and
+// Loads the test language module (the image prompts' strings) once and
 // makes it the prompts' string module.
 void useTestLanguageModule();
 // The texts the test language module holds.
@@ -29,7 +29,7 @@ inline constexpr const char* decodeText = "This picture cannot be shown. Go on?"
 inline constexpr const char* warningCaption = "Bitmap problem";
 inline constexpr const char* warningText = "No bitmap could be made for this picture.";
 
-// Watches from a helper thread for message boxes (dialog class "#32770")
+// Watches from a helper thread for message boxes (test_support::dialogClassName)
 // with the given caption and presses `button` (IDYES, IDNO, IDOK) on each,
 // recording how many it answered and the text of the last one.
 class BoxAnswerer {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace lumivue::testing {
+namespace test_support {
 namespace {
 
 // What the test's dialog procedure paints: a picture at a position, and for
@@ -43,8 +43,8 @@ INT_PTR CALLBACK paintingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM
             }
             return TRUE;
         case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = BeginPaint(dialog, &ps);
+            const platform::PaintScope painting(dialog);
+            const HDC dc = painting.dc();
             if (paint != nullptr && paint->picture != nullptr) {
                 BITMAP info{};
                 GetObjectA(paint->picture, sizeof info, &info);
@@ -53,7 +53,6 @@ INT_PTR CALLBACK paintingDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM
                 BitBlt(dc, paint->x, paint->y, info.bmWidth, info.bmHeight, source.get(), 0, 0,
                        SRCCOPY);
             }
-            EndPaint(dialog, &ps);
             return 0;
         }
         case WM_CTLCOLORDLG:
@@ -237,8 +236,8 @@ TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
     EXPECT_EQ(GetDlgItem(dialog, IDOK), nullptr);
     EXPECT_NE(GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU, 0);
 
-    const Pixels shot =
-        showAndKeepScreenshot(dialog, GetParam(), "dialog-139-" + GetParam() + ".bmp");
+    const Pixels shot = showAndKeepScreenshot(
+        dialog, GetParam(), "dialog-" + std::to_string(IDD_TOUR_INFO) + "-" + GetParam() + ".bmp");
     // the photo shows where the player paints it, inside the dialog's client area
     POINT origin{0, 0};
     ClientToScreen(dialog, &origin);
@@ -254,4 +253,4 @@ TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
 INSTANTIATE_TEST_SUITE_P(Languages, DialogTemplateTest, ::testing::Values("en", "de"));
 
 }  // namespace
-}  // namespace lumivue::testing
+}  // namespace test_support

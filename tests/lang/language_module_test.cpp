@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-namespace lumivue::testing {
+namespace test_support {
 namespace {
 
 std::string loadString(HMODULE module, UINT id, int limit = 1000) {
@@ -260,4 +260,4 @@ TEST(LanguageModules, SecondLanguageTranslatesEveryString) {
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageModuleTest, ::testing::Values("en", "de"));
 
 }  // namespace
-}  // namespace lumivue::testing
+}  // namespace test_support

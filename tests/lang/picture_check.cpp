@@ -6,7 +6,7 @@
 #include "platform/scoped_handle.h"
 #include "scratch_files.h"
 
-namespace lumivue::testing {
+namespace test_support {
 
 namespace {
 
@@ -123,4 +123,4 @@ bool writeBmp(const std::string& path, const Pixels& pixels) {
     return std::fclose(out) == 0 && ok;
 }
 
-}  // namespace lumivue::testing
+}  // namespace test_support

@@ -14,7 +14,7 @@
 #include "platform/com_apartment.h"
 #include "platform/com_ref.h"
 
-namespace lumivue::testing {
+namespace test_support {
 
 // 32-bit pixels read back from a decoded picture, top row first, each as
 // 0x00RRGGBB.
@@ -45,4 +45,4 @@ Pixels captureWindow(HWND window);
 // Writes pixels as a 24-bit BMP; false when the file cannot be written.
 bool writeBmp(const std::string& path, const Pixels& pixels);
 
-}  // namespace lumivue::testing
+}  // namespace test_support

@@ -9,6 +9,8 @@
 #include "manifest.h"
 #include "package_writer.h"
 #include "platform/scoped_handle.h"
+#include "shell/window_classes.h"
+#include "test_window.h"
 #include "tour_source.h"
 
 namespace {
@@ -187,7 +189,7 @@ TEST_F(PlayerProcessTest, AGoodTourOpensItsWindowAndClosingItLeavesNothing) {
             PostMessageA(window, WM_CLOSE, 0, 0);
         });
         EXPECT_TRUE(result.sawWindow);
-        EXPECT_EQ(windowClass, "Lumivue QRZ");
+        EXPECT_EQ(windowClass, shell::mainWindowClassName);
         // Full screen has no caption, but the window keeps its title.
         EXPECT_EQ(title, "Caf\xE9 tour-Lumivue virtual tour");  // in the ANSI code page
         EXPECT_EQ(result.exitCode, 0u);
@@ -206,7 +208,7 @@ TEST_F(PlayerProcessTest, ALanguageModuleThatDoesNotLoadIsReportedAndLeavesNothi
         // The box's only button.
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     });
-    EXPECT_EQ(windowClass, "#32770");
+    EXPECT_EQ(windowClass, test_support::dialogClassName);
     EXPECT_EQ(caption, "Error");
     EXPECT_EQ(result.exitCode, 0u);
     expectNothingLeft(tour);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/com_apartment.h"
+#include "module_path.h"
 #include "platform/scoped_handle.h"
 #include "screen_capture.h"
 #include "shell/shell.h"
@@ -37,7 +38,8 @@ HWND findOwnedDialog(HWND owner) {
             auto* s = reinterpret_cast<Search*>(data);
             char name[16] = {};
             GetClassNameA(window, name, sizeof name);
-            if (std::string(name) == "#32770" && GetWindow(window, GW_OWNER) == s->owner) {
+            if (std::string(name) == test_support::dialogClassName &&
+                GetWindow(window, GW_OWNER) == s->owner) {
                 s->found = window;
                 return FALSE;
             }
@@ -134,7 +136,7 @@ class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ShellState& s = shellState;
-        s.languageModule.reset(LoadLibraryA(LANGUAGE_DLL));
+        s.languageModule.reset(LoadLibraryA(test_support::modulePath("en").c_str()));
         ASSERT_NE(s.languageModule.get(), nullptr);
         s.dialogBrush.reset(CreateSolidBrush(dialogColour));
         s.aboutPicture = shell::loadLanguagePicture(IDP_ABOUT_FACE);
@@ -213,7 +215,7 @@ class DialogTest : public ::testing::Test {
 TEST_F(DialogTest, AboutBoxTakesItsPictureSizeAndCloses) {
     const SIZE picture = bitmapSize(shellState.aboutPicture);
     test_support::Bitmap24 shot;
-    const INT_PTR byClick = run(103, shell::aboutDialogProcedure,
+    const INT_PTR byClick = run(IDD_ABOUT, shell::aboutDialogProcedure,
                                 {[&](HWND dialog) {
                                      expectCentredOnOwner(dialog, picture);
                                      shot = screenshotWhenShown(dialog);
@@ -238,21 +240,21 @@ TEST_F(DialogTest, AboutBoxTakesItsPictureSizeAndCloses) {
     EXPECT_EQ(differing, 0);
     test_support::writeBmp(test_support::besideThisProgram("dialog-about.bmp"), shot);
 
-    EXPECT_EQ(run(103, shell::aboutDialogProcedure,
+    EXPECT_EQ(run(IDD_ABOUT, shell::aboutDialogProcedure,
                   {[](HWND dialog) { SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0); }}),
               IDCANCEL);
 }
 
 TEST_F(DialogTest, PictureDialogEndsWithTheKeyStateOfTheClick) {
     const SIZE picture = bitmapSize(shellState.infoPicture);
-    EXPECT_EQ(run(134, shell::pictureDialogProcedure, {[&](HWND dialog) {
+    EXPECT_EQ(run(IDD_PICTURE, shell::pictureDialogProcedure, {[&](HWND dialog) {
                       expectCentredOnOwner(dialog, picture);
                       test_support::writeBmp(test_support::besideThisProgram("dialog-picture.bmp"),
                                              screenshotWhenShown(dialog));
                       send(dialog, WM_LBUTTONDOWN, MK_LBUTTON, {20, 20});
                   }}),
               MK_LBUTTON);
-    EXPECT_EQ(run(134, shell::pictureDialogProcedure, {[](HWND dialog) {
+    EXPECT_EQ(run(IDD_PICTURE, shell::pictureDialogProcedure, {[](HWND dialog) {
                       send(dialog, WM_LBUTTONDOWN, MK_LBUTTON | MK_SHIFT, {200, 100});
                   }}),
               MK_LBUTTON | MK_SHIFT);
@@ -276,29 +278,30 @@ TEST_F(DialogTest, InformationDialogShowsTheTextsKeepsItsSizeAndIgnoresEnter) {
     const SIZE own{templateRect.right - templateRect.left, templateRect.bottom - templateRect.top};
 
     bool openAfterEnter = false;
-    const INT_PTR result = run(139, shell::tourInfoDialogProcedure,
-                               {[&](HWND dialog) {
-                                    expectCentredOnOwner(dialog, own);
-                                    const auto text = [dialog](int id) {
-                                        char buffer[128] = {};
-                                        GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
-                                        return std::string(buffer);
-                                    };
-                                    EXPECT_EQ(text(1002), "Harbour Town");
-                                    EXPECT_EQ(text(1003), "Photographs: the author");
-                                    EXPECT_EQ(text(1004), "Narration");
-                                    EXPECT_EQ(text(1005), "https://tours.example.net/harbour");
-                                    EXPECT_EQ(text(1006), "author@example.net");
-                                    EXPECT_EQ(text(1012), "Free to copy");
-                                    PostMessageA(dialog, WM_KEYDOWN, VK_RETURN, 0);
-                                    PostMessageA(dialog, WM_KEYUP, VK_RETURN, 0);
-                                },
-                                [&](HWND dialog) {
-                                    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-                                    openAfterEnter = IsWindowVisible(dialog) != FALSE;
-                                    PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
-                                    PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0);
-                                }});
+    const INT_PTR result =
+        run(IDD_TOUR_INFO, shell::tourInfoDialogProcedure,
+            {[&](HWND dialog) {
+                 expectCentredOnOwner(dialog, own);
+                 const auto text = [dialog](int id) {
+                     char buffer[128] = {};
+                     GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
+                     return std::string(buffer);
+                 };
+                 EXPECT_EQ(text(IDC_INFO_TEXT1), "Harbour Town");
+                 EXPECT_EQ(text(IDC_INFO_TEXT2), "Photographs: the author");
+                 EXPECT_EQ(text(IDC_INFO_TEXT3), "Narration");
+                 EXPECT_EQ(text(IDC_INFO_WEB), "https://tours.example.net/harbour");
+                 EXPECT_EQ(text(IDC_INFO_EMAIL), "author@example.net");
+                 EXPECT_EQ(text(IDC_INFO_TEXT4), "Free to copy");
+                 PostMessageA(dialog, WM_KEYDOWN, VK_RETURN, 0);
+                 PostMessageA(dialog, WM_KEYUP, VK_RETURN, 0);
+             },
+             [&](HWND dialog) {
+                 SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+                 openAfterEnter = IsWindowVisible(dialog) != FALSE;
+                 PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+                 PostMessageA(dialog, WM_KEYUP, VK_ESCAPE, 0);
+             }});
     EXPECT_TRUE(openAfterEnter);
     EXPECT_EQ(result, IDCANCEL);
 }
@@ -306,14 +309,14 @@ TEST_F(DialogTest, InformationDialogShowsTheTextsKeepsItsSizeAndIgnoresEnter) {
 TEST_F(DialogTest, InformationDialogClosesOnAClickBesideTheLinks) {
     info().setWebAddress("https://tours.example.net/");
     info().setEmailAddress("author@example.net");
-    EXPECT_EQ(run(139, shell::tourInfoDialogProcedure, {[](HWND dialog) {
+    EXPECT_EQ(run(IDD_TOUR_INFO, shell::tourInfoDialogProcedure, {[](HWND dialog) {
                       send(dialog, WM_LBUTTONDOWN, MK_LBUTTON, {10, 10});
                   }}),
               MK_LBUTTON);
     // Where an empty link stands there is nothing to open: the click closes.
     info().setWebAddress("");
-    EXPECT_EQ(run(139, shell::tourInfoDialogProcedure, {[](HWND dialog) {
-                      send(dialog, WM_LBUTTONDOWN, MK_LBUTTON, controlCentre(dialog, 1005));
+    EXPECT_EQ(run(IDD_TOUR_INFO, shell::tourInfoDialogProcedure, {[](HWND dialog) {
+                      send(dialog, WM_LBUTTONDOWN, MK_LBUTTON, controlCentre(dialog, IDC_INFO_WEB));
                   }}),
               MK_LBUTTON);
 }
@@ -358,31 +361,32 @@ TEST_F(DialogTest, HandCursorOverTheLinksAndALabelForTextsOverTwentyCharacters) 
     Seen backOverShort;
     POINT expectedLabel{};
     HWND labelOfFirstDialog = nullptr;
-    run(139, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
-            for (const int id : {1002, 1003, 1004, 1005, 1006, 1012}) {
+    run(IDD_TOUR_INFO, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
+            for (const int id : {IDC_INFO_TEXT1, IDC_INFO_TEXT2, IDC_INFO_TEXT3, IDC_INFO_WEB,
+                                 IDC_INFO_EMAIL, IDC_INFO_TEXT4}) {
                 overControls.emplace_back(id, moveOver(dialog, controlCentre(dialog, id)));
             }
             // Where the label of text 3 goes: 50 right and 20 below the
             // pointer, less the dialog's frame and caption.
-            POINT pointer = controlCentre(dialog, 1004);
+            POINT pointer = controlCentre(dialog, IDC_INFO_TEXT3);
             ClientToScreen(dialog, &pointer);
             POINT corner{windowRect(dialog).left, windowRect(dialog).top};
             ScreenToClient(dialog, &corner);
             expectedLabel = {pointer.x + 50 + corner.x, pointer.y + 20 + corner.y};
-            moveOver(dialog, controlCentre(dialog, 1004));
-            backOverShort = moveOver(dialog, controlCentre(dialog, 1002));
-            moveOver(dialog, controlCentre(dialog, 1004));
+            moveOver(dialog, controlCentre(dialog, IDC_INFO_TEXT3));
+            backOverShort = moveOver(dialog, controlCentre(dialog, IDC_INFO_TEXT1));
+            moveOver(dialog, controlCentre(dialog, IDC_INFO_TEXT3));
             overPhoto = moveOver(dialog, {100, 100});
             labelOfFirstDialog = shellState.labelWindow;
             SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         }});
 
     for (const auto& [id, seen] : overControls) {
-        EXPECT_EQ(seen.hand, id == 1005 || id == 1006) << "control " << id;
-        EXPECT_EQ(seen.labelVisible, id == 1004) << "control " << id;
-        if (id == 1004) {
+        EXPECT_EQ(seen.hand, id == IDC_INFO_WEB || id == IDC_INFO_EMAIL) << "control " << id;
+        EXPECT_EQ(seen.labelVisible, id == IDC_INFO_TEXT3) << "control " << id;
+        if (id == IDC_INFO_TEXT3) {
             EXPECT_EQ(seen.labelText, "Twenty-one characters");
-            EXPECT_STRCASEEQ(seen.labelClass.c_str(), "edit");
+            EXPECT_STRCASEEQ(seen.labelClass.c_str(), shell::labelClassName);
             EXPECT_EQ(seen.label.right - seen.label.left, 126);
             EXPECT_EQ(seen.label.bottom - seen.label.top, 20);
             EXPECT_EQ(seen.label.left, expectedLabel.x);
@@ -395,8 +399,8 @@ TEST_F(DialogTest, HandCursorOverTheLinksAndALabelForTextsOverTwentyCharacters) 
     // The label went with its dialog; the next dialog makes a new one.
     EXPECT_FALSE(IsWindow(labelOfFirstDialog));
     bool labelAgain = false;
-    run(139, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
-            labelAgain = moveOver(dialog, controlCentre(dialog, 1004)).labelVisible;
+    run(IDD_TOUR_INFO, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
+            labelAgain = moveOver(dialog, controlCentre(dialog, IDC_INFO_TEXT3)).labelVisible;
             SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         }});
     EXPECT_TRUE(labelAgain);
@@ -424,7 +428,7 @@ TEST_F(DialogTest, PhotoIsDecodedOnceAndPaintedCentredInItsSquare) {
     // Painted twice in two dialogs: the same bitmap, where the square says.
     for (int round = 0; round < 2; ++round) {
         test_support::Bitmap24 shot;
-        run(139, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
+        run(IDD_TOUR_INFO, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
                 InvalidateRect(dialog, nullptr, TRUE);
                 UpdateWindow(dialog);
                 shot = screenshotWhenShown(dialog);
@@ -464,7 +468,7 @@ TEST_F(DialogTest, NoPhotoWithoutLengthAndACorruptOneIsTriedAgainUnseen) {
 
     // The dialog shows no photo and no message; it closes as usual.
     test_support::Bitmap24 shot;
-    EXPECT_EQ(run(139, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
+    EXPECT_EQ(run(IDD_TOUR_INFO, shell::tourInfoDialogProcedure, {[&](HWND dialog) {
                       shot = screenshotWhenShown(dialog);
                       SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
                   }}),

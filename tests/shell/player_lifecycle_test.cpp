@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +18,9 @@
 #include "manifest.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"
+#include "platform/scoped_handle.h"
+#include "shell/window_classes.h"
+#include "test_window.h"
 #include "tour_source.h"
 
 namespace {
@@ -83,6 +87,11 @@ std::vector<wchar_t> environmentBlock(const fs::path& temp, const Script& script
     return {block.begin(), block.end()};
 }
 
+// A class name as the wide calls give it back (the names are ASCII).
+std::wstring widened(const char* name) {
+    return std::wstring(name, name + std::strlen(name));
+}
+
 PlayerRun runPlayer(const fs::path& exe, const fs::path& temp, const Script& script) {
     std::vector<wchar_t> environment = environmentBlock(temp, script);
     STARTUPINFOW startup{};
@@ -96,6 +105,8 @@ PlayerRun runPlayer(const fs::path& exe, const fs::path& temp, const Script& scr
         ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
         return run;
     }
+    const platform::UniqueHandle thread(process.hThread);
+    const platform::UniqueHandle child(process.hProcess);
     bool acted = false;
     DWORD waited = 0;
     HWND answeredBox = nullptr;
@@ -104,14 +115,15 @@ PlayerRun runPlayer(const fs::path& exe, const fs::path& temp, const Script& scr
         EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
         for (HWND window : search.windows) {
             const std::wstring windowClass = classOf(window);
-            if (windowClass == L"Lumivue QRZ") {
+            if (windowClass == widened(shell::mainWindowClassName)) {
                 run.sawMainWindow = true;
                 if (script.onMainWindow && !acted) {
                     acted = true;
                     Sleep(1500);  // the first scene, its sound and a few ticks
                     script.onMainWindow(window);
                 }
-            } else if (windowClass == L"#32770" && window != answeredBox) {
+            } else if (windowClass == widened(test_support::dialogClassName) &&
+                       window != answeredBox) {
                 const std::wstring caption = textOf(window);
                 run.boxes.push_back(caption);
                 answeredBox = window;
@@ -127,8 +139,6 @@ PlayerRun runPlayer(const fs::path& exe, const fs::path& temp, const Script& scr
         }
     }
     GetExitCodeProcess(process.hProcess, &run.exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
     return run;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "lang_ids.h"
 #include "shell/shell_core.h"
 
 namespace {
@@ -107,17 +108,17 @@ TEST(StatusTextTest, LongTitlesAndNamesStayInsideTheBuffer) {
 }
 
 TEST(HelpTableTest, MenuItemsAndToolbarButtons) {
-    EXPECT_EQ(menuHelpStringId(104, true), 32783u);
-    EXPECT_EQ(menuHelpStringId(105, true), 32774u);
-    EXPECT_EQ(menuHelpStringId(32775, true), 32778u);
-    EXPECT_EQ(menuHelpStringId(32775, false), 32784u);
-    EXPECT_EQ(menuHelpStringId(32782, false), 32776u);
-    EXPECT_EQ(menuHelpStringId(32785, true), 0u);
+    EXPECT_EQ(menuHelpStringId(IDM_ABOUT, true), unsigned{IDS_HELP_ABOUT});
+    EXPECT_EQ(menuHelpStringId(IDM_EXIT, true), unsigned{IDS_HELP_EXIT});
+    EXPECT_EQ(menuHelpStringId(IDM_SOUND_OFF, true), unsigned{IDS_HELP_SOUND_OFF});
+    EXPECT_EQ(menuHelpStringId(IDM_SOUND_OFF, false), unsigned{IDS_HELP_SOUND_ON});
+    EXPECT_EQ(menuHelpStringId(IDM_NEXT_SCENE, false), unsigned{IDS_HELP_NEXT_SCENE});
+    EXPECT_EQ(menuHelpStringId(IDM_PLAY_TOUR, true), 0u);
     EXPECT_EQ(menuHelpStringId(10000, true), 0u);
-    EXPECT_EQ(toolbarHelpStringId(0), 32787u);
-    EXPECT_EQ(toolbarHelpStringId(2), 32785u);
-    EXPECT_EQ(toolbarHelpStringId(7), 32794u);
-    EXPECT_EQ(toolbarHelpStringId(10), 32795u);
+    EXPECT_EQ(toolbarHelpStringId(0), unsigned{IDS_TIP_LEFT});
+    EXPECT_EQ(toolbarHelpStringId(2), unsigned{IDS_TIP_UP});
+    EXPECT_EQ(toolbarHelpStringId(7), unsigned{IDS_TIP_RESET_VIEW});
+    EXPECT_EQ(toolbarHelpStringId(10), unsigned{IDS_TIP_FULL_SCREEN});
     EXPECT_EQ(toolbarHelpStringId(11), 0u);
 }
 

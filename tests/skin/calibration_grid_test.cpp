@@ -7,7 +7,7 @@
 
 #include <string>
 
-namespace lumivue::testing {
+namespace test_support {
 namespace {
 
 bool looksLike(std::uint32_t p, int red, int green, int blue) {
@@ -45,4 +45,4 @@ INSTANTIATE_TEST_SUITE_P(Formats, CalibrationGridTest,
                                            "grid-24bit.bmp", "grid-8bit.bmp"));
 
 }  // namespace
-}  // namespace lumivue::testing
+}  // namespace test_support

@@ -3,6 +3,8 @@
 // pressed looks fit the strips they are drawn on, the status line stays
 // readable, and the full-screen toolbar matches the outline that shapes its
 // window. Keeps a montage of the whole skin as a test artefact.
+#include "lang_ids.h"
+#include "module_path.h"
 #include "picture_check.h"
 #include "platform/scoped_handle.h"
 
@@ -15,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace lumivue::testing {
+namespace test_support {
 namespace {
 
 constexpr int kSlots = 26;
@@ -174,10 +176,10 @@ TEST_F(SkinTest, StatusLineIsDarkEnoughForWhiteText) {
 }
 
 TEST_F(SkinTest, FullScreenToolbarMatchesTheLanguageModuleOutline) {
-    const platform::UniqueModule module(
-        LoadLibraryA((std::string(LUMIVUE_LANG_DIR) + "/en.dll").c_str()));
+    const platform::UniqueModule module(LoadLibraryA(modulePath("en").c_str()));
     ASSERT_NE(module.get(), nullptr);
-    platform::ComRef<IPicture> picture = decodeResourcePicture(module.get(), 158);
+    platform::ComRef<IPicture> picture =
+        decodeResourcePicture(module.get(), IDP_FULL_SCREEN_OUTLINE);
     ASSERT_NE(picture.get(), nullptr);
     const Pixels outline = picturePixels(picture.get());
     const Pixels& toolbar = slot(25);
@@ -240,4 +242,4 @@ TEST_F(SkinTest, MontageOfTheSkinIsKept) {
 }
 
 }  // namespace
-}  // namespace lumivue::testing
+}  // namespace test_support

@@ -82,8 +82,8 @@ BOOL CALLBACK MessageBoxWatch::inspect(HWND window, LPARAM self) {
     GetWindowThreadProcessId(window, &process);
     char className[16] = {};
     GetClassNameA(window, className, sizeof className);
-    if (process == GetCurrentProcessId() && std::string(className) == "#32770" &&
-        IsWindowVisible(window)) {
+    if (process == GetCurrentProcessId() &&
+        std::string(className) == test_support::dialogClassName && IsWindowVisible(window)) {
         ++reinterpret_cast<MessageBoxWatch*>(self)->seen_;
         PostMessageA(window, WM_CLOSE, 0, 0);
     }

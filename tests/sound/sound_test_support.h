@@ -45,7 +45,7 @@ std::unique_ptr<package::TempFile> temporaryFileWith(const std::string& bytes);
 // A path in the temporary folder where no file is.
 std::string missingFilePath();
 
-// Watches, on its own thread, for message boxes (dialog class "#32770") of
+// Watches, on its own thread, for message boxes (test_support::dialogClassName) of
 // this process; closes each one it finds so that a test cannot hang on it.
 class MessageBoxWatch {
   public:

@@ -9,6 +9,9 @@
 
 namespace test_support {
 
+// The system's class of dialogs and message boxes.
+inline constexpr const char* dialogClassName = "#32770";
+
 struct TestWindowOptions {
     // A class of the test's own, registered on first use with `procedure` and
     // `background`; or a system class ("STATIC"), used as it is.

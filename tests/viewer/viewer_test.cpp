@@ -6,6 +6,8 @@
 
 #include "engine/angles.h"
 #include "imaging/image_prompts.h"
+#include "lang_ids.h"
+#include "module_path.h"
 #include "viewer_fixture.h"
 
 namespace {
@@ -79,7 +81,7 @@ HWND openMessageBox(DWORD thread) {
         [](HWND window, LPARAM context) -> BOOL {
             char name[16] = {};
             GetClassNameA(window, name, sizeof name);
-            if (std::string(name) == "#32770") {
+            if (std::string(name) == test_support::dialogClassName) {
                 *reinterpret_cast<HWND*>(context) = window;
                 return FALSE;
             }
@@ -98,7 +100,7 @@ TEST_F(ViewerTest, AGoToSceneWhileAnotherSceneLoadsCancelsIt) {
         broken[1] = 'M';
         test_support::writeFile(folder_.path() / "source" / "scene2.bmp", broken);
     });
-    const platform::UniqueModule loaded(LoadLibraryA(LANGUAGE_DLL));
+    const platform::UniqueModule loaded(LoadLibraryA(test_support::modulePath("en").c_str()));
     const HMODULE language = loaded.get();
     ASSERT_NE(language, nullptr);
     imaging::setPromptModule(language);
@@ -182,7 +184,7 @@ TEST_F(ViewerTest, KeysCommandsAndRightClicksReachTheParent) {
     const float pan = viewer_->panDegrees();
     SendMessageA(viewer_->viewWindow(), WM_KEYDOWN, VK_LEFT, 1);
     SendMessageA(viewer_->viewWindow(), WM_KEYUP, VK_LEFT, 1);
-    SendMessageA(viewer_->viewWindow(), WM_COMMAND, 32771, 0);
+    SendMessageA(viewer_->viewWindow(), WM_COMMAND, IDM_PREVIOUS_SCENE, 0);
     SendMessageA(viewer_->viewWindow(), WM_RBUTTONUP, 0, MAKELPARAM(5, 6));
     SendMessageA(viewer_->viewWindow(), WM_MOUSEMOVE, 0, MAKELPARAM(7, 8));
     ASSERT_EQ(parent_->forwarded.size(), 4u);
@@ -190,7 +192,7 @@ TEST_F(ViewerTest, KeysCommandsAndRightClicksReachTheParent) {
     EXPECT_EQ(parent_->forwarded[0].wParam, static_cast<WPARAM>(VK_LEFT));
     EXPECT_EQ(parent_->forwarded[1].message, static_cast<UINT>(WM_KEYUP));
     EXPECT_EQ(parent_->forwarded[2].message, static_cast<UINT>(WM_COMMAND));
-    EXPECT_EQ(parent_->forwarded[2].wParam, 32771u);
+    EXPECT_EQ(parent_->forwarded[2].wParam, WPARAM{IDM_PREVIOUS_SCENE});
     EXPECT_EQ(parent_->forwarded[3].message, static_cast<UINT>(WM_RBUTTONUP));
     EXPECT_EQ(parent_->forwarded[3].lParam, MAKELPARAM(5, 6));
     // The key also turned the view, by one degree.
