@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "imaging/image_prompts.h"
@@ -24,25 +25,24 @@ int stopForLanguage(const char* text) {
     return 0;
 }
 
-int runPlayer(HINSTANCE instance, int showState) {
-    ShellState& s = shellState;
-    s.comApartment = std::make_unique<platform::ComApartment>();
+// Where this very executable lies, into the shell state; false when the
+// process has no file of its own to read a tour from.
+bool findOwnFile() {
     // Through the wide-character call: the tour may lie in a folder whose
     // name the ANSI code page cannot spell.
     wchar_t ownPath[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, ownPath, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
-        return 0;  // no file of its own to read a tour from
+        return false;
     }
-    shell::copyText(s.executablePath, sizeof s.executablePath, platform::textPath(ownPath).c_str());
+    shell::copyText(shellState.executablePath, sizeof shellState.executablePath,
+                    platform::textPath(ownPath).c_str());
+    return true;
+}
 
-    package::TourLoader loader;
-    s.tour = loader.load(s.executablePath);
-    // What killed or crashed runs left; the files of players still running
-    // are held by them and stay.
-    for (const char* prefix : {"QRZ", "QRX"}) {
-        platform::removeFilesOfEndedRuns(prefix);
-    }
+// The skin's bitmaps and the status font, at the scale chosen for the screen.
+void prepareSkin(package::TourLoader& loader) {
+    ShellState& s = shellState;
     // On a high-DPI screen the windowed player and its pictures are enlarged
     // by a whole factor (the system's DPI, read once: the player does not
     // follow a move to a monitor of another DPI).
@@ -55,24 +55,36 @@ int runPlayer(HINSTANCE instance, int showState) {
     s.windowBackground = s.skinSet->extraImage23();
     s.toolbarBackground = s.skinSet->extraImage24();
     s.fullToolbarBackground = s.skinSet->extraImage25();
+}
+
+// Loads the tour's language module and checks that it holds every resource
+// the player asks it for; "" when it does, else what the user is told.
+std::string loadLanguageModule(const char* path) {
+    ShellState& s = shellState;
     std::memset(s.languagePath, 0, sizeof s.languagePath);
-    shell::copyText(s.languagePath, sizeof s.languagePath, loader.languageModulePath());
+    shell::copyText(s.languagePath, sizeof s.languagePath, path);
 
     platform::UniqueModule module(LoadLibraryW(platform::nativePath(s.languagePath).c_str()));
     if (!module) {
-        return stopForLanguage("Failed to load language.");
+        return "Failed to load language.";
     }
     char missing[64] = {};
     if (shell::findMissingLanguageResource(module.get(), missing, sizeof missing)) {
         module.reset();
         char text[160] = {};
         std::snprintf(text, sizeof text, "Failed to load language: it has no %s.", missing);
-        return stopForLanguage(text);
+        return text;
     }
     s.languageLoaded = 1;
     s.languageModule = std::move(module);
     imaging::setPromptModule(s.languageModule.get());
+    return {};
+}
 
+// The language module's pictures, decoded once for the whole run; "" when
+// every one decodes, else what the user is told.
+std::string loadLanguagePictures() {
+    ShellState& s = shellState;
     s.itemUncheckedBitmap.reset(
         LoadBitmapA(s.languageModule.get(), MAKEINTRESOURCEA(IDB_ITEM_UNCHECKED)));
     s.itemCheckedBitmap = shell::loadLanguagePicture(IDP_ITEM_CHECKED);
@@ -89,12 +101,25 @@ int runPlayer(HINSTANCE instance, int showState) {
             char text[160] = {};
             std::snprintf(text, sizeof text, "Failed to load language: picture %d does not decode.",
                           id);
-            return stopForLanguage(text);
+            return text;
         }
     }
     s.aboutPicture = shell::enlargedPicture(s.aboutPicture, s.enlargedAboutPicture);
     s.infoPicture = shell::enlargedPicture(s.infoPicture, s.enlargedInfoPicture);
+    return {};
+}
 
+// The language module and its pictures; "" when the module can serve the
+// player, else what the user is told.
+std::string loadLanguage(const char* path) {
+    std::string problem = loadLanguageModule(path);
+    if (problem.empty()) {
+        problem = loadLanguagePictures();
+    }
+    return problem;
+}
+
+int showMainWindow(HINSTANCE instance, int showState) {
     shell::registerMainWindowClass(instance, shell::mainWindowClassName);
     if (!shell::createMainWindow(instance, showState, shell::mainWindowClassName)) {
         // No window (no display, no desktop): nothing was shown, and the run
@@ -103,8 +128,28 @@ int runPlayer(HINSTANCE instance, int showState) {
         return 1;
     }
     HACCEL accelerators =
-        LoadAcceleratorsA(s.languageModule.get(), MAKEINTRESOURCEA(IDR_ACCELERATORS));
+        LoadAcceleratorsA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDR_ACCELERATORS));
     return shell::runMessageLoop(accelerators);
+}
+
+int runPlayer(HINSTANCE instance, int showState) {
+    shellState.comApartment = std::make_unique<platform::ComApartment>();
+    if (!findOwnFile()) {
+        return 0;  // no file of its own to read a tour from
+    }
+    package::TourLoader loader;
+    shellState.tour = loader.load(shellState.executablePath);
+    // What killed or crashed runs left; the files of players still running
+    // are held by them and stay.
+    for (const char* prefix : {"QRZ", "QRX"}) {
+        platform::removeFilesOfEndedRuns(prefix);
+    }
+    prepareSkin(loader);
+    const std::string problem = loadLanguage(loader.languageModulePath());
+    if (!problem.empty()) {
+        return stopForLanguage(problem.c_str());
+    }
+    return showMainWindow(instance, showState);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <fstream>
+#include <sstream>
 
 #include "field_writer.h"
 #include "opened_tour.h"
@@ -265,6 +266,34 @@ TEST(FloatField, ShortestTextThatReadsBackExactly) {
         if (exact) {
             ASSERT_EQ(static_cast<float>(std::strtod(text.c_str(), nullptr)), value) << text;
         }
+    }
+}
+
+// The build sizes the file with the counter before writing it with the field
+// writer; a count that differs by a byte would misplace the trailer.
+TEST(CountingFieldWriter, CountsWhatTheFieldWriterWrites) {
+    std::ostringstream stream;
+    tourpack::FieldWriter fields(stream);
+    tourpack::CountingFieldWriter counter;
+    const auto both = [&](const auto& write) {
+        write(fields);
+        write(counter);
+        ASSERT_EQ(counter.written(), fields.written());
+        ASSERT_EQ(counter.written(), static_cast<std::int64_t>(stream.str().size()));
+    };
+    both([](auto& writer) { writer.writeFlag(true); });
+    both([](auto& writer) { writer.writeFlag(false); });
+    for (const float value : {0.0f, -123.456789f, 1e-7f, -3.4e38f}) {
+        both([value](auto& writer) { writer.writeFloat(value); });
+    }
+    for (const std::int32_t value : {0, -1, INT32_MIN, INT32_MAX}) {
+        both([value](auto& writer) { writer.writeInt(value); });
+        both([value](auto& writer) { writer.writeLong(value); });
+        both([value](auto& writer) { writer.writeItemRef(value, value); });
+    }
+    for (const std::string& text :
+         {std::string(), std::string("Caf\xE9"), std::string(5000, 'x')}) {
+        both([&text](auto& writer) { writer.writeString(text); });
     }
 }
 

@@ -22,50 +22,63 @@ struct BuildArguments {
     tourpack::ConversionOptions conversion;
 };
 
-int runBuild(const BuildArguments& arguments) {
-    std::vector<std::string> warnings;
-    try {
-        const tourpack::Manifest given = tourpack::readManifest(arguments.manifest, warnings);
-        tourpack::PreparedPictures prepared;
-        tourpack::preparePictures(given, arguments.conversion, prepared, warnings);
-        for (const std::string& notice : prepared.notices()) {
-            std::printf("%s\n", notice.c_str());
-        }
-        const tourpack::Manifest& manifest = prepared.manifest();
-        tourpack::BuildOptions options;
-        options.player = arguments.player;
-        options.languageFolder = arguments.languageFolder;
-        options.toolFolder = tourpack::toolFolder();
-        int shownPercent = -1;
-        options.progress = [&shownPercent](std::int64_t done, std::int64_t total) {
-            if (total < progressThreshold) {
-                return;
-            }
-            const int percent = static_cast<int>(done * 100 / total);
-            if (percent != shownPercent) {
-                shownPercent = percent;
-                std::fprintf(stderr, "\rwriting tour: %3d%%", percent);
-            }
-        };
-        const auto result = tourpack::buildPackage(manifest, arguments.output, options, warnings);
-        if (shownPercent >= 0) {
-            std::fprintf(stderr, "\n");
-        }
-        for (const std::string& warning : warnings) {
+// The build's warnings go to stderr once, before whatever ends the build: the
+// summary when it succeeds; the error when it fails, as this object goes
+// before the command line reports the error.
+class BuildWarnings {
+  public:
+    BuildWarnings() = default;
+    BuildWarnings(const BuildWarnings&) = delete;
+    BuildWarnings& operator=(const BuildWarnings&) = delete;
+    ~BuildWarnings() { print(); }
+
+    std::vector<std::string>& list() { return warnings_; }
+    void print() {
+        for (const std::string& warning : warnings_) {
             std::fprintf(stderr, "warning: %s\n", warning.c_str());
         }
-        std::printf("%s: %lld bytes, %zu scenes (player %s, language module %s)\n",
-                    arguments.output.c_str(), static_cast<long long>(result.size),
-                    manifest.scenes.size(), result.player.string().c_str(),
-                    result.languageModule.string().c_str());
-        return 0;
-    } catch (const tourpack::TourpackError& error) {
-        for (const std::string& warning : warnings) {
-            std::fprintf(stderr, "warning: %s\n", warning.c_str());
-        }
-        std::fprintf(stderr, "tourpack build: %s\n", error.what());
-        return 1;
+        warnings_.clear();
     }
+
+  private:
+    std::vector<std::string> warnings_;
+};
+
+int runBuild(const BuildArguments& arguments) {
+    BuildWarnings warnings;
+    const tourpack::Manifest given = tourpack::readManifest(arguments.manifest, warnings.list());
+    tourpack::PreparedPictures prepared;
+    tourpack::preparePictures(given, arguments.conversion, prepared, warnings.list());
+    for (const std::string& notice : prepared.notices()) {
+        std::printf("%s\n", notice.c_str());
+    }
+    const tourpack::Manifest& manifest = prepared.manifest();
+    tourpack::BuildOptions options;
+    options.player = arguments.player;
+    options.languageFolder = arguments.languageFolder;
+    options.toolFolder = tourpack::toolFolder();
+    int shownPercent = -1;
+    options.progress = [&shownPercent](std::int64_t done, std::int64_t total) {
+        if (total < progressThreshold) {
+            return;
+        }
+        const int percent = static_cast<int>(done * 100 / total);
+        if (percent != shownPercent) {
+            shownPercent = percent;
+            std::fprintf(stderr, "\rwriting tour: %3d%%", percent);
+        }
+    };
+    const auto result =
+        tourpack::buildPackage(manifest, arguments.output, options, warnings.list());
+    if (shownPercent >= 0) {
+        std::fprintf(stderr, "\n");
+    }
+    warnings.print();
+    std::printf("%s: %lld bytes, %zu scenes (player %s, language module %s)\n",
+                arguments.output.c_str(), static_cast<long long>(result.size),
+                manifest.scenes.size(), result.player.string().c_str(),
+                result.languageModule.string().c_str());
+    return 0;
 }
 
 const tourpack::RegisterCommand buildCommand(

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "commands.h"
+#include "tourpack_error.h"
 
 namespace tourpack {
 
@@ -43,7 +44,16 @@ void Subcommand::flag(const std::string& names, bool& value, const std::string& 
 }
 
 void Subcommand::onRun(std::function<int()> run) {
-    command_->callback([exitCode = exitCode_, run = std::move(run)] { *exitCode = run(); });
+    // A command's error for people ends it with exit code 1, named by the
+    // command; any other exception reaches runCommandLine.
+    command_->callback([name = command_->get_name(), exitCode = exitCode_, run = std::move(run)] {
+        try {
+            *exitCode = run();
+        } catch (const TourpackError& error) {
+            std::fprintf(stderr, "tourpack %s: %s\n", name.c_str(), error.what());
+            *exitCode = 1;
+        }
+    });
 }
 
 int runCommandLine(int argc, char** argv) {

@@ -35,7 +35,8 @@ class Subcommand {
                  const std::string& description);
     void flag(const std::string& names, bool& value, const std::string& description);
     // What the subcommand does once its arguments are read; returns the
-    // process's exit code.
+    // process's exit code. A TourpackError it throws is printed as
+    // "tourpack NAME: what" and ends the process with exit code 1.
     void onRun(std::function<int()> run);
 
   private:

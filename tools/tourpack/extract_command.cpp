@@ -14,14 +14,9 @@ struct ExtractArguments {
 };
 
 int runExtract(const ExtractArguments& arguments) {
-    try {
-        const auto manifest = tourpack::extractTour(arguments.tour, arguments.folder);
-        std::printf("%s\n", manifest.string().c_str());
-        return 0;
-    } catch (const tourpack::TourpackError& error) {
-        std::fprintf(stderr, "tourpack extract: %s\n", error.what());
-        return 1;
-    }
+    const auto manifest = tourpack::extractTour(arguments.tour, arguments.folder);
+    std::printf("%s\n", manifest.string().c_str());
+    return 0;
 }
 
 const tourpack::RegisterCommand extractCommand(

@@ -95,56 +95,50 @@ tourpack::Manifest manifestFor(const tourpack::FolderGuess& guess, const fs::pat
 }
 
 int runNew(const NewArguments& arguments) {
-    try {
-        const fs::path folder = fs::absolute(arguments.folder).lexically_normal();
-        const fs::path named = folder.has_filename() ? folder : folder.parent_path();
-        const fs::path manifest = fs::absolute(
-            arguments.manifest.empty() ? named / "tour.json" : fs::path(arguments.manifest));
-        std::error_code error;
-        if (fs::exists(manifest, error) && !arguments.force) {
-            throw TourpackError(manifest.string() +
-                                ": a manifest is already there; use --force to replace it");
-        }
-        const std::vector<std::string> files = filesIn(named, manifest);
-        tourpack::FolderGuess guess = tourpack::guessTour(named.filename().string(), files);
-        if (guess.scenes.empty()) {
-            throw TourpackError(named.string() +
-                                ": no picture for a scene (JPEG, GIF, BMP, PNG, TGA or TIFF) "
-                                "among its " +
-                                std::to_string(files.size()) + " files");
-        }
-        probePictures(guess, named);
-        const fs::path skin = defaultSkin();
-        const tourpack::Manifest written = manifestFor(guess, named, manifest, skin);
-
-        // Written beside and then renamed: a failure leaves no half manifest.
-        const fs::path partial = manifest.string() + ".part";
-        try {
-            tourpack::writeManifest(written, partial);
-            fs::rename(partial, manifest);
-        } catch (const TourpackError&) {
-            fs::remove(partial, error);
-            throw;
-        } catch (const fs::filesystem_error& failure) {
-            fs::remove(partial, error);
-            throw TourpackError(manifest.string() +
-                                ": cannot write the manifest: " + failure.code().message());
-        }
-
-        std::printf("Guessed from %s (%zu files):\n", named.string().c_str(), files.size());
-        const tourpack::GuessContext context{named.filename().string(), skin.string(),
-                                             written.language,
-                                             tourpack::ConversionOptions{}.maxWidth};
-        for (const std::string& line : tourpack::describeGuess(guess, context)) {
-            std::printf("  %s\n", line.c_str());
-        }
-        std::printf("Wrote %s. Next: tourpack build %s -o TOUR.exe\n", manifest.string().c_str(),
-                    manifest.string().c_str());
-        return 0;
-    } catch (const TourpackError& failure) {
-        std::fprintf(stderr, "tourpack new: %s\n", failure.what());
-        return 1;
+    const fs::path folder = fs::absolute(arguments.folder).lexically_normal();
+    const fs::path named = folder.has_filename() ? folder : folder.parent_path();
+    const fs::path manifest = fs::absolute(
+        arguments.manifest.empty() ? named / "tour.json" : fs::path(arguments.manifest));
+    std::error_code error;
+    if (fs::exists(manifest, error) && !arguments.force) {
+        throw TourpackError(manifest.string() +
+                            ": a manifest is already there; use --force to replace it");
     }
+    const std::vector<std::string> files = filesIn(named, manifest);
+    tourpack::FolderGuess guess = tourpack::guessTour(named.filename().string(), files);
+    if (guess.scenes.empty()) {
+        throw TourpackError(named.string() +
+                            ": no picture for a scene (JPEG, GIF, BMP, PNG, TGA or TIFF) "
+                            "among its " +
+                            std::to_string(files.size()) + " files");
+    }
+    probePictures(guess, named);
+    const fs::path skin = defaultSkin();
+    const tourpack::Manifest written = manifestFor(guess, named, manifest, skin);
+
+    // Written beside and then renamed: a failure leaves no half manifest.
+    const fs::path partial = manifest.string() + ".part";
+    try {
+        tourpack::writeManifest(written, partial);
+        fs::rename(partial, manifest);
+    } catch (const TourpackError&) {
+        fs::remove(partial, error);
+        throw;
+    } catch (const fs::filesystem_error& failure) {
+        fs::remove(partial, error);
+        throw TourpackError(manifest.string() +
+                            ": cannot write the manifest: " + failure.code().message());
+    }
+
+    std::printf("Guessed from %s (%zu files):\n", named.string().c_str(), files.size());
+    const tourpack::GuessContext context{named.filename().string(), skin.string(), written.language,
+                                         tourpack::ConversionOptions{}.maxWidth};
+    for (const std::string& line : tourpack::describeGuess(guess, context)) {
+        std::printf("  %s\n", line.c_str());
+    }
+    std::printf("Wrote %s. Next: tourpack build %s -o TOUR.exe\n", manifest.string().c_str(),
+                manifest.string().c_str());
+    return 0;
 }
 
 const tourpack::RegisterCommand newCommand(

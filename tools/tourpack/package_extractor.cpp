@@ -44,115 +44,159 @@ fs::path fileFor(const fs::path& folder, const std::string& stem,
     return folder / (stem + "." + extensionFor(detectFileKind(bytes.data(), bytes.size())));
 }
 
-}  // namespace
-
-fs::path extractTour(const std::string& exePath, const fs::path& folder) {
-    std::string error;
-    const std::unique_ptr<OpenedTour> opened = OpenedTour::open(exePath, error);
-    if (!opened) {
-        throw TourpackError(error);
-    }
-    const package::Tour& tour = opened->tour();
-    fs::create_directories(folder);
-
-    Manifest manifest;
-    manifest.title = windows1252ToUtf8(tour.title());
-    manifest.viewSize = tour.viewSize();
-    manifest.rotationSpeed = tour.rotationSpeed();
-    manifest.soundOn = tour.soundOn();
-    manifest.autoPlay = tour.autoPlay();
-    manifest.fullScreenMode = tour.fullScreenMode();
-
-    // The player image ends where the first payload or the record stream begins.
-    std::int64_t playerEnd = opened->recordStreamOffset();
-    const auto notePayload = [&](const package::FileItem& item) {
-        if (item.length() > 0 && item.offset() >= 0) {
-            playerEnd = std::min<std::int64_t>(playerEnd, item.offset());
+// Takes one tour apart, a section at a time, into the folder and the manifest
+// that names its files.
+class TourExtraction {
+  public:
+    TourExtraction(const std::string& exePath, const fs::path& folder)
+        : exePath_(exePath), folder_(folder) {
+        std::string error;
+        opened_ = OpenedTour::open(exePath, error);
+        if (!opened_) {
+            throw TourpackError(error);
         }
-    };
+        // The player image ends where the first payload or the record stream begins.
+        playerEnd_ = opened_->recordStreamOffset();
+        fs::create_directories(folder);
+    }
 
-    std::vector<std::uint8_t> bytes;
-    if (tour.backgroundSound().length() > 0) {
-        OpenedTour::readFile(tour.backgroundSound().path(), bytes);
-        manifest.backgroundSound = fileFor(folder, "background", bytes);
-        writeFile(manifest.backgroundSound, bytes);
+    void settings() {
+        const package::Tour& tour = opened_->tour();
+        manifest_.title = windows1252ToUtf8(tour.title());
+        manifest_.viewSize = tour.viewSize();
+        manifest_.rotationSpeed = tour.rotationSpeed();
+        manifest_.soundOn = tour.soundOn();
+        manifest_.autoPlay = tour.autoPlay();
+        manifest_.fullScreenMode = tour.fullScreenMode();
+    }
+
+    void backgroundSound() {
+        const package::FileItem& sound = opened_->tour().backgroundSound();
+        if (sound.length() > 0) {
+            OpenedTour::readFile(sound.path(), bytes_);
+            manifest_.backgroundSound = fileFor(folder_, "background", bytes_);
+            writeFile(manifest_.backgroundSound, bytes_);
+        }
+    }
+
+    void scenes() {
+        const package::Tour& tour = opened_->tour();
+        for (std::int32_t position = 1; position <= tour.sceneCount(); ++position) {
+            const package::Scene& scene = *tour.scene(position);
+            notePayload(*scene.image());
+            notePayload(*scene.sound());
+            SceneEntry entry;
+            entry.name = windows1252ToUtf8(scene.name());
+            entry.pan = angleOf(scene.pan());
+            entry.tilt = angleOf(scene.tilt());
+            entry.fieldOfView = angleOf(scene.fieldOfView());
+            entry.image = scenePayload(position, *scene.image(), ScenePart::image);
+            if (scene.sound()->length() > 0) {
+                entry.sound = scenePayload(position, *scene.sound(), ScenePart::sound);
+            }
+            manifest_.scenes.push_back(entry);
+        }
+    }
+
+    void info() {
+        const package::TourInfo& info = opened_->tour().info();
+        manifest_.infoText1 = windows1252ToUtf8(info.infoText1());
+        manifest_.infoText2 = windows1252ToUtf8(info.infoText2());
+        manifest_.infoText3 = windows1252ToUtf8(info.infoText3());
+        manifest_.webAddress = windows1252ToUtf8(info.webAddress());
+        manifest_.emailAddress = windows1252ToUtf8(info.emailAddress());
+        manifest_.infoText4 = windows1252ToUtf8(info.infoText4());
+        const package::FileItem& picture = *info.picture();
+        if (picture.length() > 0) {
+            notePayload(picture);
+            if (!opened_->readRange(picture.offset(), picture.length(), bytes_)) {
+                throw TourpackError(exePath_ + ": the info picture's range lies outside the file");
+            }
+            manifest_.infoPicture = fileFor(folder_, "info-picture", bytes_);
+            writeFile(manifest_.infoPicture, bytes_);
+        }
+    }
+
+    void skin() {
+        manifest_.skinFolder = folder_ / "skin";
+        for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
+            OpenedTour::readFile(opened_->loader().skinSet().imagePath(slot), bytes_);
+            writeFile(fileFor(manifest_.skinFolder, twoDigits(slot), bytes_), bytes_);
+        }
+    }
+
+    void languageModule() {
+        OpenedTour::readFile(opened_->loader().languageModulePath(), bytes_);
+        manifest_.languagePath = folder_ / "language.dll";
+        writeFile(manifest_.languagePath, bytes_);
+    }
+
+    // The bytes before the first payload; comes after the sections that
+    // note where their payloads lie.
+    void playerImage() {
+        if (!opened_->readRange(0, std::max<std::int64_t>(playerEnd_, 0), bytes_)) {
+            throw TourpackError(exePath_ + ": the record stream offset lies outside the file");
+        }
+        manifest_.player = folder_ / "player.exe";
+        writeFile(manifest_.player, bytes_);
+    }
+
+    fs::path writeManifestFile() const {
+        const fs::path manifestFile = folder_ / "tour.json";
+        writeManifest(manifest_, manifestFile);
+        return manifestFile;
+    }
+
+  private:
+    enum class ScenePart { image, sound };
+
+    void notePayload(const package::FileItem& item) {
+        if (item.length() > 0 && item.offset() >= 0) {
+            playerEnd_ = std::min<std::int64_t>(playerEnd_, item.offset());
+        }
     }
 
     // One file per byte range: a range shared by several scenes is written once.
-    std::map<std::tuple<std::int32_t, std::int32_t, bool>, fs::path> written;
-    for (std::int32_t position = 1; position <= tour.sceneCount(); ++position) {
-        const package::Scene& scene = *tour.scene(position);
-        notePayload(*scene.image());
-        notePayload(*scene.sound());
-        SceneEntry entry;
-        entry.name = windows1252ToUtf8(scene.name());
-        entry.pan = angleOf(scene.pan());
-        entry.tilt = angleOf(scene.tilt());
-        entry.fieldOfView = angleOf(scene.fieldOfView());
-
-        const auto imageKey =
-            std::make_tuple(scene.image()->offset(), scene.image()->length(), true);
-        if (auto found = written.find(imageKey); found != written.end()) {
-            entry.image = found->second;
-        } else {
-            if (!opened->sceneImage(position, bytes, error)) {
-                throw TourpackError(exePath + ": " + error);
-            }
-            entry.image = fileFor(folder / "scenes", twoDigits(position) + "-image", bytes);
-            writeFile(entry.image, bytes);
-            written[imageKey] = entry.image;
+    fs::path scenePayload(std::int32_t position, const package::FileItem& item, ScenePart part) {
+        const bool image = part == ScenePart::image;
+        const auto key = std::make_tuple(item.offset(), item.length(), image);
+        if (auto found = written_.find(key); found != written_.end()) {
+            return found->second;
         }
-        if (scene.sound()->length() > 0) {
-            const auto soundKey =
-                std::make_tuple(scene.sound()->offset(), scene.sound()->length(), false);
-            if (auto found = written.find(soundKey); found != written.end()) {
-                entry.sound = found->second;
-            } else {
-                if (!opened->sceneSound(position, bytes, error)) {
-                    throw TourpackError(exePath + ": " + error);
-                }
-                entry.sound = fileFor(folder / "scenes", twoDigits(position) + "-sound", bytes);
-                writeFile(entry.sound, bytes);
-                written[soundKey] = entry.sound;
-            }
+        std::string error;
+        const bool read = image ? opened_->sceneImage(position, bytes_, error)
+                                : opened_->sceneSound(position, bytes_, error);
+        if (!read) {
+            throw TourpackError(exePath_ + ": " + error);
         }
-        manifest.scenes.push_back(entry);
+        const fs::path file = fileFor(folder_ / "scenes",
+                                      twoDigits(position) + (image ? "-image" : "-sound"), bytes_);
+        writeFile(file, bytes_);
+        written_[key] = file;
+        return file;
     }
 
-    const package::TourInfo& info = tour.info();
-    manifest.infoText1 = windows1252ToUtf8(info.infoText1());
-    manifest.infoText2 = windows1252ToUtf8(info.infoText2());
-    manifest.infoText3 = windows1252ToUtf8(info.infoText3());
-    manifest.webAddress = windows1252ToUtf8(info.webAddress());
-    manifest.emailAddress = windows1252ToUtf8(info.emailAddress());
-    manifest.infoText4 = windows1252ToUtf8(info.infoText4());
-    if (info.picture()->length() > 0) {
-        notePayload(*info.picture());
-        if (!opened->readRange(info.picture()->offset(), info.picture()->length(), bytes)) {
-            throw TourpackError(exePath + ": the info picture's range lies outside the file");
-        }
-        manifest.infoPicture = fileFor(folder, "info-picture", bytes);
-        writeFile(manifest.infoPicture, bytes);
-    }
+    std::string exePath_;
+    fs::path folder_;
+    std::unique_ptr<OpenedTour> opened_;
+    Manifest manifest_;
+    std::int64_t playerEnd_ = 0;
+    std::map<std::tuple<std::int32_t, std::int32_t, bool>, fs::path> written_;
+    std::vector<std::uint8_t> bytes_;
+};
 
-    manifest.skinFolder = folder / "skin";
-    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
-        OpenedTour::readFile(opened->loader().skinSet().imagePath(slot), bytes);
-        writeFile(fileFor(manifest.skinFolder, twoDigits(slot), bytes), bytes);
-    }
-    OpenedTour::readFile(opened->loader().languageModulePath(), bytes);
-    manifest.languagePath = folder / "language.dll";
-    writeFile(manifest.languagePath, bytes);
+}  // namespace
 
-    if (!opened->readRange(0, std::max<std::int64_t>(playerEnd, 0), bytes)) {
-        throw TourpackError(exePath + ": the record stream offset lies outside the file");
-    }
-    manifest.player = folder / "player.exe";
-    writeFile(manifest.player, bytes);
-
-    const fs::path manifestFile = folder / "tour.json";
-    writeManifest(manifest, manifestFile);
-    return manifestFile;
+fs::path extractTour(const std::string& exePath, const fs::path& folder) {
+    TourExtraction extraction(exePath, folder);
+    extraction.settings();
+    extraction.backgroundSound();
+    extraction.scenes();
+    extraction.info();
+    extraction.skin();
+    extraction.languageModule();
+    extraction.playerImage();
+    return extraction.writeManifestFile();
 }
 
 }  // namespace tourpack

@@ -28,6 +28,123 @@ std::string utf8(const char* text) {
     return windows1252ToUtf8(text);
 }
 
+// Describes one opened tour, a section at a time, into a report and notes
+// every problem found on the way.
+class TourInspection {
+  public:
+    TourInspection(const OpenedTour& opened, const std::string& exePath, InspectReport& report)
+        : opened_(opened),
+          tour_(opened.tour()),
+          fileSize_(opened.fileSize()),
+          report_(report),
+          description_(report.description) {
+        description_["file"] = exePath;
+        description_["fileSize"] = fileSize_;
+        description_["recordStreamOffset"] = opened.recordStreamOffset();
+    }
+
+    void settings() {
+        description_["title"] = utf8(tour_.title());
+        description_["viewSize"] = tour_.viewSize();
+        description_["rotationSpeed"] = tour_.rotationSpeed();
+        description_["soundOn"] = tour_.soundOn();
+        description_["autoPlay"] = tour_.autoPlay();
+        description_["fullScreenMode"] = tour_.fullScreenMode();
+        description_["backgroundSound"] = {{"length", tour_.backgroundSound().length()}};
+    }
+
+    void scenes() {
+        description_["scenes"] = json::array();
+        for (std::int32_t position = 1; position <= tour_.sceneCount(); ++position) {
+            description_["scenes"].push_back(sceneEntry(position));
+        }
+    }
+
+    void info() {
+        const package::TourInfo& info = tour_.info();
+        description_["info"] = {
+            {"text1", utf8(info.infoText1())},           {"text2", utf8(info.infoText2())},
+            {"text3", utf8(info.infoText3())},           {"webAddress", utf8(info.webAddress())},
+            {"emailAddress", utf8(info.emailAddress())}, {"text4", utf8(info.infoText4())},
+            {"picture", rangeOf(*info.picture())}};
+        if (!rangeInside(*info.picture(), fileSize_)) {
+            problem("info picture: the range lies outside the file");
+        } else if (info.picture()->length() > 0) {
+            std::vector<std::uint8_t> bytes;
+            opened_.readRange(info.picture()->offset(), info.picture()->length(), bytes);
+            const FileKind kind = kindOfBytes(bytes);
+            description_["info"]["picture"]["format"] = extensionFor(kind);
+            if (!isPlayerPicture(kind)) {
+                problem("info picture: not a JPEG, GIF or BMP picture");
+            }
+        }
+    }
+
+    void skin() {
+        description_["skin"] = json::array();
+        for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
+            std::vector<std::uint8_t> bytes;
+            OpenedTour::readFile(opened_.loader().skinSet().imagePath(slot), bytes);
+            const FileKind kind = kindOfBytes(bytes);
+            description_["skin"].push_back(
+                {{"slot", slot}, {"length", bytes.size()}, {"format", extensionFor(kind)}});
+            if (!isPlayerPicture(kind)) {
+                problem("skin image " + std::to_string(slot) + ": not a JPEG, GIF or BMP picture");
+            }
+        }
+    }
+
+    void languageModule() {
+        std::vector<std::uint8_t> language;
+        OpenedTour::readFile(opened_.loader().languageModulePath(), language);
+        description_["languageModule"] = {{"length", language.size()}};
+        if (kindOfBytes(language) != FileKind::windowsModule) {
+            problem("language module: not a Windows module");
+        }
+    }
+
+  private:
+    json sceneEntry(std::int32_t position) {
+        const package::Scene& scene = *tour_.scene(position);
+        const std::string where = "scene " + std::to_string(position);
+        json entry = {{"position", position},
+                      {"id", scene.id()},
+                      {"name", utf8(scene.name())},
+                      {"pan", scene.pan()},
+                      {"tilt", scene.tilt()},
+                      {"fieldOfView", scene.fieldOfView()},
+                      {"image", rangeOf(*scene.image())},
+                      {"sound", rangeOf(*scene.sound())}};
+        if (!rangeInside(*scene.image(), fileSize_)) {
+            problem(where + ": the image range lies outside the file");
+        } else {
+            std::vector<std::uint8_t> bytes;
+            std::string error;
+            if (!opened_.sceneImage(position, bytes, error)) {
+                problem(error);
+            } else {
+                const FileKind kind = kindOfBytes(bytes);
+                entry["image"]["format"] = extensionFor(kind);
+                if (!isPlayerPicture(kind)) {
+                    problem(where + ": the image does not decrypt to a JPEG, GIF or BMP picture");
+                }
+            }
+        }
+        if (!rangeInside(*scene.sound(), fileSize_)) {
+            problem(where + ": the sound range lies outside the file");
+        }
+        return entry;
+    }
+
+    void problem(const std::string& text) { report_.problems.push_back(text); }
+
+    const OpenedTour& opened_;
+    const package::Tour& tour_;
+    std::int64_t fileSize_;
+    InspectReport& report_;
+    json& description_;
+};
+
 }  // namespace
 
 InspectReport inspectTour(const std::string& exePath) {
@@ -39,91 +156,13 @@ InspectReport inspectTour(const std::string& exePath) {
         report.description = {{"file", exePath}, {"error", error}};
         return report;
     }
-    const package::Tour& tour = opened->tour();
-    const std::int64_t fileSize = opened->fileSize();
-    json& d = report.description;
-    d["file"] = exePath;
-    d["fileSize"] = fileSize;
-    d["recordStreamOffset"] = opened->recordStreamOffset();
-    d["title"] = utf8(tour.title());
-    d["viewSize"] = tour.viewSize();
-    d["rotationSpeed"] = tour.rotationSpeed();
-    d["soundOn"] = tour.soundOn();
-    d["autoPlay"] = tour.autoPlay();
-    d["fullScreenMode"] = tour.fullScreenMode();
-    d["backgroundSound"] = {{"length", tour.backgroundSound().length()}};
-
-    d["scenes"] = json::array();
-    for (std::int32_t position = 1; position <= tour.sceneCount(); ++position) {
-        const package::Scene& scene = *tour.scene(position);
-        const std::string where = "scene " + std::to_string(position);
-        json entry = {{"position", position},
-                      {"id", scene.id()},
-                      {"name", utf8(scene.name())},
-                      {"pan", scene.pan()},
-                      {"tilt", scene.tilt()},
-                      {"fieldOfView", scene.fieldOfView()},
-                      {"image", rangeOf(*scene.image())},
-                      {"sound", rangeOf(*scene.sound())}};
-        if (!rangeInside(*scene.image(), fileSize)) {
-            report.problems.push_back(where + ": the image range lies outside the file");
-        } else {
-            std::vector<std::uint8_t> bytes;
-            if (!opened->sceneImage(position, bytes, error)) {
-                report.problems.push_back(error);
-            } else {
-                const FileKind kind = kindOfBytes(bytes);
-                entry["image"]["format"] = extensionFor(kind);
-                if (!isPlayerPicture(kind)) {
-                    report.problems.push_back(where +
-                                              ": the image does not decrypt to a JPEG, GIF or "
-                                              "BMP picture");
-                }
-            }
-        }
-        if (!rangeInside(*scene.sound(), fileSize)) {
-            report.problems.push_back(where + ": the sound range lies outside the file");
-        }
-        d["scenes"].push_back(entry);
-    }
-
-    const package::TourInfo& info = tour.info();
-    d["info"] = {
-        {"text1", utf8(info.infoText1())},           {"text2", utf8(info.infoText2())},
-        {"text3", utf8(info.infoText3())},           {"webAddress", utf8(info.webAddress())},
-        {"emailAddress", utf8(info.emailAddress())}, {"text4", utf8(info.infoText4())},
-        {"picture", rangeOf(*info.picture())}};
-    if (!rangeInside(*info.picture(), fileSize)) {
-        report.problems.push_back("info picture: the range lies outside the file");
-    } else if (info.picture()->length() > 0) {
-        std::vector<std::uint8_t> bytes;
-        opened->readRange(info.picture()->offset(), info.picture()->length(), bytes);
-        const FileKind kind = kindOfBytes(bytes);
-        d["info"]["picture"]["format"] = extensionFor(kind);
-        if (!isPlayerPicture(kind)) {
-            report.problems.push_back("info picture: not a JPEG, GIF or BMP picture");
-        }
-    }
-
-    d["skin"] = json::array();
-    for (int slot = 0; slot < package::SkinSet::imageCount; ++slot) {
-        std::vector<std::uint8_t> bytes;
-        OpenedTour::readFile(opened->loader().skinSet().imagePath(slot), bytes);
-        const FileKind kind = kindOfBytes(bytes);
-        d["skin"].push_back(
-            {{"slot", slot}, {"length", bytes.size()}, {"format", extensionFor(kind)}});
-        if (!isPlayerPicture(kind)) {
-            report.problems.push_back("skin image " + std::to_string(slot) +
-                                      ": not a JPEG, GIF or BMP picture");
-        }
-    }
-    std::vector<std::uint8_t> language;
-    OpenedTour::readFile(opened->loader().languageModulePath(), language);
-    d["languageModule"] = {{"length", language.size()}};
-    if (kindOfBytes(language) != FileKind::windowsModule) {
-        report.problems.push_back("language module: not a Windows module");
-    }
-    d["problems"] = report.problems;
+    TourInspection inspection(*opened, exePath, report);
+    inspection.settings();
+    inspection.scenes();
+    inspection.info();
+    inspection.skin();
+    inspection.languageModule();
+    report.description["problems"] = report.problems;
     return report;
 }
 

@@ -25,6 +25,9 @@ namespace fs = std::filesystem;
 
 constexpr std::int64_t maximumPackageSize = INT32_MAX;  // offsets are signed 32-bit
 constexpr std::int64_t copyChunk = 1 << 20;
+// The tour's last bytes, after the record stream's offset.
+constexpr char trailerMarker[] = "CAFEBABE";
+constexpr std::streamsize trailerMarkerSize = sizeof trailerMarker - 1;
 
 [[noreturn]] void fail(const Manifest& manifest, const std::string& field,
                        const std::string& what) {
@@ -137,10 +140,10 @@ fs::path resolveLanguage(const Manifest& manifest, const BuildOptions& options) 
 
 bool endsWithTrailer(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
-    in.seekg(-8, std::ios::end);
-    char tail[8] = {};
-    in.read(tail, 8);
-    return in && std::string(tail, 8) == "CAFEBABE";
+    in.seekg(-trailerMarkerSize, std::ios::end);
+    char tail[trailerMarkerSize] = {};
+    in.read(tail, trailerMarkerSize);
+    return in && std::string(tail, trailerMarkerSize) == trailerMarker;
 }
 
 // One payload in the payload area; identical files are stored once.
@@ -169,6 +172,7 @@ class PayloadArea {
         return slots_.size() - 1;
     }
     std::vector<PayloadSlot>& slots() { return slots_; }
+    const std::vector<PayloadSlot>& slots() const { return slots_; }
     const PayloadSlot& at(std::size_t index) const { return slots_[index]; }
 
   private:
@@ -297,103 +301,189 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
     return slots;
 }
 
-BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
-                         const BuildOptions& options, std::vector<std::string>& warnings) {
-    BuildResult result;
-    // Every input is checked before anything is written.
-    result.player = resolvePlayer(manifest, options);
-    if (kindOf(result.player) != FileKind::windowsModule) {
-        fail(manifest, "player", result.player.string() + " is not a Windows program");
-    }
-    if (endsWithTrailer(result.player)) {
-        fail(manifest, "player",
-             result.player.string() + " already carries a tour; use the bare player image");
-    }
-    result.languageModule = resolveLanguage(manifest, options);
-    if (kindOf(result.languageModule) != FileKind::windowsModule) {
-        fail(manifest, "language",
-             result.languageModule.string() + " is not a Windows module (DLL)");
-    }
-    const std::int64_t playerSize = sizeOf(manifest, "player", result.player);
-    const std::int64_t languageSize = sizeOf(manifest, "language", result.languageModule);
+namespace {
 
-    const std::string title = ansiText(manifest, "title", manifest.title);
+// A scene's name in the player's code page and its payloads' places in the
+// payload area.
+struct ScenePayloads {
+    std::string name;
+    std::size_t image = 0;
+    std::size_t sound = 0;
+    bool hasSound = false;
+};
+
+// What a build copies and writes, every input checked: the files and their
+// sizes, the texts in the player's code page, the payload area.
+struct BuildInputs {
+    fs::path player;
+    std::int64_t playerSize = 0;
+    fs::path languageModule;
+    std::int64_t languageSize = 0;
+    std::string title;
     std::int64_t backgroundSize = 0;
-    if (!manifest.backgroundSound.empty()) {
-        backgroundSize = sizeOf(manifest, "backgroundSound", manifest.backgroundSound);
-    }
-
     PayloadArea payloads;
-    struct ScenePayloads {
-        std::string name;
-        std::size_t image;
-        std::size_t sound;
-        bool hasSound;
-    };
     std::vector<ScenePayloads> scenes;
+    bool hasPicture = false;
+    std::size_t picture = 0;
+    std::array<std::string, 6> infoTexts;
+    std::vector<fs::path> skin;
+    std::vector<std::int64_t> skinSizes;
+};
+
+void checkModules(const Manifest& manifest, const BuildOptions& options, BuildInputs& inputs) {
+    inputs.player = resolvePlayer(manifest, options);
+    if (kindOf(inputs.player) != FileKind::windowsModule) {
+        fail(manifest, "player", inputs.player.string() + " is not a Windows program");
+    }
+    if (endsWithTrailer(inputs.player)) {
+        fail(manifest, "player",
+             inputs.player.string() + " already carries a tour; use the bare player image");
+    }
+    inputs.languageModule = resolveLanguage(manifest, options);
+    if (kindOf(inputs.languageModule) != FileKind::windowsModule) {
+        fail(manifest, "language",
+             inputs.languageModule.string() + " is not a Windows module (DLL)");
+    }
+    inputs.playerSize = sizeOf(manifest, "player", inputs.player);
+    inputs.languageSize = sizeOf(manifest, "language", inputs.languageModule);
+}
+
+void checkScenes(const Manifest& manifest, BuildInputs& inputs) {
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
         const SceneEntry& scene = manifest.scenes[i];
         const std::string field = "scenes[" + std::to_string(i) + "]";
         requirePicture(manifest, field + ".image", scene.image);
         ScenePayloads entry{ansiText(manifest, field + ".name", scene.name), 0, 0, false};
         entry.image =
-            payloads.add(scene.image, true, sizeOf(manifest, field + ".image", scene.image));
+            inputs.payloads.add(scene.image, true, sizeOf(manifest, field + ".image", scene.image));
         if (!scene.sound.empty()) {
-            entry.sound =
-                payloads.add(scene.sound, false, sizeOf(manifest, field + ".sound", scene.sound));
+            entry.sound = inputs.payloads.add(scene.sound, false,
+                                              sizeOf(manifest, field + ".sound", scene.sound));
             entry.hasSound = true;
         }
-        scenes.push_back(entry);
+        inputs.scenes.push_back(entry);
     }
-    std::size_t picture = 0;
-    const bool hasPicture = !manifest.infoPicture.empty();
-    if (hasPicture) {
+}
+
+void checkInfo(const Manifest& manifest, BuildInputs& inputs) {
+    inputs.hasPicture = !manifest.infoPicture.empty();
+    if (inputs.hasPicture) {
         requirePicture(manifest, "info.picture", manifest.infoPicture);
-        picture = payloads.add(manifest.infoPicture, false,
-                               sizeOf(manifest, "info.picture", manifest.infoPicture));
+        inputs.picture = inputs.payloads.add(
+            manifest.infoPicture, false, sizeOf(manifest, "info.picture", manifest.infoPicture));
     }
-    const std::array<std::string, 6> infoTexts = {
-        ansiText(manifest, "info.text1", manifest.infoText1),
-        ansiText(manifest, "info.text2", manifest.infoText2),
-        ansiText(manifest, "info.text3", manifest.infoText3),
-        ansiText(manifest, "info.webAddress", manifest.webAddress),
-        ansiText(manifest, "info.emailAddress", manifest.emailAddress),
-        ansiText(manifest, "info.text4", manifest.infoText4)};
+    inputs.infoTexts = {ansiText(manifest, "info.text1", manifest.infoText1),
+                        ansiText(manifest, "info.text2", manifest.infoText2),
+                        ansiText(manifest, "info.text3", manifest.infoText3),
+                        ansiText(manifest, "info.webAddress", manifest.webAddress),
+                        ansiText(manifest, "info.emailAddress", manifest.emailAddress),
+                        ansiText(manifest, "info.text4", manifest.infoText4)};
+}
 
-    const std::vector<fs::path> skin = findSkinSlots(manifest);
-    std::vector<std::int64_t> skinSizes;
-    for (std::size_t slot = 0; slot < skin.size(); ++slot) {
+void checkSkin(const Manifest& manifest, BuildInputs& inputs) {
+    inputs.skin = findSkinSlots(manifest);
+    for (std::size_t slot = 0; slot < inputs.skin.size(); ++slot) {
         const std::string field = "skin (slot " + std::to_string(slot) + ")";
-        requirePicture(manifest, field, skin[slot]);
-        skinSizes.push_back(sizeOf(manifest, field, skin[slot]));
+        requirePicture(manifest, field, inputs.skin[slot]);
+        inputs.skinSizes.push_back(sizeOf(manifest, field, inputs.skin[slot]));
     }
+}
 
-    // Lay out the payload area and size the whole file before writing.
-    std::int64_t offset = playerSize;
-    for (PayloadSlot& slot : payloads.slots()) {
+// Checks the inputs in the order a manifest names them, so that the first
+// error reported is the first one in the manifest.
+BuildInputs checkInputs(const Manifest& manifest, const BuildOptions& options) {
+    BuildInputs inputs;
+    checkModules(manifest, options, inputs);
+    inputs.title = ansiText(manifest, "title", manifest.title);
+    if (!manifest.backgroundSound.empty()) {
+        inputs.backgroundSize = sizeOf(manifest, "backgroundSound", manifest.backgroundSound);
+    }
+    checkScenes(manifest, inputs);
+    checkInfo(manifest, inputs);
+    checkSkin(manifest, inputs);
+    return inputs;
+}
+
+// The record stream, into a FieldWriter or a CountingFieldWriter. A file
+// stored in a record (sound, skin image, language module) is a LONG length
+// and then the file's bytes, which `copyFile(path, size)` delivers.
+template <class Fields, class CopyFile>
+void writeRecordStream(Fields& fields, const Manifest& manifest, const BuildInputs& inputs,
+                       CopyFile copyFile) {
+    const auto itemRef = [&](bool present, std::size_t index) {
+        if (!present) {
+            fields.writeItemRef(0, 0);
+            return;
+        }
+        const PayloadSlot& slot = inputs.payloads.at(index);
+        fields.writeItemRef(static_cast<std::int32_t>(slot.offset),
+                            static_cast<std::int32_t>(slot.size));
+    };
+    const auto blob = [&](const fs::path& path, std::int64_t size) {
+        fields.writeLong(static_cast<std::int32_t>(size));
+        if (size > 0) {
+            copyFile(path, size);
+        }
+    };
+    fields.writeString(inputs.title);
+    fields.writeInt(manifest.viewSize);
+    fields.writeInt(manifest.rotationSpeed);
+    fields.writeInt(static_cast<std::int32_t>(inputs.scenes.size()));
+    fields.writeFlag(manifest.soundOn);
+    fields.writeFlag(manifest.autoPlay);
+    fields.writeInt(manifest.fullScreenMode);
+    blob(manifest.backgroundSound, inputs.backgroundSize);
+    for (std::size_t i = 0; i < inputs.scenes.size(); ++i) {
+        const SceneEntry& scene = manifest.scenes[i];
+        fields.writeString(inputs.scenes[i].name);
+        fields.writeFloat(static_cast<float>(scene.pan));
+        fields.writeFloat(static_cast<float>(scene.tilt));
+        fields.writeFloat(static_cast<float>(scene.fieldOfView));
+        itemRef(true, inputs.scenes[i].image);
+        itemRef(inputs.scenes[i].hasSound, inputs.scenes[i].sound);
+    }
+    for (const std::string& text : inputs.infoTexts) {
+        fields.writeString(text);
+    }
+    itemRef(inputs.hasPicture, inputs.picture);
+    for (std::size_t slot = 0; slot < inputs.skin.size(); ++slot) {
+        blob(inputs.skin[slot], inputs.skinSizes[slot]);
+    }
+    blob(inputs.languageModule, inputs.languageSize);
+}
+
+struct PackagePlan {
+    std::int64_t recordStream = 0;
+    std::int64_t total = 0;
+};
+
+// Places every payload after the player image and sizes the whole file by
+// writing the record stream and the trailer into a counter.
+PackagePlan planPackage(const Manifest& manifest, BuildInputs& inputs) {
+    std::int64_t offset = inputs.playerSize;
+    for (PayloadSlot& slot : inputs.payloads.slots()) {
         slot.offset = offset;
         offset += slot.size;
     }
-    const std::int64_t recordStream = offset;
-    std::int64_t streamSize =
-        33 + static_cast<std::int64_t>(title.size()) + 3 * 17 + 2 + 17 + 33 + backgroundSize;
-    for (const ScenePayloads& scene : scenes) {
-        streamSize += 33 + static_cast<std::int64_t>(scene.name.size()) + 3 * 10 + 4 * 33;
-    }
-    for (const std::string& text : infoTexts) {
-        streamSize += 33 + static_cast<std::int64_t>(text.size());
-    }
-    streamSize += 2 * 33;
-    for (const std::int64_t size : skinSizes) {
-        streamSize += 33 + size;
-    }
-    streamSize += 33 + languageSize;
-    const std::int64_t total = recordStream + streamSize + 41;
-    if (total > maximumPackageSize) {
+    PackagePlan plan;
+    plan.recordStream = offset;
+    CountingFieldWriter counter;
+    std::int64_t storedFiles = 0;
+    writeRecordStream(counter, manifest, inputs,
+                      [&storedFiles](const fs::path&, std::int64_t size) { storedFiles += size; });
+    counter.writeLong(static_cast<std::int32_t>(plan.recordStream));  // the trailer's
+    plan.total = plan.recordStream + counter.written() + storedFiles + trailerMarkerSize;
+    if (plan.total > maximumPackageSize) {
         throw TourpackError(manifest.file.string() + ": the tour would be " +
-                            std::to_string(total) +
+                            std::to_string(plan.total) +
                             " bytes; a tour executable holds at most 2 GiB (2147483647 bytes)");
     }
+    return plan;
+}
+
+// A start angle the record's field cannot hold exactly reaches the player
+// rounded; the author hears of it.
+void warnAboutInexactAngles(const Manifest& manifest, std::vector<std::string>& warnings) {
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
         const SceneEntry& scene = manifest.scenes[i];
         for (const auto& [name, value] : {std::pair{"pan", scene.pan},
@@ -408,71 +498,47 @@ BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
             }
         }
     }
+}
 
+// The player image, the payload area, the record stream and the trailer, in
+// that order; the file replaces `output` only once it is complete.
+void writePackage(const fs::path& output, const Manifest& manifest, const BuildInputs& inputs,
+                  const PackagePlan& plan, const BuildOptions& options) {
     OutputFile file(output);
     std::ofstream& out = file.stream();
-    Progress progress(options, total);
-    copyFile(result.player, out, false, progress);
-    for (const PayloadSlot& slot : payloads.slots()) {
+    Progress progress(options, plan.total);
+    copyFile(inputs.player, out, false, progress);
+    for (const PayloadSlot& slot : inputs.payloads.slots()) {
         copyFile(slot.file, out, slot.encrypted, progress);
     }
-
     FieldWriter fields(out);
-    const auto itemRef = [&](std::size_t index) {
-        const PayloadSlot& slot = payloads.at(index);
-        fields.writeItemRef(static_cast<std::int32_t>(slot.offset),
-                            static_cast<std::int32_t>(slot.size));
-    };
-    const auto blob = [&](const fs::path& path, std::int64_t size) {
-        fields.writeLong(static_cast<std::int32_t>(size));
-        if (size > 0) {
-            copyFile(path, out, false, progress);
-        }
-    };
-    fields.writeString(title);
-    fields.writeInt(manifest.viewSize);
-    fields.writeInt(manifest.rotationSpeed);
-    fields.writeInt(static_cast<std::int32_t>(scenes.size()));
-    fields.writeFlag(manifest.soundOn);
-    fields.writeFlag(manifest.autoPlay);
-    fields.writeInt(manifest.fullScreenMode);
-    blob(manifest.backgroundSound, backgroundSize);
-    for (std::size_t i = 0; i < scenes.size(); ++i) {
-        const SceneEntry& scene = manifest.scenes[i];
-        fields.writeString(scenes[i].name);
-        fields.writeFloat(static_cast<float>(scene.pan));
-        fields.writeFloat(static_cast<float>(scene.tilt));
-        fields.writeFloat(static_cast<float>(scene.fieldOfView));
-        itemRef(scenes[i].image);
-        if (scenes[i].hasSound) {
-            itemRef(scenes[i].sound);
-        } else {
-            fields.writeItemRef(0, 0);
-        }
-    }
-    for (const std::string& text : infoTexts) {
-        fields.writeString(text);
-    }
-    if (hasPicture) {
-        itemRef(picture);
-    } else {
-        fields.writeItemRef(0, 0);
-    }
-    for (std::size_t slot = 0; slot < skin.size(); ++slot) {
-        blob(skin[slot], skinSizes[slot]);
-    }
-    blob(result.languageModule, languageSize);
-
-    fields.writeLong(static_cast<std::int32_t>(recordStream));
-    out.write("CAFEBABE", 8);
-    if (static_cast<std::int64_t>(out.tellp()) != total) {
+    writeRecordStream(fields, manifest, inputs, [&](const fs::path& path, std::int64_t) {
+        copyFile(path, out, false, progress);
+    });
+    fields.writeLong(static_cast<std::int32_t>(plan.recordStream));
+    out.write(trailerMarker, trailerMarkerSize);
+    if (static_cast<std::int64_t>(out.tellp()) != plan.total) {
         throw TourpackError(output.string() + ": wrote " + std::to_string(out.tellp()) +
-                            " bytes where " + std::to_string(total) + " were planned");
+                            " bytes where " + std::to_string(plan.total) + " were planned");
     }
     file.commit();
+}
 
-    result.size = total;
-    result.recordStreamOffset = static_cast<std::int32_t>(recordStream);
+}  // namespace
+
+BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
+                         const BuildOptions& options, std::vector<std::string>& warnings) {
+    // Every input is checked, and the file sized, before anything is written.
+    BuildInputs inputs = checkInputs(manifest, options);
+    const PackagePlan plan = planPackage(manifest, inputs);
+    warnAboutInexactAngles(manifest, warnings);
+    writePackage(output, manifest, inputs, plan, options);
+
+    BuildResult result;
+    result.player = inputs.player;
+    result.languageModule = inputs.languageModule;
+    result.size = plan.total;
+    result.recordStreamOffset = static_cast<std::int32_t>(plan.recordStream);
     return result;
 }
 
