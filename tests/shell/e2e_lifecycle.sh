@@ -177,7 +177,7 @@ PY
   check "the other still plays its looping tour sound (level $loud)" [ "$loud" -gt 100 ]
   for step in 1 2 3; do
     shot "before-$step"
-    probe command 32782
+    probe command IDM_NEXT_SCENE
     sleep 2.5
     shot "after-$step"
     check "the other changes scene ($step: $(differing before-$step after-$step) pixels differ)" \

@@ -339,12 +339,12 @@ drive)
   xdotool mousemove $((cx + cw / 2)) $((cy + 36 + 20)) click 1
   sleep 0.5
   shot 20-before-menu
-  probe command 10002
+  probe command scene:3
   check "scene 3 from the scene menu changes the scene and the status text" \
     shot_when changed 20-before-menu 21-scene-3 $(status_box)
   settle 21-scene-3 $(view_box)
   scene_menu 22-scene-menu-3
-  probe command 10004
+  probe command scene:5
   settle 22-scene-5 $(view_box)
   scene_menu 23-scene-menu-5
   # Scene 5 is two items below scene 3 (items are some 17 pixels high).
@@ -408,7 +408,7 @@ fullscreen)
       read -r x y s _ <<<"$(button_box 10)"
       click_at $((x + 15)) $((y + 15))
     else
-      probe command 32773
+      probe command IDM_FULL_SCREEN
     fi
     sleep 2
     shot "fs-$round"
@@ -593,7 +593,7 @@ SH
   done
   last_opened() { tail -n 1 "$work/opened.txt"; }
   opened_count() { wc -l <"$work/opened.txt"; }
-  maker=$(sed -n 's/.*makerWebAddress = "\(.*\)";/\1/p' "$source/src/shell/shell.h")
+  maker=$(probe maker-address)
   web='https://tours.example.net/harbour/index.html?from=player&scene=2'
   email='tours@example.org'
   info=$(python3 -c 'import json, sys; print(json.dumps({"text1": "Harbour Town: a walk along the water",
@@ -615,7 +615,7 @@ SH
   for how in command menu; do
     # The about box: the picture's size, centred; the link opens the maker's
     # address and leaves it open; a click beside the link closes it.
-    open_dialog $how 104 p
+    open_dialog $how IDM_ABOUT p
     check "$how: the about box opens" dialog_opens
     gdi_shot "about-$how"
     check "$how: the about box is the picture's 280 x 200 ($dw x $dh)" [ "$dw" -eq 280 -a "$dh" -eq 200 ]
@@ -631,7 +631,7 @@ SH
     check "$how: a click beside the link closes the about box" no_dialog
 
     # The picture dialog: the help card's size, centred; a click closes it.
-    open_dialog $how 32778 h
+    open_dialog $how IDM_HELP_CARD h
     check "$how: the picture dialog opens" dialog_opens
     gdi_shot "picture-$how"
     check "$how: the picture dialog is the card's 440 x 341 ($dw x $dh)" [ "$dw" -eq 440 -a "$dh" -eq 341 ]
@@ -641,7 +641,7 @@ SH
     check "$how: a click closes the picture dialog" no_dialog
 
     # The information dialog keeps its own size, centred; Enter leaves it.
-    open_dialog $how 32779 a
+    open_dialog $how IDM_TOUR_INFO a
     check "$how: the information dialog opens" dialog_opens
     gdi_shot "info-$how"
     check "$how: the information dialog is centred" centred
@@ -650,10 +650,10 @@ SH
     sleep 1
     check "$how: Enter leaves the information dialog open" dialog_open
     if [ $how = command ]; then
-      read -r x y < <(centre_of 1003)
+      read -r x y < <(centre_of IDC_INFO_TEXT2)
       xdotool mousemove "$x" "$y" sleep 0.3 mousemove $((x + 1)) "$y" sleep 0.5
       check "a text of 20 characters shows no label" [ -z "$(probe label || true)" ]
-      read -r x y < <(centre_of 1004)
+      read -r x y < <(centre_of IDC_INFO_TEXT3)
       xdotool mousemove "$x" "$y" sleep 0.3 mousemove $((x + 1)) "$y" sleep 0.5
       read -r lx ly lw lh ltext < <(probe label || echo "0 0 0 0 none")
       gdi_shot info-label
@@ -664,13 +664,13 @@ SH
       yellow=$(convert "$art/info-label.png" -crop "${lw}x${lh}+$lx+$ly" +repage \
         -fill white -opaque "rgb(255,250,205)" -fill black +opaque white -format "%[fx:int(mean*100)]" info:)
       check "the label shows above the dialog ($yellow% light yellow)" [ "$yellow" -ge 50 ]
-      read -r x y < <(centre_of 1005)
+      read -r x y < <(centre_of IDC_INFO_WEB)
       opened_before=$(opened_count)
       click_at "$x" "$y"
       sleep 2
       check "the web link opens the web text unchanged ($(last_opened))" \
         [ "$(opened_count)" -eq $((opened_before + 1)) -a "$(last_opened)" = "$web" ]
-      read -r x y < <(centre_of 1006)
+      read -r x y < <(centre_of IDC_INFO_EMAIL)
       click_at "$x" "$y"
       sleep 2
       check "the e-mail link opens mailto: once ($(last_opened))" [ "$(last_opened)" = "mailto:$email" ]
@@ -702,7 +702,7 @@ SH
   key i
   sleep 1.5
   check "I opens nothing on a tour without information" no_dialog
-  probe command 32779
+  probe command IDM_TOUR_INFO
   sleep 1.5
   check "nor does the command" no_dialog
   key F1
@@ -716,7 +716,7 @@ SH
   # Information without a photo: the dialog paints none.
   pack nophoto 'info={"text1": "A tour without a photo"}'
   start nophoto
-  probe command 32779
+  probe command IDM_TOUR_INFO
   sleep 1.5
   dialog_up
   gdi_shot info-empty
@@ -949,8 +949,8 @@ print(json.dumps(scenes))' "$source/samples/demo/tour.json")
     finish
     start hidpi
     client[$session]="$cw $ch"
-    about[$session]=$(dialog_size 104)
-    card[$session]=$(dialog_size 32778)
+    about[$session]=$(dialog_size IDM_ABOUT)
+    card[$session]=$(dialog_size IDM_HELP_CARD)
     [ "$session" = "$reference_session" ] && { probe close; finish; }
   done
   echo "96 dpi: client ${client[$reference_session]}, about box ${about[$reference_session]}, picture dialog ${card[$reference_session]}, toolbar region ${region[$reference_session]}"
@@ -1012,7 +1012,7 @@ SH
   run reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$work/record-open.sh" /f >/dev/null 2>&1 ||
     fail "Wine's browser could not be pointed at the recorder"
   # The box opens as soon as the player gets to it: a loaded machine takes seconds.
-  probe command 104
+  probe command IDM_ABOUT
   dx=""
   for _ in $(seq 20); do
     sleep 0.5
@@ -1023,7 +1023,7 @@ SH
   else
     click_at $((dx + 2 * 140)) $((dy + 2 * 177))
     sleep 2
-    maker=$(sed -n 's/.*makerWebAddress = "\(.*\)";/\1/p' "$source/src/shell/shell.h")
+    maker=$(probe maker-address)
     check "the about link opens the maker's address at its enlarged place" \
       [ "$(tail -n 1 "$work/opened.txt")" = "$maker" ]
     key Escape
