@@ -32,20 +32,15 @@ rm -f "$out"/*.png "$out"/player.log
 
 # A display of our own. A Wine session keeps the display it started on, so
 # the headless run has a prefix of its own as well.
-for n in $(seq 150 199); do
-  if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then display=:$n; break; fi
-done
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+source scripts/xvfb-display.sh
+start_xvfb 1280x1024
 player=""
 cleanup() {
   [ -n "$player" ] && kill "$player" 2>/dev/null || true
   WINEPREFIX=$out/wineprefix wineserver -k 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
+  stop_xvfb
 }
 trap cleanup EXIT
-export DISPLAY=$display
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 echo "== no display: running the tour under Xvfb ($DISPLAY)"
 
 # The machine has no sound card: the player's sound goes to ALSA's null

@@ -21,24 +21,14 @@ started=$SECONDS
 took() { printf '%d min %02d s' $(((SECONDS - $1) / 60)) $(((SECONDS - $1) % 60)); }
 
 # One display for the whole run; the Wine wrapper starts its own when none is set.
-xvfb_pid=""
+source scripts/xvfb-display.sh
 native_tests=""
 cleanup() {
   [ -n "$native_tests" ] && kill "$native_tests" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_xvfb
 }
 trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-      Xvfb :$n -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb_pid=$!
-      export DISPLAY=:$n
-      for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
-      break
-    fi
-  done
-fi
+[ -n "${DISPLAY:-}" ] || start_xvfb 1280x1024
 
 status=0
 echo "== win: configure and build"

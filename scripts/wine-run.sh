@@ -35,9 +35,14 @@ held_display=$(cat "$WINEPREFIX/.lumivue-display" 2>/dev/null || true)
 if [ -z "${DISPLAY:-}" ] && [ -n "$held_display" ] && [ -e "/tmp/.X11-unix/X${held_display#:}" ]; then
   export DISPLAY=$held_display
 fi
+# Otherwise the run gets a display of its own. On it, Wine's session ends
+# before the display does, so that none of its processes loses the display
+# under it (bounded: another program of the prefix may hold the session
+# longer).
 if [ -z "${DISPLAY:-}" ]; then
-  LUMIVUE_WINE_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" \
-    "$here/wine-run.sh" --prefix "$WINEPREFIX" "$@"
+  source "$here/xvfb-display.sh"
+  start_xvfb 1280x1024
+  trap 'timeout 10 wineserver -w 2>/dev/null || true; stop_xvfb' EXIT
 fi
 
 prepare_prefix() {
@@ -73,19 +78,11 @@ report_end() {
   fi
 }
 
-# On a display of its own, Wine's session ends before the display does, so
-# that none of its processes loses the display under it (bounded: another
-# program of the prefix may hold the session longer).
-end_own_session() {
-  [ -n "${LUMIVUE_WINE_OWN_DISPLAY:-}" ] && timeout 10 wineserver -w 2>/dev/null || true
-}
-
 limit=${LUMIVUE_WINE_TIMEOUT:-}
 if [ -z "$limit" ]; then
   status=0
   wine "$@" <&0 || status=$?
   report_end "$status" "$1"
-  end_own_session
   exit "$status"
 fi
 
@@ -125,5 +122,4 @@ else
   status=124
 fi
 report_end "$status" "$1"
-end_own_session
 exit "$status"

@@ -1,13 +1,18 @@
 // A helper for the end-to-end scripts: finds the player's main window in the
-// Wine desktop and reports or acts on it.
+// Wine desktop and reports or acts on it. Commands and controls are named as
+// in lang_ids.h (IDM_ABOUT, IDC_INFO_WEB, ...), so that no script carries a
+// number of the resource scripts; scene:N is the scene menu's item of scene N
+// (counted from 1).
 //   window_probe rect      -> "x y width height clientX clientY clientWidth clientHeight"
-//   window_probe command N -> posts command N to the main window
+//   window_probe windows   -> how many player main windows show
+//   window_probe menus     -> how many popup menus show (exit code 1: none)
+//   window_probe command NAME -> posts command NAME to the main window
 //   window_probe close     -> asks the main window to close
 //   window_probe box TITLE -> presses the default button of a message box titled TITLE
 //   window_probe memory    -> the player process's private bytes
 //   window_probe dialog    -> "x y width height clientX clientY" of the dialog
 //                             the main window owns
-//   window_probe control N -> "x y width height" of control N of that dialog
+//   window_probe control NAME -> "x y width height" of control NAME of that dialog
 //   window_probe label     -> "x y width height text" of the visible floating
 //                             label of that dialog
 //   window_probe shot FILE -> the desktop as Windows draws it, a 24-bit BMP
@@ -22,7 +27,8 @@
 //   window_probe region    -> "width height area" of the shaped full-screen
 //                             toolbar's region: its bounding box and how many
 //                             pixels it holds
-// Exit code 1 when the window is not there.
+//   window_probe maker-address -> the maker's web address the about box opens
+// Exit code 1 when the window is not there, 2 for a name it does not know.
 #include <windows.h>
 #include <psapi.h>
 
@@ -32,9 +38,75 @@
 #include <cstring>
 #include <vector>
 
+#include "lang_ids.h"
 #include "platform/scoped_handle.h"
+#include "shell/shell.h"
 
 namespace {
+
+struct NamedId {
+    const char* name;
+    int id;
+};
+
+#define NAMED_ID(id) \
+    { #id, id }
+constexpr NamedId commandIds[] = {
+    NAMED_ID(IDM_ABOUT),       NAMED_ID(IDM_EXIT),         NAMED_ID(IDM_PREVIOUS_SCENE),
+    NAMED_ID(IDM_FULL_SCREEN), NAMED_ID(IDM_SOUND_OFF),    NAMED_ID(IDM_VOLUME_UP),
+    NAMED_ID(IDM_VOLUME_DOWN), NAMED_ID(IDM_HELP_CARD),    NAMED_ID(IDM_TOUR_INFO),
+    NAMED_ID(IDM_NEXT_SCENE),  NAMED_ID(IDM_RESET_VIEW),   NAMED_ID(IDM_AUTO_ROTATE),
+    NAMED_ID(IDM_PLAY_TOUR),   NAMED_ID(IDM_SHOW_TOOLBAR), NAMED_ID(IDM_HIDE_TOOLBAR),
+};
+constexpr NamedId controlIds[] = {
+    NAMED_ID(IDC_INFO_TEXT1), NAMED_ID(IDC_INFO_TEXT2), NAMED_ID(IDC_INFO_TEXT3),
+    NAMED_ID(IDC_INFO_WEB),   NAMED_ID(IDC_INFO_EMAIL), NAMED_ID(IDC_INFO_TEXT4),
+};
+#undef NAMED_ID
+
+// The id that `name` stands for in `table`; -1 for a name it does not hold.
+template <std::size_t count>
+int idNamed(const NamedId (&table)[count], const char* name) {
+    for (const NamedId& entry : table) {
+        if (std::strcmp(entry.name, name) == 0) {
+            return entry.id;
+        }
+    }
+    return -1;
+}
+
+// A command's id: a name of the table, or scene:N for the scene menu's item
+// of scene N; -1 for anything else.
+int commandId(const char* name) {
+    const char scenePrefix[] = "scene:";
+    if (std::strncmp(name, scenePrefix, sizeof scenePrefix - 1) == 0) {
+        char* end = nullptr;
+        const long scene = std::strtol(name + sizeof scenePrefix - 1, &end, 10);
+        if (*end != '\0' || scene < 1 || scene > 1000) {
+            return -1;
+        }
+        return static_cast<int>(shell::commandFirstScene + scene - 1);
+    }
+    return idNamed(commandIds, name);
+}
+
+// How many visible top-level windows of the class show.
+int countWindows(const char* className) {
+    struct Count {
+        const char* className;
+        int windows;
+    } count{className, 0};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(data);
+            char name[32] = {};
+            GetClassNameA(window, name, sizeof name);
+            c->windows += lstrcmpiA(name, c->className) == 0 && IsWindowVisible(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.windows;
+}
 
 struct OwnedSearch {
     HWND owner;
@@ -150,7 +222,7 @@ bool differs(std::uint32_t expected, std::uint32_t shown) {
 }
 
 bool compareStatusText(HWND window, const char* text) {
-    HWND toolbar = FindWindowExA(window, nullptr, "toolbar", nullptr);
+    HWND toolbar = FindWindowExA(window, nullptr, shell::toolbarClassName, nullptr);
     if (toolbar == nullptr) {
         return false;
     }
@@ -211,7 +283,8 @@ bool printToolbarRegion(HWND window) {
             char name[32] = {};
             GetClassNameA(child, name, sizeof name);
             const platform::UniqueRegion probe(CreateRectRgn(0, 0, 0, 0));
-            if (lstrcmpiA(name, "toolbar") == 0 && GetWindowRgn(child, probe.get()) != ERROR) {
+            if (lstrcmpiA(name, shell::toolbarClassName) == 0 &&
+                GetWindowRgn(child, probe.get()) != ERROR) {
                 reinterpret_cast<Search*>(data)->found = child;
                 return FALSE;
             }
@@ -243,8 +316,22 @@ bool printToolbarRegion(HWND window) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: window_probe rect|command N|close|box TITLE\n");
+        std::fprintf(stderr, "usage: window_probe rect|command NAME|close|box TITLE|...\n");
         return 2;
+    }
+    if (std::strcmp(argv[1], "maker-address") == 0) {
+        std::printf("%s\n", shell::makerWebAddress);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "windows") == 0) {
+        std::printf("%d\n", countWindows(shell::mainWindowClassName));
+        return 0;
+    }
+    if (std::strcmp(argv[1], "menus") == 0) {
+        // The system's class of popup menus.
+        const int menus = countWindows("#32768");
+        std::printf("%d\n", menus);
+        return menus > 0 ? 0 : 1;
     }
     if (std::strcmp(argv[1], "box") == 0 && argc > 2) {
         HWND box = FindWindowA("#32770", argv[2]);
@@ -257,7 +344,7 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "shot") == 0 && argc > 2) {
         return writeDesktopShot(argv[2]) ? 0 : 1;
     }
-    HWND window = FindWindowA("Lumivue QRZ", nullptr);
+    HWND window = FindWindowA(shell::mainWindowClassName, nullptr);
     if (window == nullptr) {
         return 1;
     }
@@ -272,7 +359,12 @@ int main(int argc, char** argv) {
                     outer.right - outer.left, outer.bottom - outer.top, origin.x, origin.y,
                     client.right, client.bottom);
     } else if (std::strcmp(argv[1], "command") == 0 && argc > 2) {
-        PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(std::atoi(argv[2])), 0);
+        const int command = commandId(argv[2]);
+        if (command < 0) {
+            std::fprintf(stderr, "window_probe: no command is named %s\n", argv[2]);
+            return 2;
+        }
+        PostMessageA(window, WM_COMMAND, static_cast<WPARAM>(command), 0);
     } else if (std::strcmp(argv[1], "memory") == 0) {
         DWORD processId = 0;
         GetWindowThreadProcessId(window, &processId);
@@ -302,7 +394,12 @@ int main(int argc, char** argv) {
             printRect(dialog);
             std::printf(" %ld %ld\n", origin.x, origin.y);
         } else if (std::strcmp(argv[1], "control") == 0 && argc > 2) {
-            HWND control = GetDlgItem(dialog, std::atoi(argv[2]));
+            const int id = idNamed(controlIds, argv[2]);
+            if (id < 0) {
+                std::fprintf(stderr, "window_probe: no control is named %s\n", argv[2]);
+                return 2;
+            }
+            HWND control = GetDlgItem(dialog, id);
             if (control == nullptr) {
                 return 1;
             }

@@ -31,14 +31,9 @@ start)
   # own; programs of the prefix started without a display use it too
   # (scripts/wine-run.sh reads it from the prefix).
   if [ -n "$name" ] || [ -z "${DISPLAY:-}" ]; then
-    # Xvfb picks a free display itself and names it once it is ready.
-    rm -f "$base.display-number"
-    setsid Xvfb -displayfd 3 -screen 0 "${desktop%x*}x$((${desktop#*x} + 24))x24" -nolisten tcp \
-      3>"$base.display-number" </dev/null >/dev/null 2>&1 &
-    echo $! >"$base.xvfb"
-    for _ in $(seq 100); do [ -s "$base.display-number" ] && break; sleep 0.1; done
-    [ -s "$base.display-number" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=:$(head -1 "$base.display-number")
+    source "$source/scripts/xvfb-display.sh"
+    start_xvfb "${desktop%x*}x$((${desktop#*x} + 24))" "$base.display-number"
+    echo "$xvfb_pid" >"$base.xvfb"
   fi
   "$source/scripts/wine-run.sh" --prefix "$prefix" --prepare </dev/null >"$log" 2>&1
   if [ -n "$dpi" ]; then
