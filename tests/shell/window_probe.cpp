@@ -41,6 +41,7 @@
 #include "lang_ids.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell.h"
+#include "test_window.h"
 
 namespace {
 
@@ -334,7 +335,7 @@ int main(int argc, char** argv) {
         return menus > 0 ? 0 : 1;
     }
     if (std::strcmp(argv[1], "box") == 0 && argc > 2) {
-        HWND box = FindWindowA("#32770", argv[2]);
+        HWND box = FindWindowA(test_support::dialogClassName, argv[2]);
         if (box == nullptr) {
             return 1;
         }
@@ -384,7 +385,7 @@ int main(int argc, char** argv) {
         std::printf("%llu\n", static_cast<unsigned long long>(privateBytes));
     } else if (std::strcmp(argv[1], "dialog") == 0 || std::strcmp(argv[1], "control") == 0 ||
                std::strcmp(argv[1], "label") == 0) {
-        HWND dialog = findOwned(window, "#32770");
+        HWND dialog = findOwned(window, test_support::dialogClassName);
         if (dialog == nullptr) {
             return 1;
         }
