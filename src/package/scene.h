@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "package/extraction.h"
 #include "package/file_item.h"
+#include "package/scene_link.h"
 
 namespace package {
 
@@ -47,6 +49,10 @@ class Scene {
     void setImage(std::unique_ptr<FileItem> image) { image_ = std::move(image); }
     void setSound(std::unique_ptr<FileItem> sound) { sound_ = std::move(sound); }
 
+    // The links placed in this scene's panorama, in the order the author gave.
+    const std::vector<SceneLink>& links() const { return links_; }
+    void setLinks(std::vector<SceneLink> links) { links_ = std::move(links); }
+
     bool imageWanted() const { return imageWanted_ != 0; }
     bool soundWanted() const { return soundWanted_ != 0; }
     bool cancelled() const { return cancelled_ != 0; }
@@ -63,6 +69,7 @@ class Scene {
     float fieldOfView_ = 100.0f;
     std::unique_ptr<FileItem> sound_;
     std::unique_ptr<FileItem> image_;
+    std::vector<SceneLink> links_;
     MediaCallback* imageReceiver_ = nullptr;
     MediaCallback* soundReceiver_ = nullptr;
     std::int32_t imageWanted_ = 0;
