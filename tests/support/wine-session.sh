@@ -41,8 +41,10 @@ start)
     for setting in "HKCU\Control Panel\Desktop|LogPixels|REG_DWORD|$dpi" \
       "HKCU\Software\Wine\Explorer\Desktops|Default|REG_SZ|$desktop"; do
       IFS='|' read -r key value type data <<<"$setting"
-      WINEPREFIX=$(realpath "$prefix") WINEDEBUG=-all wine reg add "$key" /v "$value" /t "$type" \
-        /d "$data" /f </dev/null >>"$log" 2>&1 || { echo "could not set $value in $prefix" >&2; exit 1; }
+      # Wine's own errors go to the log, so that a setting that fails says why.
+      WINEPREFIX=$(realpath "$prefix") WINEDEBUG=-all,err+all wine reg add "$key" /v "$value" \
+        /t "$type" /d "$data" /f </dev/null >>"$log" 2>&1 ||
+        { echo "could not set $value in $prefix (exit code $?):" >&2; cat "$log" >&2; exit 1; }
     done
     WINEPREFIX=$(realpath "$prefix") wineserver -w
   fi
