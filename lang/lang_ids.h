@@ -42,6 +42,9 @@
 #define IDM_PLAY_TOUR 32785
 #define IDM_SHOW_TOOLBAR 32786
 #define IDM_HIDE_TOOLBAR 32787
+// The scene menu's items, which the player makes (no module holds them):
+// this id for the first scene, one more for each next.
+#define IDM_FIRST_SCENE 10000
 
 // controls of the tour information dialog
 #define IDC_INFO_TEXT1 1002

@@ -307,7 +307,7 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             if (runCommand(window, id)) {
                 return 0;
             }
-            // Ids of the scene menu: every id from 10000 on that is no command.
+            // Ids of the scene menu: every id from the first scene's on that is no command.
             if (id >= commandFirstScene) {
                 const std::int32_t n = static_cast<std::int32_t>(id) - (commandFirstScene - 1);
                 if (n <= shellState.tour->sceneCount()) {

@@ -34,7 +34,7 @@ enum Command : UINT {
     commandShowToolbar = IDM_SHOW_TOOLBAR,
     commandHideToolbar = IDM_HIDE_TOOLBAR,
     // The scene menu's items: this id for the first scene, one more for each next.
-    commandFirstScene = 10000,
+    commandFirstScene = IDM_FIRST_SCENE,
 };
 
 // Start-up (player_startup.cpp).

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "lang_ids.h"
 #include "viewer/viewer.h"
 #include "platform/scoped_handle.h"
 #include "platform/files.h"
@@ -24,7 +25,7 @@ class ShellSceneListener : public viewer::SceneChangeListener {
     void sceneChanged(std::int32_t sceneNumber) override;
 
     HWND window = nullptr;
-    std::int32_t firstSceneCommand = 10000;
+    std::int32_t firstSceneCommand = IDM_FIRST_SCENE;
     char* defaultText = nullptr;  // 104 bytes
     char* statusText = nullptr;   // 100 bytes
     package::Tour* tour = nullptr;

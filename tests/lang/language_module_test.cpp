@@ -158,8 +158,8 @@ TEST_P(LanguageModuleTest, MainMenuHoldsWhatThePlayerFindsByPosition) {
                          IDM_NEXT_SCENE, IDM_RESET_VIEW, IDM_AUTO_ROTATE, IDM_PLAY_TOUR}) {
         EXPECT_TRUE(menuHolds(menu.get(), command)) << "command " << command << " has no item";
     }
-    // scene commands start at 10000: no item of the module may use that range
-    for (UINT command = 10000; command < 10100; ++command) {
+    // no item of the module may use the scene commands' range
+    for (UINT command = IDM_FIRST_SCENE; command < IDM_FIRST_SCENE + 100; ++command) {
         EXPECT_FALSE(menuHolds(menu.get(), command));
     }
 }

@@ -114,7 +114,7 @@ TEST(HelpTableTest, MenuItemsAndToolbarButtons) {
     EXPECT_EQ(menuHelpStringId(IDM_SOUND_OFF, false), unsigned{IDS_HELP_SOUND_ON});
     EXPECT_EQ(menuHelpStringId(IDM_NEXT_SCENE, false), unsigned{IDS_HELP_NEXT_SCENE});
     EXPECT_EQ(menuHelpStringId(IDM_PLAY_TOUR, true), 0u);
-    EXPECT_EQ(menuHelpStringId(10000, true), 0u);
+    EXPECT_EQ(menuHelpStringId(IDM_FIRST_SCENE, true), 0u);
     EXPECT_EQ(toolbarHelpStringId(0), unsigned{IDS_TIP_LEFT});
     EXPECT_EQ(toolbarHelpStringId(2), unsigned{IDS_TIP_UP});
     EXPECT_EQ(toolbarHelpStringId(7), unsigned{IDS_TIP_RESET_VIEW});

@@ -330,7 +330,7 @@ int main(int argc, char** argv) {
     }
     if (std::strcmp(argv[1], "menus") == 0) {
         // The system's class of popup menus.
-        const int menus = countWindows("#32768");
+        const int menus = countWindows(test_support::menuClassName);
         std::printf("%d\n", menus);
         return menus > 0 ? 0 : 1;
     }
@@ -407,7 +407,7 @@ int main(int argc, char** argv) {
             printRect(control);
             std::printf("\n");
         } else {
-            HWND label = findOwned(dialog, "edit");
+            HWND label = findOwned(dialog, shell::labelClassName);
             if (label == nullptr) {
                 return 1;
             }

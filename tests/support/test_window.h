@@ -11,6 +11,8 @@ namespace test_support {
 
 // The system's class of dialogs and message boxes.
 inline constexpr const char* dialogClassName = "#32770";
+// The system's class of popup menus.
+inline constexpr const char* menuClassName = "#32768";
 
 struct TestWindowOptions {
     // A class of the test's own, registered on first use with `procedure` and
