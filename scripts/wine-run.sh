@@ -92,7 +92,9 @@ report_hang() {
   local name
   name=$(basename "$1")
   echo "wine-run: $name still ran after ${limit} s; the threads of its Windows process:" >&2
-  timeout 120 winedbg --command "bt all" </dev/null 2>&1 |
+  # Bounded well inside the 90 s that CTest leaves a test after this limit
+  # (LumivueGoogleTest.cmake): killed by CTest first, the report would be lost.
+  timeout 60 winedbg --command "bt all" </dev/null 2>&1 |
     awk -v name="$name" '
       /^Backtracing for thread/ { show = index(tolower($0), tolower(name)) > 0 }
       show' | cut -c1-400 >&2 || echo "wine-run: winedbg gave no backtrace" >&2

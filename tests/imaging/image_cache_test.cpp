@@ -9,8 +9,7 @@
 
 namespace {
 
-using namespace imaging_test;
-using test_support::readFile;
+using namespace test_support;
 
 // A real 4 x 2 section, as the decoder makes them.
 std::shared_ptr<DibImage> makeImage(std::int32_t id) {

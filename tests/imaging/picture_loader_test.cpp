@@ -15,12 +15,12 @@
 #include "module_path.h"
 #include "scratch_files.h"
 #include "screen_capture.h"
+#include "message_box_watcher.h"
 #include "test_support.h"
 
 namespace {
 
-using namespace imaging_test;
-using test_support::readFile;
+using namespace test_support;
 
 class PictureDecoding : public ::testing::Test {
   protected:
@@ -221,7 +221,7 @@ TEST_F(PictureDecoding, BufferAndBlockSourcesDecodeLikeTheFile) {
 }
 
 TEST_F(PictureDecoding, MissingFileGivesFalseWithoutAPrompt) {
-    BoxAnswerer answerer(decodeCaption, IDYES);
+    MessageBoxWatcher answerer(decodeCaption, IDYES);
     PictureLoader loader;
     EXPECT_FALSE(loader.LoadFromFile(picturePath("no-such-picture.jpg").c_str()));
     EXPECT_FALSE(loader.holdsPicture());
@@ -248,7 +248,7 @@ TEST_F(PictureDecoding, MissingFileGivesANullImageCachedOnce) {
 TEST_F(PictureDecoding, BrokenPictureAsksAndYesGoesOnWithTheNullImage) {
     for (const char* file : {"truncated.jpg", "not-a-picture.jpg"}) {
         SCOPED_TRACE(file);
-        BoxAnswerer answerer(decodeCaption, IDYES);
+        MessageBoxWatcher answerer(decodeCaption, IDYES);
         const auto image = decodeFile(picturePath(file));
         EXPECT_EQ(answerer.answered(), 1);
         EXPECT_EQ(answerer.lastText(), decodeText);
@@ -260,7 +260,7 @@ TEST_F(PictureDecoding, BrokenPictureAsksAndYesGoesOnWithTheNullImage) {
 }
 
 TEST_F(PictureDecoding, EmptyPictureAsksInsteadOfRunningOutOfMemory) {
-    BoxAnswerer answerer(decodeCaption, IDYES);
+    MessageBoxWatcher answerer(decodeCaption, IDYES);
     PictureLoader loader;
     EXPECT_FALSE(loader.LoadFromBufferNoRelease(nullptr, 0));
     EXPECT_EQ(answerer.answered(), 1);
@@ -270,7 +270,7 @@ TEST_F(PictureDecoding, BrokenPictureAndNoEndsTheProcessWithStatus1) {
     const std::string path = picturePath("truncated.jpg");
     EXPECT_EXIT(
         {
-            BoxAnswerer answerer(decodeCaption, IDNO);
+            MessageBoxWatcher answerer(decodeCaption, IDNO);
             decodeFile(path);
         },
         ::testing::ExitedWithCode(1), "");
@@ -279,7 +279,7 @@ TEST_F(PictureDecoding, BrokenPictureAndNoEndsTheProcessWithStatus1) {
 TEST_F(PictureDecoding, BitmapTheSystemRefusesGivesTheWarningAndNull) {
     PictureLoader loader;
     ASSERT_TRUE(loader.LoadFromFile(picturePath("corner.gif").c_str()));
-    BoxAnswerer answerer(warningCaption, IDOK);
+    MessageBoxWatcher answerer(warningCaption, IDOK);
     BITMAPINFOHEADER header{};
     void* bits = reinterpret_cast<void*>(1);
     // Three million pixels square: no platform makes that section.
@@ -293,8 +293,7 @@ TEST_F(PictureDecoding, BitmapTheSystemRefusesGivesTheWarningAndNull) {
 
 namespace {
 
-using namespace imaging_test;
-using test_support::readFile;
+using namespace test_support;
 
 std::string languageString(HMODULE module, UINT id) {
     char text[300] = {};
@@ -316,7 +315,7 @@ TEST(LanguageModulePrompts, TheDecodePromptShowsTheModulesStrings) {
     ASSERT_FALSE(caption.empty());
     imaging::setPromptModule(module);
     {
-        BoxAnswerer answerer(caption, IDYES);
+        MessageBoxWatcher answerer(caption, IDYES);
         PictureLoader loader;
         const auto bytes = readFile(picturePath("truncated.jpg"));
         EXPECT_FALSE(

@@ -7,14 +7,14 @@
 #include "imaging/image_exceptions.h"
 #include "platform/com_apartment.h"
 #include "scoped_temp_directory.h"
+#include "message_box_watcher.h"
 #include "test_support.h"
 #include "test_tour.h"
 #include "tour_source.h"
 
 namespace {
 
-using namespace imaging_test;
-using test_support::readFile;
+using namespace test_support;
 
 bool isBitmap(HBITMAP bitmap) {
     return bitmap != nullptr && GetObjectType(bitmap) == OBJ_BITMAP;
@@ -413,7 +413,7 @@ TEST_F(SceneMedia, ShownImageSurvivesALargePayloadThatEmptiesTheCacheDuringAProm
     // prompt runs render ticks until it is answered.
     {
         RenderTicks ticks(view);
-        BoxAnswerer answerer(decodeCaption, IDYES, 300);
+        MessageBoxWatcher answerer(decodeCaption, IDYES, std::chrono::milliseconds(300));
         deliverPicture(manager, listener, "not-a-picture.jpg", 2, 307200);
         EXPECT_EQ(answerer.answered(), 1);
         EXPECT_GT(RenderTicks::ticks, 3);
@@ -488,7 +488,7 @@ TEST_F(SceneMedia, ShowingAnotherSceneDuringAPromptDropsTheStaleDelivery) {
         fixture->goTo(2);
     });
     {
-        BoxAnswerer answerer(decodeCaption, IDYES, 400);
+        MessageBoxWatcher answerer(decodeCaption, IDYES, std::chrono::milliseconds(400));
         goTo(1);
         EXPECT_EQ(answerer.answered(), 1);
     }
@@ -505,7 +505,7 @@ TEST_F(SceneMedia, ShowingAnotherSceneDuringAPromptDropsTheStaleDelivery) {
 TEST_F(SceneMedia, OutOfMemoryAtTheSceneImageCallbackEndsTheProcess) {
     EXPECT_EXIT(
         {
-            BoxAnswerer answerer("Out of Memory", IDOK);
+            MessageBoxWatcher answerer("Out of Memory", IDOK);
             manager.beforeDecode = [] { throw OutOfMemoryException(imaging::oom::bitmap); };
             deliverPicture(manager, nullptr, "corner.gif", 1);
         },
@@ -517,7 +517,7 @@ TEST_F(SceneMedia, DecodeExceptionAsksAndYesHandsOverNoImage) {
     SceneImageListener* listener = listenerOwned.get();
     manager.SetImageListener(std::move(listenerOwned));
     manager.beforeDecode = [] { throw DecodeException(); };
-    BoxAnswerer answerer(decodeCaption, IDYES);
+    MessageBoxWatcher answerer(decodeCaption, IDYES);
     deliverPicture(manager, listener, "corner.gif", 1);
     EXPECT_EQ(answerer.answered(), 1);
     ASSERT_EQ(view.deliveries, 1);
@@ -527,7 +527,7 @@ TEST_F(SceneMedia, DecodeExceptionAsksAndYesHandsOverNoImage) {
 TEST_F(SceneMedia, DecodeExceptionAndNoEndsTheProcess) {
     EXPECT_EXIT(
         {
-            BoxAnswerer answerer(decodeCaption, IDNO);
+            MessageBoxWatcher answerer(decodeCaption, IDNO);
             manager.beforeDecode = [] { throw DecodeException(); };
             deliverPicture(manager, nullptr, "corner.gif", 1);
         },
@@ -538,7 +538,7 @@ TEST_F(SceneMedia, DecodeExceptionAndNoEndsTheProcess) {
 
 namespace {
 
-using namespace imaging_test;
+using namespace test_support;
 
 // Shows a picture file from inside its first imageReady, as a listener that
 // reacts to a scene change by showing something else would.

@@ -7,13 +7,13 @@
 #include "imaging/scene_media_manager.h"
 #include "platform/com_apartment.h"
 #include "scratch_files.h"
+#include "message_box_watcher.h"
 #include "test_support.h"
 #include "test_tour.h"
 
 namespace {
 
-using namespace imaging_test;
-using test_support::readFile;
+using namespace test_support;
 
 // Reads every row of each image it is handed, as the warp does.
 class ReadingListener : public SceneImageListener {
@@ -42,7 +42,7 @@ class IgnoringSoundListener : public SceneSoundListener {
 TEST(SceneSwitchingSoak, MemoryComesBackAfterTheFirstRound) {
     platform::ComApartment apartment;
     useTestLanguageModule();
-    BoxAnswerer warnings(warningCaption, IDOK);
+    MessageBoxWatcher warnings(warningCaption, IDOK);
     std::vector<SceneSource> scenes;
     for (int n = 1; n <= 6; ++n) {
         const bool large = n == 2 || n == 5;
@@ -97,7 +97,7 @@ TEST(SceneSwitchingSoak, MemoryComesBackAfterTheFirstRound) {
 TEST(BitmapHandleSoak, MoreBitmapsThanTheHandleTableHoldsAllComeBack) {
     platform::ComApartment apartment;
     useTestLanguageModule();
-    BoxAnswerer warnings(warningCaption, IDOK);
+    MessageBoxWatcher warnings(warningCaption, IDOK);
     const auto bytes = readFile(picturePath("corner-24bit.bmp"));
     const auto size = static_cast<std::int32_t>(bytes.size());
     SceneMediaManager manager;

@@ -13,7 +13,7 @@
 #include "screen_capture.h"
 #include "test_support.h"
 
-namespace imaging_test {
+namespace test_support {
 
 namespace fs = std::filesystem;
 
@@ -26,9 +26,9 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
     manifest.file = work / "tour.json";
     manifest.title = "Imaging test tour";
     manifest.skinFolder = IMAGING_TEST_SKIN_FOLDER;
-    manifest.languagePath = test_support::besideThisProgram("imaging_test_strings.dll");
+    manifest.languagePath = besideThisProgram("imaging_test_strings.dll");
     manifest.backgroundSound = work / "background.wav";
-    test_support::writeFile(manifest.backgroundSound, soundBytes(0x42));
+    writeFile(manifest.backgroundSound, soundBytes(0x42));
     int n = 0;
     for (const SceneSource& source : scenes) {
         tourpack::SceneEntry entry;
@@ -36,12 +36,12 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
         entry.image = source.image;
         if (!source.sound.empty()) {
             entry.sound = work / ("sound-" + std::to_string(n) + ".wav");
-            test_support::writeFile(entry.sound, source.sound);
+            writeFile(entry.sound, source.sound);
         }
         manifest.scenes.push_back(entry);
     }
     tourpack::BuildOptions options;
-    options.player = test_support::besideThisProgram("imaging_test_strings.dll");
+    options.player = besideThisProgram("imaging_test_strings.dll");
     exePath_ = (work / "tour.exe").string();
     std::vector<std::string> warnings;
     tourpack::buildPackage(manifest, exePath_, options, warnings);
@@ -94,4 +94,4 @@ std::set<std::string> temporaryMediaFiles() {
     return names;
 }
 
-}  // namespace imaging_test
+}  // namespace test_support

@@ -11,7 +11,7 @@
 #include "package/tour.h"
 #include "scratch_files.h"
 
-namespace imaging_test {
+namespace test_support {
 
 struct SceneSource {
     std::string image;                // a picture file
@@ -31,7 +31,7 @@ class TestTour {
     std::string backgroundSoundPath() const { return tour_->backgroundSound().path(); }
 
   private:
-    test_support::TempFolder workFolder_;
+    TempFolder workFolder_;
     std::string exePath_;
     std::unique_ptr<package::Tour> tour_;
 };
@@ -42,4 +42,4 @@ std::vector<std::uint8_t> soundBytes(std::uint8_t seed, std::size_t size = 4000)
 // Names of the "QRX" and "QRZ" files in the temporary folder.
 std::set<std::string> temporaryMediaFiles();
 
-}  // namespace imaging_test
+}  // namespace test_support

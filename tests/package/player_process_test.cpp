@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "manifest.h"
+#include "module_path.h"
 #include "package_writer.h"
 #include "platform/scoped_handle.h"
 #include "shell/window_classes.h"
@@ -111,9 +112,9 @@ class PlayerProcessTest : public ::testing::Test {
     fs::path buildTour(const std::string& name, bool realLanguage = false, int fullScreenMode = 2) {
         auto source = test_support::makeTourSource(folder_.path() / "source", 2, PLAYER_EXE);
         if (realLanguage) {
-            // The build puts the language modules beside the player.
-            fs::copy_file(fs::path(PLAYER_EXE).parent_path() / "lang" / "en.dll",
-                          source.folder / "language.dll", fs::copy_options::overwrite_existing);
+            // The English module the build made.
+            fs::copy_file(test_support::modulePath("en"), source.folder / "language.dll",
+                          fs::copy_options::overwrite_existing);
         }
         source.manifest["fullScreenMode"] = fullScreenMode;
         source.save();

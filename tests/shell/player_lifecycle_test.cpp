@@ -16,6 +16,7 @@
 #include <string>
 
 #include "manifest.h"
+#include "module_path.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"
 #include "platform/scoped_handle.h"
@@ -156,8 +157,8 @@ class PlayerLifecycle : public ::testing::Test {
                        const std::function<void(test_support::TourSource&)>& change = {}) {
         const fs::path folder = folder_.path() / ("source-" + name);
         auto source = test_support::makeTourSource(folder, 2, player);
-        fs::copy_file(fs::path(PLAYER_EXE).parent_path() / "lang" / "en.dll",
-                      source.folder / "language.dll", fs::copy_options::overwrite_existing);
+        fs::copy_file(test_support::modulePath("en"), source.folder / "language.dll",
+                      fs::copy_options::overwrite_existing);
         for (int k = 1; k <= 2; ++k) {
             test_support::writeFile(folder / ("scene" + std::to_string(k) + ".bmp"),
                                     test_support::bmpPicture(512, 256, 60 * k, 120, 200));

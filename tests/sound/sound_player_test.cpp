@@ -8,15 +8,17 @@
 #include "platform/com_apartment.h"
 #include "sound/sound_player.h"
 #include "sound_sink.h"
+#include "message_box_watcher.h"
 #include "sound_test_support.h"
 #include "test_window.h"
 
 namespace {
 
-using sound_test::SoundLevel;
-using sound_test::SoundSink;
-using sound_test::temporaryCopy;
+using test_support::MessageBoxWatcher;
 using test_support::pumpMessages;
+using test_support::SoundLevel;
+using test_support::SoundSink;
+using test_support::temporaryCopy;
 
 // Samples reach the recording device a little after the graph plays them; a
 // check of what follows a change waits this long before taking its mark.
@@ -57,7 +59,7 @@ class SoundPlayerTest : public testing::Test {
 };
 
 TEST_F(SoundPlayerTest, TourSoundStartsAgainAfterItsEnd) {
-    sound_test::NoticeWindow window;
+    test_support::NoticeWindow window;
     auto file = temporaryCopy("tone_2s.wav");
     ASSERT_NE(file, nullptr);
     SoundPlayer player;
@@ -79,7 +81,7 @@ TEST_F(SoundPlayerTest, TourSoundStartsAgainAfterItsEnd) {
 }
 
 TEST_F(SoundPlayerTest, MutedTourSoundStaysSilentAcrossItsRestart) {
-    sound_test::NoticeWindow window;
+    test_support::NoticeWindow window;
     auto file = temporaryCopy("tone_2s.wav");
     SoundPlayer player;
     window.setPlayer(&player);
@@ -104,7 +106,7 @@ TEST_F(SoundPlayerTest, MutedTourSoundStaysSilentAcrossItsRestart) {
 }
 
 TEST_F(SoundPlayerTest, UnmutingRestoresTheVolumeItHad) {
-    sound_test::NoticeWindow window;
+    test_support::NoticeWindow window;
     auto file = temporaryCopy("tone_4s.wav");
     SoundPlayer player;
     window.setPlayer(&player);
@@ -237,11 +239,11 @@ TEST_F(SoundPlayerTest, StopAndCloseSilenceTheSceneSound) {
 }
 
 TEST_F(SoundPlayerTest, MissingEmptyOrUnrenderableFilesStaySilentWithoutAMessage) {
-    sound_test::MessageBoxWatch boxes;
-    sound_test::NoticeWindow window;
-    auto empty = sound_test::temporaryFileWith("");
+    MessageBoxWatcher boxes(MessageBoxWatcher::anyCaption, MessageBoxWatcher::close);
+    test_support::NoticeWindow window;
+    auto empty = test_support::temporaryFileWith("");
     auto notSound = temporaryCopy("not_a_sound.wav");
-    package::TempFile missing(sound_test::missingFilePath().c_str());
+    package::TempFile missing(test_support::missingFilePath().c_str());
     for (package::TempFile* file :
          {&missing, empty.get(), notSound.get(), static_cast<package::TempFile*>(nullptr)}) {
         SCOPED_TRACE(file != nullptr ? file->path() : "no file");
@@ -265,13 +267,13 @@ TEST_F(SoundPlayerTest, MissingEmptyOrUnrenderableFilesStaySilentWithoutAMessage
     }
     pumpMessages(700);
     EXPECT_EQ(levelSince(0).audibleSeconds, 0.0);
-    EXPECT_EQ(boxes.boxesSeen(), 0);
+    EXPECT_EQ(boxes.answered(), 0);
 }
 
 TEST_F(SoundPlayerTest, TourSoundWhoseFileVanishesStopsLoopingQuietly) {
-    sound_test::NoticeWindow window;
+    test_support::NoticeWindow window;
     auto file = temporaryCopy("tone_1s.wav");
-    package::TempFile missing(sound_test::missingFilePath().c_str());
+    package::TempFile missing(test_support::missingFilePath().c_str());
     SoundPlayer player;
     window.setPlayer(&player);
     player.SetFile(file.get());
@@ -291,7 +293,7 @@ TEST_F(SoundPlayerTest, TourSoundWhoseFileVanishesStopsLoopingQuietly) {
 
 // A tour with sound off: the viewer mutes each player right after Play.
 TEST_F(SoundPlayerTest, PlayerStartedMutedIsSilentUntilOneToggle) {
-    sound_test::NoticeWindow window;
+    test_support::NoticeWindow window;
     auto tourFile = temporaryCopy("tone_1s.wav");
     auto sceneFile = temporaryCopy("tone_2s.wav");
     SoundPlayer tour;
@@ -329,7 +331,7 @@ TEST_F(SoundPlayerTest, SceneSoundForgetsItsMuteOnClose) {
     EXPECT_FALSE(scene.isMuted());
     EXPECT_EQ(volumeOf(scene), SoundPlayer::fullVolume);
 
-    sound_test::NoticeWindow window;
+    test_support::NoticeWindow window;
     SoundPlayer tour;
     window.setPlayer(&tour);
     tour.SetFile(file.get());

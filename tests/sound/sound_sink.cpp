@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
-namespace sound_test {
+namespace test_support {
 
 namespace {
 
@@ -82,4 +82,4 @@ SoundLevel SoundSink::levelSince(std::size_t begin, std::optional<std::size_t> e
     return level;
 }
 
-}  // namespace sound_test
+}  // namespace test_support

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace sound_test {
+namespace test_support {
 
 struct SoundLevel {
     double audibleSeconds = 0;  // sound in the blocks that are not silent
@@ -39,4 +39,4 @@ class SoundSink {
     std::string path_;  // a Windows path to the Unix file
 };
 
-}  // namespace sound_test
+}  // namespace test_support

@@ -5,7 +5,7 @@
 #include "sound/sound_player.h"
 #include "test_window.h"
 
-namespace sound_test {
+namespace test_support {
 
 namespace {
 
@@ -20,13 +20,13 @@ std::string temporaryFileName() {
 }  // namespace
 
 NoticeWindow::NoticeWindow() {
-    test_support::TestWindowOptions options;
+    TestWindowOptions options;
     options.className = "LumivueSoundTestNotices";
     options.procedure = &NoticeWindow::procedure;
     options.title = "sound notices";
     options.style = WS_OVERLAPPED;
     options.userData = this;
-    window_ = test_support::createTestWindow(options);
+    window_ = createTestWindow(options);
 }
 
 LRESULT CALLBACK NoticeWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -63,31 +63,4 @@ std::string missingFilePath() {
     return name;
 }
 
-MessageBoxWatch::MessageBoxWatch() {
-    thread_ = std::thread([this] {
-        while (!stop_.load()) {
-            EnumWindows(&MessageBoxWatch::inspect, reinterpret_cast<LPARAM>(this));
-            Sleep(50);
-        }
-    });
-}
-
-MessageBoxWatch::~MessageBoxWatch() {
-    stop_ = true;
-    thread_.join();
-}
-
-BOOL CALLBACK MessageBoxWatch::inspect(HWND window, LPARAM self) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[16] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (process == GetCurrentProcessId() &&
-        std::string(className) == test_support::dialogClassName && IsWindowVisible(window)) {
-        ++reinterpret_cast<MessageBoxWatch*>(self)->seen_;
-        PostMessageA(window, WM_CLOSE, 0, 0);
-    }
-    return TRUE;
-}
-
-}  // namespace sound_test
+}  // namespace test_support

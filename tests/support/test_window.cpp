@@ -1,5 +1,7 @@
 #include "test_window.h"
 
+#include <algorithm>
+
 namespace test_support {
 
 platform::UniqueWindow createTestWindow(const TestWindowOptions& options) {
@@ -24,20 +26,35 @@ platform::UniqueWindow createTestWindow(const TestWindowOptions& options) {
     return window;
 }
 
-void pumpMessages(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    using Clock = std::chrono::steady_clock;
+    // A condition set by another thread wakes no message wait: it is asked
+    // again at least this often.
+    constexpr auto poll = std::chrono::milliseconds(5);
+    const auto end = Clock::now() + timeout;
     for (;;) {
+        if (done()) {
+            return true;
+        }
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
-        const DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds) {
-            return;
+        const auto now = Clock::now();
+        if (now >= end) {
+            return done();
         }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+        const auto wait = std::min<Clock::duration>(end - now, poll);
+        MsgWaitForMultipleObjects(
+            0, nullptr, FALSE,
+            static_cast<DWORD>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()),
+            QS_ALLINPUT);
     }
+}
+
+void pumpFor(std::chrono::milliseconds time) {
+    pumpUntil([] { return false; }, time);
 }
 
 }  // namespace test_support

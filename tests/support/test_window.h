@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <chrono>
+#include <functional>
+
 #include "platform/scoped_handle.h"
 
 namespace test_support {
@@ -36,8 +39,16 @@ struct TestWindowOptions {
 // The window; an empty owner when it cannot be made.
 platform::UniqueWindow createTestWindow(const TestWindowOptions& options);
 
-// Dispatches the thread's messages (translated) for about `milliseconds`,
-// those waiting at the start always.
-void pumpMessages(DWORD milliseconds);
+// Dispatches the thread's messages (translated) until `done` holds or
+// `timeout` passes; whether `done` held. `done` is asked before any message
+// is dispatched and then at least every few milliseconds, so that it may also
+// wait for other threads.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+// Dispatches the thread's messages for about `time`, those waiting at the
+// start always.
+void pumpFor(std::chrono::milliseconds time);
+inline void pumpMessages(DWORD milliseconds) {
+    pumpFor(std::chrono::milliseconds(milliseconds));
+}
 
 }  // namespace test_support

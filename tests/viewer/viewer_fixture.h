@@ -19,7 +19,7 @@
 #include "test_window.h"
 #include "tour_source.h"
 
-namespace viewer_test {
+namespace test_support {
 
 namespace fs = std::filesystem;
 
@@ -43,7 +43,7 @@ struct ParentWindow {
     }
 
     ParentWindow() {
-        test_support::TestWindowOptions options;
+        TestWindowOptions options;
         options.className = "ViewerTestParent";
         options.procedure = procedure;
         options.title = "viewer test";
@@ -51,7 +51,7 @@ struct ParentWindow {
         options.width = 600;
         options.height = 500;
         options.userData = this;
-        owner = test_support::createTestWindow(options);
+        owner = createTestWindow(options);
         window = owner.get();
         ShowWindow(window, SW_SHOW);
     }
@@ -73,27 +73,6 @@ struct SceneRecorder : viewer::SceneChangeListener {
     std::vector<std::int32_t> shown;
 };
 
-// Runs the message loop until `done` holds or `timeout` passes.
-inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(5);
-    }
-    return true;
-}
-
-inline void pumpFor(std::chrono::milliseconds time) {
-    pumpUntil([] { return false; }, time);
-}
-
 class ViewerTest : public ::testing::Test {
   protected:
     ViewerTest() : temp_((fs::create_directories(scratch_), scratch_)) {}
@@ -107,12 +86,11 @@ class ViewerTest : public ::testing::Test {
 
     // A tour of `scenes` BMP scenes, changed by `edit` before it is packed.
     void makeTour(int scenes, const std::function<void(nlohmann::json&)>& edit = {}) {
-        auto source = test_support::makeTourSource(folder_.path() / "source", scenes);
+        auto source = makeTourSource(folder_.path() / "source", scenes);
         for (int k = 1; k <= scenes; ++k) {
             // Panoramas big enough to turn in: 360 x 120, one colour each.
-            test_support::writeFile(
-                source.folder / ("scene" + std::to_string(k) + ".bmp"),
-                test_support::bmpPicture(360, 120, static_cast<std::uint8_t>(60 * k), 100, 200));
+            writeFile(source.folder / ("scene" + std::to_string(k) + ".bmp"),
+                      bmpPicture(360, 120, static_cast<std::uint8_t>(60 * k), 100, 200));
         }
         source.manifest["autoPlay"] = false;  // tests start the tour themselves
         if (edit) {
@@ -141,11 +119,11 @@ class ViewerTest : public ::testing::Test {
         }
     }
 
-    std::size_t soundFilesLeft() { return test_support::filesWithPrefix(scratch_, "QRX").size(); }
+    std::size_t soundFilesLeft() { return filesWithPrefix(scratch_, "QRX").size(); }
 
-    test_support::TempFolder folder_;
+    TempFolder folder_;
     fs::path scratch_ = folder_.path() / "tmp";
-    test_support::ScopedTempDirectory temp_;
+    ScopedTempDirectory temp_;
     package::TourLoader loader_;
     std::unique_ptr<package::Tour> tour_;
     std::unique_ptr<ParentWindow> parent_;
@@ -153,4 +131,4 @@ class ViewerTest : public ::testing::Test {
     SceneRecorder recorder_;
 };
 
-}  // namespace viewer_test
+}  // namespace test_support

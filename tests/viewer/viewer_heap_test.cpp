@@ -61,8 +61,9 @@ void operator delete[](void* pointer, std::size_t) noexcept {
     countedFree(pointer);
 }
 
-namespace viewer_test {
 namespace {
+
+using namespace test_support;
 
 class ViewerHeapTest : public ViewerTest {
   protected:
@@ -94,4 +95,3 @@ TEST_F(ViewerHeapTest, SceneChangesWithSoundGiveBackWhatTheyTake) {
 }
 
 }  // namespace
-}  // namespace viewer_test

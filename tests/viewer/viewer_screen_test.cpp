@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace viewer_test;
+using namespace test_support;
 using std::chrono::milliseconds;
 using test_support::Bitmap24;
 

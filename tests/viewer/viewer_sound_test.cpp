@@ -7,8 +7,7 @@
 
 namespace {
 
-using namespace viewer_test;
-using sound_test::SoundSink;
+using namespace test_support;
 using std::chrono::milliseconds;
 
 class ViewerSoundTest : public ViewerTest {

@@ -1,18 +1,18 @@
 #include <gtest/gtest.h>
-#include <atomic>
 #include <cmath>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include "engine/angles.h"
 #include "imaging/image_prompts.h"
 #include "lang_ids.h"
+#include "message_box_watcher.h"
 #include "module_path.h"
 #include "viewer_fixture.h"
 
 namespace {
 
-using namespace viewer_test;
+using namespace test_support;
 namespace fs = std::filesystem;
 
 TEST_F(ViewerTest, StartShowsSceneOneAtItsStartView) {
@@ -73,24 +73,6 @@ TEST_F(ViewerTest, OutOfRangeStartViewsBecomeTheDefaults) {
     EXPECT_EQ(tour_->scene(1)->pan(), 190.0f);
 }
 
-// The message box of this thread, if one is open.
-HWND openMessageBox(DWORD thread) {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM context) -> BOOL {
-            char name[16] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (std::string(name) == test_support::dialogClassName) {
-                *reinterpret_cast<HWND*>(context) = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
 TEST_F(ViewerTest, AGoToSceneWhileAnotherSceneLoadsCancelsIt) {
     // Scene 2's picture does not decode: the decode prompt opens inside its
     // loading, and while it is open the user goes to scene 3.
@@ -107,28 +89,16 @@ TEST_F(ViewerTest, AGoToSceneWhileAnotherSceneLoadsCancelsIt) {
     openViewer();
     ASSERT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
 
-    // Once scene 3 has been asked for, answer the prompt with "Yes".
-    const DWORD thread = GetCurrentThreadId();
-    std::atomic<bool> sceneThreeAsked{false};
-    std::atomic<bool> answered{false};
-    std::thread answerer([&] {
-        for (int i = 0; i < 800 && !answered; ++i) {
-            Sleep(25);
-            if (HWND box = openMessageBox(thread); box != nullptr && sceneThreeAsked) {
-                PostMessageA(box, WM_COMMAND, IDYES, 0);
-                answered = true;
-            }
-        }
-    });
+    // Once scene 3 has been asked for, answer the prompt (open by then) with "Yes".
+    std::optional<MessageBoxWatcher> answerer;
     parent_->onTimer = [&] {
         viewer_->goToScene(3);
-        sceneThreeAsked = true;
+        answerer.emplace(MessageBoxWatcher::anyCaption, IDYES);
     };
     SetTimer(parent_->window, 77, 300, nullptr);
     viewer_->goToScene(2);  // returns once the prompt is answered
-    answerer.join();
     pumpFor(std::chrono::milliseconds(200));
-    EXPECT_TRUE(answered);
+    EXPECT_TRUE(answerer && answerer->answered() == 1);
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
     EXPECT_EQ(viewer_->currentSceneNumber(), 3);
     imaging::setPromptModule(nullptr);  // before the module goes
