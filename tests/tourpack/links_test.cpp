@@ -1,10 +1,12 @@
 // Links in the manifest: what build refuses, what reaches the player's reader,
 // and extract then build giving the same tour back.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <fstream>
 
 #include "opened_tour.h"
 #include "package_extractor.h"
+#include "package_inspector.h"
 #include "package_writer.h"
 #include "scoped_temp_directory.h"
 #include "tour_source.h"
@@ -108,6 +110,49 @@ TEST_F(ManifestLinks, ReachThePlayersReaderAndSurviveExtractAndBuild) {
     EXPECT_EQ(extracted["scenes"][0]["links"][1]["to"], 3);
     EXPECT_EQ(test_support::readFile(build(again, "twins-again.exe", warnings)),
               test_support::readFile(twins));
+}
+
+TEST_F(ManifestLinks, InspectListsThemAndReportsADamagedBlock) {
+    source_.manifest["scenes"][1]["links"] = {{{"to", 2}, {"pan", 1}, {"tilt", 2}}};
+    source_.save();
+    std::vector<std::string> warnings;
+    const fs::path tourFile = build(source_.manifestPath(), "tour.exe", warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("scenes[1].links[0].to"), std::string::npos) << warnings[0];
+
+    const tourpack::InspectReport report = tourpack::inspectTour(tourFile.string());
+    ASSERT_EQ(report.problems.size(), 1u) << tourpack::formatReport(report);
+    EXPECT_NE(report.problems[0].find("scene 2, link 1: leads to its own scene"),
+              std::string::npos);
+    const json& link = report.description["scenes"][0]["links"][1];
+    EXPECT_EQ(link["to"], 3);
+    EXPECT_EQ(link["toName"], "Scene 3");
+    EXPECT_EQ(link["view"]["fieldOfView"], 90.0);
+    const std::string text = tourpack::formatReport(report);
+    EXPECT_NE(text.find("link 1 at pan 42.5, tilt 4.0 to 2. Scene 2, label \"Into the gallery\""),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("opening at pan 180.0, tilt 0.0, field of view 90.0"), std::string::npos)
+        << text;
+
+    // The first link's target made 9: the block is ignored as a whole and the
+    // tour reads as before.
+    test_support::Bytes bytes = test_support::readFile(tourFile);
+    const std::string tag = "links";
+    const auto at = std::search(bytes.begin(), bytes.end(), tag.begin(), tag.end());
+    ASSERT_NE(at, bytes.end());
+    *(at + 5 + 33 + 17 + 17) = '9';
+    test_support::writeFile(tourFile, bytes);
+    const tourpack::InspectReport damaged = tourpack::inspectTour(tourFile.string());
+    ASSERT_EQ(damaged.problems.size(), 1u) << tourpack::formatReport(damaged);
+    EXPECT_NE(damaged.problems[0].find("extension block: links of scene 1, link 1"),
+              std::string::npos)
+        << damaged.problems[0];
+    EXPECT_EQ(damaged.description["extensionBlock"]["status"], "ignored");
+    EXPECT_EQ(damaged.description["scenes"].size(), 3u);
+    for (const json& scene : damaged.description["scenes"]) {
+        EXPECT_TRUE(scene["links"].empty());
+    }
 }
 
 TEST_F(ManifestLinks, ATourWithoutLinksCarriesNoBlock) {

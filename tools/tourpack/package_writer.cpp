@@ -541,7 +541,7 @@ void warnIfInexact(const Manifest& manifest, const std::string& field, double va
     }
 }
 
-void warnAboutInexactAngles(const Manifest& manifest, std::vector<std::string>& warnings) {
+void warnAboutAnglesAndLinks(const Manifest& manifest, std::vector<std::string>& warnings) {
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
         const SceneEntry& scene = manifest.scenes[i];
         const std::string field = "scenes[" + std::to_string(i) + "]";
@@ -551,6 +551,10 @@ void warnAboutInexactAngles(const Manifest& manifest, std::vector<std::string>& 
         for (std::size_t k = 0; k < scene.links.size(); ++k) {
             const LinkEntry& link = scene.links[k];
             const std::string linkField = field + ".links[" + std::to_string(k) + "]";
+            if (link.target == static_cast<std::int32_t>(i) + 1) {
+                warnings.push_back(manifest.file.string() + ": field '" + linkField +
+                                   ".to': the link leads to its own scene");
+            }
             warnIfInexact(manifest, linkField + ".pan", link.pan, warnings);
             warnIfInexact(manifest, linkField + ".tilt", link.tilt, warnings);
             if (link.hasView) {
@@ -594,7 +598,7 @@ BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
     // Every input is checked, and the file sized, before anything is written.
     BuildInputs inputs = checkInputs(manifest, options);
     const PackagePlan plan = planPackage(manifest, inputs);
-    warnAboutInexactAngles(manifest, warnings);
+    warnAboutAnglesAndLinks(manifest, warnings);
     writePackage(output, manifest, inputs, plan, options);
 
     BuildResult result;
