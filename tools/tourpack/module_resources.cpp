@@ -276,4 +276,13 @@ std::optional<BitmapPixels> decodeBitmapResource(const std::uint8_t* bytes, std:
     return out;
 }
 
+std::optional<BitmapPixels> loadBitmapResource(const std::vector<std::uint8_t>& module,
+                                               std::uint32_t id, std::string& error) {
+    const auto found = findModuleResource(module, bitmapResourceType, id, error);
+    if (!found) {
+        return std::nullopt;
+    }
+    return decodeBitmapResource(module.data() + found->offset, found->size, error);
+}
+
 }  // namespace tourpack

@@ -37,4 +37,9 @@ struct BitmapPixels {
 std::optional<BitmapPixels> decodeBitmapResource(const std::uint8_t* bytes, std::size_t size,
                                                  std::string& error);
 
+// The bitmap resource `id` of a module, decoded; nothing, with `error`, when
+// the module holds none or it cannot be decoded.
+std::optional<BitmapPixels> loadBitmapResource(const std::vector<std::uint8_t>& module,
+                                               std::uint32_t id, std::string& error);
+
 }  // namespace tourpack
