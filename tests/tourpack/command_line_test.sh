@@ -62,6 +62,7 @@ expected = [("2 Market", "2_market.png", "2_market.mp3"), ("3 Lighthouse", "3-li
             ("10 Quay", "10-quay.png", "10-quay.wav"), ("Beach", "beach.jpg", None)]
 assert scenes == expected, scenes
 assert tour["title"] == "Old harbour", tour["title"]
+assert all(s["links"] == [] for s in tour["scenes"]), [s.get("links") for s in tour["scenes"]]
 assert tour["backgroundSound"] == "ambience.wav" and tour["info"]["picture"] == "author.png"
 assert tour["language"] == "en" and tour["skin"].endswith("skin"), (tour["language"], tour["skin"])
 PY
