@@ -22,6 +22,10 @@
 #define IDI_SMALL_ICON 149
 #define IDC_MAIN_ARROW 32512
 #define IDC_LINK_HAND 141
+// link markers laid over the panorama: 24-bit bitmaps whose magenta pixels
+// are transparent; a module without them gets the player's own
+#define IDB_LINK_MARKER 160
+#define IDB_LINK_MARKER_HIGHLIGHTED 161
 // icons beside the links of the information dialog
 #define IDI_WEB 150
 #define IDI_MAIL 151

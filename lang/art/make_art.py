@@ -3,7 +3,8 @@
 folder: the menu check marks (13 x 13, the platform's usual check-mark size),
 the full-screen toolbar outline (from the skin's own drawing, so the two
 match), the about face and the help card of each language, a logo, a compass,
-the window icon and the two cursors.
+the window icon, the two cursors and the link markers (normal and
+highlighted) laid over the panorama.
 
     /usr/bin/python3 lang/art/make_art.py
 """
@@ -196,6 +197,48 @@ def check_marks():
     return look.reduce(checked), look.reduce(unchecked)
 
 
+# ---- link markers ------------------------------------------------------------
+
+MARKER_SIZE = 24
+MARKER_KEY = (255, 0, 255)  # transparent: the player leaves the panorama there
+
+
+def marker(highlighted):
+    """A white ring with a dark outline, readable on bright and dark panoramas;
+    highlighted, the ring is thicker and holds an accent disc. Edges are cut
+    at half cover, since a blend into the key colour would show as a fringe."""
+    n = MARKER_SIZE
+    big = Image.new("RGBA", (n * S, n * S), (0, 0, 0, 0))
+    d = ImageDraw.Draw(big)
+    c = n * S / 2
+
+    def disc(radius, colour):
+        d.ellipse([c - radius * S, c - radius * S, c + radius * S - 1, c + radius * S - 1],
+                  fill=colour + (255,))
+
+    outer = 11.5 if highlighted else 10.5
+    ring = 4.0 if highlighted else 3.0
+    disc(outer, (16, 18, 24))
+    disc(outer - 1.2, look.WHITE)
+    disc(outer - 1.2 - ring, (16, 18, 24))
+    if highlighted:
+        disc(outer - 2.4 - ring, look.ACCENT)
+    else:
+        d.ellipse([c - (outer - 2.4 - ring) * S, c - (outer - 2.4 - ring) * S,
+                   c + (outer - 2.4 - ring) * S - 1, c + (outer - 2.4 - ring) * S - 1],
+                  fill=(0, 0, 0, 0))
+        disc(1.6, (16, 18, 24))
+        disc(1.0, look.WHITE)
+    small = big.resize((n, n), Image.LANCZOS)
+    out = Image.new("RGB", (n, n), MARKER_KEY)
+    for y in range(n):
+        for x in range(n):
+            r, g, b, a = small.getpixel((x, y))
+            if a >= 128:
+                out.putpixel((x, y), (r, g, b))
+    return out
+
+
 # ---- icons and cursors -------------------------------------------------------
 
 def icon_image_data(rgba):
@@ -333,6 +376,8 @@ def main():
     write_icon_file(os.path.join(HERE, "mail.ico"), [mail_icon()], 1)
     write_icon_file(os.path.join(HERE, "arrow.cur"), [arrow_cursor()], 2, hotspot=(1, 1))
     write_icon_file(os.path.join(HERE, "hand.cur"), [hand_cursor()], 2, hotspot=(11, 2))
+    marker(False).save(os.path.join(HERE, "marker.bmp"))
+    marker(True).save(os.path.join(HERE, "marker-highlighted.bmp"))
 
 
 if __name__ == "__main__":

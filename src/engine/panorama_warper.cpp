@@ -130,6 +130,7 @@ void PanoramaWarper::prepareLanes(std::int32_t bands, std::size_t width) {
 void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& source,
                           const ViewBuffer& view, const Projection& p, float pan) {
     columnCarry_ = 0.0;
+    shown_ = ShownView{};
     if (view.pixels == nullptr || view.height <= 0 || !hasMaps() || !source.usable() ||
         view.width != mapWidth_ || view.height != mapHeight_) {
         return;
@@ -139,6 +140,8 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     if (half == 0) {
         return;
     }
+    shown_ = ShownView{p, pan, 0, source.width, view.width, view.height};
+    ++pictureCount_;
     const bool wide = wideStepsEnabled();
     solver_.prepare(table, p, source, pan, view.width, half, wide);
     // A level view gives every row the same depth (bits compared, so the
@@ -296,6 +299,8 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
     if (shift > width || shift < -width) {
         shift %= width;
     }
+    shown_.shiftedColumns = (shown_.shiftedColumns + shift) % width;
+    ++pictureCount_;
     // The carry is the view's and was taken above: every row moves by the
     // same whole number of columns, so the rows can be shifted in any order.
     const std::int32_t bands = bandsFor(view.width, view.height, shiftBandScale * smallestBand_);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/arctangent_table.h"
+#include "engine/link_projection.h"
 #include "engine/band_pool.h"
 #include "engine/pixel_buffers.h"
 #include "engine/pixel_gather.h"
@@ -56,6 +57,11 @@ class PanoramaWarper {
     std::int32_t bandsFor(std::int32_t width, std::int32_t height, std::size_t smallestBand) const;
 
     double columnCarry() const { return columnCarry_; }
+    // What the view pixels show since the last rebuild or shift (unusable
+    // before the first rebuild that wrote pixels), and a count that changes
+    // whenever they are written, for drawings laid over them.
+    const ShownView& shownView() const { return shown_; }
+    std::uint32_t pictureCount() const { return pictureCount_; }
     const std::int32_t* columnMap() const { return columnMap_.get(); }
     const std::int32_t* rowMap() const { return rowMap_.get(); }
     std::int32_t mapWidth() const { return mapWidth_; }
@@ -69,6 +75,8 @@ class PanoramaWarper {
     std::int32_t mapWidth_ = 0;
     std::int32_t mapHeight_ = 0;
     double columnCarry_ = 0.0;
+    ShownView shown_;
+    std::uint32_t pictureCount_ = 0;
 
     // What one thread building rows has of its own: the entries of the last
     // rows it solved, their pixels' offsets and the pixels of the row copied.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "package/extension_block.h"
 #include "package/field_reader.h"
 #include "platform/files.h"
 
@@ -36,8 +37,12 @@ struct CorruptPackage {
 class RecordStreamReader {
   public:
     RecordStreamReader(const char* exePath, SkinSet& skinSet,
-                       char (&languageModulePath)[platform::pathBytes])
-        : exePath_(exePath), skinSet_(skinSet), languageModulePath_(languageModulePath) {}
+                       char (&languageModulePath)[platform::pathBytes],
+                       ExtensionBlockStatus& extensionBlock)
+        : exePath_(exePath),
+          skinSet_(skinSet),
+          languageModulePath_(languageModulePath),
+          extensionBlock_(extensionBlock) {}
 
     std::unique_ptr<Tour> read(PackageError& error);
 
@@ -56,6 +61,7 @@ class RecordStreamReader {
     const char* exePath_;
     SkinSet& skinSet_;
     char (&languageModulePath_)[platform::pathBytes];
+    ExtensionBlockStatus& extensionBlock_;
     std::unique_ptr<std::istream> stream_;
     std::int64_t fileSize_ = 0;
     std::vector<std::string> madeFiles_;
@@ -141,6 +147,13 @@ void RecordStreamReader::readTour(Tour& tour) {
     const std::string language = writeBlob("language module", true);
     std::strncpy(languageModulePath_, language.c_str(), sizeof languageModulePath_ - 1);
     languageModulePath_[sizeof languageModulePath_ - 1] = '\0';
+
+    // Where the stream ends is known only now; a stream cut short by the end
+    // of the file has no block after it.
+    extensionBlock_ = {};
+    if (*stream_) {
+        extensionBlock_ = readExtensionBlock(*stream_, position(), fileSize_ - trailerSize, tour);
+    }
 }
 
 void RecordStreamReader::readScene(Tour& tour, std::int32_t position) {
@@ -235,7 +248,7 @@ TourLoader::TourLoader() : languageModulePath_{} {}
 TourLoader::~TourLoader() = default;
 
 std::unique_ptr<Tour> TourLoader::read(const char* exePath, PackageError& error) {
-    RecordStreamReader reader(exePath, skinSet_, languageModulePath_);
+    RecordStreamReader reader(exePath, skinSet_, languageModulePath_, extensionBlock_);
     return reader.read(error);
 }
 

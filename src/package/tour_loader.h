@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "package/extension_block.h"
 #include "package/skin_set.h"
 #include "package/tour.h"
 
@@ -46,9 +47,13 @@ class TourLoader {
     SkinSet& skinSet() { return skinSet_; }
     const SkinSet& skinSet() const { return skinSet_; }
     const char* languageModulePath() const { return languageModulePath_; }
+    // Whether the last tour read carried an extension block, and whether it
+    // was sound (a bad block leaves the tour without links).
+    const ExtensionBlockStatus& extensionBlock() const { return extensionBlock_; }
 
   private:
     SkinSet skinSet_;
+    ExtensionBlockStatus extensionBlock_;
     char languageModulePath_[platform::pathBytes];
 };
 

@@ -195,6 +195,7 @@ void createViewAndToolbar(HWND window) {
     viewer.setTour(shellState.tour.get());
     viewer.setMode(0);
     viewer.createViewWindow(window, rectangle);
+    viewer.setLinkLook(shellState.languageModule.get(), shellState.scale);
 
     HWND toolbar =
         createToolbarWindow(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));

@@ -54,6 +54,9 @@ void ViewRenderer::draw() {
     const std::int32_t width = core_->viewWidth();
     const std::int32_t height = core_->viewHeight();
     if (viewBitmap_ && core_->hasViewBitmap()) {
+        const engine::PanoramaWarper& warper = core_->warper();
+        links_.drawOver(core_->viewBuffer(), warper.shownView(), warper.pictureCount(),
+                        viewBitmap_.get());
         if (displayDib_) {
             DrawDibBegin(displayDib_.get(), deviceContext_.get(), width, height, &viewHeader_,
                          width, height, drawFlags);
@@ -127,6 +130,7 @@ engine::ViewBuffer ViewRenderer::createViewBitmap(std::int32_t width, std::int32
 }
 
 void ViewRenderer::deleteViewBitmap() {
+    links_.viewReplaced();
     viewBitmap_.reset();
     viewPixels_ = nullptr;
 }

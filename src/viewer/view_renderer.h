@@ -12,6 +12,7 @@
 #include "engine/view_host.h"
 #include "platform/display_dib.h"
 #include "platform/scoped_handle.h"
+#include "viewer/link_overlay.h"
 
 namespace viewer {
 
@@ -28,8 +29,8 @@ class ViewRenderer : private engine::ViewHost {
     // Takes the window's device context and a display-dib handle (none for no
     // window), then resizes.
     virtual void attachWindow(HWND window);
-    // Shows the view bitmap 1:1 at the client origin, or paints the background
-    // while there is no bitmap.
+    // Shows the view bitmap 1:1 at the client origin with the scene's links
+    // over it, or paints the background while there is no bitmap.
     virtual void draw();
 
     // Releases the device context if the window still exists, deletes the
@@ -48,6 +49,10 @@ class ViewRenderer : private engine::ViewHost {
     void setOverlapWindow(HWND window) { overlapWindow_ = window; }
     HWND overlapWindow() const { return overlapWindow_; }
     void timerTick(std::int32_t timerId) { core_->timerTick(timerId); }
+
+    // The links drawn over the view.
+    LinkOverlay& links() { return links_; }
+    const LinkOverlay& links() const { return links_; }
 
     // Navigation and rendering of the view.
     engine::PanoramaView& view() { return *core_; }
@@ -76,6 +81,7 @@ class ViewRenderer : private engine::ViewHost {
     void* viewPixels_ = nullptr;
     BITMAPINFOHEADER viewHeader_{};
     RECT clientRect_{};
+    LinkOverlay links_;
     std::unique_ptr<engine::PanoramaView> core_;
 };
 

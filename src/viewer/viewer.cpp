@@ -4,7 +4,9 @@
 
 #include "engine/angles.h"
 #include "imaging/image_prompts.h"
+#include "lang_ids.h"
 #include "package/tour.h"
+#include "platform/clipboard.h"
 #include "platform/scoped_handle.h"
 
 namespace viewer {
@@ -30,6 +32,9 @@ void ViewerImageListener::imageReady(const DibImage* image) {
         source.stride = image->stride();
     }
     renderer_->setImage(&source);
+    if (viewer_ != nullptr) {
+        viewer_->showLinksOf(linkScene_);
+    }
     if (listener_ != nullptr) {
         listener_->sceneChanged(sceneNumber_);
         viewer_->sceneShown(sceneNumber_);
@@ -182,11 +187,19 @@ void Viewer::goToScene(std::int32_t sceneNumber) {
     if (scene == nullptr) {
         return;  // positions come from the tour; nothing to show past its end
     }
+    goToSceneAt(sceneNumber, scene->pan(), scene->tilt(), scene->fieldOfView());
+}
+
+void Viewer::goToSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov) {
+    const package::Scene* scene = sceneAt(sceneNumber);
+    if (scene == nullptr) {
+        return;
+    }
     if (autoTourWatcher_ != nullptr) {
         autoTourWatcher_->setReferenceAngle(scene->pan() * engine::degree);
         autoTourWatcher_->setEnabled(false);
     }
-    showSceneAt(sceneNumber, scene->pan(), scene->tilt(), scene->fieldOfView());
+    showSceneAt(sceneNumber, pan, tilt, fov);
 }
 
 void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov) {
@@ -195,6 +208,7 @@ void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float 
     if (imageListener_ != nullptr) {
         imageListener_->setStartView(start.pan, start.tilt, start.fov);
         imageListener_->setSceneNumber(sceneNumber);
+        imageListener_->setLinkScene(sceneNumber);
     }
     mediaManager_.ShowScene(sceneNumber);
 }
@@ -407,8 +421,143 @@ void Viewer::showPictureFile(const char* path, float pan, float tilt, float fov)
     mediaManager_.CancelAll();
     if (imageListener_ != nullptr) {
         imageListener_->setStartView(pan, tilt, fov);
+        imageListener_->setLinkScene(0);
     }
     mediaManager_.ShowPictureFile(path);
+}
+
+// ---- links in the panorama
+
+void Viewer::setLinkLook(HMODULE languageModule, std::int32_t scale) {
+    linkCursor_ = languageModule != nullptr
+                      ? LoadCursorA(languageModule, MAKEINTRESOURCEA(IDC_LINK_HAND))
+                      : nullptr;
+    if (linkCursor_ == nullptr) {
+        linkCursor_ = LoadCursorA(nullptr, IDC_HAND);
+    }
+    if (renderer_ == nullptr) {
+        return;
+    }
+    LinkOverlay& links = renderer_->links();
+    links.setPictures(MarkerBitmap::fromModule(languageModule, IDB_LINK_MARKER),
+                      MarkerBitmap::fromModule(languageModule, IDB_LINK_MARKER_HIGHLIGHTED));
+    links.setScale(scale);
+}
+
+void Viewer::showLinksOf(std::int32_t sceneNumber) {
+    if (renderer_ == nullptr) {
+        return;
+    }
+    std::vector<package::SceneLink> links;
+    std::vector<std::string> labels;
+    if (const package::Scene* scene = sceneNumber > 0 ? sceneAt(sceneNumber) : nullptr) {
+        links = scene->links();
+        for (const package::SceneLink& link : links) {
+            const package::Scene* target = sceneAt(link.target);
+            labels.push_back(!link.label.empty()                   ? link.label
+                             : target != nullptr && target->name() ? target->name()
+                                                                   : "");
+        }
+    }
+    renderer_->links().setLinks(std::move(links), std::move(labels));
+    pressedLink_.reset();
+}
+
+void Viewer::followLink(std::size_t index) {
+    if (renderer_ == nullptr || index >= renderer_->links().linkCount()) {
+        return;
+    }
+    const package::SceneLink link = renderer_->links().link(index);
+    renderer_->links().clearHighlight();
+    if (link.hasView) {
+        goToSceneAt(link.target, link.viewPan, link.viewTilt, link.viewFieldOfView);
+    } else {
+        goToScene(link.target);
+    }
+}
+
+bool Viewer::copyViewFragment() {
+    if (renderer_ == nullptr) {
+        return false;
+    }
+    return platform::copyTextToClipboard(window_,
+                                         viewFragment(panDegrees(), tiltDegrees(), fovDegrees()));
+}
+
+void Viewer::redrawIf(bool changed) {
+    if (changed && renderer_ != nullptr) {
+        renderer_->draw();
+    }
+}
+
+bool Viewer::linkKey(WPARAM key) {
+    if (renderer_ == nullptr) {
+        return false;
+    }
+    LinkOverlay& links = renderer_->links();
+    switch (key) {
+        case VK_TAB:
+            redrawIf(links.highlightNext(GetKeyState(VK_SHIFT) < 0));
+            return true;
+        case VK_RETURN:
+            if (const auto highlighted = links.highlighted()) {
+                followLink(*highlighted);
+                return true;
+            }
+            return false;
+        case VK_ESCAPE:
+            // The first Esc takes the highlight away; the next one does what
+            // Esc always did (leaves full screen).
+            if (links.clearHighlight()) {
+                redrawIf(true);
+                return true;
+            }
+            return false;
+        case 'C':
+            copyViewFragment();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void Viewer::pointerMoved(std::int32_t x, std::int32_t y) {
+    if (pressedLink_ &&
+        (std::abs(x - pressPoint_.x) >= clickSlop || std::abs(y - pressPoint_.y) >= clickSlop)) {
+        pressMoved_ = true;
+    }
+    if (renderer_ == nullptr || renderer_->view().dragging()) {
+        return;
+    }
+    if (!trackingLeave_) {
+        TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, window_, 0};
+        trackingLeave_ = TrackMouseEvent(&leave) != FALSE;
+    }
+    const bool changed = renderer_->links().setPointer(POINT{x, y});
+    if (changed) {
+        SetCursor(renderer_->links().hovered() && linkCursor_ != nullptr
+                      ? linkCursor_
+                      : LoadCursorA(nullptr, IDC_ARROW));
+    }
+    redrawIf(changed);
+}
+
+void Viewer::pressed(std::int32_t x, std::int32_t y) {
+    pressedLink_.reset();
+    if (renderer_ != nullptr) {
+        pressedLink_ = renderer_->links().linkAt(x, y);
+    }
+    pressPoint_ = POINT{x, y};
+    pressMoved_ = false;
+}
+
+void Viewer::released(std::int32_t x, std::int32_t y) {
+    const std::optional<std::size_t> link = pressedLink_;
+    pressedLink_.reset();
+    if (!link || pressMoved_ || renderer_ == nullptr || renderer_->links().linkAt(x, y) != link) {
+        return;
+    }
+    followLink(*link);
 }
 
 // ---- the view window
@@ -461,6 +610,9 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_ERASEBKGND:
             return 0;
         case WM_KEYDOWN:
+            if (linkKey(wParam)) {
+                return 0;
+            }
             if (renderer != nullptr) {
                 renderer->view().keyDown(static_cast<std::int32_t>(wParam));
             }
@@ -482,9 +634,26 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                                           static_cast<std::int16_t>(LOWORD(lParam)),
                                           static_cast<std::int16_t>(HIWORD(lParam)));
             }
+            pointerMoved(static_cast<std::int16_t>(LOWORD(lParam)),
+                         static_cast<std::int16_t>(HIWORD(lParam)));
             return 0;
+        case WM_MOUSELEAVE:
+            trackingLeave_ = false;
+            if (renderer != nullptr) {
+                redrawIf(renderer->links().setPointer(std::nullopt));
+            }
+            return 0;
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT && renderer != nullptr && renderer->links().hovered() &&
+                linkCursor_ != nullptr) {
+                SetCursor(linkCursor_);
+                return TRUE;
+            }
+            return DefWindowProcA(window_, message, wParam, lParam);
         case WM_LBUTTONDOWN:
             watcherOff();
+            pressed(static_cast<std::int16_t>(LOWORD(lParam)),
+                    static_cast<std::int16_t>(HIWORD(lParam)));
             if (renderer != nullptr) {
                 renderer->view().dragBegin(static_cast<std::int32_t>(wParam), LOWORD(lParam),
                                            HIWORD(lParam));
@@ -494,11 +663,16 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (renderer != nullptr) {
                 renderer->view().dragEnd();
             }
+            released(static_cast<std::int16_t>(LOWORD(lParam)),
+                     static_cast<std::int16_t>(HIWORD(lParam)));
             return 0;
         case WM_CAPTURECHANGED:
             // Another window took the mouse (a box, a menu, another program):
             // the release will not come here, so the drag ends now.
             if (renderer != nullptr && reinterpret_cast<HWND>(lParam) != window_) {
+                if (renderer->view().dragging()) {
+                    pressedLink_.reset();  // the release will not come
+                }
                 renderer->view().dragLost();
             }
             return 0;

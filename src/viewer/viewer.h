@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "engine/auto_tour_watcher.h"
 #include "viewer/view_renderer.h"
@@ -84,6 +85,8 @@ class ViewerImageListener : public SceneImageListener {
     virtual void setStartView(float pan, float tilt, float fov);
     virtual void setSceneNumber(std::int32_t sceneNumber) { sceneNumber_ = sceneNumber; }
     virtual void setListener(SceneChangeListener* listener) { listener_ = listener; }
+    // The scene whose links the next image shows (0: none, a picture file).
+    void setLinkScene(std::int32_t sceneNumber) { linkScene_ = sceneNumber; }
 
     std::int32_t sceneNumber() const { return sceneNumber_; }
 
@@ -91,6 +94,7 @@ class ViewerImageListener : public SceneImageListener {
     ViewRenderer* renderer_;
     Viewer* viewer_;
     std::int32_t sceneNumber_ = 0;
+    std::int32_t linkScene_ = 0;
     float startPan_ = 0.0f;
     float startTilt_ = 0.0f;
     float startFov_ = 0.0f;
@@ -171,6 +175,22 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     // Shows a picture file with the start view given in radians, unchecked.
     virtual void showPictureFile(const char* path, float pan, float tilt, float fov);
 
+    // ---- links in the panorama
+    // The marker pictures and the hand cursor of the language module (the
+    // player's own where it has none) and the factor the markers are
+    // enlarged by, the skin's.
+    void setLinkLook(HMODULE languageModule, std::int32_t scale);
+    // Puts the links of scene `sceneNumber` (none for 0) over the view.
+    void showLinksOf(std::int32_t sceneNumber);
+    // Goes where link `index` of the scene on screen leads, as the scene
+    // menu goes to a scene, at the link's view when it has one.
+    void followLink(std::size_t index);
+    // Scene `sceneNumber` at the given view (degrees), as the scene menu
+    // shows a scene at its start view.
+    void goToSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov);
+    // The view centre to the clipboard as a fragment of a tour manifest.
+    bool copyViewFragment();
+
     // For the shell and tests.
     ViewRenderer* renderer() const { return renderer_.get(); }
     SceneMediaManager& mediaManager() { return mediaManager_; }
@@ -188,6 +208,14 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
                                             LPARAM lParam);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The keys of the links (Tab, Shift+Tab, Enter, Esc) and the authors' C;
+    // true when the key was taken.
+    bool linkKey(WPARAM key);
+    void pointerMoved(std::int32_t x, std::int32_t y);
+    void pressed(std::int32_t x, std::int32_t y);
+    void released(std::int32_t x, std::int32_t y);
+    // Draws the view again when the links' look changed.
+    void redrawIf(bool changed);
     void watcherOff();
     void startMotion(float panRate, float tiltRate, float fovRate);
     const package::Scene* sceneAt(std::int32_t sceneNumber) const;
@@ -207,6 +235,13 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     HWND parentWindow_ = nullptr;
     HWND window_ = nullptr;
     UINT_PTR renderTimer_ = 0;
+    HCURSOR linkCursor_ = nullptr;
+    // The link a left press went down on, where, and whether it has moved
+    // off since by the click's slop.
+    std::optional<std::size_t> pressedLink_;
+    POINT pressPoint_{};
+    bool pressMoved_ = false;
+    bool trackingLeave_ = false;
 };
 
 // Cuts the region of `overlap` (the full-screen toolbar) out of the view

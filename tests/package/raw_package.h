@@ -31,6 +31,7 @@ class RawPackage {
     }
 
     std::size_t size() const { return bytes_.size(); }
+    const std::string& bytes() const { return bytes_; }
 
     // The stream's settings, count and background sound.
     RawPackage& header(const std::string& title, std::int64_t sceneCount,

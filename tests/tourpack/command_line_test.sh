@@ -22,6 +22,19 @@ grep -q "no problems found" "$work/report" || fail "inspect report"
 cmp -s "$work/tour.exe" "$work/again.exe" || fail "rebuilt tour differs"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left: $(ls "$TMPDIR")"
 
+# render --links needs a tour whose language module holds the marker picture
+# (the made source's module is only a stand-in) and a tour, not a picture.
+if "$tourpack" render "$work/tour.exe" --links -o "$work/view.bmp" 2>"$work/err"; then
+  fail "render --links without a marker picture"
+fi
+grep -q "link marker" "$work/err" || fail "render --links message: $(cat "$work/err")"
+[ ! -e "$work/view.bmp" ] || fail "render --links wrote a view without its markers"
+if "$tourpack" render "$work/source/scene1.bmp" --links -o "$work/view.bmp" 2>"$work/err"; then
+  fail "render --links of a picture"
+fi
+grep -q "needs a tour" "$work/err" || fail "render --links message: $(cat "$work/err")"
+[ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left by render: $(ls "$TMPDIR")"
+
 sed -i 's/"scene1.bmp"/"missing.jpg"/' "$manifest"
 if "$tourpack" build "$manifest" -o "$work/bad.exe" 2>"$work/err"; then fail "bad manifest accepted"; fi
 grep -q "scenes\[0\].image" "$work/err" || fail "message: $(cat "$work/err")"
@@ -62,6 +75,7 @@ expected = [("2 Market", "2_market.png", "2_market.mp3"), ("3 Lighthouse", "3-li
             ("10 Quay", "10-quay.png", "10-quay.wav"), ("Beach", "beach.jpg", None)]
 assert scenes == expected, scenes
 assert tour["title"] == "Old harbour", tour["title"]
+assert all(s["links"] == [] for s in tour["scenes"]), [s.get("links") for s in tour["scenes"]]
 assert tour["backgroundSound"] == "ambience.wav" and tour["info"]["picture"] == "author.png"
 assert tour["language"] == "en" and tour["skin"].endswith("skin"), (tour["language"], tour["skin"])
 PY

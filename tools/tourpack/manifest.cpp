@@ -1,8 +1,10 @@
 #include "manifest.h"
 
+#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "package/extension_block.h"
 #include "tourpack_error.h"
 
 namespace tourpack {
@@ -97,6 +99,150 @@ class ManifestReader {
     const std::filesystem::path& file_;
 };
 
+// Reads every scene's links once all scenes are known, so that a link may name
+// a scene that comes after its own. Links are refused rather than mended: a
+// link the player would have to drop or bend is an author's mistake.
+class LinkReader {
+  public:
+    LinkReader(const ManifestReader& reader, const std::vector<SceneEntry>& scenes)
+        : reader_(reader), scenes_(scenes) {}
+
+    std::vector<LinkEntry> read(const json& scene, const std::string& sceneField) const {
+        const std::string field = sceneField + ".links";
+        const json* links = reader_.find(scene, "links");
+        if (links == nullptr) {
+            return {};
+        }
+        if (!links->is_array()) {
+            reader_.fail(field, "expected a list of links");
+        }
+        const auto limit = package::extension_block::maximumLinksPerScene;
+        if (links->size() > static_cast<std::size_t>(limit)) {
+            reader_.fail(field, std::to_string(links->size()) + " links; a scene holds at most " +
+                                    std::to_string(limit));
+        }
+        std::vector<LinkEntry> entries;
+        for (std::size_t k = 0; k < links->size(); ++k) {
+            entries.push_back(link((*links)[k], field + "[" + std::to_string(k) + "]"));
+        }
+        return entries;
+    }
+
+  private:
+    LinkEntry link(const json& object, const std::string& field) const {
+        if (!object.is_object()) {
+            reader_.fail(field, "expected an object with to, pan and tilt");
+        }
+        using namespace package::extension_block;
+        LinkEntry entry;
+        entry.target = target(object, field + ".to");
+        entry.pan = angle(object, "pan", field + ".pan", -panLimit, panLimit, nullptr);
+        entry.tilt = angle(object, "tilt", field + ".tilt", -tiltLimit, tiltLimit, nullptr);
+        entry.label = reader_.text(object, "label", field + ".label", false);
+        if (const json* view = reader_.find(object, "view")) {
+            if (!view->is_object()) {
+                reader_.fail(field + ".view", "expected an object with pan, tilt and fieldOfView");
+            }
+            const double noAngle = 0.0;
+            const double defaultFieldOfView = 100.0;
+            entry.hasView = true;
+            entry.viewPan = angle(*view, "pan", field + ".view.pan", -panLimit, panLimit, &noAngle);
+            entry.viewTilt =
+                angle(*view, "tilt", field + ".view.tilt", -tiltLimit, tiltLimit, &noAngle);
+            entry.viewFieldOfView =
+                angle(*view, "fieldOfView", field + ".view.fieldOfView", smallestFieldOfView,
+                      largestFieldOfView, &defaultFieldOfView);
+        }
+        return entry;
+    }
+
+    // The target by position (from 1) or by its exact name, which only one
+    // scene may bear.
+    std::int32_t target(const json& object, const std::string& field) const {
+        const json* to = reader_.find(object, "to");
+        const auto count = static_cast<std::int64_t>(scenes_.size());
+        if (to == nullptr) {
+            reader_.fail(field, "is missing; expected a scene's position (from 1) or its name");
+        }
+        if (to->is_number_integer()) {
+            const auto position = to->get<std::int64_t>();
+            if (position < 1 || position > count) {
+                reader_.fail(field, to->dump() + " matches no scene (the tour has " +
+                                        std::to_string(count) + " scenes, counted from 1)");
+            }
+            return static_cast<std::int32_t>(position);
+        }
+        if (!to->is_string()) {
+            reader_.fail(field,
+                         "expected a scene's position (from 1) or its name, found " + to->dump());
+        }
+        const auto name = to->get<std::string>();
+        std::vector<std::size_t> matches;
+        for (std::size_t i = 0; i < scenes_.size(); ++i) {
+            if (scenes_[i].name == name) {
+                matches.push_back(i);
+            }
+        }
+        if (matches.empty()) {
+            reader_.fail(field, "no scene is named \"" + name + "\"");
+        }
+        if (matches.size() > 1) {
+            std::string which;
+            for (const std::size_t i : matches) {
+                which += (which.empty() ? "" : ", ") + ("scenes[" + std::to_string(i) + "]");
+            }
+            reader_.fail(field, "several scenes are named \"" + name + "\" (" + which +
+                                    "); give the position (from 1) instead");
+        }
+        return static_cast<std::int32_t>(matches.front() + 1);
+    }
+
+    // An angle in [low, high]; required when there is no fallback.
+    double angle(const json& object, const char* key, const std::string& field, double low,
+                 double high, const double* fallback) const {
+        if (fallback == nullptr && reader_.find(object, key) == nullptr) {
+            reader_.fail(field, "is missing; expected a number of degrees");
+        }
+        const double value = reader_.real(object, key, field, fallback ? *fallback : 0.0);
+        if (!(value >= low && value <= high)) {
+            reader_.fail(field, reader_.find(object, key)->dump() + " is outside " +
+                                    std::to_string(static_cast<int>(low)) + " to " +
+                                    std::to_string(static_cast<int>(high)));
+        }
+        return value;
+    }
+
+    const ManifestReader& reader_;
+    const std::vector<SceneEntry>& scenes_;
+};
+
+// How a written manifest names a link's target: by name when that is unique,
+// so that the manifest reads well and survives reordering; else by position.
+json targetOf(const std::vector<SceneEntry>& scenes, std::int32_t target) {
+    const std::string& name = scenes[static_cast<std::size_t>(target - 1)].name;
+    const auto sameName = std::count_if(
+        scenes.begin(), scenes.end(), [&](const SceneEntry& scene) { return scene.name == name; });
+    return name.empty() || sameName != 1 ? json(target) : json(name);
+}
+
+json linksOf(const std::vector<SceneEntry>& scenes, const SceneEntry& scene) {
+    json links = json::array();
+    for (const LinkEntry& link : scene.links) {
+        json entry = {
+            {"to", targetOf(scenes, link.target)}, {"pan", link.pan}, {"tilt", link.tilt}};
+        if (!link.label.empty()) {
+            entry["label"] = link.label;
+        }
+        if (link.hasView) {
+            entry["view"] = {{"pan", link.viewPan},
+                             {"tilt", link.viewTilt},
+                             {"fieldOfView", link.viewFieldOfView}};
+        }
+        links.push_back(entry);
+    }
+    return links;
+}
+
 void warnOutside(std::vector<std::string>& warnings, const std::filesystem::path& file,
                  const std::string& field, double value, double low, double high,
                  const char* replacement) {
@@ -174,6 +320,10 @@ Manifest readManifest(const std::filesystem::path& file, std::vector<std::string
         warnOutside(warnings, file, field + ".fieldOfView", scene.fieldOfView, 12, 165, "100");
         manifest.scenes.push_back(std::move(scene));
     }
+    const LinkReader links(reader, manifest.scenes);
+    for (std::size_t i = 0; i < scenes->size(); ++i) {
+        manifest.scenes[i].links = links.read((*scenes)[i], "scenes[" + std::to_string(i) + "]");
+    }
     if (manifest.scenes.empty()) {
         warnings.push_back(file.string() + ": field 'scenes': the tour has no scene");
     }
@@ -218,7 +368,8 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
                                   {"tilt", scene.tilt},
                                   {"fieldOfView", scene.fieldOfView},
                                   {"image", relativeTo(scene.image, base)},
-                                  {"sound", nullable(relativeTo(scene.sound, base))}});
+                                  {"sound", nullable(relativeTo(scene.sound, base))},
+                                  {"links", linksOf(manifest.scenes, scene)}});
     }
     root["info"] = {{"text1", manifest.infoText1},
                     {"text2", manifest.infoText2},

@@ -8,6 +8,18 @@
 
 namespace tourpack {
 
+// A link placed in a scene's panorama (see package::SceneLink).
+struct LinkEntry {
+    std::int32_t target = 1;  // the target scene's position, from 1
+    double pan = 0.0;
+    double tilt = 0.0;
+    std::string label;  // UTF-8; empty: the player shows the target's name
+    bool hasView = false;
+    double viewPan = 0.0;
+    double viewTilt = 0.0;
+    double viewFieldOfView = 100.0;
+};
+
 struct SceneEntry {
     std::string name;  // UTF-8
     double pan = 0.0;
@@ -15,6 +27,7 @@ struct SceneEntry {
     double fieldOfView = 100.0;
     std::filesystem::path image;
     std::filesystem::path sound;  // empty: no scene sound
+    std::vector<LinkEntry> links;
 };
 
 struct Manifest {
@@ -35,8 +48,9 @@ struct Manifest {
     std::filesystem::path player;  // empty: the default player
 };
 
-// Reads and checks the manifest's structure (types, required keys); paths are
-// resolved against the manifest's folder but not opened yet. Warnings (for
+// Reads and checks the manifest's structure (types, required keys, links and
+// their targets); paths are resolved against the manifest's folder but not
+// opened yet. Warnings (for
 // example start angles the player will not take) are appended to `warnings`.
 // Throws TourpackError naming the file and the field.
 Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings);

@@ -94,6 +94,7 @@ class TourExtraction {
             if (scene.sound()->length() > 0) {
                 entry.sound = scenePayload(position, *scene.sound(), ScenePart::sound);
             }
+            entry.links = linksOf(scene);
             manifest_.scenes.push_back(entry);
         }
     }
@@ -149,6 +150,25 @@ class TourExtraction {
 
   private:
     enum class ScenePart { image, sound };
+
+    static std::vector<LinkEntry> linksOf(const package::Scene& scene) {
+        std::vector<LinkEntry> links;
+        for (const package::SceneLink& link : scene.links()) {
+            LinkEntry entry;
+            entry.target = link.target;
+            entry.pan = angleOf(link.pan);
+            entry.tilt = angleOf(link.tilt);
+            entry.label = windows1252ToUtf8(link.label);
+            entry.hasView = link.hasView;
+            if (link.hasView) {
+                entry.viewPan = angleOf(link.viewPan);
+                entry.viewTilt = angleOf(link.viewTilt);
+                entry.viewFieldOfView = angleOf(link.viewFieldOfView);
+            }
+            links.push_back(entry);
+        }
+        return links;
+    }
 
     void notePayload(const package::FileItem& item) {
         if (item.length() > 0 && item.offset() >= 0) {

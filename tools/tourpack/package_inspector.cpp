@@ -103,6 +103,18 @@ class TourInspection {
         }
     }
 
+    void extensionBlock() {
+        const package::ExtensionBlockStatus& block = opened_.loader().extensionBlock();
+        static const char* const kinds[] = {"absent", "read", "ignored"};
+        description_["extensionBlock"] = {{"status", kinds[block.kind]}};
+        if (block.kind == package::ExtensionBlockStatus::ignored) {
+            description_["extensionBlock"]["offset"] = block.offset;
+            description_["extensionBlock"]["error"] = block.what;
+            problem("extension block: " + block.what + " (at offset " +
+                    std::to_string(block.offset) + "); the player ignores it and shows no links");
+        }
+    }
+
   private:
     json sceneEntry(std::int32_t position) {
         const package::Scene& scene = *tour_.scene(position);
@@ -133,7 +145,35 @@ class TourInspection {
         if (!rangeInside(*scene.sound(), fileSize_)) {
             problem(where + ": the sound range lies outside the file");
         }
+        entry["links"] = linksOf(position);
         return entry;
+    }
+
+    // The reader has checked the links against the tour; what is left to
+    // note is what it would take but an author hardly means.
+    json linksOf(std::int32_t position) {
+        json links = json::array();
+        const auto& sceneLinks = tour_.scene(position)->links();
+        for (std::size_t k = 0; k < sceneLinks.size(); ++k) {
+            const package::SceneLink& link = sceneLinks[k];
+            json entry = {{"to", link.target},
+                          {"toName", utf8(tour_.scene(link.target)->name())},
+                          {"pan", link.pan},
+                          {"tilt", link.tilt},
+                          {"label", utf8(link.label.c_str())},
+                          {"view", nullptr}};
+            if (link.hasView) {
+                entry["view"] = {{"pan", link.viewPan},
+                                 {"tilt", link.viewTilt},
+                                 {"fieldOfView", link.viewFieldOfView}};
+            }
+            if (link.target == position) {
+                problem("scene " + std::to_string(position) + ", link " + std::to_string(k + 1) +
+                        ": leads to its own scene");
+            }
+            links.push_back(entry);
+        }
+        return links;
     }
 
     void problem(const std::string& text) { report_.problems.push_back(text); }
@@ -158,6 +198,7 @@ InspectReport inspectTour(const std::string& exePath) {
     }
     TourInspection inspection(*opened, exePath, report);
     inspection.settings();
+    inspection.extensionBlock();
     inspection.scenes();
     inspection.info();
     inspection.skin();
@@ -194,6 +235,20 @@ std::string formatReport(const InspectReport& report) {
             << ", field of view " << scene["fieldOfView"] << '\n'
             << "     image " << range(scene["image"]) << "; sound " << range(scene["sound"])
             << '\n';
+        std::size_t number = 1;
+        for (const json& link : scene["links"]) {
+            out << "     link " << number++ << " at pan " << link["pan"] << ", tilt "
+                << link["tilt"] << " to " << link["to"] << ". "
+                << link["toName"].get<std::string>();
+            if (!link["label"].get<std::string>().empty()) {
+                out << ", label \"" << link["label"].get<std::string>() << '"';
+            }
+            if (!link["view"].is_null()) {
+                out << ", opening at pan " << link["view"]["pan"] << ", tilt "
+                    << link["view"]["tilt"] << ", field of view " << link["view"]["fieldOfView"];
+            }
+            out << '\n';
+        }
     }
     const json& info = d["info"];
     out << "info text 1     " << info["text1"].get<std::string>() << '\n'

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "field_writer.h"
+#include "package/extension_block.h"
 #include "package/skin_set.h"
 #include "package/tea.h"
 #include "picture_format.h"
@@ -310,6 +311,7 @@ struct ScenePayloads {
     std::size_t image = 0;
     std::size_t sound = 0;
     bool hasSound = false;
+    std::vector<std::string> linkLabels;  // in the player's code page
 };
 
 // What a build copies and writes, every input checked: the files and their
@@ -323,6 +325,7 @@ struct BuildInputs {
     std::int64_t backgroundSize = 0;
     PayloadArea payloads;
     std::vector<ScenePayloads> scenes;
+    bool hasLinks = false;  // a tour without links gets no extension block
     bool hasPicture = false;
     std::size_t picture = 0;
     std::array<std::string, 6> infoTexts;
@@ -353,13 +356,19 @@ void checkScenes(const Manifest& manifest, BuildInputs& inputs) {
         const SceneEntry& scene = manifest.scenes[i];
         const std::string field = "scenes[" + std::to_string(i) + "]";
         requirePicture(manifest, field + ".image", scene.image);
-        ScenePayloads entry{ansiText(manifest, field + ".name", scene.name), 0, 0, false};
+        ScenePayloads entry{ansiText(manifest, field + ".name", scene.name), 0, 0, false, {}};
         entry.image =
             inputs.payloads.add(scene.image, true, sizeOf(manifest, field + ".image", scene.image));
         if (!scene.sound.empty()) {
             entry.sound = inputs.payloads.add(scene.sound, false,
                                               sizeOf(manifest, field + ".sound", scene.sound));
             entry.hasSound = true;
+        }
+        for (std::size_t k = 0; k < scene.links.size(); ++k) {
+            const std::string linkField = field + ".links[" + std::to_string(k) + "]";
+            entry.linkLabels.push_back(
+                ansiText(manifest, linkField + ".label", scene.links[k].label));
+            inputs.hasLinks = true;
         }
         inputs.scenes.push_back(entry);
     }
@@ -402,6 +411,42 @@ BuildInputs checkInputs(const Manifest& manifest, const BuildOptions& options) {
     checkInfo(manifest, inputs);
     checkSkin(manifest, inputs);
     return inputs;
+}
+
+// The links section's content: per scene the number of links, then each link.
+template <class Fields>
+void writeLinksSection(Fields& fields, const Manifest& manifest, const BuildInputs& inputs) {
+    fields.writeInt(static_cast<std::int32_t>(manifest.scenes.size()));
+    for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
+        const std::vector<LinkEntry>& links = manifest.scenes[i].links;
+        fields.writeInt(static_cast<std::int32_t>(links.size()));
+        for (std::size_t k = 0; k < links.size(); ++k) {
+            const LinkEntry& link = links[k];
+            fields.writeInt(link.target);
+            fields.writeFloat(static_cast<float>(link.pan));
+            fields.writeFloat(static_cast<float>(link.tilt));
+            fields.writeString(inputs.scenes[i].linkLabels[k]);
+            fields.writeFlag(link.hasView);
+            fields.writeFloat(link.hasView ? static_cast<float>(link.viewPan) : 0.0f);
+            fields.writeFloat(link.hasView ? static_cast<float>(link.viewTilt) : 0.0f);
+            fields.writeFloat(link.hasView ? static_cast<float>(link.viewFieldOfView) : 0.0f);
+        }
+    }
+}
+
+// The extension block after the record stream (see package/extension_block.h);
+// each section's length is counted before its content is written.
+template <class Fields>
+void writeExtensionBlock(Fields& fields, const Manifest& manifest, const BuildInputs& inputs) {
+    namespace block = package::extension_block;
+    fields.writeString(block::marker);
+    fields.writeInt(block::version);
+    fields.writeInt(1);
+    fields.writeString(block::linksTag);
+    CountingFieldWriter content;
+    writeLinksSection(content, manifest, inputs);
+    fields.writeLong(static_cast<std::int32_t>(content.written()));
+    writeLinksSection(fields, manifest, inputs);
 }
 
 // The record stream, into a FieldWriter or a CountingFieldWriter. A file
@@ -450,6 +495,9 @@ void writeRecordStream(Fields& fields, const Manifest& manifest, const BuildInpu
         blob(inputs.skin[slot], inputs.skinSizes[slot]);
     }
     blob(inputs.languageModule, inputs.languageSize);
+    if (inputs.hasLinks) {
+        writeExtensionBlock(fields, manifest, inputs);
+    }
 }
 
 struct PackagePlan {
@@ -481,20 +529,39 @@ PackagePlan planPackage(const Manifest& manifest, BuildInputs& inputs) {
     return plan;
 }
 
-// A start angle the record's field cannot hold exactly reaches the player
+// An angle the record's field cannot hold exactly reaches the player
 // rounded; the author hears of it.
-void warnAboutInexactAngles(const Manifest& manifest, std::vector<std::string>& warnings) {
+void warnIfInexact(const Manifest& manifest, const std::string& field, double value,
+                   std::vector<std::string>& warnings) {
+    bool exact = true;
+    const std::string text = formatFloatField(static_cast<float>(value), &exact);
+    if (!exact) {
+        warnings.push_back(manifest.file.string() + ": field '" + field +
+                           "': " + std::to_string(value) + " is stored as " + text);
+    }
+}
+
+void warnAboutAnglesAndLinks(const Manifest& manifest, std::vector<std::string>& warnings) {
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
         const SceneEntry& scene = manifest.scenes[i];
-        for (const auto& [name, value] : {std::pair{"pan", scene.pan},
-                                          {"tilt", scene.tilt},
-                                          {"fieldOfView", scene.fieldOfView}}) {
-            bool exact = true;
-            const std::string text = formatFloatField(static_cast<float>(value), &exact);
-            if (!exact) {
-                warnings.push_back(manifest.file.string() + ": field 'scenes[" + std::to_string(i) +
-                                   "]." + name + "': " + std::to_string(value) + " is stored as " +
-                                   text);
+        const std::string field = "scenes[" + std::to_string(i) + "]";
+        warnIfInexact(manifest, field + ".pan", scene.pan, warnings);
+        warnIfInexact(manifest, field + ".tilt", scene.tilt, warnings);
+        warnIfInexact(manifest, field + ".fieldOfView", scene.fieldOfView, warnings);
+        for (std::size_t k = 0; k < scene.links.size(); ++k) {
+            const LinkEntry& link = scene.links[k];
+            const std::string linkField = field + ".links[" + std::to_string(k) + "]";
+            if (link.target == static_cast<std::int32_t>(i) + 1) {
+                warnings.push_back(manifest.file.string() + ": field '" + linkField +
+                                   ".to': the link leads to its own scene");
+            }
+            warnIfInexact(manifest, linkField + ".pan", link.pan, warnings);
+            warnIfInexact(manifest, linkField + ".tilt", link.tilt, warnings);
+            if (link.hasView) {
+                warnIfInexact(manifest, linkField + ".view.pan", link.viewPan, warnings);
+                warnIfInexact(manifest, linkField + ".view.tilt", link.viewTilt, warnings);
+                warnIfInexact(manifest, linkField + ".view.fieldOfView", link.viewFieldOfView,
+                              warnings);
             }
         }
     }
@@ -531,7 +598,7 @@ BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
     // Every input is checked, and the file sized, before anything is written.
     BuildInputs inputs = checkInputs(manifest, options);
     const PackagePlan plan = planPackage(manifest, inputs);
-    warnAboutInexactAngles(manifest, warnings);
+    warnAboutAnglesAndLinks(manifest, warnings);
     writePackage(output, manifest, inputs, plan, options);
 
     BuildResult result;

@@ -1,8 +1,10 @@
 // tourpack render: the view of one scene (or of a plain panorama picture) at a
 // given pan, tilt and field of view, rendered by the player's own engine and
-// written as a 24-bit BMP — the author's preview of a start view.
+// written as a 24-bit BMP — the author's preview of a start view, with the
+// scene's link markers on request.
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -19,6 +21,8 @@
 #include "engine/memory_view_host.h"
 #include "engine/panorama_view.h"
 #include "engine/pixel_buffers.h"
+#include "lang_ids.h"
+#include "link_markers.h"
 #include "opened_tour.h"
 
 #define STBI_NO_STDIO
@@ -90,8 +94,12 @@ bool decodePicture(const std::vector<std::uint8_t>& bytes, RenderPicture& pictur
     return true;
 }
 
+// Drawn over the view once it is rendered (the link markers).
+using ViewOverlay = std::function<void(const engine::ViewBuffer&, const engine::ShownView&)>;
+
 RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std::int32_t height,
-                         float panDegrees, float tiltDegrees, float fovDegrees) {
+                         float panDegrees, float tiltDegrees, float fovDegrees,
+                         const ViewOverlay& overlay) {
     engine::MemoryViewHost host;
     engine::PanoramaView view(host);
     view.resize(width, height);
@@ -101,6 +109,9 @@ RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std:
         engine::viewRadiansFromDegrees(panDegrees, tiltDegrees, fovDegrees);
     view.setView(angles.pan, angles.tilt, angles.fov);
     view.renderTick();
+    if (overlay) {
+        overlay(view.viewBuffer(), view.warper().shownView());
+    }
 
     RenderPicture out;
     out.width = width;
@@ -161,7 +172,31 @@ struct RenderArguments {
     std::optional<float> tilt;
     std::optional<float> fov;
     std::string size = "480x360";
+    bool links = false;
 };
+
+// A scene's links and the marker picture of the tour's language module.
+struct SceneMarkers {
+    std::vector<package::SceneLink> links;
+    tourpack::BitmapPixels marker;
+};
+
+bool loadSceneMarkers(const tourpack::OpenedTour& tour, int scene, SceneMarkers& markers,
+                      std::string& error) {
+    markers.links = tour.tour().scene(scene)->links();
+    std::vector<std::uint8_t> module;
+    if (!tourpack::OpenedTour::readFile(tour.loader().languageModulePath(), module)) {
+        error = "the language module cannot be read";
+        return false;
+    }
+    auto marker = tourpack::loadBitmapResource(module, IDB_LINK_MARKER, error);
+    if (!marker) {
+        error = "the language module's link marker: " + error;
+        return false;
+    }
+    markers.marker = std::move(*marker);
+    return true;
+}
 
 constexpr int largestViewSide = 16384;
 
@@ -216,6 +251,12 @@ int runRender(const RenderArguments& arguments) {
 
     std::vector<std::uint8_t> pictureBytes;
     engine::ViewDegrees start{0.0f, 0.0f, 100.0f};
+    std::optional<SceneMarkers> markers;
+    if (arguments.links && !endsWithTrailer(fileBytes)) {
+        std::fprintf(stderr, "tourpack render: %s: --links needs a tour, not a picture\n",
+                     arguments.input.c_str());
+        return 2;
+    }
     if (endsWithTrailer(fileBytes)) {
         fileBytes.clear();
         std::string error;
@@ -239,6 +280,14 @@ int runRender(const RenderArguments& arguments) {
                          arguments.input.c_str(), arguments.scene, error.c_str());
             return 1;
         }
+        if (arguments.links) {
+            markers.emplace();
+            if (!loadSceneMarkers(*tour, arguments.scene, *markers, error)) {
+                std::fprintf(stderr, "tourpack render: %s: %s\n", arguments.input.c_str(),
+                             error.c_str());
+                return 1;
+            }
+        }
     } else {
         pictureBytes = std::move(fileBytes);
     }
@@ -257,7 +306,16 @@ int runRender(const RenderArguments& arguments) {
     noteReplaced("tilt", tilt, used.tilt);
     noteReplaced("field of view", fov, used.fov);
 
-    const RenderPicture view = renderView(panorama, width, height, pan, tilt, fov);
+    ViewOverlay overlay;
+    if (markers) {
+        overlay = [&markers](const engine::ViewBuffer& buffer, const engine::ShownView& shown) {
+            const int drawn =
+                tourpack::drawLinkMarkers(buffer, shown, markers->links, markers->marker);
+            std::fprintf(stderr, "tourpack render: %d of the scene's %zu links in view\n", drawn,
+                         markers->links.size());
+        };
+    }
+    const RenderPicture view = renderView(panorama, width, height, pan, tilt, fov, overlay);
     if (!writeBmp(arguments.output, view, error)) {
         std::fprintf(stderr, "tourpack render: %s\n", error.c_str());
         return 1;
@@ -275,6 +333,8 @@ const tourpack::RegisterCommand renderCommand(
         command.optional("--tilt", arguments->tilt, "Tilt in degrees, positive looks down");
         command.optional("--fov", arguments->fov, "Horizontal field of view in degrees");
         command.optional("--size", arguments->size, "View size WIDTHxHEIGHT (default 480x360)");
+        command.flag("--links", arguments->links,
+                     "Draw the scene's link markers as the player draws them (tours only)");
         command.required("-o,--output", arguments->output, "The BMP file to write");
         command.onRun([arguments] { return runRender(*arguments); });
     });

@@ -1,0 +1,113 @@
+#include "engine/marker_compositing.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace engine {
+
+namespace {
+
+// The first byte of the pixel at view column x of the view row `y` pixels
+// from the top: view rows run bottom-up in memory.
+std::uint8_t* viewPixel(const ViewBuffer& view, std::int32_t x, std::int32_t y) {
+    return view.pixels + static_cast<std::size_t>(view.height - 1 - y) * view.stride +
+           3 * static_cast<std::size_t>(x);
+}
+
+bool viewUsable(const ViewBuffer& view) {
+    return view.pixels != nullptr && view.width > 0 && view.height > 0 &&
+           view.stride >= 3 * view.width;
+}
+
+}  // namespace
+
+PixelRect PixelRect::clippedTo(std::int32_t width, std::int32_t height) const {
+    PixelRect clipped{std::max(left, 0), std::max(top, 0), std::min(right, width),
+                      std::min(bottom, height)};
+    if (clipped.empty()) {
+        return PixelRect{};
+    }
+    return clipped;
+}
+
+PixelRect markerRect(const MarkerPicture& picture, std::int32_t x, std::int32_t y,
+                     std::int32_t scale) {
+    scale = std::max(scale, 1);
+    const std::int32_t width = picture.width * scale;
+    const std::int32_t height = picture.height * scale;
+    const std::int32_t left = x - width / 2;
+    const std::int32_t top = y - height / 2;
+    return PixelRect{left, top, left + width, top + height};
+}
+
+PixelRect compositeMarker(const ViewBuffer& view, const MarkerPicture& picture, std::int32_t x,
+                          std::int32_t y, std::int32_t scale) {
+    if (!viewUsable(view) || !picture.usable()) {
+        return PixelRect{};
+    }
+    scale = std::max(scale, 1);
+    const PixelRect whole = markerRect(picture, x, y, scale);
+    const PixelRect drawn = whole.clippedTo(view.width, view.height);
+    for (std::int32_t vy = drawn.top; vy < drawn.bottom; ++vy) {
+        // Picture rows run bottom-up too: its top row is the last in memory.
+        const std::int32_t pictureRow = picture.height - 1 - (vy - whole.top) / scale;
+        const std::uint8_t* source =
+            picture.pixels + static_cast<std::size_t>(pictureRow) * picture.stride;
+        std::uint8_t* out = viewPixel(view, drawn.left, vy);
+        for (std::int32_t vx = drawn.left; vx < drawn.right; ++vx, out += 3) {
+            const std::uint8_t* pixel =
+                source + 3 * static_cast<std::size_t>((vx - whole.left) / scale);
+            if (pixel[0] == picture.keyBlue && pixel[1] == picture.keyGreen &&
+                pixel[2] == picture.keyRed) {
+                continue;
+            }
+            out[0] = pixel[0];
+            out[1] = pixel[1];
+            out[2] = pixel[2];
+        }
+    }
+    return drawn;
+}
+
+void CoveredPixels::keep(const ViewBuffer& view, const PixelRect& rect) {
+    if (!viewUsable(view)) {
+        return;
+    }
+    const PixelRect clipped = rect.clippedTo(view.width, view.height);
+    if (clipped.empty()) {
+        return;
+    }
+    Kept kept{clipped, {}};
+    const auto rowBytes = static_cast<std::size_t>(clipped.right - clipped.left) * 3;
+    kept.pixels.resize(rowBytes * static_cast<std::size_t>(clipped.bottom - clipped.top));
+    for (std::int32_t y = clipped.top; y < clipped.bottom; ++y) {
+        std::memcpy(kept.pixels.data() + rowBytes * static_cast<std::size_t>(y - clipped.top),
+                    viewPixel(view, clipped.left, y), rowBytes);
+    }
+    kept_.push_back(std::move(kept));
+}
+
+void CoveredPixels::restore(const ViewBuffer& view) {
+    if (viewUsable(view)) {
+        // Latest first: overlapping rectangles end with the oldest pixels.
+        for (auto kept = kept_.rbegin(); kept != kept_.rend(); ++kept) {
+            const PixelRect& r = kept->rect;
+            if (r.right > view.width || r.bottom > view.height) {
+                continue;  // kept from a larger view, since replaced
+            }
+            const auto rowBytes = static_cast<std::size_t>(r.right - r.left) * 3;
+            for (std::int32_t y = r.top; y < r.bottom; ++y) {
+                std::memcpy(viewPixel(view, r.left, y),
+                            kept->pixels.data() + rowBytes * static_cast<std::size_t>(y - r.top),
+                            rowBytes);
+            }
+        }
+    }
+    forget();
+}
+
+void CoveredPixels::forget() {
+    kept_.clear();
+}
+
+}  // namespace engine

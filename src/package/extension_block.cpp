@@ -1,0 +1,272 @@
+#include "package/extension_block.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "package/field_reader.h"
+
+namespace package {
+
+namespace {
+
+using namespace extension_block;
+
+// The fewest bytes a link takes: target, two angles, an empty label, the flag
+// and the three view values.
+constexpr std::int64_t smallestLinkSize = FieldReader::intWidth + 2 * FieldReader::floatWidth +
+                                          FieldReader::longWidth + FieldReader::flagWidth +
+                                          3 * FieldReader::floatWidth;
+// A tag and a content length.
+constexpr std::int64_t smallestSectionSize = 2 * FieldReader::longWidth;
+
+struct BadBlock {
+    std::int64_t offset;
+    std::string what;
+};
+
+struct NoBlock {};
+
+// Fields read from `stream` inside [position, limit): a field that would reach
+// past the limit makes the block bad instead of reading the trailer or
+// whatever follows.
+class BoundedFields {
+  public:
+    BoundedFields(std::istream& stream, std::int64_t begin, std::int64_t limit)
+        : stream_(stream), position_(begin), limit_(limit) {
+        stream_.seekg(begin);
+    }
+
+    std::int64_t position() const { return position_; }
+    std::int64_t left() const { return limit_ - position_; }
+    std::int64_t limit() const { return limit_; }
+    void setLimit(std::int64_t limit) { limit_ = limit; }
+
+    [[noreturn]] void fail(const std::string& what) const { throw BadBlock{position_, what}; }
+
+    std::int32_t readInt(const char* field) {
+        char text[FieldReader::intWidth + 1] = {};
+        take(text, FieldReader::intWidth, field);
+        return FieldReader::parseInteger(text);
+    }
+
+    std::int32_t readLong(const char* field) {
+        char text[FieldReader::longWidth + 1] = {};
+        take(text, FieldReader::longWidth, field);
+        return FieldReader::parseInteger(text);
+    }
+
+    float readFloat(const char* field) {
+        char text[FieldReader::floatWidth + 1] = {};
+        take(text, FieldReader::floatWidth, field);
+        return static_cast<float>(FieldReader::parseReal(text));
+    }
+
+    bool readFlag(const char* field) {
+        char text[FieldReader::flagWidth + 1] = {};
+        take(text, FieldReader::flagWidth, field);
+        if (text[0] != '0' && text[0] != '1') {
+            throw BadBlock{position_ - FieldReader::flagWidth,
+                           std::string(field) + ": a flag is \"0\" or \"1\""};
+        }
+        return text[0] == '1';
+    }
+
+    // A length that fits in what is left.
+    std::int32_t readLength(const char* field) {
+        const std::int64_t at = position_;
+        const std::int32_t length = readLong(field);
+        if (length < 0 || length > left()) {
+            throw BadBlock{at, std::string(field) + ": length " + std::to_string(length) +
+                                   " does not fit the " + std::to_string(left()) + " bytes left"};
+        }
+        return length;
+    }
+
+    // A STRING, cut at a NUL inside as the record stream's texts are.
+    std::string readString(const char* field) { return readText(readLength(field), field); }
+
+    // `length` bytes of text, cut at a NUL inside.
+    std::string readText(std::int32_t length, const char* field) {
+        std::vector<char> text(static_cast<std::size_t>(length) + 1, '\0');
+        take(text.data(), length, field);
+        return text.data();
+    }
+
+    void skip(std::int64_t bytes) {
+        position_ += bytes;
+        stream_.seekg(position_);
+    }
+
+  private:
+    void take(char* buffer, std::int64_t width, const char* field) {
+        if (width > left()) {
+            fail(std::string(field) + ": the block ends inside the field");
+        }
+        stream_.read(buffer, static_cast<std::streamsize>(width));
+        if (stream_.gcount() != width) {
+            fail(std::string(field) + ": the file ends inside the field");
+        }
+        position_ += width;
+    }
+
+    std::istream& stream_;
+    std::int64_t position_;
+    std::int64_t limit_;
+};
+
+bool within(float value, float low, float high) {
+    return std::isfinite(value) && value >= low && value <= high;
+}
+
+class LinksSection {
+  public:
+    LinksSection(BoundedFields& fields, const Tour& tour) : fields_(fields), tour_(tour) {}
+
+    std::vector<std::vector<SceneLink>> read() {
+        const std::int32_t scenes = fields_.readInt("links: scene count");
+        if (scenes != tour_.sceneCount()) {
+            fields_.fail("links: " + std::to_string(scenes) + " scenes where the tour has " +
+                         std::to_string(tour_.sceneCount()));
+        }
+        std::vector<std::vector<SceneLink>> links(static_cast<std::size_t>(scenes));
+        for (std::int32_t position = 1; position <= scenes; ++position) {
+            const std::string where = "links of scene " + std::to_string(position);
+            const std::int32_t count = fields_.readInt(where.c_str());
+            if (count < 0 || count > maximumLinksPerScene ||
+                count * smallestLinkSize > fields_.left()) {
+                fields_.fail(where + ": " + std::to_string(count) + " links");
+            }
+            for (std::int32_t k = 0; k < count; ++k) {
+                links[static_cast<std::size_t>(position - 1)].push_back(
+                    readLink(where + ", link " + std::to_string(k + 1)));
+            }
+        }
+        return links;
+    }
+
+  private:
+    SceneLink readLink(const std::string& where) {
+        SceneLink link;
+        link.target = fields_.readInt(where.c_str());
+        if (link.target < 1 || link.target > tour_.sceneCount()) {
+            fields_.fail(where + ": target scene " + std::to_string(link.target) +
+                         " is not in the tour");
+        }
+        link.pan = angle(where + ": pan", -panLimit, panLimit);
+        link.tilt = angle(where + ": tilt", -tiltLimit, tiltLimit);
+        link.label = fields_.readString((where + ": label").c_str());
+        link.hasView = fields_.readFlag((where + ": view").c_str());
+        const float viewPan = fields_.readFloat(where.c_str());
+        const float viewTilt = fields_.readFloat(where.c_str());
+        const float viewFieldOfView = fields_.readFloat(where.c_str());
+        if (link.hasView) {
+            if (!within(viewPan, -panLimit, panLimit) || !within(viewTilt, -tiltLimit, tiltLimit) ||
+                !within(viewFieldOfView, smallestFieldOfView, largestFieldOfView)) {
+                fields_.fail(where + ": the view lies outside the start-view limits");
+            }
+            link.viewPan = viewPan;
+            link.viewTilt = viewTilt;
+            link.viewFieldOfView = viewFieldOfView;
+        }
+        return link;
+    }
+
+    float angle(const std::string& field, float low, float high) {
+        const float value = fields_.readFloat(field.c_str());
+        if (!within(value, low, high)) {
+            fields_.fail(field + " is outside " + std::to_string(static_cast<int>(low)) + " to " +
+                         std::to_string(static_cast<int>(high)));
+        }
+        return value;
+    }
+
+    BoundedFields& fields_;
+    const Tour& tour_;
+};
+
+class BlockReader {
+  public:
+    BlockReader(std::istream& stream, std::int64_t begin, std::int64_t end, Tour& tour)
+        : fields_(stream, begin, end), tour_(tour) {}
+
+    void read() {
+        expectMarker();
+        const std::int32_t layout = fields_.readInt("version");
+        if (layout != version) {
+            fields_.fail("version " + std::to_string(layout) + " is not known");
+        }
+        const std::int32_t sections = fields_.readInt("section count");
+        if (sections < 0 || sections > fields_.left() / smallestSectionSize) {
+            fields_.fail(std::to_string(sections) + " sections");
+        }
+        for (std::int32_t k = 0; k < sections; ++k) {
+            section();
+        }
+        // Only a block that is sound throughout changes the tour.
+        for (std::size_t i = 0; i < links_.size(); ++i) {
+            tour_.scene(static_cast<std::int32_t>(i) + 1)->setLinks(std::move(links_[i]));
+        }
+    }
+
+  private:
+    // Whatever does not start with the marker is no block of ours.
+    void expectMarker() {
+        const std::int64_t markerSize = static_cast<std::int64_t>(std::strlen(marker));
+        if (fields_.left() < FieldReader::longWidth + markerSize) {
+            throw NoBlock{};
+        }
+        if (fields_.readLong("marker") != markerSize ||
+            fields_.readText(static_cast<std::int32_t>(markerSize), "marker") != marker) {
+            throw NoBlock{};
+        }
+    }
+
+    void section() {
+        const std::string tag = fields_.readString("section tag");
+        const std::int32_t length = fields_.readLength(("section " + tag).c_str());
+        const std::int64_t contentEnd = fields_.position() + length;
+        if (tag != linksTag) {
+            fields_.skip(length);
+            return;
+        }
+        if (haveLinks_) {
+            fields_.fail("a second links section");
+        }
+        haveLinks_ = true;
+        const std::int64_t blockEnd = fields_.limit();
+        fields_.setLimit(contentEnd);
+        links_ = LinksSection(fields_, tour_).read();
+        if (fields_.left() != 0) {
+            fields_.fail("links: " + std::to_string(fields_.left()) +
+                         " bytes left unread in the section");
+        }
+        fields_.setLimit(blockEnd);
+    }
+
+    BoundedFields fields_;
+    Tour& tour_;
+    bool haveLinks_ = false;
+    std::vector<std::vector<SceneLink>> links_;
+};
+
+}  // namespace
+
+ExtensionBlockStatus readExtensionBlock(std::istream& stream, std::int64_t begin, std::int64_t end,
+                                        Tour& tour) {
+    if (begin < 0 || end <= begin) {
+        return {};
+    }
+    try {
+        BlockReader(stream, begin, end, tour).read();
+    } catch (const NoBlock&) {
+        stream.clear();
+        return {};
+    } catch (const BadBlock& bad) {
+        stream.clear();
+        return {ExtensionBlockStatus::ignored, bad.offset, bad.what};
+    }
+    return {ExtensionBlockStatus::read, 0, {}};
+}
+
+}  // namespace package

@@ -1,0 +1,57 @@
+// The extension block: what a tour carries beyond the record stream, stored
+// after the stream's last field and before the trailer, where older readers
+// skip bytes unread. It is written in the record stream's own field kinds:
+//
+//   STRING  marker "LUMIVUE-EXTENSIONS"
+//   INT     layout version (1)
+//   INT     number of sections
+//   then per section: STRING tag, LONG length of the content, the content.
+//
+// A reader skips a section whose tag it does not know, so later additions need
+// no new version. The "links" section holds, for each scene of the tour in
+// order, an INT number of links and per link: INT target scene (from 1), FLOAT
+// pan, FLOAT tilt, STRING label, FLAG "has a view", FLOAT view pan, FLOAT view
+// tilt, FLOAT view field of view (the three written as 0 without a view).
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+
+#include "package/tour.h"
+
+namespace package {
+
+namespace extension_block {
+
+inline constexpr char marker[] = "LUMIVUE-EXTENSIONS";
+inline constexpr std::int32_t version = 1;
+inline constexpr char linksTag[] = "links";
+inline constexpr std::int32_t maximumLinksPerScene = 64;
+
+// The angles a link, and the view it opens at, may hold (a scene's start view
+// takes the same).
+inline constexpr float panLimit = 180.0f;
+inline constexpr float tiltLimit = 90.0f;
+inline constexpr float smallestFieldOfView = 12.0f;
+inline constexpr float largestFieldOfView = 165.0f;
+
+}  // namespace extension_block
+
+// What became of a tour's extension block.
+struct ExtensionBlockStatus {
+    enum Kind { absent, read, ignored };
+    Kind kind = absent;
+    std::int64_t offset = 0;  // ignored: where the reader found the fault
+    std::string what;         // ignored: for people, what was wrong
+};
+
+// Reads the block that may lie in [begin, end) of `stream` (the bytes between
+// the record stream and the trailer) and gives the tour's scenes their links.
+// Every count, length and target is checked against the bytes left and the
+// tour; a block that fails any check is ignored as a whole and the scenes keep
+// no links. Bytes that do not start with the marker are no block.
+ExtensionBlockStatus readExtensionBlock(std::istream& stream, std::int64_t begin, std::int64_t end,
+                                        Tour& tour);
+
+}  // namespace package

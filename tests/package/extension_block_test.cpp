@@ -1,0 +1,222 @@
+#include "package/extension_block.h"
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+#include "raw_package.h"
+
+namespace {
+
+// One link's fields as they lie in the links section.
+struct RawLink {
+    std::int64_t target = 2;
+    std::string pan = "42.5";
+    std::string tilt = "-4";
+    std::string label = "Into the gallery";
+    char hasView = '0';
+    std::string viewPan = "0";
+    std::string viewTilt = "0";
+    std::string viewFieldOfView = "0";
+};
+
+RawPackage& appendLink(RawPackage& raw, const RawLink& link) {
+    return raw.integer(link.target)
+        .real(link.pan)
+        .real(link.tilt)
+        .text(link.label)
+        .flag(link.hasView)
+        .real(link.viewPan)
+        .real(link.viewTilt)
+        .real(link.viewFieldOfView);
+}
+
+// The content of a links section: the scene count, then each scene's links.
+std::string linksContent(const std::vector<std::vector<RawLink>>& scenes) {
+    RawPackage raw("");
+    raw.integer(static_cast<std::int64_t>(scenes.size()));
+    for (const auto& links : scenes) {
+        raw.integer(static_cast<std::int64_t>(links.size()));
+        for (const RawLink& link : links) {
+            appendLink(raw, link);
+        }
+    }
+    return raw.bytes();
+}
+
+struct RawSection {
+    std::string tag;
+    std::string content;
+    std::int64_t declaredLength = -1;  // -1: the content's own length
+};
+
+std::string block(const std::vector<RawSection>& sections, std::int64_t layout = 1,
+                  const std::string& marker = "LUMIVUE-EXTENSIONS") {
+    RawPackage raw("");
+    raw.text(marker).integer(layout).integer(static_cast<std::int64_t>(sections.size()));
+    for (const RawSection& section : sections) {
+        const auto length = section.declaredLength >= 0
+                                ? section.declaredLength
+                                : static_cast<std::int64_t>(section.content.size());
+        raw.text(section.tag).longValue(length).raw(section.content);
+    }
+    return raw.bytes();
+}
+
+std::string linksBlock(const std::vector<std::vector<RawLink>>& scenes) {
+    return block({{"links", linksContent(scenes)}});
+}
+
+class ExtensionBlockReader : public ::testing::Test {
+  protected:
+    ExtensionBlockReader() {
+        for (int k = 0; k < 3; ++k) {
+            tour_.addScene(std::make_unique<package::Scene>(), k + 1);
+        }
+    }
+
+    // Reads `bytes` as the block between a stream ending at 7 and a trailer
+    // right after the bytes (followed by 41 bytes that must never be read).
+    package::ExtensionBlockStatus read(const std::string& bytes) {
+        std::istringstream stream("streamX" + bytes + std::string(41, '9'));
+        return package::readExtensionBlock(stream, 7, 7 + static_cast<std::int64_t>(bytes.size()),
+                                           tour_);
+    }
+
+    std::size_t linkCount() const {
+        std::size_t count = 0;
+        for (std::int32_t position = 1; position <= tour_.sceneCount(); ++position) {
+            count += tour_.scene(position)->links().size();
+        }
+        return count;
+    }
+
+    package::Tour tour_;
+};
+
+TEST_F(ExtensionBlockReader, GivesEachSceneItsLinks) {
+    RawLink withView;
+    withView.target = 3;
+    withView.pan = "-180";
+    withView.tilt = "90";
+    withView.label = std::string("Up\0hidden", 9);
+    withView.hasView = '1';
+    withView.viewPan = "180";
+    withView.viewTilt = "-12.25";
+    withView.viewFieldOfView = "12";
+    const auto status = read(linksBlock({{RawLink{}, withView}, {}, {RawLink{1, "0", "0", ""}}}));
+    ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << status.what;
+
+    const auto& first = tour_.scene(1)->links();
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].target, 2);
+    EXPECT_EQ(first[0].pan, 42.5f);
+    EXPECT_EQ(first[0].tilt, -4.0f);
+    EXPECT_EQ(first[0].label, "Into the gallery");
+    EXPECT_FALSE(first[0].hasView);
+    EXPECT_EQ(first[1].target, 3);
+    EXPECT_EQ(first[1].pan, -180.0f);
+    EXPECT_EQ(first[1].tilt, 90.0f);
+    EXPECT_EQ(first[1].label, "Up");
+    EXPECT_TRUE(first[1].hasView);
+    EXPECT_EQ(first[1].viewPan, 180.0f);
+    EXPECT_EQ(first[1].viewTilt, -12.25f);
+    EXPECT_EQ(first[1].viewFieldOfView, 12.0f);
+    EXPECT_TRUE(tour_.scene(2)->links().empty());
+    ASSERT_EQ(tour_.scene(3)->links().size(), 1u);
+    EXPECT_EQ(tour_.scene(3)->links()[0].target, 1);
+    EXPECT_EQ(tour_.scene(3)->links()[0].label, "");
+}
+
+TEST_F(ExtensionBlockReader, SectionsItDoesNotKnowAreSkipped) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    const auto status =
+        read(block({{"codepage", "1252 and whatever else"}, {"links", links}, {"later", ""}}));
+    ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << status.what;
+    EXPECT_EQ(linkCount(), 1u);
+}
+
+TEST_F(ExtensionBlockReader, BytesWithoutTheMarkerAreNoBlock) {
+    const std::string sound = linksContent({{RawLink{}}, {}, {}});
+    for (const std::string& bytes : {std::string(), std::string("x"), std::string(500, '\0'),
+                                     block({{"links", sound}}, 1, "LUMIVUE-EXTENSION!"),
+                                     block({{"links", sound}}, 1, "LUMIVUE-EXTENSIONSS")}) {
+        EXPECT_EQ(read(bytes).kind, package::ExtensionBlockStatus::absent);
+    }
+    EXPECT_EQ(linkCount(), 0u);
+}
+
+TEST_F(ExtensionBlockReader, EveryTruncationIsIgnoredAsAWhole) {
+    const std::string whole = linksBlock({{RawLink{}, RawLink{}}, {RawLink{}}, {}});
+    const std::size_t markerEnd = 33 + 18;
+    for (std::size_t cut = markerEnd; cut < whole.size(); ++cut) {
+        const auto status = read(whole.substr(0, cut));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::ignored) << "cut at " << cut;
+        EXPECT_FALSE(status.what.empty());
+        ASSERT_EQ(linkCount(), 0u) << "cut at " << cut;
+    }
+}
+
+TEST_F(ExtensionBlockReader, OversizedCountsAndLengthsAreIgnored) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    RawLink longLabel;
+    longLabel.label = "abc";
+    std::string overlong = linksContent({{longLabel}, {}, {}});
+    // The label claims more bytes than the section holds.
+    overlong.replace(overlong.find("3\0", 17 + 17 + 17 + 20, 2), 4, std::string("9999", 4));
+    std::vector<RawLink> tooMany(65);
+    const std::vector<std::string> blocks = {
+        block({{"links", links, static_cast<std::int64_t>(links.size()) + 200}}),
+        block({{"links", links, 2000000000}}),
+        block({{"links", overlong}}),
+        block({{"links", linksContent({tooMany, {}, {}})}}),
+        block({{"links", links}})
+            .replace(33 + 18 + 17, 17, std::string("2000000000\0", 11) + std::string(6, '\0')),
+        block({{"links", RawPackage("").integer(3).integer(1000000).bytes()}}),
+    };
+    for (std::size_t k = 0; k < blocks.size(); ++k) {
+        const auto status = read(blocks[k]);
+        EXPECT_EQ(status.kind, package::ExtensionBlockStatus::ignored) << "case " << k;
+        EXPECT_EQ(linkCount(), 0u) << "case " << k;
+    }
+}
+
+TEST_F(ExtensionBlockReader, InconsistentBlocksAreIgnoredAndLeaveNoLink) {
+    const auto withLink = [](auto change) {
+        RawLink link;
+        change(link);
+        return linksContent({{RawLink{}}, {link}, {}});
+    };
+    const std::string sound = linksContent({{RawLink{}}, {}, {}});
+    const std::vector<std::pair<const char*, std::string>> blocks = {
+        {"scene count not the tour's", block({{"links", linksContent({{RawLink{}}, {}})}})},
+        {"target 0", block({{"links", withLink([](RawLink& l) { l.target = 0; })}})},
+        {"target past the last scene",
+         block({{"links", withLink([](RawLink& l) { l.target = 4; })}})},
+        {"pan outside", block({{"links", withLink([](RawLink& l) { l.pan = "180.5"; })}})},
+        {"tilt outside", block({{"links", withLink([](RawLink& l) { l.tilt = "-91"; })}})},
+        {"pan not finite", block({{"links", withLink([](RawLink& l) { l.pan = "nan"; })}})},
+        {"flag neither 0 nor 1", block({{"links", withLink([](RawLink& l) { l.hasView = 'y'; })}})},
+        {"view field of view outside", block({{"links", withLink([](RawLink& l) {
+                                                   l.hasView = '1';
+                                                   l.viewFieldOfView = "170";
+                                               })}})},
+        {"section longer than its links", block({{"links", sound + std::string(17, '\0')}})},
+        {"section shorter than its links",
+         block({{"links", sound, static_cast<std::int64_t>(sound.size()) - 10}})},
+        {"two links sections", block({{"links", sound}, {"links", sound}})},
+        {"unknown version", block({{"links", sound}}, 2)},
+        {"negative section count",
+         RawPackage("").raw(block({}).substr(0, 33 + 18 + 17)).integer(-1).bytes()},
+    };
+    for (const auto& [what, bytes] : blocks) {
+        const auto status = read(bytes);
+        EXPECT_EQ(status.kind, package::ExtensionBlockStatus::ignored) << what;
+        EXPECT_EQ(linkCount(), 0u) << what;
+    }
+    // Without a view its three values are not looked at.
+    const auto status = read(block({{"links", withLink([](RawLink& l) { l.viewPan = "999"; })}}));
+    EXPECT_EQ(status.kind, package::ExtensionBlockStatus::read) << status.what;
+    EXPECT_EQ(linkCount(), 2u);
+}
+
+}  // namespace

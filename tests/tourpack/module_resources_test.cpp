@@ -1,0 +1,193 @@
+// The resource reader over module bytes made here, laid out as a linker lays
+// out a resource-only module: headers, one ".rsrc" section, the three levels
+// of the resource directory and the data.
+#include "module_resources.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void put16(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    bytes[at] = static_cast<std::uint8_t>(value);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    put16(bytes, at, value & 0xFFFF);
+    put16(bytes, at + 2, value >> 16);
+}
+
+constexpr std::size_t peAt = 64;
+constexpr std::size_t optionalAt = peAt + 24;
+constexpr std::size_t sectionAt = optionalAt + 240;
+constexpr std::size_t resourcesAt = 0x200;
+constexpr std::uint32_t resourcesRva = 0x1000;
+constexpr std::size_t dataEntryAt = resourcesAt + 72;
+constexpr std::size_t dataAt = resourcesAt + 88;
+
+// A 64-bit module holding one resource of `type` and `id` with `data`.
+Bytes moduleWith(std::uint32_t type, std::uint32_t id, const Bytes& data) {
+    Bytes bytes(dataAt + data.size(), 0);
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    put32(bytes, 0x3C, peAt);
+    bytes[peAt] = 'P';
+    bytes[peAt + 1] = 'E';
+    put16(bytes, peAt + 4, 0x8664);
+    put16(bytes, peAt + 6, 1);     // one section
+    put16(bytes, peAt + 20, 240);  // optional header with 16 directories
+    put16(bytes, optionalAt, 0x20B);
+    put32(bytes, optionalAt + 108, 16);
+    const auto resourcesSize = static_cast<std::uint32_t>(bytes.size() - resourcesAt);
+    put32(bytes, optionalAt + 112 + 16, resourcesRva);
+    put32(bytes, optionalAt + 112 + 20, resourcesSize);
+    std::copy_n(".rsrc", 5, bytes.begin() + sectionAt);
+    put32(bytes, sectionAt + 8, resourcesSize);
+    put32(bytes, sectionAt + 12, resourcesRva);
+    put32(bytes, sectionAt + 16, resourcesSize);
+    put32(bytes, sectionAt + 20, resourcesAt);
+    // type -> name -> language -> data entry
+    const std::uint32_t levels[][2] = {
+        {type, 0x80000000u | 24}, {id, 0x80000000u | 48}, {0x409, 72}};
+    for (std::size_t level = 0; level < 3; ++level) {
+        const std::size_t directory = resourcesAt + 24 * level;
+        put16(bytes, directory + 14, 1);
+        put32(bytes, directory + 16, levels[level][0]);
+        put32(bytes, directory + 20, levels[level][1]);
+    }
+    put32(bytes, dataEntryAt, resourcesRva + (dataAt - resourcesAt));
+    put32(bytes, dataEntryAt + 4, static_cast<std::uint32_t>(data.size()));
+    std::copy(data.begin(), data.end(), bytes.begin() + dataAt);
+    return bytes;
+}
+
+// A 3 x 2 bitmap resource of `bits` a pixel: bottom row blue, red, key
+// colour; top row white, black, green.
+Bytes bitmapResource(int bits, bool topDown = false) {
+    Bytes header(40, 0);
+    put32(header, 0, 40);
+    put32(header, 4, 3);
+    put32(header, 8, topDown ? static_cast<std::uint32_t>(-2) : 2u);
+    put16(header, 12, 1);
+    put16(header, 14, static_cast<std::uint32_t>(bits));
+    const std::uint8_t colours[6][3] = {{255, 0, 0},     {0, 0, 255}, {255, 0, 255},
+                                        {255, 255, 255}, {0, 0, 0},   {0, 255, 0}};
+    Bytes rows;
+    const auto row = [&](int first) {
+        Bytes line;
+        for (int x = 0; x < 3; ++x) {
+            if (bits == 24) {
+                line.insert(line.end(), colours[first + x], colours[first + x] + 3);
+            } else {
+                line.push_back(static_cast<std::uint8_t>(first + x));
+            }
+        }
+        line.resize((line.size() + 3) / 4 * 4, 0);
+        return line;
+    };
+    const Bytes bottom = row(0);
+    const Bytes top = row(3);
+    for (const Bytes* line : topDown ? std::vector{&top, &bottom} : std::vector{&bottom, &top}) {
+        rows.insert(rows.end(), line->begin(), line->end());
+    }
+    if (bits == 8) {
+        put32(header, 32, 6);
+        for (const auto& colour : colours) {
+            header.insert(header.end(), colour, colour + 3);
+            header.push_back(0);
+        }
+    }
+    header.insert(header.end(), rows.begin(), rows.end());
+    return header;
+}
+
+TEST(ModuleResources, FindsABitmapAndDecodesItBottomUp) {
+    for (const int bits : {8, 24}) {
+        for (const bool topDown : {false, true}) {
+            const Bytes module =
+                moduleWith(tourpack::bitmapResourceType, 311, bitmapResource(bits, topDown));
+            std::string error;
+            const auto found =
+                tourpack::findModuleResource(module, tourpack::bitmapResourceType, 311, error);
+            ASSERT_TRUE(found) << error;
+            EXPECT_EQ(found->offset, dataAt);
+            const auto bitmap =
+                tourpack::decodeBitmapResource(module.data() + found->offset, found->size, error);
+            ASSERT_TRUE(bitmap) << error;
+            EXPECT_EQ(bitmap->width, 3);
+            EXPECT_EQ(bitmap->height, 2);
+            EXPECT_EQ(bitmap->stride, 12);
+            const Bytes expected = {255, 0,   0,   0, 0, 255, 255, 0,   255, 0, 0, 0,
+                                    255, 255, 255, 0, 0, 0,   0,   255, 0,   0, 0, 0};
+            EXPECT_EQ(bitmap->pixels, expected) << bits << " bits, top-down " << topDown;
+        }
+    }
+}
+
+TEST(ModuleResources, AnotherIdOrKindIsNotFound) {
+    const Bytes module = moduleWith(tourpack::bitmapResourceType, 311, bitmapResource(24));
+    std::string error;
+    EXPECT_FALSE(tourpack::findModuleResource(module, tourpack::bitmapResourceType, 312, error));
+    EXPECT_NE(error.find("312"), std::string::npos) << error;
+    EXPECT_FALSE(tourpack::findModuleResource(module, 6, 311, error));
+}
+
+TEST(ModuleResources, DamagedModulesGiveNothing) {
+    const Bytes module = moduleWith(tourpack::bitmapResourceType, 311, bitmapResource(8));
+    std::string error;
+    // Every cut: the reader never reads past the bytes it has (ASan watches).
+    for (std::size_t cut = 0; cut < module.size(); ++cut) {
+        const Bytes shorter(module.begin(), module.begin() + static_cast<std::ptrdiff_t>(cut));
+        const auto found =
+            tourpack::findModuleResource(shorter, tourpack::bitmapResourceType, 311, error);
+        if (found) {
+            EXPECT_LE(found->offset + found->size, shorter.size());
+            tourpack::decodeBitmapResource(shorter.data() + found->offset, found->size, error);
+        }
+    }
+    // Offsets and sizes that point far away.
+    const std::pair<std::size_t, std::uint32_t> damages[] = {
+        {0x3C, 0xFFFFFFF0u},              // the PE header
+        {peAt + 6, 0xFFFF},               // section count
+        {optionalAt + 108, 2},            // too few directories
+        {sectionAt + 20, 0x7FFFFFF0u},    // the section's bytes
+        {resourcesAt + 20, 0x80FFFFF0u},  // a subdirectory
+        {resourcesAt + 24 + 20, 72},      // a data entry where a directory belongs
+        {resourcesAt + 48 + 14, 0},       // no language
+        {dataEntryAt, 0xFFFFFFF0u},       // the data's address
+        {dataEntryAt + 4, 0x7FFFFFFFu},   // the data's size
+    };
+    for (const auto& [at, value] : damages) {
+        Bytes damaged = module;
+        if (at == peAt + 6 || at == resourcesAt + 48 + 14) {
+            put16(damaged, at, value);
+        } else {
+            put32(damaged, at, value);
+        }
+        EXPECT_FALSE(
+            tourpack::findModuleResource(damaged, tourpack::bitmapResourceType, 311, error))
+            << "damage at " << at;
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(ModuleResources, BitmapsItCannotShowAreRefused) {
+    const auto refused = [](const std::function<void(Bytes&)>& change) {
+        Bytes bitmap = bitmapResource(24);
+        change(bitmap);
+        std::string error;
+        return !tourpack::decodeBitmapResource(bitmap.data(), bitmap.size(), error) &&
+               !error.empty();
+    };
+    EXPECT_TRUE(refused([](Bytes& b) { put32(b, 16, 1); }));  // run-length compressed
+    EXPECT_TRUE(refused([](Bytes& b) { put16(b, 14, 16); }));
+    EXPECT_TRUE(refused([](Bytes& b) { put32(b, 4, 0); }));
+    EXPECT_TRUE(refused([](Bytes& b) { put32(b, 8, 100000); }));
+    EXPECT_TRUE(refused([](Bytes& b) { put32(b, 4, 300); }));  // pixels cut off
+    EXPECT_TRUE(refused([](Bytes& b) { b.resize(30); }));
+    EXPECT_FALSE(refused([](Bytes&) {}));
+}
+
+}  // namespace
