@@ -2,7 +2,9 @@
 # The demo: builds the player, the language modules and tourpack, packs the
 # sample tour, inspects it and shows it under Wine. With a display the tour
 # opens there; without one it runs under Xvfb and screenshots are written to
-# build/demo/: the start, the view turned, the next scene and full screen.
+# build/demo/: the start, the view turned, the next scene (with the marker of
+# its link into the town hall gallery), full screen, the pointer on the
+# marker (highlighted, with its label) and the gallery after a click on it.
 # Every step waits for what it needs to see on the screen (a new Wine prefix
 # takes a minute to prepare; a slow machine takes longer to draw), and the
 # player is closed as a user closes it, with Alt+F4.
@@ -110,6 +112,8 @@ xdotool mousemove $((view[0] + view[2] / 2)) $((view[1] + view[3] / 2)) click 1
 xdotool keydown Left sleep 1.5 keyup Left
 wait_for "the view to turn" 30 moved_from 01-start 02-turned "${view[@]}"
 echo "   $out/02-turned.png"
+# The pointer off the view, so that it lies on no link's marker.
+xdotool mousemove $((view[0] + 4)) $((view[1] + 4))
 xdotool key Next
 wait_for "the next scene" 60 moved_from 02-turned 03-next-scene "${view[@]}"
 echo "   $out/03-next-scene.png"
@@ -119,6 +123,29 @@ echo "   $out/04-full-screen.png"
 xdotool key Escape
 wait_for "the window to come back" 30 moved_from 04-full-screen windowed-again 0 0 1280 1000
 rm -f "$out/earlier.png" "$out/windowed-again.png"
+
+# The market square's link into the town hall gallery (pan 0, tilt -2.5) in
+# the square's start view (pan 0, tilt -6, field of view 90): its view pixel.
+read -r lx ly < <(python3 -c 'import math
+w, h, tilt, fov, lat = 480, 360, math.radians(-6), math.radians(90), math.radians(-2.5)
+f = w / 2 / math.tan(fov / 2)
+depth = math.cos(lat) * math.cos(tilt) + math.sin(lat) * math.sin(tilt)
+rise = f * (math.sin(lat) * math.cos(tilt) - math.cos(lat) * math.sin(tilt)) / depth
+print(round(w / 2 - 0.5), round(h / 2 - 0.5 + rise))')
+marker=($((view[0] + lx - 40)) $((view[1] + ly - 16)) 240 32)
+# hovered NAME: shoots NAME; true once the marker and the area to its right
+# (its label) differ from the shot before the pointer came.
+hovered() {
+  shoot "$1"
+  [ "$(differing 03-next-scene "$1" "${marker[@]}")" -gt 100 ]
+}
+xdotool mousemove $((view[0] + lx)) $((view[1] + ly)) sleep 0.2 mousemove $((view[0] + lx + 1)) $((view[1] + ly))
+wait_for "the marker's highlight and label" 30 hovered 05-link-hovered
+echo "   $out/05-link-hovered.png"
+xdotool click 1
+wait_for "the town hall gallery" 60 moved_from 05-link-hovered 06-link-followed "${view[@]}"
+echo "   $out/06-link-followed.png"
+rm -f "$out/earlier.png"
 
 # Closed as a user closes it.
 xdotool key alt+F4
@@ -132,5 +159,5 @@ status=0
 wait "$player" || status=$?
 player=""
 echo "== the player ended with exit code $status"
-echo "== made: the tour $tour ($(du -h "$tour" | cut -f1)) and four screenshots in $out"
+echo "== made: the tour $tour ($(du -h "$tour" | cut -f1)) and six screenshots in $out"
 exit "$status"

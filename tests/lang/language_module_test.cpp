@@ -95,6 +95,40 @@ TEST_P(LanguageModuleTest, PicturesDecodeAtTheSizesTheirUsesNeed) {
     EXPECT_NE(checked.argb, unchecked.argb) << "checked and unchecked marks look alike";
 }
 
+// The link markers: the same size, a transparent key around them, a light
+// ring and a dark outline (readable on bright and dark panoramas), and the
+// highlighted look unlike the normal one.
+TEST_P(LanguageModuleTest, LinkMarkersAreKeyedRingsReadableOnAnyPanorama) {
+    ASSERT_NE(module(), nullptr);
+    std::vector<Pixels> markers;
+    for (const int id : {IDB_LINK_MARKER, IDB_LINK_MARKER_HIGHLIGHTED}) {
+        const platform::UniqueBitmap bitmap(LoadBitmapA(module(), MAKEINTRESOURCEA(id)));
+        ASSERT_NE(bitmap.get(), nullptr) << "marker " << id;
+        markers.push_back(bitmapPixels(bitmap.get()));
+    }
+    const Pixels& normal = markers[0];
+    EXPECT_EQ(normal.width, normal.height);
+    EXPECT_GE(normal.width, 16);
+    EXPECT_EQ(markers[1].width, normal.width);
+    EXPECT_EQ(markers[1].height, normal.height);
+    EXPECT_NE(markers[1].argb, normal.argb);
+    for (const Pixels& marker : markers) {
+        const std::uint32_t key = 0xFF00FF;
+        EXPECT_EQ(marker.at(0, 0), key);
+        EXPECT_EQ(marker.at(marker.width - 1, marker.height - 1), key);
+        int light = 0;
+        int dark = 0;
+        for (const std::uint32_t p : marker.argb) {
+            const int least = std::min({Pixels::red(p), Pixels::green(p), Pixels::blue(p)});
+            const int most = std::max({Pixels::red(p), Pixels::green(p), Pixels::blue(p)});
+            light += p != key && least >= 230 ? 1 : 0;
+            dark += most <= 40 ? 1 : 0;
+        }
+        EXPECT_GT(light, marker.width * 2);
+        EXPECT_GT(dark, marker.width * 2);
+    }
+}
+
 TEST_P(LanguageModuleTest, FullScreenOutlineSeparatesShapeFromBlack) {
     ASSERT_NE(module(), nullptr);
     platform::ComRef<IPicture> picture = decodeResourcePicture(module(), IDP_FULL_SCREEN_OUTLINE);

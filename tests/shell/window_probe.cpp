@@ -28,6 +28,8 @@
 //                             toolbar's region: its bounding box and how many
 //                             pixels it holds
 //   window_probe maker-address -> the maker's web address the about box opens
+//   window_probe cursor    -> "handle hotspotX hotspotY" of the cursor on the
+//                             screen (hot spot -1 -1 when it cannot be read)
 // Exit code 1 when the window is not there, 2 for a name it does not know.
 #include <windows.h>
 #include <psapi.h>
@@ -340,6 +342,27 @@ int main(int argc, char** argv) {
             return 1;
         }
         PostMessageA(box, WM_COMMAND, IDOK, 0);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "cursor") == 0) {
+        CURSORINFO cursor{};
+        cursor.cbSize = sizeof cursor;
+        if (!GetCursorInfo(&cursor)) {
+            return 1;
+        }
+        ICONINFO info{};
+        long hotX = -1;
+        long hotY = -1;
+        if (cursor.hCursor != nullptr && GetIconInfo(cursor.hCursor, &info)) {
+            hotX = static_cast<long>(info.xHotspot);
+            hotY = static_cast<long>(info.yHotspot);
+            const platform::UniqueBitmap mask(info.hbmMask);
+            const platform::UniqueBitmap colour(info.hbmColor);
+        }
+        std::printf(
+            "%llu %ld %ld\n",
+            static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(cursor.hCursor)), hotX,
+            hotY);
         return 0;
     }
     if (std::strcmp(argv[1], "shot") == 0 && argc > 2) {

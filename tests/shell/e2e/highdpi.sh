@@ -10,7 +10,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/../e2e_common.sh"
 # tilted, so that the view on screen can equal tourpack's render.
 scenes=$(python3 -c 'import json, sys
 scenes = json.load(open(sys.argv[1]))["scenes"]
-scenes[0].update(name="Grid", pan=30, tilt=10, fieldOfView=80, image="../calibration/images/grid-24bit.bmp")
+scenes[0].update(pan=30, tilt=10, fieldOfView=80, image="../calibration/images/grid-24bit.bmp")
 print(json.dumps(scenes))' "$source/samples/demo/tour.json")
 own_session=${LUMIVUE_E2E_SESSION:-e2e}
 reference_session=${LUMIVUE_E2E_REFERENCE:-e2e}
