@@ -16,7 +16,7 @@
 
 namespace {
 
-using namespace viewer_test;
+using namespace test_support;
 
 package::SceneLink linkTo(std::int32_t target, float pan, float tilt) {
     package::SceneLink link;

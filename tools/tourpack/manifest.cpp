@@ -265,9 +265,8 @@ json nullable(const std::string& text) {
     return text.empty() ? json(nullptr) : json(text);
 }
 
-}  // namespace
-
-Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings) {
+// The manifest's JSON, which must be an object.
+json parseManifestFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         throw TourpackError(file.string() + ": cannot open the manifest");
@@ -281,23 +280,14 @@ Manifest readManifest(const std::filesystem::path& file, std::vector<std::string
     if (!root.is_object()) {
         throw TourpackError(file.string() + ": expected a JSON object at the top");
     }
+    return root;
+}
 
-    const ManifestReader reader(file);
-    Manifest manifest;
-    manifest.file = file;
-    manifest.title = reader.text(root, "title", "title", true);
-    manifest.viewSize = reader.integer(root, "viewSize", "viewSize", 3);
-    manifest.rotationSpeed = reader.integer(root, "rotationSpeed", "rotationSpeed", 2);
-    manifest.soundOn = reader.flag(root, "soundOn", "soundOn", true);
-    manifest.autoPlay = reader.flag(root, "autoPlay", "autoPlay", false);
-    manifest.fullScreenMode = reader.integer(root, "fullScreenMode", "fullScreenMode", 0);
-    manifest.backgroundSound = reader.path(root, "backgroundSound", "backgroundSound", false);
-    if (manifest.viewSize < 1 || manifest.viewSize > 3) {
-        warnings.push_back(file.string() +
-                           ": field 'viewSize': " + std::to_string(manifest.viewSize) +
-                           " is not 1, 2 or 3; the player will show a 480 x 360 view");
-    }
-
+// The scenes, then their links (a link may name any scene, before or after
+// its own).
+void readScenes(const ManifestReader& reader, const json& root, Manifest& manifest,
+                std::vector<std::string>& warnings) {
+    const std::filesystem::path& file = manifest.file;
     const json* scenes = reader.find(root, "scenes");
     if (scenes == nullptr || !scenes->is_array()) {
         reader.fail("scenes", "expected a list of scenes");
@@ -327,19 +317,46 @@ Manifest readManifest(const std::filesystem::path& file, std::vector<std::string
     if (manifest.scenes.empty()) {
         warnings.push_back(file.string() + ": field 'scenes': the tour has no scene");
     }
+}
 
-    if (const json* info = reader.find(root, "info")) {
-        if (!info->is_object()) {
-            reader.fail("info", "expected an object with the information texts");
-        }
-        manifest.infoText1 = reader.text(*info, "text1", "info.text1", false);
-        manifest.infoText2 = reader.text(*info, "text2", "info.text2", false);
-        manifest.infoText3 = reader.text(*info, "text3", "info.text3", false);
-        manifest.webAddress = reader.text(*info, "webAddress", "info.webAddress", false);
-        manifest.emailAddress = reader.text(*info, "emailAddress", "info.emailAddress", false);
-        manifest.infoText4 = reader.text(*info, "text4", "info.text4", false);
-        manifest.infoPicture = reader.path(*info, "picture", "info.picture", false);
+void readInfo(const ManifestReader& reader, const json& root, Manifest& manifest) {
+    const json* info = reader.find(root, "info");
+    if (info == nullptr) {
+        return;
     }
+    if (!info->is_object()) {
+        reader.fail("info", "expected an object with the information texts");
+    }
+    manifest.infoText1 = reader.text(*info, "text1", "info.text1", false);
+    manifest.infoText2 = reader.text(*info, "text2", "info.text2", false);
+    manifest.infoText3 = reader.text(*info, "text3", "info.text3", false);
+    manifest.webAddress = reader.text(*info, "webAddress", "info.webAddress", false);
+    manifest.emailAddress = reader.text(*info, "emailAddress", "info.emailAddress", false);
+    manifest.infoText4 = reader.text(*info, "text4", "info.text4", false);
+    manifest.infoPicture = reader.path(*info, "picture", "info.picture", false);
+}
+
+}  // namespace
+
+Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings) {
+    const json root = parseManifestFile(file);
+    const ManifestReader reader(file);
+    Manifest manifest;
+    manifest.file = file;
+    manifest.title = reader.text(root, "title", "title", true);
+    manifest.viewSize = reader.integer(root, "viewSize", "viewSize", 3);
+    manifest.rotationSpeed = reader.integer(root, "rotationSpeed", "rotationSpeed", 2);
+    manifest.soundOn = reader.flag(root, "soundOn", "soundOn", true);
+    manifest.autoPlay = reader.flag(root, "autoPlay", "autoPlay", false);
+    manifest.fullScreenMode = reader.integer(root, "fullScreenMode", "fullScreenMode", 0);
+    manifest.backgroundSound = reader.path(root, "backgroundSound", "backgroundSound", false);
+    if (manifest.viewSize < 1 || manifest.viewSize > 3) {
+        warnings.push_back(file.string() +
+                           ": field 'viewSize': " + std::to_string(manifest.viewSize) +
+                           " is not 1, 2 or 3; the player will show a 480 x 360 view");
+    }
+    readScenes(reader, root, manifest, warnings);
+    readInfo(reader, root, manifest);
 
     manifest.skinFolder = reader.path(root, "skin", "skin", true);
     manifest.language = reader.text(root, "language", "language", false, "en");

@@ -234,6 +234,41 @@ void noteReplaced(const char* name, float given, float used) {
     }
 }
 
+// What a tour gives a render: its scene's picture and start view and, with
+// --links, the scene's markers. 0, or the exit code after saying why not.
+int readTourScene(const RenderArguments& arguments, std::vector<std::uint8_t>& pictureBytes,
+                  engine::ViewDegrees& start, std::optional<SceneMarkers>& markers) {
+    std::string error;
+    const std::unique_ptr<tourpack::OpenedTour> tour =
+        tourpack::OpenedTour::open(arguments.input, error);
+    if (!tour) {
+        std::fprintf(stderr, "tourpack render: %s: %s\n", arguments.input.c_str(), error.c_str());
+        return 1;
+    }
+    const int count = tour->tour().sceneCount();
+    if (arguments.scene < 1 || arguments.scene > count) {
+        std::fprintf(stderr, "tourpack render: %s: --scene %d: expected 1 to %d\n",
+                     arguments.input.c_str(), arguments.scene, count);
+        return 2;
+    }
+    const package::Scene* scene = tour->tour().scene(arguments.scene);
+    start = engine::ViewDegrees{scene->pan(), scene->tilt(), scene->fieldOfView()};
+    if (!tour->sceneImage(arguments.scene, pictureBytes, error)) {
+        std::fprintf(stderr, "tourpack render: %s: scene %d image: %s\n", arguments.input.c_str(),
+                     arguments.scene, error.c_str());
+        return 1;
+    }
+    if (arguments.links) {
+        markers.emplace();
+        if (!loadSceneMarkers(*tour, arguments.scene, *markers, error)) {
+            std::fprintf(stderr, "tourpack render: %s: %s\n", arguments.input.c_str(),
+                         error.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int runRender(const RenderArguments& arguments) {
     int width = 0;
     int height = 0;
@@ -259,34 +294,9 @@ int runRender(const RenderArguments& arguments) {
     }
     if (endsWithTrailer(fileBytes)) {
         fileBytes.clear();
-        std::string error;
-        const std::unique_ptr<tourpack::OpenedTour> tour =
-            tourpack::OpenedTour::open(arguments.input, error);
-        if (!tour) {
-            std::fprintf(stderr, "tourpack render: %s: %s\n", arguments.input.c_str(),
-                         error.c_str());
-            return 1;
-        }
-        const int count = tour->tour().sceneCount();
-        if (arguments.scene < 1 || arguments.scene > count) {
-            std::fprintf(stderr, "tourpack render: %s: --scene %d: expected 1 to %d\n",
-                         arguments.input.c_str(), arguments.scene, count);
-            return 2;
-        }
-        const package::Scene* scene = tour->tour().scene(arguments.scene);
-        start = engine::ViewDegrees{scene->pan(), scene->tilt(), scene->fieldOfView()};
-        if (!tour->sceneImage(arguments.scene, pictureBytes, error)) {
-            std::fprintf(stderr, "tourpack render: %s: scene %d image: %s\n",
-                         arguments.input.c_str(), arguments.scene, error.c_str());
-            return 1;
-        }
-        if (arguments.links) {
-            markers.emplace();
-            if (!loadSceneMarkers(*tour, arguments.scene, *markers, error)) {
-                std::fprintf(stderr, "tourpack render: %s: %s\n", arguments.input.c_str(),
-                             error.c_str());
-                return 1;
-            }
+        if (const int status = readTourScene(arguments, pictureBytes, start, markers);
+            status != 0) {
+            return status;
         }
     } else {
         pictureBytes = std::move(fileBytes);

@@ -66,9 +66,17 @@ shows_view() {
   echo "($shot: $near pixels differ from the view asked for, $far from the scene's start view)"
   [ "${near%.*}" -lt $((${size%x*} * ${size#*x} / 100)) ] && [ "${far%.*}" -gt $((${size%x*} * ${size#*x} / 5)) ]
 }
-# The view as the player shows it at PAN TILT FOV, size W x H.
-render() { tourpack render "$work/links.exe" --scene 1 --pan "$1" --tilt "$2" --fov "$3" \
-  --size "$4" -o "$work/$5.bmp" >/dev/null || fail "tourpack render $5"; }
+# The view as the player shows it at PAN TILT FOV, size W x H: NAME.bmp
+# without the markers, NAME-links.bmp with them.
+render() {
+  tourpack render "$work/links.exe" --scene 1 --pan "$1" --tilt "$2" --fov "$3" \
+    --size "$4" -o "$work/$5.bmp" >/dev/null || fail "tourpack render $5"
+  tourpack render "$work/links.exe" --scene 1 --pan "$1" --tilt "$2" --fov "$3" \
+    --size "$4" --links -o "$work/$5-links.bmp" >/dev/null 2>&1 || fail "tourpack render --links $5"
+}
+# as_rendered SHOT NAME: the view in SHOT is tourpack's render --links NAME,
+# marker and all, pixel for pixel.
+as_rendered() { [ "$(ae "$work/$2-links.bmp" "$art/$1.png[$(geometry $(view_box))]")" = 0 ]; }
 
 # ---- 96 dpi ------------------------------------------------------------------
 use_session e2e2
@@ -83,6 +91,7 @@ seen=$(marker_centre links-start "$work/start.bmp")
 echo "start view: marker projected at $at, drawn centred at $seen"
 check "the marker lies within a pixel of the projection ($seen, $at)" near "$seen" "$at"
 read -r _ _ width96 <<<"$seen"
+check "the view is tourpack's render --links of it, pixel for pixel" as_rendered links-start start
 
 # Tilted down 3 and zoomed in 5 (each key a degree, each a rebuild).
 key Down Down Down a a a a a
@@ -92,6 +101,7 @@ settle links-tilted $vx $vy $vw $vh
 at=$(projected 480 360 75 3 95)
 seen=$(marker_centre links-tilted "$work/tilted.bmp")
 check "tilted and zoomed, the marker still lies on the projection ($seen, $at)" near "$seen" "$at"
+check "and the view is tourpack's render --links of it" as_rendered links-tilted tilted
 read -r mx my _ <<<"$seen"
 mx=$((vx + ${mx%.*})) my=$((vy + ${my%.*}))
 
