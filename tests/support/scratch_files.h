@@ -3,6 +3,7 @@
 // use them as the Windows tests do.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -29,5 +30,15 @@ class TempFolder {
 void writeFile(const fs::path& file, const Bytes& bytes);
 // The whole file; empty when it cannot be read.
 Bytes readFile(const fs::path& file);
+
+// Little-endian values written over the bytes at `at`, as file headers hold them.
+inline void put16(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    bytes[at] = static_cast<std::uint8_t>(value);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+inline void put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    put16(bytes, at, value & 0xFFFF);
+    put16(bytes, at + 2, value >> 16);
+}
 
 }  // namespace test_support

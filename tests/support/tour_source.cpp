@@ -5,19 +5,6 @@
 #include <fstream>
 
 namespace test_support {
-namespace {
-
-void put16(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    bytes[at] = static_cast<std::uint8_t>(value);
-    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    put16(bytes, at, value & 0xFFFF);
-    put16(bytes, at + 2, value >> 16);
-}
-
-}  // namespace
 
 Bytes bmpPicture(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};

@@ -9,6 +9,7 @@
 #include "package_inspector.h"
 #include "package_writer.h"
 #include "scoped_temp_directory.h"
+#include "tour_building.h"
 #include "tour_source.h"
 #include "tourpack_error.h"
 
@@ -17,12 +18,9 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-class ManifestLinks : public ::testing::Test {
+class ManifestLinks : public test_support::TourBuilding {
   protected:
-    ManifestLinks()
-        : scratch_(folder_.path() / "tmp"),
-          temp_((fs::create_directories(scratch_), scratch_)),
-          source_(test_support::makeTourSource(folder_.path() / "source", 3)) {
+    ManifestLinks() {
         source_.manifest["scenes"][0]["links"] = {
             {{"to", 2}, {"pan", 42.5}, {"tilt", 4.0}, {"label", "Into the gallery"}},
             {{"to", "Scene 3"},
@@ -34,31 +32,11 @@ class ManifestLinks : public ::testing::Test {
         source_.save();
     }
 
-    fs::path build(const fs::path& manifestFile, const std::string& name,
-                   std::vector<std::string>& warnings) {
-        const tourpack::Manifest manifest = tourpack::readManifest(manifestFile, warnings);
-        const fs::path output = folder_.path() / name;
-        tourpack::buildPackage(manifest, output, {}, warnings);
-        return output;
-    }
-
-    // The message the build refuses the manifest with, or "" when it builds.
+    // The message the build refuses the edited manifest with, or "".
     std::string refusal() {
         source_.save();
-        std::vector<std::string> warnings;
-        try {
-            build(source_.manifestPath(), "refused.exe", warnings);
-        } catch (const tourpack::TourpackError& error) {
-            EXPECT_FALSE(fs::exists(folder_.path() / "refused.exe"));
-            return error.what();
-        }
-        return "";
+        return TourBuilding::refusal(source_);
     }
-
-    test_support::TempFolder folder_;
-    fs::path scratch_;
-    test_support::ScopedTempDirectory temp_;
-    test_support::TourSource source_;
 };
 
 TEST_F(ManifestLinks, ReachThePlayersReaderAndSurviveExtractAndBuild) {

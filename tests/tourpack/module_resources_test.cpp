@@ -5,19 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "scratch_files.h"
+
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-void put16(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    bytes[at] = static_cast<std::uint8_t>(value);
-    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void put32(Bytes& bytes, std::size_t at, std::uint32_t value) {
-    put16(bytes, at, value & 0xFFFF);
-    put16(bytes, at + 2, value >> 16);
-}
+using test_support::Bytes;
+using test_support::put16;
+using test_support::put32;
 
 constexpr std::size_t peAt = 64;
 constexpr std::size_t optionalAt = peAt + 24;

@@ -9,6 +9,7 @@
 #include "package_writer.h"
 #include "scoped_temp_directory.h"
 #include "text_encoding.h"
+#include "tour_building.h"
 #include "tour_source.h"
 #include "tourpack_error.h"
 
@@ -17,41 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::Bytes;
 
-class TourpackTest : public ::testing::Test {
-  protected:
-    TourpackTest()
-        : scratch_(folder_.path() / "tmp"),
-          temp_((fs::create_directories(scratch_), scratch_)),
-          source_(test_support::makeTourSource(folder_.path() / "source", 3)) {}
-
-    fs::path build(const test_support::TourSource& source, const std::string& name,
-                   std::vector<std::string>* warnings = nullptr) {
-        std::vector<std::string> ignored;
-        std::vector<std::string>& out = warnings != nullptr ? *warnings : ignored;
-        const tourpack::Manifest manifest = tourpack::readManifest(source.manifestPath(), out);
-        const fs::path output = folder_.path() / name;
-        tourpack::buildPackage(manifest, output, {}, out);
-        return output;
-    }
-
-    // The error the build gives, or "" when it succeeds.
-    std::string buildError(const test_support::TourSource& source) {
-        const fs::path output = folder_.path() / "failed.exe";
-        try {
-            build(source, "failed.exe");
-        } catch (const tourpack::TourpackError& error) {
-            EXPECT_FALSE(fs::exists(output)) << "a failed build leaves its output";
-            EXPECT_FALSE(fs::exists(output.string() + ".part"));
-            return error.what();
-        }
-        return "";
-    }
-
-    test_support::TempFolder folder_;
-    fs::path scratch_;
-    test_support::ScopedTempDirectory temp_;
-    test_support::TourSource source_;
-};
+using TourpackTest = test_support::TourBuilding;
 
 TEST_F(TourpackTest, BuildInspectExtractBuildGivesIdenticalBytes) {
     const fs::path first = build(source_, "first.exe");
@@ -145,7 +112,7 @@ TEST_F(TourpackTest, BadManifestsNameTheFieldAndTheFile) {
         const nlohmann::json saved = source_.manifest;
         change(source_.manifest);
         source_.save();
-        const std::string message = buildError(source_);
+        const std::string message = refusal(source_);
         EXPECT_FALSE(message.empty()) << "accepted: " << source_.manifest.dump();
         EXPECT_NE(message.find("tour.json"), std::string::npos) << message;
         for (const std::string& phrase : phrases) {
@@ -188,12 +155,12 @@ TEST_F(TourpackTest, BadManifestsNameTheFieldAndTheFile) {
 
 TEST_F(TourpackTest, NotJsonAndAPlayerThatAlreadyCarriesATour) {
     { std::ofstream(source_.manifestPath()) << "{ \"title\": "; }
-    EXPECT_NE(buildError(source_).find("not valid JSON"), std::string::npos);
+    EXPECT_NE(refusal(source_).find("not valid JSON"), std::string::npos);
     source_.save();
     const fs::path tourFile = build(source_, "tour.exe");
     source_.manifest["player"] = tourFile.string();
     source_.save();
-    EXPECT_NE(buildError(source_).find("already carries a tour"), std::string::npos);
+    EXPECT_NE(refusal(source_).find("already carries a tour"), std::string::npos);
 }
 
 TEST_F(TourpackTest, AResultOverTwoGibibytesIsRefused) {
@@ -202,7 +169,7 @@ TEST_F(TourpackTest, AResultOverTwoGibibytesIsRefused) {
     fs::resize_file(huge, 2147483000ull);  // sparse: nothing is really written
     source_.manifest["backgroundSound"] = "huge.wav";
     source_.save();
-    const std::string message = buildError(source_);
+    const std::string message = refusal(source_);
     EXPECT_NE(message.find("2 GiB"), std::string::npos) << message;
 }
 
@@ -213,7 +180,7 @@ TEST_F(TourpackTest, WarnsAboutStartViewsThePlayerWillReplace) {
     source_.manifest["viewSize"] = 7;
     source_.save();
     std::vector<std::string> warnings;
-    build(source_, "tour.exe", &warnings);
+    build(source_.manifestPath(), "tour.exe", warnings);
     std::string all;
     for (const std::string& warning : warnings) {
         all += warning + "\n";
