@@ -1,6 +1,7 @@
 #include "engine/marker_compositing.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace engine {
@@ -108,6 +109,37 @@ void CoveredPixels::restore(const ViewBuffer& view) {
 
 void CoveredPixels::forget() {
     kept_.clear();
+}
+
+std::vector<std::uint8_t> builtInMarkerPixels(bool highlighted) {
+    constexpr std::uint8_t key[3] = {0xFF, 0x00, 0xFF};  // blue, green, red as stored
+    constexpr std::uint8_t dark[3] = {24, 18, 16};
+    constexpr std::uint8_t white[3] = {255, 255, 255};
+    constexpr std::uint8_t accent[3] = {232, 182, 64};
+    const std::int32_t size = builtInMarkerSize;
+    const std::int32_t stride = stride24(size);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * size, 0);
+    const double outer = highlighted ? 11.5 : 10.5;
+    const double ring = highlighted ? 4.0 : 3.0;
+    const double centre = size / 2.0;
+    for (std::int32_t y = 0; y < size; ++y) {
+        for (std::int32_t x = 0; x < size; ++x) {
+            const double r = std::hypot(x + 0.5 - centre, y + 0.5 - centre);
+            // Outline, white ring, outline, then the inside.
+            const std::uint8_t* colour = key;
+            if (r < outer - 1.2 - ring - 1.2) {
+                colour = highlighted ? accent : (r < 1.6 ? dark : key);
+            } else if (r < outer - 1.2 - ring) {
+                colour = dark;
+            } else if (r < outer - 1.2) {
+                colour = white;
+            } else if (r < outer) {
+                colour = dark;
+            }
+            std::memcpy(pixels.data() + static_cast<std::size_t>(y) * stride + 3 * x, colour, 3);
+        }
+    }
+    return pixels;
 }
 
 }  // namespace engine

@@ -52,6 +52,12 @@ PixelRect markerRect(const MarkerPicture& picture, std::int32_t x, std::int32_t 
 PixelRect compositeMarker(const ViewBuffer& view, const MarkerPicture& picture, std::int32_t x,
                           std::int32_t y, std::int32_t scale);
 
+// The marker drawn where a language module (an older tour's) has none: a
+// white ring with a dark outline (highlighted: an accent disc inside), in
+// 24-bit rows of builtInMarkerSize pixels, the key colour where transparent.
+inline constexpr std::int32_t builtInMarkerSize = 24;
+std::vector<std::uint8_t> builtInMarkerPixels(bool highlighted);
+
 // The view pixels of rectangles about to be drawn over, put back on request.
 class CoveredPixels {
   public:

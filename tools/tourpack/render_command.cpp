@@ -18,6 +18,7 @@
 
 #include "commands.h"
 #include "engine/angles.h"
+#include "engine/marker_compositing.h"
 #include "engine/memory_view_host.h"
 #include "engine/panorama_view.h"
 #include "engine/pixel_buffers.h"
@@ -189,12 +190,20 @@ bool loadSceneMarkers(const tourpack::OpenedTour& tour, int scene, SceneMarkers&
         error = "the language module cannot be read";
         return false;
     }
-    auto marker = tourpack::loadBitmapResource(module, IDB_LINK_MARKER, error);
-    if (!marker) {
-        error = "the language module's link marker: " + error;
-        return false;
+    std::string missing;
+    if (auto marker = tourpack::loadBitmapResource(module, IDB_LINK_MARKER, missing)) {
+        markers.marker = std::move(*marker);
+        return true;
     }
-    markers.marker = std::move(*marker);
+    // As the player does for a module (an older tour's) without a marker.
+    std::fprintf(stderr,
+                 "tourpack render: the language module's link marker: %s; drawing the "
+                 "player's own\n",
+                 missing.c_str());
+    markers.marker.width = engine::builtInMarkerSize;
+    markers.marker.height = engine::builtInMarkerSize;
+    markers.marker.stride = engine::stride24(engine::builtInMarkerSize);
+    markers.marker.pixels = engine::builtInMarkerPixels(false);
     return true;
 }
 
