@@ -13,6 +13,19 @@
 # log alone shows where it hung), then it is killed and the exit code is 124.
 set -euo pipefail
 
+# Wine's loader here (Debian's, without the preloader that reserves Wine's
+# fixed addresses before anything else is mapped) sits at a fixed address with
+# its heap after it at a random distance; now and then the heap reaches the
+# address Wine needs for the shared user data, and the program ends with exit
+# code 1 before it runs ("failed to map the shared user data"). With the
+# address space laid out the same way every time the heap starts right after
+# the loader, far below it. Every Wine process started from here (the server
+# and the programs' children too) inherits the layout.
+if [ -z "${LUMIVUE_WINE_FIXED_LAYOUT:-}" ] && setarch -R true 2>/dev/null; then
+  export LUMIVUE_WINE_FIXED_LAYOUT=1
+  exec setarch -R "$0" "$@"
+fi
+
 prefix=""
 if [ "${1:-}" = "--prefix" ]; then
   prefix=$2

@@ -42,8 +42,8 @@ start)
       "HKCU\Software\Wine\Explorer\Desktops|Default|REG_SZ|$desktop"; do
       IFS='|' read -r key value type data <<<"$setting"
       # Wine's own errors go to the log, so that a setting that fails says why.
-      WINEPREFIX=$(realpath "$prefix") WINEDEBUG=-all,err+all wine reg add "$key" /v "$value" \
-        /t "$type" /d "$data" /f </dev/null >>"$log" 2>&1 ||
+      WINEDEBUG=-all,err+all "$source/scripts/wine-run.sh" --prefix "$prefix" reg add "$key" \
+        /v "$value" /t "$type" /d "$data" /f </dev/null >>"$log" 2>&1 ||
         { echo "could not set $value in $prefix (exit code $?):" >&2; cat "$log" >&2; exit 1; }
     done
     WINEPREFIX=$(realpath "$prefix") wineserver -w
