@@ -535,11 +535,29 @@ void Viewer::pointerMoved(std::int32_t x, std::int32_t y) {
     }
     const bool changed = renderer_->links().setPointer(POINT{x, y});
     if (changed) {
-        SetCursor(renderer_->links().hovered() && linkCursor_ != nullptr
-                      ? linkCursor_
-                      : LoadCursorA(nullptr, IDC_ARROW));
+        showPointerCursor();
     }
     redrawIf(changed);
+}
+
+void Viewer::showPointerCursor() {
+    SetCursor(renderer_->links().hovered() && linkCursor_ != nullptr
+                  ? linkCursor_
+                  : LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void Viewer::timerTicked(std::int32_t timerId) {
+    if (renderer_ == nullptr) {
+        return;
+    }
+    const std::optional<std::size_t> hoveredBefore = renderer_->links().hovered();
+    renderer_->timerTick(timerId);
+    // Only while the pointer rests over the view (a leave is being tracked),
+    // and not in a drag, which keeps its own cursor.
+    if (renderer_ != nullptr && trackingLeave_ && !renderer_->view().dragging() &&
+        renderer_->links().hovered() != hoveredBefore) {
+        showPointerCursor();
+    }
 }
 
 void Viewer::pressed(std::int32_t x, std::int32_t y) {
@@ -624,9 +642,7 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             forward();
             return 0;
         case WM_TIMER:
-            if (renderer != nullptr) {
-                renderer->timerTick(static_cast<std::int32_t>(wParam));
-            }
+            timerTicked(static_cast<std::int32_t>(wParam));
             return 0;
         case WM_MOUSEMOVE:
             if (renderer != nullptr) {

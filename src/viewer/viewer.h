@@ -212,6 +212,11 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     // true when the key was taken.
     bool linkKey(WPARAM key);
     void pointerMoved(std::int32_t x, std::int32_t y);
+    // A timer's tick; a view that turned under a resting pointer may have
+    // brought a marker under it or taken one away, and the cursor follows.
+    void timerTicked(std::int32_t timerId);
+    // The hand over a hovered marker, the arrow elsewhere.
+    void showPointerCursor();
     void pressed(std::int32_t x, std::int32_t y);
     void released(std::int32_t x, std::int32_t y);
     // Draws the view again when the links' look changed.

@@ -215,6 +215,30 @@ TEST_F(ViewerLinksTest, HoverHighlightsAndLabelsWithTheModulesMarkers) {
     EXPECT_EQ(left.box.right, normal.box.right);
 }
 
+// A view that turns under a resting pointer brings a marker under it and
+// takes it away again: the cursor follows at the render tick, without the
+// pointer moving.
+TEST_F(ViewerLinksTest, CursorFollowsAMarkerTurningUnderARestingPointer) {
+    const platform::UniqueModule module(LoadLibraryA(test_support::modulePath("en").c_str()));
+    ASSERT_TRUE(module);
+    openWithLinks({linkTo(2, 30.5f, -3.0f)}, module.get());
+    const HCURSOR arrow = LoadCursorA(nullptr, IDC_ARROW);
+    const auto centre = projected(10.5f, -3.0f);
+    ASSERT_TRUE(centre);
+    send(WM_MOUSEMOVE, 0, at(centre->column(), centre->row()));
+    ASSERT_FALSE(viewer_->renderer()->links().hovered());
+    const auto tickAt = [&](float pan) {
+        view().setView(pan * engine::degree, -3.0f * engine::degree, view().viewFov());
+        send(WM_TIMER, viewer::Viewer::renderTimerId, 0);
+    };
+    tickAt(30.5f);
+    EXPECT_EQ(viewer_->renderer()->links().hovered(), std::optional<std::size_t>{0});
+    EXPECT_NE(GetCursor(), arrow);
+    tickAt(10.5f);
+    EXPECT_FALSE(viewer_->renderer()->links().hovered());
+    EXPECT_EQ(GetCursor(), arrow);
+}
+
 TEST_F(ViewerLinksTest, EnlargedMarkerHitsAcrossItsWholeSize) {
     openWithLinks({linkTo(2, 10.5f, -3.0f)}, nullptr, 2);
     const auto point = projected(10.5f, -3.0f);
