@@ -46,6 +46,30 @@ if "$tourpack" inspect "$work/random.exe" >"$work/report"; then fail "inspect ac
 grep -q "CAFEBABE" "$work/report" || fail "inspect message: $(cat "$work/report")"
 if "$tourpack" frobnicate 2>/dev/null; then fail "unknown command accepted"; fi
 
+# Usage slips: exit code 2 and a message saying what to type instead.
+expect_usage() {  # expect_usage CODE TEXT -- ARGUMENTS...
+  local code=$1 text=$2 status=0
+  shift 3
+  "$tourpack" "$@" >/dev/null 2>"$work/err" || status=$?
+  [ "$status" = "$code" ] || fail "tourpack $*: exit $status, expected $code ($(cat "$work/err"))"
+  grep -qF -- "$text" "$work/err" || fail "tourpack $*: message: $(cat "$work/err")"
+}
+expect_usage 2 'did you mean `build`?' -- buidl "$manifest" -o "$work/x.exe"
+expect_usage 2 "the commands are build" -- frobnicate
+expect_usage 2 "required" -- build "$manifest"
+mkdir -p "$work/outdir"
+expect_usage 1 "-o names the file to write, e.g. $work/outdir/tour.exe" -- build "$manifest" -o "$work/outdir/"
+expect_usage 1 "the folder $work/nosuchdir does not exist" -- build "$manifest" -o "$work/nosuchdir/tour.exe"
+expect_usage 1 "did you mean $work/source/tour.json?" -- build "$work/source" -o "$work/x.exe"
+expect_usage 1 "make one with tourpack new $work/outdir" -- build "$work/outdir" -o "$work/x.exe"
+cp "$manifest" "$work/manifest.copy"
+expect_usage 1 "-o would replace the manifest" -- build "$manifest" -o "$manifest"
+cmp -s "$manifest" "$work/manifest.copy" || fail "build -o over the manifest changed it"
+expect_usage 1 "-o would replace field 'scenes[1].image'" -- build "$manifest" -o "$work/source/../source/scene2.bmp"
+expect_usage 1 "would replace the tour $work/tour.exe itself" -- extract "$work/tour.exe" -o "$work/tour.exe"
+expect_usage 1 "-o would replace the file being rendered" -- render "$work/tour.exe" -o "$work/tour.exe"
+"$tourpack" inspect "$work/tour.exe" | grep -q "no problems found" || fail "a refused -o damaged the tour"
+
 # new: a folder of pictures and sounds becomes a manifest, and build converts
 # what the player cannot show as it is. Small pictures keep this quick; the
 # end-to-end run under Wine (tests/shell, case folder) takes full-size ones.
@@ -88,6 +112,11 @@ done
 if "$tourpack" new "$photos" 2>"$work/err"; then fail "new replaced a manifest without --force"; fi
 grep -q "tour.json: a manifest is already there; use --force" "$work/err" || fail "message: $(cat "$work/err")"
 "$tourpack" new --force "$photos" >/dev/null || fail "new --force"
+mkdir "$work/Sommer Ferien"
+cp "$photos/beach.jpg" "$work/Sommer Ferien/"
+"$tourpack" new "$work/Sommer Ferien" >"$work/new.out" || fail "new of a folder with a space"
+grep -qF "Next: tourpack build '$work/Sommer Ferien/tour.json' -o" "$work/new.out" ||
+  fail "the next step is not quoted: $(cat "$work/new.out")"
 
 "$tourpack" build "$photos/tour.json" -o "$work/photos.exe" --max-width 800 --quality 80 "${packing[@]}" \
   >"$work/out" 2>"$work/err" || fail "build of the guessed manifest: $(cat "$work/err")"

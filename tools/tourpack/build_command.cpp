@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -44,19 +45,40 @@ class BuildWarnings {
     std::vector<std::string> warnings_;
 };
 
+// A folder given for the manifest: the manifest in it, or `new` to make one.
+void refuseFolderAsManifest(const std::string& given) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (!fs::is_directory(given, error)) {
+        return;
+    }
+    const fs::path inside = fs::path(given) / "tour.json";
+    if (fs::is_regular_file(inside, error)) {
+        throw tourpack::TourpackError(given + ": is a folder, not a manifest; did you mean " +
+                                      inside.string() + "?");
+    }
+    throw tourpack::TourpackError(given +
+                                  ": is a folder, not a manifest; make one with "
+                                  "tourpack new " +
+                                  given);
+}
+
 int runBuild(const BuildArguments& arguments) {
     BuildWarnings warnings;
+    refuseFolderAsManifest(arguments.manifest);
     const tourpack::Manifest given = tourpack::readManifest(arguments.manifest, warnings.list());
+    tourpack::BuildOptions options;
+    options.player = arguments.player;
+    options.languageFolder = arguments.languageFolder;
+    options.toolFolder = tourpack::toolFolder();
+    // Before any picture is converted: the output replaces none of the inputs.
+    tourpack::checkBuildOutput(given, arguments.output, options);
     tourpack::PreparedPictures prepared;
     tourpack::preparePictures(given, arguments.conversion, prepared, warnings.list());
     for (const std::string& notice : prepared.notices()) {
         std::printf("%s\n", notice.c_str());
     }
     const tourpack::Manifest& manifest = prepared.manifest();
-    tourpack::BuildOptions options;
-    options.player = arguments.player;
-    options.languageFolder = arguments.languageFolder;
-    options.toolFolder = tourpack::toolFolder();
     int shownPercent = -1;
     options.progress = [&shownPercent](std::int64_t done, std::int64_t total) {
         if (total < progressThreshold) {

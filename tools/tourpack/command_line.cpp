@@ -1,4 +1,5 @@
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -56,7 +57,66 @@ void Subcommand::onRun(std::function<int()> run) {
     });
 }
 
+namespace {
+
+// Usage errors (an unknown command, a bad option) end with this exit code.
+constexpr int usageExitCode = 2;
+
+std::size_t editDistance(const std::string& from, const std::string& to) {
+    std::vector<std::size_t> row(to.size() + 1);
+    for (std::size_t j = 0; j <= to.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= from.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= to.size(); ++j) {
+            const std::size_t above = row[j];
+            const std::size_t replaced = diagonal + (from[i - 1] == to[j - 1] ? 0 : 1);
+            row[j] = std::min({above + 1, row[j - 1] + 1, replaced});
+            diagonal = above;
+        }
+    }
+    return row[to.size()];
+}
+
+// A first word that is no command: the nearest one is suggested when it is
+// a typing slip away, else every command is listed. True when it said so.
+bool reportUnknownCommand(int argc, char** argv) {
+    if (argc < 2 || argv[1][0] == '-') {
+        return false;
+    }
+    const std::string given = argv[1];
+    std::string nearest;
+    std::size_t nearestDistance = given.size();
+    std::string names;
+    for (const Command& command : registeredCommands()) {
+        if (command.name == given) {
+            return false;
+        }
+        names += (names.empty() ? "" : ", ") + command.name;
+        const std::size_t distance = editDistance(given, command.name);
+        if (distance < nearestDistance) {
+            nearest = command.name;
+            nearestDistance = distance;
+        }
+    }
+    if (!nearest.empty() && nearestDistance <= 2) {
+        std::fprintf(stderr, "tourpack: no command '%s'; did you mean `%s`?\n", given.c_str(),
+                     nearest.c_str());
+    } else {
+        std::fprintf(stderr, "tourpack: no command '%s'; the commands are %s\n", given.c_str(),
+                     names.c_str());
+    }
+    return true;
+}
+
+}  // namespace
+
 int runCommandLine(int argc, char** argv) {
+    if (reportUnknownCommand(argc, argv)) {
+        return usageExitCode;
+    }
     CLI::App app{"tourpack: builds, inspects, extracts and renders tour executables"};
     app.require_subcommand(1);
     // Paths like /home/me/tour.json are paths on every platform, not options.
@@ -69,7 +129,9 @@ int runCommandLine(int argc, char** argv) {
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
-        return app.exit(error);
+        // CLI11 prints the message; its own codes (105, 106, ...) mean nothing to a script.
+        const int code = app.exit(error);
+        return code == 0 ? 0 : usageExitCode;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tourpack: %s\n", error.what());
         return 1;

@@ -1,6 +1,8 @@
 // tourpack new: a manifest guessed from a folder of panoramas and sounds,
 // with every guess printed so that the author sees what to change.
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -94,6 +96,26 @@ tourpack::Manifest manifestFor(const tourpack::FolderGuess& guess, const fs::pat
     return manifest;
 }
 
+// A path as it is typed in a shell: quoted when it holds a space or a
+// character the shell would take for itself.
+std::string quotedForShell(const std::string& path) {
+    const bool plain = std::all_of(path.begin(), path.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("/._-+:,=@%", c);
+    });
+    if (plain && !path.empty()) {
+        return path;
+    }
+#ifdef _WIN32
+    return "\"" + path + "\"";
+#else
+    std::string quoted = "'";
+    for (char c : path) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+#endif
+}
+
 int runNew(const NewArguments& arguments) {
     const fs::path folder = fs::absolute(arguments.folder).lexically_normal();
     const fs::path named = folder.has_filename() ? folder : folder.parent_path();
@@ -137,7 +159,7 @@ int runNew(const NewArguments& arguments) {
         std::printf("  %s\n", line.c_str());
     }
     std::printf("Wrote %s. Next: tourpack build %s -o TOUR.exe\n", manifest.string().c_str(),
-                manifest.string().c_str());
+                quotedForShell(manifest.string()).c_str());
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "field_writer.h"
 #include "manifest.h"
 #include "opened_tour.h"
+#include "output_guard.h"
 #include "picture_format.h"
 #include "text_encoding.h"
 #include "tourpack_error.h"
@@ -205,9 +206,32 @@ class TourExtraction {
     std::vector<std::uint8_t> bytes_;
 };
 
+// Whether extracting into `folder` would write over the tour itself: the
+// folder is the tour, or the tour has the name of a file extraction writes.
+bool extractionReplaces(const fs::path& tour, const fs::path& folder) {
+    const fs::path place = fs::absolute(tour).lexically_normal();
+    const fs::path parent = place.parent_path();
+    if (sameFile(place, folder)) {
+        return true;
+    }
+    if (sameFile(parent, folder)) {
+        const std::string name = place.filename().string();
+        const std::string stem = place.stem().string();
+        return name == "tour.json" || name == "player.exe" || name == "language.dll" ||
+               stem == "background" || stem == "info-picture";
+    }
+    const std::string parentName = parent.filename().string();
+    return (parentName == "skin" || parentName == "scenes") &&
+           sameFile(parent.parent_path(), folder);
+}
+
 }  // namespace
 
 fs::path extractTour(const std::string& exePath, const fs::path& folder) {
+    if (extractionReplaces(exePath, folder)) {
+        throw TourpackError(folder.string() + ": extracting here would replace the tour " +
+                            exePath + " itself; extract into another folder");
+    }
     TourExtraction extraction(exePath, folder);
     extraction.settings();
     extraction.backgroundSound();

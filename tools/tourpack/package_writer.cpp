@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "field_writer.h"
+#include "output_guard.h"
 #include "package/extension_block.h"
 #include "package/skin_set.h"
 #include "package/tea.h"
@@ -100,23 +101,41 @@ std::string listOf(const std::vector<fs::path>& candidates) {
     return list;
 }
 
-fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
-    if (!options.player.empty() || !manifest.player.empty()) {
-        const fs::path chosen = !options.player.empty() ? options.player : manifest.player;
-        sizeOf(manifest, options.player.empty() ? "player" : "player (--player)", chosen);
-        return chosen;
-    }
+std::vector<fs::path> playerCandidates(const BuildOptions& options) {
     const fs::path fallback = TOURPACK_FALLBACK_BIN;
-    const std::vector<fs::path> candidates = {
-        options.toolFolder.empty() ? fs::path() : options.toolFolder / "player.exe",
-        fallback.empty() ? fs::path() : fallback / "player.exe"};
-    fs::path found = firstExisting(candidates);
-    if (found.empty()) {
-        fail(manifest, "player",
-             "no player image given and none found (looked at " + listOf(candidates) +
-                 "); name one with --player");
+    return {options.toolFolder.empty() ? fs::path() : options.toolFolder / "player.exe",
+            fallback.empty() ? fs::path() : fallback / "player.exe"};
+}
+
+// The player named by --player or the manifest, else the first default found.
+fs::path chosenPlayer(const Manifest& manifest, const BuildOptions& options) {
+    if (!options.player.empty()) {
+        return options.player;
     }
-    return found;
+    if (!manifest.player.empty()) {
+        return manifest.player;
+    }
+    return firstExisting(playerCandidates(options));
+}
+
+fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
+    const fs::path chosen = chosenPlayer(manifest, options);
+    if (!options.player.empty() || !manifest.player.empty()) {
+        sizeOf(manifest, options.player.empty() ? "player" : "player (--player)", chosen);
+    } else if (chosen.empty()) {
+        fail(manifest, "player",
+             "no player image given and none found (looked at " +
+                 listOf(playerCandidates(options)) + "); name one with --player");
+    }
+    return chosen;
+}
+
+std::vector<fs::path> languageCandidates(const Manifest& manifest, const BuildOptions& options) {
+    const std::string file = manifest.language + ".dll";
+    const fs::path fallback = TOURPACK_FALLBACK_BIN;
+    return {options.languageFolder.empty() ? fs::path() : options.languageFolder / file,
+            options.toolFolder.empty() ? fs::path() : options.toolFolder / "lang" / file,
+            fallback.empty() ? fs::path() : fallback / "lang" / file};
 }
 
 fs::path resolveLanguage(const Manifest& manifest, const BuildOptions& options) {
@@ -124,12 +143,7 @@ fs::path resolveLanguage(const Manifest& manifest, const BuildOptions& options) 
         sizeOf(manifest, "language", manifest.languagePath);
         return manifest.languagePath;
     }
-    const std::string file = manifest.language + ".dll";
-    const fs::path fallback = TOURPACK_FALLBACK_BIN;
-    const std::vector<fs::path> candidates = {
-        options.languageFolder.empty() ? fs::path() : options.languageFolder / file,
-        options.toolFolder.empty() ? fs::path() : options.toolFolder / "lang" / file,
-        fallback.empty() ? fs::path() : fallback / "lang" / file};
+    const std::vector<fs::path> candidates = languageCandidates(manifest, options);
     fs::path found = firstExisting(candidates);
     if (found.empty()) {
         fail(manifest, "language",
@@ -593,9 +607,39 @@ void writePackage(const fs::path& output, const Manifest& manifest, const BuildI
 
 }  // namespace
 
+std::vector<NamedInput> buildInputFiles(const Manifest& manifest, const BuildOptions& options) {
+    std::vector<NamedInput> inputs = {{"the manifest", manifest.file},
+                                      {"the player", chosenPlayer(manifest, options)}};
+    const fs::path language = manifest.languagePath.empty()
+                                  ? firstExisting(languageCandidates(manifest, options))
+                                  : manifest.languagePath;
+    inputs.push_back({"the language module", language});
+    inputs.push_back({"field 'backgroundSound'", manifest.backgroundSound});
+    for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
+        const std::string field = "field 'scenes[" + std::to_string(i) + "].";
+        inputs.push_back({field + "image'", manifest.scenes[i].image});
+        inputs.push_back({field + "sound'", manifest.scenes[i].sound});
+    }
+    inputs.push_back({"field 'info.picture'", manifest.infoPicture});
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(manifest.skinFolder, error)) {
+        if (entry.is_regular_file(error)) {
+            inputs.push_back({"a skin image", entry.path()});
+        }
+    }
+    return inputs;
+}
+
+void checkBuildOutput(const Manifest& manifest, const fs::path& output,
+                      const BuildOptions& options) {
+    requireOutputFile(output, "tour.exe");
+    refuseToReplace(output, buildInputFiles(manifest, options));
+}
+
 BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
                          const BuildOptions& options, std::vector<std::string>& warnings) {
     // Every input is checked, and the file sized, before anything is written.
+    checkBuildOutput(manifest, output, options);
     BuildInputs inputs = checkInputs(manifest, options);
     const PackagePlan plan = planPackage(manifest, inputs);
     warnAboutAnglesAndLinks(manifest, warnings);

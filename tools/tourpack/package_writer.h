@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "manifest.h"
+#include "output_guard.h"
 
 namespace tourpack {
 
@@ -34,6 +35,15 @@ struct BuildResult {
 // temporary file beside it, so a failed build leaves nothing half written).
 BuildResult buildPackage(const Manifest& manifest, const std::filesystem::path& output,
                          const BuildOptions& options, std::vector<std::string>& warnings);
+
+// Every file a build reads: the manifest, the player and language module it
+// would take, the sounds and pictures, the skin folder's files.
+std::vector<NamedInput> buildInputFiles(const Manifest& manifest, const BuildOptions& options);
+
+// Throws TourpackError when `output` is a folder, lies in a folder that does
+// not exist, or is one of the build's inputs; buildPackage checks this first.
+void checkBuildOutput(const Manifest& manifest, const std::filesystem::path& output,
+                      const BuildOptions& options);
 
 // The 26 skin images of a folder, by slot: "NN.ext" or "NN-anything.ext".
 std::vector<std::filesystem::path> findSkinSlots(const Manifest& manifest);

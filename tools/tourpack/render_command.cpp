@@ -25,6 +25,7 @@
 #include "lang_ids.h"
 #include "link_markers.h"
 #include "opened_tour.h"
+#include "output_guard.h"
 
 #define STBI_NO_STDIO
 #define STBI_FAILURE_USERMSG
@@ -287,6 +288,8 @@ int runRender(const RenderArguments& arguments) {
                      arguments.size.c_str(), largestViewSide);
         return 2;
     }
+    tourpack::requireOutputFile(arguments.output, "view.bmp");
+    tourpack::refuseToReplace(arguments.output, {{"the file being rendered", arguments.input}});
     std::vector<std::uint8_t> fileBytes;
     if (!readWholeFile(arguments.input, fileBytes)) {
         std::fprintf(stderr, "tourpack render: %s: cannot be read\n", arguments.input.c_str());
