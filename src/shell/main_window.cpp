@@ -280,6 +280,15 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
             releaseRun();
             PostQuitMessage(0);
             return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;  // a tour holds nothing to save
+        case WM_ENDSESSION:
+            // Once this returns the system may end the process without another
+            // message: the run ends here, as a closed window ends it.
+            if (wParam != FALSE) {
+                DestroyWindow(window);
+            }
+            return 0;
         case WM_SETFOCUS:
             if (viewer.viewWindow() != nullptr) {
                 SetFocus(viewer.viewWindow());
