@@ -79,7 +79,8 @@ void showFullToolbar() {
     }
     RECT desktop;
     GetWindowRect(GetDesktopWindow(), &desktop);
-    const package::SkinRect& size = package::SkinSet::fullScreenToolbarRect;
+    const package::SkinRect size =
+        scaledRect(package::SkinSet::fullScreenToolbarRect, shellState.scale);
     MoveWindow(toolbar, 0, desktop.bottom - size.height, size.width, size.height, TRUE);
     ShowWindow(toolbar, SW_SHOWNORMAL);
     EnableWindow(toolbar, TRUE);
