@@ -79,7 +79,8 @@ void showFullToolbar() {
     }
     RECT desktop;
     GetWindowRect(GetDesktopWindow(), &desktop);
-    const package::SkinRect& size = package::SkinSet::fullScreenToolbarRect;
+    const package::SkinRect size =
+        scaledRect(package::SkinSet::fullScreenToolbarRect, shellState.scale);
     MoveWindow(toolbar, 0, desktop.bottom - size.height, size.width, size.height, TRUE);
     ShowWindow(toolbar, SW_SHOWNORMAL);
     EnableWindow(toolbar, TRUE);
@@ -279,6 +280,15 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
         case WM_DESTROY:
             releaseRun();
             PostQuitMessage(0);
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;  // a tour holds nothing to save
+        case WM_ENDSESSION:
+            // Once this returns the system may end the process without another
+            // message: the run ends here, as a closed window ends it.
+            if (wParam != FALSE) {
+                DestroyWindow(window);
+            }
             return 0;
         case WM_SETFOCUS:
             if (viewer.viewWindow() != nullptr) {

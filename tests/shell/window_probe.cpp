@@ -27,6 +27,11 @@
 //   window_probe region    -> "width height area" of the shaped full-screen
 //                             toolbar's region: its bounding box and how many
 //                             pixels it holds
+//   window_probe toolbar   -> "width height" of the shaped full-screen toolbar
+//   window_probe end-session -> ends the Windows session for the player as a
+//                             log-off does: asks it, tells it the session
+//                             ends and, once it has answered, ends its
+//                             process at once
 //   window_probe maker-address -> the maker's web address the about box opens
 //   window_probe cursor    -> "handle hotspotX hotspotY" of the cursor on the
 //                             screen (hot spot -1 -1 when it cannot be read)
@@ -274,9 +279,8 @@ bool compareStatusText(HWND window, const char* text) {
     return true;
 }
 
-// The region of the main window's child toolbar that has one (the shaped
-// full-screen toolbar): "width height area".
-bool printToolbarRegion(HWND window) {
+// The main window's child toolbar that has a region: the shaped full-screen one.
+HWND shapedToolbar(HWND window) {
     struct Search {
         HWND found = nullptr;
     } search;
@@ -294,11 +298,17 @@ bool printToolbarRegion(HWND window) {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) {
+    return search.found;
+}
+
+// The shaped full-screen toolbar's region: "width height area".
+bool printToolbarRegion(HWND window) {
+    HWND toolbar = shapedToolbar(window);
+    if (toolbar == nullptr) {
         return false;
     }
     const platform::UniqueRegion region(CreateRectRgn(0, 0, 0, 0));
-    GetWindowRgn(search.found, region.get());
+    GetWindowRgn(toolbar, region.get());
     RECT box;
     GetRgnBox(region.get(), &box);
     const DWORD size = GetRegionData(region.get(), 0, nullptr);
@@ -315,6 +325,34 @@ bool printToolbarRegion(HWND window) {
     }
     std::printf("%ld %ld %lld\n", box.right - box.left, box.bottom - box.top, area);
     return true;
+}
+
+bool printToolbarSize(HWND window) {
+    HWND toolbar = shapedToolbar(window);
+    RECT box;
+    if (toolbar == nullptr || !GetWindowRect(toolbar, &box)) {
+        return false;
+    }
+    std::printf("%ld %ld\n", box.right - box.left, box.bottom - box.top);
+    return true;
+}
+
+// After a WM_ENDSESSION that says the session ends, the system may end the
+// process at any moment: here, as soon as the player has answered.
+bool endSession(HWND window) {
+    constexpr UINT answerWithin = 20000;
+    DWORD_PTR answer = 0;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    const platform::UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+    if (!process ||
+        !SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                             answerWithin, &answer) ||
+        !SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                             answerWithin, &answer)) {
+        return false;
+    }
+    return TerminateProcess(process.get(), 0) != 0;
 }
 
 int main(int argc, char** argv) {
@@ -443,6 +481,10 @@ int main(int argc, char** argv) {
         return compareStatusText(window, argv[2]) ? 0 : 1;
     } else if (std::strcmp(argv[1], "region") == 0) {
         return printToolbarRegion(window) ? 0 : 1;
+    } else if (std::strcmp(argv[1], "toolbar") == 0) {
+        return printToolbarSize(window) ? 0 : 1;
+    } else if (std::strcmp(argv[1], "end-session") == 0) {
+        return endSession(window) ? 0 : 1;
     } else if (std::strcmp(argv[1], "close") == 0) {
         PostMessageA(window, WM_CLOSE, 0, 0);
     } else {

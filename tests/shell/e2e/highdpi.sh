@@ -25,6 +25,19 @@ dialog_size() {
   key Escape
   wait_until 10 no_dialog || true
 }
+toolbar_is() { [ "$(probe toolbar || true)" = "$1" ]; }
+# toolbar_hidden_and_shown: the full-screen toolbar's "width height" on
+# entering full screen and after hiding and showing it from the popup menu,
+# into $toolbar_sizes.
+toolbar_hidden_and_shown() {
+  local entered
+  entered=$(probe toolbar || echo none)
+  probe command IDM_HIDE_TOOLBAR
+  wait_until 10 toolbar_is "0 0" || fail "the full-screen toolbar did not hide"
+  probe command IDM_SHOW_TOOLBAR
+  wait_until 10 not toolbar_is "0 0" || fail "the full-screen toolbar did not show again"
+  toolbar_sizes="$entered, $(probe toolbar || echo none)"
+}
 for session in "$reference_session" "$own_session"; do
   use_session "$session"
   scale=$([ "$session" = "$reference_session" ] && echo 1 || echo 2)
@@ -32,6 +45,7 @@ for session in "$reference_session" "$own_session"; do
   pack hidpi-fs "scenes=$scenes" "fullScreenMode=1"
   start hidpi-fs
   region[$session]=$(probe region || echo none)
+  if [ "$session" = "$own_session" ]; then toolbar_hidden_and_shown; fi
   probe close
   finish
   start hidpi
@@ -57,6 +71,9 @@ read -r rw1 rh1 area1 <<<"${region[$reference_session]}"
 read -r rw2 rh2 area2 <<<"${region[$own_session]}"
 check "the full-screen toolbar's region is the outline enlarged twice ($rw2 x $rh2, $area2 pixels)" \
   [ "${area1:-0}" -gt 0 -a "$rw2" -eq $((2 * rw1)) -a "$rh2" -eq $((2 * rh1)) -a "$area2" -eq $((4 * area1)) ]
+
+check "the full-screen toolbar hidden and shown keeps the size it had on entering ($toolbar_sizes)" \
+  [ "${toolbar_sizes%, *}" = "${toolbar_sizes#*, }" -a "${toolbar_sizes%, *}" != none ]
 
 # The view: 960 x 720, warped from the panorama at that size (tourpack's
 # render of the start view), not a 480 x 360 view enlarged.
