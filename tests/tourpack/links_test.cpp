@@ -216,12 +216,7 @@ TEST_F(ManifestLinks, InexactAnglesAreWarnedAbout) {
     source_.manifest["scenes"][0]["links"][0]["pan"] = -179.123456;
     source_.manifest["scenes"][0]["links"][1]["view"]["tilt"] = -89.7654321;
     source_.save();
-    std::vector<std::string> warnings;
-    build(source_.manifestPath(), "tour.exe", warnings);
-    std::string all;
-    for (const std::string& warning : warnings) {
-        all += warning + "\n";
-    }
+    const std::string all = warningsOf(source_);
     EXPECT_NE(all.find("scenes[0].links[0].pan"), std::string::npos) << all;
     EXPECT_NE(all.find("scenes[0].links[1].view.tilt"), std::string::npos) << all;
 }

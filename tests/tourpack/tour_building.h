@@ -37,6 +37,17 @@ class TourBuilding : public ::testing::Test {
         return build(source.manifestPath(), name, ignored);
     }
 
+    // Every warning the build of the source's manifest gives, one a line.
+    std::string warningsOf(const TourSource& source) {
+        std::vector<std::string> warnings;
+        build(source.manifestPath(), "warned.exe", warnings);
+        std::string all;
+        for (const std::string& warning : warnings) {
+            all += warning + "\n";
+        }
+        return all;
+    }
+
     // The message the build refuses the source's manifest with, or "" when it
     // builds; a refused build leaves no output behind.
     std::string refusal(const TourSource& source) {

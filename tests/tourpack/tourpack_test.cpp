@@ -179,12 +179,7 @@ TEST_F(TourpackTest, WarnsAboutStartViewsThePlayerWillReplace) {
     source_.manifest["scenes"][2]["fieldOfView"] = 170;
     source_.manifest["viewSize"] = 7;
     source_.save();
-    std::vector<std::string> warnings;
-    build(source_.manifestPath(), "tour.exe", warnings);
-    std::string all;
-    for (const std::string& warning : warnings) {
-        all += warning + "\n";
-    }
+    const std::string all = warningsOf(source_);
     EXPECT_NE(all.find("scenes[0].pan"), std::string::npos) << all;
     EXPECT_NE(all.find("scenes[1].tilt"), std::string::npos) << all;
     EXPECT_NE(all.find("scenes[2].fieldOfView"), std::string::npos) << all;
