@@ -1,5 +1,6 @@
 #include "module_resources.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tourpack {
@@ -248,32 +249,21 @@ std::optional<BitmapPixels> decodeBitmapResource(const std::uint8_t* bytes, std:
         error = "the bitmap's pixels are cut off";
         return std::nullopt;
     }
-    BitmapPixels out;
-    out.width = width;
-    out.height = height;
-    out.stride = static_cast<std::int32_t>(((static_cast<std::size_t>(width) * 3 + 3) / 4) * 4);
-    out.pixels.assign(static_cast<std::size_t>(out.stride) * height, 0);
-    for (std::int32_t y = 0; y < height; ++y) {
-        // Rows bottom-up in the output, as in a bottom-up bitmap.
-        const std::int32_t sourceRow = topDown ? height - 1 - y : y;
-        const std::uint8_t* row = dib.at(pixels + rowBytes * static_cast<std::size_t>(sourceRow));
-        std::uint8_t* to = out.pixels.data() + static_cast<std::size_t>(out.stride) * y;
-        for (std::int32_t x = 0; x < width; ++x) {
-            const std::uint8_t* colour = nullptr;
-            if (bits >= 24) {
-                colour = row + static_cast<std::size_t>(x) * (bits / 8);
-            } else {
-                const std::size_t bit = static_cast<std::size_t>(x) * bits;
-                const std::uint32_t index =
-                    (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-                colour = dib.at(palette + 4u * std::min(index, colours - 1));
-            }
-            to[3 * x] = colour[0];
-            to[3 * x + 1] = colour[1];
-            to[3 * x + 2] = colour[2];
+    // A resource is a bitmap file without its file header: with one put in
+    // front, the picture decoder that reads every other picture reads it.
+    constexpr std::size_t fileHeaderSize = 14;
+    std::vector<std::uint8_t> file(fileHeaderSize + size);
+    file[0] = 'B';
+    file[1] = 'M';
+    const auto put32 = [&file](std::size_t at, std::size_t value) {
+        for (int n = 0; n < 4; ++n) {
+            file[at + n] = static_cast<std::uint8_t>(value >> (8 * n));
         }
-    }
-    return out;
+    };
+    put32(2, file.size());
+    put32(10, fileHeaderSize + pixels);
+    std::copy(bytes, bytes + size, file.begin() + fileHeaderSize);
+    return decodeBitmapPixels(file.data(), file.size(), error);
 }
 
 std::optional<BitmapPixels> loadBitmapResource(const std::vector<std::uint8_t>& module,

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "picture_conversion.h"
+
 namespace tourpack {
 
 struct ResourceBytes {
@@ -27,12 +29,6 @@ constexpr std::uint32_t bitmapResourceType = 2;
 // A bitmap resource (an uncompressed device-independent bitmap of 1, 4, 8, 24
 // or 32 bits a pixel) as 24-bit pixels: blue, green, red, rows bottom-up,
 // each padded to 4 bytes.
-struct BitmapPixels {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::int32_t stride = 0;
-    std::vector<std::uint8_t> pixels;
-};
 
 std::optional<BitmapPixels> decodeBitmapResource(const std::uint8_t* bytes, std::size_t size,
                                                  std::string& error);

@@ -253,4 +253,38 @@ std::vector<std::uint8_t> encodeJpeg(const RgbPicture& picture, int quality) {
     return jpeg;
 }
 
+std::optional<BitmapPixels> decodeBitmapPixels(const std::uint8_t* bytes, std::size_t size,
+                                               std::string& error) {
+    if (size == 0 || size > static_cast<std::size_t>(INT32_MAX)) {
+        error = "not a picture (empty or too large)";
+        return std::nullopt;
+    }
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    std::unique_ptr<stbi_uc, StbFree> rgb(
+        stbi_load_from_memory(bytes, static_cast<int>(size), &width, &height, &channels, 3));
+    if (!rgb) {
+        error = std::string("not a picture that can be decoded (") + stbi_failure_reason() + ")";
+        return std::nullopt;
+    }
+    BitmapPixels picture;
+    picture.width = width;
+    picture.height = height;
+    picture.stride = static_cast<std::int32_t>((static_cast<std::size_t>(width) * 3 + 3) & ~3u);
+    picture.pixels.assign(static_cast<std::size_t>(picture.stride) * height, 0);
+    // stb gives red, green, blue rows top-down.
+    for (int y = 0; y < height; ++y) {
+        const stbi_uc* from = rgb.get() + static_cast<std::size_t>(y) * width * 3;
+        std::uint8_t* to =
+            picture.pixels.data() + static_cast<std::size_t>(height - 1 - y) * picture.stride;
+        for (int x = 0; x < width; ++x) {
+            to[3 * x] = from[3 * x + 2];
+            to[3 * x + 1] = from[3 * x + 1];
+            to[3 * x + 2] = from[3 * x];
+        }
+    }
+    return picture;
+}
+
 }  // namespace tourpack

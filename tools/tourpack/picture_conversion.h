@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "panorama_shape.h"
@@ -23,6 +25,20 @@ bool readsTiff();
 // The size from the picture's header, without decoding it. Throws
 // TourpackError naming the file and what is wrong with it.
 PictureSize probePicture(const std::filesystem::path& file, FileKind kind);
+
+// Blue, green, red bytes, rows bottom-up, each padded to 4 bytes: the layout
+// of the player's bitmaps, which the engine reads.
+struct BitmapPixels {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t stride = 0;
+    std::vector<std::uint8_t> pixels;
+};
+
+// Any picture stb_image reads (JPEG, PNG, BMP, GIF, TGA), in that layout;
+// nothing, with `error` saying why, when it cannot be read.
+std::optional<BitmapPixels> decodeBitmapPixels(const std::uint8_t* bytes, std::size_t size,
+                                               std::string& error);
 
 // Red, green, blue bytes, rows top-down, no padding.
 struct RgbPicture {

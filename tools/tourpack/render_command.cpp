@@ -26,14 +26,12 @@
 #include "link_markers.h"
 #include "opened_tour.h"
 #include "output_guard.h"
-
-#define STBI_NO_STDIO
-#define STBI_FAILURE_USERMSG
-#include <stb/stb_image.h>
+#include "picture_conversion.h"
 
 namespace {
 
-// A decoded panorama for the engine. stb_image decodes it here; the player
+// A decoded panorama for the engine. stb_image decodes it here (the same
+// decode as tourpack's other pictures); the player
 // decodes with the platform's picture service, so only lossless pictures
 // (BMP) are guaranteed to give the player's own pixels.
 // Blue, green, red bytes, rows bottom-up, padded to 4 bytes.
@@ -50,10 +48,6 @@ struct RenderPicture {
 
 namespace {
 
-struct StbFree {
-    void operator()(stbi_uc* pixels) const { stbi_image_free(pixels); }
-};
-
 void putLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
     for (int n = 0; n < bytes; ++n) {
         out.push_back(static_cast<std::uint8_t>(value >> (8 * n)));
@@ -64,35 +58,15 @@ void putLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int by
 
 bool decodePicture(const std::vector<std::uint8_t>& bytes, RenderPicture& picture,
                    std::string& error) {
-    if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-        error = "not a picture (empty or too large)";
+    std::optional<tourpack::BitmapPixels> decoded =
+        tourpack::decodeBitmapPixels(bytes.data(), bytes.size(), error);
+    if (!decoded) {
         return false;
     }
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    std::unique_ptr<stbi_uc, StbFree> rgb(stbi_load_from_memory(
-        bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 3));
-    if (!rgb) {
-        error = std::string("not a picture that can be decoded (") + stbi_failure_reason() + ")";
-        return false;
-    }
-    picture.width = width;
-    picture.height = height;
-    picture.stride = engine::stride24(width);
-    picture.pixels.assign(static_cast<std::size_t>(picture.stride) * height, 0);
-    // stb gives red, green, blue rows top-down; the engine reads the bitmap
-    // layout: blue, green, red rows bottom-up.
-    for (int y = 0; y < height; ++y) {
-        const stbi_uc* from = rgb.get() + static_cast<std::size_t>(y) * width * 3;
-        std::uint8_t* to =
-            picture.pixels.data() + static_cast<std::size_t>(height - 1 - y) * picture.stride;
-        for (int x = 0; x < width; ++x) {
-            to[3 * x] = from[3 * x + 2];
-            to[3 * x + 1] = from[3 * x + 1];
-            to[3 * x + 2] = from[3 * x];
-        }
-    }
+    picture.width = decoded->width;
+    picture.height = decoded->height;
+    picture.stride = decoded->stride;
+    picture.pixels = std::move(decoded->pixels);
     return true;
 }
 
