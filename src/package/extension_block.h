@@ -12,6 +12,9 @@
 // order, an INT number of links and per link: INT target scene (from 1), FLOAT
 // pan, FLOAT tilt, STRING label, FLAG "has a view", FLOAT view pan, FLOAT view
 // tilt, FLOAT view field of view (the three written as 0 without a view).
+// The "text-code-page" section holds one INT: the Windows code page the
+// tour's texts (title, scene names, information) are stored in. A tour
+// without it stores them in the code page of the system that shows it.
 #pragma once
 
 #include <cstdint>
@@ -27,6 +30,7 @@ namespace extension_block {
 inline constexpr char marker[] = "LUMIVUE-EXTENSIONS";
 inline constexpr std::int32_t version = 1;
 inline constexpr char linksTag[] = "links";
+inline constexpr char textCodePageTag[] = "text-code-page";
 inline constexpr std::int32_t maximumLinksPerScene = 64;
 
 // The angles a link, and the view it opens at, may hold (a scene's start view
