@@ -150,6 +150,10 @@ struct TakenKind {
 };
 
 TEST_F(OwnJpegPath, EveryKindItTakesGivesThePlatformsSizeAndPixelsWithinThreeLevels) {
+    // Run on a high-DPI screen as well, which names its resolution.
+    if (const char* dpi = std::getenv("LUMIVUE_SCREEN_DPI")) {
+        ASSERT_EQ(GetDeviceCaps(platform::makeMemoryDC().get(), LOGPIXELSX), std::atoi(dpi));
+    }
     for (const TakenKind& kind :
          {TakenKind{"baseline-420.jpg", true}, TakenKind{"baseline-422.jpg", true},
           TakenKind{"baseline-444.jpg", false}, TakenKind{"grey.jpg", false},
