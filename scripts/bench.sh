@@ -10,6 +10,11 @@
 # 3. Scene changes under Wine (win build): JPEG panoramas of 2000x1000,
 #    4000x2000 and 8000x4000 made with ImageMagick, shown phase by phase as
 #    the player shows them.
+# 4. JPEG decoding under Wine (win build): the 4000x2000 and 8000x4000
+#    pictures with restart markers every 3 MCU rows (jpegtran; tourpack
+#    stores its JPEGs alike), the platform's picture service against the
+#    player's own decoder on one thread and on every core, at full size and
+#    at an eighth.
 # Every figure is the median of 5 repetitions. LUMIVUE_BENCH_BUILD and
 # LUMIVUE_BENCH_WIN_BUILD name other build folders than build/native and
 # build/win; LUMIVUE_BENCH_SCENES=0 leaves out the scene changes.
@@ -26,7 +31,7 @@ cmake --preset native -S "$root" -B "$build" -DLUMIVUE_TESTS=OFF >/dev/null
 cmake --build "$build" --target engine_bench -j2
 if [ "$scenes" != 0 ]; then
   cmake --preset win -S "$root" -B "$winbuild" >/dev/null
-  cmake --build "$winbuild" --target scene_change_bench -j2
+  cmake --build "$winbuild" --target scene_change_bench jpeg_decode_bench -j2
 fi
 
 log=$(mktemp)
@@ -62,10 +67,20 @@ if [ "$scenes" != 0 ]; then
   echo "== Scene changes under Wine: load average $(cut -d' ' -f1-3 /proc/loadavg)"
   "$here/wine-run.sh" --prefix "$winbuild/wineprefix" "$winbuild/bin/scene_change_bench.exe" \
     --repetitions 5 "${files[@]}" | tr -d '\r' | tee -a "$log"
+
+  marked=()
+  for size in 4000x2000 8000x4000; do
+    file=$pictures/$size-restart.jpg
+    [ -f "$file" ] || jpegtran -optimize -restart 3 "$pictures/$size.jpg" >"$file"
+    marked+=("Z:${file//\//\\}")
+  done
+  echo "== JPEG decoding under Wine: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  "$here/wine-run.sh" --prefix "$winbuild/wineprefix" "$winbuild/bin/jpeg_decode_bench.exe" \
+    --repetitions 5 "${marked[@]}" | tr -d '\r' | tee -a "$log"
 fi
 
 echo
 echo "== Summary (medians of 5; load average $(cut -d' ' -f1-3 /proc/loadavg))"
-for goal in rebuild pan scene; do
+for goal in rebuild pan scene jpeg; do
   sed -n "s/^summary: \($goal .*\)/\1/p" "$log"
 done
