@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 namespace engine {
 
@@ -44,8 +45,13 @@ void BandPool::runBands(std::int32_t bands, BandFunction function, void* context
     }
     if (workers_.empty() || bands == 1) {
         for (std::int32_t band = 0; band < bands; ++band) {
-            function(context, band, 0);
+            try {
+                function(context, band, 0);
+            } catch (...) {
+                recordFailure(std::current_exception());
+            }
         }
+        rethrowFailure();
         return;
     }
     {
@@ -68,14 +74,18 @@ void BandPool::runBands(std::int32_t bands, BandFunction function, void* context
     // a band at most: the caller first yields a few times (a thread put to
     // sleep waits long to be woken on a busy machine), then sleeps, leaving
     // its core to a worker that waits for one.
-    for (int spin = 0; spin < yieldsBeforeSleeping; ++spin) {
-        if (busyWorkers_.load(std::memory_order_acquire) == 0) {
-            return;
+    bool done = false;
+    for (int spin = 0; spin < yieldsBeforeSleeping && !done; ++spin) {
+        done = busyWorkers_.load(std::memory_order_acquire) == 0;
+        if (!done) {
+            std::this_thread::yield();
         }
-        std::this_thread::yield();
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [this] { return busyWorkers_.load(std::memory_order_acquire) == 0; });
+    if (!done) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [this] { return busyWorkers_.load(std::memory_order_acquire) == 0; });
+    }
+    rethrowFailure();
 }
 
 void BandPool::workerLoop(std::int32_t thread) {
@@ -108,7 +118,29 @@ void BandPool::takeBands(std::int32_t thread) {
         if (band >= bands_) {
             return;
         }
-        function_(context_, band, thread);
+        try {
+            function_(context_, band, thread);
+        } catch (...) {
+            recordFailure(std::current_exception());
+        }
+    }
+}
+
+void BandPool::recordFailure(std::exception_ptr failure) {
+    const std::lock_guard<std::mutex> lock(failureMutex_);
+    if (!firstFailure_) {
+        firstFailure_ = std::move(failure);
+    }
+}
+
+void BandPool::rethrowFailure() {
+    std::exception_ptr failure;
+    {
+        const std::lock_guard<std::mutex> lock(failureMutex_);
+        failure = std::exchange(firstFailure_, nullptr);
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 

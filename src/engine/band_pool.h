@@ -2,14 +2,17 @@
 // rows of a view): the calling thread hands out the bands, takes bands itself
 // and returns only when every band is done, so nothing of the work outlives
 // the call. The workers are started once and sleep between calls; they are
-// joined when the pool is destroyed. A worker that wakes only after the
-// caller has taken the last band stays out of that work, so a machine busy
-// with other programs costs the caller no wait for a worker it does not need.
+// joined when the pool is destroyed. A band that throws does not stop the
+// others: every band is still run, and the first exception any band threw is
+// thrown again on the calling thread once every worker has let go of the work. A worker that wakes
+// only after the caller has taken the last band stays out of that work, so a machine busy with
+// other programs costs the caller no wait for a worker it does not need.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -33,7 +36,8 @@ class BandPool {
     // Calls work(band, thread) once for every band 0 .. bands - 1, each on one
     // of the threads (`thread` 0 is the caller, 1 .. threads() - 1 the
     // workers: an index for the thread's own scratch memory). Bands are taken
-    // in increasing order by whichever thread is free. `work` must not throw.
+    // in increasing order by whichever thread is free. When bands throw, the
+    // first exception caught is rethrown here after all bands are done.
     template <typename Work>
     void run(std::int32_t bands, Work& work) {
         runBands(
@@ -51,6 +55,10 @@ class BandPool {
     void workerLoop(std::int32_t thread);
     // Runs bands until none is left.
     void takeBands(std::int32_t thread);
+    // Keeps the first exception of the current work.
+    void recordFailure(std::exception_ptr failure);
+    // Rethrows what recordFailure kept, and forgets it.
+    void rethrowFailure();
 
     std::vector<std::thread> workers_;
     std::mutex mutex_;
@@ -70,6 +78,8 @@ class BandPool {
     void* context_ = nullptr;
     std::int32_t bands_ = 0;
     std::atomic<std::int32_t> nextBand_ = 0;
+    std::mutex failureMutex_;
+    std::exception_ptr firstFailure_;  // guarded by failureMutex_
 };
 
 }  // namespace engine

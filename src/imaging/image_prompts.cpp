@@ -43,6 +43,18 @@ int showLanguageBox(UINT textId, UINT captionId, UINT style) {
     return MessageBoxA(nullptr, text, caption, style);
 }
 
+// The box that tells why the run ends. Its message loop keeps the thread's
+// window procedures running; one that fails meanwhile finds a box already
+// open and ends the run at once.
+void showEndingBox(const wchar_t* text, const wchar_t* caption) {
+    static bool ending = false;
+    if (ending) {
+        endProcess(1);
+    }
+    ending = true;
+    MessageBoxW(nullptr, text, caption, MB_ICONERROR | MB_TASKMODAL);
+}
+
 }  // namespace
 
 void setPromptModule(HMODULE module) {
@@ -69,8 +81,21 @@ void warnBitmapNotCreated() {
 }
 
 void reportOutOfMemoryAndExit() {
-    MessageBoxA(nullptr, "WM: Out of Memory!", "Out of Memory", MB_ICONERROR | MB_TASKMODAL);
+    showEndingBox(L"WM: Out of Memory!", L"Out of Memory");
     endProcess(1);
+}
+
+void endOnException(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const OutOfMemoryException&) {
+        reportOutOfMemoryAndExit();
+    } catch (const std::bad_alloc&) {
+        reportOutOfMemoryAndExit();
+    } catch (...) {
+        showEndingBox(L"The tour cannot go on and closes.", L"Error");
+        endProcess(1);
+    }
 }
 
 void setProcessEnd(ProcessEnd end) {

@@ -86,7 +86,7 @@ bool ensureLabelWindow(HWND dialog) {
     }
     if (!s.labelClassRegistered) {
         WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = labelWindowProcedure;
+        windowClass.lpfnWndProc = guarded<labelWindowProcedure>;
         windowClass.hInstance = programInstance();
         windowClass.hbrBackground = s.labelBrush.get();
         windowClass.lpszClassName = labelClassName;
@@ -236,7 +236,7 @@ bool loadAuthorPhoto(FileRangeReader read) {
     if (picture == nullptr || picture->length() <= 0) {
         return false;  // no photo: the program's file is not even opened
     }
-    HGLOBAL block = read(s.executablePath, picture->offset(), picture->length());
+    HGLOBAL block = read(s.executablePath.c_str(), picture->offset(), picture->length());
     if (block == nullptr) {
         return false;
     }
@@ -352,17 +352,17 @@ LRESULT CALLBACK labelWindowProcedure(HWND window, UINT message, WPARAM wParam, 
 
 void showAboutBox(HWND mainWindow) {
     DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_ABOUT), mainWindow,
-                    aboutDialogProcedure, 0);
+                    guarded<aboutDialogProcedure>, 0);
 }
 
 void showPictureDialog(HWND mainWindow) {
     DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_PICTURE), mainWindow,
-                    pictureDialogProcedure, 0);
+                    guarded<pictureDialogProcedure>, 0);
 }
 
 void showTourInfoDialog(HWND mainWindow) {
     DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_TOUR_INFO), mainWindow,
-                    tourInfoDialogProcedure, 0);
+                    guarded<tourInfoDialogProcedure>, 0);
 }
 
 }  // namespace shell

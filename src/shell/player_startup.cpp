@@ -196,7 +196,7 @@ void shutdownShell(HWND mainWindow) {
         s.popupMenu.reset();
         s.labelBrush.reset();
         s.statusFont.reset();
-        platform::deleteFile(s.languagePath);
+        platform::deleteFile(s.languagePath.c_str());
         s.itemUncheckedBitmap.reset();
         releasePictures();
     } catch (...) {

@@ -64,11 +64,13 @@ void releaseRun();
 // releaseRun, then the process ends with `exitCode`; the way out of the
 // prompts and the out-of-memory box.
 [[noreturn]] void endRun(int exitCode);
-// A window procedure whose running out of memory ends the run through the
-// out-of-memory box instead of unwinding into the system's dispatch.
-template <WNDPROC procedure>
-LRESULT CALLBACK guarded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return imaging::endOnOutOfMemory([&] { return procedure(window, message, wParam, lParam); });
+// A window or dialog procedure whose exceptions end the run through the one
+// policy of imaging::endOnException instead of unwinding into the system's
+// dispatch.
+template <auto procedure>
+auto CALLBACK guarded(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    -> decltype(procedure(window, message, wParam, lParam)) {
+    return imaging::endOnAnyException([&] { return procedure(window, message, wParam, lParam); });
 }
 
 // Main window (main_window.cpp).

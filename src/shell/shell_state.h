@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include <memory>
+#include <string>
 
 #include "lang_ids.h"
 #include "viewer/viewer.h"
@@ -75,8 +76,8 @@ struct ShellState {
     int toolbarHeight = 0;
     int viewTop = 0;
     int viewHeight = 0;
-    char languagePath[platform::pathBytes] = {};  // UTF-8, as every path
-    char executablePath[platform::pathBytes] = {};
+    std::string languagePath;  // UTF-8, as every path, of any length
+    std::string executablePath;
     package::SkinSet* skinSet = nullptr;
     int buttonPressed[11] = {};
     int buttonHover[11] = {};
