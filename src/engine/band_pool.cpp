@@ -10,7 +10,13 @@ namespace {
 
 constexpr int yieldsBeforeSleeping = 64;
 
+std::atomic<BandObserver> bandObserver = nullptr;
+
 }  // namespace
+
+void setBandObserver(BandObserver observer) {
+    bandObserver = observer;
+}
 
 BandPool::BandPool(std::int32_t threads) {
     workers_.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
@@ -45,11 +51,7 @@ void BandPool::runBands(std::int32_t bands, BandFunction function, void* context
     }
     if (workers_.empty() || bands == 1) {
         for (std::int32_t band = 0; band < bands; ++band) {
-            try {
-                function(context, band, 0);
-            } catch (...) {
-                recordFailure(std::current_exception());
-            }
+            runBand(function, context, band, 0);
         }
         rethrowFailure();
         return;
@@ -118,11 +120,19 @@ void BandPool::takeBands(std::int32_t thread) {
         if (band >= bands_) {
             return;
         }
-        try {
-            function_(context_, band, thread);
-        } catch (...) {
-            recordFailure(std::current_exception());
+        runBand(function_, context_, band, thread);
+    }
+}
+
+void BandPool::runBand(BandFunction function, void* context, std::int32_t band,
+                       std::int32_t thread) {
+    try {
+        function(context, band, thread);
+        if (const BandObserver observer = bandObserver.load()) {
+            observer(band, thread);
         }
+    } catch (...) {
+        recordFailure(std::current_exception());
     }
 }
 

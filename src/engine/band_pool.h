@@ -19,6 +19,12 @@
 
 namespace engine {
 
+// Lets tests act as each band's work returns, on the band's thread (for
+// example throw there, as band work can); process-wide. Null removes the
+// observer.
+using BandObserver = void (*)(std::int32_t band, std::int32_t thread);
+void setBandObserver(BandObserver observer);
+
 class BandPool {
   public:
     // Threads that take bands, the calling thread included: `threads` - 1
@@ -53,6 +59,8 @@ class BandPool {
 
     void runBands(std::int32_t bands, BandFunction function, void* context);
     void workerLoop(std::int32_t thread);
+    // Runs one band, keeping what it throws.
+    void runBand(BandFunction function, void* context, std::int32_t band, std::int32_t thread);
     // Runs bands until none is left.
     void takeBands(std::int32_t thread);
     // Keeps the first exception of the current work.

@@ -1,6 +1,7 @@
 #include "imaging/image_prompts.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace imaging {
 namespace {
@@ -35,12 +36,10 @@ class InputReturn {
 };
 
 int showLanguageBox(UINT textId, UINT captionId, UINT style) {
-    char text[300] = {};
-    char caption[300] = {};
-    LoadStringA(stringModule, textId, text, sizeof text);
-    LoadStringA(stringModule, captionId, caption, sizeof caption);
+    const std::wstring text = moduleString(stringModule, textId);
+    const std::wstring caption = moduleString(stringModule, captionId);
     const InputReturn input;
-    return MessageBoxA(nullptr, text, caption, style);
+    return MessageBoxW(nullptr, text.c_str(), caption.c_str(), style);
 }
 
 // The box that tells why the run ends. Its message loop keeps the thread's
@@ -56,6 +55,15 @@ void showEndingBox(const wchar_t* text, const wchar_t* caption) {
 }
 
 }  // namespace
+
+std::wstring moduleString(HMODULE module, UINT id) {
+    // A buffer size of 0 gives a pointer to the string in the loaded module:
+    // no copy, and no length to cut it at.
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text != nullptr ? std::wstring(text, static_cast<std::size_t>(length))
+                                         : std::wstring();
+}
 
 void setPromptModule(HMODULE module) {
     stringModule = module;

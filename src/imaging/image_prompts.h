@@ -8,6 +8,7 @@
 
 #include <exception>
 #include <new>
+#include <string>
 #include <utility>
 
 #include "imaging/image_exceptions.h"
@@ -20,6 +21,10 @@ inline constexpr UINT decodePromptText = IDS_DECODE_PROMPT;
 inline constexpr UINT decodePromptCaption = IDS_DECODE_PROMPT_CAPTION;
 inline constexpr UINT bitmapWarningText = IDS_BITMAP_WARNING;
 inline constexpr UINT bitmapWarningCaption = IDS_BITMAP_WARNING_CAPTION;
+
+// String `id` of `module` through the wide call (a language module's texts
+// may lie outside the system's code page); empty when it has none.
+std::wstring moduleString(HMODULE module, UINT id);
 
 // The module whose string table the boxes read (the language module).
 void setPromptModule(HMODULE module);

@@ -20,7 +20,7 @@ namespace {
 // A language module that cannot serve the player ends the run: the files
 // taken out of the tour go, and the exit code is 0.
 int stopForLanguage(const char* text) {
-    MessageBoxA(nullptr, text, "Error", MB_OK | MB_ICONWARNING);
+    MessageBoxW(nullptr, shell::asciiName(text).c_str(), L"Error", MB_OK | MB_ICONWARNING);
     shell::releaseRun();
     return 0;
 }
@@ -56,6 +56,7 @@ void prepareSkin(package::TourLoader& loader) {
     // by a whole factor (the system's DPI, read once: the player does not
     // follow a move to a monitor of another DPI).
     const int dpi = shell::screenDpi();
+    s.dpi = dpi;
     s.scale = shell::chooseScale(s.tour->viewSize(), dpi);
     s.statusFont = shell::makeStatusFont(dpi, s.scale);
     s.skinSet = &loader.skinSet();
