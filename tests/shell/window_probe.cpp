@@ -8,7 +8,8 @@
 //   window_probe menus     -> how many popup menus show (exit code 1: none)
 //   window_probe command NAME -> posts command NAME to the main window
 //   window_probe close     -> asks the main window to close
-//   window_probe box TITLE -> presses the default button of a message box titled TITLE
+//   window_probe box TITLE [no] -> presses the default button (or No) of a
+//                             message box titled TITLE
 //   window_probe boxes     -> "CAPTION<tab>TEXT" (UTF-8) of each message box that shows
 //   window_probe title     -> the main window's title (UTF-8)
 //   window_probe memory    -> the player process's private bytes
@@ -442,7 +443,8 @@ int main(int argc, char** argv) {
         if (box == nullptr) {
             return 1;
         }
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        const bool no = argc > 3 && std::strcmp(argv[3], "no") == 0;
+        PostMessageA(box, WM_COMMAND, no ? IDNO : IDOK, 0);
         return 0;
     }
     if (std::strcmp(argv[1], "cursor") == 0) {
