@@ -240,7 +240,7 @@ TEST_F(ExtensionBlockReader, TheTextCodePageIsTakenWhenTheSystemConvertsIt) {
         ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << status.what;
         EXPECT_EQ(tour_.textCodePage(), static_cast<std::uint32_t>(codePage));
     }
-    for (const std::int64_t unknown : {1, 3, 42, 77777, 65536}) {
+    for (const std::int64_t unknown : {1, 3, 42, 12345, 65536, 77777}) {
         tour_.setTextCodePage(0);
         const auto status =
             read(block({{"text-code-page", codePageContent(unknown)}, {"links", links}}));

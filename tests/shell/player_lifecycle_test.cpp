@@ -148,6 +148,8 @@ void closeWindow(HWND window) {
     PostMessageW(window, WM_CLOSE, 0, 0);
 }
 
+void expectReleasesBeforeLeaving(const fs::path& trace, std::size_t atLeast);
+
 class PlayerLifecycle : public ::testing::Test {
   protected:
     PlayerLifecycle() { fs::create_directories(temp_); }
@@ -187,6 +189,19 @@ class PlayerLifecycle : public ::testing::Test {
             left += entry.path().filename().string() + " ";
         }
         EXPECT_TRUE(left.empty()) << what << " left " << left;
+    }
+
+    // The run showed one box, `box`, and ended with 1, its COM objects
+    // released before the apartment and its temporary files gone; the trace
+    // is removed for the next run.
+    void expectEndThroughBox(const PlayerRun& run, const std::wstring& box, bool windowShows,
+                             const fs::path& trace, const std::string& where) {
+        EXPECT_EQ(run.boxes, std::vector<std::wstring>{box});
+        EXPECT_EQ(run.sawMainWindow, windowShows);
+        EXPECT_EQ(run.exitCode, 1u);
+        expectReleasesBeforeLeaving(trace, 0);
+        expectTempFolderEmpty(where);
+        fs::remove(trace);
     }
 
     test_support::TempFolder folder_;
@@ -256,13 +271,8 @@ TEST_F(PlayerLifecycle, MemoryRunningOutEndsThroughTheBoxLeavingNothing) {
         Script script;
         script.environment = {{L"LUMIVUE_FAIL_ALLOCATION", test.failing},
                               {L"LUMIVUE_COM_TRACE", trace.wstring()}};
-        const PlayerRun run = runPlayer(tour, temp_, script);
-        EXPECT_EQ(run.boxes, std::vector<std::wstring>{L"Out of Memory"});
-        EXPECT_EQ(run.sawMainWindow, test.windowShows);
-        EXPECT_EQ(run.exitCode, 1u);
-        expectReleasesBeforeLeaving(trace, 0);
-        expectTempFolderEmpty(test.where);
-        fs::remove(trace);
+        expectEndThroughBox(runPlayer(tour, temp_, script), L"Out of Memory", test.windowShows,
+                            trace, test.where);
         fs::remove_all(folder_.path() / "source-memory");
     }
 }
@@ -312,13 +322,8 @@ TEST_F(PlayerLifecycle, AnExceptionAnywhereEndsThroughItsBoxLeavingNothing) {
                 PostMessageW(window, WM_COMMAND, IDM_TOUR_INFO, 0);
             };
         }
-        const PlayerRun run = runPlayer(tour, temp_, script);
-        EXPECT_EQ(run.boxes, std::vector<std::wstring>{test.box});
-        EXPECT_EQ(run.sawMainWindow, test.windowShows);
-        EXPECT_EQ(run.exitCode, 1u);
-        expectReleasesBeforeLeaving(trace, 0);
-        expectTempFolderEmpty(test.where);
-        fs::remove(trace);
+        expectEndThroughBox(runPlayer(tour, temp_, script), test.box, test.windowShows, trace,
+                            test.where);
         fs::remove_all(folder_.path() / "source-failure");
     }
 }

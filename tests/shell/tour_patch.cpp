@@ -8,7 +8,6 @@
 //       overwrites scene N's stored picture so that it decodes to nothing
 // Exit code 1 when the tour cannot be read or changed, 2 for bad arguments.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,20 +19,13 @@
 #include "package/tour_loader.h"
 #include "raw_package.h"
 #include "scratch_files.h"
+#include "wide_arguments.h"
 
 namespace {
 
 constexpr std::size_t trailerSize = 41;
 constexpr std::size_t intWidth = package::FieldReader::intWidth;
 constexpr std::size_t longWidth = package::FieldReader::longWidth;
-
-std::wstring wideArgument(int index) {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring argument = arguments != nullptr && index < count ? arguments[index] : L"";
-    LocalFree(arguments);
-    return argument;
-}
 
 std::string inCodePage(const std::wstring& text, UINT codePage) {
     BOOL lossy = FALSE;
@@ -125,7 +117,8 @@ int spoilScene(const char* tour, std::int32_t position) {
 
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "text-code-page") == 0) {
-        return textCodePage(argv[2], static_cast<UINT>(std::atoi(argv[3])), wideArgument(4));
+        return textCodePage(argv[2], static_cast<UINT>(std::atoi(argv[3])),
+                            test_support::wideArgument(4));
     }
     if (argc == 4 && std::strcmp(argv[1], "spoil-scene") == 0) {
         return spoilScene(argv[2], std::atoi(argv[3]));

@@ -41,7 +41,6 @@
 // Exit code 1 when the window is not there, 2 for a name it does not know.
 #include <windows.h>
 #include <psapi.h>
-#include <shellapi.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -54,6 +53,7 @@
 #include "platform/scoped_handle.h"
 #include "shell/shell.h"
 #include "test_window.h"
+#include "wide_arguments.h"
 
 namespace {
 
@@ -232,16 +232,6 @@ bool nearWhite(std::uint32_t pixel) {
 bool differs(std::uint32_t expected, std::uint32_t shown) {
     const int difference = brightness(expected) - brightness(shown);
     return difference > 64 || difference < -64;
-}
-
-// Argument `index` as given, whatever the system's code page (the arguments
-// the runtime hands main are in it).
-std::wstring wideArgument(int index) {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring argument = arguments != nullptr && index < count ? arguments[index] : L"";
-    LocalFree(arguments);
-    return argument;
 }
 
 std::string utf8(const std::wstring& text) {
@@ -439,7 +429,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(argv[1], "box") == 0 && argc > 2) {
-        HWND box = FindWindowW(L"#32770", wideArgument(2).c_str());
+        HWND box = FindWindowW(L"#32770", test_support::wideArgument(2).c_str());
         if (box == nullptr) {
             return 1;
         }
@@ -543,7 +533,7 @@ int main(int argc, char** argv) {
             std::printf(" %s\n", text);
         }
     } else if (std::strcmp(argv[1], "status") == 0 && argc > 2) {
-        return compareStatusText(window, wideArgument(2)) ? 0 : 1;
+        return compareStatusText(window, test_support::wideArgument(2)) ? 0 : 1;
     } else if (std::strcmp(argv[1], "title") == 0) {
         std::printf("%s\n", utf8(windowText(window)).c_str());
     } else if (std::strcmp(argv[1], "region") == 0) {
