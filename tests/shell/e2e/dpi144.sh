@@ -62,8 +62,14 @@ PY
 )
 echo "dialog ${dw}x${dh} at $dx,$dy (client from $dcx,$dcy); texts from x $textx; photo $left,$top-$right,$bottom"
 check "the photo shows ($left,$top to $right,$bottom)" [ "$right" -gt $((left + 100)) ]
-check "the photo lies inside the dialog" \
-  [ "$left" -ge "$dcx" -a "$top" -ge "$dcy" -a "$right" -le $((dx + dw)) -a "$bottom" -le $((dy + dh)) ]
+# Whole: a photo cut by the client area's edge would reach that edge.
+check "the photo lies inside the dialog, clear of its edges" \
+  [ "$left" -gt "$dcx" -a "$top" -gt "$dcy" -a "$right" -lt $((dx + dw - (dcx - dx))) \
+    -a "$bottom" -lt $((dy + dh - (dcx - dx))) ]
+read -r photow photoh < <(identify -format '%w %h\n' "$source/samples/demo/author.jpg")
+check "the photo is 1.5 times its ${photow} x ${photoh}, as the template ($((right - left)) x $((bottom - top)))" \
+  [ $((right - left - photow * 3 / 2)) -ge -2 -a $((right - left - photow * 3 / 2)) -le 2 \
+    -a $((bottom - top - photoh * 3 / 2)) -ge -2 -a $((bottom - top - photoh * 3 / 2)) -le 2 ]
 check "the photo lies left of the texts (right edge $right, texts at $textx)" [ "$right" -le "$textx" ]
 # A click on each link's top row opens that link, and only that one: a
 # second address would reach the recorder within the second waited.
