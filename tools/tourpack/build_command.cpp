@@ -7,6 +7,7 @@
 #include "manifest.h"
 #include "package_writer.h"
 #include "picture_preparation.h"
+#include "problems.h"
 #include "tool_folder.h"
 #include "tourpack_error.h"
 
@@ -66,13 +67,18 @@ void refuseFolderAsManifest(const std::string& given) {
 int runBuild(const BuildArguments& arguments) {
     BuildWarnings warnings;
     refuseFolderAsManifest(arguments.manifest);
-    const tourpack::Manifest given = tourpack::readManifest(arguments.manifest, warnings.list());
     tourpack::BuildOptions options;
     options.player = arguments.player;
     options.languageFolder = arguments.languageFolder;
     options.toolFolder = tourpack::toolFolder();
-    // Before any picture is converted: the output replaces none of the inputs.
-    tourpack::checkBuildOutput(given, arguments.output, options);
+    // Every mistake is found before any picture is converted, and all of them
+    // are reported at once.
+    tourpack::Problems problems;
+    const tourpack::Manifest given =
+        tourpack::readManifest(arguments.manifest, warnings.list(), problems);
+    tourpack::findBuildProblems(given, arguments.output, options,
+                                tourpack::PictureRule::convertibleToo, problems);
+    problems.throwIfAny("nothing was converted and no tour was written");
     tourpack::PreparedPictures prepared;
     tourpack::preparePictures(given, arguments.conversion, prepared, warnings.list());
     for (const std::string& notice : prepared.notices()) {

@@ -63,7 +63,7 @@ class TourExtraction {
 
     void settings() {
         const package::Tour& tour = opened_->tour();
-        manifest_.title = windows1252ToUtf8(tour.title());
+        manifest_.title = opened_->text(tour.title());
         manifest_.viewSize = tour.viewSize();
         manifest_.rotationSpeed = tour.rotationSpeed();
         manifest_.soundOn = tour.soundOn();
@@ -87,7 +87,7 @@ class TourExtraction {
             notePayload(*scene.image());
             notePayload(*scene.sound());
             SceneEntry entry;
-            entry.name = windows1252ToUtf8(scene.name());
+            entry.name = opened_->text(scene.name());
             entry.pan = angleOf(scene.pan());
             entry.tilt = angleOf(scene.tilt());
             entry.fieldOfView = angleOf(scene.fieldOfView());
@@ -102,12 +102,12 @@ class TourExtraction {
 
     void info() {
         const package::TourInfo& info = opened_->tour().info();
-        manifest_.infoText1 = windows1252ToUtf8(info.infoText1());
-        manifest_.infoText2 = windows1252ToUtf8(info.infoText2());
-        manifest_.infoText3 = windows1252ToUtf8(info.infoText3());
-        manifest_.webAddress = windows1252ToUtf8(info.webAddress());
-        manifest_.emailAddress = windows1252ToUtf8(info.emailAddress());
-        manifest_.infoText4 = windows1252ToUtf8(info.infoText4());
+        manifest_.infoText1 = opened_->text(info.infoText1());
+        manifest_.infoText2 = opened_->text(info.infoText2());
+        manifest_.infoText3 = opened_->text(info.infoText3());
+        manifest_.webAddress = opened_->text(info.webAddress());
+        manifest_.emailAddress = opened_->text(info.emailAddress());
+        manifest_.infoText4 = opened_->text(info.infoText4());
         const package::FileItem& picture = *info.picture();
         if (picture.length() > 0) {
             notePayload(picture);
@@ -152,14 +152,14 @@ class TourExtraction {
   private:
     enum class ScenePart { image, sound };
 
-    static std::vector<LinkEntry> linksOf(const package::Scene& scene) {
+    std::vector<LinkEntry> linksOf(const package::Scene& scene) const {
         std::vector<LinkEntry> links;
         for (const package::SceneLink& link : scene.links()) {
             LinkEntry entry;
             entry.target = link.target;
             entry.pan = angleOf(link.pan);
             entry.tilt = angleOf(link.tilt);
-            entry.label = windows1252ToUtf8(link.label);
+            entry.label = opened_->text(link.label);
             entry.hasView = link.hasView;
             if (link.hasView) {
                 entry.viewPan = angleOf(link.viewPan);
