@@ -102,7 +102,7 @@ assert scenes == expected, scenes
 assert tour["title"] == "Old harbour", tour["title"]
 assert all(s["links"] == [] for s in tour["scenes"]), [s.get("links") for s in tour["scenes"]]
 assert tour["backgroundSound"] == "ambience.wav" and tour["info"]["picture"] == "author.png"
-assert tour["language"] == "en" and tour["skin"].endswith("skin"), (tour["language"], tour["skin"])
+assert tour["language"] == "en" and "skin" not in tour, tour  # the default skin is implicit
 PY
 for guess in 'scene 5               "10 Quay": 10-quay.png (600 x 300), sound 10-quay.wav' \
   'tour sound            ambience.wav' 'left out              notes.txt' \
@@ -143,11 +143,32 @@ cp "$photos/ambience.wav" "$photos/notes.txt" "$work/sounds-only/"
 if "$tourpack" new "$work/sounds-only" 2>"$work/err"; then fail "new accepted a folder without pictures"; fi
 grep -q "sounds-only: no picture for a scene" "$work/err" || fail "message: $(cat "$work/err")"
 [ -z "$(ls "$work"/empty "$work"/sounds-only | grep json)" ] || fail "a manifest was written"
-echo "not a picture" >"$photos/broken.jpg"
-if "$tourpack" new --force "$photos" -o "$work/broken.json" 2>"$work/err"; then fail "new accepted a broken picture"; fi
-grep -q "broken.jpg: is not a picture that can be read" "$work/err" || fail "message: $(cat "$work/err")"
-[ ! -e "$work/broken.json" ] || fail "new wrote a manifest for a broken picture"
-rm "$photos/broken.jpg"
+mkdir -p "$work/DCIM/100GOPRO" "$work/DCIM/101GOPRO"
+if "$tourpack" new "$work/DCIM" 2>"$work/err"; then fail "new accepted a folder of folders"; fi
+grep -qF "holds only folders (100GOPRO, 101GOPRO)" "$work/err" || fail "message: $(cat "$work/err")"
+
+# Pictures new cannot read are left out, each with its reason, and the
+# manifest holds the rest.
+mixed=$work/mixed
+mkdir "$mixed"
+head -c 10 "$photos/2_market.png" >"$mixed/broken.png"
+$convert -size 64x32 gradient:red-blue "$work/plain.jpg"
+jpegtran -arithmetic "$work/plain.jpg" >"$mixed/arithmetic.jpg"
+$convert -size 80x40 gradient:white-black -orient RightTop "$mixed/portrait.jpg"
+$convert -size 80x40 gradient:white-black "$mixed/phone.webp"
+$convert -size 80x40 gradient:white-black "$mixed/renamed.jpg.webp"
+mv "$mixed/renamed.jpg.webp" "$mixed/renamed.jpg"
+"$tourpack" new "$mixed" >"$work/new.out" 2>&1 || fail "new over unreadable pictures: $(cat "$work/new.out")"
+for left in "broken.png: is not a picture that can be read" \
+  "phone.webp: a format tourpack does not read; convert it to JPEG" \
+  "renamed.jpg: a WebP picture, a format tourpack does not read; convert it to JPEG"; do
+  grep -qF "$left" "$work/new.out" || fail "new does not leave out $left ($(cat "$work/new.out"))"
+done
+python3 - "$mixed/tour.json" <<'PY' || fail "the manifest of the readable pictures"
+import json, sys
+images = [s["image"] for s in json.load(open(sys.argv[1]))["scenes"]]
+assert images == ["portrait.jpg"], images
+PY
 head -c $(($(stat -c %s "$photos/2_market.png") / 2)) "$photos/2_market.png" >"$work/cut.png"
 mv "$work/cut.png" "$photos/2_market.png"
 if "$tourpack" build "$photos/tour.json" -o "$work/cut.exe" "${packing[@]}" 2>"$work/err"; then

@@ -28,58 +28,98 @@ struct NewArguments {
 };
 
 // The names of the files an author put in the folder: no subfolders, no
-// hidden files and not the manifest being written.
+// hidden files and not the manifest being written. A folder holding only
+// subfolders (a camera's DCIM/100GOPRO/) says which.
 std::vector<std::string> filesIn(const fs::path& folder, const fs::path& manifest) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
         throw TourpackError(folder.string() + ": no such folder");
     }
     std::vector<std::string> files;
-    bool anything = false;
+    std::vector<std::string> subfolders;
     for (const auto& entry : fs::directory_iterator(folder, error)) {
-        anything = true;
         const std::string name = entry.path().filename().string();
         std::error_code notThere;  // the manifest need not exist yet
-        if (entry.is_regular_file() && name[0] != '.' &&
-            !fs::equivalent(entry.path(), manifest, notThere)) {
+        if (entry.is_directory(notThere)) {
+            subfolders.push_back(name);
+        } else if (entry.is_regular_file(notThere) && name[0] != '.' &&
+                   !fs::equivalent(entry.path(), manifest, notThere)) {
             files.push_back(name);
         }
     }
     if (error) {
         throw TourpackError(folder.string() + ": cannot be listed: " + error.message());
     }
-    if (!anything) {
+    if (files.empty() && !subfolders.empty()) {
+        std::sort(subfolders.begin(), subfolders.end(), tourpack::naturalLess);
+        std::string names;
+        for (const std::string& name : subfolders) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        throw TourpackError(folder.string() + ": the folder holds only folders (" + names +
+                            "); run tourpack new on the one with the panoramas");
+    }
+    if (files.empty()) {
         throw TourpackError(folder.string() + ": the folder is empty; put the panoramas in it");
     }
     return files;
 }
 
-fs::path defaultSkin() {
-    std::string looked;
+// Why a picture cannot be read, for the list of files left out.
+std::string unreadableReason(const fs::path& file, const TourpackError& error) {
+    const std::string foreign = tourpack::foreignPictureFormat(file);
+    if (!foreign.empty()) {
+        return "a " + foreign + " picture, a format tourpack does not read; convert it to JPEG";
+    }
+    std::string reason = error.what();
+    const std::string prefix = file.string() + ": ";
+    if (reason.compare(0, prefix.size(), prefix) == 0) {
+        reason.erase(0, prefix.size());
+    }
+    return reason;
+}
+
+// Probes every picture; one that cannot be read is left out, with the reason,
+// and the manifest is written for the rest.
+void probePictures(tourpack::FolderGuess& guess, const fs::path& folder) {
+    std::vector<tourpack::SceneGuess> readable;
+    for (tourpack::SceneGuess& scene : guess.scenes) {
+        const fs::path file = folder / scene.picture;
+        try {
+            scene.size = tourpack::probePicture(file, tourpack::pictureKindOf(file));
+            readable.push_back(scene);
+        } catch (const TourpackError& error) {
+            guess.leftOut.push_back({scene.picture, unreadableReason(file, error)});
+        }
+    }
+    guess.scenes = std::move(readable);
+    if (!guess.infoPicture.empty()) {
+        const fs::path file = folder / guess.infoPicture;
+        try {
+            tourpack::probePicture(file, tourpack::pictureKindOf(file));
+        } catch (const TourpackError& error) {
+            guess.leftOut.push_back({guess.infoPicture, unreadableReason(file, error)});
+            guess.infoPicture.clear();
+        }
+    }
+    std::sort(guess.leftOut.begin(), guess.leftOut.end(),
+              [](const auto& a, const auto& b) { return tourpack::naturalLess(a.file, b.file); });
+}
+
+// Where the default skin is, for the author to see; the manifest names none.
+std::string defaultSkinNote() {
     for (const fs::path& candidate : tourpack::defaultSkinCandidates()) {
         std::error_code error;
         if (fs::is_directory(candidate, error)) {
-            return candidate;
+            return "the default skin (" + candidate.string() + "); no \"skin\" in the manifest";
         }
-        looked += (looked.empty() ? "" : ", ") + candidate.string();
     }
-    throw TourpackError("the default skin is not installed (looked at " + looked + ")");
-}
-
-// Probes every picture, so that one that cannot be read is named now.
-void probePictures(tourpack::FolderGuess& guess, const fs::path& folder) {
-    for (tourpack::SceneGuess& scene : guess.scenes) {
-        const fs::path file = folder / scene.picture;
-        scene.size = tourpack::probePicture(file, tourpack::pictureKindOf(file));
-    }
-    if (!guess.infoPicture.empty()) {
-        const fs::path file = folder / guess.infoPicture;
-        tourpack::probePicture(file, tourpack::pictureKindOf(file));
-    }
+    return "the default skin, which is not installed beside tourpack: add \"skin\" to the "
+           "manifest";
 }
 
 tourpack::Manifest manifestFor(const tourpack::FolderGuess& guess, const fs::path& folder,
-                               const fs::path& file, const fs::path& skin) {
+                               const fs::path& file) {
     tourpack::Manifest manifest;
     manifest.file = file;
     manifest.title = guess.title;
@@ -92,7 +132,6 @@ tourpack::Manifest manifestFor(const tourpack::FolderGuess& guess, const fs::pat
     }
     manifest.backgroundSound = guess.tourSound.empty() ? fs::path() : folder / guess.tourSound;
     manifest.infoPicture = guess.infoPicture.empty() ? fs::path() : folder / guess.infoPicture;
-    manifest.skinFolder = fs::absolute(skin).lexically_normal();
     return manifest;
 }
 
@@ -116,6 +155,13 @@ std::string quotedForShell(const std::string& path) {
 #endif
 }
 
+// When no scene is left, the files and why each was left out.
+void printLeftOut(const tourpack::FolderGuess& guess) {
+    for (const tourpack::LeftOutFile& file : guess.leftOut) {
+        std::fprintf(stderr, "left out %s: %s\n", file.file.c_str(), file.reason.c_str());
+    }
+}
+
 int runNew(const NewArguments& arguments) {
     const fs::path folder = fs::absolute(arguments.folder).lexically_normal();
     const fs::path named = folder.has_filename() ? folder : folder.parent_path();
@@ -128,15 +174,15 @@ int runNew(const NewArguments& arguments) {
     }
     const std::vector<std::string> files = filesIn(named, manifest);
     tourpack::FolderGuess guess = tourpack::guessTour(named.filename().string(), files);
+    probePictures(guess, named);
     if (guess.scenes.empty()) {
+        printLeftOut(guess);
         throw TourpackError(named.string() +
                             ": no picture for a scene (JPEG, GIF, BMP, PNG, TGA or TIFF) "
-                            "among its " +
+                            "that can be read among its " +
                             std::to_string(files.size()) + " files");
     }
-    probePictures(guess, named);
-    const fs::path skin = defaultSkin();
-    const tourpack::Manifest written = manifestFor(guess, named, manifest, skin);
+    const tourpack::Manifest written = manifestFor(guess, named, manifest);
 
     // Written beside and then renamed: a failure leaves no half manifest.
     const fs::path partial = manifest.string() + ".part";
@@ -153,8 +199,8 @@ int runNew(const NewArguments& arguments) {
     }
 
     std::printf("Guessed from %s (%zu files):\n", named.string().c_str(), files.size());
-    const tourpack::GuessContext context{named.filename().string(), skin.string(), written.language,
-                                         tourpack::ConversionOptions{}.maxWidth};
+    const tourpack::GuessContext context{named.filename().string(), defaultSkinNote(),
+                                         written.language, tourpack::ConversionOptions{}.maxWidth};
     for (const std::string& line : tourpack::describeGuess(guess, context)) {
         std::printf("  %s\n", line.c_str());
     }

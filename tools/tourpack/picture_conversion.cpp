@@ -196,6 +196,13 @@ FileKind pictureKindOf(const fs::path& file) {
     return kind == FileKind::unknown && extension == ".tga" ? FileKind::tga : kind;
 }
 
+std::string foreignPictureFormat(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::uint8_t head[16] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    return foreignPictureFormat(head, static_cast<std::size_t>(in.gcount()));
+}
+
 bool readsTiff() {
 #ifdef TOURPACK_HAS_TIFF
     return true;

@@ -19,6 +19,10 @@ namespace tourpack {
 // which has no signature.
 FileKind pictureKindOf(const std::filesystem::path& file);
 
+// "WebP", "HEIC" or "AVIF" for a file in one of those formats, which
+// tourpack does not read; else "".
+std::string foreignPictureFormat(const std::filesystem::path& file);
+
 // Whether this build of tourpack reads TIFF pictures.
 bool readsTiff();
 
