@@ -135,6 +135,29 @@ done
 [ "$(identify -format %wx%h "$work/photos/scenes/04-image.jpg")" = 800x400 ] || fail "the wide picture is not 800 x 400"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left after build: $(ls "$TMPDIR")"
 
+# Progress: a line a picture as it is done, flushed at once (here into a
+# file), and no percentage outside a terminal. Ctrl-C once the first line is
+# there: the build stops and leaves neither its .part file nor its folder of
+# converted pictures.
+big=$work/big
+mkdir "$big"
+for n in 1 2 3; do $convert -size 6000x3000 gradient:blue-yellow "$big/$n.png"; done
+"$tourpack" new "$big" >/dev/null || fail "new of the large pictures"
+"$tourpack" build "$big/tour.json" -o "$work/big.exe" "${packing[@]}" >"$work/big.out" 2>"$work/big.err" &
+building=$!
+until grep -q "image: 1.png" "$work/big.out"; do
+  kill -0 "$building" 2>/dev/null || fail "the build ended before its first progress line: $(cat "$work/big.err")"
+  sleep 0.05
+done
+kill -INT "$building"
+status=0
+wait "$building" || status=$?
+[ "$status" = 130 ] || fail "an interrupted build exits with $status ($(cat "$work/big.err"))"
+grep -q "interrupted" "$work/big.err" || fail "the interruption is not named: $(cat "$work/big.err")"
+! grep -q "%" "$work/big.err" || fail "a percentage in a log file"
+[ ! -e "$work/big.exe" ] && [ ! -e "$work/big.exe.part" ] || fail "an interrupted build left $(ls "$work" | grep big.exe)"
+[ -z "$(ls -A "$TMPDIR")" ] || fail "an interrupted build left $(ls "$TMPDIR")"
+
 # Bad input: a clear message naming the folder or the file, and nothing written.
 mkdir "$work/empty" "$work/sounds-only"
 if "$tourpack" new "$work/empty" 2>"$work/err"; then fail "new accepted an empty folder"; fi

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "commands.h"
+#include "interruption.h"
 #include "nearest_name.h"
 #include "tourpack_error.h"
 
@@ -51,6 +52,9 @@ void Subcommand::onRun(std::function<int()> run) {
     command_->callback([name = command_->get_name(), exitCode = exitCode_, run = std::move(run)] {
         try {
             *exitCode = run();
+        } catch (const Interrupted& error) {
+            std::fprintf(stderr, "tourpack %s: %s\n", name.c_str(), error.what());
+            *exitCode = interruptedExitCode;
         } catch (const TourpackError& error) {
             std::fprintf(stderr, "tourpack %s: %s\n", name.c_str(), error.what());
             *exitCode = 1;

@@ -1,3 +1,4 @@
+#include "utf8_path.h"
 #include "manifest.h"
 
 #include <algorithm>
@@ -19,7 +20,7 @@ class ManifestReader {
     explicit ManifestReader(const std::filesystem::path& file) : file_(file) {}
 
     [[noreturn]] void fail(const std::string& field, const std::string& what) const {
-        throw TourpackError(file_.string() + ": field '" + field + "': " + what);
+        throw TourpackError(utf8Of(file_) + ": field '" + field + "': " + what);
     }
 
     const json* find(const json& object, const char* key) const {
@@ -94,7 +95,7 @@ class ManifestReader {
             }
             return {};
         }
-        return (file_.parent_path() / value).lexically_normal();
+        return (file_.parent_path() / pathFromUtf8(value)).lexically_normal();
     }
 
   private:
@@ -254,7 +255,7 @@ void warnOutside(std::vector<std::string>& warnings, const std::filesystem::path
                  const std::string& field, double value, double low, double high,
                  const char* replacement) {
     if (!(value >= low && value <= high)) {
-        warnings.push_back(file.string() + ": field '" + field + "': " + std::to_string(value) +
+        warnings.push_back(utf8Of(file) + ": field '" + field + "': " + std::to_string(value) +
                            " is outside " + std::to_string(static_cast<int>(low)) + " to " +
                            std::to_string(static_cast<int>(high)) + "; the player will use " +
                            replacement);
@@ -276,16 +277,16 @@ json nullable(const std::string& text) {
 json parseManifestFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw TourpackError(file.string() + ": cannot open the manifest");
+        throw TourpackError(utf8Of(file) + ": cannot open the manifest");
     }
     json root;
     try {
         root = json::parse(in);
     } catch (const json::parse_error& error) {
-        throw TourpackError(file.string() + ": not valid JSON: " + error.what());
+        throw TourpackError(utf8Of(file) + ": not valid JSON: " + error.what());
     }
     if (!root.is_object()) {
-        throw TourpackError(file.string() + ": expected a JSON object at the top");
+        throw TourpackError(utf8Of(file) + ": expected a JSON object at the top");
     }
     return root;
 }
@@ -314,7 +315,7 @@ void warnUnknownKeys(const json& object, const std::vector<std::string>& known,
             continue;
         }
         const NearestName nearest = nearestName(item.key(), known);
-        warnings.push_back(file.string() + ": field '" + prefix + item.key() +
+        warnings.push_back(utf8Of(file) + ": field '" + prefix + item.key() +
                            "' is not a field tourpack knows and is ignored; did you mean '" +
                            prefix + nearest.name + "'?");
     }
@@ -384,7 +385,7 @@ void readScenes(const ManifestReader& reader, const json& root, Manifest& manife
         }
     }
     if (manifest.scenes.empty()) {
-        warnings.push_back(file.string() + ": field 'scenes': the tour has no scene");
+        warnings.push_back(utf8Of(file) + ": field 'scenes': the tour has no scene");
     }
 }
 
@@ -430,7 +431,7 @@ void readSettings(const ManifestReader& reader, const json& root, Manifest& mani
         manifest.backgroundSound = reader.path(root, "backgroundSound", "backgroundSound", false);
     });
     if (manifest.viewSize < 1 || manifest.viewSize > 3) {
-        warnings.push_back(manifest.file.string() +
+        warnings.push_back(utf8Of(manifest.file) +
                            ": field 'viewSize': " + std::to_string(manifest.viewSize) +
                            " is not 1, 2 or 3; the player will show a 480 x 360 view");
     }
@@ -512,7 +513,7 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << root.dump(2) << '\n';
     if (!out) {
-        throw TourpackError(file.string() + ": cannot write the manifest");
+        throw TourpackError(utf8Of(file) + ": cannot write the manifest");
     }
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "utf8_path.h"
 #include "commands.h"
 #include "folder_guess.h"
 #include "manifest.h"
@@ -17,6 +18,9 @@
 #include "tourpack_error.h"
 
 namespace {
+
+using tourpack::pathFromUtf8;
+using tourpack::utf8Of;
 
 namespace fs = std::filesystem;
 using tourpack::TourpackError;
@@ -33,12 +37,12 @@ struct NewArguments {
 std::vector<std::string> filesIn(const fs::path& folder, const fs::path& manifest) {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
-        throw TourpackError(folder.string() + ": no such folder");
+        throw TourpackError(utf8Of(folder) + ": no such folder");
     }
     std::vector<std::string> files;
     std::vector<std::string> subfolders;
     for (const auto& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = utf8Of(entry.path().filename());
         std::error_code notThere;  // the manifest need not exist yet
         if (entry.is_directory(notThere)) {
             subfolders.push_back(name);
@@ -48,7 +52,7 @@ std::vector<std::string> filesIn(const fs::path& folder, const fs::path& manifes
         }
     }
     if (error) {
-        throw TourpackError(folder.string() + ": cannot be listed: " + error.message());
+        throw TourpackError(utf8Of(folder) + ": cannot be listed: " + error.message());
     }
     if (files.empty() && !subfolders.empty()) {
         std::sort(subfolders.begin(), subfolders.end(), tourpack::naturalLess);
@@ -56,11 +60,11 @@ std::vector<std::string> filesIn(const fs::path& folder, const fs::path& manifes
         for (const std::string& name : subfolders) {
             names += (names.empty() ? "" : ", ") + name;
         }
-        throw TourpackError(folder.string() + ": the folder holds only folders (" + names +
+        throw TourpackError(utf8Of(folder) + ": the folder holds only folders (" + names +
                             "); run tourpack new on the one with the panoramas");
     }
     if (files.empty()) {
-        throw TourpackError(folder.string() + ": the folder is empty; put the panoramas in it");
+        throw TourpackError(utf8Of(folder) + ": the folder is empty; put the panoramas in it");
     }
     return files;
 }
@@ -72,7 +76,7 @@ std::string unreadableReason(const fs::path& file, const TourpackError& error) {
         return "a " + foreign + " picture, a format tourpack does not read; convert it to JPEG";
     }
     std::string reason = error.what();
-    const std::string prefix = file.string() + ": ";
+    const std::string prefix = utf8Of(file) + ": ";
     if (reason.compare(0, prefix.size(), prefix) == 0) {
         reason.erase(0, prefix.size());
     }
@@ -84,7 +88,7 @@ std::string unreadableReason(const fs::path& file, const TourpackError& error) {
 void probePictures(tourpack::FolderGuess& guess, const fs::path& folder) {
     std::vector<tourpack::SceneGuess> readable;
     for (tourpack::SceneGuess& scene : guess.scenes) {
-        const fs::path file = folder / scene.picture;
+        const fs::path file = folder / tourpack::pathFromUtf8(scene.picture);
         try {
             scene.size = tourpack::probePicture(file, tourpack::pictureKindOf(file));
             readable.push_back(scene);
@@ -94,7 +98,7 @@ void probePictures(tourpack::FolderGuess& guess, const fs::path& folder) {
     }
     guess.scenes = std::move(readable);
     if (!guess.infoPicture.empty()) {
-        const fs::path file = folder / guess.infoPicture;
+        const fs::path file = folder / tourpack::pathFromUtf8(guess.infoPicture);
         try {
             tourpack::probePicture(file, tourpack::pictureKindOf(file));
         } catch (const TourpackError& error) {
@@ -111,7 +115,7 @@ std::string defaultSkinNote() {
     for (const fs::path& candidate : tourpack::defaultSkinCandidates()) {
         std::error_code error;
         if (fs::is_directory(candidate, error)) {
-            return "the default skin (" + candidate.string() + "); no \"skin\" in the manifest";
+            return "the default skin (" + utf8Of(candidate) + "); no \"skin\" in the manifest";
         }
     }
     return "the default skin, which is not installed beside tourpack: add \"skin\" to the "
@@ -126,12 +130,15 @@ tourpack::Manifest manifestFor(const tourpack::FolderGuess& guess, const fs::pat
     for (const tourpack::SceneGuess& scene : guess.scenes) {
         tourpack::SceneEntry entry;
         entry.name = scene.name;
-        entry.image = folder / scene.picture;
-        entry.sound = scene.sound.empty() ? fs::path() : folder / scene.sound;
+        entry.image = folder / tourpack::pathFromUtf8(scene.picture);
+        entry.sound =
+            scene.sound.empty() ? fs::path() : folder / tourpack::pathFromUtf8(scene.sound);
         manifest.scenes.push_back(entry);
     }
-    manifest.backgroundSound = guess.tourSound.empty() ? fs::path() : folder / guess.tourSound;
-    manifest.infoPicture = guess.infoPicture.empty() ? fs::path() : folder / guess.infoPicture;
+    manifest.backgroundSound =
+        guess.tourSound.empty() ? fs::path() : folder / tourpack::pathFromUtf8(guess.tourSound);
+    manifest.infoPicture =
+        guess.infoPicture.empty() ? fs::path() : folder / tourpack::pathFromUtf8(guess.infoPicture);
     return manifest;
 }
 
@@ -163,21 +170,23 @@ void printLeftOut(const tourpack::FolderGuess& guess) {
 }
 
 int runNew(const NewArguments& arguments) {
-    const fs::path folder = fs::absolute(arguments.folder).lexically_normal();
+    const fs::path folder =
+        fs::absolute(tourpack::pathFromUtf8(arguments.folder)).lexically_normal();
     const fs::path named = folder.has_filename() ? folder : folder.parent_path();
-    const fs::path manifest = fs::absolute(
-        arguments.manifest.empty() ? named / "tour.json" : fs::path(arguments.manifest));
+    const fs::path manifest =
+        fs::absolute(arguments.manifest.empty() ? named / "tour.json"
+                                                : tourpack::pathFromUtf8(arguments.manifest));
     std::error_code error;
     if (fs::exists(manifest, error) && !arguments.force) {
-        throw TourpackError(manifest.string() +
+        throw TourpackError(utf8Of(manifest) +
                             ": a manifest is already there; use --force to replace it");
     }
     const std::vector<std::string> files = filesIn(named, manifest);
-    tourpack::FolderGuess guess = tourpack::guessTour(named.filename().string(), files);
+    tourpack::FolderGuess guess = tourpack::guessTour(utf8Of(named.filename()), files);
     probePictures(guess, named);
     if (guess.scenes.empty()) {
         printLeftOut(guess);
-        throw TourpackError(named.string() +
+        throw TourpackError(utf8Of(named) +
                             ": no picture for a scene (JPEG, GIF, BMP, PNG, TGA or TIFF) "
                             "that can be read among its " +
                             std::to_string(files.size()) + " files");
@@ -185,7 +194,7 @@ int runNew(const NewArguments& arguments) {
     const tourpack::Manifest written = manifestFor(guess, named, manifest);
 
     // Written beside and then renamed: a failure leaves no half manifest.
-    const fs::path partial = manifest.string() + ".part";
+    const fs::path partial = fs::path(manifest) += ".part";
     try {
         tourpack::writeManifest(written, partial);
         fs::rename(partial, manifest);
@@ -194,18 +203,18 @@ int runNew(const NewArguments& arguments) {
         throw;
     } catch (const fs::filesystem_error& failure) {
         fs::remove(partial, error);
-        throw TourpackError(manifest.string() +
+        throw TourpackError(utf8Of(manifest) +
                             ": cannot write the manifest: " + failure.code().message());
     }
 
-    std::printf("Guessed from %s (%zu files):\n", named.string().c_str(), files.size());
-    const tourpack::GuessContext context{named.filename().string(), defaultSkinNote(),
+    std::printf("Guessed from %s (%zu files):\n", utf8Of(named).c_str(), files.size());
+    const tourpack::GuessContext context{utf8Of(named.filename()), defaultSkinNote(),
                                          written.language, tourpack::ConversionOptions{}.maxWidth};
     for (const std::string& line : tourpack::describeGuess(guess, context)) {
         std::printf("  %s\n", line.c_str());
     }
-    std::printf("Wrote %s. Next: tourpack build %s -o TOUR.exe\n", manifest.string().c_str(),
-                quotedForShell(manifest.string()).c_str());
+    std::printf("Wrote %s. Next: tourpack build %s -o TOUR.exe\n", utf8Of(manifest).c_str(),
+                quotedForShell(utf8Of(manifest)).c_str());
     return 0;
 }
 

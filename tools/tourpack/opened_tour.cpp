@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "text_code_page.h"
 #include "text_encoding.h"
+#include "utf8_path.h"
 
 namespace tourpack {
 namespace {
@@ -29,7 +30,7 @@ class Capture : public package::MediaCallback {
 std::unique_ptr<OpenedTour> OpenedTour::open(const std::string& exePath, std::string& error) {
     std::unique_ptr<OpenedTour> opened(new OpenedTour());
     opened->path_ = exePath;
-    std::ifstream in(exePath, std::ios::binary);
+    std::ifstream in(pathFromUtf8(exePath), std::ios::binary);
     if (!in) {
         error = exePath + ": cannot open the file";
         return nullptr;

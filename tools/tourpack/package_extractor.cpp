@@ -1,3 +1,4 @@
+#include "utf8_path.h"
 #include "package_extractor.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ void writeFile(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     if (!out) {
-        throw TourpackError(file.string() + ": cannot write it");
+        throw TourpackError(utf8Of(file) + ": cannot write it");
     }
 }
 
@@ -215,12 +216,12 @@ bool extractionReplaces(const fs::path& tour, const fs::path& folder) {
         return true;
     }
     if (sameFile(parent, folder)) {
-        const std::string name = place.filename().string();
-        const std::string stem = place.stem().string();
+        const std::string name = utf8Of(place.filename());
+        const std::string stem = utf8Of(place.stem());
         return name == "tour.json" || name == "player.exe" || name == "language.dll" ||
                stem == "background" || stem == "info-picture";
     }
-    const std::string parentName = parent.filename().string();
+    const std::string parentName = utf8Of(parent.filename());
     return (parentName == "skin" || parentName == "scenes") &&
            sameFile(parent.parent_path(), folder);
 }
@@ -229,8 +230,8 @@ bool extractionReplaces(const fs::path& tour, const fs::path& folder) {
 
 fs::path extractTour(const std::string& exePath, const fs::path& folder) {
     if (extractionReplaces(exePath, folder)) {
-        throw TourpackError(folder.string() + ": extracting here would replace the tour " +
-                            exePath + " itself; extract into another folder");
+        throw TourpackError(utf8Of(folder) + ": extracting here would replace the tour " + exePath +
+                            " itself; extract into another folder");
     }
     TourExtraction extraction(exePath, folder);
     extraction.settings();

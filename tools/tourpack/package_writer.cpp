@@ -1,3 +1,4 @@
+#include "utf8_path.h"
 #include "package_writer.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <system_error>
 
 #include "field_writer.h"
+#include "interruption.h"
 #include "output_guard.h"
 #include "package/extension_block.h"
 #include "package/field_reader.h"
@@ -37,17 +39,17 @@ constexpr std::streamsize trailerMarkerSize = sizeof trailerMarker - 1;
 
 [[noreturn]] void fail(const Manifest& manifest, const std::string& field,
                        const std::string& what) {
-    throw TourpackError(manifest.file.string() + ": field '" + field + "': " + what);
+    throw TourpackError(utf8Of(manifest.file) + ": field '" + field + "': " + what);
 }
 
 std::int64_t sizeOf(const Manifest& manifest, const std::string& field, const fs::path& file) {
     std::error_code error;
     if (!fs::is_regular_file(file, error)) {
-        fail(manifest, field, file.string() + " does not exist or is not a file");
+        fail(manifest, field, utf8Of(file) + " does not exist or is not a file");
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        fail(manifest, field, file.string() + " cannot be read");
+        fail(manifest, field, utf8Of(file) + " cannot be read");
     }
     in.seekg(0, std::ios::end);
     return static_cast<std::int64_t>(in.tellg());
@@ -65,25 +67,31 @@ void requirePicture(const Manifest& manifest, const std::string& field, const fs
     sizeOf(manifest, field, file);
     const FileKind kind = rule == PictureRule::convertibleToo ? pictureKindOf(file) : kindOf(file);
     if (rule == PictureRule::convertibleToo) {
-        const bool convertible = kind == FileKind::png || kind == FileKind::tga ||
-                                 (kind == FileKind::tiff && readsTiff());
-        if (isPlayerPicture(kind) || convertible) {
-            return;
+        if (kind == FileKind::tiff && !readsTiff()) {
+            try {
+                probePicture(file, kind);
+            } catch (const TourpackError& error) {
+                fail(manifest, field, error.what());  // names the missing TIFF support
+            }
         }
-        fail(manifest, field,
-             file.string() + " is not a JPEG, GIF, BMP, PNG, TGA" + (readsTiff() ? ", TIFF" : "") +
-                 " picture (it is " + describe(kind) + ")" +
-                 (kind == FileKind::tiff ? "; this tourpack does not read TIFF" : ""));
+        const bool convertible =
+            kind == FileKind::png || kind == FileKind::tga || kind == FileKind::tiff;
+        if (!isPlayerPicture(kind) && !convertible) {
+            fail(manifest, field,
+                 utf8Of(file) + " is not a JPEG, GIF, BMP, PNG, TGA or TIFF picture (it is " +
+                     describe(kind) + ")");
+        }
+        return;
     }
     if (kind == FileKind::png) {
         fail(manifest, field,
-             file.string() +
+             utf8Of(file) +
                  " is a PNG picture; the player decodes only JPEG, GIF and BMP "
                  "(convert it, for example to JPEG)");
     }
     if (!isPlayerPicture(kind)) {
         fail(manifest, field,
-             file.string() + " is not a JPEG, GIF or BMP picture (it is " + describe(kind) + ")");
+             utf8Of(file) + " is not a JPEG, GIF or BMP picture (it is " + describe(kind) + ")");
     }
 }
 
@@ -92,7 +100,7 @@ void requireSound(const Manifest& manifest, const std::string& field, const fs::
     const FileKind kind = kindOf(file);
     if (kind != FileKind::wave && kind != FileKind::mp3) {
         fail(manifest, field,
-             file.string() + " is not a sound the player plays (WAV or MP3); it is " +
+             utf8Of(file) + " is not a sound the player plays (WAV or MP3); it is " +
                  describe(kind));
     }
 }
@@ -111,7 +119,7 @@ std::string listOf(const std::vector<fs::path>& candidates) {
     std::string list;
     for (const fs::path& candidate : candidates) {
         if (!candidate.empty()) {
-            list += (list.empty() ? "" : ", ") + candidate.string();
+            list += (list.empty() ? "" : ", ") + utf8Of(candidate);
         }
     }
     return list;
@@ -147,7 +155,7 @@ fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
 }
 
 std::vector<fs::path> languageCandidates(const Manifest& manifest, const BuildOptions& options) {
-    const std::string file = manifest.language + ".dll";
+    const fs::path file = pathFromUtf8(manifest.language + ".dll");
     const fs::path fallback = TOURPACK_FALLBACK_BIN;
     return {options.languageFolder.empty() ? fs::path() : options.languageFolder / file,
             options.toolFolder.empty() ? fs::path() : options.toolFolder / "lang" / file,
@@ -194,12 +202,12 @@ class PayloadArea {
         if (error) {
             key = file;
         }
-        const auto found = index_.find({key.string(), encrypted});
+        const auto found = index_.find({utf8Of(key), encrypted});
         if (found != index_.end()) {
             return found->second;
         }
         slots_.push_back({file, encrypted, size, 0});
-        index_[{key.string(), encrypted}] = slots_.size() - 1;
+        index_[{utf8Of(key), encrypted}] = slots_.size() - 1;
         return slots_.size() - 1;
     }
     std::vector<PayloadSlot>& slots() { return slots_; }
@@ -214,10 +222,10 @@ class PayloadArea {
 class OutputFile {
   public:
     explicit OutputFile(const fs::path& target)
-        : target_(target), partial_(target.string() + ".part") {
+        : target_(target), partial_(fs::path(target) += ".part") {
         out_.open(partial_, std::ios::binary | std::ios::trunc);
         if (!out_) {
-            throw TourpackError(target.string() + ": cannot write the tour executable here");
+            throw TourpackError(utf8Of(target) + ": cannot write the tour executable here");
         }
     }
     ~OutputFile() {
@@ -231,12 +239,12 @@ class OutputFile {
     void commit() {
         out_.close();
         if (!out_) {
-            throw TourpackError(target_.string() + ": writing the tour executable failed");
+            throw TourpackError(utf8Of(target_) + ": writing the tour executable failed");
         }
         std::error_code error;
         fs::rename(partial_, target_, error);
         if (error) {
-            throw TourpackError(target_.string() + ": cannot replace it: " + error.message());
+            throw TourpackError(utf8Of(target_) + ": cannot replace it: " + error.message());
         }
         committed_ = true;
     }
@@ -252,6 +260,7 @@ class Progress {
   public:
     Progress(const BuildOptions& options, std::int64_t total) : options_(options), total_(total) {}
     void advance(std::int64_t bytes) {
+        stopIfInterrupted();
         done_ += bytes;
         if (options_.progress) {
             options_.progress(done_, total_);
@@ -267,7 +276,7 @@ class Progress {
 void copyFile(const fs::path& file, std::ostream& out, bool encrypt, Progress& progress) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw TourpackError(file.string() + ": cannot be read");
+        throw TourpackError(utf8Of(file) + ": cannot be read");
     }
     std::vector<char> buffer(static_cast<std::size_t>(copyChunk));
     // The chunk is a multiple of 8, so encrypting chunk by chunk gives the same
@@ -310,11 +319,11 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
     const fs::path folder = skinFolderOf(manifest);
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
-        fail(manifest, "skin", folder.string() + " is not a folder");
+        fail(manifest, "skin", utf8Of(folder) + " is not a folder");
     }
     std::vector<fs::path> slots(package::SkinSet::imageCount);
     for (const auto& entry : fs::directory_iterator(folder, error)) {
-        const std::string name = entry.path().filename().string();
+        const std::string name = utf8Of(entry.path().filename());
         if (!entry.is_regular_file() || name.size() < 3 ||
             !std::isdigit(static_cast<unsigned char>(name[0])) ||
             !std::isdigit(static_cast<unsigned char>(name[1])) ||
@@ -328,7 +337,7 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
         if (!slots[static_cast<std::size_t>(slot)].empty()) {
             fail(manifest, "skin",
                  "slot " + name.substr(0, 2) + " has two images: " +
-                     slots[static_cast<std::size_t>(slot)].filename().string() + " and " + name);
+                     utf8Of(slots[static_cast<std::size_t>(slot)].filename()) + " and " + name);
         }
         slots[static_cast<std::size_t>(slot)] = entry.path();
     }
@@ -341,7 +350,7 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
     }
     if (!missing.empty()) {
         fail(manifest, "skin",
-             folder.string() +
+             utf8Of(folder) +
                  " does not hold the 26 skin images (slots 00 to 25, "
                  "named NN.gif, NN.bmp or NN-name.ext); missing: " +
                  missing);
@@ -417,12 +426,11 @@ class InputCheck {
         problems_.collect([&] {
             inputs_.player = resolvePlayer(manifest_, options_);
             if (kindOf(inputs_.player) != FileKind::windowsModule) {
-                fail(manifest_, "player", inputs_.player.string() + " is not a Windows program");
+                fail(manifest_, "player", utf8Of(inputs_.player) + " is not a Windows program");
             }
             if (endsWithTrailer(inputs_.player)) {
-                fail(
-                    manifest_, "player",
-                    inputs_.player.string() + " already carries a tour; use the bare player image");
+                fail(manifest_, "player",
+                     utf8Of(inputs_.player) + " already carries a tour; use the bare player image");
             }
             inputs_.playerSize = sizeOf(manifest_, "player", inputs_.player);
         });
@@ -430,7 +438,7 @@ class InputCheck {
             inputs_.languageModule = resolveLanguage(manifest_, options_);
             if (kindOf(inputs_.languageModule) != FileKind::windowsModule) {
                 fail(manifest_, "language",
-                     inputs_.languageModule.string() + " is not a Windows module (DLL)");
+                     utf8Of(inputs_.languageModule) + " is not a Windows module (DLL)");
             }
             inputs_.languageSize = sizeOf(manifest_, "language", inputs_.languageModule);
         });
@@ -496,7 +504,7 @@ class InputCheck {
     void texts() {
         const CodePageChoice choice = chooseCodePage(tourTexts(manifest_));
         if (choice.codePage == 0) {
-            problems_.add(manifest_.file.string() + ": " + choice.refusal);
+            problems_.add(utf8Of(manifest_.file) + ": " + choice.refusal);
             return;
         }
         inputs_.textCodePage = choice.codePage;
@@ -663,7 +671,7 @@ PackagePlan planPackage(const Manifest& manifest, BuildInputs& inputs) {
     counter.writeLong(static_cast<std::int32_t>(plan.recordStream));  // the trailer's
     plan.total = plan.recordStream + counter.written() + storedFiles + trailerMarkerSize;
     if (plan.total > maximumPackageSize) {
-        throw TourpackError(manifest.file.string() + ": the tour would be " +
+        throw TourpackError(utf8Of(manifest.file) + ": the tour would be " +
                             std::to_string(plan.total) +
                             " bytes; a tour executable holds at most 2 GiB (2147483647 bytes)");
     }
@@ -677,7 +685,7 @@ void warnIfInexact(const Manifest& manifest, const std::string& field, double va
     bool exact = true;
     const std::string text = formatFloatField(static_cast<float>(value), &exact);
     if (!exact) {
-        warnings.push_back(manifest.file.string() + ": field '" + field +
+        warnings.push_back(utf8Of(manifest.file) + ": field '" + field +
                            "': " + std::to_string(value) + " is stored as " + text);
     }
 }
@@ -693,7 +701,7 @@ void warnAboutAnglesAndLinks(const Manifest& manifest, std::vector<std::string>&
             const LinkEntry& link = scene.links[k];
             const std::string linkField = field + ".links[" + std::to_string(k) + "]";
             if (link.target == static_cast<std::int32_t>(i) + 1) {
-                warnings.push_back(manifest.file.string() + ": field '" + linkField +
+                warnings.push_back(utf8Of(manifest.file) + ": field '" + linkField +
                                    ".to': the link leads to its own scene");
             }
             warnIfInexact(manifest, linkField + ".pan", link.pan, warnings);
@@ -726,7 +734,7 @@ void writePackage(const fs::path& output, const Manifest& manifest, const BuildI
     fields.writeLong(static_cast<std::int32_t>(plan.recordStream));
     out.write(trailerMarker, trailerMarkerSize);
     if (static_cast<std::int64_t>(out.tellp()) != plan.total) {
-        throw TourpackError(output.string() + ": wrote " + std::to_string(out.tellp()) +
+        throw TourpackError(utf8Of(output) + ": wrote " + std::to_string(out.tellp()) +
                             " bytes where " + std::to_string(plan.total) + " were planned");
     }
     file.commit();

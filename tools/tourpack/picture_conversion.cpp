@@ -1,3 +1,4 @@
+#include "utf8_path.h"
 #include "picture_conversion.h"
 
 #include <cstdarg>
@@ -25,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 [[noreturn]] void fail(const fs::path& file, const std::string& what) {
-    throw TourpackError(file.string() + ": " + what);
+    throw TourpackError(utf8Of(file) + ": " + what);
 }
 
 std::vector<std::uint8_t> readAll(const fs::path& file) {
@@ -124,7 +125,7 @@ class OpenedTiff {
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &message_);
         TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, nullptr);
-        tiff_ = TIFFOpenExt(file.string().c_str(), "r", options);
+        tiff_ = TIFFOpenExt(utf8Of(file).c_str(), "r", options);
         TIFFOpenOptionsFree(options);
         if (tiff_ == nullptr) {
             fail(file, "is not a TIFF picture that can be read (" + message_ + ")");
@@ -189,7 +190,7 @@ FileKind pictureKindOf(const fs::path& file) {
     std::uint8_t head[16] = {};
     in.read(reinterpret_cast<char*>(head), sizeof head);
     const FileKind kind = detectFileKind(head, static_cast<std::size_t>(in.gcount()));
-    std::string extension = file.extension().string();
+    std::string extension = utf8Of(file.extension());
     for (char& c : extension) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
