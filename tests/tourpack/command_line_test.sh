@@ -103,6 +103,7 @@ assert tour["title"] == "Old harbour", tour["title"]
 assert all(s["links"] == [] for s in tour["scenes"]), [s.get("links") for s in tour["scenes"]]
 assert tour["backgroundSound"] == "ambience.wav" and tour["info"]["picture"] == "author.png"
 assert tour["language"] == "en" and "skin" not in tour, tour  # the default skin is implicit
+assert list(tour)[0] == "title" and all(list(s)[0] == "name" for s in tour["scenes"]), list(tour)
 PY
 for guess in 'scene 5               "10 Quay": 10-quay.png (600 x 300), sound 10-quay.wav' \
   'tour sound            ambience.wav' 'left out              notes.txt' \

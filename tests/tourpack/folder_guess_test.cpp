@@ -29,6 +29,9 @@ TEST(NaturalOrder, NumbersCompareByValueAndLettersWithoutCase) {
               (std::vector<std::string>{"1.jpg", "2.jpg", "10.jpg", "20.jpg", "100.jpg"}));
     EXPECT_EQ(sortedNaturally({"pano10b", "Pano2", "pano10a", "pano1"}),
               (std::vector<std::string>{"pano1", "Pano2", "pano10a", "pano10b"}));
+    // UTF-8 letters after ASCII ones: Cyrillic after Latin.
+    EXPECT_EQ(sortedNaturally({"\xD0\xA1\xD1\x82.jpg", "Caf\xC3\xA9.jpg", "Zoo.jpg"}),
+              (std::vector<std::string>{"Caf\xC3\xA9.jpg", "Zoo.jpg", "\xD0\xA1\xD1\x82.jpg"}));
     // Leading zeros do not change a number's place; longer runs than any
     // integer type still order by value.
     EXPECT_EQ(sortedNaturally({"img-010", "img-9", "img-0011"}),

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "commands.h"
+#include "dropped_folder.h"
 #include "interruption.h"
 #include "nearest_name.h"
 #include "tourpack_error.h"
@@ -101,6 +102,12 @@ bool reportUnknownCommand(int argc, char** argv) {
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
+    if (isDroppedFolder(argc, argv)) {
+        return runDroppedFolder(argv[1]);
+    }
+    if (explainWithoutArguments(argc)) {
+        return 0;
+    }
     if (reportUnknownCommand(argc, argv)) {
         return usageExitCode;
     }

@@ -14,6 +14,9 @@ namespace tourpack {
 namespace {
 
 using nlohmann::json;
+// Written manifests keep their keys in a reader's order: the title first, a
+// scene's name first.
+using OrderedJson = nlohmann::ordered_json;
 
 class ManifestReader {
   public:
@@ -226,17 +229,17 @@ class LinkReader {
 
 // How a written manifest names a link's target: by name when that is unique,
 // so that the manifest reads well and survives reordering; else by position.
-json targetOf(const std::vector<SceneEntry>& scenes, std::int32_t target) {
+OrderedJson targetOf(const std::vector<SceneEntry>& scenes, std::int32_t target) {
     const std::string& name = scenes[static_cast<std::size_t>(target - 1)].name;
     const auto sameName = std::count_if(
         scenes.begin(), scenes.end(), [&](const SceneEntry& scene) { return scene.name == name; });
-    return name.empty() || sameName != 1 ? json(target) : json(name);
+    return name.empty() || sameName != 1 ? OrderedJson(target) : OrderedJson(name);
 }
 
-json linksOf(const std::vector<SceneEntry>& scenes, const SceneEntry& scene) {
-    json links = json::array();
+OrderedJson linksOf(const std::vector<SceneEntry>& scenes, const SceneEntry& scene) {
+    OrderedJson links = OrderedJson::array();
     for (const LinkEntry& link : scene.links) {
-        json entry = {
+        OrderedJson entry = {
             {"to", targetOf(scenes, link.target)}, {"pan", link.pan}, {"tilt", link.tilt}};
         if (!link.label.empty()) {
             entry["label"] = link.label;
@@ -269,8 +272,8 @@ std::string relativeTo(const std::filesystem::path& path, const std::filesystem:
     return path.lexically_relative(base).generic_string();
 }
 
-json nullable(const std::string& text) {
-    return text.empty() ? json(nullptr) : json(text);
+OrderedJson nullable(const std::string& text) {
+    return text.empty() ? OrderedJson(nullptr) : OrderedJson(text);
 }
 
 // The manifest's JSON, which must be an object.
@@ -477,7 +480,7 @@ Manifest readManifest(const std::filesystem::path& file, std::vector<std::string
 
 void writeManifest(const Manifest& manifest, const std::filesystem::path& file) {
     const std::filesystem::path base = file.parent_path();
-    json root;
+    OrderedJson root;
     root["title"] = manifest.title;
     root["viewSize"] = manifest.viewSize;
     root["rotationSpeed"] = manifest.rotationSpeed;
@@ -485,7 +488,7 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
     root["autoPlay"] = manifest.autoPlay;
     root["fullScreenMode"] = manifest.fullScreenMode;
     root["backgroundSound"] = nullable(relativeTo(manifest.backgroundSound, base));
-    root["scenes"] = json::array();
+    root["scenes"] = OrderedJson::array();
     for (const SceneEntry& scene : manifest.scenes) {
         root["scenes"].push_back({{"name", scene.name},
                                   {"pan", scene.pan},
