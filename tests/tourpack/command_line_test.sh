@@ -178,21 +178,48 @@ mkdir "$mixed"
 head -c 10 "$photos/2_market.png" >"$mixed/broken.png"
 $convert -size 64x32 gradient:red-blue "$work/plain.jpg"
 jpegtran -arithmetic "$work/plain.jpg" >"$mixed/arithmetic.jpg"
-$convert -size 80x40 gradient:white-black -orient RightTop "$mixed/portrait.jpg"
+$convert -size 80x40 gradient:white-black "$work/landscape.jpg"
+# A camera's portrait: the pixels as the sensor lay, and an EXIF orientation
+# tag 6 (turn 90 degrees clockwise to show it upright).
+python3 - "$work/landscape.jpg" "$mixed/portrait.jpg" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+tiff = b"MM\0\x2a" + struct.pack(">I", 8) + struct.pack(">H", 1) + \
+    struct.pack(">HHIHH", 0x0112, 3, 1, 6, 0) + struct.pack(">I", 0)
+exif = b"Exif\0\0" + tiff
+open(sys.argv[2], "wb").write(data[:2] + b"\xFF\xE1" + struct.pack(">H", len(exif) + 2) + exif + data[2:])
+PY
 $convert -size 80x40 gradient:white-black "$mixed/phone.webp"
 $convert -size 80x40 gradient:white-black "$mixed/renamed.jpg.webp"
 mv "$mixed/renamed.jpg.webp" "$mixed/renamed.jpg"
+printf '\xFF\xD8\xFF\xC1\x00\x0B\x0C\x00\x10\x00\x20\x01\x01\x11\x00' >"$mixed/deep.jpg"
 "$tourpack" new "$mixed" >"$work/new.out" 2>&1 || fail "new over unreadable pictures: $(cat "$work/new.out")"
 for left in "broken.png: is not a picture that can be read" \
   "phone.webp: a format tourpack does not read; convert it to JPEG" \
-  "renamed.jpg: a WebP picture, a format tourpack does not read; convert it to JPEG"; do
+  "renamed.jpg: a WebP picture, a format tourpack does not read; convert it to JPEG" \
+  "deep.jpg: is a 12-bit JPEG, which tourpack does not read" \
+  '"Portrait": portrait.jpg (40 x 80)'; do
   grep -qF "$left" "$work/new.out" || fail "new does not leave out $left ($(cat "$work/new.out"))"
 done
 python3 - "$mixed/tour.json" <<'PY' || fail "the manifest of the readable pictures"
 import json, sys
 images = [s["image"] for s in json.load(open(sys.argv[1]))["scenes"]]
-assert images == ["portrait.jpg"], images
+assert images == ["arithmetic.jpg", "portrait.jpg"], images
 PY
+"$tourpack" build "$mixed/tour.json" -o "$work/mixed.exe" "${packing[@]}" >"$work/out" 2>&1 ||
+  fail "build of the arithmetic and the portrait JPEG: $(cat "$work/out")"
+for notice in "arithmetic.jpg, an arithmetic-coded JPEG picture of 64 x 32, stored as JPEG" \
+  "portrait.jpg, a JPEG picture of 40 x 80, turned upright (its orientation tag: rotated 90 degrees clockwise), stored as JPEG"; do
+  grep -qF "$notice" "$work/out" || fail "build does not say: $notice ($(cat "$work/out"))"
+done
+"$tourpack" extract "$work/mixed.exe" -o "$work/mixed-out" >/dev/null || fail "extract of the mixed tour"
+[ "$(identify -format %wx%h "$work/mixed-out/scenes/02-image.jpg")" = 40x80 ] || fail "the portrait picture is not stored upright"
+# Its top row (white at the top of the picture before the tag turns it) is
+# now its right column.
+right=$($convert "$work/mixed-out/scenes/02-image.jpg" -crop 1x80+39+0 -format "%[fx:mean]" info:)
+left=$($convert "$work/mixed-out/scenes/02-image.jpg" -crop 1x80+0+0 -format "%[fx:mean]" info:)
+python3 -c "import sys; sys.exit(0 if float('$right') > 0.8 and float('$left') < 0.2 else 1)" ||
+  fail "the portrait picture is not turned clockwise (left $left, right $right)"
 head -c $(($(stat -c %s "$photos/2_market.png") / 2)) "$photos/2_market.png" >"$work/cut.png"
 mv "$work/cut.png" "$photos/2_market.png"
 if "$tourpack" build "$photos/tour.json" -o "$work/cut.exe" "${packing[@]}" 2>"$work/err"; then

@@ -67,6 +67,13 @@ void requirePicture(const Manifest& manifest, const std::string& field, const fs
     sizeOf(manifest, field, file);
     const FileKind kind = rule == PictureRule::convertibleToo ? pictureKindOf(file) : kindOf(file);
     if (rule == PictureRule::convertibleToo) {
+        if (kind == FileKind::jpeg) {
+            try {
+                jpegTreatment(file);
+            } catch (const TourpackError& error) {
+                fail(manifest, field, error.what());  // a JPEG tourpack does not read
+            }
+        }
         if (kind == FileKind::tiff && !readsTiff()) {
             try {
                 probePicture(file, kind);

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "interruption.h"
+#include "jpeg_reading.h"
 #include "picture_conversion.h"
 #include "tourpack_error.h"
 
@@ -85,15 +86,23 @@ class PictureConverter {
         }
         const PictureSize original = probePicture(picture, kind);
         size = original;
-        if (playerTakesAsItIs(kind) && original.width <= options_.maxWidth) {
+        const JpegTreatment treatment =
+            kind == FileKind::jpeg ? jpegTreatment(picture) : JpegTreatment{};
+        if (playerTakesAsItIs(kind) && original.width <= options_.maxWidth && !treatment.needed()) {
             // Decoded only to find a truncated or corrupt file now, by name,
             // rather than in the player.
             decodePicture(picture, kind);
             return picture;
         }
         RgbPicture pixels = decodePicture(picture, kind);
-        std::string done = field + ": " + utf8Of(picture.filename()) + ", " + describe(kind) +
-                           " of " + describeSize(original) + ", ";
+        std::string done =
+            field + ": " + utf8Of(picture.filename()) + ", " +
+            (treatment.arithmetic ? "an arithmetic-coded JPEG picture" : describe(kind)) + " of " +
+            describeSize(original) + ", ";
+        if (treatment.orientation != 1) {
+            done += "turned upright (its orientation tag: " +
+                    describeOrientation(treatment.orientation) + "), ";
+        }
         if (pixels.size.width > options_.maxWidth) {
             pixels = reducePicture(pixels, options_.maxWidth);
             done += "reduced to " + describeSize(pixels.size) + " (Mitchell filter) and ";
