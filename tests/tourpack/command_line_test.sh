@@ -14,6 +14,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 manifest=$("$make_source" "$work/source" 2)
 "$tourpack" build "$manifest" -o "$work/tour.exe" >"$work/out" || fail "build of a good manifest"
 grep -q "2 scenes" "$work/out" || fail "build summary: $(cat "$work/out")"
+[ -x "$work/tour.exe" ] || fail "the tour is not executable"
 "$tourpack" inspect "$work/tour.exe" >"$work/report" || fail "inspect of a good tour"
 grep -q "no problems found" "$work/report" || fail "inspect report"
 "$tourpack" inspect --json "$work/tour.exe" | grep -q '"title": "Café tour"' || fail "inspect --json"
@@ -42,8 +43,8 @@ grep -q "scenes\[0\].image" "$work/err" || fail "message: $(cat "$work/err")"
 [ ! -e "$work/bad.exe" ] || fail "a failed build wrote its output"
 
 head -c 5000 /dev/urandom >"$work/random.exe"
-if "$tourpack" inspect "$work/random.exe" >"$work/report"; then fail "inspect accepted a non-tour"; fi
-grep -q "CAFEBABE" "$work/report" || fail "inspect message: $(cat "$work/report")"
+if "$tourpack" inspect "$work/random.exe" >"$work/report" 2>"$work/err"; then fail "inspect accepted a non-tour"; fi
+grep -q "CAFEBABE" "$work/err" || fail "inspect message on standard error: $(cat "$work/err")"
 if "$tourpack" frobnicate 2>/dev/null; then fail "unknown command accepted"; fi
 
 # Usage slips: exit code 2 and a message saying what to type instead.

@@ -254,6 +254,10 @@ class OutputFile {
             throw TourpackError(utf8Of(target_) + ": cannot replace it: " + error.message());
         }
         committed_ = true;
+        // A tour runs where it is written: on Linux (through Wine) as on Windows.
+        fs::permissions(target_,
+                        fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                        fs::perm_options::add, error);
     }
 
   private:
