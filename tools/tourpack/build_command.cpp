@@ -6,6 +6,7 @@
 #endif
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "utf8_path.h"
@@ -45,9 +46,14 @@ class BuildWarnings {
     ~BuildWarnings() { print(); }
 
     std::vector<std::string>& list() { return warnings_; }
+    // Each once: the checks before the conversion and the build's own may
+    // find the same.
     void print() {
+        std::set<std::string> printed;
         for (const std::string& warning : warnings_) {
-            std::fprintf(stderr, "warning: %s\n", warning.c_str());
+            if (printed.insert(warning).second) {
+                std::fprintf(stderr, "warning: %s\n", warning.c_str());
+            }
         }
         warnings_.clear();
     }
@@ -97,7 +103,7 @@ int runBuild(const BuildArguments& arguments) {
     const tourpack::Manifest given = tourpack::readManifest(
         tourpack::pathFromUtf8(arguments.manifest), warnings.list(), problems);
     tourpack::findBuildProblems(given, tourpack::pathFromUtf8(arguments.output), options,
-                                tourpack::PictureRule::convertibleToo, problems);
+                                tourpack::PictureRule::convertibleToo, problems, warnings.list());
     problems.throwIfAny("nothing was converted and no tour was written");
     tourpack::PreparedPictures prepared;
     tourpack::ConversionOptions conversion = arguments.conversion;

@@ -102,13 +102,16 @@ void requirePicture(const Manifest& manifest, const std::string& field, const fs
     }
 }
 
-void requireSound(const Manifest& manifest, const std::string& field, const fs::path& file) {
+// A sound must exist; one the player cannot play leaves its scene silent,
+// which the author hears of.
+void requireSound(const Manifest& manifest, const std::string& field, const fs::path& file,
+                  std::vector<std::string>& warnings) {
     sizeOf(manifest, field, file);
     const FileKind kind = kindOf(file);
     if (kind != FileKind::wave && kind != FileKind::mp3) {
-        fail(manifest, field,
-             utf8Of(file) + " is not a sound the player plays (WAV or MP3); it is " +
-                 describe(kind));
+        warnings.push_back(utf8Of(manifest.file) + ": field '" + field + "': " + utf8Of(file) +
+                           " is not a sound the player plays (WAV or MP3; it is " + describe(kind) +
+                           "), so it stays silent");
     }
 }
 
@@ -426,12 +429,13 @@ std::vector<NamedText> tourTexts(const Manifest& manifest) {
 class InputCheck {
   public:
     InputCheck(const Manifest& manifest, const BuildOptions& options, PictureRule rule,
-               BuildInputs& inputs, Problems& problems)
+               BuildInputs& inputs, Problems& problems, std::vector<std::string>& warnings)
         : manifest_(manifest),
           options_(options),
           rule_(rule),
           inputs_(inputs),
-          problems_(problems) {}
+          problems_(problems),
+          warnings_(warnings) {}
 
     void modules() {
         problems_.collect([&] {
@@ -458,7 +462,7 @@ class InputCheck {
     void backgroundSound() {
         if (!manifest_.backgroundSound.empty()) {
             problems_.collect([&] {
-                requireSound(manifest_, "backgroundSound", manifest_.backgroundSound);
+                requireSound(manifest_, "backgroundSound", manifest_.backgroundSound, warnings_);
                 inputs_.backgroundSize =
                     sizeOf(manifest_, "backgroundSound", manifest_.backgroundSound);
             });
@@ -477,7 +481,7 @@ class InputCheck {
             });
             if (!scene.sound.empty()) {
                 problems_.collect([&] {
-                    requireSound(manifest_, field + ".sound", scene.sound);
+                    requireSound(manifest_, field + ".sound", scene.sound, warnings_);
                     entry.sound = inputs_.payloads.add(
                         scene.sound, false, sizeOf(manifest_, field + ".sound", scene.sound));
                     entry.hasSound = true;
@@ -544,14 +548,15 @@ class InputCheck {
     PictureRule rule_;
     BuildInputs& inputs_;
     Problems& problems_;
+    std::vector<std::string>& warnings_;
 };
 
 // Checks the inputs in the order a manifest names them, so that the problems
 // are listed in the manifest's order.
 BuildInputs checkInputs(const Manifest& manifest, const BuildOptions& options, PictureRule rule,
-                        Problems& problems) {
+                        Problems& problems, std::vector<std::string>& warnings) {
     BuildInputs inputs;
-    InputCheck check(manifest, options, rule, inputs, problems);
+    InputCheck check(manifest, options, rule, inputs, problems, warnings);
     check.modules();
     check.backgroundSound();
     check.scenes();
@@ -789,9 +794,10 @@ void checkBuildOutput(const Manifest& manifest, const fs::path& output,
 }
 
 void findBuildProblems(const Manifest& manifest, const fs::path& output,
-                       const BuildOptions& options, PictureRule rule, Problems& problems) {
+                       const BuildOptions& options, PictureRule rule, Problems& problems,
+                       std::vector<std::string>& warnings) {
     problems.collect([&] { checkBuildOutput(manifest, output, options); });
-    checkInputs(manifest, options, rule, problems);
+    checkInputs(manifest, options, rule, problems, warnings);
 }
 
 BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
@@ -800,7 +806,7 @@ BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
     Problems problems;
     problems.collect([&] { checkBuildOutput(manifest, output, options); });
     BuildInputs inputs =
-        checkInputs(manifest, options, PictureRule::asThePlayerTakesThem, problems);
+        checkInputs(manifest, options, PictureRule::asThePlayerTakesThem, problems, warnings);
     problems.throwIfAny("no tour was written");
     const PackagePlan plan = planPackage(manifest, inputs);
     warnAboutAnglesAndLinks(manifest, warnings);

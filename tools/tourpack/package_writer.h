@@ -37,9 +37,11 @@ enum class PictureRule { asThePlayerTakesThem, convertibleToo };
 
 // Notes every problem a build would meet, before anything is converted: the
 // output, the player and language module, each file's existence and kind, the
-// skin, a code page for the texts.
+// skin, a code page for the texts. A sound the player cannot play is a
+// warning: its scene stays silent.
 void findBuildProblems(const Manifest& manifest, const std::filesystem::path& output,
-                       const BuildOptions& options, PictureRule rule, Problems& problems);
+                       const BuildOptions& options, PictureRule rule, Problems& problems,
+                       std::vector<std::string>& warnings);
 
 // Checks every input first (missing or unreadable files, pictures the player
 // cannot decode, skin slots, a result over 2 GiB) and throws TourpackError
