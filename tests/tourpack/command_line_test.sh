@@ -14,6 +14,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 manifest=$("$make_source" "$work/source" 2)
 "$tourpack" build "$manifest" -o "$work/tour.exe" >"$work/out" || fail "build of a good manifest"
 grep -q "2 scenes" "$work/out" || fail "build summary: $(cat "$work/out")"
+[ -x "$work/tour.exe" ] || fail "the tour is not executable"
 "$tourpack" inspect "$work/tour.exe" >"$work/report" || fail "inspect of a good tour"
 grep -q "no problems found" "$work/report" || fail "inspect report"
 "$tourpack" inspect --json "$work/tour.exe" | grep -q '"title": "Café tour"' || fail "inspect --json"
@@ -42,8 +43,8 @@ grep -q "scenes\[0\].image" "$work/err" || fail "message: $(cat "$work/err")"
 [ ! -e "$work/bad.exe" ] || fail "a failed build wrote its output"
 
 head -c 5000 /dev/urandom >"$work/random.exe"
-if "$tourpack" inspect "$work/random.exe" >"$work/report"; then fail "inspect accepted a non-tour"; fi
-grep -q "CAFEBABE" "$work/report" || fail "inspect message: $(cat "$work/report")"
+if "$tourpack" inspect "$work/random.exe" >"$work/report" 2>"$work/err"; then fail "inspect accepted a non-tour"; fi
+grep -q "CAFEBABE" "$work/err" || fail "inspect message on standard error: $(cat "$work/err")"
 if "$tourpack" frobnicate 2>/dev/null; then fail "unknown command accepted"; fi
 
 # Usage slips: exit code 2 and a message saying what to type instead.
@@ -102,7 +103,8 @@ assert scenes == expected, scenes
 assert tour["title"] == "Old harbour", tour["title"]
 assert all(s["links"] == [] for s in tour["scenes"]), [s.get("links") for s in tour["scenes"]]
 assert tour["backgroundSound"] == "ambience.wav" and tour["info"]["picture"] == "author.png"
-assert tour["language"] == "en" and tour["skin"].endswith("skin"), (tour["language"], tour["skin"])
+assert tour["language"] == "en" and "skin" not in tour, tour  # the default skin is implicit
+assert list(tour)[0] == "title" and all(list(s)[0] == "name" for s in tour["scenes"]), list(tour)
 PY
 for guess in 'scene 5               "10 Quay": 10-quay.png (600 x 300), sound 10-quay.wav' \
   'tour sound            ambience.wav' 'left out              notes.txt' \
@@ -135,6 +137,29 @@ done
 [ "$(identify -format %wx%h "$work/photos/scenes/04-image.jpg")" = 800x400 ] || fail "the wide picture is not 800 x 400"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left after build: $(ls "$TMPDIR")"
 
+# Progress: a line a picture as it is done, flushed at once (here into a
+# file), and no percentage outside a terminal. Ctrl-C once the first line is
+# there: the build stops and leaves neither its .part file nor its folder of
+# converted pictures.
+big=$work/big
+mkdir "$big"
+for n in 1 2 3; do $convert -size 6000x3000 gradient:blue-yellow "$big/$n.png"; done
+"$tourpack" new "$big" >/dev/null || fail "new of the large pictures"
+"$tourpack" build "$big/tour.json" -o "$work/big.exe" "${packing[@]}" >"$work/big.out" 2>"$work/big.err" &
+building=$!
+until grep -q "image: 1.png" "$work/big.out"; do
+  kill -0 "$building" 2>/dev/null || fail "the build ended before its first progress line: $(cat "$work/big.err")"
+  sleep 0.05
+done
+kill -INT "$building"
+status=0
+wait "$building" || status=$?
+[ "$status" = 130 ] || fail "an interrupted build exits with $status ($(cat "$work/big.err"))"
+grep -q "interrupted" "$work/big.err" || fail "the interruption is not named: $(cat "$work/big.err")"
+! grep -q "%" "$work/big.err" || fail "a percentage in a log file"
+[ ! -e "$work/big.exe" ] && [ ! -e "$work/big.exe.part" ] || fail "an interrupted build left $(ls "$work" | grep big.exe)"
+[ -z "$(ls -A "$TMPDIR")" ] || fail "an interrupted build left $(ls "$TMPDIR")"
+
 # Bad input: a clear message naming the folder or the file, and nothing written.
 mkdir "$work/empty" "$work/sounds-only"
 if "$tourpack" new "$work/empty" 2>"$work/err"; then fail "new accepted an empty folder"; fi
@@ -143,11 +168,59 @@ cp "$photos/ambience.wav" "$photos/notes.txt" "$work/sounds-only/"
 if "$tourpack" new "$work/sounds-only" 2>"$work/err"; then fail "new accepted a folder without pictures"; fi
 grep -q "sounds-only: no picture for a scene" "$work/err" || fail "message: $(cat "$work/err")"
 [ -z "$(ls "$work"/empty "$work"/sounds-only | grep json)" ] || fail "a manifest was written"
-echo "not a picture" >"$photos/broken.jpg"
-if "$tourpack" new --force "$photos" -o "$work/broken.json" 2>"$work/err"; then fail "new accepted a broken picture"; fi
-grep -q "broken.jpg: is not a picture that can be read" "$work/err" || fail "message: $(cat "$work/err")"
-[ ! -e "$work/broken.json" ] || fail "new wrote a manifest for a broken picture"
-rm "$photos/broken.jpg"
+mkdir -p "$work/DCIM/100GOPRO" "$work/DCIM/101GOPRO"
+if "$tourpack" new "$work/DCIM" 2>"$work/err"; then fail "new accepted a folder of folders"; fi
+grep -qF "holds only folders (100GOPRO, 101GOPRO)" "$work/err" || fail "message: $(cat "$work/err")"
+
+# Pictures new cannot read are left out, each with its reason, and the
+# manifest holds the rest.
+mixed=$work/mixed
+mkdir "$mixed"
+head -c 10 "$photos/2_market.png" >"$mixed/broken.png"
+$convert -size 64x32 gradient:red-blue "$work/plain.jpg"
+jpegtran -arithmetic "$work/plain.jpg" >"$mixed/arithmetic.jpg"
+$convert -size 80x40 gradient:white-black "$work/landscape.jpg"
+# A camera's portrait: the pixels as the sensor lay, and an EXIF orientation
+# tag 6 (turn 90 degrees clockwise to show it upright).
+python3 - "$work/landscape.jpg" "$mixed/portrait.jpg" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+tiff = b"MM\0\x2a" + struct.pack(">I", 8) + struct.pack(">H", 1) + \
+    struct.pack(">HHIHH", 0x0112, 3, 1, 6, 0) + struct.pack(">I", 0)
+exif = b"Exif\0\0" + tiff
+open(sys.argv[2], "wb").write(data[:2] + b"\xFF\xE1" + struct.pack(">H", len(exif) + 2) + exif + data[2:])
+PY
+$convert -size 80x40 gradient:white-black "$mixed/phone.webp"
+$convert -size 80x40 gradient:white-black "$mixed/renamed.jpg.webp"
+mv "$mixed/renamed.jpg.webp" "$mixed/renamed.jpg"
+printf '\xFF\xD8\xFF\xC1\x00\x0B\x0C\x00\x10\x00\x20\x01\x01\x11\x00' >"$mixed/deep.jpg"
+"$tourpack" new "$mixed" >"$work/new.out" 2>&1 || fail "new over unreadable pictures: $(cat "$work/new.out")"
+for left in "broken.png: is not a picture that can be read" \
+  "phone.webp: a format tourpack does not read; convert it to JPEG" \
+  "renamed.jpg: a WebP picture, a format tourpack does not read; convert it to JPEG" \
+  "deep.jpg: is a 12-bit JPEG, which tourpack does not read" \
+  '"Portrait": portrait.jpg (40 x 80)'; do
+  grep -qF "$left" "$work/new.out" || fail "new does not leave out $left ($(cat "$work/new.out"))"
+done
+python3 - "$mixed/tour.json" <<'PY' || fail "the manifest of the readable pictures"
+import json, sys
+images = [s["image"] for s in json.load(open(sys.argv[1]))["scenes"]]
+assert images == ["arithmetic.jpg", "portrait.jpg"], images
+PY
+"$tourpack" build "$mixed/tour.json" -o "$work/mixed.exe" "${packing[@]}" >"$work/out" 2>&1 ||
+  fail "build of the arithmetic and the portrait JPEG: $(cat "$work/out")"
+for notice in "arithmetic.jpg, an arithmetic-coded JPEG picture of 64 x 32, stored as JPEG" \
+  "portrait.jpg, a JPEG picture of 40 x 80, turned upright (its orientation tag: rotated 90 degrees clockwise), stored as JPEG"; do
+  grep -qF "$notice" "$work/out" || fail "build does not say: $notice ($(cat "$work/out"))"
+done
+"$tourpack" extract "$work/mixed.exe" -o "$work/mixed-out" >/dev/null || fail "extract of the mixed tour"
+[ "$(identify -format %wx%h "$work/mixed-out/scenes/02-image.jpg")" = 40x80 ] || fail "the portrait picture is not stored upright"
+# Its top row (white at the top of the picture before the tag turns it) is
+# now its right column.
+right=$($convert "$work/mixed-out/scenes/02-image.jpg" -crop 1x80+39+0 -format "%[fx:mean]" info:)
+left=$($convert "$work/mixed-out/scenes/02-image.jpg" -crop 1x80+0+0 -format "%[fx:mean]" info:)
+python3 -c "import sys; sys.exit(0 if float('$right') > 0.8 and float('$left') < 0.2 else 1)" ||
+  fail "the portrait picture is not turned clockwise (left $left, right $right)"
 head -c $(($(stat -c %s "$photos/2_market.png") / 2)) "$photos/2_market.png" >"$work/cut.png"
 mv "$work/cut.png" "$photos/2_market.png"
 if "$tourpack" build "$photos/tour.json" -o "$work/cut.exe" "${packing[@]}" 2>"$work/err"; then

@@ -4,6 +4,7 @@
 
 #include "folder_guess.h"
 #include "natural_order.h"
+#include "picture_format.h"
 
 namespace {
 
@@ -28,6 +29,9 @@ TEST(NaturalOrder, NumbersCompareByValueAndLettersWithoutCase) {
               (std::vector<std::string>{"1.jpg", "2.jpg", "10.jpg", "20.jpg", "100.jpg"}));
     EXPECT_EQ(sortedNaturally({"pano10b", "Pano2", "pano10a", "pano1"}),
               (std::vector<std::string>{"pano1", "Pano2", "pano10a", "pano10b"}));
+    // UTF-8 letters after ASCII ones: Cyrillic after Latin.
+    EXPECT_EQ(sortedNaturally({"\xD0\xA1\xD1\x82.jpg", "Caf\xC3\xA9.jpg", "Zoo.jpg"}),
+              (std::vector<std::string>{"Caf\xC3\xA9.jpg", "Zoo.jpg", "\xD0\xA1\xD1\x82.jpg"}));
     // Leading zeros do not change a number's place; longer runs than any
     // integer type still order by value.
     EXPECT_EQ(sortedNaturally({"img-010", "img-9", "img-0011"}),
@@ -118,6 +122,33 @@ TEST(PanoramaShape, FullTurnWithinOnePercentAndReductionInProportion) {
     EXPECT_EQ(tourpack::reducedSize({10000, 5000}, 8192).height, 4096);
     EXPECT_EQ(tourpack::reducedSize({8192, 100}, 8192).width, 8192);
     EXPECT_EQ(tourpack::reducedSize({100000, 2}, 8192).height, 1);
+}
+
+TEST(FolderGuess, TelephonePicturesAreNamedAsPicturesTourpackDoesNotRead) {
+    const FolderGuess guess = guessTour("trip", {"a.jpg", "b.HEIC", "c.webp", "d.txt"});
+    ASSERT_EQ(guess.leftOut.size(), 3u);
+    EXPECT_EQ(guess.leftOut[0].reason, "a format tourpack does not read; convert it to JPEG");
+    EXPECT_EQ(guess.leftOut[1].reason, guess.leftOut[0].reason);
+    EXPECT_NE(guess.leftOut[2].reason.find("not a picture"), std::string::npos);
+
+    const auto format = [](const std::string& head) {
+        return tourpack::foreignPictureFormat(reinterpret_cast<const std::uint8_t*>(head.data()),
+                                              head.size());
+    };
+    EXPECT_EQ(format(std::string("RIFF\x10\0\0\0WEBPVP8 ", 16)), "WebP");
+    EXPECT_EQ(format(std::string("\0\0\0\x18"
+                                 "ftypheic\0\0\0\0",
+                                 16)),
+              "HEIC");
+    EXPECT_EQ(format(std::string("\0\0\0\x18"
+                                 "ftypavif\0\0\0\0",
+                                 16)),
+              "AVIF");
+    EXPECT_EQ(format(std::string("\0\0\0\x18"
+                                 "ftypisom\0\0\0\0",
+                                 16)),
+              "");  // a video
+    EXPECT_EQ(format(std::string("RIFF\x10\0\0\0WAVEfmt ", 16)), "");
 }
 
 }  // namespace

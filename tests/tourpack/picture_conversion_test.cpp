@@ -141,8 +141,15 @@ TEST_F(PictureConversionTest, PreparationConvertsReducesWarnsAndKeepsPlayerPictu
     std::vector<std::string> warnings;
     {
         tourpack::PreparedPictures prepared;
-        tourpack::preparePictures(manifestWith({png, wide, kept, png}, author), {80, 150}, prepared,
+        std::vector<std::string> done;  // as each picture is done
+        const tourpack::ConversionOptions options{
+            80, 150, [&done](const std::string& line) { done.push_back(line); }};
+        tourpack::preparePictures(manifestWith({png, wide, kept, png}, author), options, prepared,
                                   warnings);
+        ASSERT_EQ(done.size(), 4u) << "one line a picture, none for the one used twice";
+        EXPECT_EQ(done[0], prepared.notices()[0]);
+        EXPECT_NE(done[2].find("scenes[2].image: "), std::string::npos) << done[2];
+        EXPECT_NE(done[2].find(", stored as it is"), std::string::npos) << done[2];
         const tourpack::Manifest& manifest = prepared.manifest();
         EXPECT_EQ(manifest.scenes[2].image, kept);
         EXPECT_EQ(manifest.scenes[0].image, manifest.scenes[3].image) << "converted once";

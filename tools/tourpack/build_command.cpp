@@ -1,16 +1,28 @@
 #include <cstdio>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 
+#include "utf8_path.h"
 #include "commands.h"
 #include "manifest.h"
 #include "package_writer.h"
+#include "interruption.h"
 #include "picture_preparation.h"
+#include "problems.h"
 #include "tool_folder.h"
 #include "tourpack_error.h"
 
 namespace {
+
+using tourpack::pathFromUtf8;
+using tourpack::utf8Of;
 
 // Tours above this size show their progress while they are written.
 constexpr std::int64_t progressThreshold = 32ll << 20;
@@ -34,9 +46,14 @@ class BuildWarnings {
     ~BuildWarnings() { print(); }
 
     std::vector<std::string>& list() { return warnings_; }
+    // Each once: the checks before the conversion and the build's own may
+    // find the same.
     void print() {
+        std::set<std::string> printed;
         for (const std::string& warning : warnings_) {
-            std::fprintf(stderr, "warning: %s\n", warning.c_str());
+            if (printed.insert(warning).second) {
+                std::fprintf(stderr, "warning: %s\n", warning.c_str());
+            }
         }
         warnings_.clear();
     }
@@ -49,13 +66,13 @@ class BuildWarnings {
 void refuseFolderAsManifest(const std::string& given) {
     namespace fs = std::filesystem;
     std::error_code error;
-    if (!fs::is_directory(given, error)) {
+    if (!fs::is_directory(tourpack::pathFromUtf8(given), error)) {
         return;
     }
-    const fs::path inside = fs::path(given) / "tour.json";
+    const fs::path inside = tourpack::pathFromUtf8(given) / "tour.json";
     if (fs::is_regular_file(inside, error)) {
         throw tourpack::TourpackError(given + ": is a folder, not a manifest; did you mean " +
-                                      inside.string() + "?");
+                                      utf8Of(inside) + "?");
     }
     throw tourpack::TourpackError(given +
                                   ": is a folder, not a manifest; make one with "
@@ -63,25 +80,43 @@ void refuseFolderAsManifest(const std::string& given) {
                                   given);
 }
 
+// A percentage rewritten in place is for people watching, not for log files.
+bool isTerminal(std::FILE* stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
 int runBuild(const BuildArguments& arguments) {
+    tourpack::catchInterruptions();
     BuildWarnings warnings;
     refuseFolderAsManifest(arguments.manifest);
-    const tourpack::Manifest given = tourpack::readManifest(arguments.manifest, warnings.list());
     tourpack::BuildOptions options;
-    options.player = arguments.player;
-    options.languageFolder = arguments.languageFolder;
+    options.player = tourpack::pathFromUtf8(arguments.player);
+    options.languageFolder = tourpack::pathFromUtf8(arguments.languageFolder);
     options.toolFolder = tourpack::toolFolder();
-    // Before any picture is converted: the output replaces none of the inputs.
-    tourpack::checkBuildOutput(given, arguments.output, options);
+    // Every mistake is found before any picture is converted, and all of them
+    // are reported at once.
+    tourpack::Problems problems;
+    const tourpack::Manifest given = tourpack::readManifest(
+        tourpack::pathFromUtf8(arguments.manifest), warnings.list(), problems);
+    tourpack::findBuildProblems(given, tourpack::pathFromUtf8(arguments.output), options,
+                                tourpack::PictureRule::convertibleToo, problems, warnings.list());
+    problems.throwIfAny("nothing was converted and no tour was written");
     tourpack::PreparedPictures prepared;
-    tourpack::preparePictures(given, arguments.conversion, prepared, warnings.list());
-    for (const std::string& notice : prepared.notices()) {
-        std::printf("%s\n", notice.c_str());
-    }
+    tourpack::ConversionOptions conversion = arguments.conversion;
+    conversion.pictureDone = [](const std::string& line) {
+        std::printf("%s\n", line.c_str());
+        std::fflush(stdout);  // the line is the progress: it shows now, also in a log
+    };
+    tourpack::preparePictures(given, conversion, prepared, warnings.list());
     const tourpack::Manifest& manifest = prepared.manifest();
     int shownPercent = -1;
-    options.progress = [&shownPercent](std::int64_t done, std::int64_t total) {
-        if (total < progressThreshold) {
+    const bool terminal = isTerminal(stderr);
+    options.progress = [&shownPercent, terminal](std::int64_t done, std::int64_t total) {
+        if (total < progressThreshold || !terminal) {
             return;
         }
         const int percent = static_cast<int>(done * 100 / total);
@@ -90,16 +125,16 @@ int runBuild(const BuildArguments& arguments) {
             std::fprintf(stderr, "\rwriting tour: %3d%%", percent);
         }
     };
-    const auto result =
-        tourpack::buildPackage(manifest, arguments.output, options, warnings.list());
+    const auto result = tourpack::buildPackage(manifest, tourpack::pathFromUtf8(arguments.output),
+                                               options, warnings.list());
     if (shownPercent >= 0) {
         std::fprintf(stderr, "\n");
     }
     warnings.print();
     std::printf("%s: %lld bytes, %zu scenes (player %s, language module %s)\n",
                 arguments.output.c_str(), static_cast<long long>(result.size),
-                manifest.scenes.size(), result.player.string().c_str(),
-                result.languageModule.string().c_str());
+                manifest.scenes.size(), utf8Of(result.player).c_str(),
+                utf8Of(result.languageModule).c_str());
     return 0;
 }
 

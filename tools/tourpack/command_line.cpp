@@ -4,6 +4,9 @@
 #include <exception>
 
 #include "commands.h"
+#include "dropped_folder.h"
+#include "interruption.h"
+#include "nearest_name.h"
 #include "tourpack_error.h"
 
 namespace tourpack {
@@ -50,6 +53,9 @@ void Subcommand::onRun(std::function<int()> run) {
     command_->callback([name = command_->get_name(), exitCode = exitCode_, run = std::move(run)] {
         try {
             *exitCode = run();
+        } catch (const Interrupted& error) {
+            std::fprintf(stderr, "tourpack %s: %s\n", name.c_str(), error.what());
+            *exitCode = interruptedExitCode;
         } catch (const TourpackError& error) {
             std::fprintf(stderr, "tourpack %s: %s\n", name.c_str(), error.what());
             *exitCode = 1;
@@ -61,24 +67,6 @@ namespace {
 
 // Usage errors (an unknown command, a bad option) end with this exit code.
 constexpr int usageExitCode = 2;
-
-std::size_t editDistance(const std::string& from, const std::string& to) {
-    std::vector<std::size_t> row(to.size() + 1);
-    for (std::size_t j = 0; j <= to.size(); ++j) {
-        row[j] = j;
-    }
-    for (std::size_t i = 1; i <= from.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= to.size(); ++j) {
-            const std::size_t above = row[j];
-            const std::size_t replaced = diagonal + (from[i - 1] == to[j - 1] ? 0 : 1);
-            row[j] = std::min({above + 1, row[j - 1] + 1, replaced});
-            diagonal = above;
-        }
-    }
-    return row[to.size()];
-}
 
 // A first word that is no command: the nearest one is suggested when it is
 // a typing slip away, else every command is listed. True when it said so.
@@ -114,6 +102,12 @@ bool reportUnknownCommand(int argc, char** argv) {
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
+    if (isDroppedFolder(argc, argv)) {
+        return runDroppedFolder(argv[1]);
+    }
+    if (explainWithoutArguments(argc)) {
+        return 0;
+    }
     if (reportUnknownCommand(argc, argv)) {
         return usageExitCode;
     }

@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "utf8_path.h"
 #include "commands.h"
 #include "package_extractor.h"
 #include "tourpack_error.h"
@@ -14,8 +15,9 @@ struct ExtractArguments {
 };
 
 int runExtract(const ExtractArguments& arguments) {
-    const auto manifest = tourpack::extractTour(arguments.tour, arguments.folder);
-    std::printf("%s\n", manifest.string().c_str());
+    const auto manifest =
+        tourpack::extractTour(arguments.tour, tourpack::pathFromUtf8(arguments.folder));
+    std::printf("%s\n", tourpack::utf8Of(manifest).c_str());
     return 0;
 }
 

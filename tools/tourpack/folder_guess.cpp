@@ -12,6 +12,8 @@ namespace {
 
 constexpr std::array pictureExtensions = {"jpg", "jpeg", "gif", "bmp", "png", "tga", "tif", "tiff"};
 constexpr std::array soundExtensions = {"wav", "mp3"};
+// Pictures from cameras and telephones that tourpack does not read.
+constexpr std::array foreignPictureExtensions = {"heic", "heif", "webp", "avif"};
 
 std::string lowered(std::string text) {
     for (char& c : text) {
@@ -126,6 +128,8 @@ FolderGuess guessTour(const std::string& folderName, const std::vector<std::stri
             } else {
                 soundsByStem[stem].push_back(file);
             }
+        } else if (hasExtension(file, foreignPictureExtensions)) {
+            guess.leftOut.push_back({file, "a format tourpack does not read; convert it to JPEG"});
         } else {
             guess.leftOut.push_back({file,
                                      "not a picture (JPEG, GIF, BMP, PNG, TGA, TIFF) "
@@ -196,7 +200,7 @@ std::vector<std::string> describeGuess(const FolderGuess& guess, const GuessCont
     lines.push_back(padded("information picture", column) +
                     (guess.infoPicture.empty() ? "none (a picture named author.* would be one)"
                                                : guess.infoPicture + " (named author.*)"));
-    lines.push_back(padded("skin", column) + "the default skin, " + context.skin);
+    lines.push_back(padded("skin", column) + context.skin);
     lines.push_back(padded("language", column) + context.language + " (the default module)");
     for (const LeftOutFile& file : guess.leftOut) {
         lines.push_back(padded("left out", column) + file.file + ": " + file.reason);

@@ -45,7 +45,7 @@ FolderGuess guessTour(const std::string& folderName, const std::vector<std::stri
 // What to print: every guess, where it came from and how to change it.
 struct GuessContext {
     std::string folder;
-    std::string skin;
+    std::string skin;  // what the tour's skin will be
     std::string language;
     std::int32_t maxWidth = 0;
 };

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "commands.h"
@@ -17,7 +18,14 @@ int runInspect(const InspectArguments& arguments) {
     if (arguments.json) {
         std::printf("%s\n", report.description.dump(2).c_str());
     } else {
-        std::fputs(tourpack::formatReport(report).c_str(), stdout);
+        // The description to standard output, the problems to standard error.
+        // A file that is no tour is one error.
+        const bool unread = report.description.contains("error");
+        std::istringstream lines(tourpack::formatReport(report));
+        for (std::string line; std::getline(lines, line);) {
+            const bool problem = unread || line.rfind("problem: ", 0) == 0;
+            std::fprintf(problem ? stderr : stdout, "%s\n", line.c_str());
+        }
     }
     return report.problems.empty() ? 0 : 1;
 }

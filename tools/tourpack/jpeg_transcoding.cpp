@@ -13,6 +13,7 @@
 #include "imaging/jpeg_decoding.h"
 #include "imaging/jpeg_layout.h"
 #include "tourpack_error.h"
+#include "utf8_path.h"
 
 namespace tourpack {
 
@@ -106,7 +107,7 @@ bool needsNoMarkers(std::span<const std::uint8_t> jpeg) {
 std::vector<std::uint8_t> readJpegFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw TourpackError(file.string() + ": cannot be read");
+        throw TourpackError(utf8Of(file) + ": cannot be read");
     }
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
@@ -137,16 +138,18 @@ fs::path storedWithRestartMarkers(const fs::path& picture, const fs::path& scrat
     if (!marked) {
         return picture;
     }
-    fs::path stored = scratchFolder / ("restart-" + picture.filename().string());
+    // Named after the picture, wide on Windows: the name may hold any character.
+    fs::path stored = scratchFolder / fs::path("restart-");
+    stored += picture.filename();
     for (int copy = 2; fs::exists(stored); ++copy) {
-        stored =
-            scratchFolder / ("restart-" + std::to_string(copy) + "-" + picture.filename().string());
+        stored = scratchFolder / fs::path("restart-" + std::to_string(copy) + "-");
+        stored += picture.filename();
     }
     std::ofstream out(stored, std::ios::binary);
     out.write(reinterpret_cast<const char*>(marked->data()),
               static_cast<std::streamsize>(marked->size()));
     if (!out.flush()) {
-        throw TourpackError(stored.string() + ": cannot write the picture with restart markers");
+        throw TourpackError(utf8Of(stored) + ": cannot write the picture with restart markers");
     }
     return stored;
 }

@@ -1,23 +1,29 @@
+#include "utf8_path.h"
 #include "manifest.h"
 
 #include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "nearest_name.h"
 #include "package/extension_block.h"
+#include "problems.h"
 #include "tourpack_error.h"
 
 namespace tourpack {
 namespace {
 
 using nlohmann::json;
+// Written manifests keep their keys in a reader's order: the title first, a
+// scene's name first.
+using OrderedJson = nlohmann::ordered_json;
 
 class ManifestReader {
   public:
     explicit ManifestReader(const std::filesystem::path& file) : file_(file) {}
 
     [[noreturn]] void fail(const std::string& field, const std::string& what) const {
-        throw TourpackError(file_.string() + ": field '" + field + "': " + what);
+        throw TourpackError(utf8Of(file_) + ": field '" + field + "': " + what);
     }
 
     const json* find(const json& object, const char* key) const {
@@ -92,7 +98,7 @@ class ManifestReader {
             }
             return {};
         }
-        return (file_.parent_path() / value).lexically_normal();
+        return (file_.parent_path() / pathFromUtf8(value)).lexically_normal();
     }
 
   private:
@@ -107,23 +113,28 @@ class LinkReader {
     LinkReader(const ManifestReader& reader, const std::vector<SceneEntry>& scenes)
         : reader_(reader), scenes_(scenes) {}
 
-    std::vector<LinkEntry> read(const json& scene, const std::string& sceneField) const {
+    std::vector<LinkEntry> read(const json& scene, const std::string& sceneField,
+                                Problems& problems) const {
         const std::string field = sceneField + ".links";
         const json* links = reader_.find(scene, "links");
         if (links == nullptr) {
             return {};
         }
-        if (!links->is_array()) {
-            reader_.fail(field, "expected a list of links");
-        }
         const auto limit = package::extension_block::maximumLinksPerScene;
-        if (links->size() > static_cast<std::size_t>(limit)) {
-            reader_.fail(field, std::to_string(links->size()) + " links; a scene holds at most " +
-                                    std::to_string(limit));
-        }
+        const bool listed = problems.collect([&] {
+            if (!links->is_array()) {
+                reader_.fail(field, "expected a list of links");
+            }
+            if (links->size() > static_cast<std::size_t>(limit)) {
+                reader_.fail(field, std::to_string(links->size()) +
+                                        " links; a scene holds at most " + std::to_string(limit));
+            }
+        });
         std::vector<LinkEntry> entries;
-        for (std::size_t k = 0; k < links->size(); ++k) {
-            entries.push_back(link((*links)[k], field + "[" + std::to_string(k) + "]"));
+        for (std::size_t k = 0; listed && k < links->size(); ++k) {
+            problems.collect([&] {
+                entries.push_back(link((*links)[k], field + "[" + std::to_string(k) + "]"));
+            });
         }
         return entries;
     }
@@ -218,17 +229,17 @@ class LinkReader {
 
 // How a written manifest names a link's target: by name when that is unique,
 // so that the manifest reads well and survives reordering; else by position.
-json targetOf(const std::vector<SceneEntry>& scenes, std::int32_t target) {
+OrderedJson targetOf(const std::vector<SceneEntry>& scenes, std::int32_t target) {
     const std::string& name = scenes[static_cast<std::size_t>(target - 1)].name;
     const auto sameName = std::count_if(
         scenes.begin(), scenes.end(), [&](const SceneEntry& scene) { return scene.name == name; });
-    return name.empty() || sameName != 1 ? json(target) : json(name);
+    return name.empty() || sameName != 1 ? OrderedJson(target) : OrderedJson(name);
 }
 
-json linksOf(const std::vector<SceneEntry>& scenes, const SceneEntry& scene) {
-    json links = json::array();
+OrderedJson linksOf(const std::vector<SceneEntry>& scenes, const SceneEntry& scene) {
+    OrderedJson links = OrderedJson::array();
     for (const LinkEntry& link : scene.links) {
-        json entry = {
+        OrderedJson entry = {
             {"to", targetOf(scenes, link.target)}, {"pan", link.pan}, {"tilt", link.tilt}};
         if (!link.label.empty()) {
             entry["label"] = link.label;
@@ -247,7 +258,7 @@ void warnOutside(std::vector<std::string>& warnings, const std::filesystem::path
                  const std::string& field, double value, double low, double high,
                  const char* replacement) {
     if (!(value >= low && value <= high)) {
-        warnings.push_back(file.string() + ": field '" + field + "': " + std::to_string(value) +
+        warnings.push_back(utf8Of(file) + ": field '" + field + "': " + std::to_string(value) +
                            " is outside " + std::to_string(static_cast<int>(low)) + " to " +
                            std::to_string(static_cast<int>(high)) + "; the player will use " +
                            replacement);
@@ -261,50 +272,109 @@ std::string relativeTo(const std::filesystem::path& path, const std::filesystem:
     return path.lexically_relative(base).generic_string();
 }
 
-json nullable(const std::string& text) {
-    return text.empty() ? json(nullptr) : json(text);
+OrderedJson nullable(const std::string& text) {
+    return text.empty() ? OrderedJson(nullptr) : OrderedJson(text);
 }
 
 // The manifest's JSON, which must be an object.
 json parseManifestFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw TourpackError(file.string() + ": cannot open the manifest");
+        throw TourpackError(utf8Of(file) + ": cannot open the manifest");
     }
     json root;
     try {
         root = json::parse(in);
     } catch (const json::parse_error& error) {
-        throw TourpackError(file.string() + ": not valid JSON: " + error.what());
+        throw TourpackError(utf8Of(file) + ": not valid JSON: " + error.what());
     }
     if (!root.is_object()) {
-        throw TourpackError(file.string() + ": expected a JSON object at the top");
+        throw TourpackError(utf8Of(file) + ": expected a JSON object at the top");
     }
     return root;
+}
+
+// The keys each kind of object in a manifest may hold.
+const std::vector<std::string> rootKeys = {
+    "title",           "viewSize", "rotationSpeed", "soundOn", "autoPlay", "fullScreenMode",
+    "backgroundSound", "scenes",   "info",          "skin",    "language", "player"};
+const std::vector<std::string> sceneKeys = {"name",  "pan",   "tilt", "fieldOfView",
+                                            "image", "sound", "links"};
+const std::vector<std::string> linkKeys = {"to", "pan", "tilt", "label", "view"};
+const std::vector<std::string> viewKeys = {"pan", "tilt", "fieldOfView"};
+const std::vector<std::string> infoKeys = {"text1",        "text2", "text3",  "webAddress",
+                                           "emailAddress", "text4", "picture"};
+
+// A key the reader does not know is most likely a misspelt one it does: the
+// value would be ignored without a word, so the author hears of it.
+void warnUnknownKeys(const json& object, const std::vector<std::string>& known,
+                     const std::string& prefix, const std::filesystem::path& file,
+                     std::vector<std::string>& warnings) {
+    if (!object.is_object()) {
+        return;
+    }
+    for (const auto& item : object.items()) {
+        if (std::find(known.begin(), known.end(), item.key()) != known.end()) {
+            continue;
+        }
+        const NearestName nearest = nearestName(item.key(), known);
+        warnings.push_back(utf8Of(file) + ": field '" + prefix + item.key() +
+                           "' is not a field tourpack knows and is ignored; did you mean '" +
+                           prefix + nearest.name + "'?");
+    }
+}
+
+void warnUnknownLinkKeys(const json& scene, const std::string& field,
+                         const std::filesystem::path& file, std::vector<std::string>& warnings) {
+    const auto links = scene.find("links");
+    if (links == scene.end() || !links->is_array()) {
+        return;
+    }
+    for (std::size_t k = 0; k < links->size(); ++k) {
+        const json& link = (*links)[k];
+        const std::string linkField = field + ".links[" + std::to_string(k) + "].";
+        warnUnknownKeys(link, linkKeys, linkField, file, warnings);
+        if (link.is_object() && link.contains("view")) {
+            warnUnknownKeys(link["view"], viewKeys, linkField + "view.", file, warnings);
+        }
+    }
+}
+
+SceneEntry readScene(const ManifestReader& reader, const json& entry, const std::string& field,
+                     Problems& problems) {
+    SceneEntry scene;
+    if (!entry.is_object()) {
+        problems.collect(
+            [&] { reader.fail(field, "expected an object with name, image and start view"); });
+        return scene;
+    }
+    problems.collect([&] { scene.name = reader.text(entry, "name", field + ".name", false); });
+    problems.collect([&] { scene.pan = reader.real(entry, "pan", field + ".pan", 0.0); });
+    problems.collect([&] { scene.tilt = reader.real(entry, "tilt", field + ".tilt", 0.0); });
+    problems.collect([&] {
+        scene.fieldOfView = reader.real(entry, "fieldOfView", field + ".fieldOfView", 100.0);
+    });
+    problems.collect([&] { scene.image = reader.path(entry, "image", field + ".image", true); });
+    problems.collect([&] { scene.sound = reader.path(entry, "sound", field + ".sound", false); });
+    return scene;
 }
 
 // The scenes, then their links (a link may name any scene, before or after
 // its own).
 void readScenes(const ManifestReader& reader, const json& root, Manifest& manifest,
-                std::vector<std::string>& warnings) {
+                std::vector<std::string>& warnings, Problems& problems) {
     const std::filesystem::path& file = manifest.file;
     const json* scenes = reader.find(root, "scenes");
     if (scenes == nullptr || !scenes->is_array()) {
-        reader.fail("scenes", "expected a list of scenes");
+        problems.collect([&] { reader.fail("scenes", "expected a list of scenes"); });
+        return;
     }
     for (std::size_t i = 0; i < scenes->size(); ++i) {
         const std::string field = "scenes[" + std::to_string(i) + "]";
         const json& entry = (*scenes)[i];
-        if (!entry.is_object()) {
-            reader.fail(field, "expected an object with name, image and start view");
-        }
-        SceneEntry scene;
-        scene.name = reader.text(entry, "name", field + ".name", false);
-        scene.pan = reader.real(entry, "pan", field + ".pan", 0.0);
-        scene.tilt = reader.real(entry, "tilt", field + ".tilt", 0.0);
-        scene.fieldOfView = reader.real(entry, "fieldOfView", field + ".fieldOfView", 100.0);
-        scene.image = reader.path(entry, "image", field + ".image", true);
-        scene.sound = reader.path(entry, "sound", field + ".sound", false);
+        SceneEntry scene = readScene(reader, entry, field, problems);
+        warnUnknownKeys(entry, sceneKeys, field + ".", file, warnings);
+        warnUnknownLinkKeys(entry, field, file, warnings);
         warnOutside(warnings, file, field + ".pan", scene.pan, -180, 180, "0");
         warnOutside(warnings, file, field + ".tilt", scene.tilt, -90, 90, "0");
         warnOutside(warnings, file, field + ".fieldOfView", scene.fieldOfView, 12, 165, "100");
@@ -312,65 +382,105 @@ void readScenes(const ManifestReader& reader, const json& root, Manifest& manife
     }
     const LinkReader links(reader, manifest.scenes);
     for (std::size_t i = 0; i < scenes->size(); ++i) {
-        manifest.scenes[i].links = links.read((*scenes)[i], "scenes[" + std::to_string(i) + "]");
+        if ((*scenes)[i].is_object()) {
+            manifest.scenes[i].links =
+                links.read((*scenes)[i], "scenes[" + std::to_string(i) + "]", problems);
+        }
     }
     if (manifest.scenes.empty()) {
-        warnings.push_back(file.string() + ": field 'scenes': the tour has no scene");
+        warnings.push_back(utf8Of(file) + ": field 'scenes': the tour has no scene");
     }
 }
 
-void readInfo(const ManifestReader& reader, const json& root, Manifest& manifest) {
+void readInfo(const ManifestReader& reader, const json& root, Manifest& manifest,
+              std::vector<std::string>& warnings, Problems& problems) {
     const json* info = reader.find(root, "info");
     if (info == nullptr) {
         return;
     }
     if (!info->is_object()) {
-        reader.fail("info", "expected an object with the information texts");
+        problems.collect(
+            [&] { reader.fail("info", "expected an object with the information texts"); });
+        return;
     }
-    manifest.infoText1 = reader.text(*info, "text1", "info.text1", false);
-    manifest.infoText2 = reader.text(*info, "text2", "info.text2", false);
-    manifest.infoText3 = reader.text(*info, "text3", "info.text3", false);
-    manifest.webAddress = reader.text(*info, "webAddress", "info.webAddress", false);
-    manifest.emailAddress = reader.text(*info, "emailAddress", "info.emailAddress", false);
-    manifest.infoText4 = reader.text(*info, "text4", "info.text4", false);
-    manifest.infoPicture = reader.path(*info, "picture", "info.picture", false);
+    warnUnknownKeys(*info, infoKeys, "info.", manifest.file, warnings);
+    const auto text = [&](const char* key, std::string& value) {
+        problems.collect(
+            [&] { value = reader.text(*info, key, "info." + std::string(key), false); });
+    };
+    text("text1", manifest.infoText1);
+    text("text2", manifest.infoText2);
+    text("text3", manifest.infoText3);
+    text("webAddress", manifest.webAddress);
+    text("emailAddress", manifest.emailAddress);
+    text("text4", manifest.infoText4);
+    problems.collect(
+        [&] { manifest.infoPicture = reader.path(*info, "picture", "info.picture", false); });
+}
+
+void readSettings(const ManifestReader& reader, const json& root, Manifest& manifest,
+                  std::vector<std::string>& warnings, Problems& problems) {
+    problems.collect([&] { manifest.title = reader.text(root, "title", "title", true); });
+    problems.collect([&] { manifest.viewSize = reader.integer(root, "viewSize", "viewSize", 3); });
+    problems.collect([&] {
+        manifest.rotationSpeed = reader.integer(root, "rotationSpeed", "rotationSpeed", 2);
+    });
+    problems.collect([&] { manifest.soundOn = reader.flag(root, "soundOn", "soundOn", true); });
+    problems.collect([&] { manifest.autoPlay = reader.flag(root, "autoPlay", "autoPlay", false); });
+    problems.collect([&] {
+        manifest.fullScreenMode = reader.integer(root, "fullScreenMode", "fullScreenMode", 0);
+    });
+    problems.collect([&] {
+        manifest.backgroundSound = reader.path(root, "backgroundSound", "backgroundSound", false);
+    });
+    if (manifest.viewSize < 1 || manifest.viewSize > 3) {
+        warnings.push_back(utf8Of(manifest.file) +
+                           ": field 'viewSize': " + std::to_string(manifest.viewSize) +
+                           " is not 1, 2 or 3; the player will show a 480 x 360 view");
+    }
+}
+
+// The skin (none: the default one), the language module and the player.
+void readModules(const ManifestReader& reader, const json& root, Manifest& manifest,
+                 Problems& problems) {
+    problems.collect([&] { manifest.skinFolder = reader.path(root, "skin", "skin", false); });
+    problems.collect(
+        [&] { manifest.language = reader.text(root, "language", "language", false, "en"); });
+    const bool languageIsPath = manifest.language.find_first_of("/\\.") != std::string::npos;
+    if (languageIsPath) {
+        problems.collect(
+            [&] { manifest.languagePath = reader.path(root, "language", "language", true); });
+    }
+    problems.collect([&] { manifest.player = reader.path(root, "player", "player", false); });
 }
 
 }  // namespace
 
-Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings) {
-    const json root = parseManifestFile(file);
-    const ManifestReader reader(file);
+Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings,
+                      Problems& problems) {
     Manifest manifest;
     manifest.file = file;
-    manifest.title = reader.text(root, "title", "title", true);
-    manifest.viewSize = reader.integer(root, "viewSize", "viewSize", 3);
-    manifest.rotationSpeed = reader.integer(root, "rotationSpeed", "rotationSpeed", 2);
-    manifest.soundOn = reader.flag(root, "soundOn", "soundOn", true);
-    manifest.autoPlay = reader.flag(root, "autoPlay", "autoPlay", false);
-    manifest.fullScreenMode = reader.integer(root, "fullScreenMode", "fullScreenMode", 0);
-    manifest.backgroundSound = reader.path(root, "backgroundSound", "backgroundSound", false);
-    if (manifest.viewSize < 1 || manifest.viewSize > 3) {
-        warnings.push_back(file.string() +
-                           ": field 'viewSize': " + std::to_string(manifest.viewSize) +
-                           " is not 1, 2 or 3; the player will show a 480 x 360 view");
-    }
-    readScenes(reader, root, manifest, warnings);
-    readInfo(reader, root, manifest);
+    // A file that is no JSON object is one problem that hides every other.
+    const json root = parseManifestFile(file);
+    const ManifestReader reader(file);
+    warnUnknownKeys(root, rootKeys, "", file, warnings);
+    readSettings(reader, root, manifest, warnings, problems);
+    readScenes(reader, root, manifest, warnings, problems);
+    readInfo(reader, root, manifest, warnings, problems);
+    readModules(reader, root, manifest, problems);
+    return manifest;
+}
 
-    manifest.skinFolder = reader.path(root, "skin", "skin", true);
-    manifest.language = reader.text(root, "language", "language", false, "en");
-    const bool languageIsPath = manifest.language.find_first_of("/\\.") != std::string::npos;
-    if (languageIsPath) {
-        manifest.languagePath = reader.path(root, "language", "language", true);
-    }
-    manifest.player = reader.path(root, "player", "player", false);
+Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings) {
+    Problems problems;
+    Manifest manifest = readManifest(file, warnings, problems);
+    problems.throwIfAny("the manifest was not read");
     return manifest;
 }
 
 void writeManifest(const Manifest& manifest, const std::filesystem::path& file) {
     const std::filesystem::path base = file.parent_path();
-    json root;
+    OrderedJson root;
     root["title"] = manifest.title;
     root["viewSize"] = manifest.viewSize;
     root["rotationSpeed"] = manifest.rotationSpeed;
@@ -378,7 +488,7 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
     root["autoPlay"] = manifest.autoPlay;
     root["fullScreenMode"] = manifest.fullScreenMode;
     root["backgroundSound"] = nullable(relativeTo(manifest.backgroundSound, base));
-    root["scenes"] = json::array();
+    root["scenes"] = OrderedJson::array();
     for (const SceneEntry& scene : manifest.scenes) {
         root["scenes"].push_back({{"name", scene.name},
                                   {"pan", scene.pan},
@@ -395,7 +505,9 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
                     {"emailAddress", manifest.emailAddress},
                     {"text4", manifest.infoText4},
                     {"picture", nullable(relativeTo(manifest.infoPicture, base))}};
-    root["skin"] = relativeTo(manifest.skinFolder, base);
+    if (!manifest.skinFolder.empty()) {
+        root["skin"] = relativeTo(manifest.skinFolder, base);
+    }
     root["language"] =
         manifest.languagePath.empty() ? manifest.language : relativeTo(manifest.languagePath, base);
     if (!manifest.player.empty()) {
@@ -404,7 +516,7 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << root.dump(2) << '\n';
     if (!out) {
-        throw TourpackError(file.string() + ": cannot write the manifest");
+        throw TourpackError(utf8Of(file) + ": cannot write the manifest");
     }
 }
 

@@ -42,17 +42,23 @@ struct Manifest {
     std::vector<SceneEntry> scenes;
     std::string infoText1, infoText2, infoText3, webAddress, emailAddress, infoText4;
     std::filesystem::path infoPicture;  // empty: none
-    std::filesystem::path skinFolder;
-    std::string language = "en";  // a code, or a path (then `languagePath` is set)
+    std::filesystem::path skinFolder;   // empty: the default skin
+    std::string language = "en";        // a code, or a path (then `languagePath` is set)
     std::filesystem::path languagePath;
     std::filesystem::path player;  // empty: the default player
 };
 
+class Problems;
+
 // Reads and checks the manifest's structure (types, required keys, links and
 // their targets); paths are resolved against the manifest's folder but not
-// opened yet. Warnings (for
-// example start angles the player will not take) are appended to `warnings`.
-// Throws TourpackError naming the file and the field.
+// opened yet. Warnings (for example start angles the player will not take, a
+// field it does not know) are appended to `warnings`; every problem, naming
+// the file and the field, to `problems`, and the reading goes on after it.
+// A file that is no JSON object throws TourpackError at once.
+Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings,
+                      Problems& problems);
+// The same, throwing one TourpackError that names every problem.
 Manifest readManifest(const std::filesystem::path& file, std::vector<std::string>& warnings);
 
 // Writes a manifest; paths are written relative to `file`'s folder.

@@ -9,8 +9,10 @@ bool isDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
 
-char folded(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+// Bytes compare unsigned, so that letters beyond ASCII (UTF-8 bytes from
+// 0x80) come after the ASCII ones.
+unsigned char folded(char c) {
+    return static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
 // Compares the digit runs starting at a[i] and b[j] by value and advances past

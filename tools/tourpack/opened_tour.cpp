@@ -7,6 +7,9 @@
 #include "package/field_reader.h"
 #include "package/media_callback.h"
 #include "platform/files.h"
+#include "text_code_page.h"
+#include "text_encoding.h"
+#include "utf8_path.h"
 
 namespace tourpack {
 namespace {
@@ -27,7 +30,7 @@ class Capture : public package::MediaCallback {
 std::unique_ptr<OpenedTour> OpenedTour::open(const std::string& exePath, std::string& error) {
     std::unique_ptr<OpenedTour> opened(new OpenedTour());
     opened->path_ = exePath;
-    std::ifstream in(exePath, std::ios::binary);
+    std::ifstream in(pathFromUtf8(exePath), std::ios::binary);
     if (!in) {
         error = exePath + ": cannot open the file";
         return nullptr;
@@ -37,6 +40,8 @@ std::unique_ptr<OpenedTour> OpenedTour::open(const std::string& exePath, std::st
     if (opened->fileSize_ >= 41) {
         in.seekg(opened->fileSize_ - 41);
         opened->recordStreamOffset_ = package::FieldReader(in).readLong();
+        opened->textCodePage_ =
+            readTextCodePage(in, opened->recordStreamOffset_, opened->fileSize_ - 41);
     }
     package::PackageError packageError;
     opened->tour_ = opened->loader_.read(exePath.c_str(), packageError);
@@ -49,6 +54,10 @@ std::unique_ptr<OpenedTour> OpenedTour::open(const std::string& exePath, std::st
         return nullptr;
     }
     return opened;
+}
+
+std::string OpenedTour::text(const std::string& stored) const {
+    return codePageToUtf8(textCodePage_, stored);
 }
 
 OpenedTour::~OpenedTour() {

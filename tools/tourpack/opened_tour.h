@@ -26,6 +26,11 @@ class OpenedTour {
     std::int32_t recordStreamOffset() const { return recordStreamOffset_; }
     const package::Tour& tour() const { return *tour_; }
     const package::TourLoader& loader() const { return loader_; }
+    // The code page the tour's texts are stored in (Windows-1252 when the
+    // tour does not say).
+    int textCodePage() const { return textCodePage_; }
+    // A text of the tour, in UTF-8.
+    std::string text(const std::string& stored) const;
 
     // The decrypted image / the sound of the scene at `position` (1-based),
     // extracted through the scene's own load. False, with `error`, when the
@@ -46,6 +51,7 @@ class OpenedTour {
     std::string path_;
     std::int64_t fileSize_ = 0;
     std::int32_t recordStreamOffset_ = 0;
+    int textCodePage_ = 1252;
     package::TourLoader loader_;
     std::unique_ptr<package::Tour> tour_;
 };

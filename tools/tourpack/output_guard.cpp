@@ -1,3 +1,4 @@
+#include "utf8_path.h"
 #include "output_guard.h"
 
 #include <system_error>
@@ -33,12 +34,12 @@ void requireOutputFile(const fs::path& output, const std::string& example) {
     std::error_code error;
     if (!output.has_filename() || fs::is_directory(output, error)) {
         const fs::path suggestion = output / example;
-        throw TourpackError(output.string() + ": is a folder; -o names the file to write, e.g. " +
+        throw TourpackError(utf8Of(output) + ": is a folder; -o names the file to write, e.g. " +
                             suggestion.generic_string());
     }
     const fs::path folder = output.parent_path();
     if (!folder.empty() && !fs::is_directory(folder, error)) {
-        throw TourpackError(output.string() + ": the folder " + folder.string() +
+        throw TourpackError(utf8Of(output) + ": the folder " + utf8Of(folder) +
                             " does not exist; create it first");
     }
 }
@@ -46,8 +47,8 @@ void requireOutputFile(const fs::path& output, const std::string& example) {
 void refuseToReplace(const fs::path& output, const std::vector<NamedInput>& inputs) {
     for (const NamedInput& input : inputs) {
         if (!input.file.empty() && sameFile(output, input.file)) {
-            throw TourpackError(output.string() + ": -o would replace " + input.what + " (" +
-                                input.file.string() + "); write the output somewhere else");
+            throw TourpackError(utf8Of(output) + ": -o would replace " + input.what + " (" +
+                                utf8Of(input.file) + "); write the output somewhere else");
         }
     }
 }

@@ -1,3 +1,4 @@
+#include "utf8_path.h"
 #include "package_extractor.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ void writeFile(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     if (!out) {
-        throw TourpackError(file.string() + ": cannot write it");
+        throw TourpackError(utf8Of(file) + ": cannot write it");
     }
 }
 
@@ -63,7 +64,7 @@ class TourExtraction {
 
     void settings() {
         const package::Tour& tour = opened_->tour();
-        manifest_.title = windows1252ToUtf8(tour.title());
+        manifest_.title = opened_->text(tour.title());
         manifest_.viewSize = tour.viewSize();
         manifest_.rotationSpeed = tour.rotationSpeed();
         manifest_.soundOn = tour.soundOn();
@@ -87,7 +88,7 @@ class TourExtraction {
             notePayload(*scene.image());
             notePayload(*scene.sound());
             SceneEntry entry;
-            entry.name = windows1252ToUtf8(scene.name());
+            entry.name = opened_->text(scene.name());
             entry.pan = angleOf(scene.pan());
             entry.tilt = angleOf(scene.tilt());
             entry.fieldOfView = angleOf(scene.fieldOfView());
@@ -102,12 +103,12 @@ class TourExtraction {
 
     void info() {
         const package::TourInfo& info = opened_->tour().info();
-        manifest_.infoText1 = windows1252ToUtf8(info.infoText1());
-        manifest_.infoText2 = windows1252ToUtf8(info.infoText2());
-        manifest_.infoText3 = windows1252ToUtf8(info.infoText3());
-        manifest_.webAddress = windows1252ToUtf8(info.webAddress());
-        manifest_.emailAddress = windows1252ToUtf8(info.emailAddress());
-        manifest_.infoText4 = windows1252ToUtf8(info.infoText4());
+        manifest_.infoText1 = opened_->text(info.infoText1());
+        manifest_.infoText2 = opened_->text(info.infoText2());
+        manifest_.infoText3 = opened_->text(info.infoText3());
+        manifest_.webAddress = opened_->text(info.webAddress());
+        manifest_.emailAddress = opened_->text(info.emailAddress());
+        manifest_.infoText4 = opened_->text(info.infoText4());
         const package::FileItem& picture = *info.picture();
         if (picture.length() > 0) {
             notePayload(picture);
@@ -152,14 +153,14 @@ class TourExtraction {
   private:
     enum class ScenePart { image, sound };
 
-    static std::vector<LinkEntry> linksOf(const package::Scene& scene) {
+    std::vector<LinkEntry> linksOf(const package::Scene& scene) const {
         std::vector<LinkEntry> links;
         for (const package::SceneLink& link : scene.links()) {
             LinkEntry entry;
             entry.target = link.target;
             entry.pan = angleOf(link.pan);
             entry.tilt = angleOf(link.tilt);
-            entry.label = windows1252ToUtf8(link.label);
+            entry.label = opened_->text(link.label);
             entry.hasView = link.hasView;
             if (link.hasView) {
                 entry.viewPan = angleOf(link.viewPan);
@@ -215,12 +216,12 @@ bool extractionReplaces(const fs::path& tour, const fs::path& folder) {
         return true;
     }
     if (sameFile(parent, folder)) {
-        const std::string name = place.filename().string();
-        const std::string stem = place.stem().string();
+        const std::string name = utf8Of(place.filename());
+        const std::string stem = utf8Of(place.stem());
         return name == "tour.json" || name == "player.exe" || name == "language.dll" ||
                stem == "background" || stem == "info-picture";
     }
-    const std::string parentName = parent.filename().string();
+    const std::string parentName = utf8Of(parent.filename());
     return (parentName == "skin" || parentName == "scenes") &&
            sameFile(parent.parent_path(), folder);
 }
@@ -229,8 +230,8 @@ bool extractionReplaces(const fs::path& tour, const fs::path& folder) {
 
 fs::path extractTour(const std::string& exePath, const fs::path& folder) {
     if (extractionReplaces(exePath, folder)) {
-        throw TourpackError(folder.string() + ": extracting here would replace the tour " +
-                            exePath + " itself; extract into another folder");
+        throw TourpackError(utf8Of(folder) + ": extracting here would replace the tour " + exePath +
+                            " itself; extract into another folder");
     }
     TourExtraction extraction(exePath, folder);
     extraction.settings();

@@ -24,10 +24,6 @@ FileKind kindOfBytes(const std::vector<std::uint8_t>& bytes) {
     return detectFileKind(bytes.data(), bytes.size());
 }
 
-std::string utf8(const char* text) {
-    return windows1252ToUtf8(text);
-}
-
 // Describes one opened tour, a section at a time, into a report and notes
 // every problem found on the way.
 class TourInspection {
@@ -44,7 +40,8 @@ class TourInspection {
     }
 
     void settings() {
-        description_["title"] = utf8(tour_.title());
+        description_["title"] = opened_.text(tour_.title());
+        description_["textCodePage"] = opened_.textCodePage();
         description_["viewSize"] = tour_.viewSize();
         description_["rotationSpeed"] = tour_.rotationSpeed();
         description_["soundOn"] = tour_.soundOn();
@@ -62,11 +59,13 @@ class TourInspection {
 
     void info() {
         const package::TourInfo& info = tour_.info();
-        description_["info"] = {
-            {"text1", utf8(info.infoText1())},           {"text2", utf8(info.infoText2())},
-            {"text3", utf8(info.infoText3())},           {"webAddress", utf8(info.webAddress())},
-            {"emailAddress", utf8(info.emailAddress())}, {"text4", utf8(info.infoText4())},
-            {"picture", rangeOf(*info.picture())}};
+        description_["info"] = {{"text1", opened_.text(info.infoText1())},
+                                {"text2", opened_.text(info.infoText2())},
+                                {"text3", opened_.text(info.infoText3())},
+                                {"webAddress", opened_.text(info.webAddress())},
+                                {"emailAddress", opened_.text(info.emailAddress())},
+                                {"text4", opened_.text(info.infoText4())},
+                                {"picture", rangeOf(*info.picture())}};
         if (!rangeInside(*info.picture(), fileSize_)) {
             problem("info picture: the range lies outside the file");
         } else if (info.picture()->length() > 0) {
@@ -121,7 +120,7 @@ class TourInspection {
         const std::string where = "scene " + std::to_string(position);
         json entry = {{"position", position},
                       {"id", scene.id()},
-                      {"name", utf8(scene.name())},
+                      {"name", opened_.text(scene.name())},
                       {"pan", scene.pan()},
                       {"tilt", scene.tilt()},
                       {"fieldOfView", scene.fieldOfView()},
@@ -157,10 +156,10 @@ class TourInspection {
         for (std::size_t k = 0; k < sceneLinks.size(); ++k) {
             const package::SceneLink& link = sceneLinks[k];
             json entry = {{"to", link.target},
-                          {"toName", utf8(tour_.scene(link.target)->name())},
+                          {"toName", opened_.text(tour_.scene(link.target)->name())},
                           {"pan", link.pan},
                           {"tilt", link.tilt},
-                          {"label", utf8(link.label.c_str())},
+                          {"label", opened_.text(link.label.c_str())},
                           {"view", nullptr}};
             if (link.hasView) {
                 entry["view"] = {{"pan", link.viewPan},
@@ -222,6 +221,7 @@ std::string formatReport(const InspectReport& report) {
     out << d["file"].get<std::string>() << ": " << d["fileSize"] << " bytes, record stream at "
         << d["recordStreamOffset"] << '\n'
         << "title           " << d["title"].get<std::string>() << '\n'
+        << "text code page  " << describeCodePage(d["textCodePage"].get<int>()) << '\n'
         << "view size       " << d["viewSize"] << '\n'
         << "rotation speed  " << d["rotationSpeed"] << '\n'
         << "sound on        " << d["soundOn"] << '\n'
@@ -251,13 +251,13 @@ std::string formatReport(const InspectReport& report) {
         }
     }
     const json& info = d["info"];
-    out << "info text 1     " << info["text1"].get<std::string>() << '\n'
-        << "info text 2     " << info["text2"].get<std::string>() << '\n'
-        << "info text 3     " << info["text3"].get<std::string>() << '\n'
-        << "web address     " << info["webAddress"].get<std::string>() << '\n'
-        << "e-mail address  " << info["emailAddress"].get<std::string>() << '\n'
-        << "info text 6     " << info["text4"].get<std::string>() << '\n'
-        << "info picture    " << range(info["picture"]) << '\n'
+    out << "info.text1      " << info["text1"].get<std::string>() << '\n'
+        << "info.text2      " << info["text2"].get<std::string>() << '\n'
+        << "info.text3      " << info["text3"].get<std::string>() << '\n'
+        << "info.webAddress " << info["webAddress"].get<std::string>() << '\n'
+        << "info.emailAddress " << info["emailAddress"].get<std::string>() << '\n'
+        << "info.text4      " << info["text4"].get<std::string>() << '\n'
+        << "info.picture    " << range(info["picture"]) << '\n'
         << "skin images     ";
     for (const json& slot : d["skin"]) {
         out << slot["slot"] << ':' << slot["length"] << (slot["slot"] == 25 ? "\n" : " ");

@@ -1,3 +1,4 @@
+#include "utf8_path.h"
 #include "package_writer.h"
 
 #include <algorithm>
@@ -8,12 +9,17 @@
 #include <system_error>
 
 #include "field_writer.h"
+#include "interruption.h"
 #include "output_guard.h"
 #include "package/extension_block.h"
+#include "package/field_reader.h"
 #include "package/skin_set.h"
 #include "package/tea.h"
+#include "picture_conversion.h"
 #include "picture_format.h"
+#include "problems.h"
 #include "text_encoding.h"
+#include "tool_folder.h"
 #include "tourpack_error.h"
 
 #ifndef TOURPACK_FALLBACK_BIN
@@ -33,17 +39,17 @@ constexpr std::streamsize trailerMarkerSize = sizeof trailerMarker - 1;
 
 [[noreturn]] void fail(const Manifest& manifest, const std::string& field,
                        const std::string& what) {
-    throw TourpackError(manifest.file.string() + ": field '" + field + "': " + what);
+    throw TourpackError(utf8Of(manifest.file) + ": field '" + field + "': " + what);
 }
 
 std::int64_t sizeOf(const Manifest& manifest, const std::string& field, const fs::path& file) {
     std::error_code error;
     if (!fs::is_regular_file(file, error)) {
-        fail(manifest, field, file.string() + " does not exist or is not a file");
+        fail(manifest, field, utf8Of(file) + " does not exist or is not a file");
     }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        fail(manifest, field, file.string() + " cannot be read");
+        fail(manifest, field, utf8Of(file) + " cannot be read");
     }
     in.seekg(0, std::ios::end);
     return static_cast<std::int64_t>(in.tellg());
@@ -56,29 +62,57 @@ FileKind kindOf(const fs::path& file) {
     return detectFileKind(head, static_cast<std::size_t>(in.gcount()));
 }
 
-void requirePicture(const Manifest& manifest, const std::string& field, const fs::path& file) {
+void requirePicture(const Manifest& manifest, const std::string& field, const fs::path& file,
+                    PictureRule rule = PictureRule::asThePlayerTakesThem) {
     sizeOf(manifest, field, file);
-    const FileKind kind = kindOf(file);
+    const FileKind kind = rule == PictureRule::convertibleToo ? pictureKindOf(file) : kindOf(file);
+    if (rule == PictureRule::convertibleToo) {
+        if (kind == FileKind::jpeg) {
+            try {
+                jpegTreatment(file);
+            } catch (const TourpackError& error) {
+                fail(manifest, field, error.what());  // a JPEG tourpack does not read
+            }
+        }
+        if (kind == FileKind::tiff && !readsTiff()) {
+            try {
+                probePicture(file, kind);
+            } catch (const TourpackError& error) {
+                fail(manifest, field, error.what());  // names the missing TIFF support
+            }
+        }
+        const bool convertible =
+            kind == FileKind::png || kind == FileKind::tga || kind == FileKind::tiff;
+        if (!isPlayerPicture(kind) && !convertible) {
+            fail(manifest, field,
+                 utf8Of(file) + " is not a JPEG, GIF, BMP, PNG, TGA or TIFF picture (it is " +
+                     describe(kind) + ")");
+        }
+        return;
+    }
     if (kind == FileKind::png) {
         fail(manifest, field,
-             file.string() +
+             utf8Of(file) +
                  " is a PNG picture; the player decodes only JPEG, GIF and BMP "
                  "(convert it, for example to JPEG)");
     }
     if (!isPlayerPicture(kind)) {
         fail(manifest, field,
-             file.string() + " is not a JPEG, GIF or BMP picture (it is " + describe(kind) + ")");
+             utf8Of(file) + " is not a JPEG, GIF or BMP picture (it is " + describe(kind) + ")");
     }
 }
 
-std::string ansiText(const Manifest& manifest, const std::string& field, const std::string& utf8) {
-    std::string text;
-    std::string unmappable;
-    if (!utf8ToWindows1252(utf8, text, unmappable)) {
-        fail(manifest, field,
-             "the text holds " + unmappable + ", which the Windows-1252 code page cannot show");
+// A sound must exist; one the player cannot play leaves its scene silent,
+// which the author hears of.
+void requireSound(const Manifest& manifest, const std::string& field, const fs::path& file,
+                  std::vector<std::string>& warnings) {
+    sizeOf(manifest, field, file);
+    const FileKind kind = kindOf(file);
+    if (kind != FileKind::wave && kind != FileKind::mp3) {
+        warnings.push_back(utf8Of(manifest.file) + ": field '" + field + "': " + utf8Of(file) +
+                           " is not a sound the player plays (WAV or MP3; it is " + describe(kind) +
+                           "), so it stays silent");
     }
-    return text;
 }
 
 fs::path firstExisting(const std::vector<fs::path>& candidates) {
@@ -95,7 +129,7 @@ std::string listOf(const std::vector<fs::path>& candidates) {
     std::string list;
     for (const fs::path& candidate : candidates) {
         if (!candidate.empty()) {
-            list += (list.empty() ? "" : ", ") + candidate.string();
+            list += (list.empty() ? "" : ", ") + utf8Of(candidate);
         }
     }
     return list;
@@ -131,7 +165,7 @@ fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
 }
 
 std::vector<fs::path> languageCandidates(const Manifest& manifest, const BuildOptions& options) {
-    const std::string file = manifest.language + ".dll";
+    const fs::path file = pathFromUtf8(manifest.language + ".dll");
     const fs::path fallback = TOURPACK_FALLBACK_BIN;
     return {options.languageFolder.empty() ? fs::path() : options.languageFolder / file,
             options.toolFolder.empty() ? fs::path() : options.toolFolder / "lang" / file,
@@ -178,12 +212,12 @@ class PayloadArea {
         if (error) {
             key = file;
         }
-        const auto found = index_.find({key.string(), encrypted});
+        const auto found = index_.find({utf8Of(key), encrypted});
         if (found != index_.end()) {
             return found->second;
         }
         slots_.push_back({file, encrypted, size, 0});
-        index_[{key.string(), encrypted}] = slots_.size() - 1;
+        index_[{utf8Of(key), encrypted}] = slots_.size() - 1;
         return slots_.size() - 1;
     }
     std::vector<PayloadSlot>& slots() { return slots_; }
@@ -198,10 +232,10 @@ class PayloadArea {
 class OutputFile {
   public:
     explicit OutputFile(const fs::path& target)
-        : target_(target), partial_(target.string() + ".part") {
+        : target_(target), partial_(fs::path(target) += ".part") {
         out_.open(partial_, std::ios::binary | std::ios::trunc);
         if (!out_) {
-            throw TourpackError(target.string() + ": cannot write the tour executable here");
+            throw TourpackError(utf8Of(target) + ": cannot write the tour executable here");
         }
     }
     ~OutputFile() {
@@ -215,14 +249,18 @@ class OutputFile {
     void commit() {
         out_.close();
         if (!out_) {
-            throw TourpackError(target_.string() + ": writing the tour executable failed");
+            throw TourpackError(utf8Of(target_) + ": writing the tour executable failed");
         }
         std::error_code error;
         fs::rename(partial_, target_, error);
         if (error) {
-            throw TourpackError(target_.string() + ": cannot replace it: " + error.message());
+            throw TourpackError(utf8Of(target_) + ": cannot replace it: " + error.message());
         }
         committed_ = true;
+        // A tour runs where it is written: on Linux (through Wine) as on Windows.
+        fs::permissions(target_,
+                        fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                        fs::perm_options::add, error);
     }
 
   private:
@@ -236,6 +274,7 @@ class Progress {
   public:
     Progress(const BuildOptions& options, std::int64_t total) : options_(options), total_(total) {}
     void advance(std::int64_t bytes) {
+        stopIfInterrupted();
         done_ += bytes;
         if (options_.progress) {
             options_.progress(done_, total_);
@@ -251,7 +290,7 @@ class Progress {
 void copyFile(const fs::path& file, std::ostream& out, bool encrypt, Progress& progress) {
     std::ifstream in(file, std::ios::binary);
     if (!in) {
-        throw TourpackError(file.string() + ": cannot be read");
+        throw TourpackError(utf8Of(file) + ": cannot be read");
     }
     std::vector<char> buffer(static_cast<std::size_t>(copyChunk));
     // The chunk is a multiple of 8, so encrypting chunk by chunk gives the same
@@ -274,14 +313,31 @@ void copyFile(const fs::path& file, std::ostream& out, bool encrypt, Progress& p
 
 }  // namespace
 
+fs::path skinFolderOf(const Manifest& manifest) {
+    if (!manifest.skinFolder.empty()) {
+        return manifest.skinFolder;
+    }
+    const std::vector<fs::path> candidates = defaultSkinCandidates();
+    for (const fs::path& candidate : candidates) {
+        std::error_code error;
+        if (fs::is_directory(candidate, error)) {
+            return candidate;
+        }
+    }
+    fail(manifest, "skin",
+         "no skin given and the default skin is not installed (looked at " + listOf(candidates) +
+             "); name a skin folder");
+}
+
 std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
+    const fs::path folder = skinFolderOf(manifest);
     std::error_code error;
-    if (!fs::is_directory(manifest.skinFolder, error)) {
-        fail(manifest, "skin", manifest.skinFolder.string() + " is not a folder");
+    if (!fs::is_directory(folder, error)) {
+        fail(manifest, "skin", utf8Of(folder) + " is not a folder");
     }
     std::vector<fs::path> slots(package::SkinSet::imageCount);
-    for (const auto& entry : fs::directory_iterator(manifest.skinFolder, error)) {
-        const std::string name = entry.path().filename().string();
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = utf8Of(entry.path().filename());
         if (!entry.is_regular_file() || name.size() < 3 ||
             !std::isdigit(static_cast<unsigned char>(name[0])) ||
             !std::isdigit(static_cast<unsigned char>(name[1])) ||
@@ -295,7 +351,7 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
         if (!slots[static_cast<std::size_t>(slot)].empty()) {
             fail(manifest, "skin",
                  "slot " + name.substr(0, 2) + " has two images: " +
-                     slots[static_cast<std::size_t>(slot)].filename().string() + " and " + name);
+                     utf8Of(slots[static_cast<std::size_t>(slot)].filename()) + " and " + name);
         }
         slots[static_cast<std::size_t>(slot)] = entry.path();
     }
@@ -308,7 +364,7 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
     }
     if (!missing.empty()) {
         fail(manifest, "skin",
-             manifest.skinFolder.string() +
+             utf8Of(folder) +
                  " does not hold the 26 skin images (slots 00 to 25, "
                  "named NN.gif, NN.bmp or NN-name.ext); missing: " +
                  missing);
@@ -318,28 +374,29 @@ std::vector<fs::path> findSkinSlots(const Manifest& manifest) {
 
 namespace {
 
-// A scene's name in the player's code page and its payloads' places in the
+// A scene's name in the tour's code page and its payloads' places in the
 // payload area.
 struct ScenePayloads {
     std::string name;
     std::size_t image = 0;
     std::size_t sound = 0;
     bool hasSound = false;
-    std::vector<std::string> linkLabels;  // in the player's code page
+    std::vector<std::string> linkLabels;  // in the tour's code page
 };
 
 // What a build copies and writes, every input checked: the files and their
-// sizes, the texts in the player's code page, the payload area.
+// sizes, the texts in the tour's code page, the payload area.
 struct BuildInputs {
     fs::path player;
     std::int64_t playerSize = 0;
     fs::path languageModule;
     std::int64_t languageSize = 0;
+    int textCodePage = defaultTextCodePage;
     std::string title;
     std::int64_t backgroundSize = 0;
     PayloadArea payloads;
     std::vector<ScenePayloads> scenes;
-    bool hasLinks = false;  // a tour without links gets no extension block
+    bool hasLinks = false;
     bool hasPicture = false;
     std::size_t picture = 0;
     std::array<std::string, 6> infoTexts;
@@ -347,83 +404,165 @@ struct BuildInputs {
     std::vector<std::int64_t> skinSizes;
 };
 
-void checkModules(const Manifest& manifest, const BuildOptions& options, BuildInputs& inputs) {
-    inputs.player = resolvePlayer(manifest, options);
-    if (kindOf(inputs.player) != FileKind::windowsModule) {
-        fail(manifest, "player", inputs.player.string() + " is not a Windows program");
-    }
-    if (endsWithTrailer(inputs.player)) {
-        fail(manifest, "player",
-             inputs.player.string() + " already carries a tour; use the bare player image");
-    }
-    inputs.languageModule = resolveLanguage(manifest, options);
-    if (kindOf(inputs.languageModule) != FileKind::windowsModule) {
-        fail(manifest, "language",
-             inputs.languageModule.string() + " is not a Windows module (DLL)");
-    }
-    inputs.playerSize = sizeOf(manifest, "player", inputs.player);
-    inputs.languageSize = sizeOf(manifest, "language", inputs.languageModule);
-}
-
-void checkScenes(const Manifest& manifest, BuildInputs& inputs) {
+// Every text the tour stores, named by its field.
+std::vector<NamedText> tourTexts(const Manifest& manifest) {
+    std::vector<NamedText> texts = {{"title", manifest.title},
+                                    {"info.text1", manifest.infoText1},
+                                    {"info.text2", manifest.infoText2},
+                                    {"info.text3", manifest.infoText3},
+                                    {"info.webAddress", manifest.webAddress},
+                                    {"info.emailAddress", manifest.emailAddress},
+                                    {"info.text4", manifest.infoText4}};
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
-        const SceneEntry& scene = manifest.scenes[i];
         const std::string field = "scenes[" + std::to_string(i) + "]";
-        requirePicture(manifest, field + ".image", scene.image);
-        ScenePayloads entry{ansiText(manifest, field + ".name", scene.name), 0, 0, false, {}};
-        entry.image =
-            inputs.payloads.add(scene.image, true, sizeOf(manifest, field + ".image", scene.image));
-        if (!scene.sound.empty()) {
-            entry.sound = inputs.payloads.add(scene.sound, false,
-                                              sizeOf(manifest, field + ".sound", scene.sound));
-            entry.hasSound = true;
+        texts.push_back({field + ".name", manifest.scenes[i].name});
+        for (std::size_t k = 0; k < manifest.scenes[i].links.size(); ++k) {
+            texts.push_back({field + ".links[" + std::to_string(k) + "].label",
+                             manifest.scenes[i].links[k].label});
         }
-        for (std::size_t k = 0; k < scene.links.size(); ++k) {
-            const std::string linkField = field + ".links[" + std::to_string(k) + "]";
-            entry.linkLabels.push_back(
-                ansiText(manifest, linkField + ".label", scene.links[k].label));
-            inputs.hasLinks = true;
+    }
+    return texts;
+}
+
+// Checks every input of a build and notes each problem; what passes is
+// entered into the build's inputs.
+class InputCheck {
+  public:
+    InputCheck(const Manifest& manifest, const BuildOptions& options, PictureRule rule,
+               BuildInputs& inputs, Problems& problems, std::vector<std::string>& warnings)
+        : manifest_(manifest),
+          options_(options),
+          rule_(rule),
+          inputs_(inputs),
+          problems_(problems),
+          warnings_(warnings) {}
+
+    void modules() {
+        problems_.collect([&] {
+            inputs_.player = resolvePlayer(manifest_, options_);
+            if (kindOf(inputs_.player) != FileKind::windowsModule) {
+                fail(manifest_, "player", utf8Of(inputs_.player) + " is not a Windows program");
+            }
+            if (endsWithTrailer(inputs_.player)) {
+                fail(manifest_, "player",
+                     utf8Of(inputs_.player) + " already carries a tour; use the bare player image");
+            }
+            inputs_.playerSize = sizeOf(manifest_, "player", inputs_.player);
+        });
+        problems_.collect([&] {
+            inputs_.languageModule = resolveLanguage(manifest_, options_);
+            if (kindOf(inputs_.languageModule) != FileKind::windowsModule) {
+                fail(manifest_, "language",
+                     utf8Of(inputs_.languageModule) + " is not a Windows module (DLL)");
+            }
+            inputs_.languageSize = sizeOf(manifest_, "language", inputs_.languageModule);
+        });
+    }
+
+    void backgroundSound() {
+        if (!manifest_.backgroundSound.empty()) {
+            problems_.collect([&] {
+                requireSound(manifest_, "backgroundSound", manifest_.backgroundSound, warnings_);
+                inputs_.backgroundSize =
+                    sizeOf(manifest_, "backgroundSound", manifest_.backgroundSound);
+            });
         }
-        inputs.scenes.push_back(entry);
     }
-}
 
-void checkInfo(const Manifest& manifest, BuildInputs& inputs) {
-    inputs.hasPicture = !manifest.infoPicture.empty();
-    if (inputs.hasPicture) {
-        requirePicture(manifest, "info.picture", manifest.infoPicture);
-        inputs.picture = inputs.payloads.add(
-            manifest.infoPicture, false, sizeOf(manifest, "info.picture", manifest.infoPicture));
+    void scenes() {
+        for (std::size_t i = 0; i < manifest_.scenes.size(); ++i) {
+            const SceneEntry& scene = manifest_.scenes[i];
+            const std::string field = "scenes[" + std::to_string(i) + "]";
+            ScenePayloads entry;
+            problems_.collect([&] {
+                requirePicture(manifest_, field + ".image", scene.image, rule_);
+                entry.image = inputs_.payloads.add(
+                    scene.image, true, sizeOf(manifest_, field + ".image", scene.image));
+            });
+            if (!scene.sound.empty()) {
+                problems_.collect([&] {
+                    requireSound(manifest_, field + ".sound", scene.sound, warnings_);
+                    entry.sound = inputs_.payloads.add(
+                        scene.sound, false, sizeOf(manifest_, field + ".sound", scene.sound));
+                    entry.hasSound = true;
+                });
+            }
+            inputs_.hasLinks = inputs_.hasLinks || !scene.links.empty();
+            inputs_.scenes.push_back(entry);
+        }
     }
-    inputs.infoTexts = {ansiText(manifest, "info.text1", manifest.infoText1),
-                        ansiText(manifest, "info.text2", manifest.infoText2),
-                        ansiText(manifest, "info.text3", manifest.infoText3),
-                        ansiText(manifest, "info.webAddress", manifest.webAddress),
-                        ansiText(manifest, "info.emailAddress", manifest.emailAddress),
-                        ansiText(manifest, "info.text4", manifest.infoText4)};
-}
 
-void checkSkin(const Manifest& manifest, BuildInputs& inputs) {
-    inputs.skin = findSkinSlots(manifest);
-    for (std::size_t slot = 0; slot < inputs.skin.size(); ++slot) {
-        const std::string field = "skin (slot " + std::to_string(slot) + ")";
-        requirePicture(manifest, field, inputs.skin[slot]);
-        inputs.skinSizes.push_back(sizeOf(manifest, field, inputs.skin[slot]));
+    void info() {
+        inputs_.hasPicture = !manifest_.infoPicture.empty();
+        if (inputs_.hasPicture) {
+            problems_.collect([&] {
+                requirePicture(manifest_, "info.picture", manifest_.infoPicture, rule_);
+                inputs_.picture =
+                    inputs_.payloads.add(manifest_.infoPicture, false,
+                                         sizeOf(manifest_, "info.picture", manifest_.infoPicture));
+            });
+        }
     }
-}
 
-// Checks the inputs in the order a manifest names them, so that the first
-// error reported is the first one in the manifest.
-BuildInputs checkInputs(const Manifest& manifest, const BuildOptions& options) {
+    void skin() {
+        problems_.collect([&] { inputs_.skin = findSkinSlots(manifest_); });
+        for (std::size_t slot = 0; slot < inputs_.skin.size(); ++slot) {
+            const std::string field = "skin (slot " + std::to_string(slot) + ")";
+            problems_.collect([&] {
+                requirePicture(manifest_, field, inputs_.skin[slot]);
+                inputs_.skinSizes.push_back(sizeOf(manifest_, field, inputs_.skin[slot]));
+            });
+        }
+    }
+
+    // The code page that holds every text, and the texts in it.
+    void texts() {
+        const CodePageChoice choice = chooseCodePage(tourTexts(manifest_));
+        if (choice.codePage == 0) {
+            problems_.add(utf8Of(manifest_.file) + ": " + choice.refusal);
+            return;
+        }
+        inputs_.textCodePage = choice.codePage;
+        inputs_.title = encoded(manifest_.title);
+        inputs_.infoTexts = {encoded(manifest_.infoText1),    encoded(manifest_.infoText2),
+                             encoded(manifest_.infoText3),    encoded(manifest_.webAddress),
+                             encoded(manifest_.emailAddress), encoded(manifest_.infoText4)};
+        for (std::size_t i = 0; i < inputs_.scenes.size(); ++i) {
+            inputs_.scenes[i].name = encoded(manifest_.scenes[i].name);
+            for (const LinkEntry& link : manifest_.scenes[i].links) {
+                inputs_.scenes[i].linkLabels.push_back(encoded(link.label));
+            }
+        }
+    }
+
+  private:
+    std::string encoded(const std::string& utf8) const {
+        std::string text;
+        std::string unmappable;
+        utf8ToCodePage(inputs_.textCodePage, utf8, text, unmappable);  // chosen to hold it
+        return text;
+    }
+
+    const Manifest& manifest_;
+    const BuildOptions& options_;
+    PictureRule rule_;
+    BuildInputs& inputs_;
+    Problems& problems_;
+    std::vector<std::string>& warnings_;
+};
+
+// Checks the inputs in the order a manifest names them, so that the problems
+// are listed in the manifest's order.
+BuildInputs checkInputs(const Manifest& manifest, const BuildOptions& options, PictureRule rule,
+                        Problems& problems, std::vector<std::string>& warnings) {
     BuildInputs inputs;
-    checkModules(manifest, options, inputs);
-    inputs.title = ansiText(manifest, "title", manifest.title);
-    if (!manifest.backgroundSound.empty()) {
-        inputs.backgroundSize = sizeOf(manifest, "backgroundSound", manifest.backgroundSound);
-    }
-    checkScenes(manifest, inputs);
-    checkInfo(manifest, inputs);
-    checkSkin(manifest, inputs);
+    InputCheck check(manifest, options, rule, inputs, problems, warnings);
+    check.modules();
+    check.backgroundSound();
+    check.scenes();
+    check.info();
+    check.skin();
+    check.texts();
     return inputs;
 }
 
@@ -448,19 +587,31 @@ void writeLinksSection(Fields& fields, const Manifest& manifest, const BuildInpu
     }
 }
 
-// The extension block after the record stream (see package/extension_block.h);
-// each section's length is counted before its content is written.
+// A tour without links whose texts are Windows-1252 gets no extension block,
+// and is written exactly as tours were before the block existed.
+bool needsExtensionBlock(const BuildInputs& inputs) {
+    return inputs.hasLinks || inputs.textCodePage != defaultTextCodePage;
+}
+
+// The extension block after the record stream (see package/extension_block.h):
+// the links, when there are any, and the texts' code page; each section's
+// length is counted before its content is written.
 template <class Fields>
 void writeExtensionBlock(Fields& fields, const Manifest& manifest, const BuildInputs& inputs) {
     namespace block = package::extension_block;
     fields.writeString(block::marker);
     fields.writeInt(block::version);
-    fields.writeInt(1);
-    fields.writeString(block::linksTag);
-    CountingFieldWriter content;
-    writeLinksSection(content, manifest, inputs);
-    fields.writeLong(static_cast<std::int32_t>(content.written()));
-    writeLinksSection(fields, manifest, inputs);
+    fields.writeInt(inputs.hasLinks ? 2 : 1);
+    if (inputs.hasLinks) {
+        fields.writeString(block::linksTag);
+        CountingFieldWriter content;
+        writeLinksSection(content, manifest, inputs);
+        fields.writeLong(static_cast<std::int32_t>(content.written()));
+        writeLinksSection(fields, manifest, inputs);
+    }
+    fields.writeString(block::textCodePageTag);
+    fields.writeLong(package::FieldReader::intWidth);
+    fields.writeInt(inputs.textCodePage);
 }
 
 // The record stream, into a FieldWriter or a CountingFieldWriter. A file
@@ -509,7 +660,7 @@ void writeRecordStream(Fields& fields, const Manifest& manifest, const BuildInpu
         blob(inputs.skin[slot], inputs.skinSizes[slot]);
     }
     blob(inputs.languageModule, inputs.languageSize);
-    if (inputs.hasLinks) {
+    if (needsExtensionBlock(inputs)) {
         writeExtensionBlock(fields, manifest, inputs);
     }
 }
@@ -536,7 +687,7 @@ PackagePlan planPackage(const Manifest& manifest, BuildInputs& inputs) {
     counter.writeLong(static_cast<std::int32_t>(plan.recordStream));  // the trailer's
     plan.total = plan.recordStream + counter.written() + storedFiles + trailerMarkerSize;
     if (plan.total > maximumPackageSize) {
-        throw TourpackError(manifest.file.string() + ": the tour would be " +
+        throw TourpackError(utf8Of(manifest.file) + ": the tour would be " +
                             std::to_string(plan.total) +
                             " bytes; a tour executable holds at most 2 GiB (2147483647 bytes)");
     }
@@ -550,7 +701,7 @@ void warnIfInexact(const Manifest& manifest, const std::string& field, double va
     bool exact = true;
     const std::string text = formatFloatField(static_cast<float>(value), &exact);
     if (!exact) {
-        warnings.push_back(manifest.file.string() + ": field '" + field +
+        warnings.push_back(utf8Of(manifest.file) + ": field '" + field +
                            "': " + std::to_string(value) + " is stored as " + text);
     }
 }
@@ -566,7 +717,7 @@ void warnAboutAnglesAndLinks(const Manifest& manifest, std::vector<std::string>&
             const LinkEntry& link = scene.links[k];
             const std::string linkField = field + ".links[" + std::to_string(k) + "]";
             if (link.target == static_cast<std::int32_t>(i) + 1) {
-                warnings.push_back(manifest.file.string() + ": field '" + linkField +
+                warnings.push_back(utf8Of(manifest.file) + ": field '" + linkField +
                                    ".to': the link leads to its own scene");
             }
             warnIfInexact(manifest, linkField + ".pan", link.pan, warnings);
@@ -599,7 +750,7 @@ void writePackage(const fs::path& output, const Manifest& manifest, const BuildI
     fields.writeLong(static_cast<std::int32_t>(plan.recordStream));
     out.write(trailerMarker, trailerMarkerSize);
     if (static_cast<std::int64_t>(out.tellp()) != plan.total) {
-        throw TourpackError(output.string() + ": wrote " + std::to_string(out.tellp()) +
+        throw TourpackError(utf8Of(output) + ": wrote " + std::to_string(out.tellp()) +
                             " bytes where " + std::to_string(plan.total) + " were planned");
     }
     file.commit();
@@ -622,7 +773,13 @@ std::vector<NamedInput> buildInputFiles(const Manifest& manifest, const BuildOpt
     }
     inputs.push_back({"field 'info.picture'", manifest.infoPicture});
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(manifest.skinFolder, error)) {
+    fs::path skin;
+    try {
+        skin = skinFolderOf(manifest);
+    } catch (const TourpackError&) {
+        return inputs;  // no skin, nothing in it to replace
+    }
+    for (const auto& entry : fs::directory_iterator(skin, error)) {
         if (entry.is_regular_file(error)) {
             inputs.push_back({"a skin image", entry.path()});
         }
@@ -636,11 +793,21 @@ void checkBuildOutput(const Manifest& manifest, const fs::path& output,
     refuseToReplace(output, buildInputFiles(manifest, options));
 }
 
+void findBuildProblems(const Manifest& manifest, const fs::path& output,
+                       const BuildOptions& options, PictureRule rule, Problems& problems,
+                       std::vector<std::string>& warnings) {
+    problems.collect([&] { checkBuildOutput(manifest, output, options); });
+    checkInputs(manifest, options, rule, problems, warnings);
+}
+
 BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
                          const BuildOptions& options, std::vector<std::string>& warnings) {
     // Every input is checked, and the file sized, before anything is written.
-    checkBuildOutput(manifest, output, options);
-    BuildInputs inputs = checkInputs(manifest, options);
+    Problems problems;
+    problems.collect([&] { checkBuildOutput(manifest, output, options); });
+    BuildInputs inputs =
+        checkInputs(manifest, options, PictureRule::asThePlayerTakesThem, problems, warnings);
+    problems.throwIfAny("no tour was written");
     const PackagePlan plan = planPackage(manifest, inputs);
     warnAboutAnglesAndLinks(manifest, warnings);
     writePackage(output, manifest, inputs, plan, options);

@@ -29,9 +29,24 @@ struct BuildResult {
     std::filesystem::path languageModule;
 };
 
+class Problems;
+
+// How the build's checks take pictures: as the player takes them (JPEG, GIF,
+// BMP), or also those the build converts first (PNG, TGA, TIFF).
+enum class PictureRule { asThePlayerTakesThem, convertibleToo };
+
+// Notes every problem a build would meet, before anything is converted: the
+// output, the player and language module, each file's existence and kind, the
+// skin, a code page for the texts. A sound the player cannot play is a
+// warning: its scene stays silent.
+void findBuildProblems(const Manifest& manifest, const std::filesystem::path& output,
+                       const BuildOptions& options, PictureRule rule, Problems& problems,
+                       std::vector<std::string>& warnings);
+
 // Checks every input first (missing or unreadable files, pictures the player
 // cannot decode, skin slots, a result over 2 GiB) and throws TourpackError
-// naming the manifest field and the file; then writes `output` (through a
+// naming the manifest field and the file (every problem found in one error);
+// then writes `output` (through a
 // temporary file beside it, so a failed build leaves nothing half written).
 BuildResult buildPackage(const Manifest& manifest, const std::filesystem::path& output,
                          const BuildOptions& options, std::vector<std::string>& warnings);
@@ -44,6 +59,9 @@ std::vector<NamedInput> buildInputFiles(const Manifest& manifest, const BuildOpt
 // not exist, or is one of the build's inputs; buildPackage checks this first.
 void checkBuildOutput(const Manifest& manifest, const std::filesystem::path& output,
                       const BuildOptions& options);
+
+// The manifest's skin folder, or the default skin when it names none.
+std::filesystem::path skinFolderOf(const Manifest& manifest);
 
 // The 26 skin images of a folder, by slot: "NN.ext" or "NN-anything.ext".
 std::vector<std::filesystem::path> findSkinSlots(const Manifest& manifest);

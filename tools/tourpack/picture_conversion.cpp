@@ -1,3 +1,4 @@
+#include "utf8_path.h"
 #include "picture_conversion.h"
 
 #include <cstdarg>
@@ -17,6 +18,7 @@
 #include <tiffio.h>
 #endif
 
+#include "jpeg_reading.h"
 #include "tourpack_error.h"
 
 namespace tourpack {
@@ -25,7 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 [[noreturn]] void fail(const fs::path& file, const std::string& what) {
-    throw TourpackError(file.string() + ": " + what);
+    throw TourpackError(utf8Of(file) + ": " + what);
 }
 
 std::vector<std::uint8_t> readAll(const fs::path& file) {
@@ -124,7 +126,7 @@ class OpenedTiff {
         TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
         TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &message_);
         TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, nullptr);
-        tiff_ = TIFFOpenExt(file.string().c_str(), "r", options);
+        tiff_ = TIFFOpenExt(utf8Of(file).c_str(), "r", options);
         TIFFOpenOptionsFree(options);
         if (tiff_ == nullptr) {
             fail(file, "is not a TIFF picture that can be read (" + message_ + ")");
@@ -189,11 +191,18 @@ FileKind pictureKindOf(const fs::path& file) {
     std::uint8_t head[16] = {};
     in.read(reinterpret_cast<char*>(head), sizeof head);
     const FileKind kind = detectFileKind(head, static_cast<std::size_t>(in.gcount()));
-    std::string extension = file.extension().string();
+    std::string extension = utf8Of(file.extension());
     for (char& c : extension) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return kind == FileKind::unknown && extension == ".tga" ? FileKind::tga : kind;
+}
+
+std::string foreignPictureFormat(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::uint8_t head[16] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    return foreignPictureFormat(head, static_cast<std::size_t>(in.gcount()));
 }
 
 bool readsTiff() {
@@ -204,12 +213,31 @@ bool readsTiff() {
 #endif
 }
 
+std::optional<JpegFacts> jpegFactsOf(const fs::path& file) {
+    const std::vector<std::uint8_t> bytes = readAll(file);
+    std::optional<JpegFacts> facts = readJpegFacts(bytes);
+    if (facts && (facts->precision != 8 || facts->lossless())) {
+        fail(file, "is " + facts->kind() +
+                       ", which tourpack does not read (it reads 8-bit "
+                       "JPEG); save it as an 8-bit JPEG");
+    }
+    return facts;
+}
+
 PictureSize probePicture(const fs::path& file, FileKind kind) {
     if (kind == FileKind::tiff) {
         requireTiffSupport(file);
 #ifdef TOURPACK_HAS_TIFF
         return OpenedTiff(file).size();
 #endif
+    }
+    if (kind == FileKind::jpeg) {
+        const std::optional<JpegFacts> facts = jpegFactsOf(file);
+        if (facts && facts->arithmetic()) {
+            return facts->upright();
+        }
+        const PictureSize stored = readStbHeader(file, readAll(file)).size;
+        return facts && facts->orientation >= 5 ? PictureSize{stored.height, stored.width} : stored;
     }
     return readStbHeader(file, readAll(file)).size;
 }
@@ -221,7 +249,35 @@ RgbPicture decodePicture(const fs::path& file, FileKind kind) {
         return OpenedTiff(file).decode();
 #endif
     }
-    return decodeWithStb(file);
+    if (kind != FileKind::jpeg) {
+        return decodeWithStb(file);
+    }
+    const std::optional<JpegFacts> facts = jpegFactsOf(file);
+    RgbPicture picture;
+    if (facts && facts->arithmetic()) {
+        std::string error;
+        auto pixels = decodeJpegWithLibrary(readAll(file), picture.size, error);
+        if (!pixels) {
+            fail(file, "is truncated or corrupt (" + error + ")");
+        }
+        picture.pixels = std::move(*pixels);
+    } else {
+        picture = decodeWithStb(file);
+    }
+    if (facts && facts->orientation != 1) {
+        picture.pixels = orientUpright(picture.pixels, picture.size, facts->orientation);
+    }
+    return picture;
+}
+
+JpegTreatment jpegTreatment(const fs::path& file) {
+    const std::optional<JpegFacts> facts = jpegFactsOf(file);
+    JpegTreatment treatment;
+    if (facts) {
+        treatment.arithmetic = facts->arithmetic();
+        treatment.orientation = facts->orientation;
+    }
+    return treatment;
 }
 
 RgbPicture reducePicture(const RgbPicture& picture, std::int32_t width) {

@@ -19,10 +19,25 @@ namespace tourpack {
 // which has no signature.
 FileKind pictureKindOf(const std::filesystem::path& file);
 
+// "WebP", "HEIC" or "AVIF" for a file in one of those formats, which
+// tourpack does not read; else "".
+std::string foreignPictureFormat(const std::filesystem::path& file);
+
 // Whether this build of tourpack reads TIFF pictures.
 bool readsTiff();
 
-// The size from the picture's header, without decoding it. Throws
+// What a JPEG needs before the player may take it: arithmetic coding stored
+// anew as baseline, a camera's orientation tag applied to the pixels.
+struct JpegTreatment {
+    bool arithmetic = false;
+    int orientation = 1;  // the EXIF tag; 1 is upright
+    bool needed() const { return arithmetic || orientation != 1; }
+};
+// Throws TourpackError for a JPEG tourpack does not read (12-bit, lossless).
+JpegTreatment jpegTreatment(const std::filesystem::path& file);
+
+// The size from the picture's header, without decoding it; a JPEG's upright
+// size, as its orientation tag says. Throws
 // TourpackError naming the file and what is wrong with it.
 PictureSize probePicture(const std::filesystem::path& file, FileKind kind);
 
@@ -46,9 +61,9 @@ struct RgbPicture {
     std::vector<std::uint8_t> pixels;
 };
 
-// Decodes the whole picture, 16-bit samples to 8 bits and transparency
-// flattened over black. Throws TourpackError naming the file and the fault
-// (truncated, corrupt, a format this build does not read).
+// Decodes the whole picture, 16-bit samples to 8 bits, transparency
+// flattened over black and a JPEG turned upright. Throws TourpackError naming the file and the
+// fault (truncated, corrupt, a format this build does not read).
 RgbPicture decodePicture(const std::filesystem::path& file, FileKind kind);
 
 // Reduces the picture to `width` (its height in proportion). The left and

@@ -35,6 +35,23 @@ FileKind detectFileKind(const std::uint8_t* bytes, std::size_t size) {
     return FileKind::unknown;
 }
 
+std::string foreignPictureFormat(const std::uint8_t* bytes, std::size_t size) {
+    if (size >= 12 && std::memcmp(bytes, "RIFF", 4) == 0 &&
+        std::memcmp(bytes + 8, "WEBP", 4) == 0) {
+        return "WebP";
+    }
+    if (size < 12 || std::memcmp(bytes + 4, "ftyp", 4) != 0) {
+        return "";
+    }
+    const std::string brand(reinterpret_cast<const char*>(bytes + 8), 4);
+    if (brand == "avif" || brand == "avis") {
+        return "AVIF";
+    }
+    const bool heic = brand == "heic" || brand == "heix" || brand == "hevc" || brand == "heim" ||
+                      brand == "heis" || brand == "mif1" || brand == "msf1";
+    return heic ? "HEIC" : "";
+}
+
 bool isPlayerPicture(FileKind kind) {
     return kind == FileKind::jpeg || kind == FileKind::gif || kind == FileKind::bmp;
 }

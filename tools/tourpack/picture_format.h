@@ -12,6 +12,10 @@ enum class FileKind { jpeg, gif, bmp, png, tiff, tga, wave, mp3, windowsModule, 
 
 FileKind detectFileKind(const std::uint8_t* bytes, std::size_t size);
 
+// The name of a picture format tourpack does not read that the bytes begin
+// ("WebP", "HEIC", "AVIF"), or "".
+std::string foreignPictureFormat(const std::uint8_t* bytes, std::size_t size);
+
 // True for the picture formats the player's decoder takes: JPEG, GIF and BMP.
 bool isPlayerPicture(FileKind kind);
 

@@ -1,9 +1,12 @@
+#include "utf8_path.h"
 #include "picture_preparation.h"
 
 #include <fstream>
 #include <map>
 #include <random>
 
+#include "interruption.h"
+#include "jpeg_reading.h"
 #include "jpeg_transcoding.h"
 #include "picture_conversion.h"
 #include "tourpack_error.h"
@@ -23,7 +26,7 @@ fs::path newScratchFolder() {
             return folder;
         }
     }
-    throw TourpackError(base.string() + ": cannot make a folder for converted pictures here");
+    throw TourpackError(utf8Of(base) + ": cannot make a folder for converted pictures here");
 }
 
 bool playerTakesAsItIs(FileKind kind) {
@@ -46,53 +49,74 @@ class PictureConverter {
             return known->second.first;
         }
         try {
-            const fs::path result =
-                storedWithRestartMarkers(convert(field, picture, size), scratch_);
+            stopIfInterrupted();
+            const fs::path converted = convert(field, picture, size);
+            const fs::path result = storedWithRestartMarkers(converted, scratch_);
             prepared_[picture] = {result, size};
+            if (options_.pictureDone) {
+                options_.pictureDone(converted == picture ? keptLine(field, picture, size)
+                                                          : notices_.back());
+            }
             return result;
+        } catch (const Interrupted&) {
+            throw;
         } catch (const TourpackError& error) {
-            throw TourpackError(manifest_.file.string() + ": field '" + field +
+            throw TourpackError(utf8Of(manifest_.file) + ": field '" + field +
                                 "': " + error.what());
         }
     }
 
   private:
+    static std::string keptLine(const std::string& field, const fs::path& picture,
+                                PictureSize size) {
+        return field + ": " + utf8Of(picture.filename()) + ", " + describe(pictureKindOf(picture)) +
+               " of " + describeSize(size) + ", stored as it is";
+    }
+
     fs::path convert(const std::string& field, const fs::path& picture, PictureSize& size) {
         std::error_code error;
         if (!fs::is_regular_file(picture, error)) {
-            throw TourpackError(picture.string() + " does not exist or is not a file");
+            throw TourpackError(utf8Of(picture) + " does not exist or is not a file");
         }
         const FileKind kind = pictureKindOf(picture);
         const bool convertible =
             kind == FileKind::png || kind == FileKind::tga || kind == FileKind::tiff;
         if (!playerTakesAsItIs(kind) && !convertible) {
-            throw TourpackError(picture.string() +
+            throw TourpackError(utf8Of(picture) +
                                 " is not a JPEG, GIF, BMP, PNG, TGA or TIFF picture (it is " +
                                 describe(kind) + ")");
         }
         const PictureSize original = probePicture(picture, kind);
         size = original;
-        if (playerTakesAsItIs(kind) && original.width <= options_.maxWidth) {
+        const JpegTreatment treatment =
+            kind == FileKind::jpeg ? jpegTreatment(picture) : JpegTreatment{};
+        if (playerTakesAsItIs(kind) && original.width <= options_.maxWidth && !treatment.needed()) {
             // Decoded only to find a truncated or corrupt file now, by name,
             // rather than in the player.
             decodePicture(picture, kind);
             return picture;
         }
         RgbPicture pixels = decodePicture(picture, kind);
-        std::string done = field + ": " + picture.filename().string() + ", " + describe(kind) +
-                           " of " + describeSize(original) + ", ";
+        std::string done =
+            field + ": " + utf8Of(picture.filename()) + ", " +
+            (treatment.arithmetic ? "an arithmetic-coded JPEG picture" : describe(kind)) + " of " +
+            describeSize(original) + ", ";
+        if (treatment.orientation != 1) {
+            done += "turned upright (its orientation tag: " +
+                    describeOrientation(treatment.orientation) + "), ";
+        }
         if (pixels.size.width > options_.maxWidth) {
             pixels = reducePicture(pixels, options_.maxWidth);
             done += "reduced to " + describeSize(pixels.size) + " (Mitchell filter) and ";
         }
         const std::vector<std::uint8_t> jpeg = encodeJpeg(pixels, options_.quality);
-        const fs::path converted =
-            scratch_ / (std::to_string(++count_) + "-" + picture.stem().string() + ".jpg");
+        const fs::path converted = scratch_ / pathFromUtf8(std::to_string(++count_) + "-" +
+                                                           utf8Of(picture.stem()) + ".jpg");
         std::ofstream out(converted, std::ios::binary);
         out.write(reinterpret_cast<const char*>(jpeg.data()),
                   static_cast<std::streamsize>(jpeg.size()));
         if (!out.flush()) {
-            throw TourpackError(converted.string() + ": cannot write the converted picture");
+            throw TourpackError(utf8Of(converted) + ": cannot write the converted picture");
         }
         notices_.push_back(done + "stored as JPEG (quality " + std::to_string(options_.quality) +
                            ")");
@@ -129,8 +153,8 @@ void preparePictures(const Manifest& manifest, const ConversionOptions& options,
         prepared.manifest_.scenes[i].image =
             converter.prepare(field, manifest.scenes[i].image, size);
         if (!coversFullTurn(size)) {
-            warnings.push_back(manifest.file.string() + ": field '" + field +
-                               "': " + manifest.scenes[i].image.filename().string() + ": " +
+            warnings.push_back(utf8Of(manifest.file) + ": field '" + field +
+                               "': " + utf8Of(manifest.scenes[i].image.filename()) + ": " +
                                partialPanoramaWarning(size));
         }
     }

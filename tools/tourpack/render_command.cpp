@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "utf8_path.h"
 #include "commands.h"
 #include "engine/angles.h"
 #include "engine/marker_compositing.h"
@@ -121,16 +122,19 @@ bool writeBmp(const std::string& path, const RenderPicture& picture, std::string
     putLittleEndian(file, 0, 4);
     file.insert(file.end(), picture.pixels.begin(), picture.pixels.end());
 
-    std::FILE* stream = std::fopen(path.c_str(), "wb");
-    if (stream == nullptr) {
+    const std::filesystem::path target = tourpack::pathFromUtf8(path);
+    std::ofstream stream(target, std::ios::binary | std::ios::trunc);
+    if (!stream) {
         error = path + ": cannot be written (" + std::strerror(errno) + ")";
         return false;
     }
-    const bool written = std::fwrite(file.data(), 1, file.size(), stream) == file.size();
-    const bool closed = std::fclose(stream) == 0;
-    if (!written || !closed) {
+    stream.write(reinterpret_cast<const char*>(file.data()),
+                 static_cast<std::streamsize>(file.size()));
+    stream.close();
+    if (!stream) {
         error = path + ": cannot be written completely";
-        std::remove(path.c_str());
+        std::error_code ignored;
+        std::filesystem::remove(target, ignored);
         return false;
     }
     return true;

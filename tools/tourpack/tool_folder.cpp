@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <string>
 #endif
 
 #ifndef TOURPACK_SOURCE_SKIN
@@ -12,11 +14,20 @@ namespace tourpack {
 
 std::filesystem::path toolFolder() {
 #ifdef _WIN32
-    char path[MAX_PATH] = {};
-    if (GetModuleFileNameA(nullptr, path, MAX_PATH) == 0) {
-        return {};
+    // Wide, so that a folder named outside the ANSI code page is found too.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            return std::filesystem::path(path).parent_path();
+        }
+        path.resize(path.size() * 2);
     }
-    return std::filesystem::path(path).parent_path();
 #else
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);

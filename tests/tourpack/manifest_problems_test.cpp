@@ -1,0 +1,118 @@
+// build finds every mistake of a manifest before it converts anything, and
+// reports all of them at once; fields it does not know are warned about with
+// the nearest one it does.
+#include <gtest/gtest.h>
+
+#include "nearest_name.h"
+#include "problems.h"
+#include "tour_building.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ManifestProblems : public test_support::TourBuilding {
+  protected:
+    // Every problem a build before conversion finds, and the warnings.
+    std::vector<std::string> problemsOf(const fs::path& output) {
+        tourpack::Problems problems;
+        const tourpack::Manifest manifest =
+            tourpack::readManifest(source_.manifestPath(), warnings_, problems);
+        tourpack::findBuildProblems(manifest, output, {}, tourpack::PictureRule::convertibleToo,
+                                    problems, warnings_);
+        return problems.list();
+    }
+    std::string allWarnings() const {
+        std::string all;
+        for (const std::string& warning : warnings_) {
+            all += warning + "\n";
+        }
+        return all;
+    }
+    std::vector<std::string> warnings_;
+};
+
+bool anyHolds(const std::vector<std::string>& texts, const std::string& phrase) {
+    for (const std::string& text : texts) {
+        if (text.find(phrase) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(ManifestProblems, FiveMistakesAreReportedTogether) {
+    source_.manifest["scenes"][0]["feildOfView"] = 70;
+    source_.manifest["scenes"][1]["sound"] = "absent.wav";
+    source_.manifest["language"] = "xx";
+    source_.manifest["scenes"][2]["name"] = "\xE6\x9D\xB1\xE4\xBA\xAC";  // no code page has it
+    source_.save();
+    const std::vector<std::string> problems = problemsOf(source_.manifestPath());
+    EXPECT_EQ(problems.size(), 4u);
+    EXPECT_TRUE(anyHolds(problems, "scenes[1].sound")) << ::testing::PrintToString(problems);
+    EXPECT_TRUE(anyHolds(problems, "no language module 'xx'"));
+    EXPECT_TRUE(anyHolds(problems, "-o would replace the manifest"));
+    EXPECT_TRUE(anyHolds(problems, "in scenes[2].name"));
+    EXPECT_NE(allWarnings().find("'scenes[0].feildOfView'"), std::string::npos) << allWarnings();
+    EXPECT_NE(allWarnings().find("did you mean 'scenes[0].fieldOfView'"), std::string::npos);
+
+    // The build itself refuses with all of them in one message.
+    const std::string message = refusal(source_);
+    EXPECT_NE(message.find("3 problems"), std::string::npos) << message;
+}
+
+TEST_F(ManifestProblems, ManifestFieldMistakesDoNotHideEachOther) {
+    source_.manifest["viewSize"] = "large";
+    source_.manifest.erase("title");
+    source_.manifest["scenes"][0]["image"] = 7;
+    source_.manifest["scenes"][2]["links"] = {{{"to", 9}, {"pan", 0}, {"tilt", 0}},
+                                              {{"to", 1}, {"pan", 400}, {"tilt", 0}}};
+    source_.save();
+    const std::vector<std::string> problems = problemsOf(folder_.path() / "out.exe");
+    EXPECT_TRUE(anyHolds(problems, "'viewSize'")) << ::testing::PrintToString(problems);
+    EXPECT_TRUE(anyHolds(problems, "'title': is missing"));
+    EXPECT_TRUE(anyHolds(problems, "'scenes[0].image'"));
+    EXPECT_TRUE(anyHolds(problems, "'scenes[2].links[0].to'"));
+    EXPECT_TRUE(anyHolds(problems, "'scenes[2].links[1].pan'"));
+}
+
+TEST_F(ManifestProblems, PicturesTheBuildConvertsPassTheFirstCheck) {
+    test_support::writeFile(source_.folder / "photo.png",
+                            {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13});
+    test_support::writeFile(source_.folder / "notes.wav", {'h', 'i'});
+    source_.manifest["scenes"][0]["image"] = "photo.png";
+    source_.manifest["scenes"][1]["sound"] = "notes.wav";
+    source_.save();
+    EXPECT_TRUE(problemsOf(folder_.path() / "out.exe").empty());
+    EXPECT_NE(allWarnings().find("'scenes[1].sound': " + (source_.folder / "notes.wav").string() +
+                                 " is not a sound the player plays"),
+              std::string::npos)
+        << allWarnings();
+}
+
+TEST_F(ManifestProblems, UnknownFieldsAreWarnedAboutWithTheNearestKnownOne) {
+    source_.manifest["scenes"][1]["fieldofview"] = 70;
+    source_.manifest["info"]["text5"] = "more";
+    source_.manifest["backgroundSond"] = "background.wav";
+    source_.manifest["scenes"][0]["links"] = {
+        {{"to", 2}, {"pan", 0}, {"tilt", 0}, {"view", {{"fov", 70}}}}};
+    source_.save();
+    EXPECT_TRUE(problemsOf(folder_.path() / "out.exe").empty());
+    const std::string all = allWarnings();
+    EXPECT_NE(all.find("'scenes[1].fieldofview' is not a field tourpack knows and is ignored; "
+                       "did you mean 'scenes[1].fieldOfView'?"),
+              std::string::npos)
+        << all;
+    EXPECT_NE(all.find("'info.text5'"), std::string::npos) << all;
+    EXPECT_NE(all.find("did you mean 'backgroundSound'"), std::string::npos) << all;
+    EXPECT_NE(all.find("'scenes[0].links[0].view.fov'"), std::string::npos) << all;
+}
+
+TEST(NearestName, LettersAreComparedWithoutRegardToCase) {
+    EXPECT_EQ(tourpack::nearestName("fieldofview", {"pan", "fieldOfView"}).distance, 0u);
+    EXPECT_EQ(tourpack::nearestName("feildOfView", {"pan", "tilt", "fieldOfView"}).name,
+              "fieldOfView");
+    EXPECT_EQ(tourpack::editDistance("buidl", "build"), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+#include "jpeg_reading.h"
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+namespace tourpack {
+namespace {
+
+std::uint16_t bigEndian16(const std::uint8_t* at) {
+    return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
+}
+
+// The orientation tag (0x0112) of an EXIF block's first directory; 1 when
+// there is none or the block is damaged.
+int exifOrientation(std::span<const std::uint8_t> exif) {
+    if (exif.size() < 14 ||
+        std::string(exif.begin(), exif.begin() + 6) != std::string("Exif\0\0", 6)) {
+        return 1;
+    }
+    const std::span<const std::uint8_t> tiff = exif.subspan(6);
+    const bool little = tiff[0] == 'I';
+    const auto read16 = [&](std::size_t at) -> std::uint32_t {
+        return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
+    };
+    const auto read32 = [&](std::size_t at) -> std::uint32_t {
+        return little ? read16(at) | read16(at + 2) << 16 : read16(at) << 16 | read16(at + 2);
+    };
+    const std::uint32_t directory = read32(4);
+    if (directory + 2 > tiff.size()) {
+        return 1;
+    }
+    const std::uint32_t entries = read16(directory);
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        const std::size_t entry = directory + 2 + i * 12;
+        if (entry + 12 > tiff.size()) {
+            break;
+        }
+        if (read16(entry) == 0x0112) {
+            const std::uint32_t value = read16(entry + 8);
+            return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+        }
+    }
+    return 1;
+}
+
+// The library reports a fatal error through error_exit: back to the call.
+struct ErrorJump {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void jumpBack(j_common_ptr info) {
+    auto* error = reinterpret_cast<ErrorJump*>(info->err);
+    (*info->err->format_message)(info, error->message);
+    std::longjmp(error->jump, 1);
+}
+
+void ignoreMessage(j_common_ptr, int) {}
+
+}  // namespace
+
+std::string JpegFacts::kind() const {
+    std::string text = precision != 8 ? "a " + std::to_string(precision) + "-bit" : "a";
+    if (lossless()) {
+        text += " lossless";
+    } else if (arithmetic()) {
+        text += text == "a" ? "n arithmetic-coded" : " arithmetic-coded";
+    } else if (frameMarker == 0xC2 || frameMarker == 0xC6) {
+        text += " progressive";
+    }
+    return text + " JPEG";
+}
+
+std::optional<JpegFacts> readJpegFacts(std::span<const std::uint8_t> bytes) {
+    JpegFacts facts;
+    std::size_t at = 2;
+    while (at + 4 <= bytes.size() && bytes[at] == 0xFF) {
+        const std::uint8_t marker = bytes[at + 1];
+        const std::size_t length = bigEndian16(&bytes[at + 2]);
+        if (length < 2 || at + 2 + length > bytes.size()) {
+            return std::nullopt;
+        }
+        const std::span<const std::uint8_t> segment = bytes.subspan(at + 4, length - 2);
+        if (marker == 0xE1) {
+            facts.orientation = exifOrientation(segment);
+        }
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame && segment.size() >= 5) {
+            facts.frameMarker = marker;
+            facts.precision = segment[0];
+            facts.stored = {bigEndian16(&segment[3]), bigEndian16(&segment[1])};
+            return facts;
+        }
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
+std::string describeOrientation(int orientation) {
+    switch (orientation) {
+        case 2:
+            return "mirrored left to right";
+        case 3:
+            return "turned half a turn";
+        case 4:
+            return "mirrored top to bottom";
+        case 5:
+            return "mirrored along its diagonal";
+        case 6:
+            return "rotated 90 degrees clockwise";
+        case 7:
+            return "mirrored along its other diagonal";
+        case 8:
+            return "rotated 90 degrees anticlockwise";
+        default:
+            return "";
+    }
+}
+
+std::optional<std::vector<std::uint8_t>> decodeJpegWithLibrary(std::span<const std::uint8_t> bytes,
+                                                               PictureSize& size,
+                                                               std::string& error) {
+    jpeg_decompress_struct info{};
+    ErrorJump failure{};
+    info.err = jpeg_std_error(&failure.manager);
+    failure.manager.error_exit = jumpBack;
+    failure.manager.emit_message = ignoreMessage;
+    std::vector<std::uint8_t> pixels;
+    if (setjmp(failure.jump) != 0) {
+        jpeg_destroy_decompress(&info);
+        error = failure.message;
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&info);
+    size = {static_cast<std::int32_t>(info.output_width),
+            static_cast<std::int32_t>(info.output_height)};
+    const std::size_t stride = static_cast<std::size_t>(info.output_width) * 3;
+    pixels.resize(stride * info.output_height);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = pixels.data() + stride * info.output_scanline;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return pixels;
+}
+
+std::vector<std::uint8_t> orientUpright(const std::vector<std::uint8_t>& pixels, PictureSize& size,
+                                        int orientation) {
+    const std::int32_t width = size.width;
+    const std::int32_t height = size.height;
+    const bool quarter = orientation >= 5;
+    const PictureSize upright = quarter ? PictureSize{height, width} : size;
+    std::vector<std::uint8_t> turned(pixels.size());
+    for (std::int32_t y = 0; y < upright.height; ++y) {
+        for (std::int32_t x = 0; x < upright.width; ++x) {
+            // The stored pixel that lands at (x, y) once upright.
+            std::int32_t sx = x;
+            std::int32_t sy = y;
+            switch (orientation) {
+                case 2:
+                    sx = width - 1 - x;
+                    break;
+                case 3:
+                    sx = width - 1 - x;
+                    sy = height - 1 - y;
+                    break;
+                case 4:
+                    sy = height - 1 - y;
+                    break;
+                case 5:
+                    sx = y;
+                    sy = x;
+                    break;
+                case 6:
+                    sx = y;
+                    sy = height - 1 - x;
+                    break;
+                case 7:
+                    sx = width - 1 - y;
+                    sy = height - 1 - x;
+                    break;
+                case 8:
+                    sx = width - 1 - y;
+                    sy = x;
+                    break;
+                default:
+                    break;
+            }
+            const std::size_t from = (static_cast<std::size_t>(sy) * width + sx) * 3;
+            const std::size_t to = (static_cast<std::size_t>(y) * upright.width + x) * 3;
+            turned[to] = pixels[from];
+            turned[to + 1] = pixels[from + 1];
+            turned[to + 2] = pixels[from + 2];
+        }
+    }
+    size = upright;
+    return turned;
+}
+
+}  // namespace tourpack
