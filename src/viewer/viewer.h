@@ -170,6 +170,13 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     void releaseMedia();
     // Records scene `sceneNumber` as the one on screen.
     virtual void sceneShown(std::int32_t sceneNumber);
+    // A scene's image (or a picture file's) is on the view now: the scene
+    // the viewer was going to has arrived, and once its first frame is
+    // drawn the next scene is decoded ahead.
+    void imageInstalled();
+    // The scene the viewer is going to (its image still decoding), else the
+    // one on screen; -1 for none. Next and previous step from it.
+    std::int32_t sceneSteppedFrom() const;
     virtual void showPreviousScene(bool userAction);
     void showNextScene(bool userAction) override;
     // Shows a picture file with the start view given in radians, unchecked.
@@ -228,6 +235,10 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     std::unique_ptr<ViewRenderer> renderer_;
     SceneMediaManager mediaManager_;
     std::int32_t currentSceneId_ = 0;
+    // The scene last asked for until its image arrives; 0 when none is due.
+    std::int32_t goingTo_ = 0;
+    // The next scene is decoded ahead after the next render tick.
+    bool prefetchDue_ = false;
     float rotationStep_;
     std::int32_t mode_ = 0;
     package::Tour* tour_ = nullptr;

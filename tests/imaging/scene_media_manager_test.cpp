@@ -10,6 +10,7 @@
 #include "message_box_watcher.h"
 #include "test_support.h"
 #include "test_tour.h"
+#include "test_window.h"
 #include "tour_source.h"
 
 namespace {
@@ -101,9 +102,20 @@ class CountingManager : public SceneMediaManager {
         }
         return SceneMediaManager::LoadImgFromHGlobal(block, size, id);
     }
+    void decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
+                        std::int32_t size) override {
+        ++decodes;
+        SceneMediaManager::decodeOnWorker(request, std::move(block), size);
+    }
     int decodes = 0;
     std::function<void()> beforeDecode;
 };
+
+// Runs the thread's messages until the manager has installed the image of
+// the scene asked for last (decoded on a worker).
+bool waitForInstallation(SceneMediaManager& manager) {
+    return pumpUntil([&] { return !manager.imageDue(); }, std::chrono::seconds(20));
+}
 
 std::vector<SceneSource> smallScenes(int count) {
     std::vector<SceneSource> scenes;
@@ -130,6 +142,7 @@ class SceneMedia : public ::testing::Test {
     void goTo(std::int32_t position) {
         manager.CancelAll();
         manager.ShowScene(position);
+        ASSERT_TRUE(waitForInstallation(manager));
     }
 
   protected:
@@ -204,6 +217,7 @@ TEST_F(SceneMedia, CancelledRequestsIgnoreDeliveriesUntilTheNextShowScene) {
     TestTour tour(smallScenes(3));
     attach(tour);
     manager.ShowScene(1);
+    ASSERT_TRUE(waitForInstallation(manager));
     ASSERT_EQ(view.deliveries, 1);
     manager.CancelAll();
     EXPECT_TRUE(tour.scene(1).cancelled());
@@ -227,6 +241,7 @@ TEST_F(SceneMedia, CancelledRequestsIgnoreDeliveriesUntilTheNextShowScene) {
     EXPECT_EQ(manager.decodes, 2);
 
     manager.ShowScene(2);  // a new image request, the sound request re-armed
+    ASSERT_TRUE(waitForInstallation(manager));
     EXPECT_EQ(view.deliveries, deliveries + 1);
     EXPECT_EQ(view.deliveredIds.back(), tour.scene(2).id());
     EXPECT_EQ(sounds.files.size(), soundCount + 1);
@@ -340,6 +355,7 @@ TEST(SceneMediaLifetime, DestroyingTheManagerDeletesEverySoundFileItHandedOut) {
             for (std::int32_t position : {1, 2, 3, 1}) {
                 manager.CancelAll();
                 manager.ShowScene(position);
+                ASSERT_TRUE(waitForInstallation(manager));
             }
             handedOut.insert(handedOut.end(), sounds.paths.begin(), sounds.paths.end());
             for (const std::string& path : handedOut) {
@@ -484,6 +500,9 @@ TEST_F(SceneMedia, ShowingAnotherSceneDuringAPromptDropsTheStaleDelivery) {
     static SceneMedia* fixture = nullptr;
     fixture = this;
     SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        if (FindWindowA(dialogClassName, decodeCaption) == nullptr) {
+            return;  // the prompt is not open yet
+        }
         KillTimer(nullptr, id);
         fixture->goTo(2);
     });
@@ -493,11 +512,13 @@ TEST_F(SceneMedia, ShowingAnotherSceneDuringAPromptDropsTheStaleDelivery) {
         EXPECT_EQ(answerer.answered(), 1);
     }
     // Scene 2 arrived during the prompt; scene 1's late null image did not
-    // replace it, and scene 1's sound was not extracted.
+    // replace it, and scene 1's sound (extracted with its image) was never
+    // played.
     EXPECT_EQ(view.deliveredIds, (std::vector<std::int32_t>{tour.scene(2).id()}));
     EXPECT_EQ(view.shown, manager.imageCache().at(0));
     ASSERT_EQ(sounds.files.size(), 1u);
-    EXPECT_EQ(manager.soundFiles().get(0)->key, 2);
+    ASSERT_NE(manager.soundFiles().find(2), nullptr);
+    EXPECT_EQ(sounds.files[0], manager.soundFiles().find(2)->file.get());
     goTo(2);  // the replaced request is freed now that its delivery is over
     EXPECT_EQ(view.deliveries, 2);
 }
