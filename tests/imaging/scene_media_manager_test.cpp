@@ -561,6 +561,188 @@ namespace {
 
 using namespace test_support;
 
+// --- Decoding on a worker ---------------------------------------------------
+
+// What the listeners heard, in order: "image N" (the id) and "sound".
+class OrderedImageListener : public SceneImageListener {
+  public:
+    explicit OrderedImageListener(std::vector<std::string>& heard) : heard_(heard) {}
+    void imageReady(const DibImage* image) override {
+        heard_.push_back("image " + std::to_string(image != nullptr ? image->id() : 0));
+        shown = image;
+    }
+    const DibImage* shown = nullptr;
+
+  private:
+    std::vector<std::string>& heard_;
+};
+
+class OrderedSoundListener : public SceneSoundListener {
+  public:
+    explicit OrderedSoundListener(std::vector<std::string>& heard) : heard_(heard) {}
+    void soundReady(package::TempFile*) override { heard_.push_back("sound"); }
+
+  private:
+    std::vector<std::string>& heard_;
+};
+
+class SceneMediaOnWorkers : public ::testing::Test {
+  protected:
+    void SetUp() override { useTestLanguageModule(); }
+    void attach(TestTour& tour) {
+        manager.SetTour(&tour.tour());
+        auto images = std::make_unique<OrderedImageListener>(heard);
+        images_ = images.get();
+        manager.SetImageListener(std::move(images));
+        manager.SetSoundListener(std::make_unique<OrderedSoundListener>(heard));
+    }
+    void ask(std::int32_t position) {
+        manager.CancelAll();
+        manager.ShowScene(position);
+    }
+    std::string image(TestTour& tour, std::int32_t position) {
+        return "image " + std::to_string(tour.scene(position).id());
+    }
+    const DibImage* shown() const { return images_->shown; }
+
+    platform::ComApartment apartment;
+    std::vector<std::string> heard;
+    CountingManager manager;
+
+  private:
+    OrderedImageListener* images_ = nullptr;
+};
+
+TEST_F(SceneMediaOnWorkers, TheOldSceneStaysUntilTheNewImageArrivesWithItsSound) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[1].image = picturePath("scene-large-1.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);
+    EXPECT_TRUE(heard.empty());  // decoding: nothing has changed yet
+    EXPECT_TRUE(manager.imageDue());
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+
+    // Revisited after the large payload emptied the cache: the sound comes
+    // from the list and was always heard before the image; it still is, with
+    // the image.
+    ask(2);
+    ASSERT_TRUE(waitForInstallation(manager));
+    heard.clear();
+    ask(1);
+    EXPECT_TRUE(heard.empty());
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{"sound", image(tour, 1)}));
+}
+
+TEST_F(SceneMediaOnWorkers, AnOvertakenDecodeIsNeverShownNorKept) {
+    std::vector<SceneSource> scenes = smallScenes(3);
+    scenes[0].image = picturePath("scene-large-1.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);  // decodes on a worker; the window's thread goes on at once
+    ask(2);
+    ASSERT_TRUE(waitForInstallation(manager));
+    ASSERT_TRUE(pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+    pumpMessages(50);  // whatever the first worker posted has been handled
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 2), "sound"}));
+    EXPECT_EQ(shown()->id(), tour.scene(2).id());
+    EXPECT_EQ(manager.imageCache().find(tour.scene(1).id()), nullptr);
+    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+    // Scene 1's sound was extracted with its image, but never played.
+    EXPECT_NE(manager.soundFiles().find(1), nullptr);
+}
+
+TEST_F(SceneMediaOnWorkers, APrefetchedSceneIsShownAtOnceWithoutAnotherDecode) {
+    TestTour tour(smallScenes(3));
+    attach(tour);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    manager.Prefetch(2);
+    ASSERT_TRUE(pumpUntil([&] { return manager.prefetchedId() == tour.scene(2).id(); },
+                          std::chrono::seconds(20)));
+    EXPECT_EQ(manager.imageCache().find(tour.scene(2).id()), nullptr);  // beside the cache
+    heard.clear();
+    ask(2);
+    // Handed over inside ShowScene, its sound extracted and heard after it.
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 2), "sound"}));
+    EXPECT_FALSE(manager.imageDue());
+    EXPECT_EQ(manager.decodes, 1);
+    EXPECT_NE(manager.imageCache().find(tour.scene(2).id()), nullptr);
+    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+
+    // Asked for while its prefetch still runs: that decode is the scene's.
+    manager.Prefetch(3);
+    ask(3);
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard.back(), "sound");
+    EXPECT_EQ(shown()->id(), tour.scene(3).id());
+    EXPECT_EQ(manager.decodes, 1);
+}
+
+TEST_F(SceneMediaOnWorkers, GoingElsewhereDropsThePrefetchedImage) {
+    TestTour tour(smallScenes(3));
+    attach(tour);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    manager.Prefetch(2);
+    ASSERT_TRUE(pumpUntil([&] { return manager.prefetchedId() == tour.scene(2).id(); },
+                          std::chrono::seconds(20)));
+    ask(3);
+    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(shown()->id(), tour.scene(3).id());
+}
+
+TEST_F(SceneMediaOnWorkers, ABrokenPictureAsksOnTheWindowsThreadAndYesShowsTheNullImage) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[1].image = picturePath("truncated.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    heard.clear();
+    MessageBoxWatcher answerer(decodeCaption, IDYES);
+    ask(2);
+    EXPECT_EQ(answerer.answered(), 0);  // no box comes from the worker
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(answerer.answered(), 1);
+    EXPECT_EQ(answerer.lastText(), decodeText);
+    ASSERT_NE(shown(), nullptr);
+    EXPECT_TRUE(shown()->isNull());
+    EXPECT_EQ(heard,
+              (std::vector<std::string>{"image " + std::to_string(DibImage::nullId), "sound"}));
+}
+
+TEST_F(SceneMediaOnWorkers, ABrokenPictureAndNoEndsTheProcess) {
+    std::vector<SceneSource> scenes = smallScenes(1);
+    scenes[0].image = picturePath("truncated.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    EXPECT_EXIT(
+        {
+            MessageBoxWatcher answerer(decodeCaption, IDNO);
+            ask(1);
+            waitForInstallation(manager);
+        },
+        ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(SceneMediaOnWorkers, ReleasingWhileAWorkerDecodesWaitsForItAndShowsNothing) {
+    std::vector<SceneSource> scenes = smallScenes(1);
+    scenes[0].image = picturePath("scene-large-2.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);
+    manager.ReleaseAll();
+    EXPECT_EQ(manager.decodesRunning(), 0u);
+    EXPECT_EQ(manager.decodeNoticeWindow(), nullptr);
+    pumpMessages(50);
+    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(manager.soundFiles().count(), 0);  // scene 1's file is deleted
+}
+
 // Shows a picture file from inside its first imageReady, as a listener that
 // reacts to a scene change by showing something else would.
 class ReenteringListener : public SceneImageListener {
