@@ -70,14 +70,24 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
     }
 }
 
+std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& /*loader*/, HGLOBAL block,
+                                             std::int32_t /*size*/, std::int32_t /*id*/) {
+    // The platform's picture service has no quick reduced decode: a preview
+    // through it would take as long as the picture itself.
+    GlobalFree(block);
+    return nullptr;
+}
+
 void SceneDecode::run() {
     {
         const WorkerApartment apartment;
         DeferredBoxes boxes;
         try {
             PictureLoader loader;
-            result_.image = decodeImage(loader, 0, guardCache_,
-                                        static_cast<HGLOBAL>(block_.release()), size_, id_);
+            const auto block = static_cast<HGLOBAL>(block_.release());
+            result_.image = kind_ == Kind::preview
+                                ? decodePreviewImage(loader, block, size_, id_)
+                                : decodeImage(loader, 0, guardCache_, block, size_, id_);
         } catch (const OutOfMemoryException&) {
             result_.failure = DecodedScene::Failure::outOfMemory;
         } catch (const std::bad_alloc&) {

@@ -31,6 +31,11 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
                                       ImageCache* guardCache, HGLOBAL block, std::int32_t size,
                                       std::int32_t id);
 
+// Decodes the block at an eighth of its size (JPEGs the player decodes
+// itself only); null for any other picture or when it fails.
+std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, HGLOBAL block,
+                                             std::int32_t size, std::int32_t id);
+
 // What a worker's decode yields for the window's thread.
 struct DecodedScene {
     enum class Failure { none, outOfMemory, decode };
@@ -44,9 +49,11 @@ struct DecodedScene {
 // One scene image to decode on a worker.
 class SceneDecode {
   public:
+    // The full picture, or an eighth of it for a first look.
+    enum class Kind { full, preview };
     SceneDecode(std::int32_t id, platform::UniqueGlobal block, std::int32_t size,
-                ImageCache* guardCache)
-        : id_(id), block_(std::move(block)), size_(size), guardCache_(guardCache) {}
+                ImageCache* guardCache, Kind kind = Kind::full)
+        : id_(id), block_(std::move(block)), size_(size), guardCache_(guardCache), kind_(kind) {}
     SceneDecode(const SceneDecode&) = delete;
     SceneDecode& operator=(const SceneDecode&) = delete;
 
@@ -62,6 +69,7 @@ class SceneDecode {
     platform::UniqueGlobal block_;
     std::int32_t size_;
     ImageCache* guardCache_;
+    Kind kind_;
     DecodedScene result_;
     std::atomic<bool> finished_{false};
 };

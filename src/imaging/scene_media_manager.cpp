@@ -9,6 +9,7 @@
 #include "imaging/image_prompts.h"
 #include "package/extraction.h"
 #include "package/tour.h"
+#include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 
 namespace {
@@ -66,6 +67,20 @@ std::unique_ptr<package::PayloadBuffer> extractImage(const package::Scene& scene
 }
 
 constexpr const char* noticeClassName = "LumivueSceneDecodes";
+
+// A JPEG starts with its start-of-image marker.
+bool looksLikeJpeg(HGLOBAL block, std::int32_t size) {
+    if (size < 2) {
+        return false;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
+    if (bytes == nullptr) {
+        return false;
+    }
+    const bool jpeg = bytes[0] == 0xFF && bytes[1] == 0xD8;
+    GlobalUnlock(block);
+    return jpeg;
+}
 
 }  // namespace
 
@@ -154,7 +169,13 @@ void SceneImageCallback::install(imaging::DecodedScene& decoded) {
     handOver(std::move(image));
 }
 
-void SceneImageCallback::handOver(std::shared_ptr<DibImage> image) {
+void SceneImageCallback::installPreview(std::shared_ptr<DibImage> preview) {
+    if (!cancelled_ && !delivering_ && target_ != nullptr && target_->showsPreviews()) {
+        handOver(std::move(preview), true);
+    }
+}
+
+void SceneImageCallback::handOver(std::shared_ptr<DibImage> image, bool preview) {
     // A prompt during the decode may have let the viewer move on to another
     // scene (cancelling this request) or replace its listener.
     if (cancelled_ || !manager_->isCurrentImageListener(target_)) {
@@ -163,7 +184,11 @@ void SceneImageCallback::handOver(std::shared_ptr<DibImage> image) {
     if (manager_->heldSound().heardFirst()) {
         manager_->heldSound().release();
     }
-    manager_->handOverImage(target_, std::move(image));
+    if (preview) {
+        manager_->handOverPreview(target_, std::move(image));
+    } else {
+        manager_->handOverImage(target_, std::move(image));
+    }
     manager_->heldSound().release();
 }
 
@@ -264,6 +289,7 @@ void SceneMediaManager::ShowPictureFile(const char* path) {
 void SceneMediaManager::ShowScene(std::int32_t position) {
     DeletePendingImageCallback();
     heldSound_.drop();
+    dropPreview();
     package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
     if (scene == nullptr) {
         return;
@@ -377,10 +403,47 @@ void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::Un
     if (imaging::emptiesCacheBeforeDecode(size)) {
         imageCache_.clear();
     }
+    dropPreview();
+    if (imageListener_ != nullptr && imageListener_->showsPreviews() &&
+        looksLikeJpeg(block.get(), size)) {
+        if (const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block.get()))) {
+            previewBlock_ =
+                platform::copyToMovableBlock(bytes, static_cast<std::size_t>(size)).block;
+            GlobalUnlock(block.get());
+            previewSize_ = size;
+        }
+        if (previewBlock_ && noticeWindow() != nullptr) {
+            SetTimer(noticeWindow(), previewTimerId, previewDelay_, nullptr);
+        }
+    }
     sceneDecode_ =
         std::make_shared<imaging::SceneDecode>(request->id(), std::move(block), size, &imageCache_);
     sceneDecodeStarted_ = false;
     startWaitingDecodes();
+}
+
+void SceneMediaManager::previewDue() {
+    if (noticeWindow_) {
+        KillTimer(noticeWindow_.get(), previewTimerId);
+    }
+    if (!previewBlock_ || sceneDecode_ == nullptr || sceneDecode_->finished() ||
+        imageListener_ == nullptr || !imageListener_->showsPreviews()) {
+        dropPreview();
+        return;
+    }
+    previewDecode_ = std::make_shared<imaging::SceneDecode>(
+        sceneDecode_->id(), std::move(previewBlock_), previewSize_, nullptr,
+        imaging::SceneDecode::Kind::preview);
+    // Not held back by other workers: it is of use only now.
+    decodeThreads_.start(previewDecode_, noticeWindow(), decodeDoneMessage);
+}
+
+void SceneMediaManager::dropPreview() {
+    if (noticeWindow_) {
+        KillTimer(noticeWindow_.get(), previewTimerId);
+    }
+    previewBlock_.reset();
+    previewDecode_.reset();
 }
 
 void SceneMediaManager::startWaitingDecodes() {
@@ -399,6 +462,15 @@ void SceneMediaManager::startWaitingDecodes() {
 
 void SceneMediaManager::decodeFinished() {
     decodeThreads_.joinFinished();
+    if (previewDecode_ != nullptr && previewDecode_->finished()) {
+        const std::shared_ptr<imaging::SceneDecode> preview = std::move(previewDecode_);
+        // Only while the full picture is still on its way.
+        if (sceneDecode_ != nullptr && !sceneDecode_->finished() &&
+            sceneDecode_->id() == preview->id() && pendingImageCallback_ != nullptr &&
+            pendingImageCallback_->id() == preview->id() && preview->result().image != nullptr) {
+            pendingImageCallback_->installPreview(std::move(preview->result().image));
+        }
+    }
     if (prefetchDecode_ != nullptr && prefetchDecode_->finished()) {
         const std::shared_ptr<imaging::SceneDecode> decode = std::move(prefetchDecode_);
         imaging::DecodedScene& result = decode->result();
@@ -421,6 +493,7 @@ void SceneMediaManager::decodeFinished() {
 }
 
 void SceneMediaManager::stopDecoding() {
+    dropPreview();
     sceneDecode_.reset();
     prefetchDecode_.reset();
     decodeThreads_.joinAll();
@@ -447,6 +520,13 @@ HWND SceneMediaManager::noticeWindow() {
 
 LRESULT CALLBACK SceneMediaManager::noticeProcedure(HWND window, UINT message, WPARAM wParam,
                                                     LPARAM lParam) {
+    if (message == WM_TIMER && wParam == previewTimerId) {
+        if (auto* manager =
+                reinterpret_cast<SceneMediaManager*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            imaging::endOnOutOfMemory([manager] { manager->previewDue(); });
+        }
+        return 0;
+    }
     if (message == decodeDoneMessage) {
         if (auto* manager =
                 reinterpret_cast<SceneMediaManager*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
@@ -470,6 +550,7 @@ package::TempFile* SceneMediaManager::TourSoundFile() {
 
 void SceneMediaManager::CancelAll() {
     heldSound_.drop();
+    dropPreview();
     if (pendingImageCallback_ != nullptr) {
         pendingImageCallback_->setCancelled(true);
     }
@@ -533,6 +614,15 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobal(HGLOBAL block, s
 std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobalNextId(HGLOBAL block,
                                                                       std::int32_t size) {
     return LoadImgFromHGlobal(block, size, imageCache_.nextId());
+}
+
+void SceneMediaManager::handOverPreview(SceneImageListener* listener,
+                                        std::shared_ptr<DibImage> image) {
+    const std::uint64_t handOver = ++handOvers_;
+    listener->previewReady(image.get());
+    if (handOver == handOvers_) {
+        shownImage_ = std::move(image);
+    }
 }
 
 void SceneMediaManager::handOverImage(SceneImageListener* listener,

@@ -44,6 +44,9 @@ class SceneImageCallback : public package::MediaCallback {
     // the decode owes, then the image, unless the request was overtaken
     // meanwhile.
     void install(imaging::DecodedScene& decoded);
+    // Hands a reduced first look at the scene over (its sound with it); the
+    // full image follows with `install`.
+    void installPreview(std::shared_ptr<DibImage> preview);
 
     bool cancelled() const { return cancelled_; }
     // True while `deliver` or `install` runs; a message box inside it lets window
@@ -52,7 +55,7 @@ class SceneImageCallback : public package::MediaCallback {
     std::int32_t id() const { return id_; }
 
   private:
-    void handOver(std::shared_ptr<DibImage> image);
+    void handOver(std::shared_ptr<DibImage> image, bool preview = false);
 
     SceneImageListener* target_;
     bool cancelled_ = false;
@@ -174,10 +177,17 @@ class SceneMediaManager {
     void decodeFinished();
     // Waits for every worker; nothing decoded so far is shown.
     void stopDecoding();
+    // A scene's JPEG whose full decode has not ended this long after it began
+    // gets a first look decoded at an eighth of its size.
+    void setPreviewDelay(UINT milliseconds) { previewDelay_ = milliseconds; }
+    // The preview's time has come (the notice window's timer).
+    void previewDue();
 
     // Hands the image to the listener and keeps it alive (whatever the cache
     // does) until the listener has been handed its successor.
     void handOverImage(SceneImageListener* listener, std::shared_ptr<DibImage> image);
+    // The same for a preview, which is held only when the listener shows it.
+    void handOverPreview(SceneImageListener* listener, std::shared_ptr<DibImage> image);
     bool isCurrentImageListener(const SceneImageListener* listener) const {
         return listener != nullptr && listener == imageListener_.get();
     }
@@ -199,6 +209,7 @@ class SceneMediaManager {
     static constexpr UINT decodeDoneMessage = WM_APP + 40;
     // At most this many workers decode at once; later requests wait.
     static constexpr std::size_t maxWorkers = 2;
+    static constexpr UINT_PTR previewTimerId = 1;
 
   private:
     static LRESULT CALLBACK noticeProcedure(HWND window, UINT message, WPARAM wParam,
@@ -207,6 +218,8 @@ class SceneMediaManager {
     void startWaitingDecodes();
     // The prefetched image, or the one on its way, is given up.
     void dropPrefetch();
+    // A preview on its way, or waiting for its time, is given up.
+    void dropPreview();
     // Takes a prefetched image or adopts a running prefetch for scene `id`;
     // true when the image was handed over at once.
     bool usePrefetch(std::int32_t id, bool& adopted);
@@ -236,4 +249,9 @@ class SceneMediaManager {
     bool sceneDecodeStarted_ = false;
     std::shared_ptr<imaging::SceneDecode> prefetchDecode_;
     bool prefetchDecodeStarted_ = false;
+    // The scene's JPEG, copied for its preview until the preview's time.
+    platform::UniqueGlobal previewBlock_;
+    std::int32_t previewSize_ = 0;
+    std::shared_ptr<imaging::SceneDecode> previewDecode_;
+    UINT previewDelay_ = 100;
 };

@@ -1,6 +1,7 @@
 #include "viewer/viewer.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "engine/angles.h"
 #include "imaging/image_prompts.h"
@@ -20,10 +21,9 @@ constexpr float normalRotationStep = engine::degree * 0.8f;
 
 // ---- listeners
 
-void ViewerImageListener::imageReady(const DibImage* image) {
-    if (renderer_ == nullptr) {
-        return;
-    }
+namespace {
+
+engine::SourceImage sourceOf(const DibImage* image) {
     engine::SourceImage source;
     if (image != nullptr && !image->isNull() && image->header() != nullptr) {
         source.pixels = image->bits();
@@ -31,10 +31,41 @@ void ViewerImageListener::imageReady(const DibImage* image) {
         source.height = std::abs(image->header()->biHeight);
         source.stride = image->stride();
     }
+    return source;
+}
+
+}  // namespace
+
+void ViewerImageListener::imageReady(const DibImage* image) {
+    if (renderer_ == nullptr) {
+        return;
+    }
+    const engine::SourceImage source = sourceOf(image);
+    if (std::exchange(previewShown_, false)) {
+        // The scene is on screen already, at the view the user has turned
+        // it to since: only its pixels change.
+        renderer_->setImage(&source);
+        if (viewer_ != nullptr) {
+            viewer_->imageInstalled(true);
+        }
+        return;
+    }
+    showScene(source, true);
+}
+
+void ViewerImageListener::previewReady(const DibImage* image) {
+    if (renderer_ == nullptr) {
+        return;
+    }
+    showScene(sourceOf(image), false);
+    previewShown_ = true;
+}
+
+void ViewerImageListener::showScene(const engine::SourceImage& source, bool full) {
     renderer_->setImage(&source);
     if (viewer_ != nullptr) {
         viewer_->showLinksOf(linkScene_);
-        viewer_->imageInstalled();
+        viewer_->imageInstalled(full);
     }
     if (listener_ != nullptr) {
         listener_->sceneChanged(sceneNumber_);
@@ -50,6 +81,7 @@ void ViewerImageListener::setRenderingEnabled(bool enabled) {
 }
 
 void ViewerImageListener::setStartView(float pan, float tilt, float fov) {
+    previewShown_ = false;  // a new scene or picture is on its way
     startPan_ = pan;
     startTilt_ = tilt;
     startFov_ = fov;
@@ -386,9 +418,9 @@ void Viewer::sceneShown(std::int32_t sceneNumber) {
     }
 }
 
-void Viewer::imageInstalled() {
+void Viewer::imageInstalled(bool full) {
     goingTo_ = 0;
-    prefetchDue_ = mode_ == 0;
+    prefetchDue_ = full && mode_ == 0;
 }
 
 std::int32_t Viewer::sceneSteppedFrom() const {

@@ -199,7 +199,7 @@ COLORREF viewCentre(HWND mainWindow) {
     return RGB(pixel[2], pixel[1], pixel[0]);
 }
 
-bool near(COLORREF colour, int red, int green, int blue) {
+bool closeTo(COLORREF colour, int red, int green, int blue) {
     return std::abs(GetRValue(colour) - red) < 24 && std::abs(GetGValue(colour) - green) < 24 &&
            std::abs(GetBValue(colour) - blue) < 24;
 }
@@ -394,14 +394,14 @@ TEST_F(PlayerLifecycle, AnOvertakenSceneChangeIsNeverShown) {
     const PlayerRun run = runPlayer(tour, temp_, script);
     EXPECT_EQ(run.exitCode, 0u);
     ASSERT_FALSE(seen.empty());
-    const auto blue = [](COLORREF c) { return near(c, 30, 30, 220); };
+    const auto blue = [](COLORREF c) { return closeTo(c, 30, 30, 220); };
     const auto firstBlue = std::find_if(seen.begin(), seen.end(), blue);
     ASSERT_NE(firstBlue, seen.end()) << "scene 4 never showed";
     for (auto at = firstBlue; at != seen.end(); ++at) {
         EXPECT_TRUE(blue(*at)) << "sample " << (at - seen.begin()) << " shows " << std::hex << *at;
     }
     EXPECT_FALSE(std::any_of(seen.begin(), seen.end(), [](COLORREF c) {
-        return near(c, 40, 200, 40);
+        return closeTo(c, 40, 200, 40);
     })) << "scene 3's picture showed";
     expectTempFolderEmpty("a player whose scene change was overtaken");
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,7 @@ TEST_F(ViewerTest, StartShowsSceneOneAtItsStartView) {
     openViewer(false);
     EXPECT_EQ(viewer_->currentSceneNumber(), -1);
     viewer_->start();
+    waitForScene();
     EXPECT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
     EXPECT_EQ(viewer_->currentSceneNumber(), 1);
     EXPECT_NEAR(viewer_->panDegrees(), 10.5f, 1e-3);
@@ -33,13 +35,18 @@ TEST_F(ViewerTest, SceneSteppingWrapsBothWays) {
     makeTour(3);
     openViewer();
     viewer_->nextScene();
+    waitForScene();
     viewer_->nextScene();
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 3);
     viewer_->nextScene();
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 1);
     viewer_->previousScene();
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 3);
     viewer_->previousScene();
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 2);
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 2, 3, 1, 3, 2}));
 }
@@ -48,6 +55,7 @@ TEST_F(ViewerTest, NextSceneBeforeAnySceneShowsSceneOneOnce) {
     makeTour(3);
     openViewer(false);
     viewer_->nextScene();
+    waitForScene();
     EXPECT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
     EXPECT_EQ(viewer_->currentSceneNumber(), 1);
 }
@@ -66,6 +74,7 @@ TEST_F(ViewerTest, OutOfRangeStartViewsBecomeTheDefaults) {
     EXPECT_NEAR(viewer_->tiltDegrees(), 0.0f, 1e-4);
     EXPECT_NEAR(viewer_->fovDegrees(), 100.0f, 1e-3);
     viewer_->nextScene();
+    waitForScene();
     // Pan 180 is inside the range; the view keeps it (as -180 or 180 after the wrap).
     EXPECT_NEAR(std::fabs(viewer_->panDegrees()), 180.0f, 1e-3);
     EXPECT_NEAR(viewer_->fovDegrees(), 12.0f, 1e-3);
@@ -89,14 +98,28 @@ TEST_F(ViewerTest, AGoToSceneWhileAnotherSceneLoadsCancelsIt) {
     openViewer();
     ASSERT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
 
-    // Once scene 3 has been asked for, answer the prompt (open by then) with "Yes".
+    // While the prompt is open (shown on this thread once scene 2's worker is
+    // done), scene 3 is asked for; then the prompt is answered with "Yes".
     std::optional<MessageBoxWatcher> answerer;
-    parent_->onTimer = [&] {
+    std::function<void()> tick;
+    tick = [&] {
+        const HWND box = FindWindowA(dialogClassName, "Picture cannot be shown");
+        DWORD process = 0;
+        if (box == nullptr || GetWindowThreadProcessId(box, &process) == 0 ||
+            process != GetCurrentProcessId()) {
+            parent_->onTimer = tick;  // not open yet: look again at the next tick
+            SetTimer(parent_->window, 77, 50, nullptr);
+            return;
+        }
         viewer_->goToScene(3);
         answerer.emplace(MessageBoxWatcher::anyCaption, IDYES);
     };
-    SetTimer(parent_->window, 77, 300, nullptr);
-    viewer_->goToScene(2);  // returns once the prompt is answered
+    parent_->onTimer = tick;
+    SetTimer(parent_->window, 77, 50, nullptr);
+    viewer_->goToScene(2);
+    ASSERT_TRUE(
+        pumpUntil([&] { return answerer && answerer->answered() == 1; }, std::chrono::seconds(20)));
+    waitForScene();
     pumpFor(std::chrono::milliseconds(200));
     EXPECT_TRUE(answerer && answerer->answered() == 1);
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
@@ -198,7 +221,9 @@ TEST_F(ViewerTest, DestroyingTheViewerStopsItAndDeletesItsSoundFiles) {
     makeTour(3);
     openViewer();
     viewer_->nextScene();
+    waitForScene();
     viewer_->nextScene();
+    waitForScene();
     EXPECT_GE(soundFilesLeft(), 1u);
     const HWND view = viewer_->viewWindow();
     viewer_.reset();
