@@ -5,6 +5,8 @@
 #include <fstream>
 #include <new>
 #include <optional>
+#include <span>
+#include <thread>
 #include <vector>
 
 #include "imaging/image_cache.h"
@@ -40,7 +42,37 @@ void makeRoomFor(ImageCache& cache, imaging::PixelSize size) {
     }
 }
 
+unsigned everyCore() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
 }  // namespace
+
+class PictureLoader::HeldJpeg {
+  public:
+    HeldJpeg(platform::UniqueGlobal block, const std::uint8_t* bytes, std::size_t size,
+             const imaging::jpeg::Facts& facts)
+        : block_(std::move(block)), bytes_(bytes, size), facts_(facts) {}
+    ~HeldJpeg() { GlobalUnlock(block_.get()); }
+    HeldJpeg(const HeldJpeg&) = delete;
+    HeldJpeg& operator=(const HeldJpeg&) = delete;
+
+    std::span<const std::uint8_t> bytes() const { return bytes_; }
+    const imaging::jpeg::Facts& facts() const { return facts_; }
+
+  private:
+    platform::UniqueGlobal block_;
+    std::span<const std::uint8_t> bytes_;
+    imaging::jpeg::Facts facts_;
+};
+
+PictureLoader::PictureLoader() = default;
+PictureLoader::~PictureLoader() = default;
+
+void PictureLoader::ReleasePicture() {
+    picture_.reset();
+    jpeg_.reset();
+}
 
 bool PictureLoader::LoadFromFile(const char* path) {
     ReleasePicture();
@@ -78,10 +110,39 @@ bool PictureLoader::LoadFromHGlobal(HGLOBAL block, std::int32_t size) {
     return LoadFromHGlobalNoRelease(block, size);
 }
 
+// Keeps the block when it holds a JPEG of a kind the player decodes itself.
+bool PictureLoader::holdIfOwnJpeg(platform::UniqueGlobal& block, std::int32_t size) {
+    if (size <= 0) {
+        return false;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block.get()));
+    if (bytes == nullptr) {
+        return false;
+    }
+    const std::span<const std::uint8_t> data(bytes, static_cast<std::size_t>(size));
+    const std::optional<imaging::jpeg::Facts> facts = imaging::jpeg::probe(data);
+    if (!facts || !imaging::jpeg::takes(*facts)) {
+        GlobalUnlock(block.get());
+        return false;
+    }
+    picture_.reset();
+    jpeg_ = std::make_unique<HeldJpeg>(std::move(block), bytes, data.size(), *facts);
+    return true;
+}
+
 bool PictureLoader::LoadFromHGlobalNoRelease(HGLOBAL block, std::int32_t size) {
     // The block is the loader's now, whatever comes of it.
-    const std::optional<HRESULT> status = platform::decodePicture(
-        platform::UniqueGlobal(block), static_cast<std::size_t>(size), picture_);
+    platform::UniqueGlobal owned(block);
+    if (holdIfOwnJpeg(owned, size)) {
+        return true;
+    }
+    jpeg_.reset();
+    return loadThroughPlatform(std::move(owned), size);
+}
+
+bool PictureLoader::loadThroughPlatform(platform::UniqueGlobal block, std::int32_t size) {
+    const std::optional<HRESULT> status =
+        platform::decodePicture(std::move(block), static_cast<std::size_t>(size), picture_);
     if (!status) {
         return false;  // no stream over the block: nothing was decoded
     }
@@ -93,6 +154,20 @@ bool PictureLoader::LoadFromHGlobalNoRelease(HGLOBAL block, std::int32_t size) {
     }
     imaging::askToContinueAfterDecodeFailure();
     return false;
+}
+
+// A JPEG the player's decoder could not finish goes to the platform's picture
+// service as every other picture does, with the same prompt when that fails
+// too.
+bool PictureLoader::handJpegToPlatform() {
+    const std::span<const std::uint8_t> bytes = jpeg_->bytes();
+    platform::MovableCopy copy = platform::copyToMovableBlock(bytes.data(), bytes.size());
+    if (copy.failure != platform::MovableCopy::Failure::none) {
+        throw OutOfMemoryException(imaging::oom::bufferAllocate);
+    }
+    const auto size = static_cast<std::int32_t>(bytes.size());
+    jpeg_.reset();
+    return loadThroughPlatform(std::move(copy.block), size);
 }
 
 PictureLoader::HimetricSize PictureLoader::himetricSize() const {
@@ -111,6 +186,11 @@ imaging::PixelSize PictureLoader::pixelSizeOn(HDC dc) const {
 }
 
 imaging::PixelSize PictureLoader::GetPixelSize() const {
+    if (jpeg_) {
+        // The platform's size for a JPEG: its pixels, through HIMETRIC and
+        // back at the same resolution, which changes nothing.
+        return jpeg_->facts().size;
+    }
     if (!picture_) {
         return {};
     }
@@ -158,14 +238,83 @@ HBITMAP PictureLoader::renderInto(void** bitsOut, BITMAPINFOHEADER* header, imag
     return bitmap.release();
 }
 
+// Decodes the held JPEG at `eighths` / 8 straight into a new section. When
+// the decode fails the platform's service gets the picture and renders it at
+// `platformSize` (the natural size without one), or nothing is made.
+HBITMAP PictureLoader::decodeJpegInto(void** bitsOut, BITMAPINFOHEADER* header, int eighths,
+                                      const char* outOfMemoryMessage, JpegFailure onFailure,
+                                      std::optional<imaging::PixelSize> platformSize) {
+    platform::UniqueMemoryDC dc = platform::makeMemoryDC();
+    const imaging::PixelSize size = imaging::jpeg::scaledSize(jpeg_->facts().size, eighths);
+    fillHeader(header, size);
+    platform::UniqueBitmap bitmap(createSection(dc.get(), header, bitsOut));
+    if (bitmap.get() == nullptr) {
+        return nullptr;
+    }
+    const imaging::jpeg::BgrRows rows{static_cast<std::uint8_t*>(*bitsOut),
+                                      imaging::dibStride(size.width)};
+    const imaging::jpeg::Outcome outcome =
+        imaging::jpeg::decode(jpeg_->bytes(), eighths, rows, everyCore());
+    if (outcome == imaging::jpeg::Outcome::outOfMemory) {
+        *bitsOut = nullptr;
+        throw OutOfMemoryException(outOfMemoryMessage);
+    }
+    if (outcome == imaging::jpeg::Outcome::decoded) {
+        return bitmap.release();
+    }
+    bitmap.reset();
+    *bitsOut = nullptr;
+    if (onFailure == JpegFailure::nothing || !handJpegToPlatform()) {
+        return nullptr;
+    }
+    return renderInto(bitsOut, header, platformSize.value_or(GetPixelSize()), outOfMemoryMessage);
+}
+
+// The reduced mode's stretch: the JPEG is decoded at the smallest DCT scale
+// that still covers the target, then stretched into it the way the platform
+// stretches a rendered picture.
+HBITMAP PictureLoader::stretchJpegInto(void** bitsOut, BITMAPINFOHEADER* header,
+                                       imaging::PixelSize target) {
+    const int eighths = imaging::jpeg::eighthsCovering(jpeg_->facts().size, target);
+    if (imaging::jpeg::scaledSize(jpeg_->facts().size, eighths) == target) {
+        return decodeJpegInto(bitsOut, header, eighths, imaging::oom::scaledBitmap,
+                              JpegFailure::platform, target);
+    }
+    BITMAPINFOHEADER decodedHeader{};
+    void* decodedBits = nullptr;
+    platform::UniqueBitmap decoded(decodeJpegInto(
+        &decodedBits, &decodedHeader, eighths, imaging::oom::scaledBitmap, JpegFailure::nothing));
+    if (decoded.get() == nullptr) {
+        if (!handJpegToPlatform()) {
+            return nullptr;
+        }
+        return renderInto(bitsOut, header, target, imaging::oom::scaledBitmap);
+    }
+    platform::UniqueMemoryDC dc = platform::makeMemoryDC();
+    fillHeader(header, target);
+    platform::UniqueBitmap bitmap(createSection(dc.get(), header, bitsOut));
+    if (bitmap.get() == nullptr) {
+        return nullptr;
+    }
+    platform::Selection selection(dc.get(), bitmap.get());
+    StretchDIBits(dc.get(), 0, 0, target.width, target.height, 0, 0, decodedHeader.biWidth,
+                  decodedHeader.biHeight, decodedBits,
+                  reinterpret_cast<const BITMAPINFO*>(&decodedHeader), DIB_RGB_COLORS, SRCCOPY);
+    GdiFlush();
+    return bitmap.release();
+}
+
 HBITMAP PictureLoader::GetBitmap(void** bitsOut, BITMAPINFOHEADER* header) {
     *bitsOut = nullptr;
-    if (!picture_) {
+    if (!picture_ && !jpeg_) {
         return nullptr;
     }
     const imaging::PixelSize size = GetPixelSize();
     if (cache_ != nullptr) {
         makeRoomFor(*cache_, size);
+    }
+    if (jpeg_) {
+        return decodeJpegInto(bitsOut, header, 8, imaging::oom::bitmap, JpegFailure::platform);
     }
     return renderInto(bitsOut, header, size, imaging::oom::bitmap);
 }
@@ -173,17 +322,40 @@ HBITMAP PictureLoader::GetBitmap(void** bitsOut, BITMAPINFOHEADER* header) {
 HBITMAP PictureLoader::GetScaledBitmap(void** bitsOut, BITMAPINFOHEADER* header, std::int32_t width,
                                        std::int32_t height) {
     *bitsOut = nullptr;
-    if ((width <= 0 && height <= 0) || !picture_) {
+    if ((width <= 0 && height <= 0) || !holdsPicture()) {
         return nullptr;
     }
     const auto target = imaging::stretchTarget(GetPixelSize(), width, height);
     if (!target) {
         return nullptr;
     }
+    if (jpeg_) {
+        return stretchJpegInto(bitsOut, header, *target);
+    }
     return renderInto(bitsOut, header, *target, imaging::oom::scaledBitmap);
 }
 
+HBITMAP PictureLoader::GetPreviewBitmap(void** bitsOut, BITMAPINFOHEADER* header) {
+    *bitsOut = nullptr;
+    if (!jpeg_) {
+        return nullptr;
+    }
+    return decodeJpegInto(bitsOut, header, 1, imaging::oom::scaledBitmap, JpegFailure::nothing);
+}
+
 HRESULT PictureLoader::RenderPicture(HDC dc, int x, int y, int cx, int cy) {
+    if (jpeg_) {
+        void* bits = nullptr;
+        BITMAPINFOHEADER header{};
+        platform::UniqueBitmap decoded(
+            decodeJpegInto(&bits, &header, 8, imaging::oom::bitmap, JpegFailure::nothing));
+        if (decoded.get() == nullptr) {
+            return E_FAIL;
+        }
+        StretchDIBits(dc, x, y, cx, cy, 0, 0, header.biWidth, header.biHeight, bits,
+                      reinterpret_cast<const BITMAPINFO*>(&header), DIB_RGB_COLORS, SRCCOPY);
+        return S_OK;
+    }
     if (!picture_) {
         return E_POINTER;
     }

@@ -1,6 +1,16 @@
 // Decodes compressed pictures (JPEG, GIF, BMP: whatever the platform's OLE
 // picture service reads) and renders the held picture into a 24-bit
 // bottom-up DIB section on request. Holds at most one picture at a time.
+// JPEGs of the kinds the player's own decoder takes are held as their bytes
+// and decoded straight into the section, on every core; everything else goes
+// through the platform's picture service.
+//
+// Threads: a loader is used by one thread at a time, which may be a worker.
+// The loading calls, GetPixelSize, GetBitmap, GetScaledBitmap and
+// GetPreviewBitmap touch no window; their sections are made on the context
+// named with SetDC (a DIB_RGB_COLORS section reads nothing of it) or on a
+// memory context of the calling thread. The attached cache is not locked:
+// with a cache attached, GetBitmap must run on the cache's thread.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +18,11 @@
 #include <olectl.h>
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 
 #include "imaging/image_geometry.h"
+#include "imaging/jpeg_decoding.h"
 #include "platform/scoped_handle.h"
 #include "platform/com_ref.h"
 
@@ -17,8 +30,8 @@ class ImageCache;
 
 class PictureLoader {
   public:
-    PictureLoader() = default;
-    virtual ~PictureLoader() = default;
+    PictureLoader();
+    virtual ~PictureLoader();
     PictureLoader(const PictureLoader&) = delete;
     PictureLoader& operator=(const PictureLoader&) = delete;
 
@@ -45,22 +58,30 @@ class PictureLoader {
     // derived from the other and the picture's aspect.
     HBITMAP GetScaledBitmap(void** bitsOut, BITMAPINFOHEADER* header, std::int32_t width,
                             std::int32_t height);
+    // The picture decoded at an eighth of its size (rounded up) into a new
+    // DIB section, for a quick first look. Only for JPEGs the player decodes
+    // itself; null (and null in `bitsOut`) for any other picture.
+    HBITMAP GetPreviewBitmap(void** bitsOut, BITMAPINFOHEADER* header);
     // Draws the whole picture upright into the rectangle; the picture
     // service's status comes back unchanged.
     HRESULT RenderPicture(HDC dc, int x, int y, int cx, int cy);
-    void ReleasePicture() { picture_.reset(); }
+    void ReleasePicture();
     // The cache GetBitmap may shrink; null: none.
     void SetCache(ImageCache* cache) { cache_ = cache; }
     // The device context DIB sections are made on; null: a memory context.
     void SetDC(HDC dc) { dc_ = dc; }
 
-    bool holdsPicture() const { return static_cast<bool>(picture_); }
+    bool holdsPicture() const { return picture_ || jpeg_; }
+    // Whether the held picture is a JPEG the player decodes itself.
+    bool holdsOwnJpeg() const { return static_cast<bool>(jpeg_); }
 
     // Bitmap creation is tried this often, a millisecond apart, before the
     // bitmap warning is shown.
     static constexpr int bitmapAttempts = 500;
 
   private:
+    // A JPEG's bytes, kept locked in their block while held.
+    class HeldJpeg;
     struct HimetricSize {
         OLE_XSIZE_HIMETRIC width = 0;
         OLE_YSIZE_HIMETRIC height = 0;
@@ -70,8 +91,17 @@ class PictureLoader {
     HBITMAP createSection(HDC fallbackDC, const BITMAPINFOHEADER* header, void** bitsOut) const;
     HBITMAP renderInto(void** bitsOut, BITMAPINFOHEADER* header, imaging::PixelSize size,
                        const char* outOfMemoryMessage);
+    bool holdIfOwnJpeg(platform::UniqueGlobal& block, std::int32_t size);
+    bool loadThroughPlatform(platform::UniqueGlobal block, std::int32_t size);
+    bool handJpegToPlatform();
+    enum class JpegFailure { platform, nothing };
+    HBITMAP decodeJpegInto(void** bitsOut, BITMAPINFOHEADER* header, int eighths,
+                           const char* outOfMemoryMessage, JpegFailure onFailure,
+                           std::optional<imaging::PixelSize> platformSize = std::nullopt);
+    HBITMAP stretchJpegInto(void** bitsOut, BITMAPINFOHEADER* header, imaging::PixelSize target);
 
     platform::ComRef<IPicture> picture_;
+    std::unique_ptr<HeldJpeg> jpeg_;
     ImageCache* cache_ = nullptr;
     HDC dc_ = nullptr;
 };

@@ -1,0 +1,303 @@
+#include "imaging/jpeg_decoding.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>  // jpeglib.h needs FILE
+#include <exception>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+#include "imaging/jpeg_layout.h"
+
+namespace imaging::jpeg {
+
+namespace {
+
+// libjpeg reports errors by calling error_exit, which must not return: it
+// jumps back to the guarded call. Warnings (damaged entropy data that the
+// library fills in) are let through, as the platform's decoder does.
+struct Session {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    std::jmp_buf jump{};
+    int failure = 0;  // libjpeg's message code
+};
+
+void jumpBack(j_common_ptr info) {
+    Session* session = reinterpret_cast<Session*>(info->client_data);
+    session->failure = info->err->msg_code;
+    std::longjmp(session->jump, 1);
+}
+
+void ignoreMessage(j_common_ptr, int) {}
+
+void prepare(Session& session) {
+    session.info.err = jpeg_std_error(&session.errors);
+    session.errors.error_exit = jumpBack;
+    session.errors.emit_message = ignoreMessage;
+    session.info.client_data = &session;
+}
+
+Outcome failureOf(const Session& session) {
+    return session.failure == JERR_OUT_OF_MEMORY ? Outcome::outOfMemory : Outcome::corrupt;
+}
+
+// Reads the header into `session.info`. False when it does not read.
+bool readHeader(Session& session, std::span<const std::uint8_t> bytes) {
+    prepare(session);
+    if (setjmp(session.jump) != 0) {
+        return false;
+    }
+    jpeg_create_decompress(&session.info);
+    jpeg_mem_src(&session.info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    return jpeg_read_header(&session.info, TRUE) == JPEG_HEADER_OK;
+}
+
+struct DestroyOnExit {
+    Session& session;
+    ~DestroyOnExit() { jpeg_destroy_decompress(&session.info); }
+};
+
+// The rows one stream gives: the first `skipped` are context for the rows
+// after them and dropped; the next `kept` are the picture's rows from
+// `firstRow` on.
+struct RowPlan {
+    int skipped = 0;
+    int kept = 0;
+    int firstRow = 0;
+    int pictureHeight = 0;
+};
+
+struct StopSignals {
+    const std::atomic<bool>* cancel = nullptr;
+    std::atomic<bool>* failed = nullptr;  // another band failed
+    bool raised() const {
+        return (cancel != nullptr && cancel->load(std::memory_order_relaxed)) ||
+               failed->load(std::memory_order_relaxed);
+    }
+};
+
+constexpr int rowsPerRead = 16;
+
+// Decodes one stream into its rows of `rows`. Between setjmp and a jump back
+// only libjpeg's state changes; nothing here needs unwinding.
+Outcome decodeRows(Session& session, std::span<const std::uint8_t> stream, int eighths,
+                   const RowPlan& plan, BgrRows rows, const StopSignals& stop) {
+    if (!readHeader(session, stream)) {
+        return failureOf(session);
+    }
+    if (setjmp(session.jump) != 0) {
+        return failureOf(session);
+    }
+    jpeg_decompress_struct& info = session.info;
+    info.out_color_space = JCS_EXT_BGR;
+    info.scale_num = static_cast<unsigned>(eighths);
+    info.scale_denom = 8;
+    jpeg_start_decompress(&info);
+    JSAMPROW scratch = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                                 info.output_width * 3, 1)[0];
+    const int last = std::min<int>(plan.skipped + plan.kept, static_cast<int>(info.output_height));
+    JSAMPROW batch[rowsPerRead];
+    while (static_cast<int>(info.output_scanline) < last) {
+        if (stop.raised()) {
+            return Outcome::cancelled;
+        }
+        const int first = static_cast<int>(info.output_scanline);
+        const int count = std::min(rowsPerRead, last - first);
+        for (int i = 0; i < count; ++i) {
+            const int y = plan.firstRow + first + i - plan.skipped;
+            batch[i] = first + i < plan.skipped
+                           ? scratch
+                           : rows.bottom + (plan.pictureHeight - 1 - y) * rows.stride;
+        }
+        jpeg_read_scanlines(&info, batch, static_cast<JDIMENSION>(count));
+    }
+    return Outcome::decoded;
+}
+
+Outcome decodeStream(std::span<const std::uint8_t> stream, int eighths, const RowPlan& plan,
+                     BgrRows rows, const StopSignals& stop) {
+    Session session;
+    DestroyOnExit destroy{session};
+    return decodeRows(session, stream, eighths, plan, rows, stop);
+}
+
+// One band: its own rows, decoded from a stream that starts one interval
+// earlier and ends one later (where there are), so that the chroma rows its
+// edge rows are smoothed with are the picture's own and the band's rows equal
+// those of a decode in one piece.
+struct Band {
+    std::vector<std::uint8_t> stream;
+    RowPlan plan;
+};
+
+std::vector<Band> planBands(std::span<const std::uint8_t> bytes, const Facts& facts, int eighths,
+                            unsigned threads) {
+    std::vector<Band> bands;
+    const std::optional<ScanLayout> layout = readScanLayout(bytes);
+    const std::size_t intervalCount = layout ? layout->intervals.size() : 0;
+    const int intervalRows =
+        static_cast<int>(facts.restartInterval / facts.mcusPerRow) * facts.mcuHeight;
+    const auto expected = static_cast<std::size_t>((facts.size.height + intervalRows - 1) /
+                                                   std::max(intervalRows, 1));
+    if (intervalCount < 2 || intervalCount != expected) {
+        return bands;  // damaged or unusual: decoded in one piece
+    }
+    const std::size_t count = std::min<std::size_t>(threads, intervalCount);
+    const int scaledHeight = scaledSize(facts.size, eighths).height;
+    const int scaledIntervalRows = intervalRows * eighths / 8;
+    for (std::size_t band = 0; band < count; ++band) {
+        const std::size_t first = intervalCount * band / count;
+        const std::size_t last = intervalCount * (band + 1) / count;
+        const std::size_t from = first > 0 ? first - 1 : 0;
+        const std::size_t to = std::min(last + 1, intervalCount);
+        const int top = static_cast<int>(from) * intervalRows;
+        const int bottom = std::min(static_cast<int>(to) * intervalRows, facts.size.height);
+        Band planned;
+        planned.stream =
+            bandStream(bytes, *layout, from, to, static_cast<std::uint16_t>(bottom - top));
+        planned.plan.skipped = static_cast<int>(first - from) * scaledIntervalRows;
+        planned.plan.firstRow = static_cast<int>(first) * scaledIntervalRows;
+        planned.plan.kept = std::min(static_cast<int>(last) * scaledIntervalRows, scaledHeight) -
+                            planned.plan.firstRow;
+        planned.plan.pictureHeight = scaledHeight;
+        bands.push_back(std::move(planned));
+    }
+    return bands;
+}
+
+Outcome guardedBand(const Band& band, int eighths, BgrRows rows, const StopSignals& stop) {
+    Outcome outcome = Outcome::corrupt;
+    try {
+        outcome = decodeStream(band.stream, eighths, band.plan, rows, stop);
+    } catch (const std::bad_alloc&) {
+        outcome = Outcome::outOfMemory;
+    } catch (...) {
+        outcome = Outcome::corrupt;
+    }
+    if (outcome != Outcome::decoded) {
+        stop.failed->store(true, std::memory_order_relaxed);
+    }
+    return outcome;
+}
+
+// The outcome of the whole picture: a failure over a stop it caused.
+Outcome combined(const std::vector<Outcome>& outcomes) {
+    for (Outcome worst : {Outcome::outOfMemory, Outcome::corrupt, Outcome::cancelled}) {
+        if (std::find(outcomes.begin(), outcomes.end(), worst) != outcomes.end()) {
+            return worst;
+        }
+    }
+    return Outcome::decoded;
+}
+
+Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows,
+                    const StopSignals& stop) {
+    std::vector<Outcome> outcomes(bands.size(), Outcome::cancelled);
+    std::vector<std::thread> workers;
+    {
+        struct JoinAll {
+            std::vector<std::thread>& threads;
+            ~JoinAll() {
+                for (std::thread& thread : threads) {
+                    thread.join();
+                }
+            }
+        } join{workers};
+        workers.reserve(bands.size());
+        std::size_t next = 1;
+        try {
+            for (; next < bands.size(); ++next) {
+                workers.emplace_back(
+                    [&, next] { outcomes[next] = guardedBand(bands[next], eighths, rows, stop); });
+            }
+        } catch (const std::exception&) {
+            // No more threads to be had: the caller's thread takes the rest.
+        }
+        outcomes[0] = guardedBand(bands[0], eighths, rows, stop);
+        for (std::size_t band = next; band < bands.size(); ++band) {
+            outcomes[band] = guardedBand(bands[band], eighths, rows, stop);
+        }
+    }
+    return combined(outcomes);
+}
+
+}  // namespace
+
+std::optional<Facts> probe(std::span<const std::uint8_t> bytes) {
+    Session session;
+    DestroyOnExit destroy{session};
+    if (!readHeader(session, bytes)) {
+        return std::nullopt;
+    }
+    const jpeg_decompress_struct& info = session.info;
+    Facts facts;
+    facts.size = {static_cast<std::int32_t>(info.image_width),
+                  static_cast<std::int32_t>(info.image_height)};
+    facts.components = info.num_components;
+    facts.progressive = info.progressive_mode != 0;
+    facts.arithmetic = info.arith_code != 0;
+    facts.greyOrYCbCr = (info.jpeg_color_space == JCS_GRAYSCALE && info.num_components == 1) ||
+                        (info.jpeg_color_space == JCS_YCbCr && info.num_components == 3);
+    facts.restartInterval = info.restart_interval;
+    // A scan of one component has MCUs of one 8 x 8 block; an interleaved
+    // scan's MCU covers the largest sampling factors' blocks.
+    const int mcuWidth = info.comps_in_scan == 1 ? 8 : 8 * info.max_h_samp_factor;
+    facts.mcuHeight = info.comps_in_scan == 1 ? 8 : 8 * info.max_v_samp_factor;
+    facts.mcusPerRow = (info.image_width + mcuWidth - 1) / mcuWidth;
+    return facts;
+}
+
+bool takes(const Facts& facts) {
+    return facts.greyOrYCbCr && !facts.arithmetic && facts.size.width > 0 && facts.size.height > 0;
+}
+
+bool decodesInBands(const Facts& facts) {
+    return takes(facts) && !facts.progressive && facts.components > 0 &&
+           restartsOnRowBoundaries(facts.restartInterval, facts.mcusPerRow);
+}
+
+PixelSize scaledSize(PixelSize size, int eighths) {
+    return {(size.width * eighths + 7) / 8, (size.height * eighths + 7) / 8};
+}
+
+int eighthsCovering(PixelSize size, PixelSize target) {
+    for (int eighths : {1, 2, 4}) {
+        const PixelSize scaled = scaledSize(size, eighths);
+        if (scaled.width >= target.width && scaled.height >= target.height) {
+            return eighths;
+        }
+    }
+    return 8;
+}
+
+Outcome decode(std::span<const std::uint8_t> bytes, int eighths, BgrRows rows, unsigned threads,
+               const std::atomic<bool>* cancel) {
+    try {
+        const std::optional<Facts> facts = probe(bytes);
+        if (!facts || !takes(*facts)) {
+            return Outcome::corrupt;
+        }
+        std::atomic<bool> failed{false};
+        const StopSignals stop{cancel, &failed};
+        std::vector<Band> bands;
+        if (threads > 1 && decodesInBands(*facts)) {
+            bands = planBands(bytes, *facts, eighths, threads);
+        }
+        if (bands.size() > 1) {
+            return decodeBands(bands, eighths, rows, stop);
+        }
+        const int height = scaledSize(facts->size, eighths).height;
+        return decodeStream(bytes, eighths, RowPlan{0, height, 0, height}, rows, stop);
+    } catch (const std::bad_alloc&) {
+        return Outcome::outOfMemory;
+    } catch (...) {
+        return Outcome::corrupt;
+    }
+}
+
+}  // namespace imaging::jpeg
