@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <new>
+#include <span>
 #include <system_error>
 
 #include "imaging/image_cache.h"
 #include "imaging/image_exceptions.h"
 #include "imaging/image_geometry.h"
+#include "imaging/jpeg_decoding.h"
 #include "imaging/picture_loader.h"
 
 namespace imaging {
@@ -32,6 +34,9 @@ class WorkerApartment {
 };
 
 constexpr std::int32_t reducedMode = 1;
+
+std::atomic<DecodeObserver> decodeObserver{nullptr};
+std::atomic<void*> decodeObserverContext{nullptr};
 
 }  // namespace
 
@@ -70,15 +75,44 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
     }
 }
 
-std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& /*loader*/, HGLOBAL block,
-                                             std::int32_t /*size*/, std::int32_t /*id*/) {
-    // The platform's picture service has no quick reduced decode: a preview
-    // through it would take as long as the picture itself.
-    GlobalFree(block);
-    return nullptr;
+std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, HGLOBAL block,
+                                             std::int32_t size, std::int32_t id) {
+    auto header = std::make_unique<BITMAPINFOHEADER>();
+    loader.LoadFromHGlobal(block, size);
+    void* bits = nullptr;
+    platform::UniqueBitmap bitmap(loader.GetPreviewBitmap(&bits, header.get()));
+    loader.ReleasePicture();
+    if (!bitmap) {
+        return nullptr;
+    }
+    auto image = std::make_shared<DibImage>(bitmap.get(), bits, std::move(header), id);
+    bitmap.release();
+    return image;
+}
+
+bool previewable(HGLOBAL block, std::int32_t size) {
+    if (size <= 0) {
+        return false;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
+    if (bytes == nullptr) {
+        return false;
+    }
+    const auto facts =
+        jpeg::probe(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(size)));
+    GlobalUnlock(block);
+    return facts && jpeg::takes(*facts);
+}
+
+void setDecodeObserver(DecodeObserver observer, void* context) {
+    decodeObserverContext = context;
+    decodeObserver = observer;
 }
 
 void SceneDecode::run() {
+    if (const DecodeObserver observer = decodeObserver.load()) {
+        observer(kind_, id_, decodeObserverContext.load());
+    }
     {
         const WorkerApartment apartment;
         DeferredBoxes boxes;

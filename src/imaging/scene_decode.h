@@ -35,6 +35,9 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
 // itself only); null for any other picture or when it fails.
 std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, HGLOBAL block,
                                              std::int32_t size, std::int32_t id);
+// Whether the block holds a JPEG of a kind the player decodes itself, which
+// alone has a quick eighth-size decode.
+bool previewable(HGLOBAL block, std::int32_t size);
 
 // What a worker's decode yields for the window's thread.
 struct DecodedScene {
@@ -73,6 +76,12 @@ class SceneDecode {
     DecodedScene result_;
     std::atomic<bool> finished_{false};
 };
+
+// Lets tests act on a worker just before it decodes (for example hold a full
+// decode back until its preview is on screen), as a slow decode would. Null
+// removes the observer. Called on the worker thread.
+using DecodeObserver = void (*)(SceneDecode::Kind kind, std::int32_t id, void* context);
+void setDecodeObserver(DecodeObserver observer, void* context);
 
 // The worker threads: each decode runs on a thread of its own, which posts
 // `message` to `notify` when it is done. Threads are joined once done, and

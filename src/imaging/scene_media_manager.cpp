@@ -68,20 +68,6 @@ std::unique_ptr<package::PayloadBuffer> extractImage(const package::Scene& scene
 
 constexpr const char* noticeClassName = "LumivueSceneDecodes";
 
-// A JPEG starts with its start-of-image marker.
-bool looksLikeJpeg(HGLOBAL block, std::int32_t size) {
-    if (size < 2) {
-        return false;
-    }
-    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
-    if (bytes == nullptr) {
-        return false;
-    }
-    const bool jpeg = bytes[0] == 0xFF && bytes[1] == 0xD8;
-    GlobalUnlock(block);
-    return jpeg;
-}
-
 }  // namespace
 
 void HeldSceneSound::soundReady(package::TempFile* file) {
@@ -357,6 +343,7 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
         sceneDecode_ = std::move(prefetchDecode_);
         sceneDecodeStarted_ = prefetchDecodeStarted_;
         adopted = true;
+        startWaitingDecodes();  // it may have been waiting for a worker
         return false;
     }
     dropPrefetch();
@@ -405,7 +392,7 @@ void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::Un
     }
     dropPreview();
     if (imageListener_ != nullptr && imageListener_->showsPreviews() &&
-        looksLikeJpeg(block.get(), size)) {
+        imaging::previewable(block.get(), size)) {
         if (const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block.get()))) {
             previewBlock_ =
                 platform::copyToMovableBlock(bytes, static_cast<std::size_t>(size)).block;

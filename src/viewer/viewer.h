@@ -80,7 +80,7 @@ class ViewerImageListener : public SceneImageListener {
     ViewerImageListener(ViewRenderer* renderer, Viewer* viewer)
         : renderer_(renderer), viewer_(viewer) {}
     void imageReady(const DibImage* image) override;
-    bool showsPreviews() const override { return false; }
+    bool showsPreviews() const override { return true; }
     // The preview is shown as the scene: the shell hears of the scene now and
     // the start view is applied; the full image then only takes its place.
     void previewReady(const DibImage* image) override;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 
 #include "imaging/image_exceptions.h"
@@ -570,8 +571,17 @@ class OrderedImageListener : public SceneImageListener {
     void imageReady(const DibImage* image) override {
         heard_.push_back("image " + std::to_string(image != nullptr ? image->id() : 0));
         shown = image;
+        widths.push_back(image != nullptr && !image->isNull() ? image->header()->biWidth : 0);
+    }
+    bool showsPreviews() const override { return previews; }
+    void previewReady(const DibImage* image) override {
+        heard_.push_back("preview " + std::to_string(image->id()));
+        shown = image;
+        widths.push_back(image->header()->biWidth);
     }
     const DibImage* shown = nullptr;
+    bool previews = false;
+    std::vector<std::int32_t> widths;
 
   private:
     std::vector<std::string>& heard_;
@@ -584,6 +594,37 @@ class OrderedSoundListener : public SceneSoundListener {
 
   private:
     std::vector<std::string>& heard_;
+};
+
+// Holds the full decode of one scene on its worker until released (at most
+// 20 s), so that the scene's preview surely comes first, as it does when the
+// full decode is slow. Lives for the whole run: workers may look at it late.
+class FullDecodeGate {
+  public:
+    static FullDecodeGate& instance() {
+        static FullDecodeGate gate;
+        return gate;
+    }
+    void hold(std::int32_t id) {
+        ResetEvent(released_);
+        id_ = id;
+        imaging::setDecodeObserver(&FullDecodeGate::observe, this);
+    }
+    void release() {
+        imaging::setDecodeObserver(nullptr, nullptr);
+        SetEvent(released_);
+    }
+
+  private:
+    FullDecodeGate() : released_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
+    static void observe(imaging::SceneDecode::Kind kind, std::int32_t id, void* context) {
+        auto* gate = static_cast<FullDecodeGate*>(context);
+        if (kind == imaging::SceneDecode::Kind::full && id == gate->id_) {
+            WaitForSingleObject(gate->released_, 20000);
+        }
+    }
+    std::atomic<std::int32_t> id_{0};
+    HANDLE released_;  // the run's, never closed
 };
 
 class SceneMediaOnWorkers : public ::testing::Test {
@@ -604,6 +645,7 @@ class SceneMediaOnWorkers : public ::testing::Test {
         return "image " + std::to_string(tour.scene(position).id());
     }
     const DibImage* shown() const { return images_->shown; }
+    OrderedImageListener& images() { return *images_; }
 
     platform::ComApartment apartment;
     std::vector<std::string> heard;
@@ -727,6 +769,46 @@ TEST_F(SceneMediaOnWorkers, ABrokenPictureAndNoEndsTheProcess) {
             waitForInstallation(manager);
         },
         ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(SceneMediaOnWorkers, ASlowSceneShowsItsPreviewThenItsFullImageAndItsSoundOnce) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[1].image = picturePath("scene-wide.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    images().previews = true;
+    manager.setPreviewDelay(10);
+    ask(1);  // too small to take long: no preview
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+    heard.clear();
+    images().widths.clear();
+
+    FullDecodeGate::instance().hold(tour.scene(2).id());
+    ask(2);
+    const bool previewed = pumpUntil([&] { return !heard.empty(); }, std::chrono::seconds(20));
+    FullDecodeGate::instance().release();
+    ASSERT_TRUE(previewed);
+    ASSERT_TRUE(waitForInstallation(manager));
+    const std::string id = std::to_string(tour.scene(2).id());
+    EXPECT_EQ(heard, (std::vector<std::string>{"preview " + id, "sound", "image " + id}));
+    EXPECT_EQ(images().widths, (std::vector<std::int32_t>{750, 6000}));
+    EXPECT_EQ(manager.shownImage(), shown());
+    // Only the full image is cached.
+    ASSERT_NE(manager.imageCache().find(tour.scene(2).id()), nullptr);
+    EXPECT_EQ(manager.imageCache().find(tour.scene(2).id())->header()->biWidth, 6000);
+}
+
+TEST_F(SceneMediaOnWorkers, AListenerWithoutPreviewsGetsTheFullImageAlone) {
+    std::vector<SceneSource> scenes = smallScenes(1);
+    scenes[0].image = picturePath("scene-wide.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    manager.setPreviewDelay(10);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+    EXPECT_EQ(images().widths, std::vector<std::int32_t>{6000});
 }
 
 TEST_F(SceneMediaOnWorkers, ReleasingWhileAWorkerDecodesWaitsForItAndShowsNothing) {
