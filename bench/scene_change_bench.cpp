@@ -134,7 +134,7 @@ void showScene(const std::string& payloadPath, std::int32_t length, viewer::View
     Clock clock;
     BlockReceiver receiver;
     package::LoadRequest request;
-    std::snprintf(request.imagePath, sizeof request.imagePath, "%s", payloadPath.c_str());
+    request.imagePath = payloadPath;
     request.imageReceiver = &receiver;
     request.imageOffset = static_cast<std::int32_t>(payloadOffset);
     request.imageLength = length;

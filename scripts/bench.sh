@@ -10,7 +10,12 @@
 # 3. Scene changes under Wine (win build): JPEG panoramas of 2000x1000,
 #    4000x2000 and 8000x4000 made with ImageMagick, shown phase by phase as
 #    the player shows them.
-# 4. The real player under Wine with a tour of those panoramas, watched from
+# 4. JPEG decoding under Wine (win build): the 4000x2000 and 8000x4000
+#    pictures with restart markers every 3 MCU rows (jpegtran; tourpack
+#    stores its JPEGs alike), the platform's picture service against the
+#    player's own decoder on one thread and on every core, at full size and
+#    at an eighth.
+# 5. The real player under Wine with a tour of those panoramas, watched from
 #    another process (bench/scene_change_probe.cpp): how long a scene change
 #    takes until the view shows the new scene and settles, against the
 #    platform picture service alone on the same file; how soon a scene
@@ -33,8 +38,8 @@ cmake --preset native -S "$root" -B "$build" -DLUMIVUE_TESTS=OFF >/dev/null
 cmake --build "$build" --target engine_bench -j2
 if [ "$scenes" != 0 ]; then
   cmake --preset win -S "$root" -B "$winbuild" >/dev/null
-  cmake --build "$winbuild" --target scene_change_bench scene_change_probe player tourpack \
-    lumivue_lang_en -j2
+  cmake --build "$winbuild" --target scene_change_bench jpeg_decode_bench scene_change_probe player \
+    tourpack lumivue_lang_en -j2
 fi
 
 log=$(mktemp)
@@ -70,6 +75,16 @@ if [ "$scenes" != 0 ]; then
   echo "== Scene changes under Wine: load average $(cut -d' ' -f1-3 /proc/loadavg)"
   "$here/wine-run.sh" --prefix "$winbuild/wineprefix" "$winbuild/bin/scene_change_bench.exe" \
     --repetitions 5 "${files[@]}" | tr -d '\r' | tee -a "$log"
+
+  marked=()
+  for size in 4000x2000 8000x4000; do
+    file=$pictures/$size-restart.jpg
+    [ -f "$file" ] || jpegtran -optimize -restart 3 "$pictures/$size.jpg" >"$file"
+    marked+=("Z:${file//\//\\}")
+  done
+  echo "== JPEG decoding under Wine: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  "$here/wine-run.sh" --prefix "$winbuild/wineprefix" "$winbuild/bin/jpeg_decode_bench.exe" \
+    --repetitions 5 "${marked[@]}" | tr -d '\r' | tee -a "$log"
 fi
 
 if [ "$scenes" != 0 ]; then
@@ -80,6 +95,6 @@ fi
 
 echo
 echo "== Summary (medians of 5; load average $(cut -d' ' -f1-3 /proc/loadavg))"
-for goal in rebuild pan scene next window; do
+for goal in rebuild pan scene jpeg next window; do
   sed -n "s/^summary: \($goal .*\)/\1/p" "$log"
 done

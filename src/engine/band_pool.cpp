@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 namespace engine {
 
@@ -9,7 +10,13 @@ namespace {
 
 constexpr int yieldsBeforeSleeping = 64;
 
+std::atomic<BandObserver> bandObserver = nullptr;
+
 }  // namespace
+
+void setBandObserver(BandObserver observer) {
+    bandObserver = observer;
+}
 
 BandPool::BandPool(std::int32_t threads) {
     workers_.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
@@ -44,8 +51,9 @@ void BandPool::runBands(std::int32_t bands, BandFunction function, void* context
     }
     if (workers_.empty() || bands == 1) {
         for (std::int32_t band = 0; band < bands; ++band) {
-            function(context, band, 0);
+            runBand(function, context, band, 0);
         }
+        rethrowFailure();
         return;
     }
     {
@@ -68,14 +76,18 @@ void BandPool::runBands(std::int32_t bands, BandFunction function, void* context
     // a band at most: the caller first yields a few times (a thread put to
     // sleep waits long to be woken on a busy machine), then sleeps, leaving
     // its core to a worker that waits for one.
-    for (int spin = 0; spin < yieldsBeforeSleeping; ++spin) {
-        if (busyWorkers_.load(std::memory_order_acquire) == 0) {
-            return;
+    bool done = false;
+    for (int spin = 0; spin < yieldsBeforeSleeping && !done; ++spin) {
+        done = busyWorkers_.load(std::memory_order_acquire) == 0;
+        if (!done) {
+            std::this_thread::yield();
         }
-        std::this_thread::yield();
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    finished_.wait(lock, [this] { return busyWorkers_.load(std::memory_order_acquire) == 0; });
+    if (!done) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [this] { return busyWorkers_.load(std::memory_order_acquire) == 0; });
+    }
+    rethrowFailure();
 }
 
 void BandPool::workerLoop(std::int32_t thread) {
@@ -108,7 +120,37 @@ void BandPool::takeBands(std::int32_t thread) {
         if (band >= bands_) {
             return;
         }
-        function_(context_, band, thread);
+        runBand(function_, context_, band, thread);
+    }
+}
+
+void BandPool::runBand(BandFunction function, void* context, std::int32_t band,
+                       std::int32_t thread) {
+    try {
+        function(context, band, thread);
+        if (const BandObserver observer = bandObserver.load()) {
+            observer(band, thread);
+        }
+    } catch (...) {
+        recordFailure(std::current_exception());
+    }
+}
+
+void BandPool::recordFailure(std::exception_ptr failure) {
+    const std::lock_guard<std::mutex> lock(failureMutex_);
+    if (!firstFailure_) {
+        firstFailure_ = std::move(failure);
+    }
+}
+
+void BandPool::rethrowFailure() {
+    std::exception_ptr failure;
+    {
+        const std::lock_guard<std::mutex> lock(failureMutex_);
+        failure = std::exchange(firstFailure_, nullptr);
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
     }
 }
 

@@ -2,19 +2,28 @@
 // rows of a view): the calling thread hands out the bands, takes bands itself
 // and returns only when every band is done, so nothing of the work outlives
 // the call. The workers are started once and sleep between calls; they are
-// joined when the pool is destroyed. A worker that wakes only after the
-// caller has taken the last band stays out of that work, so a machine busy
-// with other programs costs the caller no wait for a worker it does not need.
+// joined when the pool is destroyed. A band that throws does not stop the
+// others: every band is still run, and the first exception any band threw is
+// thrown again on the calling thread once every worker has let go of the work. A worker that wakes
+// only after the caller has taken the last band stays out of that work, so a machine busy with
+// other programs costs the caller no wait for a worker it does not need.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace engine {
+
+// Lets tests act as each band's work returns, on the band's thread (for
+// example throw there, as band work can); process-wide. Null removes the
+// observer.
+using BandObserver = void (*)(std::int32_t band, std::int32_t thread);
+void setBandObserver(BandObserver observer);
 
 class BandPool {
   public:
@@ -33,7 +42,8 @@ class BandPool {
     // Calls work(band, thread) once for every band 0 .. bands - 1, each on one
     // of the threads (`thread` 0 is the caller, 1 .. threads() - 1 the
     // workers: an index for the thread's own scratch memory). Bands are taken
-    // in increasing order by whichever thread is free. `work` must not throw.
+    // in increasing order by whichever thread is free. When bands throw, the
+    // first exception caught is rethrown here after all bands are done.
     template <typename Work>
     void run(std::int32_t bands, Work& work) {
         runBands(
@@ -49,8 +59,14 @@ class BandPool {
 
     void runBands(std::int32_t bands, BandFunction function, void* context);
     void workerLoop(std::int32_t thread);
+    // Runs one band, keeping what it throws.
+    void runBand(BandFunction function, void* context, std::int32_t band, std::int32_t thread);
     // Runs bands until none is left.
     void takeBands(std::int32_t thread);
+    // Keeps the first exception of the current work.
+    void recordFailure(std::exception_ptr failure);
+    // Rethrows what recordFailure kept, and forgets it.
+    void rethrowFailure();
 
     std::vector<std::thread> workers_;
     std::mutex mutex_;
@@ -70,6 +86,8 @@ class BandPool {
     void* context_ = nullptr;
     std::int32_t bands_ = 0;
     std::atomic<std::int32_t> nextBand_ = 0;
+    std::mutex failureMutex_;
+    std::exception_ptr firstFailure_;  // guarded by failureMutex_
 };
 
 }  // namespace engine

@@ -203,11 +203,18 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     const auto codingBands = static_cast<std::int32_t>(
         std::min(columnBlocks, static_cast<std::size_t>(pool_->threads()) * codingBandsPerThread));
     std::atomic<std::int32_t> codingLeft = codingBands;
+    // A coding band counts as done however it ends: one that throws must
+    // not leave the bands of rows waiting for it (the pool runs them all,
+    // then hands the exception on).
+    struct CodingDone {
+        std::atomic<std::int32_t>& left;
+        ~CodingDone() { left.fetch_sub(1, std::memory_order_release); }
+    };
     auto codeThenBuild = [&](std::int32_t band, std::int32_t lane) {
         if (band < codingBands) {
+            const CodingDone done{codingLeft};
             solver_.codeColumnBlocks(bandStart(columnBlocks, band, codingBands),
                                      bandStart(columnBlocks, band + 1, codingBands));
-            codingLeft.fetch_sub(1, std::memory_order_release);
             return;
         }
         while (codingLeft.load(std::memory_order_acquire) != 0) {

@@ -1,6 +1,7 @@
 #include "imaging/image_prompts.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace imaging {
 namespace {
@@ -36,15 +37,34 @@ class InputReturn {
 };
 
 int showLanguageBox(UINT textId, UINT captionId, UINT style) {
-    char text[300] = {};
-    char caption[300] = {};
-    LoadStringA(stringModule, textId, text, sizeof text);
-    LoadStringA(stringModule, captionId, caption, sizeof caption);
+    const std::wstring text = moduleString(stringModule, textId);
+    const std::wstring caption = moduleString(stringModule, captionId);
     const InputReturn input;
-    return MessageBoxA(nullptr, text, caption, style);
+    return MessageBoxW(nullptr, text.c_str(), caption.c_str(), style);
+}
+
+// The box that tells why the run ends. Its message loop keeps the thread's
+// window procedures running; one that fails meanwhile finds a box already
+// open and ends the run at once.
+void showEndingBox(const wchar_t* text, const wchar_t* caption) {
+    static bool ending = false;
+    if (ending) {
+        endProcess(1);
+    }
+    ending = true;
+    MessageBoxW(nullptr, text, caption, MB_ICONERROR | MB_TASKMODAL);
 }
 
 }  // namespace
+
+std::wstring moduleString(HMODULE module, UINT id) {
+    // A buffer size of 0 gives a pointer to the string in the loaded module:
+    // no copy, and no length to cut it at.
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(module, id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 && text != nullptr ? std::wstring(text, static_cast<std::size_t>(length))
+                                         : std::wstring();
+}
 
 void setPromptModule(HMODULE module) {
     stringModule = module;
@@ -82,7 +102,7 @@ void reportOutOfMemoryAndExit() {
         // A worker thread ends nothing itself: the window's thread does.
         throw OutOfMemoryException(oom::bitmap);
     }
-    MessageBoxA(nullptr, "WM: Out of Memory!", "Out of Memory", MB_ICONERROR | MB_TASKMODAL);
+    showEndingBox(L"WM: Out of Memory!", L"Out of Memory");
     endProcess(1);
 }
 
@@ -101,6 +121,19 @@ void showOwedBoxes(const std::vector<OwedBox>& boxes) {
         } else {
             warnBitmapNotCreated();
         }
+    }
+}
+
+void endOnException(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const OutOfMemoryException&) {
+        reportOutOfMemoryAndExit();
+    } catch (const std::bad_alloc&) {
+        reportOutOfMemoryAndExit();
+    } catch (...) {
+        showEndingBox(L"The tour cannot go on and closes.", L"Error");
+        endProcess(1);
     }
 }
 

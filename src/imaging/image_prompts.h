@@ -6,7 +6,10 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/image_exceptions.h"
@@ -19,6 +22,10 @@ inline constexpr UINT decodePromptText = IDS_DECODE_PROMPT;
 inline constexpr UINT decodePromptCaption = IDS_DECODE_PROMPT_CAPTION;
 inline constexpr UINT bitmapWarningText = IDS_BITMAP_WARNING;
 inline constexpr UINT bitmapWarningCaption = IDS_BITMAP_WARNING_CAPTION;
+
+// String `id` of `module` through the wide call (a language module's texts
+// may lie outside the system's code page); empty when it has none.
+std::wstring moduleString(HMODULE module, UINT id);
 
 // The module whose string table the boxes read (the language module).
 void setPromptModule(HMODULE module);
@@ -72,19 +79,33 @@ using ProcessEnd = void (*)(int exitCode);
 void setProcessEnd(ProcessEnd end);
 [[noreturn]] void endProcess(int exitCode);
 
-// Runs `work` and returns what it returns; memory that runs out on the way
-// (an OutOfMemoryException or std::bad_alloc) ends the run through the
-// out-of-memory box instead of escaping, into a window procedure's caller or
-// the runtime.
+// How every entry from the system ends an exception that reached it (window,
+// dialog and timer procedures, band work rethrown on the calling thread,
+// start-up, or a failure another thread caught and hands over): memory
+// (OutOfMemoryException, std::bad_alloc) shows the out-of-memory box, anything
+// else the plain box "The tour cannot go on and closes." ("Error"); then the
+// run ends through endProcess with exit status 1, its files deleted. Call it
+// on the window's thread (the boxes run a message loop there). A failure met
+// while a box of this kind is open ends the run at once, without a second
+// box. Does not return.
+[[noreturn]] void endOnException(std::exception_ptr failure);
+
+// Runs `work` and returns what it returns; an exception that escapes it ends
+// the run through endOnException instead of unwinding into a window
+// procedure's caller or the runtime.
 template <typename Work>
-auto endOnOutOfMemory(Work&& work) -> decltype(work()) {
+auto endOnAnyException(Work&& work) -> decltype(work()) {
     try {
         return work();
-    } catch (const OutOfMemoryException&) {
-        reportOutOfMemoryAndExit();
-    } catch (const std::bad_alloc&) {
-        reportOutOfMemoryAndExit();
+    } catch (...) {
+        endOnException(std::current_exception());
     }
+}
+
+// The same guard, for the callers that name memory.
+template <typename Work>
+auto endOnOutOfMemory(Work&& work) -> decltype(work()) {
+    return endOnAnyException(std::forward<Work>(work));
 }
 
 }  // namespace imaging

@@ -254,7 +254,7 @@ HBITMAP PictureLoader::decodeJpegInto(void** bitsOut, BITMAPINFOHEADER* header, 
     const imaging::jpeg::BgrRows rows{static_cast<std::uint8_t*>(*bitsOut),
                                       imaging::dibStride(size.width)};
     const imaging::jpeg::Outcome outcome =
-        imaging::jpeg::decode(jpeg_->bytes(), eighths, rows, everyCore());
+        imaging::jpeg::decode(jpeg_->bytes(), eighths, rows, everyCore(), cancel_);
     if (outcome == imaging::jpeg::Outcome::outOfMemory) {
         *bitsOut = nullptr;
         throw OutOfMemoryException(outOfMemoryMessage);
@@ -264,7 +264,8 @@ HBITMAP PictureLoader::decodeJpegInto(void** bitsOut, BITMAPINFOHEADER* header, 
     }
     bitmap.reset();
     *bitsOut = nullptr;
-    if (onFailure == JpegFailure::nothing || !handJpegToPlatform()) {
+    if (outcome == imaging::jpeg::Outcome::cancelled || onFailure == JpegFailure::nothing ||
+        !handJpegToPlatform()) {
         return nullptr;
     }
     return renderInto(bitsOut, header, platformSize.value_or(GetPixelSize()), outOfMemoryMessage);
@@ -276,19 +277,17 @@ HBITMAP PictureLoader::decodeJpegInto(void** bitsOut, BITMAPINFOHEADER* header, 
 HBITMAP PictureLoader::stretchJpegInto(void** bitsOut, BITMAPINFOHEADER* header,
                                        imaging::PixelSize target) {
     const int eighths = imaging::jpeg::eighthsCovering(jpeg_->facts().size, target);
-    if (imaging::jpeg::scaledSize(jpeg_->facts().size, eighths) == target) {
-        return decodeJpegInto(bitsOut, header, eighths, imaging::oom::scaledBitmap,
-                              JpegFailure::platform, target);
-    }
     BITMAPINFOHEADER decodedHeader{};
     void* decodedBits = nullptr;
-    platform::UniqueBitmap decoded(decodeJpegInto(
-        &decodedBits, &decodedHeader, eighths, imaging::oom::scaledBitmap, JpegFailure::nothing));
-    if (decoded.get() == nullptr) {
-        if (!handJpegToPlatform()) {
-            return nullptr;
-        }
-        return renderInto(bitsOut, header, target, imaging::oom::scaledBitmap);
+    // A picture that fails comes back from the platform at the target size.
+    platform::UniqueBitmap decoded(decodeJpegInto(&decodedBits, &decodedHeader, eighths,
+                                                  imaging::oom::scaledBitmap, JpegFailure::platform,
+                                                  target));
+    if (decoded.get() == nullptr ||
+        (decodedHeader.biWidth == target.width && decodedHeader.biHeight == target.height)) {
+        *bitsOut = decodedBits;
+        *header = decodedHeader;
+        return decoded.release();
     }
     platform::UniqueMemoryDC dc = platform::makeMemoryDC();
     fillHeader(header, target);

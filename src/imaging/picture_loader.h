@@ -17,6 +17,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -68,6 +69,11 @@ class PictureLoader {
     void ReleasePicture();
     // The cache GetBitmap may shrink; null: none.
     void SetCache(ImageCache* cache) { cache_ = cache; }
+    // A flag that, once raised, stops the decodes of JPEGs the player decodes
+    // itself between rows: GetBitmap, GetScaledBitmap and GetPreviewBitmap
+    // then give null without a prompt (a decode that was overtaken). The flag
+    // may be raised from any thread. Null: none.
+    void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
     // The device context DIB sections are made on; null: a memory context.
     void SetDC(HDC dc) { dc_ = dc; }
 
@@ -102,6 +108,7 @@ class PictureLoader {
 
     platform::ComRef<IPicture> picture_;
     std::unique_ptr<HeldJpeg> jpeg_;
+    const std::atomic<bool>* cancel_ = nullptr;
     ImageCache* cache_ = nullptr;
     HDC dc_ = nullptr;
 };

@@ -118,6 +118,7 @@ void SceneDecode::run() {
         DeferredBoxes boxes;
         try {
             PictureLoader loader;
+            loader.SetCancelFlag(&cancelled_);
             const auto block = static_cast<HGLOBAL>(block_.release());
             result_.image = kind_ == Kind::preview
                                 ? decodePreviewImage(loader, block, size_, id_)
@@ -129,9 +130,8 @@ void SceneDecode::run() {
         } catch (const DecodeException&) {
             result_.failure = DecodedScene::Failure::decode;
         } catch (...) {
-            // Nothing else is thrown by a decode; were it, the picture is
-            // one that could not be decoded, and the user is asked so.
-            result_.failure = DecodedScene::Failure::decode;
+            result_.failure = DecodedScene::Failure::other;
+            result_.exception = std::current_exception();
         }
         if (result_.failure != DecodedScene::Failure::none) {
             result_.image = nullptr;

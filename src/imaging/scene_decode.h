@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -41,12 +42,15 @@ bool previewable(HGLOBAL block, std::int32_t size);
 
 // What a worker's decode yields for the window's thread.
 struct DecodedScene {
-    enum class Failure { none, outOfMemory, decode };
+    // `other`: anything else the decode threw, kept in `exception` for the
+    // window's thread to end the run with.
+    enum class Failure { none, outOfMemory, decode, other };
     // Null after a failure.
     std::shared_ptr<DibImage> image;
     // The boxes the decode would have shown, in order.
     std::vector<OwedBox> owedBoxes;
     Failure failure = Failure::none;
+    std::exception_ptr exception;
 };
 
 // One scene image to decode on a worker.
@@ -63,6 +67,9 @@ class SceneDecode {
     std::int32_t id() const { return id_; }
     // The worker's part: decodes, catching everything it throws.
     void run();
+    // Nobody wants the result any more: a JPEG the player decodes itself
+    // stops between rows (its result is then no picture).
+    void cancel() { cancelled_.store(true); }
     // True once `run` has returned; the result may then be read.
     bool finished() const { return finished_.load(std::memory_order_acquire); }
     DecodedScene& result() { return result_; }
@@ -73,6 +80,7 @@ class SceneDecode {
     std::int32_t size_;
     ImageCache* guardCache_;
     Kind kind_;
+    std::atomic<bool> cancelled_{false};
     DecodedScene result_;
     std::atomic<bool> finished_{false};
 };

@@ -55,7 +55,7 @@ std::unique_ptr<package::PayloadBuffer> extractImage(const package::Scene& scene
     }
     PayloadCatcher catcher;
     package::LoadRequest request;
-    std::snprintf(request.imagePath, sizeof request.imagePath, "%s", item->path());
+    request.imagePath = item->path();
     request.imageReceiver = &catcher;
     request.imageOffset = item->offset();
     request.imageLength = item->length();
@@ -143,6 +143,9 @@ void SceneImageCallback::install(imaging::DecodedScene& decoded) {
     using Failure = imaging::DecodedScene::Failure;
     if (decoded.failure == Failure::outOfMemory) {
         imaging::reportOutOfMemoryAndExit();
+    }
+    if (decoded.failure == Failure::other) {
+        imaging::endOnException(decoded.exception);
     }
     if (decoded.failure == Failure::decode) {
         imaging::askToContinueAfterDecodeFailure();
@@ -276,6 +279,7 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
     DeletePendingImageCallback();
     heldSound_.drop();
     dropPreview();
+    dropSceneDecode();
     package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
     if (scene == nullptr) {
         return;
@@ -351,7 +355,10 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
 }
 
 void SceneMediaManager::dropPrefetch() {
-    prefetchDecode_.reset();  // a running worker finishes and is dropped
+    if (prefetchDecode_ != nullptr) {
+        prefetchDecode_->cancel();  // its worker stops soon and is dropped
+    }
+    prefetchDecode_.reset();
     imageCache_.dropPrefetched();
 }
 
@@ -403,10 +410,18 @@ void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::Un
             SetTimer(noticeWindow(), previewTimerId, previewDelay_, nullptr);
         }
     }
+    dropSceneDecode();
     sceneDecode_ =
         std::make_shared<imaging::SceneDecode>(request->id(), std::move(block), size, &imageCache_);
     sceneDecodeStarted_ = false;
     startWaitingDecodes();
+}
+
+void SceneMediaManager::dropSceneDecode() {
+    if (sceneDecode_ != nullptr) {
+        sceneDecode_->cancel();
+    }
+    sceneDecode_.reset();
 }
 
 void SceneMediaManager::previewDue() {
@@ -430,6 +445,9 @@ void SceneMediaManager::dropPreview() {
         KillTimer(noticeWindow_.get(), previewTimerId);
     }
     previewBlock_.reset();
+    if (previewDecode_ != nullptr) {
+        previewDecode_->cancel();
+    }
     previewDecode_.reset();
 }
 
@@ -481,8 +499,8 @@ void SceneMediaManager::decodeFinished() {
 
 void SceneMediaManager::stopDecoding() {
     dropPreview();
-    sceneDecode_.reset();
-    prefetchDecode_.reset();
+    dropSceneDecode();
+    dropPrefetch();
     decodeThreads_.joinAll();
     imageCache_.dropPrefetched();
     heldSound_.drop();
@@ -538,6 +556,7 @@ package::TempFile* SceneMediaManager::TourSoundFile() {
 void SceneMediaManager::CancelAll() {
     heldSound_.drop();
     dropPreview();
+    dropSceneDecode();
     if (pendingImageCallback_ != nullptr) {
         pendingImageCallback_->setCancelled(true);
     }

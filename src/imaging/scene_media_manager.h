@@ -220,6 +220,8 @@ class SceneMediaManager {
     void dropPrefetch();
     // A preview on its way, or waiting for its time, is given up.
     void dropPreview();
+    // The decode for the scene asked for last is given up.
+    void dropSceneDecode();
     // Takes a prefetched image or adopts a running prefetch for scene `id`;
     // true when the image was handed over at once.
     bool usePrefetch(std::int32_t id, bool& adopted);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "package/field_reader.h"
+#include "platform/code_pages.h"
 
 namespace package {
 
@@ -204,6 +205,9 @@ class BlockReader {
             section();
         }
         // Only a block that is sound throughout changes the tour.
+        if (textCodePage_ != 0 && platform::systemConvertsCodePage(textCodePage_)) {
+            tour_.setTextCodePage(textCodePage_);
+        }
         for (std::size_t i = 0; i < links_.size(); ++i) {
             tour_.scene(static_cast<std::int32_t>(i) + 1)->setLinks(std::move(links_[i]));
         }
@@ -226,6 +230,10 @@ class BlockReader {
         const std::string tag = fields_.readString("section tag");
         const std::int32_t length = fields_.readLength(("section " + tag).c_str());
         const std::int64_t contentEnd = fields_.position() + length;
+        if (tag == textCodePageTag) {
+            textCodePage(contentEnd);
+            return;
+        }
         if (tag != linksTag) {
             fields_.skip(length);
             return;
@@ -244,8 +252,27 @@ class BlockReader {
         fields_.setLimit(blockEnd);
     }
 
+    // One INT filling the section; a negative one is no code page at all.
+    void textCodePage(std::int64_t contentEnd) {
+        if (haveTextCodePage_) {
+            fields_.fail("a second text-code-page section");
+        }
+        haveTextCodePage_ = true;
+        if (contentEnd - fields_.position() != FieldReader::intWidth) {
+            fields_.fail("text-code-page: the section holds " +
+                         std::to_string(contentEnd - fields_.position()) + " bytes, not one INT");
+        }
+        const std::int32_t codePage = fields_.readInt("text-code-page");
+        if (codePage <= 0) {
+            fields_.fail("text-code-page: " + std::to_string(codePage) + " is no code page");
+        }
+        textCodePage_ = static_cast<std::uint32_t>(codePage);
+    }
+
     BoundedFields fields_;
     Tour& tour_;
+    bool haveTextCodePage_ = false;
+    std::uint32_t textCodePage_ = 0;
     bool haveLinks_ = false;
     std::vector<std::vector<SceneLink>> links_;
 };

@@ -13,8 +13,9 @@
 // pan, FLOAT tilt, STRING label, FLAG "has a view", FLOAT view pan, FLOAT view
 // tilt, FLOAT view field of view (the three written as 0 without a view).
 // The "text-code-page" section holds one INT: the Windows code page the
-// tour's texts (title, scene names, information) are stored in. A tour
-// without it stores them in the code page of the system that shows it.
+// tour's texts (title, scene names, information, link labels) are stored in.
+// A tour without it, or with a code page the system cannot convert, has its
+// texts shown in the code page of the system that shows it.
 #pragma once
 
 #include <cstdint>
@@ -54,7 +55,9 @@ struct ExtensionBlockStatus {
 // the record stream and the trailer) and gives the tour's scenes their links.
 // Every count, length and target is checked against the bytes left and the
 // tour; a block that fails any check is ignored as a whole and the scenes keep
-// no links. Bytes that do not start with the marker are no block.
+// no links. A "text-code-page" section of the right form whose code page the
+// system cannot convert is passed over alone: the rest of the block counts. Bytes that do not start
+// with the marker are no block.
 ExtensionBlockStatus readExtensionBlock(std::istream& stream, std::int64_t begin, std::int64_t end,
                                         Tour& tour);
 

@@ -29,7 +29,7 @@ void deliverNothing(MediaCallback* receiver) {
 
 // Returns false when the extraction has ended (delivered nothing or was cancelled).
 bool extractImage(const LoadRequest& request) {
-    platform::MappedFile file(request.imagePath);
+    platform::MappedFile file(request.imagePath.c_str());
     if (!file.opened()) {
         deliverNothing(request.imageReceiver);
         return false;
@@ -77,7 +77,7 @@ bool extractImage(const LoadRequest& request) {
 }
 
 void extractSound(const LoadRequest& request) {
-    platform::MappedFile file(request.soundPath);
+    platform::MappedFile file(request.soundPath.c_str());
     if (!file.opened()) {
         deliverNothing(request.soundReceiver);
         return;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace package {
 
@@ -13,11 +14,11 @@ class MediaCallback;
 struct LoadRequest {
     enum Mode : std::int32_t { imageOnly = 1, soundOnly = 2, imageAndSound = 3, nothing = 4 };
 
-    char imagePath[260] = {};
+    std::string imagePath;  // UTF-8, of any length
     MediaCallback* imageReceiver = nullptr;
     std::int32_t imageOffset = 0;
     std::int32_t imageLength = 0;
-    char soundPath[260] = {};
+    std::string soundPath;
     MediaCallback* soundReceiver = nullptr;
     std::int32_t soundOffset = 0;
     std::int32_t soundLength = 0;

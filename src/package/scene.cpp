@@ -1,18 +1,11 @@
 #include "package/scene.h"
 
-#include <cstring>
-
 namespace package {
 
 namespace {
 
 // Process-wide: scenes are numbered in creation order for the whole run.
 std::int32_t sceneIdCounter = 1;
-
-void copyPath(char (&target)[260], const char* source) {
-    std::strncpy(target, source, sizeof target - 1);
-    target[sizeof target - 1] = '\0';
-}
 
 }  // namespace
 
@@ -42,13 +35,13 @@ void Scene::setImageReceiver(MediaCallback* receiver) {
 void Scene::load() {
     request_.mode = LoadRequest::nothing;
     const auto fillSound = [this] {
-        copyPath(request_.soundPath, sound_ ? sound_->path() : "");
+        request_.soundPath = sound_ ? sound_->path() : "";
         request_.soundReceiver = soundReceiver_;
         request_.soundOffset = sound_ ? sound_->offset() : 0;
         request_.soundLength = sound_ ? sound_->length() : -1;
     };
     if (imageWanted_) {
-        copyPath(request_.imagePath, image_ ? image_->path() : "");
+        request_.imagePath = image_ ? image_->path() : "";
         request_.imageReceiver = imageReceiver_;
         request_.imageOffset = image_ ? image_->offset() : 0;
         request_.imageLength = image_ ? image_->length() : -1;

@@ -85,6 +85,10 @@ class Tour {
     virtual ~Tour() = default;
 
     const char* title() const { return title_.c_str(); }
+    // The Windows code page of the tour's texts (title, scene names,
+    // information, link labels); 0 for the system's own.
+    std::uint32_t textCodePage() const { return textCodePage_; }
+    void setTextCodePage(std::uint32_t codePage) { textCodePage_ = codePage; }
     std::int32_t viewSize() const { return viewSize_; }
     std::int32_t fullScreenMode() const { return fullScreenMode_; }
     TourInfo& info() { return *info_; }
@@ -112,6 +116,7 @@ class Tour {
     std::int32_t rotationSpeed_ = 0;
     std::int32_t viewSize_ = 0;
     std::string title_;
+    std::uint32_t textCodePage_ = 0;
 };
 
 }  // namespace package

@@ -36,8 +36,7 @@ struct CorruptPackage {
 // makes the package corrupt.
 class RecordStreamReader {
   public:
-    RecordStreamReader(const char* exePath, SkinSet& skinSet,
-                       char (&languageModulePath)[platform::pathBytes],
+    RecordStreamReader(const char* exePath, SkinSet& skinSet, std::string& languageModulePath,
                        ExtensionBlockStatus& extensionBlock)
         : exePath_(exePath),
           skinSet_(skinSet),
@@ -60,7 +59,7 @@ class RecordStreamReader {
 
     const char* exePath_;
     SkinSet& skinSet_;
-    char (&languageModulePath_)[platform::pathBytes];
+    std::string& languageModulePath_;
     ExtensionBlockStatus& extensionBlock_;
     std::unique_ptr<std::istream> stream_;
     std::int64_t fileSize_ = 0;
@@ -145,8 +144,7 @@ void RecordStreamReader::readTour(Tour& tour) {
         skinSet_.setImagePath(slot, writeBlob(field.c_str(), false).c_str());
     }
     const std::string language = writeBlob("language module", true);
-    std::strncpy(languageModulePath_, language.c_str(), sizeof languageModulePath_ - 1);
-    languageModulePath_[sizeof languageModulePath_ - 1] = '\0';
+    languageModulePath_ = language;
 
     // Where the stream ends is known only now; a stream cut short by the end
     // of the file has no block after it.
@@ -238,12 +236,12 @@ void RecordStreamReader::deleteMadeFiles() {
     for (int slot = 0; slot < SkinSet::imageCount; ++slot) {
         skinSet_.setImagePath(slot, "");
     }
-    languageModulePath_[0] = '\0';
+    languageModulePath_.clear();
 }
 
 }  // namespace
 
-TourLoader::TourLoader() : languageModulePath_{} {}
+TourLoader::TourLoader() = default;
 
 TourLoader::~TourLoader() = default;
 
@@ -261,10 +259,10 @@ void TourLoader::deleteExtractedFiles(const Tour& tour) {
         }
         skinSet_.setImagePath(slot, "");
     }
-    if (languageModulePath_[0] != '\0') {
-        platform::deleteFile(languageModulePath_);
+    if (!languageModulePath_.empty()) {
+        platform::deleteFile(languageModulePath_.c_str());
     }
-    languageModulePath_[0] = '\0';
+    languageModulePath_.clear();
 }
 
 std::unique_ptr<Tour> TourLoader::load(const char* exePath) {

@@ -46,7 +46,7 @@ class TourLoader {
 
     SkinSet& skinSet() { return skinSet_; }
     const SkinSet& skinSet() const { return skinSet_; }
-    const char* languageModulePath() const { return languageModulePath_; }
+    const char* languageModulePath() const { return languageModulePath_.c_str(); }
     // Whether the last tour read carried an extension block, and whether it
     // was sound (a bad block leaves the tour without links).
     const ExtensionBlockStatus& extensionBlock() const { return extensionBlock_; }
@@ -54,7 +54,7 @@ class TourLoader {
   private:
     SkinSet skinSet_;
     ExtensionBlockStatus extensionBlock_;
-    char languageModulePath_[platform::pathBytes];
+    std::string languageModulePath_;  // UTF-8, of any length
 };
 
 }  // namespace package

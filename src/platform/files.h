@@ -1,5 +1,5 @@
 // The package reader's one door to the file system. The Win32 side makes
-// the wide-character calls (GetTempFileNameW, CreateFileW, file mapping,
+// the wide-character calls (GetTempPathW, CreateFileW, file mapping,
 // movable global memory, the runtime's file streams over wide paths); the POSIX
 // side serves the native build and tourpack on Linux, so that all of them run
 // the same reader. A third side keeps every file in memory, for the fuzzer
@@ -16,9 +16,8 @@
 namespace platform {
 
 // Paths are UTF-8 text throughout the player, so that a file in any folder can
-// be named whatever the system's ANSI code page. A path of 260 UTF-16 units
-// takes at most three bytes a unit.
-inline constexpr std::size_t pathBytes = 3 * 260;
+// be named whatever the system's ANSI code page; they are held in strings, as
+// long as the system makes them.
 
 // The path as the system's file calls take it (UTF-16 on Windows).
 std::filesystem::path nativePath(const char* path);

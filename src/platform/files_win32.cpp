@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <cwctype>
 #include <map>
 #include <string_view>
@@ -21,10 +22,24 @@ std::map<std::string, UniqueFile>& heldFiles() {
     return *files;
 }
 
+// The folder as long as the system names it: asked once for its length.
 std::wstring temporaryFolder() {
-    wchar_t folder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    return length > 0 && length <= MAX_PATH ? std::wstring(folder, length) : std::wstring();
+    std::wstring folder(GetTempPathW(0, nullptr), L'\0');
+    const DWORD length =
+        folder.empty() ? 0 : GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length == 0 || length >= folder.size()) {
+        return {};
+    }
+    folder.resize(length);
+    return folder;
+}
+
+// "<folder><prefix><unique in hex>.tmp", the name GetTempFileName gives a
+// nonzero unique number, but for a folder of any length.
+std::wstring temporaryName(const std::wstring& folder, const std::wstring& prefix, UINT unique) {
+    wchar_t number[8] = {};
+    swprintf(number, 8, L"%X", unique);
+    return folder + prefix.substr(0, 3) + number + L".tmp";
 }
 
 // Other runs may delete a file no one holds; this run's files are held with
@@ -72,11 +87,8 @@ std::string makeTempFile(const char* prefix) {
         if (unique == 0) {
             continue;
         }
-        wchar_t name[MAX_PATH] = {};
-        if (GetTempFileNameW(folder.c_str(), widePrefix.c_str(), unique, name) == 0) {
-            return {};
-        }
-        UniqueFile held = holdNewFile(name);
+        const std::wstring name = temporaryName(folder, widePrefix, unique);
+        UniqueFile held = holdNewFile(name.c_str());
         if (held) {
             std::string path = textPath(name);
             heldFiles()[path] = std::move(held);

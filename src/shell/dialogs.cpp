@@ -7,7 +7,9 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
+#include "platform/code_pages.h"
 #include "platform/files.h"
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
@@ -37,9 +39,9 @@ void centreOnMainWindow(HWND dialog, HBITMAP picture) {
     centreOnOwner(shellState.mainWindow, dialog, size.cx, size.cy);
 }
 
-std::string controlText(HWND dialog, int controlId, int capacity) {
-    std::string text(static_cast<std::size_t>(capacity), '\0');
-    const int length = GetDlgItemTextA(dialog, controlId, text.data(), capacity);
+std::wstring controlText(HWND dialog, int controlId, int capacity) {
+    std::wstring text(static_cast<std::size_t>(capacity), L'\0');
+    const int length = GetDlgItemTextW(dialog, controlId, text.data(), capacity);
     text.resize(length > 0 ? static_cast<std::size_t>(length) : 0);
     return text;
 }
@@ -54,9 +56,14 @@ RECT controlRectangle(HWND dialog, int controlId) {
     return rectangle;
 }
 
-void openWithShell(HWND owner, const std::string& target) {
+void openWithShell(HWND owner, const std::wstring& target) {
     // A failure is not reported: the dialog stays as it is.
-    ShellExecuteA(owner, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// What a click on the link control opens, for its text as shown.
+std::wstring linkTargetOf(int controlId, const std::wstring& text) {
+    return platform::widen(linkTarget(controlId, platform::utf8(text)), CP_UTF8);
 }
 
 INT_PTR endOnOkOrCancel(HWND dialog, WPARAM wParam) {
@@ -85,19 +92,20 @@ bool ensureLabelWindow(HWND dialog) {
         return true;
     }
     if (!s.labelClassRegistered) {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = labelWindowProcedure;
+        const std::wstring name = asciiName(labelClassName);
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = guarded<labelWindowProcedure>;
         windowClass.hInstance = programInstance();
         windowClass.hbrBackground = s.labelBrush.get();
-        windowClass.lpszClassName = labelClassName;
-        if (RegisterClassA(&windowClass) == 0) {
+        windowClass.lpszClassName = name.c_str();
+        if (RegisterClassW(&windowClass) == 0) {
             return false;
         }
         s.labelClassRegistered = 1;
     }
-    s.labelWindow =
-        CreateWindowExA(0, labelClassName, "", WS_POPUP | WS_BORDER, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, dialog, nullptr, programInstance(), nullptr);
+    s.labelWindow = CreateWindowExW(0, asciiName(labelClassName).c_str(), L"", WS_POPUP | WS_BORDER,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                    dialog, nullptr, programInstance(), nullptr);
     s.labelWindowCreated = s.labelWindow != nullptr ? 1 : 0;
     return s.labelWindowCreated != 0;
 }
@@ -108,7 +116,7 @@ void hideLabel() {
     }
 }
 
-void showLabel(HWND dialog, POINT pointer, const std::string& text) {
+void showLabel(HWND dialog, POINT pointer, const std::wstring& text) {
     // The dialog's top-left corner in its own client coordinates: minus the
     // frame and the caption.
     RECT window;
@@ -116,10 +124,12 @@ void showLabel(HWND dialog, POINT pointer, const std::string& text) {
     POINT corner{window.left, window.top};
     ScreenToClient(dialog, &corner);
     HWND label = shellState.labelWindow;
-    SetWindowTextA(label, text.c_str());
-    const int scale = shellState.scale;
-    MoveWindow(label, pointer.x + 50 * scale + corner.x, pointer.y + 20 * scale + corner.y,
-               labelWidth(text.size()) * scale, labelHeight * scale, TRUE);
+    SetWindowTextW(label, text.c_str());
+    const int dpi = shellState.dpi;
+    MoveWindow(label, pointer.x + templatePixels(50, dpi) + corner.x,
+               pointer.y + templatePixels(20, dpi) + corner.y,
+               templatePixels(labelWidth(text.size()), dpi), templatePixels(labelHeight, dpi),
+               TRUE);
     ShowWindow(label, SW_SHOWNORMAL);
     InvalidateRect(label, nullptr, TRUE);
     SetForegroundWindow(dialog);
@@ -132,12 +142,14 @@ void showLabel(HWND dialog, POINT pointer, const std::string& text) {
 
 void setInfoTexts(HWND dialog) {
     const package::TourInfo& info = shellState.tour->info();
-    SetDlgItemTextA(dialog, infoText1Control, info.infoText1());
-    SetDlgItemTextA(dialog, webAddressControl, info.webAddress());
-    SetDlgItemTextA(dialog, emailAddressControl, info.emailAddress());
-    SetDlgItemTextA(dialog, infoText3Control, info.infoText3());
-    SetDlgItemTextA(dialog, infoText2Control, info.infoText2());
-    SetDlgItemTextA(dialog, infoText4Control, info.infoText4());
+    for (const auto& [control, text] : {std::pair{infoText1Control, info.infoText1()},
+                                        std::pair{webAddressControl, info.webAddress()},
+                                        std::pair{emailAddressControl, info.emailAddress()},
+                                        std::pair{infoText3Control, info.infoText3()},
+                                        std::pair{infoText2Control, info.infoText2()},
+                                        std::pair{infoText4Control, info.infoText4()}}) {
+        SetDlgItemTextW(dialog, control, tourText(text).c_str());
+    }
 }
 
 void hover(HWND dialog, LPARAM position) {
@@ -153,10 +165,10 @@ void hover(HWND dialog, LPARAM position) {
             !PtInRect(&rectangle, pointer)) {
             continue;
         }
-        const std::string text = controlText(dialog, controlId, 100);
-        if (isLinkControl(controlId) && !linkTarget(controlId, text).empty()) {
+        const std::wstring text = controlText(dialog, controlId, 100);
+        if (isLinkControl(controlId) && !linkTargetOf(controlId, text).empty()) {
             SetCursor(
-                LoadCursorA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDC_LINK_HAND)));
+                LoadCursorW(shellState.languageModule.get(), MAKEINTRESOURCEW(IDC_LINK_HAND)));
         }
         if (needsLabel(text.size())) {
             showLabel(dialog, pointer, text);
@@ -175,11 +187,11 @@ void clickLinks(HWND dialog, WPARAM wParam, LPARAM position) {
     bool hit = false;
     for (const int controlId : infoClickControls) {
         RECT area = controlRectangle(dialog, controlId);
-        area.bottom = area.top + linkHitHeight * shellState.scale;
+        area.bottom = area.top + templatePixels(linkHitHeight, shellState.dpi);
         if (!PtInRect(&area, point)) {
             continue;
         }
-        const std::string target = linkTarget(controlId, controlText(dialog, controlId, 101));
+        const std::wstring target = linkTargetOf(controlId, controlText(dialog, controlId, 101));
         if (!target.empty()) {
             openWithShell(dialog, target);
             hit = true;
@@ -196,9 +208,11 @@ void paintAuthorPhoto(HWND dialog) {
     }
     const SIZE size = bitmapSize(shellState.authorPhoto);
     const Point origin = authorPhotoOrigin(size.cx, size.cy);
-    const int scale = shellState.scale;
+    const int dpi = shellState.dpi;
     const platform::PaintScope painting(dialog);
-    drawBitmap(painting.dc(), shellState.authorPhoto, origin.x * scale, origin.y * scale, scale);
+    drawBitmapSized(painting.dc(), shellState.authorPhoto, templatePixels(origin.x, dpi),
+                    templatePixels(origin.y, dpi), templatePixels(size.cx, dpi),
+                    templatePixels(size.cy, dpi));
 }
 
 }  // namespace
@@ -236,7 +250,7 @@ bool loadAuthorPhoto(FileRangeReader read) {
     if (picture == nullptr || picture->length() <= 0) {
         return false;  // no photo: the program's file is not even opened
     }
-    HGLOBAL block = read(s.executablePath, picture->offset(), picture->length());
+    HGLOBAL block = read(s.executablePath.c_str(), picture->offset(), picture->length());
     if (block == nullptr) {
         return false;
     }
@@ -266,7 +280,7 @@ INT_PTR CALLBACK aboutDialogProcedure(HWND dialog, UINT message, WPARAM wParam, 
         case WM_LBUTTONDOWN:
             if (aboutLinkContains(static_cast<short>(LOWORD(lParam)),
                                   static_cast<short>(HIWORD(lParam)), shellState.scale)) {
-                openWithShell(dialog, makerWebAddress);
+                openWithShell(dialog, asciiName(makerWebAddress));
             } else {
                 SendMessageA(dialog, WM_COMMAND, IDOK, 0);
             }
@@ -336,33 +350,35 @@ LRESULT CALLBACK labelWindowProcedure(HWND window, UINT message, WPARAM wParam, 
         case WM_PAINT: {
             const platform::PaintScope painting(window);
             const HDC dc = painting.dc();
-            char text[91] = {};
-            GetWindowTextA(window, text, sizeof text);
+            std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+            text.resize(static_cast<std::size_t>(
+                GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
             const platform::Selection font(dc, GetStockObject(ANSI_VAR_FONT));
             SetBkMode(dc, TRANSPARENT);
             RECT client;
             GetClientRect(window, &client);
-            DrawTextA(dc, text, -1, &client, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+            DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &client,
+                      DT_SINGLELINE | DT_VCENTER | DT_LEFT);
             return 0;
         }
         default:
-            return DefWindowProcA(window, message, wParam, lParam);
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
 void showAboutBox(HWND mainWindow) {
-    DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_ABOUT), mainWindow,
-                    aboutDialogProcedure, 0);
+    DialogBoxParamW(shellState.languageModule.get(), MAKEINTRESOURCEW(IDD_ABOUT), mainWindow,
+                    guarded<aboutDialogProcedure>, 0);
 }
 
 void showPictureDialog(HWND mainWindow) {
-    DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_PICTURE), mainWindow,
-                    pictureDialogProcedure, 0);
+    DialogBoxParamW(shellState.languageModule.get(), MAKEINTRESOURCEW(IDD_PICTURE), mainWindow,
+                    guarded<pictureDialogProcedure>, 0);
 }
 
 void showTourInfoDialog(HWND mainWindow) {
-    DialogBoxParamA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDD_TOUR_INFO), mainWindow,
-                    tourInfoDialogProcedure, 0);
+    DialogBoxParamW(shellState.languageModule.get(), MAKEINTRESOURCEW(IDD_TOUR_INFO), mainWindow,
+                    guarded<tourInfoDialogProcedure>, 0);
 }
 
 }  // namespace shell

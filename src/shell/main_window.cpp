@@ -120,11 +120,9 @@ void showMenuHelp(HWND window, WPARAM wParam) {
     }
     const unsigned id = menuHelpStringId(LOWORD(wParam), shellState.tour->soundOn());
     if (id != 0) {
-        char text[100] = {};
-        LoadStringA(shellState.languageModule.get(), id, text, sizeof text);
-        copyText(shellState.statusText, sizeof shellState.statusText, text);
+        shellState.statusText = languageString(id);
     } else {
-        copyText(shellState.statusText, sizeof shellState.statusText, shellState.defaultStatusText);
+        shellState.statusText = shellState.defaultStatusText;
     }
     repaintMainWindow(window);
 }
@@ -207,16 +205,16 @@ void createViewAndToolbar(HWND window) {
 
     sceneListener.window = window;
     sceneListener.firstSceneCommand = commandFirstScene;
-    sceneListener.defaultText = shellState.defaultStatusText;
-    sceneListener.statusText = shellState.statusText;
+    sceneListener.defaultText = &shellState.defaultStatusText;
+    sceneListener.statusText = &shellState.statusText;
     sceneListener.tour = shellState.tour.get();
     viewer.setSceneListener(&sceneListener);
 }
 
 void setWindowTitle(HWND window) {
-    char caption[1000] = {};
-    LoadStringA(shellState.languageModule.get(), IDS_CAPTION, caption, sizeof caption);
-    SetWindowTextA(window, windowTitle(shellState.tour->title(), caption).c_str());
+    // The tour's title in its code page, the caption in the module's UTF-16.
+    const std::wstring title = tourText(windowTitle(shellState.tour->title(), "").c_str());
+    SetWindowTextW(window, (title + languageString(IDS_CAPTION)).c_str());
 }
 
 void removeMenu(HWND window) {
@@ -255,8 +253,8 @@ void addSceneItems(HWND window) {
     for (std::int32_t n = 1; n <= tour.sceneCount(); ++n) {
         const UINT id = commandFirstScene - 1 + static_cast<UINT>(n);
         const package::Scene* scene = tour.scene(n);
-        InsertMenuA(sceneMenu, 100000, MF_BYPOSITION | MF_STRING, id,
-                    scene != nullptr ? scene->name() : "");
+        InsertMenuW(sceneMenu, 100000, MF_BYPOSITION | MF_STRING, id,
+                    tourText(scene != nullptr ? scene->name() : "").c_str());
         SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUncheckedBitmap.get(),
                            shellState.itemCheckedBitmap);
     }
@@ -342,7 +340,7 @@ LRESULT CALLBACK mainWindowProcedure(HWND window, UINT message, WPARAM wParam, L
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace shell
@@ -354,8 +352,8 @@ void ShellSceneListener::sceneChanged(std::int32_t sceneNumber) {
     const package::Scene* scene = tour->scene(sceneNumber);
     const std::string text = shell::sceneStatusText(tour->title(), sceneNumber, tour->sceneCount(),
                                                     scene != nullptr ? scene->name() : "");
-    shell::copyText(defaultText, 104, text.c_str());
-    shell::copyText(statusText, shell::statusTextCapacity, defaultText);
+    *defaultText = shell::tourText(text.c_str(), tour);
+    *statusText = *defaultText;
     if (HMENU menu = GetMenu(window)) {
         if (HMENU sceneMenu = GetSubMenu(menu, 1)) {
             for (std::int32_t i = 0; i < tour->sceneCount(); ++i) {

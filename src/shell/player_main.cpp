@@ -20,7 +20,7 @@ namespace {
 // A language module that cannot serve the player ends the run: the files
 // taken out of the tour go, and the exit code is 0.
 int stopForLanguage(const char* text) {
-    MessageBoxA(nullptr, text, "Error", MB_OK | MB_ICONWARNING);
+    MessageBoxW(nullptr, shell::asciiName(text).c_str(), L"Error", MB_OK | MB_ICONWARNING);
     shell::releaseRun();
     return 0;
 }
@@ -30,13 +30,22 @@ int stopForLanguage(const char* text) {
 bool findOwnFile() {
     // Through the wide-character call: the tour may lie in a folder whose
     // name the ANSI code page cannot spell.
-    wchar_t ownPath[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, ownPath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
-        return false;
+    // The call cuts a path that does not fit and says so only by filling the
+    // buffer: the buffer grows until the path fits, whatever its length.
+    std::wstring ownPath(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, ownPath.data(), static_cast<DWORD>(ownPath.size()));
+        if (length == 0) {
+            return false;
+        }
+        if (length < ownPath.size()) {
+            ownPath.resize(length);
+            break;
+        }
+        ownPath.resize(ownPath.size() * 2);
     }
-    shell::copyText(shellState.executablePath, sizeof shellState.executablePath,
-                    platform::textPath(ownPath).c_str());
+    shellState.executablePath = platform::textPath(ownPath);
     return true;
 }
 
@@ -47,6 +56,7 @@ void prepareSkin(package::TourLoader& loader) {
     // by a whole factor (the system's DPI, read once: the player does not
     // follow a move to a monitor of another DPI).
     const int dpi = shell::screenDpi();
+    s.dpi = dpi;
     s.scale = shell::chooseScale(s.tour->viewSize(), dpi);
     s.statusFont = shell::makeStatusFont(dpi, s.scale);
     s.skinSet = &loader.skinSet();
@@ -61,10 +71,8 @@ void prepareSkin(package::TourLoader& loader) {
 // the player asks it for; "" when it does, else what the user is told.
 std::string loadLanguageModule(const char* path) {
     ShellState& s = shellState;
-    std::memset(s.languagePath, 0, sizeof s.languagePath);
-    shell::copyText(s.languagePath, sizeof s.languagePath, path);
-
-    platform::UniqueModule module(LoadLibraryW(platform::nativePath(s.languagePath).c_str()));
+    s.languagePath = path;
+    platform::UniqueModule module(LoadLibraryW(platform::nativePath(path).c_str()));
     if (!module) {
         return "Failed to load language.";
     }
@@ -132,13 +140,8 @@ int showMainWindow(HINSTANCE instance, int showState) {
     return shell::runMessageLoop(accelerators);
 }
 
-int runPlayer(HINSTANCE instance, int showState) {
-    shellState.comApartment = std::make_unique<platform::ComApartment>();
-    if (!findOwnFile()) {
-        return 0;  // no file of its own to read a tour from
-    }
-    package::TourLoader loader;
-    shellState.tour = loader.load(shellState.executablePath);
+int runTour(package::TourLoader& loader, HINSTANCE instance, int showState) {
+    shellState.tour = loader.load(shellState.executablePath.c_str());
     // What killed or crashed runs left; the files of players still running
     // are held by them and stay.
     for (const char* prefix : {"QRZ", "QRX"}) {
@@ -152,11 +155,22 @@ int runPlayer(HINSTANCE instance, int showState) {
     return showMainWindow(instance, showState);
 }
 
+int runPlayer(HINSTANCE instance, int showState) {
+    shellState.comApartment = std::make_unique<platform::ComApartment>();
+    if (!findOwnFile()) {
+        return 0;  // no file of its own to read a tour from
+    }
+    package::TourLoader loader;
+    // A failure from here on ends the run while the loader's skin set still
+    // lives: the windows that paint with it are up while the box shows.
+    return imaging::endOnAnyException([&] { return runTour(loader, instance, showState); });
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
     imaging::setProcessEnd(shell::endRun);
-    // Memory that runs out while the package is read or the skin converted
-    // ends here, through the out-of-memory box, like every later shortage.
-    return imaging::endOnOutOfMemory([&] { return runPlayer(instance, showState); });
+    // What fails before the tour is being read ends here, as every later
+    // failure does.
+    return imaging::endOnAnyException([&] { return runPlayer(instance, showState); });
 }

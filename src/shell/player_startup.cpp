@@ -89,8 +89,7 @@ bool findMissingLanguageResource(HMODULE module, char* what, std::size_t size) {
         }
     }
     for (int id = lang::firstRequiredString; id <= lang::lastRequiredString; ++id) {
-        char text[8] = {};
-        if (LoadStringA(module, static_cast<UINT>(id), text, sizeof text) <= 0) {
+        if (imaging::moduleString(module, static_cast<UINT>(id)).empty()) {
             std::snprintf(what, size, "string %d", id);
             return true;
         }
@@ -99,29 +98,31 @@ bool findMissingLanguageResource(HMODULE module, char* what, std::size_t size) {
 }
 
 bool registerMainWindowClass(HINSTANCE instance, const char* className) {
-    WNDCLASSEXA windowClass{};
+    const std::wstring name = asciiName(className);
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = guarded<mainWindowProcedure>;
     windowClass.hInstance = instance;
     windowClass.hCursor =
-        LoadCursorA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDC_MAIN_ARROW));
+        LoadCursorW(shellState.languageModule.get(), MAKEINTRESOURCEW(IDC_MAIN_ARROW));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_MENU + 1));
-    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAIN_MENU);
-    windowClass.lpszClassName = className;
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDR_MAIN_MENU);
+    windowClass.lpszClassName = name.c_str();
     windowClass.hIconSm =
-        LoadIconA(shellState.languageModule.get(), MAKEINTRESOURCEA(IDI_SMALL_ICON));
-    return RegisterClassExA(&windowClass) != 0;
+        LoadIconW(shellState.languageModule.get(), MAKEINTRESOURCEW(IDI_SMALL_ICON));
+    return RegisterClassExW(&windowClass) != 0;
 }
 
 bool createMainWindow(HINSTANCE instance, int showState, const char* className) {
-    HWND window = CreateWindowExA(0, className, "", mainWindowStyle, CW_USEDEFAULT, 0,
-                                  CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    HWND window =
+        CreateWindowExW(0, asciiName(className).c_str(), L"", mainWindowStyle, CW_USEDEFAULT, 0,
+                        CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
     if (window == nullptr) {
         return false;
     }
     shellState.mainWindow = window;
-    centreOnDesktop(window);
+    centreInWorkArea(window);
     createViewAndToolbar(window);
     setWindowTitle(window);
     installMainMenu(window);
@@ -164,16 +165,16 @@ void releasePictures() {
 
 int runMessageLoop(HACCEL accelerators) {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         if (message.hwnd == nullptr) {
             continue;  // thread messages are no one's business here
         }
         if (accelerators != nullptr &&
-            TranslateAcceleratorA(message.hwnd, accelerators, &message)) {
+            TranslateAcceleratorW(message.hwnd, accelerators, &message)) {
             continue;
         }
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
 }
@@ -196,7 +197,7 @@ void shutdownShell(HWND mainWindow) {
         s.popupMenu.reset();
         s.labelBrush.reset();
         s.statusFont.reset();
-        platform::deleteFile(s.languagePath);
+        platform::deleteFile(s.languagePath.c_str());
         s.itemUncheckedBitmap.reset();
         releasePictures();
     } catch (...) {

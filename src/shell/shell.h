@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "imaging/image_prompts.h"
 #include "lang_ids.h"
 #include "platform/com_ref.h"
@@ -37,6 +39,16 @@ enum Command : UINT {
     commandFirstScene = IDM_FIRST_SCENE,
 };
 
+// The interface's texts as UTF-16 (interface_texts.cpp).
+// String `id` of the language module; empty when it has none.
+std::wstring languageString(UINT id);
+// A name of the shell's own (a window class), which is ASCII, for the wide calls.
+std::wstring asciiName(const char* name);
+// A text of `tour` (title, scene name, information) converted from the
+// tour's code page; the shell's tour when none is named.
+std::wstring tourText(const char* text, const package::Tour* tour);
+std::wstring tourText(const char* text);
+
 // Start-up (player_startup.cpp).
 HBITMAP loadLanguagePicture(int id);
 // Decodes picture `id` of the language module; null when missing or undecodable.
@@ -64,11 +76,13 @@ void releaseRun();
 // releaseRun, then the process ends with `exitCode`; the way out of the
 // prompts and the out-of-memory box.
 [[noreturn]] void endRun(int exitCode);
-// A window procedure whose running out of memory ends the run through the
-// out-of-memory box instead of unwinding into the system's dispatch.
-template <WNDPROC procedure>
-LRESULT CALLBACK guarded(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return imaging::endOnOutOfMemory([&] { return procedure(window, message, wParam, lParam); });
+// A window or dialog procedure whose exceptions end the run through the one
+// policy of imaging::endOnException instead of unwinding into the system's
+// dispatch.
+template <auto procedure>
+auto CALLBACK guarded(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    -> decltype(procedure(window, message, wParam, lParam)) {
+    return imaging::endOnAnyException([&] { return procedure(window, message, wParam, lParam); });
 }
 
 // Main window (main_window.cpp).
@@ -86,6 +100,8 @@ void repaintMainWindow(HWND mainWindow);
 // Copies `bitmap` to (x, y), `scale` times its own size (an author's photo;
 // the skin is enlarged once, beforehand); a missing bitmap draws nothing.
 void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int scale = 1);
+// Copies `bitmap` to (x, y) stretched to width x height.
+void drawBitmapSized(HDC dc, HBITMAP bitmap, int x, int y, int width, int height);
 HWND createToolbarWindow(HINSTANCE instance);
 LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 platform::UniqueRegion regionFromBitmap(HBITMAP bitmap, COLORREF key);
@@ -122,8 +138,8 @@ int chooseScale(std::int32_t viewSize, int dpi);
 // and scale 1, where the window's own font is used.
 platform::UniqueFont makeStatusFont(int dpi, int scale);
 // Sizes the main window for the tour's view size at the shell's scale and
-// centres it on the desktop.
-void centreOnDesktop(HWND mainWindow);
+// centres it in the work area (the desktop less the taskbar).
+void centreInWorkArea(HWND mainWindow);
 void toggleFullScreen(HWND mainWindow);
 
 }  // namespace shell

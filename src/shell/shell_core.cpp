@@ -160,6 +160,12 @@ std::string windowTitle(const char* tourTitle, const char* caption) {
     return title + (caption != nullptr ? caption : "");
 }
 
+Placement centredInArea(int left, int top, int right, int bottom, int width, int height) {
+    const int x = left + (right - left - width) / 2;
+    const int y = top + (bottom - top - height) / 2;
+    return {std::max(x, left), std::max(y, top), width, height};
+}
+
 Placement centredOnOwner(int ownerLeft, int ownerTop, int ownerWidth, int ownerHeight, int width,
                          int height) {
     return {ownerLeft + (ownerWidth - width) / 2, ownerTop + (ownerHeight - height) / 2, width,

@@ -94,6 +94,10 @@ struct Placement {
     int width;
     int height;
 };
+// A window of width x height centred in the work area [left, right) x [top,
+// bottom) (the desktop less the taskbar, wherever the taskbar lies); one
+// larger than the area keeps its top-left corner, and so its caption, inside.
+Placement centredInArea(int left, int top, int right, int bottom, int width, int height);
 Placement centredOnOwner(int ownerLeft, int ownerTop, int ownerWidth, int ownerHeight, int width,
                          int height);
 
@@ -131,6 +135,14 @@ inline bool needsLabel(std::size_t length) {
 }
 inline int labelWidth(std::size_t length) {
     return static_cast<int>(length) * labelPixelsPerCharacter;
+}
+
+// The tour information dialog grows as its template does: its dialog units
+// follow its font, which follows the screen's DPI, not the player's whole
+// factor. Its photo, link rows and label, laid out below in pixels at 96 dpi,
+// are taken dpi / 96 times so that they stay where its controls are.
+inline int templatePixels(int pixels, int dpi) {
+    return (pixels * dpi + 48) / 96;
 }
 
 // Where the author's photo of `width` x `height` goes: centred in the

@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include <memory>
+#include <string>
 
 #include "lang_ids.h"
 #include "viewer/viewer.h"
@@ -26,8 +27,8 @@ class ShellSceneListener : public viewer::SceneChangeListener {
 
     HWND window = nullptr;
     std::int32_t firstSceneCommand = IDM_FIRST_SCENE;
-    char* defaultText = nullptr;  // 104 bytes
-    char* statusText = nullptr;   // 100 bytes
+    std::wstring* defaultText = nullptr;
+    std::wstring* statusText = nullptr;
     package::Tour* tour = nullptr;
 };
 
@@ -60,6 +61,9 @@ struct ShellState {
     // The whole factor the windowed player, its skin and its dialogs'
     // pictures are enlarged by on a high-DPI screen (1 at 96 dpi).
     int scale = 1;
+    // The screen's DPI, read once at start-up; the tour information dialog
+    // follows it as its template does.
+    int dpi = 96;
     // The status text's font, for a screen that is not at 96 dpi; without it
     // the text is drawn in the window's own font.
     platform::UniqueFont statusFont;
@@ -67,16 +71,18 @@ struct ShellState {
     // times; `aboutPicture` and `infoPicture` then point at these.
     platform::UniqueBitmap enlargedAboutPicture;
     platform::UniqueBitmap enlargedInfoPicture;
-    char defaultStatusText[104] = {};
-    char statusText[100] = {};
+    // The status line: the scene's text, and what it shows now (a help text
+    // while the pointer is over a button or a menu item).
+    std::wstring defaultStatusText;
+    std::wstring statusText;
     // The windowed layout in the screen's pixels (enlarged `scale` times).
     int windowWidth = 0;
     int viewWidth = 0;
     int toolbarHeight = 0;
     int viewTop = 0;
     int viewHeight = 0;
-    char languagePath[platform::pathBytes] = {};  // UTF-8, as every path
-    char executablePath[platform::pathBytes] = {};
+    std::string languagePath;  // UTF-8, as every path, of any length
+    std::string executablePath;
     package::SkinSet* skinSet = nullptr;
     int buttonPressed[11] = {};
     int buttonHover[11] = {};

@@ -21,9 +21,7 @@ package::SkinRect controlRect(int button) {
 }
 
 void loadHelpText(int button) {
-    char text[50] = {};
-    LoadStringA(shellState.languageModule.get(), toolbarHelpStringId(button), text, sizeof text);
-    copyText(shellState.statusText, sizeof shellState.statusText, text);
+    shellState.statusText = languageString(toolbarHelpStringId(button));
 }
 
 void clearHover() {
@@ -70,8 +68,8 @@ void paintToolbar(HWND window) {
             font.emplace(dc, shellState.statusFont.get());
         }
         const int scale = shellState.scale;
-        TextOutA(dc, 15 * scale, shellState.toolbarHeight - 28 * scale, shellState.statusText,
-                 static_cast<int>(strnlen(shellState.statusText, sizeof shellState.statusText)));
+        TextOutW(dc, 15 * scale, shellState.toolbarHeight - 28 * scale,
+                 shellState.statusText.c_str(), static_cast<int>(shellState.statusText.size()));
     }
 }
 
@@ -84,8 +82,7 @@ void trackHover(HWND window, LPARAM position) {
             loadHelpText(button);
             now = 1;
         } else {
-            copyText(shellState.statusText, sizeof shellState.statusText,
-                     shellState.defaultStatusText);
+            shellState.statusText = shellState.defaultStatusText;
         }
         if (now != shellState.buttonHover[button]) {
             clearHover();
@@ -115,7 +112,7 @@ void endHover(HWND window) {
         return;
     }
     clearHover();
-    copyText(shellState.statusText, sizeof shellState.statusText, shellState.defaultStatusText);
+    shellState.statusText = shellState.defaultStatusText;
     InvalidateRect(window, nullptr, TRUE);
 }
 
@@ -182,22 +179,26 @@ void click(HWND window, LPARAM position) {
 // Copies `bitmap` to (x, y), `scale` times its own size; an empty slot draws
 // nothing.
 void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int scale) {
-    if (bitmap == nullptr) {
+    BITMAP info{};
+    if (bitmap == nullptr || GetObjectA(bitmap, sizeof info, &info) == 0) {
         return;
     }
+    drawBitmapSized(dc, bitmap, x, y, info.bmWidth * scale, info.bmHeight * scale);
+}
+
+void drawBitmapSized(HDC dc, HBITMAP bitmap, int x, int y, int width, int height) {
     BITMAP info{};
-    if (GetObjectA(bitmap, sizeof info, &info) == 0) {
+    if (bitmap == nullptr || GetObjectA(bitmap, sizeof info, &info) == 0) {
         return;
     }
     platform::UniqueMemoryDC source = platform::makeMemoryDC();
     platform::Selection selection(source.get(), bitmap);
-    if (scale == 1) {
-        BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+    if (width == info.bmWidth && height == info.bmHeight) {
+        BitBlt(dc, x, y, width, height, source.get(), 0, 0, SRCCOPY);
         return;
     }
     const int mode = SetStretchBltMode(dc, COLORONCOLOR);
-    StretchBlt(dc, x, y, info.bmWidth * scale, info.bmHeight * scale, source.get(), 0, 0,
-               info.bmWidth, info.bmHeight, SRCCOPY);
+    StretchBlt(dc, x, y, width, height, source.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     SetStretchBltMode(dc, mode);
 }
 

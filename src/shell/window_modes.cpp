@@ -18,6 +18,13 @@ RECT desktopRectangle() {
     return desktop;
 }
 
+// The desktop less the taskbar; the whole desktop when the system does not say.
+RECT workArea() {
+    RECT area = desktopRectangle();
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    return area;
+}
+
 // What the main window's frame, caption and menu bar add to its content.
 SIZE windowFrameSize() {
     RECT frame{0, 0, 0, 0};
@@ -143,8 +150,7 @@ int screenDpi() {
 
 int chooseScale(std::int32_t viewSize, int dpi) {
     // The window has to fit what it may cover: the desktop less the taskbar.
-    RECT area = desktopRectangle();
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    const RECT area = workArea();
     const SIZE frame = windowFrameSize();
     return fittingScale(scaleForDpi(dpi), layoutForViewSize(viewSize), frame.cx, frame.cy,
                         area.right - area.left, area.bottom - area.top);
@@ -165,7 +171,7 @@ platform::UniqueFont makeStatusFont(int dpi, int scale) {
     return platform::UniqueFont(CreateFontIndirectA(&font));
 }
 
-void centreOnDesktop(HWND window) {
+void centreInWorkArea(HWND window) {
     const int scale = shellState.scale;
     const WindowLayout layout = layoutForViewSize(shellState.tour->viewSize()).scaledBy(scale);
     shellState.viewWidth = layout.viewWidth;
@@ -186,9 +192,12 @@ void centreOnDesktop(HWND window) {
         shellState.windowWidth = client.cx * scale + frame.cx;
         height = client.cy * scale + frame.cy;
     }
-    const RECT desktop = desktopRectangle();
-    MoveWindow(window, (desktop.right - shellState.windowWidth) / 2, (desktop.bottom - height) / 2,
-               shellState.windowWidth, height, TRUE);
+    // Inside the work area, wherever the taskbar lies: a window that fits
+    // is not partly under it.
+    const RECT area = workArea();
+    const Placement placement =
+        centredInArea(area.left, area.top, area.right, area.bottom, shellState.windowWidth, height);
+    MoveWindow(window, placement.x, placement.y, placement.width, placement.height, TRUE);
 }
 
 void toggleFullScreen(HWND window) {

@@ -1,5 +1,7 @@
 #include "viewer/link_overlay.h"
 
+#include "platform/code_pages.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -191,12 +193,12 @@ void LinkOverlay::drawOver(const engine::ViewBuffer& view, const engine::ShownVi
 }
 
 void LinkOverlay::drawLabel(HDC dc, const engine::ViewBuffer& view, const Placed& placed) {
-    const std::string& text = labels_[placed.index];
+    const std::wstring text = platform::widen(labels_[placed.index], textCodePage_);
     if (text.empty()) {
         return;
     }
     SIZE extent{};
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     const std::int32_t padding = labelPadding * scale_;
     const std::int32_t gap = labelGap * scale_;
     const std::int32_t width = extent.cx + 2 * padding;
@@ -216,7 +218,7 @@ void LinkOverlay::drawLabel(HDC dc, const engine::ViewBuffer& view, const Placed
     FillRect(dc, &rectangle, brush.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, labelText);
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rectangle,
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rectangle,
               DT_SINGLELINE | DT_CENTER | DT_VCENTER | DT_NOPREFIX);
 }
 

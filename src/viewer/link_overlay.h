@@ -44,6 +44,8 @@ class LinkOverlay {
     // The links of the scene now shown and the text each one's label shows;
     // no hover and no highlight.
     void setLinks(std::vector<package::SceneLink> links, std::vector<std::string> labels);
+    // The Windows code page the labels are written in (0: the system's).
+    void setTextCodePage(std::uint32_t codePage) { textCodePage_ = codePage; }
     std::size_t linkCount() const { return links_.size(); }
     const package::SceneLink& link(std::size_t index) const { return links_[index]; }
 
@@ -89,6 +91,7 @@ class LinkOverlay {
     std::int32_t scale_ = 1;
     std::vector<package::SceneLink> links_;
     std::vector<std::string> labels_;
+    std::uint32_t textCodePage_ = 0;
     std::vector<Placed> placed_;  // in the order drawn
     std::optional<POINT> pointer_;
     std::optional<std::size_t> hovered_;

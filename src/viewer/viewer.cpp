@@ -504,6 +504,7 @@ void Viewer::showLinksOf(std::int32_t sceneNumber) {
                                                                    : "");
         }
     }
+    renderer_->links().setTextCodePage(tour_ != nullptr ? tour_->textCodePage() : 0);
     renderer_->links().setLinks(std::move(links), std::move(labels));
     pressedLink_.reset();
 }

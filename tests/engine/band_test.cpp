@@ -6,6 +6,8 @@
 #include <atomic>
 #include <chrono>
 #include <random>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -36,6 +38,42 @@ TEST(BandPool, RunsEveryBandOnceWithTheIndexOfAThreadOfThePool) {
                 }
                 EXPECT_EQ(strayThreads, 0);
             }
+        }
+    }
+}
+
+// A band that throws, on a worker or on the caller, stops no other band; the
+// first exception comes back to the caller only after every band is done, so
+// no worker is left on work whose stack has unwound; the pool works on after.
+TEST(BandPool, ThrowingBandsRunTheRestAndRethrowTheFirstOnTheCaller) {
+    for (const std::int32_t threads : {1, 2, 4}) {
+        engine::BandPool pool(threads);
+        for (int repeat = 0; repeat < 10; ++repeat) {
+            constexpr std::int32_t bands = 16;
+            std::vector<std::atomic<int>> runs(bands);
+            std::atomic<int> finished = 0;
+            auto work = [&](std::int32_t band, std::int32_t) {
+                ++runs[static_cast<std::size_t>(band)];
+                if (band % 5 == 2) {
+                    throw std::length_error("band " + std::to_string(band));
+                }
+                std::this_thread::yield();
+                ++finished;
+            };
+            try {
+                pool.run(bands, work);
+                ADD_FAILURE() << "no exception came back";
+            } catch (const std::length_error& error) {
+                EXPECT_EQ(std::string(error.what()).rfind("band ", 0), 0u) << error.what();
+            }
+            EXPECT_EQ(finished, bands - 3) << threads << " threads";
+            for (std::int32_t band = 0; band < bands; ++band) {
+                ASSERT_EQ(runs[static_cast<std::size_t>(band)], 1) << "band " << band;
+            }
+            std::atomic<int> after = 0;
+            auto quiet = [&](std::int32_t, std::int32_t) { ++after; };
+            pool.run(bands, quiet);  // nothing left over from the failure
+            EXPECT_EQ(after, bands);
         }
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -150,6 +151,10 @@ struct TakenKind {
 };
 
 TEST_F(OwnJpegPath, EveryKindItTakesGivesThePlatformsSizeAndPixelsWithinThreeLevels) {
+    // Run on a high-DPI screen as well, which names its resolution.
+    if (const char* dpi = std::getenv("LUMIVUE_SCREEN_DPI")) {
+        ASSERT_EQ(GetDeviceCaps(platform::makeMemoryDC().get(), LOGPIXELSX), std::atoi(dpi));
+    }
     for (const TakenKind& kind :
          {TakenKind{"baseline-420.jpg", true}, TakenKind{"baseline-422.jpg", true},
           TakenKind{"baseline-444.jpg", false}, TakenKind{"grey.jpg", false},
@@ -258,6 +263,34 @@ TEST_F(OwnJpegPath, AJpegThatFailsPastItsHeaderGetsTheDecodePrompt) {
     EXPECT_EQ(answerer.lastText(), decodeText);
     EXPECT_TRUE(image->isNull());
     EXPECT_FALSE(manager.loader().holdsPicture());
+}
+
+TEST_F(OwnJpegPath, ARaisedCancelFlagGivesNoBitmapAndNoPrompt) {
+    MessageBoxWatcher answerer(MessageBoxWatcher::anyCaption, IDYES);
+    std::atomic<bool> cancel{true};
+    loader.SetCancelFlag(&cancel);
+    load(jpegPath("large-restart.jpg"));
+    ASSERT_TRUE(loader.holdsOwnJpeg());
+    EXPECT_EQ(bitmap().bitmap.get(), nullptr);
+    Drawn reduced;
+    reduced.bitmap.reset(loader.GetScaledBitmap(&reduced.bits, &reduced.header, 300, 0));
+    EXPECT_EQ(reduced.bitmap.get(), nullptr);
+    EXPECT_EQ(reduced.bits, nullptr);
+    EXPECT_TRUE(loader.holdsOwnJpeg());  // nothing was handed to the platform
+    cancel = false;
+    EXPECT_NE(bitmap().bitmap.get(), nullptr);
+    EXPECT_EQ(answerer.answered(), 0);
+}
+
+TEST_F(OwnJpegPath, TheReducedModeOfAJpegThatFailsAsksAsTheFullModeDoes) {
+    MessageBoxWatcher answerer(decodeCaption, IDYES);
+    load(jpegPath("no-tables.jpg"));
+    ASSERT_TRUE(loader.holdsOwnJpeg());
+    Drawn reduced;
+    reduced.bitmap.reset(loader.GetScaledBitmap(&reduced.bits, &reduced.header, 100, 0));
+    EXPECT_EQ(reduced.bitmap.get(), nullptr);
+    EXPECT_EQ(answerer.answered(), 1);
+    EXPECT_FALSE(loader.holdsPicture());
 }
 
 }  // namespace

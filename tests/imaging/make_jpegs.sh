@@ -29,6 +29,7 @@ encode progressive-420 source.ppm -progressive -sample 2x2
 encode progressive-444 source.ppm -progressive -sample 1x1
 encode progressive-grey source.ppm -progressive -grayscale
 encode tiny tiny.ppm -sample 2x2
+wrjpgcom -comment "made for the tests" baseline-420.jpg > commented.jpg
 # Restart markers: every MCU row, every few rows, and every few MCUs (not on
 # row boundaries: decoded in one piece).
 encode restart-420 source.ppm -sample 2x2 -restart 1

@@ -220,3 +220,57 @@ TEST_F(ExtensionBlockReader, InconsistentBlocksAreIgnoredAndLeaveNoLink) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string codePageContent(std::int64_t codePage) {
+    RawPackage raw("");
+    raw.integer(codePage);
+    return raw.bytes();
+}
+
+// The code page of the tour's texts: taken when the system converts it;
+// passed over alone when it does not (the links still count); a section of
+// the wrong form spoils the block as any other fault does.
+TEST_F(ExtensionBlockReader, TheTextCodePageIsTakenWhenTheSystemConvertsIt) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    for (const std::int64_t codePage : {1253, 1251, 932}) {
+        tour_.setTextCodePage(0);
+        const auto status = read(block({{"text-code-page", codePageContent(codePage)}}));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << status.what;
+        EXPECT_EQ(tour_.textCodePage(), static_cast<std::uint32_t>(codePage));
+    }
+    for (const std::int64_t unknown : {1, 3, 42, 12345, 65536, 77777}) {
+        tour_.setTextCodePage(0);
+        const auto status =
+            read(block({{"text-code-page", codePageContent(unknown)}, {"links", links}}));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << unknown << status.what;
+        EXPECT_EQ(tour_.textCodePage(), 0u) << unknown;
+        EXPECT_EQ(linkCount(), 1u) << unknown;
+    }
+}
+
+TEST_F(ExtensionBlockReader, ATextCodePageSectionOfTheWrongFormSpoilsTheBlock) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    const std::vector<std::vector<RawSection>> faults = {
+        {{"text-code-page", codePageContent(1253) + "0"}, {"links", links}},
+        {{"text-code-page", ""}, {"links", links}},
+        {{"text-code-page", codePageContent(-1253)}, {"links", links}},
+        {{"text-code-page", codePageContent(0)}, {"links", links}},
+        {{"text-code-page", codePageContent(1253)},
+         {"text-code-page", codePageContent(1251)},
+         {"links", links}},
+    };
+    for (std::size_t k = 0; k < faults.size(); ++k) {
+        tour_.setTextCodePage(0);
+        for (std::int32_t position = 1; position <= tour_.sceneCount(); ++position) {
+            tour_.scene(position)->setLinks({});
+        }
+        const auto status = read(block(faults[k]));
+        EXPECT_EQ(status.kind, package::ExtensionBlockStatus::ignored) << "fault " << k;
+        EXPECT_EQ(tour_.textCodePage(), 0u) << "fault " << k;
+        EXPECT_EQ(linkCount(), 0u) << "fault " << k;
+    }
+}
+
+}  // namespace

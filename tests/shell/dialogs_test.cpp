@@ -158,8 +158,7 @@ class DialogTest : public ::testing::Test {
         ASSERT_NE(owner_, nullptr);
         s.mainWindow = owner_;
         s.tour = std::make_unique<package::Tour>();
-        std::snprintf(s.executablePath, sizeof s.executablePath, "%s",
-                      (folder_.path() / "tour.exe").string().c_str());
+        s.executablePath = (folder_.path() / "tour.exe").string();
     }
 
     void TearDown() override {
@@ -184,9 +183,9 @@ class DialogTest : public ::testing::Test {
     void storePhoto(const test_support::Bytes& photo, std::int32_t length) {
         test_support::Bytes file(photoOffset + photo.size(), 0x5A);
         std::copy(photo.begin(), photo.end(), file.begin() + photoOffset);
-        test_support::writeFile(shellState.executablePath, file);
-        info().setPicture(
-            std::make_unique<package::FileItem>(shellState.executablePath, photoOffset, length));
+        test_support::writeFile(shellState.executablePath.c_str(), file);
+        info().setPicture(std::make_unique<package::FileItem>(shellState.executablePath.c_str(),
+                                                              photoOffset, length));
     }
 
     INT_PTR run(int id, DLGPROC procedure, std::vector<Step> steps) {

@@ -204,6 +204,8 @@ bool closeTo(COLORREF colour, int red, int green, int blue) {
            std::abs(GetBValue(colour) - blue) < 24;
 }
 
+void expectReleasesBeforeLeaving(const fs::path& trace, std::size_t atLeast);
+
 class PlayerLifecycle : public ::testing::Test {
   protected:
     PlayerLifecycle() { fs::create_directories(temp_); }
@@ -243,6 +245,19 @@ class PlayerLifecycle : public ::testing::Test {
             left += entry.path().filename().string() + " ";
         }
         EXPECT_TRUE(left.empty()) << what << " left " << left;
+    }
+
+    // The run showed one box, `box`, and ended with 1, its COM objects
+    // released before the apartment and its temporary files gone; the trace
+    // is removed for the next run.
+    void expectEndThroughBox(const PlayerRun& run, const std::wstring& box, bool windowShows,
+                             const fs::path& trace, const std::string& where) {
+        EXPECT_EQ(run.boxes, std::vector<std::wstring>{box});
+        EXPECT_EQ(run.sawMainWindow, windowShows);
+        EXPECT_EQ(run.exitCode, 1u);
+        expectReleasesBeforeLeaving(trace, 0);
+        expectTempFolderEmpty(where);
+        fs::remove(trace);
     }
 
     test_support::TempFolder folder_;
@@ -312,14 +327,60 @@ TEST_F(PlayerLifecycle, MemoryRunningOutEndsThroughTheBoxLeavingNothing) {
         Script script;
         script.environment = {{L"LUMIVUE_FAIL_ALLOCATION", test.failing},
                               {L"LUMIVUE_COM_TRACE", trace.wstring()}};
-        const PlayerRun run = runPlayer(tour, temp_, script);
-        EXPECT_EQ(run.boxes, std::vector<std::wstring>{L"Out of Memory"});
-        EXPECT_EQ(run.sawMainWindow, test.windowShows);
-        EXPECT_EQ(run.exitCode, 1u);
-        expectReleasesBeforeLeaving(trace, 0);
-        expectTempFolderEmpty(test.where);
-        fs::remove(trace);
+        expectEndThroughBox(runPlayer(tour, temp_, script), L"Out of Memory", test.windowShows,
+                            trace, test.where);
         fs::remove_all(folder_.path() / "source-memory");
+    }
+}
+
+// Whatever an entry from the system meets ends the same way: the box for
+// its kind (memory, or anything else), exit status 1, nothing left behind,
+// every COM object released before the apartment is left.
+TEST_F(PlayerLifecycle, AnExceptionAnywhereEndsThroughItsBoxLeavingNothing) {
+    const Bytes sound = test_support::toneSound(1.0, 220);
+    // The information dialog converts its fourth text when it opens: the
+    // only allocation of this size in the run.
+    constexpr std::size_t infoTextLength = 1500;
+    const std::wstring infoTextAllocation = std::to_wstring((infoTextLength + 1) * sizeof(wchar_t));
+    struct Case {
+        const char* where;
+        std::pair<std::wstring, std::wstring> failure;
+        const wchar_t* box;
+        bool windowShows;
+        bool opensInformation;
+    };
+    // The band pool runs the first render's rows in bands on this 2-core
+    // machine's two threads; the first and the third band fail.
+    const Case cases[] = {
+        {"start-up",
+         {L"LUMIVUE_FAIL_ALLOCATION", std::to_wstring(sound.size()) + L",1,error"},
+         L"Error",
+         false,
+         false},
+        {"band work", {L"LUMIVUE_FAIL_BAND", L"1,error"}, L"Error", true, false},
+        {"band work out of memory", {L"LUMIVUE_FAIL_BAND", L"3"}, L"Out of Memory", true, false},
+        {"a dialog procedure",
+         {L"LUMIVUE_FAIL_ALLOCATION", infoTextAllocation + L",1,error"},
+         L"Error",
+         true,
+         true},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.where);
+        const fs::path tour = buildTour("failure", instrumented, [&](auto& source) {
+            source.manifest["info"]["text4"] = std::string(infoTextLength, 'x');
+        });
+        const fs::path trace = folder_.path() / "failure.trace";
+        Script script;
+        script.environment = {test.failure, {L"LUMIVUE_COM_TRACE", trace.wstring()}};
+        if (test.opensInformation) {
+            script.onMainWindow = [](HWND window) {
+                PostMessageW(window, WM_COMMAND, IDM_TOUR_INFO, 0);
+            };
+        }
+        expectEndThroughBox(runPlayer(tour, temp_, script), test.box, test.windowShows, trace,
+                            test.where);
+        fs::remove_all(folder_.path() / "source-failure");
     }
 }
 

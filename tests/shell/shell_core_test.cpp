@@ -2,6 +2,7 @@
 // tables, the toolbar hit test and the key-colour run scan.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -253,6 +254,47 @@ TEST(DialogArithmeticTest, CentredOnTheOwnerWithHalvesTruncatedTowardZero) {
     const Placement wider = centredOnOwner(10, 10, 100, 100, 301, 303);
     EXPECT_EQ(wider.x, 10 - 100);
     EXPECT_EQ(wider.y, 10 - 101);
+}
+
+// The main window lies inside the work area wherever the taskbar is: on a
+// 1280 x 1000 desktop with a 40-pixel taskbar at each edge in turn, a window
+// that fits is wholly inside, and one that does not keeps its caption's
+// corner in the area.
+TEST(WindowPlacementTest, CentredInsideTheWorkAreaWithTheTaskbarOnAnyEdge) {
+    struct Area {
+        const char* taskbar;
+        int left, top, right, bottom;
+    };
+    for (const Area& area : {Area{"bottom", 0, 0, 1280, 960}, Area{"top", 0, 40, 1280, 1000},
+                             Area{"left", 40, 0, 1280, 1000}, Area{"right", 0, 0, 1240, 1000}}) {
+        SCOPED_TRACE(area.taskbar);
+        const Placement fits =
+            centredInArea(area.left, area.top, area.right, area.bottom, 1000, 950);
+        EXPECT_GE(fits.x, area.left);
+        EXPECT_GE(fits.y, area.top);
+        EXPECT_LE(fits.x + fits.width, area.right);
+        EXPECT_LE(fits.y + fits.height, area.bottom);
+        // Equal margins on both sides, to the pixel the halving leaves.
+        EXPECT_LE(std::abs((fits.x - area.left) - (area.right - fits.x - fits.width)), 1);
+        EXPECT_LE(std::abs((fits.y - area.top) - (area.bottom - fits.y - fits.height)), 1);
+        const Placement large =
+            centredInArea(area.left, area.top, area.right, area.bottom, 1300, 1100);
+        EXPECT_EQ(large.x, area.left);
+        EXPECT_EQ(large.y, area.top);
+        EXPECT_EQ(large.width, 1300);
+        EXPECT_EQ(large.height, 1100);
+    }
+}
+
+// At 144 dpi the information dialog's template grows by 1.5, and so do its
+// photo and link rows: not by the player's whole factor of 2.
+TEST(DialogArithmeticTest, TemplatePixelsFollowTheDpiNotTheWholeFactor) {
+    EXPECT_EQ(templatePixels(200, 96), 200);
+    EXPECT_EQ(templatePixels(200, 120), 250);
+    EXPECT_EQ(templatePixels(200, 144), 300);
+    EXPECT_EQ(templatePixels(20, 168), 35);
+    EXPECT_EQ(templatePixels(200, 192), 400);
+    EXPECT_EQ(templatePixels(7, 144), 11);  // 10.5, rounded
 }
 
 TEST(DialogArithmeticTest, AboutLinkRectangleExcludesItsRightAndBottomEdges) {

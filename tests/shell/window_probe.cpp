@@ -8,7 +8,10 @@
 //   window_probe menus     -> how many popup menus show (exit code 1: none)
 //   window_probe command NAME -> posts command NAME to the main window
 //   window_probe close     -> asks the main window to close
-//   window_probe box TITLE -> presses the default button of a message box titled TITLE
+//   window_probe box TITLE [no] -> presses the default button (or No) of a
+//                             message box titled TITLE
+//   window_probe boxes     -> "CAPTION<tab>TEXT" (UTF-8) of each message box that shows
+//   window_probe title     -> the main window's title (UTF-8)
 //   window_probe memory    -> the player process's private bytes
 //   window_probe dialog    -> "x y width height clientX clientY" of the dialog
 //                             the main window owns
@@ -43,12 +46,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "lang_ids.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell.h"
 #include "test_window.h"
+#include "wide_arguments.h"
 
 namespace {
 
@@ -229,7 +234,52 @@ bool differs(std::uint32_t expected, std::uint32_t shown) {
     return difference > 64 || difference < -64;
 }
 
-bool compareStatusText(HWND window, const char* text) {
+std::string utf8(const std::wstring& text) {
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
+    narrow.resize(std::strlen(narrow.c_str()));
+    return narrow;
+}
+
+std::wstring windowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// Every message box on the desktop: its caption and the texts of its labels.
+void printBoxes() {
+    EnumWindows(
+        [](HWND box, LPARAM) -> BOOL {
+            char name[16] = {};
+            GetClassNameA(box, name, sizeof name);
+            if (std::strcmp(name, test_support::dialogClassName) != 0 || !IsWindowVisible(box)) {
+                return TRUE;
+            }
+            std::wstring texts;
+            EnumChildWindows(
+                box,
+                [](HWND child, LPARAM data) -> BOOL {
+                    char childClass[16] = {};
+                    GetClassNameA(child, childClass, sizeof childClass);
+                    const std::wstring text = windowText(child);
+                    if (lstrcmpiA(childClass, "Static") == 0 && !text.empty()) {
+                        *reinterpret_cast<std::wstring*>(data) += text;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&texts));
+            std::printf("%s\t%s\n", utf8(windowText(box)).c_str(), utf8(texts).c_str());
+            return TRUE;
+        },
+        0);
+}
+
+bool compareStatusText(HWND window, const std::wstring& wideText) {
+    const wchar_t* text = wideText.c_str();
     HWND toolbar = FindWindowExA(window, nullptr, shell::toolbarClassName, nullptr);
     if (toolbar == nullptr) {
         return false;
@@ -244,11 +294,11 @@ bool compareStatusText(HWND window, const char* text) {
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&mainClient), 2);
     IntersectRect(&visible, &visible, &mainClient);
     const platform::WindowDC screen(nullptr);
-    const int length = static_cast<int>(std::strlen(text));
+    const int length = static_cast<int>(wideText.size());
     SIZE extent{};
     {
         Canvas measure(screen.get(), 1, 1);
-        GetTextExtentPoint32A(measure.dc, text, length, &extent);
+        GetTextExtentPoint32W(measure.dc, text, length, &extent);
     }
     const int width = extent.cx + 40;
     const int rows = visible.bottom - visible.top;
@@ -261,7 +311,7 @@ bool compareStatusText(HWND window, const char* text) {
     PatBlt(expected.dc, 0, 0, width, extent.cy, BLACKNESS);
     SetTextColor(expected.dc, RGB(255, 255, 255));
     SetBkMode(expected.dc, TRANSPARENT);
-    TextOutA(expected.dc, 0, 0, text, length);
+    TextOutW(expected.dc, 0, 0, text, length);
     GdiFlush();
     int textPixels = 0;
     for (int i = 0; i < width * extent.cy; ++i) {
@@ -374,12 +424,17 @@ int main(int argc, char** argv) {
         std::printf("%d\n", menus);
         return menus > 0 ? 0 : 1;
     }
+    if (std::strcmp(argv[1], "boxes") == 0) {
+        printBoxes();
+        return 0;
+    }
     if (std::strcmp(argv[1], "box") == 0 && argc > 2) {
-        HWND box = FindWindowA(test_support::dialogClassName, argv[2]);
+        HWND box = FindWindowW(L"#32770", test_support::wideArgument(2).c_str());
         if (box == nullptr) {
             return 1;
         }
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        const bool no = argc > 3 && std::strcmp(argv[3], "no") == 0;
+        PostMessageA(box, WM_COMMAND, no ? IDNO : IDOK, 0);
         return 0;
     }
     if (std::strcmp(argv[1], "cursor") == 0) {
@@ -478,7 +533,9 @@ int main(int argc, char** argv) {
             std::printf(" %s\n", text);
         }
     } else if (std::strcmp(argv[1], "status") == 0 && argc > 2) {
-        return compareStatusText(window, argv[2]) ? 0 : 1;
+        return compareStatusText(window, test_support::wideArgument(2)) ? 0 : 1;
+    } else if (std::strcmp(argv[1], "title") == 0) {
+        std::printf("%s\n", utf8(windowText(window)).c_str());
     } else if (std::strcmp(argv[1], "region") == 0) {
         return printToolbarRegion(window) ? 0 : 1;
     } else if (std::strcmp(argv[1], "toolbar") == 0) {

@@ -4,6 +4,7 @@
 #include <map>
 #include <random>
 
+#include "jpeg_transcoding.h"
 #include "picture_conversion.h"
 #include "tourpack_error.h"
 
@@ -45,7 +46,8 @@ class PictureConverter {
             return known->second.first;
         }
         try {
-            const fs::path result = convert(field, picture, size);
+            const fs::path result =
+                storedWithRestartMarkers(convert(field, picture, size), scratch_);
             prepared_[picture] = {result, size};
             return result;
         } catch (const TourpackError& error) {

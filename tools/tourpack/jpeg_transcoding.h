@@ -1,0 +1,32 @@
+// Restart markers for the JPEGs a tour stores, so that the player decodes
+// each picture in bands on every core. Added losslessly: the picture's DCT
+// coefficients are copied into a new baseline Huffman-coded JPEG with a
+// restart marker every few MCU rows; every pixel decodes as before.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace tourpack {
+
+// MCU rows per restart interval for a picture of `mcuRows` MCU rows: about
+// 64 intervals a picture (an 8000 x 4000 panorama gets 84 bands of 3 rows),
+// so that 2 to 8 cores get even shares and each band's one interval of
+// context either side stays small.
+unsigned restartRowsFor(unsigned mcuRows);
+
+// The JPEG with restart markers every restartRowsFor(...) MCU rows, or
+// nothing when it needs none (its restart intervals already are whole MCU
+// rows of a single baseline scan) or libjpeg cannot read it as it is (a
+// precision it does not know).
+std::optional<std::vector<std::uint8_t>> withRestartMarkers(std::span<const std::uint8_t> jpeg);
+
+// The file to store for `picture`: itself when it is no JPEG or needs no
+// markers, else a copy with restart markers written into `scratchFolder`.
+std::filesystem::path storedWithRestartMarkers(const std::filesystem::path& picture,
+                                               const std::filesystem::path& scratchFolder);
+
+}  // namespace tourpack
