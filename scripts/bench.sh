@@ -15,6 +15,13 @@
 #    stores its JPEGs alike), the platform's picture service against the
 #    player's own decoder on one thread and on every core, at full size and
 #    at an eighth.
+# 5. The real player under Wine with a tour of those panoramas, watched from
+#    another process (bench/scene_change_probe.cpp): how long a scene change
+#    takes until the view shows the new scene and settles, against the
+#    platform picture service alone on the same file; how soon a scene
+#    decoded ahead shows; the longest time the window leaves WM_NULL, sent
+#    every 10 ms, unanswered during a scene change; the peak working set
+#    after stepping through a tour of 8000x4000 scenes.
 # Every figure is the median of 5 repetitions. LUMIVUE_BENCH_BUILD and
 # LUMIVUE_BENCH_WIN_BUILD name other build folders than build/native and
 # build/win; LUMIVUE_BENCH_SCENES=0 leaves out the scene changes.
@@ -31,7 +38,8 @@ cmake --preset native -S "$root" -B "$build" -DLUMIVUE_TESTS=OFF >/dev/null
 cmake --build "$build" --target engine_bench -j2
 if [ "$scenes" != 0 ]; then
   cmake --preset win -S "$root" -B "$winbuild" >/dev/null
-  cmake --build "$winbuild" --target scene_change_bench jpeg_decode_bench -j2
+  cmake --build "$winbuild" --target scene_change_bench jpeg_decode_bench scene_change_probe player \
+    tourpack lumivue_lang_en -j2
 fi
 
 log=$(mktemp)
@@ -79,8 +87,14 @@ if [ "$scenes" != 0 ]; then
     --repetitions 5 "${marked[@]}" | tr -d '\r' | tee -a "$log"
 fi
 
+if [ "$scenes" != 0 ]; then
+  source "$here/bench-player.sh"
+  echo "== The player's scene changes under Wine: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+  bench_player_scene_changes | tee -a "$log"
+fi
+
 echo
 echo "== Summary (medians of 5; load average $(cut -d' ' -f1-3 /proc/loadavg))"
-for goal in rebuild pan scene jpeg; do
+for goal in rebuild pan scene jpeg next window; do
   sed -n "s/^summary: \($goal .*\)/\1/p" "$log"
 done

@@ -50,6 +50,7 @@ class PanoramaView {
     // maps are freed and the window shows its background.
     void setImage(const SourceImage* image);
     bool hasImage() const { return source_.pixels != nullptr; }
+    const SourceImage& source() const { return source_; }
     // The view's new size in pixels (the window's client rectangle).
     void resize(std::int32_t width, std::int32_t height);
     std::int32_t viewWidth() const { return viewWidth_; }

@@ -2,45 +2,121 @@
 
 #include <algorithm>
 
+namespace {
+
+using Guard = std::lock_guard<std::mutex>;
+
+}  // namespace
+
+std::int32_t ImageCache::count() const {
+    const Guard guard(lock_);
+    return static_cast<std::int32_t>(images_.size()) + (prefetched_ != nullptr ? 1 : 0);
+}
+
+std::int32_t ImageCache::entryCount() const {
+    const Guard guard(lock_);
+    return static_cast<std::int32_t>(images_.size());
+}
+
 DibImage* ImageCache::at(std::int32_t index) const {
     return share(index).get();
 }
 
 std::shared_ptr<DibImage> ImageCache::share(std::int32_t index) const {
-    if (index < 0 || index >= count()) {
+    const Guard guard(lock_);
+    if (index < 0 || static_cast<std::size_t>(index) >= images_.size()) {
         return nullptr;
     }
     return images_[static_cast<std::size_t>(index)];
 }
 
 std::shared_ptr<DibImage> ImageCache::find(std::int32_t id) const {
+    const Guard guard(lock_);
     const auto found = std::find_if(images_.begin(), images_.end(),
                                     [id](const auto& image) { return image->id() == id; });
     return found != images_.end() ? *found : nullptr;
 }
 
 bool ImageCache::add(std::shared_ptr<DibImage> image) {
-    if (image == nullptr || find(image->id()) != nullptr) {
+    std::shared_ptr<DibImage> evicted;  // destroyed outside the lock
+    const Guard guard(lock_);
+    if (image == nullptr || std::any_of(images_.begin(), images_.end(), [&](const auto& entry) {
+            return entry->id() == image->id();
+        })) {
         return false;
     }
-    if (count() >= limit) {
-        removeOldest();
+    if (static_cast<std::int32_t>(images_.size()) >= limit) {
+        evicted = std::move(images_.front());
+        images_.erase(images_.begin());
     }
     images_.push_back(std::move(image));
     return true;
 }
 
 void ImageCache::removeOldest() {
-    removeAt(0);
+    std::shared_ptr<DibImage> dropped;
+    const Guard guard(lock_);
+    if (prefetched_ != nullptr) {
+        dropped = std::move(prefetched_);
+        return;
+    }
+    if (!images_.empty()) {
+        dropped = std::move(images_.front());
+        images_.erase(images_.begin());
+    }
 }
 
 void ImageCache::removeAt(std::int32_t index) {
-    if (index < 0 || index >= count()) {
+    const Guard guard(lock_);
+    removeAtLocked(index);
+}
+
+void ImageCache::removeAtLocked(std::int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= images_.size()) {
         return;
     }
     images_.erase(images_.begin() + index);
 }
 
+void ImageCache::removeIf(const std::function<bool(const DibImage&)>& drop) {
+    const Guard guard(lock_);
+    for (auto index = static_cast<std::int32_t>(images_.size()) - 1; index >= 0; --index) {
+        if (drop(*images_[static_cast<std::size_t>(index)])) {
+            removeAtLocked(index);
+        }
+    }
+}
+
 void ImageCache::clear() {
+    const Guard guard(lock_);
     images_.clear();
+}
+
+std::int32_t ImageCache::nextId() {
+    const Guard guard(lock_);
+    return ++idCounter_;
+}
+
+void ImageCache::holdPrefetched(std::shared_ptr<DibImage> image) {
+    const Guard guard(lock_);
+    prefetched_ = std::move(image);
+}
+
+std::shared_ptr<DibImage> ImageCache::takePrefetched(std::int32_t id) {
+    const Guard guard(lock_);
+    if (prefetched_ == nullptr || prefetched_->id() != id) {
+        return nullptr;
+    }
+    return std::move(prefetched_);
+}
+
+std::int32_t ImageCache::prefetchedId() const {
+    const Guard guard(lock_);
+    return prefetched_ != nullptr ? prefetched_->id() : DibImage::nullId;
+}
+
+void ImageCache::dropPrefetched() {
+    std::shared_ptr<DibImage> dropped;
+    const Guard guard(lock_);
+    dropped = std::move(prefetched_);
 }

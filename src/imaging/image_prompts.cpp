@@ -9,6 +9,7 @@ namespace {
 HMODULE stringModule = nullptr;
 ProcessEnd processEnd = nullptr;
 HWND returnWindow = nullptr;
+thread_local DeferredBoxes* deferredBoxes = nullptr;
 
 // Gives activation and the keyboard focus back, when the box closes, to the
 // window and control that had them (or to the return window).
@@ -77,6 +78,10 @@ void setPromptReturnWindow(HWND window) {
 }
 
 void askToContinueAfterDecodeFailure() {
+    if (deferredBoxes != nullptr) {
+        deferredBoxes->record(OwedBox::decodePrompt);
+        return;
+    }
     const int answer = showLanguageBox(decodePromptText, decodePromptCaption,
                                        MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL);
     if (answer == IDNO) {
@@ -85,12 +90,38 @@ void askToContinueAfterDecodeFailure() {
 }
 
 void warnBitmapNotCreated() {
+    if (deferredBoxes != nullptr) {
+        deferredBoxes->record(OwedBox::bitmapWarning);
+        return;
+    }
     showLanguageBox(bitmapWarningText, bitmapWarningCaption, MB_ICONWARNING | MB_TASKMODAL);
 }
 
 void reportOutOfMemoryAndExit() {
+    if (deferredBoxes != nullptr) {
+        // A worker thread ends nothing itself: the window's thread does.
+        throw OutOfMemoryException(oom::bitmap);
+    }
     showEndingBox(L"WM: Out of Memory!", L"Out of Memory");
     endProcess(1);
+}
+
+DeferredBoxes::DeferredBoxes() : outer_(deferredBoxes) {
+    deferredBoxes = this;
+}
+
+DeferredBoxes::~DeferredBoxes() {
+    deferredBoxes = outer_;
+}
+
+void showOwedBoxes(const std::vector<OwedBox>& boxes) {
+    for (const OwedBox box : boxes) {
+        if (box == OwedBox::decodePrompt) {
+            askToContinueAfterDecodeFailure();
+        } else {
+            warnBitmapNotCreated();
+        }
+    }
 }
 
 void endOnException(std::exception_ptr failure) {

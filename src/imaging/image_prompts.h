@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "imaging/image_exceptions.h"
 #include "lang_ids.h"
@@ -46,6 +47,30 @@ void warnBitmapNotCreated();
 // Memory ran out (handling image data, in the engine, anywhere): "WM: Out of
 // Memory!" and exit status 1. Does not return.
 [[noreturn]] void reportOutOfMemoryAndExit();
+
+// The boxes a thread owes the user. A scene decode runs on a worker thread,
+// where no box may open: while a `DeferredBoxes` lives, the decode prompt and
+// the bitmap warning on its thread are recorded instead of shown, and the
+// operation goes on as after Yes (or OK). The window's thread shows them
+// afterwards with `showOwedBoxes`, with the answers they always had.
+enum class OwedBox { decodePrompt, bitmapWarning };
+class DeferredBoxes {
+  public:
+    DeferredBoxes();
+    ~DeferredBoxes();
+    DeferredBoxes(const DeferredBoxes&) = delete;
+    DeferredBoxes& operator=(const DeferredBoxes&) = delete;
+
+    const std::vector<OwedBox>& owed() const { return owed_; }
+    void record(OwedBox box) { owed_.push_back(box); }
+
+  private:
+    DeferredBoxes* outer_;
+    std::vector<OwedBox> owed_;
+};
+// Shows the boxes in the order they were owed; No to a decode prompt ends
+// the process with exit status 1.
+void showOwedBoxes(const std::vector<OwedBox>& boxes);
 
 // How the boxes above end the process. The shell names its own end, which
 // lets go of what the run holds and deletes the run's files first; without

@@ -14,6 +14,12 @@ class SceneImageListener {
   public:
     virtual ~SceneImageListener() = default;
     virtual void imageReady(const DibImage* image) = 0;
+    // Whether the listener shows a reduced first look at a scene whose full
+    // image takes a while; one that does not only ever gets full images.
+    virtual bool showsPreviews() const { return false; }
+    // That first look: the same scene's `imageReady` follows (unless the
+    // scene change is overtaken). Read until its successor arrives.
+    virtual void previewReady(const DibImage* /*image*/) {}
 };
 
 // Gets every scene sound file to play (null when the scene has none or it

@@ -1,12 +1,15 @@
 #include "imaging/scene_media_manager.h"
 
+#include <cstdio>
 #include <new>
 #include <utility>
 
 #include "imaging/image_exceptions.h"
 #include "imaging/image_geometry.h"
 #include "imaging/image_prompts.h"
+#include "package/extraction.h"
 #include "package/tour.h"
+#include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 
 namespace {
@@ -32,7 +35,72 @@ std::unique_ptr<Record> makeRecord(const char* outOfMemoryMessage, Arguments&&..
     }
 }
 
+// Keeps the image payload an extraction delivers.
+class PayloadCatcher : public package::MediaCallback {
+  public:
+    void deliver(std::unique_ptr<package::Payload> payload) override {
+        if (dynamic_cast<package::PayloadBuffer*>(payload.get()) != nullptr) {
+            buffer.reset(static_cast<package::PayloadBuffer*>(payload.release()));
+        }
+    }
+    std::unique_ptr<package::PayloadBuffer> buffer;
+};
+
+// The scene's image payload, extracted as the scene's `load` does it, but
+// without touching the scene's receivers (they belong to the scene's request).
+std::unique_ptr<package::PayloadBuffer> extractImage(const package::Scene& scene) {
+    const package::FileItem* item = scene.image();
+    if (item == nullptr) {
+        return nullptr;
+    }
+    PayloadCatcher catcher;
+    package::LoadRequest request;
+    request.imagePath = item->path();
+    request.imageReceiver = &catcher;
+    request.imageOffset = item->offset();
+    request.imageLength = item->length();
+    request.mode = package::LoadRequest::imageOnly;
+    const std::int32_t notCancelled = 0;
+    request.cancelFlag = &notCancelled;
+    package::extractPayloads(request);
+    return std::move(catcher.buffer);
+}
+
+constexpr const char* noticeClassName = "LumivueSceneDecodes";
+
 }  // namespace
+
+void HeldSceneSound::soundReady(package::TempFile* file) {
+    if (holding_) {
+        held_ = true;
+        file_ = file;
+        return;
+    }
+    if (listener_ != nullptr) {
+        listener_->soundReady(file);
+    }
+}
+
+void HeldSceneSound::hold(bool holding) {
+    drop();
+    holding_ = holding;
+}
+
+void HeldSceneSound::release() {
+    const bool held = std::exchange(held_, false);
+    holding_ = false;
+    heardFirst_ = false;
+    if (held && listener_ != nullptr) {
+        listener_->soundReady(std::exchange(file_, nullptr));
+    }
+}
+
+void HeldSceneSound::drop() {
+    holding_ = false;
+    held_ = false;
+    heardFirst_ = false;
+    file_ = nullptr;
+}
 
 void SceneImageCallback::deliver(std::unique_ptr<package::Payload> payload) {
     if (cancelled_) {
@@ -40,8 +108,15 @@ void SceneImageCallback::deliver(std::unique_ptr<package::Payload> payload) {
     }
     const DeliveryMark mark(delivering_);
     std::shared_ptr<DibImage> image;
+    auto* buffer = dynamic_cast<package::PayloadBuffer*>(payload.get());
+    if (decodeOnWorker_ && buffer != nullptr) {
+        const std::int32_t size = buffer->size();
+        manager_->decodeOnWorker(
+            this, platform::UniqueGlobal(static_cast<HGLOBAL>(buffer->takeBlock())), size);
+        return;
+    }
     try {
-        if (auto* buffer = dynamic_cast<package::PayloadBuffer*>(payload.get())) {
+        if (buffer != nullptr) {
             const std::int32_t size = buffer->size();
             image =
                 manager_->LoadImgFromHGlobal(static_cast<HGLOBAL>(buffer->takeBlock()), size, id_);
@@ -57,12 +132,53 @@ void SceneImageCallback::deliver(std::unique_ptr<package::Payload> payload) {
         imaging::reportOutOfMemoryAndExit();
     }
     payload.reset();
+    handOver(std::move(image));
+}
+
+void SceneImageCallback::install(imaging::DecodedScene& decoded) {
+    if (cancelled_) {
+        return;
+    }
+    const DeliveryMark mark(delivering_);
+    using Failure = imaging::DecodedScene::Failure;
+    if (decoded.failure == Failure::outOfMemory) {
+        imaging::reportOutOfMemoryAndExit();
+    }
+    if (decoded.failure == Failure::other) {
+        imaging::endOnException(decoded.exception);
+    }
+    if (decoded.failure == Failure::decode) {
+        imaging::askToContinueAfterDecodeFailure();
+    }
+    imaging::showOwedBoxes(decoded.owedBoxes);
+    std::shared_ptr<DibImage> image = std::move(decoded.image);
+    if (image != nullptr && !image->isNull() && !cancelled_) {
+        manager_->imageCache().add(image);
+    }
+    handOver(std::move(image));
+}
+
+void SceneImageCallback::installPreview(std::shared_ptr<DibImage> preview) {
+    if (!cancelled_ && !delivering_ && target_ != nullptr && target_->showsPreviews()) {
+        handOver(std::move(preview), true);
+    }
+}
+
+void SceneImageCallback::handOver(std::shared_ptr<DibImage> image, bool preview) {
     // A prompt during the decode may have let the viewer move on to another
     // scene (cancelling this request) or replace its listener.
     if (cancelled_ || !manager_->isCurrentImageListener(target_)) {
         return;
     }
-    manager_->handOverImage(target_, std::move(image));
+    if (manager_->heldSound().heardFirst()) {
+        manager_->heldSound().release();
+    }
+    if (preview) {
+        manager_->handOverPreview(target_, std::move(image));
+    } else {
+        manager_->handOverImage(target_, std::move(image));
+    }
+    manager_->heldSound().release();
 }
 
 void SceneSoundCallback::deliver(std::unique_ptr<package::Payload> payload) {
@@ -91,6 +207,8 @@ SceneMediaManager::~SceneMediaManager() {
 }
 
 void SceneMediaManager::ReleaseAll() {
+    stopDecoding();
+    noticeWindow_.reset();
     DeleteImageListener();
     DeletePendingImageCallback();
     DeleteSoundListener();
@@ -105,10 +223,11 @@ void SceneMediaManager::PurgeImages() {
     if (tour_ == nullptr) {
         return;
     }
-    for (std::int32_t index = imageCache_.count() - 1; index >= 0; --index) {
-        if (tour_->positionOfScene(imageCache_.at(index)->id()) == -1) {
-            imageCache_.removeAt(index);
-        }
+    imageCache_.removeIf(
+        [this](const DibImage& image) { return tour_->positionOfScene(image.id()) == -1; });
+    if (imageCache_.prefetchedId() != DibImage::nullId &&
+        tour_->positionOfScene(imageCache_.prefetchedId()) == -1) {
+        imageCache_.dropPrefetched();
     }
 }
 
@@ -121,10 +240,11 @@ void SceneMediaManager::SetSoundListener(std::unique_ptr<SceneSoundListener> lis
         return;  // the first listener stays; this one is destroyed unused
     }
     try {
-        soundCallback_ = std::make_unique<SceneSoundCallback>(listener.get(), &soundFiles_);
+        soundCallback_ = std::make_unique<SceneSoundCallback>(&heldSound_, &soundFiles_);
     } catch (const std::bad_alloc&) {
         soundCallback_ = nullptr;
     }
+    heldSound_.setListener(listener.get());
     soundListener_ = std::move(listener);
 }
 
@@ -133,6 +253,8 @@ void SceneMediaManager::DeleteSoundListener() {
         return;
     }
     soundCallback_.reset();
+    heldSound_.drop();
+    heldSound_.setListener(nullptr);
     soundListener_.reset();
 }
 
@@ -155,6 +277,9 @@ void SceneMediaManager::ShowPictureFile(const char* path) {
 
 void SceneMediaManager::ShowScene(std::int32_t position) {
     DeletePendingImageCallback();
+    heldSound_.drop();
+    dropPreview();
+    dropSceneDecode();
     package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
     if (scene == nullptr) {
         return;
@@ -162,17 +287,26 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
     const std::int32_t id = scene->id();
 
     bool foundImage = false;
+    bool adopted = false;
     if (std::shared_ptr<DibImage> cached = imageCache_.find(id)) {
         foundImage = true;
         if (imageListener_ != nullptr) {
             handOverImage(imageListener_.get(), std::move(cached));
         }
     }
+    if (mode_ == fullMode && !foundImage) {
+        foundImage = usePrefetch(id, adopted);
+    } else if (imageCache_.prefetchedId() != id) {
+        dropPrefetch();
+    }
+    const bool imageLater = !foundImage && mode_ == fullMode;
+    heldSound_.hold(imageLater);
     bool foundSound = false;
     if (package::SoundFileEntry* entry = soundFiles_.find(position)) {
         foundSound = true;
         if (soundListener_ != nullptr) {
-            soundListener_->soundReady(entry->file.get());
+            heldSound_.soundReady(entry->file.get());
+            heldSound_.markHeardFirst();
         }
     }
 
@@ -181,7 +315,10 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
         try {
             pendingImageCallback_ =
                 std::make_unique<SceneImageCallback>(imageListener_.get(), this, id);
-            scene->setImageReceiver(pendingImageCallback_.get());
+            pendingImageCallback_->setDecodeOnWorker(imageLater);
+            if (!adopted) {
+                scene->setImageReceiver(pendingImageCallback_.get());
+            }
         } catch (const std::bad_alloc&) {
             pendingImageCallback_ = nullptr;
         }
@@ -192,9 +329,217 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
         soundCallback_->setCancelled(false);
         scene->setSoundReceiver(soundCallback_.get());
     }
-    if (!foundImage || !foundSound) {
+    if ((!foundImage && !adopted) || !foundSound) {
         scene->load();
     }
+}
+
+bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
+    adopted = false;
+    if (std::shared_ptr<DibImage> prefetched = imageCache_.takePrefetched(id)) {
+        imageCache_.add(prefetched);
+        if (imageListener_ != nullptr) {
+            handOverImage(imageListener_.get(), std::move(prefetched));
+        }
+        return true;
+    }
+    if (prefetchDecode_ != nullptr && prefetchDecode_->id() == id) {
+        sceneDecode_ = std::move(prefetchDecode_);
+        sceneDecodeStarted_ = prefetchDecodeStarted_;
+        adopted = true;
+        startWaitingDecodes();  // it may have been waiting for a worker
+        return false;
+    }
+    dropPrefetch();
+    return false;
+}
+
+void SceneMediaManager::dropPrefetch() {
+    if (prefetchDecode_ != nullptr) {
+        prefetchDecode_->cancel();  // its worker stops soon and is dropped
+    }
+    prefetchDecode_.reset();
+    imageCache_.dropPrefetched();
+}
+
+std::int32_t SceneMediaManager::prefetchedId() const {
+    return imageCache_.prefetchedId();
+}
+
+void SceneMediaManager::Prefetch(std::int32_t position) {
+    package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
+    if (mode_ != fullMode || scene == nullptr) {
+        return;
+    }
+    const std::int32_t id = scene->id();
+    if (imageCache_.find(id) != nullptr || imageCache_.prefetchedId() == id ||
+        (prefetchDecode_ != nullptr && prefetchDecode_->id() == id) ||
+        (sceneDecode_ != nullptr && sceneDecode_->id() == id)) {
+        return;
+    }
+    std::unique_ptr<package::PayloadBuffer> payload = extractImage(*scene);
+    if (payload == nullptr) {
+        return;  // the scene, when shown, finds out again and shows what it always did
+    }
+    dropPrefetch();
+    const std::int32_t size = payload->size();
+    if (imaging::emptiesCacheBeforeDecode(size)) {
+        imageCache_.clear();
+    }
+    prefetchDecode_ = std::make_shared<imaging::SceneDecode>(
+        id, platform::UniqueGlobal(static_cast<HGLOBAL>(payload->takeBlock())), size, &imageCache_);
+    prefetchDecodeStarted_ = false;
+    startWaitingDecodes();
+}
+
+void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
+                                       std::int32_t size) {
+    if (imaging::emptiesCacheBeforeDecode(size)) {
+        imageCache_.clear();
+    }
+    dropPreview();
+    if (imageListener_ != nullptr && imageListener_->showsPreviews() &&
+        imaging::previewable(block.get(), size)) {
+        if (const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block.get()))) {
+            previewBlock_ =
+                platform::copyToMovableBlock(bytes, static_cast<std::size_t>(size)).block;
+            GlobalUnlock(block.get());
+            previewSize_ = size;
+        }
+        if (previewBlock_ && noticeWindow() != nullptr) {
+            SetTimer(noticeWindow(), previewTimerId, previewDelay_, nullptr);
+        }
+    }
+    dropSceneDecode();
+    sceneDecode_ =
+        std::make_shared<imaging::SceneDecode>(request->id(), std::move(block), size, &imageCache_);
+    sceneDecodeStarted_ = false;
+    startWaitingDecodes();
+}
+
+void SceneMediaManager::dropSceneDecode() {
+    if (sceneDecode_ != nullptr) {
+        sceneDecode_->cancel();
+    }
+    sceneDecode_.reset();
+}
+
+void SceneMediaManager::previewDue() {
+    if (noticeWindow_) {
+        KillTimer(noticeWindow_.get(), previewTimerId);
+    }
+    if (!previewBlock_ || sceneDecode_ == nullptr || sceneDecode_->finished() ||
+        imageListener_ == nullptr || !imageListener_->showsPreviews()) {
+        dropPreview();
+        return;
+    }
+    previewDecode_ = std::make_shared<imaging::SceneDecode>(
+        sceneDecode_->id(), std::move(previewBlock_), previewSize_, nullptr,
+        imaging::SceneDecode::Kind::preview);
+    // Not held back by other workers: it is of use only now.
+    decodeThreads_.start(previewDecode_, noticeWindow(), decodeDoneMessage);
+}
+
+void SceneMediaManager::dropPreview() {
+    if (noticeWindow_) {
+        KillTimer(noticeWindow_.get(), previewTimerId);
+    }
+    previewBlock_.reset();
+    if (previewDecode_ != nullptr) {
+        previewDecode_->cancel();
+    }
+    previewDecode_.reset();
+}
+
+void SceneMediaManager::startWaitingDecodes() {
+    decodeThreads_.joinFinished();
+    const HWND notice = noticeWindow();
+    const auto startIf = [&](const std::shared_ptr<imaging::SceneDecode>& decode, bool& started) {
+        if (decode == nullptr || started || decodeThreads_.running() >= maxWorkers) {
+            return;
+        }
+        started = true;
+        decodeThreads_.start(decode, notice, decodeDoneMessage);
+    };
+    startIf(sceneDecode_, sceneDecodeStarted_);
+    startIf(prefetchDecode_, prefetchDecodeStarted_);
+}
+
+void SceneMediaManager::decodeFinished() {
+    decodeThreads_.joinFinished();
+    if (previewDecode_ != nullptr && previewDecode_->finished()) {
+        const std::shared_ptr<imaging::SceneDecode> preview = std::move(previewDecode_);
+        // Only while the full picture is still on its way.
+        if (sceneDecode_ != nullptr && !sceneDecode_->finished() &&
+            sceneDecode_->id() == preview->id() && pendingImageCallback_ != nullptr &&
+            pendingImageCallback_->id() == preview->id() && preview->result().image != nullptr) {
+            pendingImageCallback_->installPreview(std::move(preview->result().image));
+        }
+    }
+    if (prefetchDecode_ != nullptr && prefetchDecode_->finished()) {
+        const std::shared_ptr<imaging::SceneDecode> decode = std::move(prefetchDecode_);
+        imaging::DecodedScene& result = decode->result();
+        // Only a clean picture is kept; a scene whose decode failed or owes
+        // a box decodes again when it is asked for, and asks then.
+        if (result.failure == imaging::DecodedScene::Failure::none && result.owedBoxes.empty() &&
+            result.image != nullptr && !result.image->isNull()) {
+            imageCache_.holdPrefetched(std::move(result.image));
+        }
+    }
+    std::shared_ptr<imaging::SceneDecode> finished;
+    if (sceneDecode_ != nullptr && sceneDecode_->finished()) {
+        finished = std::move(sceneDecode_);
+    }
+    startWaitingDecodes();
+    if (finished != nullptr && pendingImageCallback_ != nullptr &&
+        pendingImageCallback_->id() == finished->id()) {
+        pendingImageCallback_->install(finished->result());
+    }
+}
+
+void SceneMediaManager::stopDecoding() {
+    dropPreview();
+    dropSceneDecode();
+    dropPrefetch();
+    decodeThreads_.joinAll();
+    imageCache_.dropPrefetched();
+    heldSound_.drop();
+}
+
+HWND SceneMediaManager::noticeWindow() {
+    if (noticeWindow_) {
+        return noticeWindow_.get();
+    }
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = noticeProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = noticeClassName;
+    RegisterClassA(&windowClass);  // a repeated registration fails harmlessly
+    noticeWindow_.reset(CreateWindowExA(0, noticeClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, GetModuleHandleA(nullptr), nullptr));
+    if (noticeWindow_) {
+        SetWindowLongPtrA(noticeWindow_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    return noticeWindow_.get();
+}
+
+LRESULT CALLBACK SceneMediaManager::noticeProcedure(HWND window, UINT message, WPARAM wParam,
+                                                    LPARAM lParam) {
+    if (message == WM_TIMER && wParam == previewTimerId) {
+        if (auto* manager =
+                reinterpret_cast<SceneMediaManager*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            imaging::endOnOutOfMemory([manager] { manager->previewDue(); });
+        }
+        return 0;
+    }
+    if (message == decodeDoneMessage) {
+        if (auto* manager =
+                reinterpret_cast<SceneMediaManager*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
+            imaging::endOnOutOfMemory([manager] { manager->decodeFinished(); });
+        }
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 package::TempFile* SceneMediaManager::TourSoundFile() {
@@ -209,6 +554,9 @@ package::TempFile* SceneMediaManager::TourSoundFile() {
 }
 
 void SceneMediaManager::CancelAll() {
+    heldSound_.drop();
+    dropPreview();
+    dropSceneDecode();
     if (pendingImageCallback_ != nullptr) {
         pendingImageCallback_->setCancelled(true);
     }
@@ -261,32 +609,8 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobal(HGLOBAL block, s
     if (imaging::emptiesCacheBeforeDecode(size)) {
         imageCache_.clear();
     }
-    auto header = makeRecord<BITMAPINFOHEADER>(imaging::oom::imageFromBlock);
-    loader_.LoadFromHGlobal(block, size);
-    const imaging::PixelSize natural = loader_.GetPixelSize();
-    void* bits = nullptr;
-    HBITMAP rawBitmap = nullptr;
-    if (mode_ == reducedMode) {
-        if (const auto request = imaging::reducedModeRequest(natural)) {
-            rawBitmap =
-                loader_.GetScaledBitmap(&bits, header.get(), request->width, request->height);
-        } else {
-            rawBitmap = loader_.GetBitmap(&bits, header.get());
-        }
-    } else {
-        loader_.SetCache(&imageCache_);
-        rawBitmap = loader_.GetBitmap(&bits, header.get());
-    }
-    platform::UniqueBitmap bitmap(rawBitmap);
-    loader_.ReleasePicture();
-    std::shared_ptr<DibImage> image;
-    try {
-        std::unique_ptr<DibImage> record(new DibImage(bitmap.get(), bits, std::move(header), id));
-        bitmap.release();
-        image = std::move(record);
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemoryException(imaging::oom::imageFromBlock);
-    }
+    std::shared_ptr<DibImage> image =
+        imaging::decodeImage(loader_, mode_, &imageCache_, block, size, id);
     if (!image->isNull()) {
         imageCache_.add(image);
     }
@@ -296,6 +620,15 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobal(HGLOBAL block, s
 std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobalNextId(HGLOBAL block,
                                                                       std::int32_t size) {
     return LoadImgFromHGlobal(block, size, imageCache_.nextId());
+}
+
+void SceneMediaManager::handOverPreview(SceneImageListener* listener,
+                                        std::shared_ptr<DibImage> image) {
+    const std::uint64_t handOver = ++handOvers_;
+    listener->previewReady(image.get());
+    if (handOver == handOvers_) {
+        shownImage_ = std::move(image);
+    }
 }
 
 void SceneMediaManager::handOverImage(SceneImageListener* listener,

@@ -2,7 +2,11 @@
 // images are kept in a small cache and every extracted sound file in a list,
 // so that revisiting a scene costs nothing; for what it lacks, the manager
 // registers its callbacks on the scene and has the scene load its payloads,
-// which are delivered before `load` returns.
+// which are delivered before `load` returns. With full-size images the
+// delivered picture is decoded on a worker thread; the old scene stays on
+// screen until the window's thread installs the new image, and the scene's
+// sound is handed over with it, in the order the listeners always heard them.
+// The next scene can be decoded ahead (`Prefetch`) and is then shown at once.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +18,7 @@
 #include "imaging/dib_image.h"
 #include "imaging/image_cache.h"
 #include "imaging/picture_loader.h"
+#include "imaging/scene_decode.h"
 #include "imaging/scene_listeners.h"
 #include "package/sound_file_list.h"
 #include "package/media_callback.h"
@@ -32,19 +37,59 @@ class SceneImageCallback : public package::MediaCallback {
         : target_(target), manager_(manager), id_(id) {}
     void deliver(std::unique_ptr<package::Payload> payload) override;
     virtual void setCancelled(bool cancelled) { cancelled_ = cancelled; }
+    // The delivered block goes to a worker thread instead of being decoded
+    // inside `deliver`; `install` ends the request.
+    void setDecodeOnWorker(bool onWorker) { decodeOnWorker_ = onWorker; }
+    // Hands a worker's result over as `deliver` would have: first the boxes
+    // the decode owes, then the image, unless the request was overtaken
+    // meanwhile.
+    void install(imaging::DecodedScene& decoded);
+    // Hands a reduced first look at the scene over (its sound with it); the
+    // full image follows with `install`.
+    void installPreview(std::shared_ptr<DibImage> preview);
 
     bool cancelled() const { return cancelled_; }
-    // True while `deliver` runs; a message box inside it lets window
+    // True while `deliver` or `install` runs; a message box inside it lets window
     // procedures run, and they may start the next scene meanwhile.
     bool delivering() const { return delivering_; }
     std::int32_t id() const { return id_; }
 
   private:
+    void handOver(std::shared_ptr<DibImage> image, bool preview = false);
+
     SceneImageListener* target_;
     bool cancelled_ = false;
     SceneMediaManager* manager_;
     std::int32_t id_;
     bool delivering_ = false;
+    bool decodeOnWorker_ = false;
+};
+
+// Stands between the sound callback and the viewer's sound listener: while a
+// scene's image decodes on a worker its sound is held, and handed over with
+// the image, so that the old scene's sound plays on until its picture goes.
+class HeldSceneSound : public SceneSoundListener {
+  public:
+    void soundReady(package::TempFile* file) override;
+    void setListener(SceneSoundListener* listener) { listener_ = listener; }
+    // Sounds from now on are held (the image comes later) or handed on.
+    void hold(bool holding);
+    // A held sound is handed on now; none is held afterwards.
+    void release();
+    // A held sound is forgotten (its file stays in the list).
+    void drop();
+    bool holds() const { return held_; }
+    // The held sound came from the sound list, before the image was asked
+    // for: it is handed on before the image, as it always was.
+    void markHeardFirst() { heardFirst_ = held_; }
+    bool heardFirst() const { return held_ && heardFirst_; }
+
+  private:
+    SceneSoundListener* listener_ = nullptr;
+    bool holding_ = false;
+    bool heardFirst_ = false;
+    bool held_ = false;
+    package::TempFile* file_ = nullptr;
 };
 
 // The one sound request, reused for every scene: records the delivered file
@@ -118,9 +163,31 @@ class SceneMediaManager {
     // picture, the cached images and every sound file handed out.
     void ReleaseAll();
 
+    // Decodes the next scene's image on a worker, to be shown at once when the
+    // scene is asked for; one at a time (a newer one replaces it). Nothing in
+    // the reduced mode, or when the image is cached or on its way already.
+    virtual void Prefetch(std::int32_t position);
+    // Starts a worker on a delivered scene image (the scene-image callback's
+    // part when it decodes on a worker).
+    virtual void decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
+                                std::int32_t size);
+    // The image of the scene asked for last is still being decoded.
+    bool imageDue() const { return sceneDecode_ != nullptr; }
+    // A worker is done: installs what is due (the window's thread).
+    void decodeFinished();
+    // Waits for every worker; nothing decoded so far is shown.
+    void stopDecoding();
+    // A scene's JPEG whose full decode has not ended this long after it began
+    // gets a first look decoded at an eighth of its size.
+    void setPreviewDelay(UINT milliseconds) { previewDelay_ = milliseconds; }
+    // The preview's time has come (the notice window's timer).
+    void previewDue();
+
     // Hands the image to the listener and keeps it alive (whatever the cache
     // does) until the listener has been handed its successor.
     void handOverImage(SceneImageListener* listener, std::shared_ptr<DibImage> image);
+    // The same for a preview, which is held only when the listener shows it.
+    void handOverPreview(SceneImageListener* listener, std::shared_ptr<DibImage> image);
     bool isCurrentImageListener(const SceneImageListener* listener) const {
         return listener != nullptr && listener == imageListener_.get();
     }
@@ -132,8 +199,33 @@ class SceneMediaManager {
     const DibImage* shownImage() const { return shownImage_.get(); }
     SceneImageCallback* pendingImageCallback() const { return pendingImageCallback_.get(); }
     SceneSoundCallback* soundCallback() const { return soundCallback_.get(); }
+    HeldSceneSound& heldSound() { return heldSound_; }
+    // The window the workers tell when they are done (made with the first).
+    HWND decodeNoticeWindow() const { return noticeWindow_.get(); }
+    std::size_t decodesRunning() const { return decodeThreads_.running(); }
+    std::int32_t prefetchedId() const;
+
+    // The message a worker posts to the notice window when it is done.
+    static constexpr UINT decodeDoneMessage = WM_APP + 40;
+    // At most this many workers decode at once; later requests wait.
+    static constexpr std::size_t maxWorkers = 2;
+    static constexpr UINT_PTR previewTimerId = 1;
 
   private:
+    static LRESULT CALLBACK noticeProcedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam);
+    HWND noticeWindow();
+    void startWaitingDecodes();
+    // The prefetched image, or the one on its way, is given up.
+    void dropPrefetch();
+    // A preview on its way, or waiting for its time, is given up.
+    void dropPreview();
+    // The decode for the scene asked for last is given up.
+    void dropSceneDecode();
+    // Takes a prefetched image or adopts a running prefetch for scene `id`;
+    // true when the image was handed over at once.
+    bool usePrefetch(std::int32_t id, bool& adopted);
+
     std::int32_t mode_ = fullMode;
     PictureLoader loader_;
     ImageCache imageCache_;
@@ -149,4 +241,19 @@ class SceneMediaManager {
     // it gets the next one, so it must outlive its place in the cache.
     std::shared_ptr<DibImage> shownImage_;
     std::uint64_t handOvers_ = 0;
+    HeldSceneSound heldSound_;
+    imaging::DecodeThreads decodeThreads_;
+    platform::UniqueWindow noticeWindow_;
+    // The decode for the scene being shown, and the next scene's. Each is
+    // started when fewer than `maxWorkers` run; one that is overtaken runs
+    // to its end and is dropped.
+    std::shared_ptr<imaging::SceneDecode> sceneDecode_;
+    bool sceneDecodeStarted_ = false;
+    std::shared_ptr<imaging::SceneDecode> prefetchDecode_;
+    bool prefetchDecodeStarted_ = false;
+    // The scene's JPEG, copied for its preview until the preview's time.
+    platform::UniqueGlobal previewBlock_;
+    std::int32_t previewSize_ = 0;
+    std::shared_ptr<imaging::SceneDecode> previewDecode_;
+    UINT previewDelay_ = 100;
 };

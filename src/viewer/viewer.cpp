@@ -1,6 +1,7 @@
 #include "viewer/viewer.h"
 
 #include <cstdlib>
+#include <utility>
 
 #include "engine/angles.h"
 #include "imaging/image_prompts.h"
@@ -20,10 +21,9 @@ constexpr float normalRotationStep = engine::degree * 0.8f;
 
 // ---- listeners
 
-void ViewerImageListener::imageReady(const DibImage* image) {
-    if (renderer_ == nullptr) {
-        return;
-    }
+namespace {
+
+engine::SourceImage sourceOf(const DibImage* image) {
     engine::SourceImage source;
     if (image != nullptr && !image->isNull() && image->header() != nullptr) {
         source.pixels = image->bits();
@@ -31,9 +31,41 @@ void ViewerImageListener::imageReady(const DibImage* image) {
         source.height = std::abs(image->header()->biHeight);
         source.stride = image->stride();
     }
+    return source;
+}
+
+}  // namespace
+
+void ViewerImageListener::imageReady(const DibImage* image) {
+    if (renderer_ == nullptr) {
+        return;
+    }
+    const engine::SourceImage source = sourceOf(image);
+    if (std::exchange(previewShown_, false)) {
+        // The scene is on screen already, at the view the user has turned
+        // it to since: only its pixels change.
+        renderer_->setImage(&source);
+        if (viewer_ != nullptr) {
+            viewer_->imageInstalled(true);
+        }
+        return;
+    }
+    showScene(source, true);
+}
+
+void ViewerImageListener::previewReady(const DibImage* image) {
+    if (renderer_ == nullptr) {
+        return;
+    }
+    showScene(sourceOf(image), false);
+    previewShown_ = true;
+}
+
+void ViewerImageListener::showScene(const engine::SourceImage& source, bool full) {
     renderer_->setImage(&source);
     if (viewer_ != nullptr) {
         viewer_->showLinksOf(linkScene_);
+        viewer_->imageInstalled(full);
     }
     if (listener_ != nullptr) {
         listener_->sceneChanged(sceneNumber_);
@@ -49,6 +81,7 @@ void ViewerImageListener::setRenderingEnabled(bool enabled) {
 }
 
 void ViewerImageListener::setStartView(float pan, float tilt, float fov) {
+    previewShown_ = false;  // a new scene or picture is on its way
     startPan_ = pan;
     startTilt_ = tilt;
     startFov_ = fov;
@@ -210,6 +243,8 @@ void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float 
         imageListener_->setSceneNumber(sceneNumber);
         imageListener_->setLinkScene(sceneNumber);
     }
+    goingTo_ = sceneNumber;
+    prefetchDue_ = false;
     mediaManager_.ShowScene(sceneNumber);
 }
 
@@ -383,6 +418,15 @@ void Viewer::sceneShown(std::int32_t sceneNumber) {
     }
 }
 
+void Viewer::imageInstalled(bool full) {
+    goingTo_ = 0;
+    prefetchDue_ = full && mode_ == 0;
+}
+
+std::int32_t Viewer::sceneSteppedFrom() const {
+    return goingTo_ != 0 ? goingTo_ : currentSceneNumber();
+}
+
 void Viewer::showPreviousScene(bool userAction) {
     if (userAction) {
         watcherOff();
@@ -390,7 +434,7 @@ void Viewer::showPreviousScene(bool userAction) {
     if (tour_ == nullptr || tour_->sceneCount() < 1) {
         return;
     }
-    const std::int32_t position = currentSceneNumber();
+    const std::int32_t position = sceneSteppedFrom();
     if (position == -1) {
         goToScene(1);
     } else if (position > 1) {
@@ -402,7 +446,7 @@ void Viewer::showPreviousScene(bool userAction) {
 
 void Viewer::showNextScene(bool userAction) {
     if (tour_ != nullptr && tour_->sceneCount() > 0) {
-        const std::int32_t position = currentSceneNumber();
+        const std::int32_t position = sceneSteppedFrom();
         std::int32_t next = 1;
         if (position != -1 && position < tour_->sceneCount()) {
             next = position + 1;
@@ -419,6 +463,7 @@ void Viewer::showNextScene(bool userAction) {
 
 void Viewer::showPictureFile(const char* path, float pan, float tilt, float fov) {
     mediaManager_.CancelAll();
+    goingTo_ = 0;
     if (imageListener_ != nullptr) {
         imageListener_->setStartView(pan, tilt, fov);
         imageListener_->setLinkScene(0);
@@ -553,6 +598,15 @@ void Viewer::timerTicked(std::int32_t timerId) {
     }
     const std::optional<std::size_t> hoveredBefore = renderer_->links().hovered();
     renderer_->timerTick(timerId);
+    if (timerId == static_cast<std::int32_t>(renderTimerId) && prefetchDue_) {
+        // The new scene's first frame is on screen: the next one in tour
+        // order (where the playing tour goes too) is decoded meanwhile.
+        prefetchDue_ = false;
+        const std::int32_t position = currentSceneNumber();
+        if (tour_ != nullptr && position != -1 && tour_->sceneCount() > 1) {
+            mediaManager_.Prefetch(position < tour_->sceneCount() ? position + 1 : 1);
+        }
+    }
     // Only while the pointer rests over the view (a leave is being tracked),
     // and not in a drag, which keeps its own cursor.
     if (renderer_ != nullptr && trackingLeave_ && !renderer_->view().dragging() &&

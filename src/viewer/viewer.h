@@ -80,6 +80,10 @@ class ViewerImageListener : public SceneImageListener {
     ViewerImageListener(ViewRenderer* renderer, Viewer* viewer)
         : renderer_(renderer), viewer_(viewer) {}
     void imageReady(const DibImage* image) override;
+    bool showsPreviews() const override { return true; }
+    // The preview is shown as the scene: the shell hears of the scene now and
+    // the start view is applied; the full image then only takes its place.
+    void previewReady(const DibImage* image) override;
     virtual void setRenderingEnabled(bool enabled);
     // Radians, stored as given.
     virtual void setStartView(float pan, float tilt, float fov);
@@ -91,10 +95,16 @@ class ViewerImageListener : public SceneImageListener {
     std::int32_t sceneNumber() const { return sceneNumber_; }
 
   private:
+    // Puts the image on the view as the scene's: links, the shell told, the
+    // start view.
+    void showScene(const engine::SourceImage& source, bool full);
+
     ViewRenderer* renderer_;
     Viewer* viewer_;
     std::int32_t sceneNumber_ = 0;
     std::int32_t linkScene_ = 0;
+    // A preview of the scene is on the view; its full image is due.
+    bool previewShown_ = false;
     float startPan_ = 0.0f;
     float startTilt_ = 0.0f;
     float startFov_ = 0.0f;
@@ -170,6 +180,13 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     void releaseMedia();
     // Records scene `sceneNumber` as the one on screen.
     virtual void sceneShown(std::int32_t sceneNumber);
+    // A scene's image (or a picture file's) is on the view now: the scene
+    // the viewer was going to has arrived, and once the first frame of its
+    // full image is drawn the next scene is decoded ahead.
+    void imageInstalled(bool full);
+    // The scene the viewer is going to (its image still decoding), else the
+    // one on screen; -1 for none. Next and previous step from it.
+    std::int32_t sceneSteppedFrom() const;
     virtual void showPreviousScene(bool userAction);
     void showNextScene(bool userAction) override;
     // Shows a picture file with the start view given in radians, unchecked.
@@ -228,6 +245,10 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     std::unique_ptr<ViewRenderer> renderer_;
     SceneMediaManager mediaManager_;
     std::int32_t currentSceneId_ = 0;
+    // The scene last asked for until its image arrives; 0 when none is due.
+    std::int32_t goingTo_ = 0;
+    // The next scene is decoded ahead after the next render tick.
+    bool prefetchDue_ = false;
     float rotationStep_;
     std::int32_t mode_ = 0;
     package::Tour* tour_ = nullptr;

@@ -167,4 +167,38 @@ TEST_F(LargePayloadRule, DecodedImagesEnterTheCacheAndNullOnesDoNot) {
     EXPECT_EQ(again.use_count(), 1);
 }
 
+TEST(ImageCacheRules, ThePrefetchedImageIsNoEntryButTheGuardDropsItFirst) {
+    ImageCache cache;
+    auto prefetched = makeImage(99);
+    const std::weak_ptr<DibImage> watched = prefetched;
+    cache.holdPrefetched(std::move(prefetched));
+    for (std::int32_t id = 1; id <= 4; ++id) {
+        cache.add(makeImage(id));
+    }
+    EXPECT_EQ(cache.entryCount(), 4);  // the limit is the entries'
+    EXPECT_EQ(cache.count(), 5);       // what the memory guard sees
+    EXPECT_EQ(cache.find(99), nullptr);
+    EXPECT_EQ(cache.prefetchedId(), 99);
+    cache.clear();  // a large payload's rule empties the entries only
+    EXPECT_EQ(cache.prefetchedId(), 99);
+    cache.add(makeImage(1));
+    cache.removeOldest();
+    EXPECT_TRUE(watched.expired());
+    EXPECT_EQ(cache.prefetchedId(), DibImage::nullId);
+    EXPECT_EQ(cache.entryCount(), 1);
+    cache.removeOldest();
+    EXPECT_EQ(cache.count(), 0);
+}
+
+TEST(ImageCacheRules, ThePrefetchedImageIsHandedOverOnlyForItsId) {
+    ImageCache cache;
+    cache.holdPrefetched(makeImage(7));
+    EXPECT_EQ(cache.takePrefetched(8), nullptr);
+    const auto taken = cache.takePrefetched(7);
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(taken->id(), 7);
+    EXPECT_EQ(taken.use_count(), 1);  // the cache let go of it
+    EXPECT_EQ(cache.count(), 0);
+}
+
 }  // namespace

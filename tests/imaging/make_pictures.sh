@@ -40,6 +40,9 @@ for n in 1 2; do
   $convert -size 600x300 -seed $n plasma:fractal +noise Random -quality 98 "scene-large-$n.jpg"
 done
 
+# A panorama whose full decode takes many times its eighth-size preview's.
+$convert -size 600x300 -seed 5 xc: +noise Random -resize '6000x3000!' -quality 90 scene-wide.jpg
+
 # Broken data: a JPEG cut in the middle of its header and a file of text.
 head -c 200 corner-baseline.jpg > truncated.jpg
 printf 'this is not a picture at all, only text\n%.0s' $(seq 1 20) > not-a-picture.jpg

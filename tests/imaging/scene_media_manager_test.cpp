@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 
 #include "imaging/image_exceptions.h"
@@ -10,6 +11,7 @@
 #include "message_box_watcher.h"
 #include "test_support.h"
 #include "test_tour.h"
+#include "test_window.h"
 #include "tour_source.h"
 
 namespace {
@@ -101,9 +103,20 @@ class CountingManager : public SceneMediaManager {
         }
         return SceneMediaManager::LoadImgFromHGlobal(block, size, id);
     }
+    void decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
+                        std::int32_t size) override {
+        ++decodes;
+        SceneMediaManager::decodeOnWorker(request, std::move(block), size);
+    }
     int decodes = 0;
     std::function<void()> beforeDecode;
 };
+
+// Runs the thread's messages until the manager has installed the image of
+// the scene asked for last (decoded on a worker).
+bool waitForInstallation(SceneMediaManager& manager) {
+    return pumpUntil([&] { return !manager.imageDue(); }, std::chrono::seconds(20));
+}
 
 std::vector<SceneSource> smallScenes(int count) {
     std::vector<SceneSource> scenes;
@@ -130,6 +143,7 @@ class SceneMedia : public ::testing::Test {
     void goTo(std::int32_t position) {
         manager.CancelAll();
         manager.ShowScene(position);
+        ASSERT_TRUE(waitForInstallation(manager));
     }
 
   protected:
@@ -204,6 +218,7 @@ TEST_F(SceneMedia, CancelledRequestsIgnoreDeliveriesUntilTheNextShowScene) {
     TestTour tour(smallScenes(3));
     attach(tour);
     manager.ShowScene(1);
+    ASSERT_TRUE(waitForInstallation(manager));
     ASSERT_EQ(view.deliveries, 1);
     manager.CancelAll();
     EXPECT_TRUE(tour.scene(1).cancelled());
@@ -227,6 +242,7 @@ TEST_F(SceneMedia, CancelledRequestsIgnoreDeliveriesUntilTheNextShowScene) {
     EXPECT_EQ(manager.decodes, 2);
 
     manager.ShowScene(2);  // a new image request, the sound request re-armed
+    ASSERT_TRUE(waitForInstallation(manager));
     EXPECT_EQ(view.deliveries, deliveries + 1);
     EXPECT_EQ(view.deliveredIds.back(), tour.scene(2).id());
     EXPECT_EQ(sounds.files.size(), soundCount + 1);
@@ -340,6 +356,7 @@ TEST(SceneMediaLifetime, DestroyingTheManagerDeletesEverySoundFileItHandedOut) {
             for (std::int32_t position : {1, 2, 3, 1}) {
                 manager.CancelAll();
                 manager.ShowScene(position);
+                ASSERT_TRUE(waitForInstallation(manager));
             }
             handedOut.insert(handedOut.end(), sounds.paths.begin(), sounds.paths.end());
             for (const std::string& path : handedOut) {
@@ -484,6 +501,9 @@ TEST_F(SceneMedia, ShowingAnotherSceneDuringAPromptDropsTheStaleDelivery) {
     static SceneMedia* fixture = nullptr;
     fixture = this;
     SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+        if (FindWindowA(dialogClassName, decodeCaption) == nullptr) {
+            return;  // the prompt is not open yet
+        }
         KillTimer(nullptr, id);
         fixture->goTo(2);
     });
@@ -493,11 +513,13 @@ TEST_F(SceneMedia, ShowingAnotherSceneDuringAPromptDropsTheStaleDelivery) {
         EXPECT_EQ(answerer.answered(), 1);
     }
     // Scene 2 arrived during the prompt; scene 1's late null image did not
-    // replace it, and scene 1's sound was not extracted.
+    // replace it, and scene 1's sound (extracted with its image) was never
+    // played.
     EXPECT_EQ(view.deliveredIds, (std::vector<std::int32_t>{tour.scene(2).id()}));
     EXPECT_EQ(view.shown, manager.imageCache().at(0));
     ASSERT_EQ(sounds.files.size(), 1u);
-    EXPECT_EQ(manager.soundFiles().get(0)->key, 2);
+    ASSERT_NE(manager.soundFiles().find(2), nullptr);
+    EXPECT_EQ(sounds.files[0], manager.soundFiles().find(2)->file.get());
     goTo(2);  // the replaced request is freed now that its delivery is over
     EXPECT_EQ(view.deliveries, 2);
 }
@@ -539,6 +561,269 @@ TEST_F(SceneMedia, DecodeExceptionAndNoEndsTheProcess) {
 namespace {
 
 using namespace test_support;
+
+// --- Decoding on a worker ---------------------------------------------------
+
+// What the listeners heard, in order: "image N" (the id) and "sound".
+class OrderedImageListener : public SceneImageListener {
+  public:
+    explicit OrderedImageListener(std::vector<std::string>& heard) : heard_(heard) {}
+    void imageReady(const DibImage* image) override {
+        heard_.push_back("image " + std::to_string(image != nullptr ? image->id() : 0));
+        shown = image;
+        widths.push_back(image != nullptr && !image->isNull() ? image->header()->biWidth : 0);
+    }
+    bool showsPreviews() const override { return previews; }
+    void previewReady(const DibImage* image) override {
+        heard_.push_back("preview " + std::to_string(image->id()));
+        shown = image;
+        widths.push_back(image->header()->biWidth);
+    }
+    const DibImage* shown = nullptr;
+    bool previews = false;
+    std::vector<std::int32_t> widths;
+
+  private:
+    std::vector<std::string>& heard_;
+};
+
+class OrderedSoundListener : public SceneSoundListener {
+  public:
+    explicit OrderedSoundListener(std::vector<std::string>& heard) : heard_(heard) {}
+    void soundReady(package::TempFile*) override { heard_.push_back("sound"); }
+
+  private:
+    std::vector<std::string>& heard_;
+};
+
+// Holds the full decode of one scene on its worker until released (at most
+// 20 s), so that the scene's preview surely comes first, as it does when the
+// full decode is slow. Lives for the whole run: workers may look at it late.
+class FullDecodeGate {
+  public:
+    static FullDecodeGate& instance() {
+        static FullDecodeGate gate;
+        return gate;
+    }
+    void hold(std::int32_t id) {
+        ResetEvent(released_);
+        id_ = id;
+        imaging::setDecodeObserver(&FullDecodeGate::observe, this);
+    }
+    void release() {
+        imaging::setDecodeObserver(nullptr, nullptr);
+        SetEvent(released_);
+    }
+
+  private:
+    FullDecodeGate() : released_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
+    static void observe(imaging::SceneDecode::Kind kind, std::int32_t id, void* context) {
+        auto* gate = static_cast<FullDecodeGate*>(context);
+        if (kind == imaging::SceneDecode::Kind::full && id == gate->id_) {
+            WaitForSingleObject(gate->released_, 20000);
+        }
+    }
+    std::atomic<std::int32_t> id_{0};
+    HANDLE released_;  // the run's, never closed
+};
+
+class SceneMediaOnWorkers : public ::testing::Test {
+  protected:
+    void SetUp() override { useTestLanguageModule(); }
+    void attach(TestTour& tour) {
+        manager.SetTour(&tour.tour());
+        auto images = std::make_unique<OrderedImageListener>(heard);
+        images_ = images.get();
+        manager.SetImageListener(std::move(images));
+        manager.SetSoundListener(std::make_unique<OrderedSoundListener>(heard));
+    }
+    void ask(std::int32_t position) {
+        manager.CancelAll();
+        manager.ShowScene(position);
+    }
+    std::string image(TestTour& tour, std::int32_t position) {
+        return "image " + std::to_string(tour.scene(position).id());
+    }
+    const DibImage* shown() const { return images_->shown; }
+    OrderedImageListener& images() { return *images_; }
+
+    platform::ComApartment apartment;
+    std::vector<std::string> heard;
+    CountingManager manager;
+
+  private:
+    OrderedImageListener* images_ = nullptr;
+};
+
+TEST_F(SceneMediaOnWorkers, TheOldSceneStaysUntilTheNewImageArrivesWithItsSound) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[1].image = picturePath("scene-large-1.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);
+    EXPECT_TRUE(heard.empty());  // decoding: nothing has changed yet
+    EXPECT_TRUE(manager.imageDue());
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+
+    // Revisited after the large payload emptied the cache: the sound comes
+    // from the list and was always heard before the image; it still is, with
+    // the image.
+    ask(2);
+    ASSERT_TRUE(waitForInstallation(manager));
+    heard.clear();
+    ask(1);
+    EXPECT_TRUE(heard.empty());
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{"sound", image(tour, 1)}));
+}
+
+TEST_F(SceneMediaOnWorkers, AnOvertakenDecodeIsNeverShownNorKept) {
+    std::vector<SceneSource> scenes = smallScenes(3);
+    scenes[0].image = picturePath("scene-large-1.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);  // decodes on a worker; the window's thread goes on at once
+    ask(2);
+    ASSERT_TRUE(waitForInstallation(manager));
+    ASSERT_TRUE(pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+    pumpMessages(50);  // whatever the first worker posted has been handled
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 2), "sound"}));
+    EXPECT_EQ(shown()->id(), tour.scene(2).id());
+    EXPECT_EQ(manager.imageCache().find(tour.scene(1).id()), nullptr);
+    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+    // Scene 1's sound was extracted with its image, but never played.
+    EXPECT_NE(manager.soundFiles().find(1), nullptr);
+}
+
+TEST_F(SceneMediaOnWorkers, APrefetchedSceneIsShownAtOnceWithoutAnotherDecode) {
+    TestTour tour(smallScenes(3));
+    attach(tour);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    manager.Prefetch(2);
+    ASSERT_TRUE(pumpUntil([&] { return manager.prefetchedId() == tour.scene(2).id(); },
+                          std::chrono::seconds(20)));
+    EXPECT_EQ(manager.imageCache().find(tour.scene(2).id()), nullptr);  // beside the cache
+    heard.clear();
+    ask(2);
+    // Handed over inside ShowScene, its sound extracted and heard after it.
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 2), "sound"}));
+    EXPECT_FALSE(manager.imageDue());
+    EXPECT_EQ(manager.decodes, 1);
+    EXPECT_NE(manager.imageCache().find(tour.scene(2).id()), nullptr);
+    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+
+    // Asked for while its prefetch still runs: that decode is the scene's.
+    manager.Prefetch(3);
+    ask(3);
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard.back(), "sound");
+    EXPECT_EQ(shown()->id(), tour.scene(3).id());
+    EXPECT_EQ(manager.decodes, 1);
+}
+
+TEST_F(SceneMediaOnWorkers, GoingElsewhereDropsThePrefetchedImage) {
+    TestTour tour(smallScenes(3));
+    attach(tour);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    manager.Prefetch(2);
+    ASSERT_TRUE(pumpUntil([&] { return manager.prefetchedId() == tour.scene(2).id(); },
+                          std::chrono::seconds(20)));
+    ask(3);
+    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(shown()->id(), tour.scene(3).id());
+}
+
+TEST_F(SceneMediaOnWorkers, ABrokenPictureAsksOnTheWindowsThreadAndYesShowsTheNullImage) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[1].image = picturePath("truncated.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    heard.clear();
+    MessageBoxWatcher answerer(decodeCaption, IDYES);
+    ask(2);
+    EXPECT_EQ(answerer.answered(), 0);  // no box comes from the worker
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(answerer.answered(), 1);
+    EXPECT_EQ(answerer.lastText(), decodeText);
+    ASSERT_NE(shown(), nullptr);
+    EXPECT_TRUE(shown()->isNull());
+    EXPECT_EQ(heard,
+              (std::vector<std::string>{"image " + std::to_string(DibImage::nullId), "sound"}));
+}
+
+TEST_F(SceneMediaOnWorkers, ABrokenPictureAndNoEndsTheProcess) {
+    std::vector<SceneSource> scenes = smallScenes(1);
+    scenes[0].image = picturePath("truncated.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    EXPECT_EXIT(
+        {
+            MessageBoxWatcher answerer(decodeCaption, IDNO);
+            ask(1);
+            waitForInstallation(manager);
+        },
+        ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(SceneMediaOnWorkers, ASlowSceneShowsItsPreviewThenItsFullImageAndItsSoundOnce) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[1].image = picturePath("scene-wide.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    images().previews = true;
+    manager.setPreviewDelay(10);
+    ask(1);  // too small to take long: no preview
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+    heard.clear();
+    images().widths.clear();
+
+    FullDecodeGate::instance().hold(tour.scene(2).id());
+    ask(2);
+    const bool previewed = pumpUntil([&] { return !heard.empty(); }, std::chrono::seconds(20));
+    FullDecodeGate::instance().release();
+    ASSERT_TRUE(previewed);
+    ASSERT_TRUE(waitForInstallation(manager));
+    const std::string id = std::to_string(tour.scene(2).id());
+    EXPECT_EQ(heard, (std::vector<std::string>{"preview " + id, "sound", "image " + id}));
+    EXPECT_EQ(images().widths, (std::vector<std::int32_t>{750, 6000}));
+    EXPECT_EQ(manager.shownImage(), shown());
+    // Only the full image is cached.
+    ASSERT_NE(manager.imageCache().find(tour.scene(2).id()), nullptr);
+    EXPECT_EQ(manager.imageCache().find(tour.scene(2).id())->header()->biWidth, 6000);
+}
+
+TEST_F(SceneMediaOnWorkers, AListenerWithoutPreviewsGetsTheFullImageAlone) {
+    std::vector<SceneSource> scenes = smallScenes(1);
+    scenes[0].image = picturePath("scene-wide.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    manager.setPreviewDelay(10);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+    EXPECT_EQ(images().widths, std::vector<std::int32_t>{6000});
+}
+
+TEST_F(SceneMediaOnWorkers, ReleasingWhileAWorkerDecodesWaitsForItAndShowsNothing) {
+    std::vector<SceneSource> scenes = smallScenes(1);
+    scenes[0].image = picturePath("scene-large-2.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);
+    manager.ReleaseAll();
+    EXPECT_EQ(manager.decodesRunning(), 0u);
+    EXPECT_EQ(manager.decodeNoticeWindow(), nullptr);
+    pumpMessages(50);
+    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(manager.soundFiles().count(), 0);  // scene 1's file is deleted
+}
 
 // Shows a picture file from inside its first imageReady, as a listener that
 // reacts to a scene change by showing something else would.

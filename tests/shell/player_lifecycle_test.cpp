@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -15,12 +17,14 @@
 #include <sstream>
 #include <string>
 
+#include "lang_ids.h"
 #include "manifest.h"
 #include "module_path.h"
 #include "package/tour_loader.h"
 #include "package_writer.h"
+#include "picture_conversion.h"
 #include "platform/scoped_handle.h"
-#include "lang_ids.h"
+#include "screen_capture.h"
 #include "shell/window_classes.h"
 #include "test_window.h"
 #include "tour_source.h"
@@ -146,6 +150,58 @@ PlayerRun runPlayer(const fs::path& exe, const fs::path& temp, const Script& scr
 
 void closeWindow(HWND window) {
     PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+void nextScene(HWND window) {
+    PostMessageW(window, WM_COMMAND, IDM_NEXT_SCENE, 0);
+}
+
+// Scene `n` from the scene menu.
+void goToScene(HWND window, int n) {
+    PostMessageW(window, WM_COMMAND, IDM_FIRST_SCENE - 1 + n, 0);
+}
+
+// Adds a scene whose picture is `picture` (a file name in the source).
+void addScene(test_support::TourSource& source, const std::string& picture) {
+    nlohmann::json scene = source.manifest["scenes"][0];
+    scene["name"] = "Scene " + std::to_string(source.manifest["scenes"].size() + 1);
+    scene["image"] = picture;
+    source.manifest["scenes"].push_back(scene);
+}
+
+// A baseline JPEG of one colour, large enough that the platform's decoder
+// takes a good part of a second or more over it.
+Bytes jpegPicture(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    tourpack::RgbPicture picture;
+    picture.size = {width, height};
+    picture.pixels.resize(static_cast<std::size_t>(width) * height * 3);
+    for (std::size_t at = 0; at < picture.pixels.size(); at += 3) {
+        picture.pixels[at] = red;
+        picture.pixels[at + 1] = green;
+        picture.pixels[at + 2] = blue;
+    }
+    return tourpack::encodeJpeg(picture, 90);
+}
+
+// The colour at the middle of the player's view, as the screen shows it.
+COLORREF viewCentre(HWND mainWindow) {
+    const HWND view = FindWindowExA(mainWindow, nullptr, "OrbiViewer", nullptr);
+    if (view == nullptr) {
+        return CLR_INVALID;
+    }
+    const test_support::Bitmap24 shot = test_support::screenshotOf(view);
+    if (shot.width == 0 || shot.height == 0) {
+        return CLR_INVALID;
+    }
+    const std::uint8_t* pixel = shot.pixels.data() +
+                                static_cast<std::size_t>(shot.height / 2) * shot.stride +
+                                static_cast<std::size_t>(shot.width / 2) * 3;
+    return RGB(pixel[2], pixel[1], pixel[0]);
+}
+
+bool closeTo(COLORREF colour, int red, int green, int blue) {
+    return std::abs(GetRValue(colour) - red) < 24 && std::abs(GetGValue(colour) - green) < 24 &&
+           std::abs(GetBValue(colour) - blue) < 24;
 }
 
 void expectReleasesBeforeLeaving(const fs::path& trace, std::size_t atLeast);
@@ -349,6 +405,66 @@ TEST_F(PlayerLifecycle, NoToTheDecodePromptEndsWithStatus1LeavingNothing) {
     EXPECT_EQ(run.boxes, std::vector<std::wstring>{L"Picture cannot be shown"});
     EXPECT_EQ(run.exitCode, 1u);
     expectTempFolderEmpty("a No to the decode prompt");
+}
+
+// Scenes 1 and 2 are the small BMPs of every test tour (2 is decoded ahead
+// while 1 shows); scene 3 a large JPEG (green), scene 4 a small blue BMP.
+void addSlowThirdScene(test_support::TourSource& source, int width) {
+    test_support::writeFile(source.folder / "slow.jpg", jpegPicture(width, width / 2, 40, 200, 40));
+    test_support::writeFile(source.folder / "blue.bmp",
+                            test_support::bmpPicture(512, 256, 30, 30, 220));
+    addScene(source, "slow.jpg");
+    addScene(source, "blue.bmp");
+}
+
+TEST_F(PlayerLifecycle, ClosingDuringASceneDecodeEndsWith0LeavingNothing) {
+    const fs::path tour = buildTour("close-decoding", instrumented,
+                                    [](auto& source) { addSlowThirdScene(source, 8000); });
+    const fs::path trace = folder_.path() / "close-decoding.trace";
+    Script script;
+    script.environment = {{L"LUMIVUE_COM_TRACE", trace.wstring()}};
+    script.onMainWindow = [](HWND window) {
+        goToScene(window, 3);  // its decode takes seconds; the close comes at once
+        closeWindow(window);
+    };
+    const PlayerRun run = runPlayer(tour, temp_, script);
+    EXPECT_TRUE(run.sawMainWindow);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(run.exitCode, 0u);
+    expectReleasesBeforeLeaving(trace, 5 + 2);
+    expectTempFolderEmpty("a player closed while a scene decoded");
+}
+
+TEST_F(PlayerLifecycle, AnOvertakenSceneChangeIsNeverShown) {
+    const fs::path tour =
+        buildTour("overtaken", PLAYER_EXE, [](auto& source) { addSlowThirdScene(source, 6000); });
+    std::vector<COLORREF> seen;
+    Script script;
+    script.onMainWindow = [&](HWND window) {
+        // Scene 3, then Page Down while its picture still decodes: scene 4
+        // shows, and scene 3's picture never does, not even once its decode
+        // is done.
+        goToScene(window, 3);
+        nextScene(window);
+        for (int sample = 0; sample < 40; ++sample) {
+            Sleep(100);
+            seen.push_back(viewCentre(window));
+        }
+        closeWindow(window);
+    };
+    const PlayerRun run = runPlayer(tour, temp_, script);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_FALSE(seen.empty());
+    const auto blue = [](COLORREF c) { return closeTo(c, 30, 30, 220); };
+    const auto firstBlue = std::find_if(seen.begin(), seen.end(), blue);
+    ASSERT_NE(firstBlue, seen.end()) << "scene 4 never showed";
+    for (auto at = firstBlue; at != seen.end(); ++at) {
+        EXPECT_TRUE(blue(*at)) << "sample " << (at - seen.begin()) << " shows " << std::hex << *at;
+    }
+    EXPECT_FALSE(std::any_of(seen.begin(), seen.end(), [](COLORREF c) {
+        return closeTo(c, 40, 200, 40);
+    })) << "scene 3's picture showed";
+    expectTempFolderEmpty("a player whose scene change was overtaken");
 }
 
 TEST_F(PlayerLifecycle, ATemporaryFolderOutsideTheCodePageWorks) {

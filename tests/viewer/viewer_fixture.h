@@ -116,7 +116,15 @@ class ViewerTest : public ::testing::Test {
         viewer_->setSceneListener(&recorder_);
         if (startIt) {
             viewer_->start();
+            waitForScene();
         }
+    }
+
+    // Runs the thread's messages until the image of the scene asked for last
+    // (decoded on a worker) is on the view.
+    void waitForScene() {
+        ASSERT_TRUE(pumpUntil([&] { return !viewer_->mediaManager().imageDue(); },
+                              std::chrono::seconds(20)));
     }
 
     std::size_t soundFilesLeft() { return filesWithPrefix(scratch_, "QRX").size(); }

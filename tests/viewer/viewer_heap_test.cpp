@@ -70,6 +70,7 @@ class ViewerHeapTest : public ViewerTest {
     void cycle(int scenes) {
         for (int n = 1; n <= scenes; ++n) {
             viewer_->goToScene(n);
+            waitForScene();
             pumpFor(std::chrono::milliseconds(40));
         }
     }

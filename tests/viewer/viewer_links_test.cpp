@@ -48,6 +48,7 @@ class ViewerLinksTest : public ViewerTest {
         openViewer(false);
         viewer_->setLinkLook(module, scale);
         viewer_->start();
+        waitForScene();
         settle();
     }
 
@@ -144,6 +145,7 @@ TEST_F(ViewerLinksTest, ClickFollowsAtTheLinksViewAndDragsFollowNothing) {
 
     // Within 3 pixels: a click, at the link's view.
     click(x, y, x + 3, y - 3);
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 3);
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
     EXPECT_NEAR(viewer_->panDegrees(), -40.0f, 1e-3);
@@ -184,6 +186,7 @@ TEST_F(ViewerLinksTest, TabHighlightsInTurnEnterFollowsEscClearsFirst) {
     send(WM_KEYDOWN, VK_TAB, 0);
     send(WM_KEYDOWN, VK_TAB, 0);
     send(WM_KEYDOWN, VK_RETURN, 0);
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 3);
     // Without a view of its own the target opens at its start view.
     EXPECT_NEAR(viewer_->panDegrees(), tour_->scene(3)->pan(), 1e-3);
@@ -249,6 +252,7 @@ TEST_F(ViewerLinksTest, EnlargedMarkerHitsAcrossItsWholeSize) {
     EXPECT_LE(white.box.right - white.box.left, 40);
     // 18 pixels from the centre lies on the enlarged marker only.
     click(point->column() + 18, point->row(), point->column() + 18, point->row());
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 2);
 }
 

@@ -63,6 +63,7 @@ TEST_F(ViewerSoundTest, ASceneSoundStopsWhenTheSceneChanges) {
     EXPECT_GT(audibleSecondsDuring(milliseconds(1200)), 0.3);
 
     viewer_->nextScene();  // scene 2 has no sound
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 2);
     EXPECT_LT(audibleSecondsDuring(milliseconds(1200)), 0.05);
 }

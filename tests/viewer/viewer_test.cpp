@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
+#include <atomic>
 #include <cmath>
+#include <functional>
 #include <optional>
 #include <string>
 
 #include "engine/angles.h"
 #include "imaging/image_prompts.h"
+#include "imaging/scene_decode.h"
 #include "lang_ids.h"
 #include "message_box_watcher.h"
 #include "module_path.h"
+#include "picture_conversion.h"
 #include "viewer_fixture.h"
 
 namespace {
@@ -20,6 +24,7 @@ TEST_F(ViewerTest, StartShowsSceneOneAtItsStartView) {
     openViewer(false);
     EXPECT_EQ(viewer_->currentSceneNumber(), -1);
     viewer_->start();
+    waitForScene();
     EXPECT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
     EXPECT_EQ(viewer_->currentSceneNumber(), 1);
     EXPECT_NEAR(viewer_->panDegrees(), 10.5f, 1e-3);
@@ -33,13 +38,18 @@ TEST_F(ViewerTest, SceneSteppingWrapsBothWays) {
     makeTour(3);
     openViewer();
     viewer_->nextScene();
+    waitForScene();
     viewer_->nextScene();
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 3);
     viewer_->nextScene();
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 1);
     viewer_->previousScene();
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 3);
     viewer_->previousScene();
+    waitForScene();
     EXPECT_EQ(viewer_->currentSceneNumber(), 2);
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 2, 3, 1, 3, 2}));
 }
@@ -48,6 +58,7 @@ TEST_F(ViewerTest, NextSceneBeforeAnySceneShowsSceneOneOnce) {
     makeTour(3);
     openViewer(false);
     viewer_->nextScene();
+    waitForScene();
     EXPECT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
     EXPECT_EQ(viewer_->currentSceneNumber(), 1);
 }
@@ -66,6 +77,7 @@ TEST_F(ViewerTest, OutOfRangeStartViewsBecomeTheDefaults) {
     EXPECT_NEAR(viewer_->tiltDegrees(), 0.0f, 1e-4);
     EXPECT_NEAR(viewer_->fovDegrees(), 100.0f, 1e-3);
     viewer_->nextScene();
+    waitForScene();
     // Pan 180 is inside the range; the view keeps it (as -180 or 180 after the wrap).
     EXPECT_NEAR(std::fabs(viewer_->panDegrees()), 180.0f, 1e-3);
     EXPECT_NEAR(viewer_->fovDegrees(), 12.0f, 1e-3);
@@ -89,14 +101,28 @@ TEST_F(ViewerTest, AGoToSceneWhileAnotherSceneLoadsCancelsIt) {
     openViewer();
     ASSERT_EQ(recorder_.shown, std::vector<std::int32_t>{1});
 
-    // Once scene 3 has been asked for, answer the prompt (open by then) with "Yes".
+    // While the prompt is open (shown on this thread once scene 2's worker is
+    // done), scene 3 is asked for; then the prompt is answered with "Yes".
     std::optional<MessageBoxWatcher> answerer;
-    parent_->onTimer = [&] {
+    std::function<void()> tick;
+    tick = [&] {
+        const HWND box = FindWindowA(dialogClassName, "Picture cannot be shown");
+        DWORD process = 0;
+        if (box == nullptr || GetWindowThreadProcessId(box, &process) == 0 ||
+            process != GetCurrentProcessId()) {
+            parent_->onTimer = tick;  // not open yet: look again at the next tick
+            SetTimer(parent_->window, 77, 50, nullptr);
+            return;
+        }
         viewer_->goToScene(3);
         answerer.emplace(MessageBoxWatcher::anyCaption, IDYES);
     };
-    SetTimer(parent_->window, 77, 300, nullptr);
-    viewer_->goToScene(2);  // returns once the prompt is answered
+    parent_->onTimer = tick;
+    SetTimer(parent_->window, 77, 50, nullptr);
+    viewer_->goToScene(2);
+    ASSERT_TRUE(
+        pumpUntil([&] { return answerer && answerer->answered() == 1; }, std::chrono::seconds(20)));
+    waitForScene();
     pumpFor(std::chrono::milliseconds(200));
     EXPECT_TRUE(answerer && answerer->answered() == 1);
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
@@ -198,7 +224,9 @@ TEST_F(ViewerTest, DestroyingTheViewerStopsItAndDeletesItsSoundFiles) {
     makeTour(3);
     openViewer();
     viewer_->nextScene();
+    waitForScene();
     viewer_->nextScene();
+    waitForScene();
     EXPECT_GE(soundFilesLeft(), 1u);
     const HWND view = viewer_->viewWindow();
     viewer_.reset();
@@ -218,6 +246,102 @@ TEST_F(ViewerTest, ReleasedSceneMediaLeavesNoListenerBehind) {
     viewer_->setSceneListener(&other);  // must not reach the deleted listener
     viewer_->showPictureFile((folder_.path() / "source" / "scene1.bmp").string().c_str(), 0, 0, 1);
     EXPECT_TRUE(other.shown.empty());
+}
+
+// Holds the full decode of one scene on its worker until released (at most
+// 20 s), so that the scene's preview surely comes first, as it does when the
+// full decode is slow. Lives for the whole run: workers may look at it late.
+class FullDecodeGate {
+  public:
+    static FullDecodeGate& instance() {
+        static FullDecodeGate gate;
+        return gate;
+    }
+    void hold(std::int32_t id) {
+        ResetEvent(released_);
+        id_ = id;
+        imaging::setDecodeObserver(&FullDecodeGate::observe, this);
+    }
+    void release() {
+        imaging::setDecodeObserver(nullptr, nullptr);
+        SetEvent(released_);
+    }
+
+  private:
+    FullDecodeGate() : released_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
+    static void observe(imaging::SceneDecode::Kind kind, std::int32_t id, void* context) {
+        auto* gate = static_cast<FullDecodeGate*>(context);
+        if (kind == imaging::SceneDecode::Kind::full && id == gate->id_) {
+            WaitForSingleObject(gate->released_, 20000);
+        }
+    }
+    std::atomic<std::int32_t> id_{0};
+    HANDLE released_;  // the run's, never closed
+};
+
+// A photograph-like picture (noise on a coarse grid, smoothly interpolated),
+// whose full decode takes several times its eighth-size preview's.
+test_support::Bytes smoothJpeg(int width, int height) {
+    constexpr int cell = 10;
+    const int columns = width / cell + 2;
+    std::vector<std::uint8_t> grid(static_cast<std::size_t>(columns) * (height / cell + 2) * 3);
+    std::uint32_t state = 12345;
+    for (std::uint8_t& value : grid) {
+        state = state * 1664525u + 1013904223u;
+        value = static_cast<std::uint8_t>(state >> 24);
+    }
+    tourpack::RgbPicture picture;
+    picture.size = {width, height};
+    picture.pixels.resize(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        const int gy = y / cell;
+        const int fy = y % cell;
+        for (int x = 0; x < width; ++x) {
+            const int gx = x / cell;
+            const int fx = x % cell;
+            for (int c = 0; c < 3; ++c) {
+                const auto at = [&](int i, int j) {
+                    return static_cast<int>(
+                        grid[(static_cast<std::size_t>(j) * columns + i) * 3 + c]);
+                };
+                const int top = at(gx, gy) * (cell - fx) + at(gx + 1, gy) * fx;
+                const int bottom = at(gx, gy + 1) * (cell - fx) + at(gx + 1, gy + 1) * fx;
+                picture.pixels[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
+                    static_cast<std::uint8_t>((top * (cell - fy) + bottom * fy) / (cell * cell));
+            }
+        }
+    }
+    return tourpack::encodeJpeg(picture, 90);
+}
+
+TEST_F(ViewerTest, APreviewIsTheSceneChangeAndTheFullImageKeepsTheViewTurnedMeanwhile) {
+    // Scene 3, which is not the one decoded ahead while scene 1 shows.
+    makeTour(3, [&](nlohmann::json& manifest) {
+        writeFile(folder_.path() / "source" / "wide.jpg", smoothJpeg(6000, 3000));
+        manifest["scenes"][2]["image"] = "wide.jpg";
+    });
+    openViewer();
+    viewer_->mediaManager().setPreviewDelay(10);
+    FullDecodeGate::instance().hold(tour_->scene(3)->id());
+    viewer_->goToScene(3);
+    const engine::PanoramaView& view = viewer_->renderer()->view();
+    const bool previewed =
+        pumpUntil([&] { return view.source().width == 750; }, std::chrono::seconds(20));
+    if (!previewed) {
+        FullDecodeGate::instance().release();
+    }
+    ASSERT_TRUE(previewed) << "no preview";
+    EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
+    EXPECT_EQ(viewer_->currentSceneNumber(), 3);
+    viewer_->setViewDegrees(33.0f, 0.0f, 60.0f);  // turned while the full picture decodes
+    const float pan = viewer_->panDegrees();
+    const float fov = viewer_->fovDegrees();
+    FullDecodeGate::instance().release();
+    waitForScene();
+    EXPECT_EQ(view.source().width, 6000);
+    EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
+    EXPECT_NEAR(viewer_->panDegrees(), pan, 1e-3);
+    EXPECT_NEAR(viewer_->fovDegrees(), fov, 1e-3);
 }
 
 TEST(ViewerWithoutWindow, NeutralValuesAndNoCrash) {

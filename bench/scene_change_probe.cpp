@@ -1,0 +1,271 @@
+// Scene changes of the real player, measured from outside it, for
+// scripts/bench.sh:
+//
+//   scene_change_probe.exe platform PICTURE REPETITIONS
+//       the platform picture service alone on the picture: OleLoadPicture
+//       and IPicture::Render into a 24-bit DIB section, as the player used
+//       it for every scene; prints "platform MS" (the median)
+//   scene_change_probe.exe change next|SCENE
+//       asks the running player's main window for the next scene (the
+//       toolbar's command) or scene SCENE (the scene menu's), and watches
+//       the view on the screen until it changed and then stayed the same for
+//       half a second; meanwhile another thread sends the window WM_NULL
+//       every 10 ms. Prints "shown MS settled MS unanswered MS": when the
+//       view first changed, when it last changed, and the longest time the
+//       window took to answer
+//   scene_change_probe.exe peak
+//       the player process's peak working set in bytes
+//   scene_change_probe.exe close
+//       asks the player's main window to close
+//
+// Exit code 1 when the player's window is not there or the view never
+// changes.
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lang_ids.h"
+#include "platform/com_apartment.h"
+#include "platform/com_ref.h"
+#include "platform/picture_decoding.h"
+#include "platform/scoped_handle.h"
+#include "shell/window_classes.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+// One decode and render through the platform picture service, in ms.
+double platformSceneImage(const std::vector<std::uint8_t>& bytes) {
+    const auto start = Clock::now();
+    platform::ComRef<IPicture> picture = platform::decodePicture(bytes.data(), bytes.size());
+    if (!picture) {
+        return -1.0;
+    }
+    OLE_XSIZE_HIMETRIC width = 0;
+    OLE_YSIZE_HIMETRIC height = 0;
+    picture->get_Width(&width);
+    picture->get_Height(&height);
+    const platform::UniqueMemoryDC dc = platform::makeMemoryDC();
+    BITMAPINFOHEADER header{};
+    header.biSize = sizeof header;
+    header.biWidth = MulDiv(width, GetDeviceCaps(dc.get(), LOGPIXELSX), 2540);
+    header.biHeight = MulDiv(height, GetDeviceCaps(dc.get(), LOGPIXELSY), 2540);
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    void* bits = nullptr;
+    const platform::UniqueBitmap section(CreateDIBSection(
+        dc.get(), reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!section) {
+        return -1.0;
+    }
+    {
+        const platform::Selection selected(dc.get(), section.get());
+        picture->Render(dc.get(), 0, 0, header.biWidth, header.biHeight, 0, height, width, -height,
+                        nullptr);
+    }
+    GdiFlush();
+    return msSince(start);
+}
+
+int platformCommand(const char* path, int repetitions) {
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(in), {});
+    const platform::ComApartment apartment;
+    std::vector<double> times;
+    for (int k = 0; k < repetitions; ++k) {
+        const double ms = platformSceneImage(bytes);
+        if (ms < 0) {
+            std::fprintf(stderr, "%s does not decode\n", path);
+            return 1;
+        }
+        times.push_back(ms);
+    }
+    std::printf("platform %.0f\n", median(times));
+    return 0;
+}
+
+HWND playerWindow() {
+    return FindWindowA(shell::mainWindowClassName, nullptr);
+}
+
+// The view's pixels as the screen shows them, every fourth pixel.
+std::vector<std::uint8_t> viewPixels(HWND view) {
+    RECT client{};
+    GetClientRect(view, &client);
+    POINT origin{0, 0};
+    ClientToScreen(view, &origin);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    const platform::WindowDC screen(nullptr);
+    const platform::UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
+    void* bits = nullptr;
+    const platform::UniqueBitmap section(
+        CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!section) {
+        return {};
+    }
+    {
+        const platform::Selection selected(memory.get(), section.get());
+        BitBlt(memory.get(), 0, 0, client.right, client.bottom, screen.get(), origin.x, origin.y,
+               SRCCOPY);
+    }
+    GdiFlush();
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    const std::size_t count = static_cast<std::size_t>(client.right) * client.bottom;
+    std::vector<std::uint8_t> sample;
+    for (std::size_t at = 0; at < count; at += 4) {
+        sample.push_back(
+            static_cast<std::uint8_t>(pixels[at] ^ (pixels[at] >> 8) ^ (pixels[at] >> 16)));
+    }
+    return sample;
+}
+
+// More than a tenth of the sampled pixels differ.
+bool differs(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    if (a.size() != b.size()) {
+        return true;
+    }
+    std::size_t differing = 0;
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        differing += a[k] != b[k] ? 1 : 0;
+    }
+    return differing * 10 > a.size();
+}
+
+// Sends WM_NULL every 10 ms and keeps the longest wait for an answer.
+class Pinger {
+  public:
+    explicit Pinger(HWND window)
+        : thread_([this, window] {
+              while (!stop_) {
+                  const auto start = Clock::now();
+                  DWORD_PTR result = 0;
+                  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result);
+                  const double waited = msSince(start);
+                  longest_ = std::max(longest_.load(), waited);
+                  Sleep(10);
+              }
+          }) {}
+    ~Pinger() { stop(); }
+    double stop() {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        return longest_;
+    }
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::atomic<double> longest_{0.0};
+    std::thread thread_;
+};
+
+int changeCommand(const std::string& target) {
+    const HWND window = playerWindow();
+    const HWND view =
+        window != nullptr ? FindWindowExA(window, nullptr, "OrbiViewer", nullptr) : nullptr;
+    if (view == nullptr) {
+        std::fprintf(stderr, "no player window\n");
+        return 1;
+    }
+    const WPARAM command =
+        target == "next" ? IDM_NEXT_SCENE
+                         : static_cast<WPARAM>(IDM_FIRST_SCENE - 1 + std::atoi(target.c_str()));
+    const std::vector<std::uint8_t> before = viewPixels(view);
+    Pinger pinger(window);
+    Sleep(50);
+    const auto start = Clock::now();
+    PostMessageA(window, WM_COMMAND, command, 0);
+    double shown = -1.0;
+    double settled = -1.0;
+    std::vector<std::uint8_t> last = before;
+    while (msSince(start) < 30000.0) {
+        const std::vector<std::uint8_t> now = viewPixels(view);
+        const double at = msSince(start);
+        if (differs(now, last)) {
+            if (shown < 0) {
+                shown = at;
+            }
+            settled = at;
+            last = now;
+        } else if (shown >= 0 && at - settled > 500.0) {
+            break;
+        }
+        Sleep(2);
+    }
+    const double unanswered = pinger.stop();
+    if (shown < 0) {
+        std::fprintf(stderr, "the view did not change\n");
+        return 1;
+    }
+    std::printf("shown %.0f settled %.0f unanswered %.0f\n", shown, settled, unanswered);
+    return 0;
+}
+
+int peakCommand() {
+    const HWND window = playerWindow();
+    DWORD processId = 0;
+    if (window == nullptr || GetWindowThreadProcessId(window, &processId) == 0) {
+        return 1;
+    }
+    const platform::UniqueHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!process || !GetProcessMemoryInfo(process.get(), &counters, sizeof counters)) {
+        return 1;
+    }
+    std::printf("%llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "platform" && argc > 3) {
+        return platformCommand(argv[2], std::max(1, std::atoi(argv[3])));
+    }
+    if (command == "change" && argc > 2) {
+        return changeCommand(argv[2]);
+    }
+    if (command == "peak") {
+        return peakCommand();
+    }
+    if (command == "close") {
+        const HWND window = playerWindow();
+        return window != nullptr && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+    }
+    std::fprintf(
+        stderr,
+        "usage: scene_change_probe platform PICTURE N | change next|SCENE | peak | close\n");
+    return 2;
+}

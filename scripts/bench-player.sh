@@ -1,0 +1,124 @@
+# Sourced by scripts/bench.sh: the real player's scene changes under Wine,
+# watched from another process by bench/scene_change_probe.exe, against the
+# platform picture service alone on the same files in the same run.
+# Needs $winbuild (a built win tree) and $pictures (the bench's panoramas);
+# prints the summary rows "scene change WxH: ...", "next scene prefetched
+# ...", "window unanswered ..." and the peak working set after stepping
+# through a tour of 8000x4000 scenes. LUMIVUE_BENCH_PLAYER names another
+# player image to pack the tours with (an older build, for comparison).
+
+bench_player_scene_changes() {
+  local root work prefix tours player probe_exe
+  root=$(cd "$here/.." && pwd)
+  work=$(mktemp -d "${TMPDIR:-/tmp}/lumivue-bench-player.XXXXXX")
+  prefix=$winbuild/wineprefix
+  player=${LUMIVUE_BENCH_PLAYER:-$winbuild/bin/player.exe}
+  probe_exe=$winbuild/bin/scene_change_probe.exe
+  local xvfb_started=""
+  if [ -z "${DISPLAY:-}" ]; then
+    source "$here/xvfb-display.sh"
+    start_xvfb 1280x1024
+    xvfb_started=1
+  fi
+  # Second panoramas of the same sizes, of other noise.
+  local size
+  for size in 4000x2000 8000x4000; do
+    [ -f "$pictures/$size-b.jpg" ] ||
+      /usr/bin/convert -seed 7 -size $((${size%x*} / 10))x$((${size#*x} / 10)) xc: +noise Random \
+        -resize "$size!" -quality 90 "$pictures/$size-b.jpg"
+  done
+  cp "$root/samples/demo/sound/ambience.wav" "$work/ambience.wav"
+
+  # tour NAME PICTURE...: a tour of one scene per picture, without sounds.
+  tour() {
+    local name=$1
+    shift
+    python3 - "$work/$name.json" "$root/skin" "$work/ambience.wav" "$@" <<'PY'
+import json, sys
+out, skin, sound, *pictures = sys.argv[1:]
+scenes = [{"name": "Scene %d" % (k + 1), "pan": 0, "tilt": 0, "fieldOfView": 100,
+           "image": picture} for k, picture in enumerate(pictures)]
+json.dump({"title": "Bench", "viewSize": 3, "rotationSpeed": 2, "soundOn": False,
+           "autoPlay": False, "fullScreenMode": 0, "backgroundSound": sound,
+           "scenes": scenes, "skin": skin, "language": "en"}, open(out, "w"), indent=1)
+PY
+    (cd "$winbuild" && "$here/wine-run.sh" --prefix "$prefix" bin/tourpack.exe build \
+      "Z:${work//\//\\}\\$name.json" -o "Z:${work//\//\\}\\$name.exe" \
+      --player "Z:${player//\//\\}" --lang-dir bin/lang >/dev/null)
+  }
+  probe() { "$here/wine-run.sh" --prefix "$prefix" "$probe_exe" "$@" | tr -d '\r'; }
+  win() { echo "Z:${1//\//\\}"; }
+  start_tour() {
+    "$here/wine-run.sh" --prefix "$prefix" "$work/$1.exe" >/dev/null 2>&1 &
+    tour_pid=$!
+    local _
+    for _ in $(seq 60); do probe peak >/dev/null 2>&1 && break; sleep 0.5; done
+    sleep 6  # the first scene, and the next one decoded ahead
+  }
+  close_tour() {
+    probe close >/dev/null 2>&1 || true
+    local _
+    for _ in $(seq 40); do kill -0 "$tour_pid" 2>/dev/null || break; sleep 0.5; done
+    kill "$tour_pid" 2>/dev/null || true
+    wait "$tour_pid" 2>/dev/null || true
+  }
+
+  local small=$pictures/2000x1000.jpg big=$pictures/8000x4000.jpg big2=$pictures/8000x4000-b.jpg
+  local mid=$pictures/4000x2000.jpg mid2=$pictures/4000x2000-b.jpg
+  tour changes "$(win "$small")" "$(win "$big")" "$(win "$big2")" "$(win "$small")" \
+    "$(win "$mid")" "$(win "$mid2")"
+  tour through "$(win "$big")" "$(win "$big2")" "$(win "$big")" "$(win "$big2")"
+
+  local line shown settled unanswered longest=0 prefetched
+  local -a mids bigs
+  start_tour changes
+  # Scene 2 was decoded ahead while scene 1 showed.
+  line=$(probe change next)
+  echo "  next scene (decoded ahead, 8000x4000): $line"
+  read -r _ prefetched _ settled _ unanswered <<<"$line"
+  longest=$unanswered
+  sleep 4
+  # Scenes 5 and 3 from the scene menu: neither is the one decoded ahead.
+  local round
+  for round in 1 2 3; do
+    line=$(probe change 5)
+    echo "  to scene 5 (4000x2000): $line"
+    read -r _ shown _ settled _ unanswered <<<"$line"
+    mids+=("$settled")
+    sleep 4
+    line=$(probe change 3)
+    echo "  to scene 3 (8000x4000): $line"
+    read -r _ shown _ settled _ unanswered <<<"$line"
+    bigs+=("$settled")
+    [ "$unanswered" -le "$longest" ] || longest=$unanswered
+    sleep 5
+  done
+  close_tour
+
+  median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+  local platformBig platformMid playerBig playerMid
+  platformBig=$(probe platform "$(win "$big2")" 3 | awk '{ print $2 }')
+  platformMid=$(probe platform "$(win "$mid")" 3 | awk '{ print $2 }')
+  playerBig=$(median "${bigs[@]}")
+  playerMid=$(median "${mids[@]}")
+
+  # Stepping through a tour of 8000x4000 scenes, each on screen for 5 s.
+  start_tour through
+  local step
+  for step in 1 2 3 4; do
+    probe change next >/dev/null || true
+    sleep 5
+  done
+  local peak
+  peak=$(probe peak)
+  close_tour
+  echo "  peak working set stepping through four 8000x4000 scenes: $((peak / 1048576)) MB ($(basename "$player"))"
+
+  ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+  echo "summary: scene change 8000x4000: player $playerBig ms, platform picture service $platformBig ms, ratio $(ratio "$playerBig" "$platformBig")"
+  echo "summary: scene change 4000x2000: player $playerMid ms, platform picture service $platformMid ms, ratio $(ratio "$playerMid" "$platformMid")"
+  echo "summary: next scene prefetched 8000x4000: shown after $prefetched ms"
+  echo "summary: window unanswered during a scene change 8000x4000: longest $longest ms"
+  rm -rf "$work"
+  [ -z "$xvfb_started" ] || stop_xvfb
+}

@@ -1,0 +1,183 @@
+#include "imaging/scene_decode.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+#include <new>
+#include <span>
+#include <system_error>
+
+#include "imaging/image_cache.h"
+#include "imaging/image_exceptions.h"
+#include "imaging/image_geometry.h"
+#include "imaging/jpeg_decoding.h"
+#include "imaging/picture_loader.h"
+
+namespace imaging {
+
+namespace {
+
+// The worker's membership of a COM apartment of its own.
+class WorkerApartment {
+  public:
+    WorkerApartment() : entered_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~WorkerApartment() {
+        if (entered_) {
+            CoUninitialize();
+        }
+    }
+    WorkerApartment(const WorkerApartment&) = delete;
+    WorkerApartment& operator=(const WorkerApartment&) = delete;
+
+  private:
+    bool entered_;
+};
+
+constexpr std::int32_t reducedMode = 1;
+
+std::atomic<DecodeObserver> decodeObserver{nullptr};
+std::atomic<void*> decodeObserverContext{nullptr};
+
+}  // namespace
+
+std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
+                                      ImageCache* guardCache, HGLOBAL block, std::int32_t size,
+                                      std::int32_t id) {
+    std::unique_ptr<BITMAPINFOHEADER> header;
+    try {
+        header = std::make_unique<BITMAPINFOHEADER>();
+    } catch (const std::bad_alloc&) {
+        GlobalFree(block);
+        throw OutOfMemoryException(oom::imageFromBlock);
+    }
+    loader.LoadFromHGlobal(block, size);
+    void* bits = nullptr;
+    HBITMAP rawBitmap = nullptr;
+    if (mode == reducedMode) {
+        if (const auto request = reducedModeRequest(loader.GetPixelSize())) {
+            rawBitmap =
+                loader.GetScaledBitmap(&bits, header.get(), request->width, request->height);
+        } else {
+            rawBitmap = loader.GetBitmap(&bits, header.get());
+        }
+    } else {
+        loader.SetCache(guardCache);
+        rawBitmap = loader.GetBitmap(&bits, header.get());
+    }
+    platform::UniqueBitmap bitmap(rawBitmap);
+    loader.ReleasePicture();
+    try {
+        auto image = std::make_shared<DibImage>(bitmap.get(), bits, std::move(header), id);
+        bitmap.release();
+        return image;
+    } catch (const std::bad_alloc&) {
+        throw OutOfMemoryException(oom::imageFromBlock);
+    }
+}
+
+std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, HGLOBAL block,
+                                             std::int32_t size, std::int32_t id) {
+    auto header = std::make_unique<BITMAPINFOHEADER>();
+    loader.LoadFromHGlobal(block, size);
+    void* bits = nullptr;
+    platform::UniqueBitmap bitmap(loader.GetPreviewBitmap(&bits, header.get()));
+    loader.ReleasePicture();
+    if (!bitmap) {
+        return nullptr;
+    }
+    auto image = std::make_shared<DibImage>(bitmap.get(), bits, std::move(header), id);
+    bitmap.release();
+    return image;
+}
+
+bool previewable(HGLOBAL block, std::int32_t size) {
+    if (size <= 0) {
+        return false;
+    }
+    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
+    if (bytes == nullptr) {
+        return false;
+    }
+    const auto facts =
+        jpeg::probe(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(size)));
+    GlobalUnlock(block);
+    return facts && jpeg::takes(*facts);
+}
+
+void setDecodeObserver(DecodeObserver observer, void* context) {
+    decodeObserverContext = context;
+    decodeObserver = observer;
+}
+
+void SceneDecode::run() {
+    if (const DecodeObserver observer = decodeObserver.load()) {
+        observer(kind_, id_, decodeObserverContext.load());
+    }
+    {
+        const WorkerApartment apartment;
+        DeferredBoxes boxes;
+        try {
+            PictureLoader loader;
+            loader.SetCancelFlag(&cancelled_);
+            const auto block = static_cast<HGLOBAL>(block_.release());
+            result_.image = kind_ == Kind::preview
+                                ? decodePreviewImage(loader, block, size_, id_)
+                                : decodeImage(loader, 0, guardCache_, block, size_, id_);
+        } catch (const OutOfMemoryException&) {
+            result_.failure = DecodedScene::Failure::outOfMemory;
+        } catch (const std::bad_alloc&) {
+            result_.failure = DecodedScene::Failure::outOfMemory;
+        } catch (const DecodeException&) {
+            result_.failure = DecodedScene::Failure::decode;
+        } catch (...) {
+            result_.failure = DecodedScene::Failure::other;
+            result_.exception = std::current_exception();
+        }
+        if (result_.failure != DecodedScene::Failure::none) {
+            result_.image = nullptr;
+        }
+        result_.owedBoxes = boxes.owed();
+    }
+    finished_.store(true, std::memory_order_release);
+}
+
+void DecodeThreads::start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT message) {
+    const auto work = [decode, notify, message] {
+        decode->run();
+        PostMessageA(notify, message, 0, 0);
+    };
+    Worker worker{decode, {}};
+    try {
+        worker.thread = std::thread(work);
+    } catch (const std::system_error&) {
+        work();  // no thread to be had: the decode runs here, the boxes still owed
+        return;
+    }
+    workers_.push_back(std::move(worker));
+}
+
+void DecodeThreads::joinFinished() {
+    for (Worker& worker : workers_) {
+        if (worker.decode->finished() && worker.thread.joinable()) {
+            worker.thread.join();
+        }
+    }
+    std::erase_if(workers_, [](const Worker& worker) { return !worker.thread.joinable(); });
+}
+
+void DecodeThreads::joinAll() {
+    for (Worker& worker : workers_) {
+        if (worker.thread.joinable()) {
+            worker.thread.join();
+        }
+    }
+    workers_.clear();
+}
+
+std::size_t DecodeThreads::running() const {
+    return static_cast<std::size_t>(
+        std::count_if(workers_.begin(), workers_.end(),
+                      [](const Worker& worker) { return !worker.decode->finished(); }));
+}
+
+}  // namespace imaging

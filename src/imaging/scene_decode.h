@@ -1,0 +1,119 @@
+// Scene images decoded on worker threads, so that the window's thread keeps
+// turning the view and answering while a large picture decodes. A worker
+// enters a COM apartment of its own, decodes with a picture loader of its own
+// (which creates the DIB section on a memory context of its own) and shows no
+// box: what it owes the user, and a failure, go back with the result to the
+// window's thread, which shows the boxes and installs the image.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "imaging/dib_image.h"
+#include "imaging/image_prompts.h"
+#include "platform/scoped_handle.h"
+
+class ImageCache;
+class PictureLoader;
+
+namespace imaging {
+
+// Decodes a whole compressed picture held in `block` (which the loader takes
+// over) with `loader`: at natural size, the memory guard shrinking
+// `guardCache` (none when null); in the reduced mode at most 1000 x 500.
+// Never null; a picture that did not decode gives the null image.
+std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
+                                      ImageCache* guardCache, HGLOBAL block, std::int32_t size,
+                                      std::int32_t id);
+
+// Decodes the block at an eighth of its size (JPEGs the player decodes
+// itself only); null for any other picture or when it fails.
+std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, HGLOBAL block,
+                                             std::int32_t size, std::int32_t id);
+// Whether the block holds a JPEG of a kind the player decodes itself, which
+// alone has a quick eighth-size decode.
+bool previewable(HGLOBAL block, std::int32_t size);
+
+// What a worker's decode yields for the window's thread.
+struct DecodedScene {
+    // `other`: anything else the decode threw, kept in `exception` for the
+    // window's thread to end the run with.
+    enum class Failure { none, outOfMemory, decode, other };
+    // Null after a failure.
+    std::shared_ptr<DibImage> image;
+    // The boxes the decode would have shown, in order.
+    std::vector<OwedBox> owedBoxes;
+    Failure failure = Failure::none;
+    std::exception_ptr exception;
+};
+
+// One scene image to decode on a worker.
+class SceneDecode {
+  public:
+    // The full picture, or an eighth of it for a first look.
+    enum class Kind { full, preview };
+    SceneDecode(std::int32_t id, platform::UniqueGlobal block, std::int32_t size,
+                ImageCache* guardCache, Kind kind = Kind::full)
+        : id_(id), block_(std::move(block)), size_(size), guardCache_(guardCache), kind_(kind) {}
+    SceneDecode(const SceneDecode&) = delete;
+    SceneDecode& operator=(const SceneDecode&) = delete;
+
+    std::int32_t id() const { return id_; }
+    // The worker's part: decodes, catching everything it throws.
+    void run();
+    // Nobody wants the result any more: a JPEG the player decodes itself
+    // stops between rows (its result is then no picture).
+    void cancel() { cancelled_.store(true); }
+    // True once `run` has returned; the result may then be read.
+    bool finished() const { return finished_.load(std::memory_order_acquire); }
+    DecodedScene& result() { return result_; }
+
+  private:
+    std::int32_t id_;
+    platform::UniqueGlobal block_;
+    std::int32_t size_;
+    ImageCache* guardCache_;
+    Kind kind_;
+    std::atomic<bool> cancelled_{false};
+    DecodedScene result_;
+    std::atomic<bool> finished_{false};
+};
+
+// Lets tests act on a worker just before it decodes (for example hold a full
+// decode back until its preview is on screen), as a slow decode would. Null
+// removes the observer. Called on the worker thread.
+using DecodeObserver = void (*)(SceneDecode::Kind kind, std::int32_t id, void* context);
+void setDecodeObserver(DecodeObserver observer, void* context);
+
+// The worker threads: each decode runs on a thread of its own, which posts
+// `message` to `notify` when it is done. Threads are joined once done, and
+// all of them when this goes, so that no worker outlives what it uses.
+class DecodeThreads {
+  public:
+    DecodeThreads() = default;
+    ~DecodeThreads() { joinAll(); }
+    DecodeThreads(const DecodeThreads&) = delete;
+    DecodeThreads& operator=(const DecodeThreads&) = delete;
+
+    void start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT message);
+    // Joins the threads whose decode is done.
+    void joinFinished();
+    // Waits for every decode still running.
+    void joinAll();
+    std::size_t running() const;
+
+  private:
+    struct Worker {
+        std::shared_ptr<SceneDecode> decode;
+        std::thread thread;
+    };
+    std::vector<Worker> workers_;
+};
+
+}  // namespace imaging
