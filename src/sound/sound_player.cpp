@@ -62,6 +62,7 @@ void SoundPlayer::Play(HWND notifyWindow) {
             active_ = 0;
             return;
         }
+        graphPath_ = file_->path();
         active_ = 1;
         control_->Run();
     } catch (...) {
@@ -128,6 +129,7 @@ void SoundPlayer::Close() {
         control_.reset();
         event_.reset();
         graph_.reset();
+        graphPath_.clear();
     } catch (...) {
         active_ = 0;
     }
@@ -186,10 +188,7 @@ HRESULT SoundPlayer::HandleGraphEvent(int /*unused*/) {
                 return status;
             }
             if (code == sound::eventComplete) {
-                Play(notifyWindow_);
-                if (muted_ != 0) {
-                    require(audio_)->put_Volume(silentVolume);
-                }
+                startAgain();
             }
             // A restart that failed leaves no graph to ask for more events.
             require(eventEx_)->FreeEventParams(code, param1, param2);
@@ -198,6 +197,41 @@ HRESULT SoundPlayer::HandleGraphEvent(int /*unused*/) {
         active_ = 0;
         return E_FAIL;
     }
+}
+
+// The sound has reached its end: it is played again from its start, as from
+// a graph built anew: at full volume, or silent while muted.
+void SoundPlayer::startAgain() {
+    if (rewind()) {
+        require(audio_)->put_Volume(muted_ != 0 ? silentVolume : fullVolume);
+        return;
+    }
+    // A file changed since, or a graph that cannot seek: built anew.
+    Play(notifyWindow_);
+    if (muted_ != 0) {
+        require(audio_)->put_Volume(silentVolume);
+    }
+}
+
+// Moves the running graph back to the start of the file. The graph is kept:
+// a Stop right after the end can wait forever, because the platform's file
+// reader may miss waking its stream thread while that thread is only on its
+// way to sleep after delivering the end; a seek wakes it safely.
+bool SoundPlayer::rewind() {
+    if (active_ == 0 || !graph_ || !control_ || file_ == nullptr || graphPath_ != file_->path()) {
+        return false;
+    }
+    platform::ComRef<IMediaSeeking> seeking;
+    if (FAILED(graph_->QueryInterface(sound::iidMediaSeeking, seeking.receiveVoid()))) {
+        return false;
+    }
+    LONGLONG start = 0;
+    if (FAILED(seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, nullptr,
+                                     AM_SEEKING_NoPositioning))) {
+        return false;
+    }
+    // A graph still running plays on from the start; one that is not is run.
+    return SUCCEEDED(control_->Run());
 }
 
 bool SoundPlayer::readVolume(long& volume) const {

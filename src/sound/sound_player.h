@@ -10,6 +10,7 @@
 #include <strmif.h>
 
 #include <cstdint>
+#include <string>
 
 #include "package/payload.h"
 #include "platform/com_ref.h"
@@ -52,6 +53,8 @@ class SoundPlayer {
 
   private:
     bool openGraph(const wchar_t* widePath);
+    void startAgain();
+    bool rewind();
     void changeVolume(long step);
 
     HWND notifyWindow_ = nullptr;
@@ -64,4 +67,7 @@ class SoundPlayer {
     platform::ComRef<IMediaEvent> event_;
     platform::ComRef<IBasicAudio> audio_;
     platform::ComRef<IMediaEventEx> eventEx_;
+    // The path the graph was built for; a restart rebuilds the graph when the
+    // file has changed since.
+    std::string graphPath_;
 };

@@ -2,6 +2,7 @@
 // checked by what reaches the recording device (see sound_sink.h).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -78,6 +79,41 @@ TEST_F(SoundPlayerTest, TourSoundStartsAgainAfterItsEnd) {
     EXPECT_GT(levelSince(secondPlay).audibleSeconds, 0.5);
     EXPECT_GT(window.notices(), 0);
     EXPECT_TRUE(player.isActive());
+}
+
+// A tour sound of a few milliseconds is started again hundreds of times in a
+// row, each time just as the graph has delivered its end, where a restart
+// that stopped the graph could hang; each start is as a freshly built graph
+// would be: at full volume, or silent while muted.
+TEST_F(SoundPlayerTest, VeryShortTourSoundKeepsLoopingManyTimes) {
+    // Each end brings at least one notice; a loop that stopped brings none.
+    constexpr int manyNotices = 200;
+    const auto limit = std::chrono::minutes(1);
+    test_support::NoticeWindow window;
+    auto file = temporaryCopy("tone_10ms.wav");
+    ASSERT_NE(file, nullptr);
+    SoundPlayer player;
+    window.setPlayer(&player);
+    player.SetFile(file.get());
+    player.Play(window.handle());
+    ASSERT_TRUE(player.isActive());
+    player.VolumeDown();
+    ASSERT_EQ(volumeOf(player), -SoundPlayer::volumeStep);
+
+    ASSERT_TRUE(test_support::pumpUntil([&] { return window.notices() >= manyNotices; }, limit))
+        << "notices " << window.notices();
+    EXPECT_TRUE(player.isActive());
+    EXPECT_EQ(volumeOf(player), SoundPlayer::fullVolume);
+
+    player.ToggleMute();
+    const int whenMuted = window.notices();
+    ASSERT_TRUE(test_support::pumpUntil(
+        [&] { return window.notices() >= whenMuted + manyNotices / 4; }, limit))
+        << "notices " << window.notices();
+    EXPECT_TRUE(player.isActive());
+    EXPECT_TRUE(player.isMuted());
+    EXPECT_EQ(volumeOf(player), SoundPlayer::silentVolume);
+    player.Close();
 }
 
 TEST_F(SoundPlayerTest, MutedTourSoundStaysSilentAcrossItsRestart) {
