@@ -10,6 +10,7 @@
 
 #include "field_writer.h"
 #include "interruption.h"
+#include "module_resources.h"
 #include "output_guard.h"
 #include "package/extension_block.h"
 #include "package/field_reader.h"
@@ -53,6 +54,24 @@ std::int64_t sizeOf(const Manifest& manifest, const std::string& field, const fs
     }
     in.seekg(0, std::ios::end);
     return static_cast<std::int64_t>(in.tellg());
+}
+
+// A language module the player would refuse at start ("Failed to load
+// language") is refused here, naming all that it lacks.
+void requireLanguageResources(const Manifest& manifest, const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<std::uint8_t> module((std::istreambuf_iterator<char>(in)),
+                                           std::istreambuf_iterator<char>());
+    const std::vector<std::string> missing = missingLanguageResources(module);
+    if (missing.empty()) {
+        return;
+    }
+    std::string list;
+    for (const std::string& what : missing) {
+        list += (list.empty() ? "" : ", ") + what;
+    }
+    fail(manifest, "language",
+         utf8Of(file) + " lacks what the player needs of a language module: " + list);
 }
 
 FileKind kindOf(const fs::path& file) {
@@ -456,6 +475,7 @@ class InputCheck {
                      utf8Of(inputs_.languageModule) + " is not a Windows module (DLL)");
             }
             inputs_.languageSize = sizeOf(manifest_, "language", inputs_.languageModule);
+            requireLanguageResources(manifest_, inputs_.languageModule);
         });
     }
 
