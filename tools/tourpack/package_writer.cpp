@@ -10,6 +10,7 @@
 
 #include "field_writer.h"
 #include "interruption.h"
+#include "lang_ids.h"
 #include "module_resources.h"
 #include "output_guard.h"
 #include "package/extension_block.h"
@@ -54,6 +55,20 @@ std::int64_t sizeOf(const Manifest& manifest, const std::string& field, const fs
     }
     in.seekg(0, std::ios::end);
     return static_cast<std::int64_t>(in.tellg());
+}
+
+// A picture larger than the place the player draws it in spills over what
+// lies beside it: said, since the tour still works.
+void warnIfLargerThanItsPlace(const Manifest& manifest, const std::string& field,
+                              const fs::path& file, PictureSize place, const std::string& what,
+                              std::vector<std::string>& warnings) {
+    const PictureSize size = probePicture(file, pictureKindOf(file));
+    if (size.width > place.width || size.height > place.height) {
+        warnings.push_back(utf8Of(manifest.file) + ": field '" + field + "': " + utf8Of(file) +
+                           " is " + describeSize(size) + ", larger than the " +
+                           describeSize(place) + " place the player draws it in (" + what +
+                           "); make it at most " + describeSize(place));
+    }
 }
 
 // A language module the player would refuse at start ("Failed to load
@@ -517,6 +532,10 @@ class InputCheck {
         if (inputs_.hasPicture) {
             problems_.collect([&] {
                 requirePicture(manifest_, "info.picture", manifest_.infoPicture, rule_);
+                warnIfLargerThanItsPlace(manifest_, "info.picture", manifest_.infoPicture,
+                                         {AUTHOR_PHOTO_SIDE, AUTHOR_PHOTO_SIDE},
+                                         "it would cover the information dialog's texts",
+                                         warnings_);
                 inputs_.picture =
                     inputs_.payloads.add(manifest_.infoPicture, false,
                                          sizeOf(manifest_, "info.picture", manifest_.infoPicture));
