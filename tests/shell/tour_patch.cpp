@@ -71,6 +71,17 @@ void addCodePageSection(std::string& bytes, std::int64_t recordStream, std::int6
         bytes.insert(trailer, block.bytes() + section.bytes());
         return;
     }
+    // A block that names a code page already (tourpack records Windows-1252
+    // beside links) gets the new one in place: a second section would make
+    // the reader ignore the whole block.
+    const std::string tag = package::extension_block::textCodePageTag;
+    const std::size_t named = bytes.find(tag, found);
+    if (named != std::string::npos && named < trailer) {
+        RawPackage value("");
+        value.integer(codePage);
+        bytes.replace(named + tag.size() + longWidth, intWidth, value.bytes());
+        return;
+    }
     const std::size_t countField = found + marker.size() + intWidth;
     RawPackage count("");
     count.integer(numberAt(bytes, countField, intWidth) + 1);
