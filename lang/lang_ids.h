@@ -10,6 +10,9 @@
 #define IDD_ABOUT 103
 #define IDD_PICTURE 134
 #define IDD_TOUR_INFO 139
+// the square, in pixels at 96 dpi, the tour information dialog paints the
+// author's photo into, left of its texts
+#define AUTHOR_PHOTO_SIDE 200
 
 // pictures of the custom type "gif" (GIF or JPEG data), bitmap, icon, cursors
 #define IDB_ITEM_UNCHECKED 131

@@ -83,7 +83,9 @@ HBITMAP enlargedPicture(HBITMAP picture, platform::UniqueBitmap& enlarged) {
 
 bool findMissingLanguageResource(HMODULE module, char* what, std::size_t size) {
     for (const lang::RequiredResource& resource : lang::requiredResources) {
-        if (FindResourceA(module, MAKEINTRESOURCEA(resource.id), resource.type) == nullptr) {
+        const LPCSTR type = resource.type.name != nullptr ? resource.type.name
+                                                          : MAKEINTRESOURCEA(resource.type.number);
+        if (FindResourceA(module, MAKEINTRESOURCEA(resource.id), type) == nullptr) {
             std::snprintf(what, size, "%s %d", resource.kind, resource.id);
             return true;
         }

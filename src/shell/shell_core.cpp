@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "lang_ids.h"
 #include "package/skin_set.h"
 
 namespace shell {
@@ -200,7 +201,7 @@ std::string linkTarget(int controlId, const std::string& text) {
 }
 
 Point authorPhotoOrigin(int width, int height) {
-    return {(200 - width) / 2, (200 - height) / 2 + 8};
+    return {(AUTHOR_PHOTO_SIDE - width) / 2, (AUTHOR_PHOTO_SIDE - height) / 2 + 8};
 }
 
 KeyColour keyColour(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {

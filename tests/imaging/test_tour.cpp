@@ -8,6 +8,7 @@
 #include "package/payload.h"
 #include "platform/files.h"
 #include "package/tour_loader.h"
+#include "module_image.h"
 #include "package_writer.h"
 #include "platform/scoped_handle.h"
 #include "screen_capture.h"
@@ -26,7 +27,8 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
     manifest.file = work / "tour.json";
     manifest.title = "Imaging test tour";
     manifest.skinFolder = IMAGING_TEST_SKIN_FOLDER;
-    manifest.languagePath = besideThisProgram("imaging_test_strings.dll");
+    manifest.languagePath = work / "language.dll";
+    writeFile(manifest.languagePath, standInLanguageModule());
     manifest.backgroundSound = work / "background.wav";
     writeFile(manifest.backgroundSound, soundBytes(0x42));
     int n = 0;

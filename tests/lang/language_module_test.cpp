@@ -41,7 +41,9 @@ class LanguageModuleTest : public ::testing::TestWithParam<std::string> {
 TEST_P(LanguageModuleTest, LoadsAndHoldsEveryResourceWithItsKind) {
     ASSERT_NE(module(), nullptr) << "LoadLibraryA failed for " << modulePath(GetParam());
     for (const lang::RequiredResource& entry : lang::requiredResources) {
-        EXPECT_NE(FindResourceA(module(), MAKEINTRESOURCEA(entry.id), entry.type), nullptr)
+        const LPCSTR type =
+            entry.type.name != nullptr ? entry.type.name : MAKEINTRESOURCEA(entry.type.number);
+        EXPECT_NE(FindResourceA(module(), MAKEINTRESOURCEA(entry.id), type), nullptr)
             << "resource " << entry.id;
     }
     // and through the calls the player makes

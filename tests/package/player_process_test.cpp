@@ -169,10 +169,13 @@ TEST_F(PlayerProcessTest, ACorruptTourEndsSilentlyAndRemovesWhatItWrote) {
     // reach past the end of the file: by then the reader has written 27 files.
     const fs::path tour = buildTour("corrupt.exe");
     Bytes bytes = test_support::readFile(tour);
-    const std::size_t languageLength = bytes.size() - 41 - 700 - 33;
+    const std::string moduleSize =
+        std::to_string(fs::file_size(folder_.path() / "source" / "language.dll"));
+    const std::size_t languageLength = bytes.size() - 41 - std::stoul(moduleSize) - 33;
     ASSERT_EQ(std::string(bytes.begin() + static_cast<std::ptrdiff_t>(languageLength),
-                          bytes.begin() + static_cast<std::ptrdiff_t>(languageLength) + 4),
-              std::string("700\0", 4));
+                          bytes.begin() + static_cast<std::ptrdiff_t>(languageLength) +
+                              static_cast<std::ptrdiff_t>(moduleSize.size() + 1)),
+              std::string(moduleSize.c_str(), moduleSize.size() + 1));
     std::copy_n("9999999", 7, bytes.begin() + static_cast<std::ptrdiff_t>(languageLength));
     test_support::writeFile(tour, bytes);
     expectSilentExitLeavingNothing(tour);

@@ -1,5 +1,7 @@
 #include "tour_source.h"
 
+#include "module_image.h"
+
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -91,7 +93,7 @@ TourSource makeTourSource(const fs::path& folder, int sceneCount, const fs::path
             folder / "skin" / skinImageName(slot),
             bmpPicture(3 + slot % 4, 2 + slot % 3, static_cast<std::uint8_t>(slot * 9), 20, 200));
     }
-    writeFile(folder / "language.dll", fakeModule(700, 0x4C));
+    writeFile(folder / "language.dll", standInLanguageModule());
     writeFile(folder / "background.wav", waveSound(300, 1000));
     writeFile(folder / "author.bmp", bmpPicture(5, 6, 10, 200, 10));
     nlohmann::json scenes = nlohmann::json::array();

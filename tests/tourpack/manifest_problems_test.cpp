@@ -90,6 +90,25 @@ TEST_F(ManifestProblems, PicturesTheBuildConvertsPassTheFirstCheck) {
         << allWarnings();
 }
 
+// An author photo that fills the dialog's photo square exactly is quiet; one
+// wider or higher is warned about, and the tour still builds.
+TEST_F(ManifestProblems, AnInformationPictureLargerThanItsPlaceIsWarnedAbout) {
+    test_support::writeFile(source_.folder / "author.bmp",
+                            test_support::bmpPicture(200, 200, 1, 2, 3));
+    EXPECT_TRUE(problemsOf(fs::path(source_.folder / "out.exe")).empty());
+    EXPECT_EQ(allWarnings().find("info.picture"), std::string::npos) << allWarnings();
+    for (const auto& [width, height] : {std::pair{400, 500}, std::pair{201, 10}}) {
+        warnings_.clear();
+        test_support::writeFile(source_.folder / "author.bmp",
+                                test_support::bmpPicture(width, height, 1, 2, 3));
+        EXPECT_TRUE(problemsOf(fs::path(source_.folder / "out.exe")).empty());
+        const std::string size = std::to_string(width) + " x " + std::to_string(height);
+        EXPECT_NE(allWarnings().find("'info.picture': "), std::string::npos) << allWarnings();
+        EXPECT_NE(allWarnings().find(size + ", larger than the 200 x 200 place"), std::string::npos)
+            << allWarnings();
+    }
+}
+
 TEST_F(ManifestProblems, UnknownFieldsAreWarnedAboutWithTheNearestKnownOne) {
     source_.manifest["scenes"][1]["fieldofview"] = 70;
     source_.manifest["info"]["text5"] = "more";

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "module_image.h"
 #include "scratch_files.h"
 
 namespace {
@@ -185,3 +186,27 @@ TEST(ModuleResources, BitmapsItCannotShowAreRefused) {
 }
 
 }  // namespace
+
+// Named types are found without regard to case, as the platform finds them;
+// string tables are read slot by slot, an empty slot counting as missing.
+TEST(ModuleResources, LanguageModuleCheckNamesWhatIsMissing) {
+    EXPECT_TRUE(tourpack::missingLanguageResources(test_support::standInLanguageModule()).empty());
+    const Bytes lacking = test_support::standInLanguageModule(
+        {IDD_TOUR_INFO, IDP_ITEM_CHECKED, IDS_CAPTION, lang::lastRequiredString});
+    const std::vector<std::string> expected = {
+        "dialog IDD_TOUR_INFO (139)", "picture IDP_ITEM_CHECKED (159)",
+        "string " + std::to_string(IDS_CAPTION),
+        "string " + std::to_string(lang::lastRequiredString)};
+    EXPECT_EQ(tourpack::missingLanguageResources(lacking), expected);
+    EXPECT_TRUE(tourpack::moduleHoldsString(lacking, IDS_CAPTION + 1));
+
+    std::string error;
+    EXPECT_TRUE(tourpack::findModuleResource(lacking, lang::pictureType, IDP_LOGO, error));
+    EXPECT_FALSE(
+        tourpack::findModuleResource(lacking, lang::ResourceType{0, "gi"}, IDP_LOGO, error));
+    EXPECT_NE(error.find("\"gi\""), std::string::npos) << error;
+    // Not a module at all: everything is missing, nothing is read outside it.
+    EXPECT_EQ(tourpack::missingLanguageResources(Bytes(40, 'M')).size(),
+              std::size(lang::requiredResources) + lang::lastRequiredString -
+                  lang::firstRequiredString + 1);
+}

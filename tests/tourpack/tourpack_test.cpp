@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
 #include "field_writer.h"
+#include "lang_ids.h"
+#include "module_image.h"
 #include "opened_tour.h"
 #include "package_extractor.h"
 #include "package_inspector.h"
@@ -206,6 +209,37 @@ TEST_F(TourpackTest, InspectFindsDamageThePlayerWouldOnlyMeetLater) {
     const auto notATour = tourpack::inspectTour(tourFile.string());
     ASSERT_FALSE(notATour.problems.empty());
     EXPECT_NE(notATour.problems[0].find("CAFEBABE"), std::string::npos);
+}
+
+// A language module without what the player needs is refused by build, naming
+// each missing resource, and reported by inspect of a tour that carries one.
+TEST_F(TourpackTest, LanguageModulesAreCheckedAgainstThePlayersTable) {
+    test_support::writeFile(source_.folder / "language.dll",
+                            test_support::standInLanguageModule({IDP_LOGO, IDS_CAPTION + 1}));
+    const std::string message = refusal(source_);
+    EXPECT_NE(message.find("field 'language'"), std::string::npos) << message;
+    EXPECT_NE(message.find("picture IDP_LOGO (155)"), std::string::npos) << message;
+    EXPECT_NE(message.find("string " + std::to_string(IDS_CAPTION + 1)), std::string::npos);
+    EXPECT_EQ(message.find("IDP_COMPASS"), std::string::npos) << message;
+
+    const Bytes complete = test_support::standInLanguageModule();
+    test_support::writeFile(source_.folder / "language.dll", complete);
+    const fs::path tourFile = build(source_, "tour.exe");
+    EXPECT_TRUE(tourpack::inspectTour(tourFile.string()).problems.empty());
+    // The pictures' type renamed inside the carried module: all six are gone.
+    Bytes bytes = test_support::readFile(tourFile);
+    const auto module = std::search(bytes.begin(), bytes.end(), complete.begin(), complete.end());
+    ASSERT_NE(module, bytes.end());
+    const std::uint8_t typeName[] = {'G', 0, 'I', 0, 'F', 0};
+    const auto name = std::search(module, module + static_cast<std::ptrdiff_t>(complete.size()),
+                                  std::begin(typeName), std::end(typeName));
+    ASSERT_NE(name, module + static_cast<std::ptrdiff_t>(complete.size()));
+    name[4] = 'X';
+    test_support::writeFile(tourFile, bytes);
+    const auto report = tourpack::inspectTour(tourFile.string());
+    EXPECT_EQ(report.problems.size(), 6u) << tourpack::formatReport(report);
+    EXPECT_NE(tourpack::formatReport(report).find("lacks picture IDP_ITEM_CHECKED"),
+              std::string::npos);
 }
 
 TEST(FloatField, ShortestTextThatReadsBackExactly) {

@@ -56,12 +56,15 @@ class ResourceFinder {
     explicit ResourceFinder(const std::vector<std::uint8_t>& module)
         : bytes_(module.data(), module.size()) {}
 
-    std::optional<ResourceBytes> find(std::uint32_t type, std::uint32_t id, std::string& error) {
+    std::optional<ResourceBytes> find(const lang::ResourceType& type, std::uint32_t id,
+                                      std::string& error) {
         if (!readHeaders(error)) {
             return std::nullopt;
         }
         // Type, then name, then language: three levels, no deeper.
-        const auto typeDirectory = entry(resourceBase_, type, true, error);
+        const auto typeDirectory = type.name != nullptr
+                                       ? namedEntry(resourceBase_, type.name, error)
+                                       : entry(resourceBase_, type.number, true, error);
         if (!typeDirectory) {
             return std::nullopt;
         }
@@ -196,6 +199,55 @@ class ResourceFinder {
         return std::nullopt;
     }
 
+    // True when the name at `at` (a length, then UTF-16 letters) is `name`,
+    // letters compared without case as the platform compares them.
+    bool nameIs(std::size_t at, const char* name) const {
+        const auto length = bytes_.u16(at);
+        if (!length || *length != std::strlen(name)) {
+            return false;
+        }
+        for (std::uint32_t k = 0; k < *length; ++k) {
+            const auto letter = bytes_.u16(at + 2 + 2 * k);
+            const auto folded = [](std::uint32_t c) { return c >= 'a' && c <= 'z' ? c - 32 : c; };
+            if (!letter || folded(*letter) != folded(static_cast<unsigned char>(name[k]))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // In the directory at `directory`, the subdirectory of the entry named
+    // `name`, as a file offset.
+    std::optional<std::size_t> namedEntry(std::size_t directory, const char* name,
+                                          std::string& error) const {
+        const auto named = bytes_.u16(directory + 12);
+        if (!named) {
+            error = "the module's resource directory is cut off";
+            return std::nullopt;
+        }
+        for (std::uint32_t k = 0; k < *named; ++k) {
+            const std::size_t at = directory + directoryHeaderSize + k * directoryEntrySize;
+            const auto entryName = bytes_.u32(at);
+            const auto target = bytes_.u32(at + 4);
+            if (!entryName || !target) {
+                error = "the module's resource directory is cut off";
+                return std::nullopt;
+            }
+            if ((*entryName & namedEntryBit) == 0 || (*target & subdirectoryBit) == 0 ||
+                !nameIs(resourceBase_ + (*entryName & ~namedEntryBit), name)) {
+                continue;
+            }
+            const std::size_t offset = resourceBase_ + (*target & ~subdirectoryBit);
+            if (!bytes_.has(offset, directoryHeaderSize)) {
+                error = "the module's resource directory points outside the module";
+                return std::nullopt;
+            }
+            return offset;
+        }
+        error = std::string("the module holds no resources of type \"") + name + "\"";
+        return std::nullopt;
+    }
+
     ModuleBytes bytes_;
     std::vector<Section> sections_;
     std::size_t resourceBase_ = 0;
@@ -206,7 +258,53 @@ class ResourceFinder {
 std::optional<ResourceBytes> findModuleResource(const std::vector<std::uint8_t>& module,
                                                 std::uint32_t type, std::uint32_t id,
                                                 std::string& error) {
+    return ResourceFinder(module).find(
+        lang::ResourceType{static_cast<std::uint16_t>(type), nullptr}, id, error);
+}
+
+std::optional<ResourceBytes> findModuleResource(const std::vector<std::uint8_t>& module,
+                                                const lang::ResourceType& type, std::uint32_t id,
+                                                std::string& error) {
     return ResourceFinder(module).find(type, id, error);
+}
+
+bool moduleHoldsString(const std::vector<std::uint8_t>& module, std::uint32_t id) {
+    // Strings lie in blocks of sixteen, block n holding ids 16(n-1) to
+    // 16(n-1)+15, each a length and that many UTF-16 letters.
+    std::string error;
+    const auto block = findModuleResource(module, lang::stringTableType, id / 16 + 1, error);
+    if (!block) {
+        return false;
+    }
+    const ModuleBytes bytes(module.data() + block->offset, block->size);
+    std::size_t at = 0;
+    for (std::uint32_t k = 0; k < id % 16; ++k) {
+        const auto length = bytes.u16(at);
+        if (!length) {
+            return false;
+        }
+        at += 2 + 2 * static_cast<std::size_t>(*length);
+    }
+    const auto length = bytes.u16(at);
+    return length && *length > 0 && bytes.has(at + 2, 2 * static_cast<std::size_t>(*length));
+}
+
+std::vector<std::string> missingLanguageResources(const std::vector<std::uint8_t>& module) {
+    std::vector<std::string> missing;
+    std::string error;
+    for (const lang::RequiredResource& resource : lang::requiredResources) {
+        if (!findModuleResource(module, resource.type, static_cast<std::uint32_t>(resource.id),
+                                error)) {
+            missing.push_back(std::string(resource.kind) + " " + resource.name + " (" +
+                              std::to_string(resource.id) + ")");
+        }
+    }
+    for (int id = lang::firstRequiredString; id <= lang::lastRequiredString; ++id) {
+        if (!moduleHoldsString(module, static_cast<std::uint32_t>(id))) {
+            missing.push_back("string " + std::to_string(id));
+        }
+    }
+    return missing;
 }
 
 std::optional<BitmapPixels> decodeBitmapResource(const std::uint8_t* bytes, std::size_t size,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "picture_conversion.h"
+#include "required_resources.h"
 
 namespace tourpack {
 
@@ -24,7 +25,19 @@ std::optional<ResourceBytes> findModuleResource(const std::vector<std::uint8_t>&
                                                 std::uint32_t type, std::uint32_t id,
                                                 std::string& error);
 
-constexpr std::uint32_t bitmapResourceType = 2;
+// The resource of `type`, numbered or named, and integer `id`.
+std::optional<ResourceBytes> findModuleResource(const std::vector<std::uint8_t>& module,
+                                                const lang::ResourceType& type, std::uint32_t id,
+                                                std::string& error);
+
+// Whether the module's string tables hold a non-empty string `id`.
+bool moduleHoldsString(const std::vector<std::uint8_t>& module, std::uint32_t id);
+
+// What a language module lacks of the resources the player needs, each named
+// ("picture IDP_LOGO (155)", "string 32780"); empty when it holds them all.
+std::vector<std::string> missingLanguageResources(const std::vector<std::uint8_t>& module);
+
+constexpr std::uint32_t bitmapResourceType = lang::bitmapType.number;
 
 // A bitmap resource (an uncompressed device-independent bitmap of 1, 4, 8, 24
 // or 32 bits a pixel) as 24-bit pixels: blue, green, red, rows bottom-up,

@@ -7,7 +7,6 @@
 #include "package/field_reader.h"
 #include "package/media_callback.h"
 #include "platform/files.h"
-#include "text_code_page.h"
 #include "text_encoding.h"
 #include "utf8_path.h"
 
@@ -40,8 +39,6 @@ std::unique_ptr<OpenedTour> OpenedTour::open(const std::string& exePath, std::st
     if (opened->fileSize_ >= 41) {
         in.seekg(opened->fileSize_ - 41);
         opened->recordStreamOffset_ = package::FieldReader(in).readLong();
-        opened->textCodePage_ =
-            readTextCodePage(in, opened->recordStreamOffset_, opened->fileSize_ - 41);
     }
     package::PackageError packageError;
     opened->tour_ = opened->loader_.read(exePath.c_str(), packageError);
@@ -52,6 +49,11 @@ std::unique_ptr<OpenedTour> OpenedTour::open(const std::string& exePath, std::st
                      : "corrupt tour package at byte " + std::to_string(packageError.offset) +
                            ": " + packageError.what);
         return nullptr;
+    }
+    // The reader records the code page of the tour's texts when the
+    // extension block names one; without it they are Windows-1252.
+    if (opened->tour_->textCodePage() != 0) {
+        opened->textCodePage_ = static_cast<int>(opened->tour_->textCodePage());
     }
     return opened;
 }

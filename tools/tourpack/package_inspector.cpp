@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "module_resources.h"
 #include "opened_tour.h"
 #include "picture_format.h"
 #include "text_encoding.h"
@@ -99,6 +100,10 @@ class TourInspection {
         description_["languageModule"] = {{"length", language.size()}};
         if (kindOfBytes(language) != FileKind::windowsModule) {
             problem("language module: not a Windows module");
+            return;
+        }
+        for (const std::string& missing : missingLanguageResources(language)) {
+            problem("language module: lacks " + missing + "; the player will not start with it");
         }
     }
 

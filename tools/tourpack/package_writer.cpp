@@ -10,6 +10,8 @@
 
 #include "field_writer.h"
 #include "interruption.h"
+#include "lang_ids.h"
+#include "module_resources.h"
 #include "output_guard.h"
 #include "package/extension_block.h"
 #include "package/field_reader.h"
@@ -53,6 +55,38 @@ std::int64_t sizeOf(const Manifest& manifest, const std::string& field, const fs
     }
     in.seekg(0, std::ios::end);
     return static_cast<std::int64_t>(in.tellg());
+}
+
+// A picture larger than the place the player draws it in spills over what
+// lies beside it: said, since the tour still works.
+void warnIfLargerThanItsPlace(const Manifest& manifest, const std::string& field,
+                              const fs::path& file, PictureSize place, const std::string& what,
+                              std::vector<std::string>& warnings) {
+    const PictureSize size = probePicture(file, pictureKindOf(file));
+    if (size.width > place.width || size.height > place.height) {
+        warnings.push_back(utf8Of(manifest.file) + ": field '" + field + "': " + utf8Of(file) +
+                           " is " + describeSize(size) + ", larger than the " +
+                           describeSize(place) + " place the player draws it in (" + what +
+                           "); make it at most " + describeSize(place));
+    }
+}
+
+// A language module the player would refuse at start ("Failed to load
+// language") is refused here, naming all that it lacks.
+void requireLanguageResources(const Manifest& manifest, const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<std::uint8_t> module((std::istreambuf_iterator<char>(in)),
+                                           std::istreambuf_iterator<char>());
+    const std::vector<std::string> missing = missingLanguageResources(module);
+    if (missing.empty()) {
+        return;
+    }
+    std::string list;
+    for (const std::string& what : missing) {
+        list += (list.empty() ? "" : ", ") + what;
+    }
+    fail(manifest, "language",
+         utf8Of(file) + " lacks what the player needs of a language module: " + list);
 }
 
 FileKind kindOf(const fs::path& file) {
@@ -456,6 +490,7 @@ class InputCheck {
                      utf8Of(inputs_.languageModule) + " is not a Windows module (DLL)");
             }
             inputs_.languageSize = sizeOf(manifest_, "language", inputs_.languageModule);
+            requireLanguageResources(manifest_, inputs_.languageModule);
         });
     }
 
@@ -497,6 +532,10 @@ class InputCheck {
         if (inputs_.hasPicture) {
             problems_.collect([&] {
                 requirePicture(manifest_, "info.picture", manifest_.infoPicture, rule_);
+                warnIfLargerThanItsPlace(manifest_, "info.picture", manifest_.infoPicture,
+                                         {AUTHOR_PHOTO_SIDE, AUTHOR_PHOTO_SIDE},
+                                         "it would cover the information dialog's texts",
+                                         warnings_);
                 inputs_.picture =
                     inputs_.payloads.add(manifest_.infoPicture, false,
                                          sizeOf(manifest_, "info.picture", manifest_.infoPicture));
