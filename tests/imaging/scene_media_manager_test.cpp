@@ -8,6 +8,7 @@
 #include "imaging/image_exceptions.h"
 #include "platform/com_apartment.h"
 #include "scoped_temp_directory.h"
+#include "full_decode_gate.h"
 #include "message_box_watcher.h"
 #include "test_support.h"
 #include "test_tour.h"
@@ -596,36 +597,7 @@ class OrderedSoundListener : public SceneSoundListener {
     std::vector<std::string>& heard_;
 };
 
-// Holds the full decode of one scene on its worker until released (at most
-// 20 s), so that the scene's preview surely comes first, as it does when the
-// full decode is slow. Lives for the whole run: workers may look at it late.
-class FullDecodeGate {
-  public:
-    static FullDecodeGate& instance() {
-        static FullDecodeGate gate;
-        return gate;
-    }
-    void hold(std::int32_t id) {
-        ResetEvent(released_);
-        id_ = id;
-        imaging::setDecodeObserver(&FullDecodeGate::observe, this);
-    }
-    void release() {
-        imaging::setDecodeObserver(nullptr, nullptr);
-        SetEvent(released_);
-    }
-
-  private:
-    FullDecodeGate() : released_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
-    static void observe(imaging::SceneDecode::Kind kind, std::int32_t id, void* context) {
-        auto* gate = static_cast<FullDecodeGate*>(context);
-        if (kind == imaging::SceneDecode::Kind::full && id == gate->id_) {
-            WaitForSingleObject(gate->released_, 20000);
-        }
-    }
-    std::atomic<std::int32_t> id_{0};
-    HANDLE released_;  // the run's, never closed
-};
+using test_support::FullDecodeGate;
 
 class SceneMediaOnWorkers : public ::testing::Test {
   protected:

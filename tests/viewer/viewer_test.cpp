@@ -9,6 +9,7 @@
 #include "imaging/image_prompts.h"
 #include "imaging/scene_decode.h"
 #include "lang_ids.h"
+#include "full_decode_gate.h"
 #include "message_box_watcher.h"
 #include "module_path.h"
 #include "picture_conversion.h"
@@ -248,36 +249,7 @@ TEST_F(ViewerTest, ReleasedSceneMediaLeavesNoListenerBehind) {
     EXPECT_TRUE(other.shown.empty());
 }
 
-// Holds the full decode of one scene on its worker until released (at most
-// 20 s), so that the scene's preview surely comes first, as it does when the
-// full decode is slow. Lives for the whole run: workers may look at it late.
-class FullDecodeGate {
-  public:
-    static FullDecodeGate& instance() {
-        static FullDecodeGate gate;
-        return gate;
-    }
-    void hold(std::int32_t id) {
-        ResetEvent(released_);
-        id_ = id;
-        imaging::setDecodeObserver(&FullDecodeGate::observe, this);
-    }
-    void release() {
-        imaging::setDecodeObserver(nullptr, nullptr);
-        SetEvent(released_);
-    }
-
-  private:
-    FullDecodeGate() : released_(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {}
-    static void observe(imaging::SceneDecode::Kind kind, std::int32_t id, void* context) {
-        auto* gate = static_cast<FullDecodeGate*>(context);
-        if (kind == imaging::SceneDecode::Kind::full && id == gate->id_) {
-            WaitForSingleObject(gate->released_, 20000);
-        }
-    }
-    std::atomic<std::int32_t> id_{0};
-    HANDLE released_;  // the run's, never closed
-};
+using test_support::FullDecodeGate;
 
 // A photograph-like picture (noise on a coarse grid, smoothly interpolated),
 // whose full decode takes several times its eighth-size preview's.
