@@ -72,12 +72,19 @@ struct RowPlan {
     int pictureHeight = 0;
 };
 
-struct StopSignals {
+// What every band of one decode shares with the others and the caller.
+struct BandSignals {
     const std::atomic<bool>* cancel = nullptr;
     std::atomic<bool>* failed = nullptr;  // another band failed
-    bool raised() const {
+    Progress* progress = nullptr;
+    bool stopRaised() const {
         return (cancel != nullptr && cancel->load(std::memory_order_relaxed)) ||
                failed->load(std::memory_order_relaxed);
+    }
+    void written(int rows) const {
+        if (progress != nullptr && rows > 0) {
+            progress->rowsWritten.fetch_add(rows, std::memory_order_relaxed);
+        }
     }
 };
 
@@ -86,7 +93,7 @@ constexpr int rowsPerRead = 16;
 // Decodes one stream into its rows of `rows`. Between setjmp and a jump back
 // only libjpeg's state changes; nothing here needs unwinding.
 Outcome decodeRows(Session& session, std::span<const std::uint8_t> stream, int eighths,
-                   const RowPlan& plan, BgrRows rows, const StopSignals& stop) {
+                   const RowPlan& plan, BgrRows rows, const BandSignals& signals) {
     if (!readHeader(session, stream)) {
         return failureOf(session);
     }
@@ -103,7 +110,7 @@ Outcome decodeRows(Session& session, std::span<const std::uint8_t> stream, int e
     const int last = std::min<int>(plan.skipped + plan.kept, static_cast<int>(info.output_height));
     JSAMPROW batch[rowsPerRead];
     while (static_cast<int>(info.output_scanline) < last) {
-        if (stop.raised()) {
+        if (signals.stopRaised()) {
             return Outcome::cancelled;
         }
         const int first = static_cast<int>(info.output_scanline);
@@ -114,16 +121,18 @@ Outcome decodeRows(Session& session, std::span<const std::uint8_t> stream, int e
                            ? scratch
                            : rows.bottom + (plan.pictureHeight - 1 - y) * rows.stride;
         }
-        jpeg_read_scanlines(&info, batch, static_cast<JDIMENSION>(count));
+        const auto read =
+            static_cast<int>(jpeg_read_scanlines(&info, batch, static_cast<JDIMENSION>(count)));
+        signals.written(first + read - std::max(first, plan.skipped));
     }
     return Outcome::decoded;
 }
 
 Outcome decodeStream(std::span<const std::uint8_t> stream, int eighths, const RowPlan& plan,
-                     BgrRows rows, const StopSignals& stop) {
+                     BgrRows rows, const BandSignals& signals) {
     Session session;
     DestroyOnExit destroy{session};
-    return decodeRows(session, stream, eighths, plan, rows, stop);
+    return decodeRows(session, stream, eighths, plan, rows, signals);
 }
 
 // One band: its own rows, decoded from a stream that starts one interval
@@ -170,17 +179,17 @@ std::vector<Band> planBands(std::span<const std::uint8_t> bytes, const Facts& fa
     return bands;
 }
 
-Outcome guardedBand(const Band& band, int eighths, BgrRows rows, const StopSignals& stop) {
+Outcome guardedBand(const Band& band, int eighths, BgrRows rows, const BandSignals& signals) {
     Outcome outcome = Outcome::corrupt;
     try {
-        outcome = decodeStream(band.stream, eighths, band.plan, rows, stop);
+        outcome = decodeStream(band.stream, eighths, band.plan, rows, signals);
     } catch (const std::bad_alloc&) {
         outcome = Outcome::outOfMemory;
     } catch (...) {
         outcome = Outcome::corrupt;
     }
     if (outcome != Outcome::decoded) {
-        stop.failed->store(true, std::memory_order_relaxed);
+        signals.failed->store(true, std::memory_order_relaxed);
     }
     return outcome;
 }
@@ -196,7 +205,7 @@ Outcome combined(const std::vector<Outcome>& outcomes) {
 }
 
 Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows,
-                    const StopSignals& stop) {
+                    const BandSignals& signals) {
     std::vector<Outcome> outcomes(bands.size(), Outcome::cancelled);
     std::vector<std::thread> workers;
     {
@@ -212,15 +221,16 @@ Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows,
         std::size_t next = 1;
         try {
             for (; next < bands.size(); ++next) {
-                workers.emplace_back(
-                    [&, next] { outcomes[next] = guardedBand(bands[next], eighths, rows, stop); });
+                workers.emplace_back([&, next] {
+                    outcomes[next] = guardedBand(bands[next], eighths, rows, signals);
+                });
             }
         } catch (const std::exception&) {
             // No more threads to be had: the caller's thread takes the rest.
         }
-        outcomes[0] = guardedBand(bands[0], eighths, rows, stop);
+        outcomes[0] = guardedBand(bands[0], eighths, rows, signals);
         for (std::size_t band = next; band < bands.size(); ++band) {
-            outcomes[band] = guardedBand(bands[band], eighths, rows, stop);
+            outcomes[band] = guardedBand(bands[band], eighths, rows, signals);
         }
     }
     return combined(outcomes);
@@ -276,23 +286,27 @@ int eighthsCovering(PixelSize size, PixelSize target) {
 }
 
 Outcome decode(std::span<const std::uint8_t> bytes, int eighths, BgrRows rows, unsigned threads,
-               const std::atomic<bool>* cancel) {
+               const std::atomic<bool>* cancel, Progress* progress) {
     try {
         const std::optional<Facts> facts = probe(bytes);
         if (!facts || !takes(*facts)) {
             return Outcome::corrupt;
         }
         std::atomic<bool> failed{false};
-        const StopSignals stop{cancel, &failed};
+        const BandSignals signals{cancel, &failed, progress};
+        if (progress != nullptr) {
+            progress->rows.store(scaledSize(facts->size, eighths).height,
+                                 std::memory_order_relaxed);
+        }
         std::vector<Band> bands;
         if (threads > 1 && decodesInBands(*facts)) {
             bands = planBands(bytes, *facts, eighths, threads);
         }
         if (bands.size() > 1) {
-            return decodeBands(bands, eighths, rows, stop);
+            return decodeBands(bands, eighths, rows, signals);
         }
         const int height = scaledSize(facts->size, eighths).height;
-        return decodeStream(bytes, eighths, RowPlan{0, height, 0, height}, rows, stop);
+        return decodeStream(bytes, eighths, RowPlan{0, height, 0, height}, rows, signals);
     } catch (const std::bad_alloc&) {
         return Outcome::outOfMemory;
     } catch (...) {

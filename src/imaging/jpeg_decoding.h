@@ -52,13 +52,25 @@ struct BgrRows {
 
 enum class Outcome { decoded, corrupt, outOfMemory, cancelled };
 
+// How far a decode has come, readable from any thread while it runs.
+struct Progress {
+    std::atomic<std::int32_t> rowsWritten{0};
+    std::atomic<std::int32_t> rows{0};  // 0 until the decode knows its height
+    // The share of the rows written, from 0 to 1.
+    double fraction() const {
+        const std::int32_t total = rows.load(std::memory_order_relaxed);
+        return total > 0 ? static_cast<double>(rowsWritten.load(std::memory_order_relaxed)) / total
+                         : 0.0;
+    }
+};
+
 // Decodes at `eighths` / 8 of the size into `rows`, which has room for
 // scaledSize(...) of the picture. Up to `threads` threads (counting the
 // caller's) decode bands when the picture allows it; all are joined before
 // this returns, and whatever fails on any of them is the outcome. `cancel`,
-// when given, is checked between batches of rows. On a failure the rows
-// already written stay.
+// when given, is checked between batches of rows; `progress`, when given,
+// counts the rows written. On a failure the rows already written stay.
 Outcome decode(std::span<const std::uint8_t> bytes, int eighths, BgrRows rows, unsigned threads,
-               const std::atomic<bool>* cancel = nullptr);
+               const std::atomic<bool>* cancel = nullptr, Progress* progress = nullptr);
 
 }  // namespace imaging::jpeg

@@ -50,10 +50,10 @@ unsigned everyCore() {
 
 class PictureLoader::HeldJpeg {
   public:
-    HeldJpeg(platform::UniqueGlobal block, const std::uint8_t* bytes, std::size_t size,
-             const imaging::jpeg::Facts& facts)
+    HeldJpeg(std::shared_ptr<platform::UniqueGlobal> block, const std::uint8_t* bytes,
+             std::size_t size, const imaging::jpeg::Facts& facts)
         : block_(std::move(block)), bytes_(bytes, size), facts_(facts) {}
-    ~HeldJpeg() { GlobalUnlock(block_.get()); }
+    ~HeldJpeg() { GlobalUnlock(block_->get()); }
     HeldJpeg(const HeldJpeg&) = delete;
     HeldJpeg& operator=(const HeldJpeg&) = delete;
 
@@ -61,7 +61,8 @@ class PictureLoader::HeldJpeg {
     const imaging::jpeg::Facts& facts() const { return facts_; }
 
   private:
-    platform::UniqueGlobal block_;
+    // Locked once more for this holder (a block's locks are counted).
+    std::shared_ptr<platform::UniqueGlobal> block_;
     std::span<const std::uint8_t> bytes_;
     imaging::jpeg::Facts facts_;
 };
@@ -111,33 +112,63 @@ bool PictureLoader::LoadFromHGlobal(HGLOBAL block, std::int32_t size) {
 }
 
 // Keeps the block when it holds a JPEG of a kind the player decodes itself.
-bool PictureLoader::holdIfOwnJpeg(platform::UniqueGlobal& block, std::int32_t size) {
+bool PictureLoader::holdIfOwnJpeg(const std::shared_ptr<platform::UniqueGlobal>& block,
+                                  std::int32_t size) {
     if (size <= 0) {
         return false;
     }
-    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block.get()));
+    const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block->get()));
     if (bytes == nullptr) {
         return false;
     }
     const std::span<const std::uint8_t> data(bytes, static_cast<std::size_t>(size));
     const std::optional<imaging::jpeg::Facts> facts = imaging::jpeg::probe(data);
     if (!facts || !imaging::jpeg::takes(*facts)) {
-        GlobalUnlock(block.get());
+        GlobalUnlock(block->get());
         return false;
     }
     picture_.reset();
-    jpeg_ = std::make_unique<HeldJpeg>(std::move(block), bytes, data.size(), *facts);
+    try {
+        jpeg_ = std::make_unique<HeldJpeg>(block, bytes, data.size(), *facts);
+    } catch (...) {
+        GlobalUnlock(block->get());
+        throw;
+    }
     return true;
 }
 
 bool PictureLoader::LoadFromHGlobalNoRelease(HGLOBAL block, std::int32_t size) {
     // The block is the loader's now, whatever comes of it.
     platform::UniqueGlobal owned(block);
-    if (holdIfOwnJpeg(owned, size)) {
+    const auto shared = std::make_shared<platform::UniqueGlobal>(std::move(owned));
+    if (holdIfOwnJpeg(shared, size)) {
         return true;
     }
     jpeg_.reset();
-    return loadThroughPlatform(std::move(owned), size);
+    return loadThroughPlatform(std::move(*shared), size);
+}
+
+bool PictureLoader::LoadFromSharedBlock(std::shared_ptr<platform::UniqueGlobal> block,
+                                        std::int32_t size) {
+    ReleasePicture();
+    if (holdIfOwnJpeg(block, size)) {
+        return true;
+    }
+    if (block.use_count() == 1) {
+        return loadThroughPlatform(std::move(*block), size);
+    }
+    // Others read the block still; the platform's stream gets a copy of its own.
+    const void* bytes = GlobalLock(block->get());
+    if (bytes == nullptr) {
+        return false;
+    }
+    platform::MovableCopy copy =
+        platform::copyToMovableBlock(bytes, static_cast<std::size_t>(size));
+    GlobalUnlock(block->get());
+    if (copy.failure != platform::MovableCopy::Failure::none) {
+        throw OutOfMemoryException(imaging::oom::bufferAllocate);
+    }
+    return loadThroughPlatform(std::move(copy.block), size);
 }
 
 bool PictureLoader::loadThroughPlatform(platform::UniqueGlobal block, std::int32_t size) {
@@ -254,7 +285,7 @@ HBITMAP PictureLoader::decodeJpegInto(void** bitsOut, BITMAPINFOHEADER* header, 
     const imaging::jpeg::BgrRows rows{static_cast<std::uint8_t*>(*bitsOut),
                                       imaging::dibStride(size.width)};
     const imaging::jpeg::Outcome outcome =
-        imaging::jpeg::decode(jpeg_->bytes(), eighths, rows, everyCore(), cancel_);
+        imaging::jpeg::decode(jpeg_->bytes(), eighths, rows, everyCore(), cancel_, progress_);
     if (outcome == imaging::jpeg::Outcome::outOfMemory) {
         *bitsOut = nullptr;
         throw OutOfMemoryException(outOfMemoryMessage);

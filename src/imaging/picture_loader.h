@@ -47,6 +47,11 @@ class PictureLoader {
     // Decodes a movable block holding a whole compressed picture. The block
     // passes to the loader in every case and is freed by it.
     bool LoadFromHGlobalNoRelease(HGLOBAL block, std::int32_t size);
+    // Releases any held picture, then decodes a block that others may read
+    // at the same time (a scene's JPEG, read by its full decode and by its
+    // preview): the loader holds a share of it while it holds the picture
+    // and never writes to it.
+    bool LoadFromSharedBlock(std::shared_ptr<platform::UniqueGlobal> block, std::int32_t size);
 
     // The held picture's size in screen pixels; (0, 0) without a picture.
     imaging::PixelSize GetPixelSize() const;
@@ -74,6 +79,9 @@ class PictureLoader {
     // then give null without a prompt (a decode that was overtaken). The flag
     // may be raised from any thread. Null: none.
     void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+    // Counts the rows those decodes write, for another thread to read.
+    // Null: none.
+    void SetProgress(imaging::jpeg::Progress* progress) { progress_ = progress; }
     // The device context DIB sections are made on; null: a memory context.
     void SetDC(HDC dc) { dc_ = dc; }
 
@@ -97,7 +105,7 @@ class PictureLoader {
     HBITMAP createSection(HDC fallbackDC, const BITMAPINFOHEADER* header, void** bitsOut) const;
     HBITMAP renderInto(void** bitsOut, BITMAPINFOHEADER* header, imaging::PixelSize size,
                        const char* outOfMemoryMessage);
-    bool holdIfOwnJpeg(platform::UniqueGlobal& block, std::int32_t size);
+    bool holdIfOwnJpeg(const std::shared_ptr<platform::UniqueGlobal>& block, std::int32_t size);
     bool loadThroughPlatform(platform::UniqueGlobal block, std::int32_t size);
     bool handJpegToPlatform();
     enum class JpegFailure { platform, nothing };
@@ -109,6 +117,7 @@ class PictureLoader {
     platform::ComRef<IPicture> picture_;
     std::unique_ptr<HeldJpeg> jpeg_;
     const std::atomic<bool>* cancel_ = nullptr;
+    imaging::jpeg::Progress* progress_ = nullptr;
     ImageCache* cache_ = nullptr;
     HDC dc_ = nullptr;
 };

@@ -40,17 +40,20 @@ std::atomic<void*> decodeObserverContext{nullptr};
 
 }  // namespace
 
-std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
-                                      ImageCache* guardCache, HGLOBAL block, std::int32_t size,
-                                      std::int32_t id) {
-    std::unique_ptr<BITMAPINFOHEADER> header;
+namespace {
+
+std::unique_ptr<BITMAPINFOHEADER> newHeader() {
     try {
-        header = std::make_unique<BITMAPINFOHEADER>();
+        return std::make_unique<BITMAPINFOHEADER>();
     } catch (const std::bad_alloc&) {
-        GlobalFree(block);
         throw OutOfMemoryException(oom::imageFromBlock);
     }
-    loader.LoadFromHGlobal(block, size);
+}
+
+// The picture the loader holds, made into an image.
+std::shared_ptr<DibImage> imageOfLoaded(PictureLoader& loader, std::int32_t mode,
+                                        ImageCache* guardCache,
+                                        std::unique_ptr<BITMAPINFOHEADER> header, std::int32_t id) {
     void* bits = nullptr;
     HBITMAP rawBitmap = nullptr;
     if (mode == reducedMode) {
@@ -75,10 +78,26 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
     }
 }
 
-std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, HGLOBAL block,
+}  // namespace
+
+std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
+                                      ImageCache* guardCache, HGLOBAL block, std::int32_t size,
+                                      std::int32_t id) {
+    std::unique_ptr<BITMAPINFOHEADER> header;
+    try {
+        header = newHeader();
+    } catch (...) {
+        GlobalFree(block);
+        throw;
+    }
+    loader.LoadFromHGlobal(block, size);
+    return imageOfLoaded(loader, mode, guardCache, std::move(header), id);
+}
+
+std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock block,
                                              std::int32_t size, std::int32_t id) {
     auto header = std::make_unique<BITMAPINFOHEADER>();
-    loader.LoadFromHGlobal(block, size);
+    loader.LoadFromSharedBlock(std::move(block), size);
     void* bits = nullptr;
     platform::UniqueBitmap bitmap(loader.GetPreviewBitmap(&bits, header.get()));
     loader.ReleasePicture();
@@ -119,10 +138,14 @@ void SceneDecode::run() {
         try {
             PictureLoader loader;
             loader.SetCancelFlag(&cancelled_);
-            const auto block = static_cast<HGLOBAL>(block_.release());
-            result_.image = kind_ == Kind::preview
-                                ? decodePreviewImage(loader, block, size_, id_)
-                                : decodeImage(loader, 0, guardCache_, block, size_, id_);
+            loader.SetProgress(&progress_);
+            if (kind_ == Kind::preview) {
+                result_.image = decodePreviewImage(loader, std::move(block_), size_, id_);
+            } else {
+                std::unique_ptr<BITMAPINFOHEADER> header = newHeader();
+                loader.LoadFromSharedBlock(std::move(block_), size_);
+                result_.image = imageOfLoaded(loader, 0, guardCache_, std::move(header), id_);
+            }
         } catch (const OutOfMemoryException&) {
             result_.failure = DecodedScene::Failure::outOfMemory;
         } catch (const std::bad_alloc&) {

@@ -17,6 +17,7 @@
 
 #include "imaging/dib_image.h"
 #include "imaging/image_prompts.h"
+#include "imaging/jpeg_decoding.h"
 #include "platform/scoped_handle.h"
 
 class ImageCache;
@@ -32,9 +33,12 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
                                       ImageCache* guardCache, HGLOBAL block, std::int32_t size,
                                       std::int32_t id);
 
+// A scene's compressed picture, read by its full decode and its preview.
+using SharedBlock = std::shared_ptr<platform::UniqueGlobal>;
+
 // Decodes the block at an eighth of its size (JPEGs the player decodes
 // itself only); null for any other picture or when it fails.
-std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, HGLOBAL block,
+std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock block,
                                              std::int32_t size, std::int32_t id);
 // Whether the block holds a JPEG of a kind the player decodes itself, which
 // alone has a quick eighth-size decode.
@@ -58,8 +62,8 @@ class SceneDecode {
   public:
     // The full picture, or an eighth of it for a first look.
     enum class Kind { full, preview };
-    SceneDecode(std::int32_t id, platform::UniqueGlobal block, std::int32_t size,
-                ImageCache* guardCache, Kind kind = Kind::full)
+    SceneDecode(std::int32_t id, SharedBlock block, std::int32_t size, ImageCache* guardCache,
+                Kind kind = Kind::full)
         : id_(id), block_(std::move(block)), size_(size), guardCache_(guardCache), kind_(kind) {}
     SceneDecode(const SceneDecode&) = delete;
     SceneDecode& operator=(const SceneDecode&) = delete;
@@ -72,15 +76,19 @@ class SceneDecode {
     void cancel() { cancelled_.store(true); }
     // True once `run` has returned; the result may then be read.
     bool finished() const { return finished_.load(std::memory_order_acquire); }
+    // The share of the picture's rows decoded so far (JPEGs the player
+    // decodes itself; 0 for any other picture until it is done).
+    double progress() const { return progress_.fraction(); }
     DecodedScene& result() { return result_; }
 
   private:
     std::int32_t id_;
-    platform::UniqueGlobal block_;
+    SharedBlock block_;
     std::int32_t size_;
     ImageCache* guardCache_;
     Kind kind_;
     std::atomic<bool> cancelled_{false};
+    jpeg::Progress progress_;
     DecodedScene result_;
     std::atomic<bool> finished_{false};
 };

@@ -387,7 +387,8 @@ void SceneMediaManager::Prefetch(std::int32_t position) {
         imageCache_.clear();
     }
     prefetchDecode_ = std::make_shared<imaging::SceneDecode>(
-        id, platform::UniqueGlobal(static_cast<HGLOBAL>(payload->takeBlock())), size, &imageCache_);
+        id, std::make_shared<platform::UniqueGlobal>(static_cast<HGLOBAL>(payload->takeBlock())),
+        size, &imageCache_);
     prefetchDecodeStarted_ = false;
     startWaitingDecodes();
 }
@@ -398,21 +399,16 @@ void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::Un
         imageCache_.clear();
     }
     dropPreview();
+    auto shared = std::make_shared<platform::UniqueGlobal>(std::move(block));
     if (imageListener_ != nullptr && imageListener_->showsPreviews() &&
-        imaging::previewable(block.get(), size)) {
-        if (const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block.get()))) {
-            previewBlock_ =
-                platform::copyToMovableBlock(bytes, static_cast<std::size_t>(size)).block;
-            GlobalUnlock(block.get());
-            previewSize_ = size;
-        }
-        if (previewBlock_ && noticeWindow() != nullptr) {
-            SetTimer(noticeWindow(), previewTimerId, previewDelay_, nullptr);
-        }
+        imaging::previewable(shared->get(), size) && noticeWindow() != nullptr) {
+        previewBlock_ = shared;
+        previewSize_ = size;
+        SetTimer(noticeWindow(), previewTimerId, previewDelay_, nullptr);
     }
     dropSceneDecode();
-    sceneDecode_ =
-        std::make_shared<imaging::SceneDecode>(request->id(), std::move(block), size, &imageCache_);
+    sceneDecode_ = std::make_shared<imaging::SceneDecode>(request->id(), std::move(shared), size,
+                                                          &imageCache_);
     sceneDecodeStarted_ = false;
     startWaitingDecodes();
 }
@@ -429,7 +425,8 @@ void SceneMediaManager::previewDue() {
         KillTimer(noticeWindow_.get(), previewTimerId);
     }
     if (!previewBlock_ || sceneDecode_ == nullptr || sceneDecode_->finished() ||
-        imageListener_ == nullptr || !imageListener_->showsPreviews()) {
+        sceneDecode_->progress() >= noPreviewPast || imageListener_ == nullptr ||
+        !imageListener_->showsPreviews()) {
         dropPreview();
         return;
     }
@@ -489,6 +486,7 @@ void SceneMediaManager::decodeFinished() {
     std::shared_ptr<imaging::SceneDecode> finished;
     if (sceneDecode_ != nullptr && sceneDecode_->finished()) {
         finished = std::move(sceneDecode_);
+        dropPreview();  // the full picture came first: a preview is of no more use
     }
     startWaitingDecodes();
     if (finished != nullptr && pendingImageCallback_ != nullptr &&

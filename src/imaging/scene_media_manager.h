@@ -210,6 +210,11 @@ class SceneMediaManager {
     // At most this many workers decode at once; later requests wait.
     static constexpr std::size_t maxWorkers = 2;
     static constexpr UINT_PTR previewTimerId = 1;
+    // A full decode this far through its rows when the preview's time comes
+    // gets no preview: an eighth-size decode reads every coefficient of the
+    // picture too, so it would end no sooner than the rest of the full one,
+    // and slow it down by sharing the cores.
+    static constexpr double noPreviewPast = 0.5;
 
   private:
     static LRESULT CALLBACK noticeProcedure(HWND window, UINT message, WPARAM wParam,
@@ -251,8 +256,8 @@ class SceneMediaManager {
     bool sceneDecodeStarted_ = false;
     std::shared_ptr<imaging::SceneDecode> prefetchDecode_;
     bool prefetchDecodeStarted_ = false;
-    // The scene's JPEG, copied for its preview until the preview's time.
-    platform::UniqueGlobal previewBlock_;
+    // The scene's JPEG, shared with its full decode until the preview's time.
+    imaging::SharedBlock previewBlock_;
     std::int32_t previewSize_ = 0;
     std::shared_ptr<imaging::SceneDecode> previewDecode_;
     UINT previewDelay_ = 100;

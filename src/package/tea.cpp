@@ -1,7 +1,11 @@
 #include "package/tea.h"
 
+#include <algorithm>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
+#include <thread>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -177,12 +181,49 @@ void teaDecryptBlocks(const std::uint8_t* source, std::uint8_t* target, std::siz
     }
 }
 
+namespace {
+
+// From this many blocks on (1 MB: a scene image) the blocks are decrypted on
+// every core; starting a thread costs far less than a share of that.
+constexpr std::size_t blocksForEveryCore = std::size_t{1} << 17;
+
+void decryptOnEveryCore(const std::uint8_t* source, std::uint8_t* target, std::size_t blocks,
+                        const TeaKey& key, TeaLanes lanes) {
+    const std::size_t parts =
+        blocks >= blocksForEveryCore ? std::clamp(std::thread::hardware_concurrency(), 1u, 8u) : 1;
+    const auto decryptPart = [&](std::size_t part) {
+        const std::size_t first = blocks * part / parts;
+        const std::size_t last = blocks * (part + 1) / parts;
+        teaDecryptBlocks(source + 8 * first, target + 8 * first, last - first, key, lanes);
+    };
+    std::vector<std::thread> helpers;
+    std::size_t next = 1;
+    try {
+        for (; next < parts; ++next) {
+            helpers.emplace_back(decryptPart, next);
+        }
+    } catch (const std::exception&) {
+        // No more threads to be had: this one does the rest.
+    }
+    decryptPart(0);
+    for (std::size_t part = next; part < parts; ++part) {
+        decryptPart(part);
+    }
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+}
+
+}  // namespace
+
 void teaDecryptBuffer(const std::uint8_t* source, std::uint8_t* target, std::int64_t length,
                       const char* keyText) {
     const TeaLanes lanes = widestTeaLanes();
-    transformBuffer(source, target, length, keyText,
-                    [lanes](const std::uint8_t* from, std::uint8_t* to, std::size_t blocks,
-                            const TeaKey& key) { teaDecryptBlocks(from, to, blocks, key, lanes); });
+    transformBuffer(
+        source, target, length, keyText,
+        [lanes](const std::uint8_t* from, std::uint8_t* to, std::size_t blocks, const TeaKey& key) {
+            decryptOnEveryCore(from, to, blocks, key, lanes);
+        });
 }
 
 void teaEncryptBuffer(const std::uint8_t* source, std::uint8_t* target, std::int64_t length,

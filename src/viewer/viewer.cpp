@@ -48,6 +48,7 @@ void ViewerImageListener::imageReady(const DibImage* image) {
         if (viewer_ != nullptr) {
             viewer_->imageInstalled(true);
         }
+        drawNow();
         return;
     }
     showScene(source, true);
@@ -72,6 +73,13 @@ void ViewerImageListener::showScene(const engine::SourceImage& source, bool full
         viewer_->sceneShown(sceneNumber_);
     }
     renderer_->view().setView(startPan_, startTilt_, startFov_);
+    drawNow();
+}
+
+void ViewerImageListener::drawNow() {
+    // A new picture is worth a frame at once rather than at the next tick,
+    // which may be most of a tick away.
+    renderer_->timerTick(static_cast<std::int32_t>(engine::ViewTimer::render));
 }
 
 void ViewerImageListener::setRenderingEnabled(bool enabled) {

@@ -98,6 +98,7 @@ class ViewerImageListener : public SceneImageListener {
     // Puts the image on the view as the scene's: links, the shell told, the
     // start view.
     void showScene(const engine::SourceImage& source, bool full);
+    void drawNow();
 
     ViewRenderer* renderer_;
     Viewer* viewer_;

@@ -168,4 +168,31 @@ TEST(JpegDecoding, FailuresOnAnyThreadAreTheOutcomeAndCancelStops) {
               jpeg::Outcome::corrupt);  // declined kinds are never written
 }
 
+// The progress a scene's preview is decided on: every row of the picture
+// counted once, whether bands decode it (their context rows not counted) or
+// one thread, at full size or an eighth.
+TEST(JpegDecoding, ProgressCountsEveryRowOnce) {
+    for (const char* name : {"large-restart.jpg", "restart-420.jpg", "progressive-420.jpg"}) {
+        const auto bytes = readPicture(name);
+        const auto facts = jpeg::probe(bytes);
+        ASSERT_TRUE(facts) << name;
+        for (int eighths : {8, 1}) {
+            for (unsigned threads : {1u, 3u}) {
+                const PixelSize size = jpeg::scaledSize(facts->size, eighths);
+                std::vector<std::uint8_t> pixels(static_cast<std::size_t>(dibStride(size.width)) *
+                                                 size.height);
+                jpeg::Progress progress;
+                ASSERT_EQ(jpeg::decode(bytes, eighths, {pixels.data(), dibStride(size.width)},
+                                       threads, nullptr, &progress),
+                          jpeg::Outcome::decoded)
+                    << name;
+                EXPECT_EQ(progress.rows.load(), size.height) << name << " " << eighths;
+                EXPECT_EQ(progress.rowsWritten.load(), size.height)
+                    << name << " " << eighths << " " << threads;
+                EXPECT_DOUBLE_EQ(progress.fraction(), 1.0);
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "imaging/image_geometry.h"
@@ -201,6 +203,42 @@ TEST_F(OwnJpegPath, DeclinedKindsStillDecodeThroughThePlatform) {
         preview.bitmap.reset(loader.GetPreviewBitmap(&preview.bits, &preview.header));
         EXPECT_EQ(preview.bitmap.get(), nullptr);
         EXPECT_EQ(preview.bits, nullptr);
+    }
+}
+
+// A scene's JPEG is read by its full decode and its preview at once, from one
+// block: each loader keeps its share, neither writes to it, and a picture that
+// goes to the platform's service gets a copy (its stream would own the block).
+TEST_F(OwnJpegPath, ABlockSharedByTwoLoadersDecodesInBothAndOutlivesEach) {
+    for (const std::string& path : {jpegPath("large-restart.jpg"), picturePath("corner.gif")}) {
+        SCOPED_TRACE(path);
+        const auto bytes = readFile(path);
+        const auto size = static_cast<std::int32_t>(bytes.size());
+        load(path);
+        const Drawn alone = bitmap();
+        ASSERT_NE(alone.bitmap.get(), nullptr);
+
+        auto shared = std::make_shared<platform::UniqueGlobal>(makeBlock(bytes));
+        Drawn previewed;
+        std::thread other([&] {
+            const platform::ComApartment otherApartment;
+            PictureLoader second;
+            second.LoadFromSharedBlock(shared, size);
+            previewed.bitmap.reset(second.GetPreviewBitmap(&previewed.bits, &previewed.header));
+        });
+        EXPECT_TRUE(loader.LoadFromSharedBlock(shared, size));
+        const Drawn full = bitmap();
+        other.join();
+        loader.ReleasePicture();
+
+        ASSERT_NE(full.bitmap.get(), nullptr);
+        EXPECT_EQ(largestDifference(full, alone), 0);
+        EXPECT_EQ(previewed.bitmap.get() != nullptr, path.ends_with(".jpg"));
+        EXPECT_EQ(shared.use_count(), 1);
+        const auto* kept = static_cast<const std::uint8_t*>(GlobalLock(shared->get()));
+        ASSERT_NE(kept, nullptr);
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), kept));
+        GlobalUnlock(shared->get());
     }
 }
 

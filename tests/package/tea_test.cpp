@@ -193,4 +193,26 @@ TEST(Tea, BufferOfEveryShortLengthDecryptsAnIndependentEncryption) {
     }
 }
 
+// A scene image's size is decrypted in parts on every core: each part's edge
+// (parts of uneven length) must decrypt as in one pass.
+TEST(Tea, ImageSizedBuffersDecryptOnEveryCoreAsInOnePass) {
+    std::mt19937 random(2026);
+    for (const std::size_t length : {std::size_t{1} << 20, (std::size_t{3} << 20) + 8 * 7 + 5}) {
+        std::vector<std::uint8_t> plain(length);
+        for (auto& byte : plain) {
+            byte = static_cast<std::uint8_t>(random());
+        }
+        const std::vector<std::uint8_t> cipher =
+            referenceEncryptBuffer(plain, package::playerKeyText);
+        std::vector<std::uint8_t> out(length);
+        package::teaDecryptBuffer(cipher.data(), out.data(), static_cast<std::int64_t>(length),
+                                  package::playerKeyText);
+        ASSERT_EQ(out, plain) << length;
+        std::vector<std::uint8_t> inPlace = cipher;
+        package::teaDecryptBuffer(inPlace.data(), inPlace.data(), static_cast<std::int64_t>(length),
+                                  package::playerKeyText);
+        ASSERT_EQ(inPlace, plain) << length;
+    }
+}
+
 }  // namespace
