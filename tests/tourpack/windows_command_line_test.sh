@@ -44,6 +44,27 @@ grep -qF "Café terrasse été.jpg, a JPEG picture of 200 x 100" "$work/build.ou
 tourpack inspect --json "$work/Café.exe" >"$work/inspect.out" 2>&1 || fail "inspect: $(cat "$work/inspect.out")"
 grep -qF '"title": "Sommer été"' "$work/inspect.out" || fail "inspect: $(cat "$work/inspect.out")"
 
+# A tour with an information picture, in a folder no single code page names:
+# inspect and extract read every part of it.
+python3 - "$folder/tour.json" <<'PY'
+import json, sys
+tour = json.load(open(sys.argv[1], encoding="utf-8"))
+tour.setdefault("info", {})["picture"] = "Страна.jpg"
+json.dump(tour, open(sys.argv[1], "w", encoding="utf-8"), ensure_ascii=False)
+PY
+far="$work/Ελληνικά 東京"
+mkdir "$far"
+tourpack build "$folder/tour.json" -o "$far/δοκιμή.exe" >"$work/build.out" 2>&1 ||
+  fail "build into $far: $(cat "$work/build.out")"
+tourpack inspect "$far/δοκιμή.exe" >"$work/inspect.out" 2>&1 || fail "inspect: $(cat "$work/inspect.out")"
+grep -qF "no problems found" "$work/inspect.out" || fail "inspect: $(cat "$work/inspect.out")"
+tourpack extract "$far/δοκιμή.exe" -o "$far/extracted" >"$work/extract.out" 2>&1 ||
+  fail "extract: $(cat "$work/extract.out")"
+picture=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1], encoding="utf-8"))["info"]["picture"])' \
+  "$far/extracted/tour.json")
+[ "$(/usr/bin/identify -format %wx%h "$far/extracted/$picture")" = 200x100 ] ||
+  fail "the information picture did not come back: $(ls "$far/extracted")"
+
 # Dropped onto tourpack.exe: new, then build, FOLDER.exe beside the folder.
 folder="$work/Terrasse été"
 mkdir "$folder"

@@ -126,7 +126,7 @@ bool OpenedTour::readRange(std::int64_t offset, std::int64_t length,
     if (offset < 0 || length < 0 || offset + length > fileSize_) {
         return false;
     }
-    std::ifstream in(path_, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path_), std::ios::binary);
     in.seekg(offset);
     bytes.assign(static_cast<std::size_t>(length), 0);
     in.read(reinterpret_cast<char*>(bytes.data()), length);
@@ -134,7 +134,7 @@ bool OpenedTour::readRange(std::int64_t offset, std::int64_t length,
 }
 
 bool OpenedTour::readFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
     if (!in) {
         return false;
     }

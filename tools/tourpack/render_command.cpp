@@ -189,7 +189,7 @@ bool loadSceneMarkers(const tourpack::OpenedTour& tour, int scene, SceneMarkers&
 constexpr int largestViewSide = 16384;
 
 bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes) {
-    std::ifstream stream(path, std::ios::binary);
+    std::ifstream stream(tourpack::pathFromUtf8(path), std::ios::binary);
     if (!stream) {
         return false;
     }
