@@ -111,16 +111,20 @@ HWND playerWindow() {
     return FindWindowA(shell::mainWindowClassName, nullptr);
 }
 
-// The view's pixels as the screen shows them, every fourth pixel.
+// A patch of the view as the screen shows it: up to 128 x 128 pixels about
+// its centre. Reading the whole view from the screen every few milliseconds
+// would take a good part of a core from the player being measured.
 std::vector<std::uint8_t> viewPixels(HWND view) {
     RECT client{};
     GetClientRect(view, &client);
-    POINT origin{0, 0};
+    const int width = std::min<int>(client.right, 128);
+    const int height = std::min<int>(client.bottom, 128);
+    POINT origin{(client.right - width) / 2, (client.bottom - height) / 2};
     ClientToScreen(view, &origin);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = client.right;
-    info.bmiHeader.biHeight = client.bottom;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     const platform::WindowDC screen(nullptr);
@@ -128,19 +132,19 @@ std::vector<std::uint8_t> viewPixels(HWND view) {
     void* bits = nullptr;
     const platform::UniqueBitmap section(
         CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!section) {
+    if (!section || width <= 0 || height <= 0) {
         return {};
     }
     {
         const platform::Selection selected(memory.get(), section.get());
-        BitBlt(memory.get(), 0, 0, client.right, client.bottom, screen.get(), origin.x, origin.y,
-               SRCCOPY);
+        BitBlt(memory.get(), 0, 0, width, height, screen.get(), origin.x, origin.y, SRCCOPY);
     }
     GdiFlush();
     const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    const std::size_t count = static_cast<std::size_t>(client.right) * client.bottom;
+    const std::size_t count = static_cast<std::size_t>(width) * height;
     std::vector<std::uint8_t> sample;
-    for (std::size_t at = 0; at < count; at += 4) {
+    sample.reserve(count);
+    for (std::size_t at = 0; at < count; ++at) {
         sample.push_back(
             static_cast<std::uint8_t>(pixels[at] ^ (pixels[at] >> 8) ^ (pixels[at] >> 16)));
     }
