@@ -292,8 +292,10 @@ TEST(LosslessTurn, PartialMcusOnEdgesTurnedToTheLeftOrTopAreTrimmed) {
         ASSERT_TRUE(facts);
         EXPECT_EQ(facts->turn().upright.width, expected.upright.width) << "read back as stored";
     }
-    // Narrower than one MCU on the side that would be trimmed: nothing is left.
+    // Narrower than one MCU on the side that would be trimmed: nothing is left;
+    // cut off in its header: libjpeg cannot read it.
     EXPECT_FALSE(tourpack::turnedUprightLosslessly(makeJpeg({50, 10, 2, 2, false, 0}), 6));
+    EXPECT_FALSE(tourpack::turnedUprightLosslessly(std::span(stored).first(120), 6));
 }
 
 TEST(LosslessTurn, TheTurnedCopySaysItIsUprightAndArithmeticCodingBecomesBaseline) {

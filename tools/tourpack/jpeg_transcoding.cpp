@@ -22,14 +22,34 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// How the stored blocks move for an orientation tag: reversed columns or rows
+// first, then exchanged rows and columns for a quarter turn.
+struct BlockTurn {
+    bool reversesColumns = false;
+    bool reversesRows = false;
+    bool transposes = false;
+};
+
+// A component's blocks in the kept part of the stored picture and in the
+// turned picture (whose arrays are padded to whole MCUs).
+struct ComponentTurn {
+    JDIMENSION keptWidth = 0, keptHeight = 0;      // stored blocks
+    JDIMENSION turnedWidth = 0, turnedHeight = 0;  // turned blocks
+    JDIMENSION paddedRows = 0;
+    jvirt_barray_ptr turned = nullptr;
+};
+
 // libjpeg's errors jump back to the guarded call; its warnings are ignored
 // (a picture that reads with warnings is copied with the same coefficients).
+// What the guarded call makes lives here, outside the frames a jump leaves.
 struct Transcoding {
     jpeg_decompress_struct source{};
     jpeg_compress_struct target{};
     jpeg_error_mgr errors{};
     std::jmp_buf jump{};
     int orientation = 1;  // the EXIF tag the copy is turned by
+    std::vector<ComponentTurn> components;
+    std::vector<std::uint8_t> exif;  // a turned copy's EXIF block
     unsigned char* output = nullptr;
     unsigned long outputSize = 0;
 
@@ -63,23 +83,15 @@ void copyMarkers(Transcoding& work) {
             continue;
         }
         if (work.orientation != 1 && marker->marker == JPEG_APP0 + 1) {
-            std::vector<std::uint8_t> exif(marker->data, marker->data + marker->data_length);
-            markExifUpright(exif);
-            jpeg_write_marker(&work.target, marker->marker, exif.data(),
-                              static_cast<unsigned>(exif.size()));
+            work.exif.assign(marker->data, marker->data + marker->data_length);
+            markExifUpright(work.exif);
+            jpeg_write_marker(&work.target, marker->marker, work.exif.data(),
+                              static_cast<unsigned>(work.exif.size()));
             continue;
         }
         jpeg_write_marker(&work.target, marker->marker, marker->data, marker->data_length);
     }
 }
-
-// How the stored blocks move for an orientation tag: reversed columns or rows
-// first, then exchanged rows and columns for a quarter turn.
-struct BlockTurn {
-    bool reversesColumns = false;
-    bool reversesRows = false;
-    bool transposes = false;
-};
 
 BlockTurn blockTurnFor(int orientation) {
     return {orientation == 2 || orientation == 3 || orientation >= 7,
@@ -108,21 +120,11 @@ JDIMENSION divideRoundingUp(JDIMENSION value, JDIMENSION divisor) {
     return (value + divisor - 1) / divisor;
 }
 
-// A component's blocks in the kept part of the stored picture and in the
-// turned picture (whose arrays are padded to whole MCUs).
-struct ComponentTurn {
-    JDIMENSION keptWidth = 0, keptHeight = 0;      // stored blocks
-    JDIMENSION turnedWidth = 0, turnedHeight = 0;  // turned blocks
-    JDIMENSION paddedRows = 0;
-    jvirt_barray_ptr turned = nullptr;
-};
-
 // Before the source's coefficients are read (which makes every array the
 // memory manager was asked for): one array per component for the turned
 // picture of `kept` stored pixels.
-std::vector<ComponentTurn> requestTurnedArrays(jpeg_decompress_struct& source, PictureSize kept,
-                                               BlockTurn turn) {
-    std::vector<ComponentTurn> components(static_cast<std::size_t>(source.num_components));
+void requestTurnedArrays(jpeg_decompress_struct& source, PictureSize kept, BlockTurn turn,
+                         std::vector<ComponentTurn>& components) {
     const auto common = reinterpret_cast<j_common_ptr>(&source);
     for (int c = 0; c < source.num_components; ++c) {
         const jpeg_component_info& info = source.comp_info[c];
@@ -144,7 +146,6 @@ std::vector<ComponentTurn> requestTurnedArrays(jpeg_decompress_struct& source, P
             common, JPOOL_IMAGE, TRUE, divideRoundingUp(component.turnedWidth, across) * across,
             component.paddedRows, down);
     }
-    return components;
 }
 
 // Fills a component's turned array, row by row as the memory manager wants
@@ -217,9 +218,10 @@ bool readTurnedCoefficients(Transcoding& work, jvirt_barray_ptr*& coefficients, 
         return false;
     }
     const BlockTurn turn = blockTurnFor(work.orientation);
-    std::vector<ComponentTurn> components;
+    std::vector<ComponentTurn>& components = work.components;
     if (work.orientation != 1) {
-        components = requestTurnedArrays(work.source, geometry.kept, turn);
+        components.resize(static_cast<std::size_t>(work.source.num_components));
+        requestTurnedArrays(work.source, geometry.kept, turn, components);
     }
     coefficients = jpeg_read_coefficients(&work.source);
     jpeg_copy_critical_parameters(&work.source, &work.target);
