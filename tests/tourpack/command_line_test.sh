@@ -177,11 +177,12 @@ grep -qF "holds only folders (100GOPRO, 101GOPRO)" "$work/err" || fail "message:
 mixed=$work/mixed
 mkdir "$mixed"
 head -c 10 "$photos/2_market.png" >"$mixed/broken.png"
-$convert -size 64x32 gradient:red-blue "$work/plain.jpg"
-jpegtran -arithmetic "$work/plain.jpg" >"$mixed/arithmetic.jpg"
-$convert -size 80x40 gradient:white-black "$work/landscape.jpg"
+$convert -size 64x32 gradient:red-blue "$work/plain.ppm"
+cjpeg -arithmetic "$work/plain.ppm" >"$mixed/arithmetic.jpg"
+$convert -size 80x40 gradient:white-black -type TrueColor -sampling-factor 2x2 "$work/landscape.jpg"
 # A camera's portrait: the pixels as the sensor lay, and an EXIF orientation
-# tag 6 (turn 90 degrees clockwise to show it upright).
+# tag 6 (turn 90 degrees clockwise to show it upright). Its MCUs are 16 x 16,
+# so the last 8 of its 40 rows, which turn to the left, are a partial MCU.
 python3 - "$work/landscape.jpg" "$mixed/portrait.jpg" <<'PY'
 import struct, sys
 data = open(sys.argv[1], "rb").read()
@@ -199,7 +200,7 @@ for left in "broken.png: is not a picture that can be read" \
   "phone.webp: a format tourpack does not read; convert it to JPEG" \
   "renamed.jpg: a WebP picture, a format tourpack does not read; convert it to JPEG" \
   "deep.jpg: is a 12-bit JPEG, which tourpack does not read" \
-  '"Portrait": portrait.jpg (40 x 80)'; do
+  '"Portrait": portrait.jpg (32 x 80)'; do
   grep -qF "$left" "$work/new.out" || fail "new does not leave out $left ($(cat "$work/new.out"))"
 done
 python3 - "$mixed/tour.json" <<'PY' || fail "the manifest of the readable pictures"
@@ -209,18 +210,36 @@ assert images == ["arithmetic.jpg", "portrait.jpg"], images
 PY
 "$tourpack" build "$mixed/tour.json" -o "$work/mixed.exe" "${packing[@]}" >"$work/out" 2>&1 ||
   fail "build of the arithmetic and the portrait JPEG: $(cat "$work/out")"
-for notice in "arithmetic.jpg, an arithmetic-coded JPEG picture of 64 x 32, stored as JPEG" \
-  "portrait.jpg, a JPEG picture of 40 x 80, turned upright (its orientation tag: rotated 90 degrees clockwise), stored as JPEG"; do
+for notice in "arithmetic.jpg, an arithmetic-coded JPEG picture of 64 x 32, stored as baseline JPEG (losslessly)" \
+  "portrait.jpg, a JPEG picture of 40 x 80, turned upright losslessly (its orientation tag: rotated 90 degrees clockwise), 8 pixels trimmed from the left (now 32 x 80), stored as baseline JPEG"; do
   grep -qF "$notice" "$work/out" || fail "build does not say: $notice ($(cat "$work/out"))"
 done
 "$tourpack" extract "$work/mixed.exe" -o "$work/mixed-out" >/dev/null || fail "extract of the mixed tour"
-[ "$(identify -format %wx%h "$work/mixed-out/scenes/02-image.jpg")" = 40x80 ] || fail "the portrait picture is not stored upright"
-# Its top row (white at the top of the picture before the tag turns it) is
-# now its right column.
-right=$($convert "$work/mixed-out/scenes/02-image.jpg" -crop 1x80+39+0 -format "%[fx:mean]" info:)
-left=$($convert "$work/mixed-out/scenes/02-image.jpg" -crop 1x80+0+0 -format "%[fx:mean]" info:)
-python3 -c "import sys; sys.exit(0 if float('$right') > 0.8 and float('$left') < 0.2 else 1)" ||
-  fail "the portrait picture is not turned clockwise (left $left, right $right)"
+stored=$work/mixed-out/scenes/02-image.jpg
+[ "$(identify -format %wx%h "$stored")" = 32x80 ] || fail "the portrait picture is not stored upright"
+[ "$(identify -format '%[EXIF:Orientation]' "$stored")" = 1 ] || fail "the stored portrait keeps a turning tag"
+# Turned, not encoded anew: decoded block by block (no smoothing across
+# blocks, the float inverse DCT), the stored picture is the camera's kept 32
+# rows turned clockwise, sample for sample; its top row (white) is now its
+# right column.
+djpeg -nosmooth -dct float "$mixed/portrait.jpg" >"$work/portrait.ppm"
+djpeg -nosmooth -dct float "$stored" >"$work/stored.ppm"
+python3 - "$work/portrait.ppm" "$work/stored.ppm" <<'PY' || fail "the portrait is not turned losslessly"
+import re, sys
+def ppm(name):
+    data = open(name, "rb").read()
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    width, height = int(header[1]), int(header[2])
+    pixels = data[header.end():]
+    return width, height, [[pixels[3 * (y * width + x):3 * (y * width + x) + 3] for x in range(width)] for y in range(height)]
+w, h, camera = ppm(sys.argv[1])
+sw, sh, stored = ppm(sys.argv[2])
+assert (w, h, sw, sh) == (80, 40, 32, 80), (w, h, sw, sh)
+for y in range(sh):
+    for x in range(sw):
+        assert stored[y][x] == camera[31 - x][y], (x, y)
+assert stored[0][31][0] > 200 and stored[0][0][0] < 100
+PY
 head -c $(($(stat -c %s "$photos/2_market.png") / 2)) "$photos/2_market.png" >"$work/cut.png"
 mv "$work/cut.png" "$photos/2_market.png"
 if "$tourpack" build "$photos/tour.json" -o "$work/cut.exe" "${packing[@]}" 2>"$work/err"; then

@@ -1,5 +1,6 @@
 #include "jpeg_reading.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 
@@ -12,14 +13,21 @@ std::uint16_t bigEndian16(const std::uint8_t* at) {
     return static_cast<std::uint16_t>(at[0] << 8 | at[1]);
 }
 
-// The orientation tag (0x0112) of an EXIF block's first directory; 1 when
-// there is none or the block is damaged.
-int exifOrientation(std::span<const std::uint8_t> exif) {
-    if (exif.size() < 14 ||
-        std::string(exif.begin(), exif.begin() + 6) != std::string("Exif\0\0", 6)) {
-        return 1;
+// Where an EXIF block's orientation tag (0x0112, in its first directory)
+// keeps its value, and how the block orders bytes; nothing when it has no
+// tag or is damaged.
+struct OrientationEntry {
+    std::size_t value = 0;  // offset in the block of the two-byte value
+    bool littleEndian = false;
+};
+
+std::optional<OrientationEntry> findOrientation(std::span<const std::uint8_t> exif) {
+    constexpr std::size_t tiffStart = 6;  // after "Exif\0\0"
+    if (exif.size() < tiffStart + 8 ||
+        std::string(exif.begin(), exif.begin() + tiffStart) != std::string("Exif\0\0", 6)) {
+        return std::nullopt;
     }
-    const std::span<const std::uint8_t> tiff = exif.subspan(6);
+    const std::span<const std::uint8_t> tiff = exif.subspan(tiffStart);
     const bool little = tiff[0] == 'I';
     const auto read16 = [&](std::size_t at) -> std::uint32_t {
         return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
@@ -29,7 +37,7 @@ int exifOrientation(std::span<const std::uint8_t> exif) {
     };
     const std::uint32_t directory = read32(4);
     if (directory + 2 > tiff.size()) {
-        return 1;
+        return std::nullopt;
     }
     const std::uint32_t entries = read16(directory);
     for (std::uint32_t i = 0; i < entries; ++i) {
@@ -38,11 +46,39 @@ int exifOrientation(std::span<const std::uint8_t> exif) {
             break;
         }
         if (read16(entry) == 0x0112) {
-            const std::uint32_t value = read16(entry + 8);
-            return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
+            return OrientationEntry{tiffStart + entry + 8, little};
         }
     }
-    return 1;
+    return std::nullopt;
+}
+
+// The orientation tag of an EXIF block; 1 when there is none or the block is
+// damaged.
+int exifOrientation(std::span<const std::uint8_t> exif) {
+    const std::optional<OrientationEntry> entry = findOrientation(exif);
+    if (!entry) {
+        return 1;
+    }
+    const std::uint8_t* at = &exif[entry->value];
+    const int value = entry->littleEndian ? at[0] | at[1] << 8 : at[0] << 8 | at[1];
+    return value >= 1 && value <= 8 ? value : 1;
+}
+
+// The MCU of a frame header's components: 8 pixels times the largest
+// sampling factors, one block for a single component.
+PictureSize mcuOf(std::span<const std::uint8_t> frame) {
+    const std::size_t components = frame[5];
+    if (components <= 1) {
+        return {8, 8};
+    }
+    int horizontal = 1;
+    int vertical = 1;
+    for (std::size_t c = 0; c < components && 6 + 3 * c + 1 < frame.size(); ++c) {
+        const std::uint8_t factors = frame[6 + 3 * c + 1];
+        horizontal = std::max(horizontal, factors >> 4);
+        vertical = std::max(vertical, factors & 0x0F);
+    }
+    return {8 * horizontal, 8 * vertical};
 }
 
 // The library reports a fatal error through error_exit: back to the call.
@@ -93,11 +129,58 @@ std::optional<JpegFacts> readJpegFacts(std::span<const std::uint8_t> bytes) {
             facts.frameMarker = marker;
             facts.precision = segment[0];
             facts.stored = {bigEndian16(&segment[3]), bigEndian16(&segment[1])};
+            facts.mcu = segment.size() >= 6 ? mcuOf(segment) : PictureSize{8, 8};
             return facts;
         }
         at += 2 + length;
     }
     return std::nullopt;
+}
+
+LosslessTurn losslessTurn(PictureSize stored, PictureSize mcu, int orientation) {
+    // Orientations 2, 3, 7 and 8 reverse the stored columns, so the right
+    // edge moves to the left (2, 3) or the top (7, 8); 3, 4, 6 and 7 reverse
+    // the rows, so the bottom edge moves to the top (3, 4) or the left (6, 7).
+    const bool reversesColumns = orientation == 2 || orientation == 3 || orientation >= 7;
+    const bool reversesRows =
+        orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+    LosslessTurn turn;
+    turn.kept = stored;
+    if (reversesColumns) {
+        turn.kept.width -= stored.width % mcu.width;
+    }
+    if (reversesRows) {
+        turn.kept.height -= stored.height % mcu.height;
+    }
+    const int cutColumns = stored.width - turn.kept.width;
+    const int cutRows = stored.height - turn.kept.height;
+    const bool quarter = orientation >= 5;
+    turn.upright = quarter ? PictureSize{turn.kept.height, turn.kept.width} : turn.kept;
+    turn.trimmedLeft = quarter ? cutRows : cutColumns;
+    turn.trimmedTop = quarter ? cutColumns : cutRows;
+    return turn;
+}
+
+std::string LosslessTurn::trimmedText() const {
+    if (trimmedLeft > 0 && trimmedTop > 0) {
+        return std::to_string(trimmedLeft) + " pixels trimmed from the left and " +
+               std::to_string(trimmedTop) + " from the top";
+    }
+    if (trimmedLeft > 0 || trimmedTop > 0) {
+        return std::to_string(trimmedLeft + trimmedTop) + " pixels trimmed from the " +
+               (trimmedLeft > 0 ? "left" : "top");
+    }
+    return "";
+}
+
+bool markExifUpright(std::span<std::uint8_t> exif) {
+    const std::optional<OrientationEntry> entry = findOrientation(exif);
+    if (!entry) {
+        return false;
+    }
+    exif[entry->value] = entry->littleEndian ? 1 : 0;
+    exif[entry->value + 1] = entry->littleEndian ? 0 : 1;
+    return true;
 }
 
 std::string describeOrientation(int orientation) {

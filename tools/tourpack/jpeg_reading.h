@@ -13,10 +13,29 @@
 
 namespace tourpack {
 
+// What turning a JPEG upright at coefficient level keeps of it. A partial MCU
+// on an edge that the turn moves to the left or top would bring the MCU's
+// padding into view there, so such an edge is trimmed to whole MCUs.
+struct LosslessTurn {
+    PictureSize kept;     // the part of the stored picture that is turned
+    PictureSize upright;  // its size once upright
+    int trimmedLeft = 0;  // pixels, as the picture stands upright
+    int trimmedTop = 0;
+    // False when the trimmed side is narrower than one MCU: nothing would be left.
+    bool possible() const { return kept.width > 0 && kept.height > 0; }
+    // "8 pixels trimmed from the left", "" when nothing is trimmed.
+    std::string trimmedText() const;
+};
+
+// The turn as the orientation tag says of a picture of `stored` size whose
+// MCUs are `mcu` pixels.
+LosslessTurn losslessTurn(PictureSize stored, PictureSize mcu, int orientation);
+
 struct JpegFacts {
     std::uint8_t frameMarker = 0;  // 0xC0 (baseline) ... 0xCF
     int precision = 8;             // bits a sample
     PictureSize stored;            // as the pixels lie in the file
+    PictureSize mcu{8, 8};         // in pixels, from the largest sampling factors
     int orientation = 1;           // the EXIF orientation tag, 1 to 8 (1: upright)
 
     bool arithmetic() const { return frameMarker >= 0xC9 && frameMarker != 0xCC; }
@@ -28,12 +47,17 @@ struct JpegFacts {
     PictureSize upright() const {
         return orientation >= 5 ? PictureSize{stored.height, stored.width} : stored;
     }
+    LosslessTurn turn() const { return losslessTurn(stored, mcu, orientation); }
     // For people: "an arithmetic-coded JPEG", "a 12-bit JPEG".
     std::string kind() const;
 };
 
 // Nothing when the bytes hold no frame header.
 std::optional<JpegFacts> readJpegFacts(std::span<const std::uint8_t> bytes);
+
+// Sets the orientation tag of an EXIF block (an APP1 segment's data) to 1,
+// upright, so that nothing turns the picture again; false when it has none.
+bool markExifUpright(std::span<std::uint8_t> exif);
 
 // "rotated 90 degrees clockwise" for an orientation tag; "" for 1.
 std::string describeOrientation(int orientation);

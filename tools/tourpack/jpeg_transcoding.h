@@ -1,7 +1,9 @@
 // Restart markers for the JPEGs a tour stores, so that the player decodes
 // each picture in bands on every core. Added losslessly: the picture's DCT
 // coefficients are copied into a new baseline Huffman-coded JPEG with a
-// restart marker every few MCU rows; every pixel decodes as before.
+// restart marker every few MCU rows; every pixel decodes as before. A camera
+// picture whose orientation tag says to turn it is turned in the same pass,
+// block by block.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +25,22 @@ unsigned restartRowsFor(unsigned mcuRows);
 // rows of a single baseline scan) or libjpeg cannot read it as it is (a
 // precision it does not know).
 std::optional<std::vector<std::uint8_t>> withRestartMarkers(std::span<const std::uint8_t> jpeg);
+
+// The JPEG turned upright as `orientation` (an EXIF orientation tag, 1 to 8)
+// says, at coefficient level, baseline and with restart markers as
+// withRestartMarkers writes them: each block moves to its turned place, its
+// coefficients transposed and mirrored, so the kept part decodes to the same
+// pixels, turned. Edges are trimmed as losslessTurn() says, and an EXIF
+// orientation tag in the copy says 1. Nothing when libjpeg cannot read the
+// picture or the turn would keep nothing of it.
+std::optional<std::vector<std::uint8_t>> turnedUprightLosslessly(std::span<const std::uint8_t> jpeg,
+                                                                 int orientation);
+
+// turnedUprightLosslessly of the JPEG `picture`, written into `scratchFolder`;
+// nothing when it cannot be turned so.
+std::optional<std::filesystem::path> storedUprightLosslessly(
+    const std::filesystem::path& picture, const std::filesystem::path& scratchFolder,
+    int orientation);
 
 // The file to store for `picture`: itself when it is no JPEG or needs no
 // markers, else a copy with restart markers written into `scratchFolder`.

@@ -233,11 +233,15 @@ PictureSize probePicture(const fs::path& file, FileKind kind) {
     }
     if (kind == FileKind::jpeg) {
         const std::optional<JpegFacts> facts = jpegFactsOf(file);
-        if (facts && facts->arithmetic()) {
-            return facts->upright();
+        if (!facts || !facts->arithmetic()) {
+            // Names a JPEG stb_image cannot read.
+            const PictureSize stored = readStbHeader(file, readAll(file)).size;
+            if (!facts) {
+                return stored;
+            }
         }
-        const PictureSize stored = readStbHeader(file, readAll(file)).size;
-        return facts && facts->orientation >= 5 ? PictureSize{stored.height, stored.width} : stored;
+        const LosslessTurn turn = facts->turn();
+        return turn.possible() ? turn.upright : facts->upright();
     }
     return readStbHeader(file, readAll(file)).size;
 }
@@ -276,6 +280,7 @@ JpegTreatment jpegTreatment(const fs::path& file) {
     if (facts) {
         treatment.arithmetic = facts->arithmetic();
         treatment.orientation = facts->orientation;
+        treatment.turn = facts->turn();
     }
     return treatment;
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "jpeg_reading.h"
 #include "panorama_shape.h"
 #include "picture_format.h"
 
@@ -27,17 +28,19 @@ std::string foreignPictureFormat(const std::filesystem::path& file);
 bool readsTiff();
 
 // What a JPEG needs before the player may take it: arithmetic coding stored
-// anew as baseline, a camera's orientation tag applied to the pixels.
+// anew as baseline, a camera's orientation tag applied; both losslessly, at
+// coefficient level, where the picture is otherwise kept as it is.
 struct JpegTreatment {
     bool arithmetic = false;
     int orientation = 1;  // the EXIF tag; 1 is upright
+    LosslessTurn turn;    // what turning it losslessly keeps
     bool needed() const { return arithmetic || orientation != 1; }
 };
 // Throws TourpackError for a JPEG tourpack does not read (12-bit, lossless).
 JpegTreatment jpegTreatment(const std::filesystem::path& file);
 
 // The size from the picture's header, without decoding it; a JPEG's upright
-// size, as its orientation tag says. Throws
+// size, as its orientation tag says and as a lossless turn trims it. Throws
 // TourpackError naming the file and what is wrong with it.
 PictureSize probePicture(const std::filesystem::path& file, FileKind kind);
 

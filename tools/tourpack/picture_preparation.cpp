@@ -90,17 +90,55 @@ class PictureConverter {
         size = original;
         const JpegTreatment treatment =
             kind == FileKind::jpeg ? jpegTreatment(picture) : JpegTreatment{};
-        if (playerTakesAsItIs(kind) && original.width <= options_.maxWidth && !treatment.needed()) {
+        const bool wideEnough = original.width <= options_.maxWidth;
+        if (playerTakesAsItIs(kind) && wideEnough && !treatment.needed()) {
             // Decoded only to find a truncated or corrupt file now, by name,
             // rather than in the player.
             decodePicture(picture, kind);
             return picture;
         }
+        if (kind == FileKind::jpeg && wideEnough && treatment.turn.possible()) {
+            decodePicture(picture, kind);  // as above
+            const std::optional<fs::path> stored =
+                storedUprightLosslessly(picture, scratch_, treatment.orientation);
+            if (stored) {
+                notices_.push_back(storedLosslesslyLine(field, picture, treatment));
+                return *stored;
+            }
+        }
+        return reencode(field, picture, kind, treatment, size);
+    }
+
+    // A JPEG kept as it is but for its coding and the way it stands.
+    static std::string storedLosslesslyLine(const std::string& field, const fs::path& picture,
+                                            const JpegTreatment& treatment) {
+        const LosslessTurn& turn = treatment.turn;
+        const PictureSize upright{turn.upright.width + turn.trimmedLeft,
+                                  turn.upright.height + turn.trimmedTop};
+        std::string done =
+            field + ": " + utf8Of(picture.filename()) + ", " +
+            (treatment.arithmetic ? "an arithmetic-coded JPEG picture" : describe(FileKind::jpeg)) +
+            " of " + describeSize(upright) + ", ";
+        if (treatment.orientation == 1) {
+            return done + "stored as baseline JPEG (losslessly)";
+        }
+        done += "turned upright losslessly (its orientation tag: " +
+                describeOrientation(treatment.orientation) + "), ";
+        if (!turn.trimmedText().empty()) {
+            done += turn.trimmedText() + " (now " + describeSize(turn.upright) + "), ";
+        }
+        return done + "stored as baseline JPEG";
+    }
+
+    // Decoded (turned upright), reduced where it is too wide and encoded anew.
+    fs::path reencode(const std::string& field, const fs::path& picture, FileKind kind,
+                      const JpegTreatment& treatment, PictureSize& size) {
         RgbPicture pixels = decodePicture(picture, kind);
+        size = pixels.size;
         std::string done =
             field + ": " + utf8Of(picture.filename()) + ", " +
             (treatment.arithmetic ? "an arithmetic-coded JPEG picture" : describe(kind)) + " of " +
-            describeSize(original) + ", ";
+            describeSize(pixels.size) + ", ";
         if (treatment.orientation != 1) {
             done += "turned upright (its orientation tag: " +
                     describeOrientation(treatment.orientation) + "), ";
