@@ -771,6 +771,56 @@ TEST_F(SceneMediaOnWorkers, ASlowSceneShowsItsPreviewThenItsFullImageAndItsSound
     EXPECT_EQ(manager.imageCache().find(tour.scene(2).id())->header()->biWidth, 6000);
 }
 
+// Lets a scene's full decode start only once its preview has started, and
+// holds the preview back until released: the full picture surely comes first.
+class PreviewAfterFullGate {
+  public:
+    PreviewAfterFullGate()
+        : previewStarted_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          previewReleased_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        imaging::setDecodeObserver(&PreviewAfterFullGate::observe, this);
+    }
+    ~PreviewAfterFullGate() {
+        release();
+        imaging::setDecodeObserver(nullptr, nullptr);
+    }
+    void release() { SetEvent(previewReleased_.get()); }
+
+  private:
+    static void observe(imaging::SceneDecode::Kind kind, std::int32_t, void* context) {
+        auto* gate = static_cast<PreviewAfterFullGate*>(context);
+        if (kind == imaging::SceneDecode::Kind::full) {
+            WaitForSingleObject(gate->previewStarted_.get(), 20000);
+        } else {
+            SetEvent(gate->previewStarted_.get());
+            WaitForSingleObject(gate->previewReleased_.get(), 20000);
+        }
+    }
+    platform::UniqueHandle previewStarted_;
+    platform::UniqueHandle previewReleased_;
+};
+
+TEST_F(SceneMediaOnWorkers, APreviewThatEndsAfterTheFullImageIsNeverShown) {
+    std::vector<SceneSource> scenes = smallScenes(1);
+    scenes[0].image = picturePath("scene-wide.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    images().previews = true;
+    manager.setPreviewDelay(10);
+    {
+        PreviewAfterFullGate gate;
+        ask(1);
+        ASSERT_TRUE(waitForInstallation(manager));
+        gate.release();
+        ASSERT_TRUE(
+            pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+        pumpMessages(50);  // whatever the preview's worker posted has been handled
+    }
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+    EXPECT_EQ(images().widths, std::vector<std::int32_t>{6000});
+    EXPECT_EQ(manager.shownImage(), shown());
+}
+
 TEST_F(SceneMediaOnWorkers, AListenerWithoutPreviewsGetsTheFullImageAlone) {
     std::vector<SceneSource> scenes = smallScenes(1);
     scenes[0].image = picturePath("scene-wide.jpg");
