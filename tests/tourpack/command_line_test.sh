@@ -39,7 +39,7 @@ grep -q "needs a tour" "$work/err" || fail "render --links message: $(cat "$work
 
 sed -i 's/"scene1.bmp"/"missing.jpg"/' "$manifest"
 if "$tourpack" build "$manifest" -o "$work/bad.exe" 2>"$work/err"; then fail "bad manifest accepted"; fi
-grep -q "scenes\[0\].image" "$work/err" || fail "message: $(cat "$work/err")"
+grep -q "scenes\[1\].image" "$work/err" || fail "message: $(cat "$work/err")"
 [ ! -e "$work/bad.exe" ] || fail "a failed build wrote its output"
 
 head -c 5000 /dev/urandom >"$work/random.exe"
@@ -66,7 +66,7 @@ expect_usage 1 "make one with tourpack new $work/outdir" -- build "$work/outdir"
 cp "$manifest" "$work/manifest.copy"
 expect_usage 1 "-o would replace the manifest" -- build "$manifest" -o "$manifest"
 cmp -s "$manifest" "$work/manifest.copy" || fail "build -o over the manifest changed it"
-expect_usage 1 "-o would replace field 'scenes[1].image'" -- build "$manifest" -o "$work/source/../source/scene2.bmp"
+expect_usage 1 "-o would replace field 'scenes[2].image'" -- build "$manifest" -o "$work/source/../source/scene2.bmp"
 expect_usage 1 "would replace the tour $work/tour.exe itself" -- extract "$work/tour.exe" -o "$work/tour.exe"
 expect_usage 1 "-o would replace the file being rendered" -- render "$work/tour.exe" -o "$work/tour.exe"
 "$tourpack" inspect "$work/tour.exe" | grep -q "no problems found" || fail "a refused -o damaged the tour"
@@ -122,13 +122,13 @@ grep -qF "Next: tourpack build '$work/Sommer Ferien/tour.json' -o" "$work/new.ou
 
 "$tourpack" build "$photos/tour.json" -o "$work/photos.exe" --max-width 800 --quality 80 "${packing[@]}" \
   >"$work/out" 2>"$work/err" || fail "build of the guessed manifest: $(cat "$work/err")"
-for notice in "scenes\[0\].image: 2_market.png, a PNG picture of 600 x 300, stored as JPEG (quality 80)" \
-  "scenes\[1\].image: 3-lighthouse.tif, a TIFF picture" "scenes\[2\].image: 4.tga, a TGA picture" \
-  "scenes\[3\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400" \
-  "scenes\[4\].image: 10-quay.png" "info.picture: author.png"; do
+for notice in "scenes\[1\].image: 2_market.png, a PNG picture of 600 x 300, stored as JPEG (quality 80)" \
+  "scenes\[2\].image: 3-lighthouse.tif, a TIFF picture" "scenes\[3\].image: 4.tga, a TGA picture" \
+  "scenes\[4\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400" \
+  "scenes\[5\].image: 10-quay.png" "info.picture: author.png"; do
   grep -q "$notice" "$work/out" || fail "build does not say: $notice ($(cat "$work/out"))"
 done
-grep -q "scenes\[5\].image': beach.jpg: 300 x 100 is not twice as wide" "$work/err" || fail "no 3:1 warning: $(cat "$work/err")"
+grep -q "scenes\[6\].image': beach.jpg: 300 x 100 is not twice as wide" "$work/err" || fail "no 3:1 warning: $(cat "$work/err")"
 "$tourpack" inspect "$work/photos.exe" | grep -q "no problems found" || fail "inspect of the converted tour"
 "$tourpack" extract "$work/photos.exe" -o "$work/photos" >/dev/null || fail "extract"
 for n in 01 02 03 04 05 06; do
@@ -226,6 +226,6 @@ mv "$work/cut.png" "$photos/2_market.png"
 if "$tourpack" build "$photos/tour.json" -o "$work/cut.exe" "${packing[@]}" 2>"$work/err"; then
   fail "build accepted a truncated picture"
 fi
-grep -q "field 'scenes\[0\].image': .*2_market.png: is truncated or corrupt" "$work/err" || fail "message: $(cat "$work/err")"
+grep -q "field 'scenes\[1\].image': .*2_market.png: is truncated or corrupt" "$work/err" || fail "message: $(cat "$work/err")"
 [ ! -e "$work/cut.exe" ] && [ -z "$(ls -A "$TMPDIR")" ] || fail "a failed build left files behind"
 echo "tourpack command line: all checks passed"

@@ -49,12 +49,12 @@ TEST_F(ManifestProblems, FiveMistakesAreReportedTogether) {
     source_.save();
     const std::vector<std::string> problems = problemsOf(source_.manifestPath());
     EXPECT_EQ(problems.size(), 4u);
-    EXPECT_TRUE(anyHolds(problems, "scenes[1].sound")) << ::testing::PrintToString(problems);
+    EXPECT_TRUE(anyHolds(problems, "scenes[2].sound")) << ::testing::PrintToString(problems);
     EXPECT_TRUE(anyHolds(problems, "no language module 'xx'"));
     EXPECT_TRUE(anyHolds(problems, "-o would replace the manifest"));
-    EXPECT_TRUE(anyHolds(problems, "in scenes[2].name"));
-    EXPECT_NE(allWarnings().find("'scenes[0].feildOfView'"), std::string::npos) << allWarnings();
-    EXPECT_NE(allWarnings().find("did you mean 'scenes[0].fieldOfView'"), std::string::npos);
+    EXPECT_TRUE(anyHolds(problems, "in scenes[3].name"));
+    EXPECT_NE(allWarnings().find("'scenes[1].feildOfView'"), std::string::npos) << allWarnings();
+    EXPECT_NE(allWarnings().find("did you mean 'scenes[1].fieldOfView'"), std::string::npos);
 
     // The build itself refuses with all of them in one message.
     const std::string message = refusal(source_);
@@ -71,9 +71,9 @@ TEST_F(ManifestProblems, ManifestFieldMistakesDoNotHideEachOther) {
     const std::vector<std::string> problems = problemsOf(folder_.path() / "out.exe");
     EXPECT_TRUE(anyHolds(problems, "'viewSize'")) << ::testing::PrintToString(problems);
     EXPECT_TRUE(anyHolds(problems, "'title': is missing"));
-    EXPECT_TRUE(anyHolds(problems, "'scenes[0].image'"));
-    EXPECT_TRUE(anyHolds(problems, "'scenes[2].links[0].to'"));
-    EXPECT_TRUE(anyHolds(problems, "'scenes[2].links[1].pan'"));
+    EXPECT_TRUE(anyHolds(problems, "'scenes[1].image'"));
+    EXPECT_TRUE(anyHolds(problems, "'scenes[3].links[1].to'"));
+    EXPECT_TRUE(anyHolds(problems, "'scenes[3].links[2].pan'"));
 }
 
 TEST_F(ManifestProblems, PicturesTheBuildConvertsPassTheFirstCheck) {
@@ -84,7 +84,7 @@ TEST_F(ManifestProblems, PicturesTheBuildConvertsPassTheFirstCheck) {
     source_.manifest["scenes"][1]["sound"] = "notes.wav";
     source_.save();
     EXPECT_TRUE(problemsOf(folder_.path() / "out.exe").empty());
-    EXPECT_NE(allWarnings().find("'scenes[1].sound': " + (source_.folder / "notes.wav").string() +
+    EXPECT_NE(allWarnings().find("'scenes[2].sound': " + (source_.folder / "notes.wav").string() +
                                  " is not a sound the player plays"),
               std::string::npos)
         << allWarnings();
@@ -118,13 +118,13 @@ TEST_F(ManifestProblems, UnknownFieldsAreWarnedAboutWithTheNearestKnownOne) {
     source_.save();
     EXPECT_TRUE(problemsOf(folder_.path() / "out.exe").empty());
     const std::string all = allWarnings();
-    EXPECT_NE(all.find("'scenes[1].fieldofview' is not a field tourpack knows and is ignored; "
-                       "did you mean 'scenes[1].fieldOfView'?"),
+    EXPECT_NE(all.find("'scenes[2].fieldofview' is not a field tourpack knows and is ignored; "
+                       "did you mean 'scenes[2].fieldOfView'?"),
               std::string::npos)
         << all;
     EXPECT_NE(all.find("'info.text5'"), std::string::npos) << all;
     EXPECT_NE(all.find("did you mean 'backgroundSound'"), std::string::npos) << all;
-    EXPECT_NE(all.find("'scenes[0].links[0].view.fov'"), std::string::npos) << all;
+    EXPECT_NE(all.find("'scenes[1].links[1].view.fov'"), std::string::npos) << all;
 }
 
 TEST(NearestName, LettersAreComparedWithoutRegardToCase) {

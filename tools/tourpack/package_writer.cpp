@@ -8,6 +8,7 @@
 #include <map>
 #include <system_error>
 
+#include "field_names.h"
 #include "field_writer.h"
 #include "interruption.h"
 #include "lang_ids.h"
@@ -448,11 +449,10 @@ std::vector<NamedText> tourTexts(const Manifest& manifest) {
                                     {"info.emailAddress", manifest.emailAddress},
                                     {"info.text4", manifest.infoText4}};
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
-        const std::string field = "scenes[" + std::to_string(i) + "]";
+        const std::string field = sceneField(i);
         texts.push_back({field + ".name", manifest.scenes[i].name});
         for (std::size_t k = 0; k < manifest.scenes[i].links.size(); ++k) {
-            texts.push_back({field + ".links[" + std::to_string(k) + "].label",
-                             manifest.scenes[i].links[k].label});
+            texts.push_back({linkField(field, k) + ".label", manifest.scenes[i].links[k].label});
         }
     }
     return texts;
@@ -507,7 +507,7 @@ class InputCheck {
     void scenes() {
         for (std::size_t i = 0; i < manifest_.scenes.size(); ++i) {
             const SceneEntry& scene = manifest_.scenes[i];
-            const std::string field = "scenes[" + std::to_string(i) + "]";
+            const std::string field = sceneField(i);
             ScenePayloads entry;
             problems_.collect([&] {
                 requirePicture(manifest_, field + ".image", scene.image, rule_);
@@ -748,23 +748,23 @@ void warnIfInexact(const Manifest& manifest, const std::string& field, double va
 void warnAboutAnglesAndLinks(const Manifest& manifest, std::vector<std::string>& warnings) {
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
         const SceneEntry& scene = manifest.scenes[i];
-        const std::string field = "scenes[" + std::to_string(i) + "]";
+        const std::string field = sceneField(i);
         warnIfInexact(manifest, field + ".pan", scene.pan, warnings);
         warnIfInexact(manifest, field + ".tilt", scene.tilt, warnings);
         warnIfInexact(manifest, field + ".fieldOfView", scene.fieldOfView, warnings);
         for (std::size_t k = 0; k < scene.links.size(); ++k) {
             const LinkEntry& link = scene.links[k];
-            const std::string linkField = field + ".links[" + std::to_string(k) + "]";
+            const std::string linkFieldName = linkField(field, k);
             if (link.target == static_cast<std::int32_t>(i) + 1) {
-                warnings.push_back(utf8Of(manifest.file) + ": field '" + linkField +
+                warnings.push_back(utf8Of(manifest.file) + ": field '" + linkFieldName +
                                    ".to': the link leads to its own scene");
             }
-            warnIfInexact(manifest, linkField + ".pan", link.pan, warnings);
-            warnIfInexact(manifest, linkField + ".tilt", link.tilt, warnings);
+            warnIfInexact(manifest, linkFieldName + ".pan", link.pan, warnings);
+            warnIfInexact(manifest, linkFieldName + ".tilt", link.tilt, warnings);
             if (link.hasView) {
-                warnIfInexact(manifest, linkField + ".view.pan", link.viewPan, warnings);
-                warnIfInexact(manifest, linkField + ".view.tilt", link.viewTilt, warnings);
-                warnIfInexact(manifest, linkField + ".view.fieldOfView", link.viewFieldOfView,
+                warnIfInexact(manifest, linkFieldName + ".view.pan", link.viewPan, warnings);
+                warnIfInexact(manifest, linkFieldName + ".view.tilt", link.viewTilt, warnings);
+                warnIfInexact(manifest, linkFieldName + ".view.fieldOfView", link.viewFieldOfView,
                               warnings);
             }
         }
@@ -806,7 +806,7 @@ std::vector<NamedInput> buildInputFiles(const Manifest& manifest, const BuildOpt
     inputs.push_back({"the language module", language});
     inputs.push_back({"field 'backgroundSound'", manifest.backgroundSound});
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
-        const std::string field = "field 'scenes[" + std::to_string(i) + "].";
+        const std::string field = "field '" + sceneField(i) + ".";
         inputs.push_back({field + "image'", manifest.scenes[i].image});
         inputs.push_back({field + "sound'", manifest.scenes[i].sound});
     }
