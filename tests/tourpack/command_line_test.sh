@@ -137,6 +137,30 @@ done
 [ "$(identify -format %wx%h "$work/photos/scenes/04-image.jpg")" = 800x400 ] || fail "the wide picture is not 800 x 400"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left after build: $(ls "$TMPDIR")"
 
+# render reads what build reads (a TIFF gives the pixels of the same picture
+# as PNG) and writes the format -o's extension names; PNG, TIFF and BMP hold
+# the same pixels; an extension it cannot write is refused before anything.
+$convert -size 200x100 gradient:red-blue -depth 8 "$work/pano.png"
+$convert "$work/pano.png" -depth 8 -compress lzw "$work/pano.tif"
+"$tourpack" render "$work/pano.png" --size 64x48 --pan 40 -o "$work/from-png.bmp" || fail "render of a PNG"
+"$tourpack" render "$work/pano.tif" --size 64x48 --pan 40 -o "$work/from-tif.bmp" || fail "render of a TIFF"
+cmp -s "$work/from-png.bmp" "$work/from-tif.bmp" || fail "a TIFF renders other pixels than its PNG"
+for format in png tif tiff jpg jpeg bmp; do
+  "$tourpack" render "$work/photos.exe" --scene 3 -o "$work/view.$format" || fail "render -o view.$format"
+done
+for pair in png:PNG tif:TIFF tiff:TIFF jpg:JPEG jpeg:JPEG bmp:BMP; do
+  found=$(identify -format %m:%wx%h "$work/view.${pair%%:*}")
+  [ "${found/BMP3/BMP}" = "${pair#*:}:480x360" ] || fail "view.${pair%%:*} is $found"
+done
+bmp_pixels=$($convert "$work/view.bmp" rgb:- | md5sum)
+for format in png tif; do
+  [ "$($convert "$work/view.$format" rgb:- | md5sum)" = "$bmp_pixels" ] || fail "view.$format differs from view.bmp"
+done
+if "$tourpack" render "$work/photos.exe" -o "$work/view.gif" 2>"$work/err"; then fail "render -o view.gif"; fi
+grep -qF "view.gif: the extension .gif names no format tourpack writes; use .png, .jpg, .jpeg, .bmp, .tif, .tiff" \
+  "$work/err" || fail "message: $(cat "$work/err")"
+[ ! -e "$work/view.gif" ] || fail "a refused render wrote its output"
+
 # Progress: a line a picture as it is done, flushed at once (here into a
 # file), and no percentage outside a terminal. Ctrl-C once the first line is
 # there: the build stops and leaves neither its .part file nor its folder of
