@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "nearest_name.h"
+#include "package_inspector.h"
 #include "problems.h"
 #include "tour_building.h"
 
@@ -107,6 +108,46 @@ TEST_F(ManifestProblems, AnInformationPictureLargerThanItsPlaceIsWarnedAbout) {
         EXPECT_NE(allWarnings().find(size + ", larger than the 200 x 200 place"), std::string::npos)
             << allWarnings();
     }
+}
+
+// A skin image is drawn at its natural size from its place's corner: one
+// that fits its place exactly is quiet, a larger one is warned about by build
+// and inspect alike, and the tour still builds.
+TEST_F(ManifestProblems, SkinImagesLargerThanTheirPlacesAreWarnedAbout) {
+    const auto setSkinImage = [&](int slot, int width, int height) {
+        test_support::writeFile(source_.folder / "skin" / test_support::skinImageName(slot),
+                                test_support::bmpPicture(width, height, 1, 2, 3));
+    };
+    setSkinImage(23, 480, 498);  // the window at the largest view, exactly
+    setSkinImage(22, 43, 43);    // the direction pad
+    setSkinImage(25, 480, 72);   // the full-screen toolbar
+    EXPECT_TRUE(problemsOf(folder_.path() / "out.exe").empty());
+    EXPECT_EQ(allWarnings().find("skin"), std::string::npos) << allWarnings();
+
+    setSkinImage(23, 481, 498);
+    setSkinImage(11, 31, 32);    // the previous-scene button, pressed
+    setSkinImage(4, 18, 17);     // the direction pad's up key, hovered
+    setSkinImage(24, 480, 103);  // the toolbar below the view
+    warnings_.clear();
+    EXPECT_TRUE(problemsOf(folder_.path() / "out.exe").empty());
+    const std::string all = allWarnings();
+    for (const char* expected :
+         {"'skin (slot 23)': ", "481 x 498, larger than the 480 x 498 place",
+          "'skin (slot 11)': ", "31 x 32, larger than the 31 x 31 place",
+          "'skin (slot 4)': ", "18 x 17, larger than the 17 x 17 place",
+          "'skin (slot 24)': ", "480 x 103, larger than the 480 x 102 place"}) {
+        EXPECT_NE(all.find(expected), std::string::npos) << expected << "\n" << all;
+    }
+
+    std::vector<std::string> warnings;
+    const fs::path tour = build(source_.manifestPath(), "skinned.exe", warnings);
+    const tourpack::InspectReport report = tourpack::inspectTour(tour.string());
+    EXPECT_TRUE(report.problems.empty()) << ::testing::PrintToString(report.problems);
+    EXPECT_EQ(report.warnings.size(), 4u) << ::testing::PrintToString(report.warnings);
+    EXPECT_NE(tourpack::formatReport(report).find(
+                  "warning: skin image 11: 31 x 32, larger than the 31 x 31 place"),
+              std::string::npos)
+        << tourpack::formatReport(report);
 }
 
 TEST_F(ManifestProblems, UnknownFieldsAreWarnedAboutWithTheNearestKnownOne) {

@@ -1,10 +1,14 @@
+#include "utf8_path.h"
 #include "package_inspector.h"
 
 #include <sstream>
 
 #include "module_resources.h"
 #include "opened_tour.h"
+#include "picture_conversion.h"
 #include "picture_format.h"
+#include "skin_places.h"
+#include "tourpack_error.h"
 #include "text_encoding.h"
 
 namespace tourpack {
@@ -90,6 +94,8 @@ class TourInspection {
                 {{"slot", slot}, {"length", bytes.size()}, {"format", extensionFor(kind)}});
             if (!isPlayerPicture(kind)) {
                 problem("skin image " + std::to_string(slot) + ": not a JPEG, GIF or BMP picture");
+            } else {
+                warnIfLargerThanItsPlace(slot, kind);
             }
         }
     }
@@ -120,6 +126,22 @@ class TourInspection {
     }
 
   private:
+    void warnIfLargerThanItsPlace(int slot, FileKind kind) {
+        const SkinPlace place = skinPlace(slot);
+        try {
+            const PictureSize size =
+                probePicture(pathFromUtf8(opened_.loader().skinSet().imagePath(slot)), kind);
+            if (size.width > place.size.width || size.height > place.size.height) {
+                report_.warnings.push_back("skin image " + std::to_string(slot) + ": " +
+                                           describeSize(size) + ", larger than the " +
+                                           describeSize(place.size) +
+                                           " place the player draws it in (" + place.what + ")");
+            }
+        } catch (const TourpackError& error) {
+            problem("skin image " + std::to_string(slot) + ": " + error.what());
+        }
+    }
+
     json sceneEntry(std::int32_t position) {
         const package::Scene& scene = *tour_.scene(position);
         const std::string where = "scene " + std::to_string(position);
@@ -208,6 +230,7 @@ InspectReport inspectTour(const std::string& exePath) {
     inspection.skin();
     inspection.languageModule();
     report.description["problems"] = report.problems;
+    report.description["warnings"] = report.warnings;
     return report;
 }
 
@@ -268,6 +291,9 @@ std::string formatReport(const InspectReport& report) {
         out << slot["slot"] << ':' << slot["length"] << (slot["slot"] == 25 ? "\n" : " ");
     }
     out << "language module " << d["languageModule"]["length"] << " bytes\n";
+    for (const std::string& warning : report.warnings) {
+        out << "warning: " << warning << '\n';
+    }
     if (report.problems.empty()) {
         out << "no problems found\n";
     } else {

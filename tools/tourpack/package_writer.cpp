@@ -21,6 +21,7 @@
 #include "picture_conversion.h"
 #include "picture_format.h"
 #include "problems.h"
+#include "skin_places.h"
 #include "text_encoding.h"
 #include "tool_folder.h"
 #include "tourpack_error.h"
@@ -549,6 +550,9 @@ class InputCheck {
             const std::string field = "skin (slot " + std::to_string(slot) + ")";
             problems_.collect([&] {
                 requirePicture(manifest_, field, inputs_.skin[slot]);
+                const SkinPlace place = skinPlace(static_cast<int>(slot));
+                warnIfLargerThanItsPlace(manifest_, field, inputs_.skin[slot], place.size,
+                                         place.what, warnings_);
                 inputs_.skinSizes.push_back(sizeOf(manifest_, field, inputs_.skin[slot]));
             });
         }
