@@ -172,9 +172,15 @@ std::string listOf(const std::vector<fs::path>& candidates) {
 }
 
 std::vector<fs::path> playerCandidates(const BuildOptions& options) {
+    std::vector<fs::path> candidates;
+    for (const fs::path& folder : companionFolders(options.toolFolder)) {
+        candidates.push_back(folder / "player.exe");
+    }
     const fs::path fallback = TOURPACK_FALLBACK_BIN;
-    return {options.toolFolder.empty() ? fs::path() : options.toolFolder / "player.exe",
-            fallback.empty() ? fs::path() : fallback / "player.exe"};
+    if (!fallback.empty()) {
+        candidates.push_back(fallback / "player.exe");
+    }
+    return candidates;
 }
 
 // The player named by --player or the manifest, else the first default found.
@@ -202,10 +208,18 @@ fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
 
 std::vector<fs::path> languageCandidates(const Manifest& manifest, const BuildOptions& options) {
     const fs::path file = pathFromUtf8(manifest.language + ".dll");
+    std::vector<fs::path> candidates;
+    if (!options.languageFolder.empty()) {
+        candidates.push_back(options.languageFolder / file);
+    }
+    for (const fs::path& folder : companionFolders(options.toolFolder)) {
+        candidates.push_back(folder / "lang" / file);
+    }
     const fs::path fallback = TOURPACK_FALLBACK_BIN;
-    return {options.languageFolder.empty() ? fs::path() : options.languageFolder / file,
-            options.toolFolder.empty() ? fs::path() : options.toolFolder / "lang" / file,
-            fallback.empty() ? fs::path() : fallback / "lang" / file};
+    if (!fallback.empty()) {
+        candidates.push_back(fallback / "lang" / file);
+    }
+    return candidates;
 }
 
 fs::path resolveLanguage(const Manifest& manifest, const BuildOptions& options) {
