@@ -194,6 +194,19 @@ fs::path chosenPlayer(const Manifest& manifest, const BuildOptions& options) {
     return firstExisting(playerCandidates(options));
 }
 
+// For the Linux tourpack of a checkout whose Windows build (which makes the
+// player and the language modules) has not been made yet: how to make it.
+std::string windowsBuildHint(const std::string& target) {
+    const fs::path fallback = TOURPACK_FALLBACK_BIN;
+    std::error_code error;
+    if (fallback.empty() || fs::exists(fallback, error)) {
+        return "";
+    }
+    const fs::path checkout = fallback.parent_path().parent_path().parent_path();
+    return "; or make it with the Windows build of " + utf8Of(checkout) +
+           ": cmake --preset win && cmake --build --preset win --target " + target;
+}
+
 fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
     const fs::path chosen = chosenPlayer(manifest, options);
     if (!options.player.empty() || !manifest.player.empty()) {
@@ -201,7 +214,8 @@ fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
     } else if (chosen.empty()) {
         fail(manifest, "player",
              "no player image given and none found (looked at " +
-                 listOf(playerCandidates(options)) + "); name one with --player");
+                 listOf(playerCandidates(options)) + "); name one with --player" +
+                 windowsBuildHint("player"));
     }
     return chosen;
 }
@@ -232,7 +246,8 @@ fs::path resolveLanguage(const Manifest& manifest, const BuildOptions& options) 
     if (found.empty()) {
         fail(manifest, "language",
              "no language module '" + manifest.language + "' found (looked at " +
-                 listOf(candidates) + "); give a path to a module DLL or use --lang-dir");
+                 listOf(candidates) + "); give a path to a module DLL or use --lang-dir" +
+                 windowsBuildHint("lumivue_lang_" + manifest.language));
     }
     return found;
 }
