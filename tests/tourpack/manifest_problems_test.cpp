@@ -107,6 +107,17 @@ TEST_F(ManifestProblems, AnInformationPictureLargerThanItsPlaceIsWarnedAbout) {
         EXPECT_NE(allWarnings().find("'info.picture': "), std::string::npos) << allWarnings();
         EXPECT_NE(allWarnings().find(size + ", larger than the 200 x 200 place"), std::string::npos)
             << allWarnings();
+        // inspect says it of the built tour too.
+        const tourpack::InspectReport report =
+            tourpack::inspectTour(build(source_, "photo.exe").string());
+        EXPECT_TRUE(report.problems.empty()) << ::testing::PrintToString(report.problems);
+        ASSERT_EQ(report.warnings.size(), 1u) << ::testing::PrintToString(report.warnings);
+        EXPECT_EQ(report.warnings[0].rfind("info picture: " + size +
+                                               ", larger than the 200 x 200 "
+                                               "place",
+                                           0),
+                  0u)
+            << report.warnings[0];
     }
 }
 

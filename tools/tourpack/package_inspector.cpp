@@ -1,14 +1,17 @@
-#include "utf8_path.h"
 #include "package_inspector.h"
 
 #include <sstream>
 
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#include <stb/stb_image.h>
+
+#include "lang_ids.h"
 #include "module_resources.h"
 #include "opened_tour.h"
-#include "picture_conversion.h"
 #include "picture_format.h"
+#include "panorama_shape.h"
 #include "skin_places.h"
-#include "tourpack_error.h"
 #include "text_encoding.h"
 
 namespace tourpack {
@@ -80,6 +83,10 @@ class TourInspection {
             description_["info"]["picture"]["format"] = extensionFor(kind);
             if (!isPlayerPicture(kind)) {
                 problem("info picture: not a JPEG, GIF or BMP picture");
+            } else {
+                warnIfLargerThanItsPlace("info picture", bytes,
+                                         {AUTHOR_PHOTO_SIDE, AUTHOR_PHOTO_SIDE},
+                                         "it would cover the information dialog's texts");
             }
         }
     }
@@ -95,7 +102,9 @@ class TourInspection {
             if (!isPlayerPicture(kind)) {
                 problem("skin image " + std::to_string(slot) + ": not a JPEG, GIF or BMP picture");
             } else {
-                warnIfLargerThanItsPlace(slot, kind);
+                const SkinPlace place = skinPlace(slot);
+                warnIfLargerThanItsPlace("skin image " + std::to_string(slot), bytes, place.size,
+                                         place.what);
             }
         }
     }
@@ -126,19 +135,22 @@ class TourInspection {
     }
 
   private:
-    void warnIfLargerThanItsPlace(int slot, FileKind kind) {
-        const SkinPlace place = skinPlace(slot);
-        try {
-            const PictureSize size =
-                probePicture(pathFromUtf8(opened_.loader().skinSet().imagePath(slot)), kind);
-            if (size.width > place.size.width || size.height > place.size.height) {
-                report_.warnings.push_back("skin image " + std::to_string(slot) + ": " +
-                                           describeSize(size) + ", larger than the " +
-                                           describeSize(place.size) +
-                                           " place the player draws it in (" + place.what + ")");
-            }
-        } catch (const TourpackError& error) {
-            problem("skin image " + std::to_string(slot) + ": " + error.what());
+    // The player draws the picture at its natural size from its place's
+    // corner: what is larger covers what lies beside it or is never seen.
+    void warnIfLargerThanItsPlace(const std::string& where, const std::vector<std::uint8_t>& bytes,
+                                  PictureSize place, const std::string& what) {
+        int width = 0;
+        int height = 0;
+        int channels = 0;
+        if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
+                                   &channels)) {
+            problem(where + ": its size cannot be read (" + stbi_failure_reason() + ")");
+            return;
+        }
+        if (width > place.width || height > place.height) {
+            report_.warnings.push_back(where + ": " + describeSize({width, height}) +
+                                       ", larger than the " + describeSize(place) +
+                                       " place the player draws it in (" + what + ")");
         }
     }
 
