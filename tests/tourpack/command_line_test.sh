@@ -39,7 +39,7 @@ grep -q "needs a tour" "$work/err" || fail "render --links message: $(cat "$work
 
 sed -i 's/"scene1.bmp"/"missing.jpg"/' "$manifest"
 if "$tourpack" build "$manifest" -o "$work/bad.exe" 2>"$work/err"; then fail "bad manifest accepted"; fi
-grep -q "scenes\[0\].image" "$work/err" || fail "message: $(cat "$work/err")"
+grep -q "scenes\[1\].image" "$work/err" || fail "message: $(cat "$work/err")"
 [ ! -e "$work/bad.exe" ] || fail "a failed build wrote its output"
 
 head -c 5000 /dev/urandom >"$work/random.exe"
@@ -66,7 +66,7 @@ expect_usage 1 "make one with tourpack new $work/outdir" -- build "$work/outdir"
 cp "$manifest" "$work/manifest.copy"
 expect_usage 1 "-o would replace the manifest" -- build "$manifest" -o "$manifest"
 cmp -s "$manifest" "$work/manifest.copy" || fail "build -o over the manifest changed it"
-expect_usage 1 "-o would replace field 'scenes[1].image'" -- build "$manifest" -o "$work/source/../source/scene2.bmp"
+expect_usage 1 "-o would replace field 'scenes[2].image'" -- build "$manifest" -o "$work/source/../source/scene2.bmp"
 expect_usage 1 "would replace the tour $work/tour.exe itself" -- extract "$work/tour.exe" -o "$work/tour.exe"
 expect_usage 1 "-o would replace the file being rendered" -- render "$work/tour.exe" -o "$work/tour.exe"
 "$tourpack" inspect "$work/tour.exe" | grep -q "no problems found" || fail "a refused -o damaged the tour"
@@ -122,13 +122,13 @@ grep -qF "Next: tourpack build '$work/Sommer Ferien/tour.json' -o" "$work/new.ou
 
 "$tourpack" build "$photos/tour.json" -o "$work/photos.exe" --max-width 800 --quality 80 "${packing[@]}" \
   >"$work/out" 2>"$work/err" || fail "build of the guessed manifest: $(cat "$work/err")"
-for notice in "scenes\[0\].image: 2_market.png, a PNG picture of 600 x 300, stored as JPEG (quality 80)" \
-  "scenes\[1\].image: 3-lighthouse.tif, a TIFF picture" "scenes\[2\].image: 4.tga, a TGA picture" \
-  "scenes\[3\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400" \
-  "scenes\[4\].image: 10-quay.png" "info.picture: author.png"; do
+for notice in "scenes\[1\].image: 2_market.png, a PNG picture of 600 x 300, stored as JPEG (quality 80)" \
+  "scenes\[2\].image: 3-lighthouse.tif, a TIFF picture" "scenes\[3\].image: 4.tga, a TGA picture" \
+  "scenes\[4\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400" \
+  "scenes\[5\].image: 10-quay.png" "info.picture: author.png"; do
   grep -q "$notice" "$work/out" || fail "build does not say: $notice ($(cat "$work/out"))"
 done
-grep -q "scenes\[5\].image': beach.jpg: 300 x 100 is not twice as wide" "$work/err" || fail "no 3:1 warning: $(cat "$work/err")"
+grep -q "scenes\[6\].image': beach.jpg: 300 x 100 is not twice as wide" "$work/err" || fail "no 3:1 warning: $(cat "$work/err")"
 "$tourpack" inspect "$work/photos.exe" | grep -q "no problems found" || fail "inspect of the converted tour"
 "$tourpack" extract "$work/photos.exe" -o "$work/photos" >/dev/null || fail "extract"
 for n in 01 02 03 04 05 06; do
@@ -136,6 +136,30 @@ for n in 01 02 03 04 05 06; do
 done
 [ "$(identify -format %wx%h "$work/photos/scenes/04-image.jpg")" = 800x400 ] || fail "the wide picture is not 800 x 400"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left after build: $(ls "$TMPDIR")"
+
+# render reads what build reads (a TIFF gives the pixels of the same picture
+# as PNG) and writes the format -o's extension names; PNG, TIFF and BMP hold
+# the same pixels; an extension it cannot write is refused before anything.
+$convert -size 200x100 gradient:red-blue -depth 8 "$work/pano.png"
+$convert "$work/pano.png" -depth 8 -compress lzw "$work/pano.tif"
+"$tourpack" render "$work/pano.png" --size 64x48 --pan 40 -o "$work/from-png.bmp" || fail "render of a PNG"
+"$tourpack" render "$work/pano.tif" --size 64x48 --pan 40 -o "$work/from-tif.bmp" || fail "render of a TIFF"
+cmp -s "$work/from-png.bmp" "$work/from-tif.bmp" || fail "a TIFF renders other pixels than its PNG"
+for format in png tif tiff jpg jpeg bmp; do
+  "$tourpack" render "$work/photos.exe" --scene 3 -o "$work/view.$format" || fail "render -o view.$format"
+done
+for pair in png:PNG tif:TIFF tiff:TIFF jpg:JPEG jpeg:JPEG bmp:BMP; do
+  found=$(identify -format %m:%wx%h "$work/view.${pair%%:*}")
+  [ "${found/BMP3/BMP}" = "${pair#*:}:480x360" ] || fail "view.${pair%%:*} is $found"
+done
+bmp_pixels=$($convert "$work/view.bmp" rgb:- | md5sum)
+for format in png tif; do
+  [ "$($convert "$work/view.$format" rgb:- | md5sum)" = "$bmp_pixels" ] || fail "view.$format differs from view.bmp"
+done
+if "$tourpack" render "$work/photos.exe" -o "$work/view.gif" 2>"$work/err"; then fail "render -o view.gif"; fi
+grep -qF "view.gif: the extension .gif names no format tourpack writes; use .png, .jpg, .jpeg, .bmp, .tif, .tiff" \
+  "$work/err" || fail "message: $(cat "$work/err")"
+[ ! -e "$work/view.gif" ] || fail "a refused render wrote its output"
 
 # Progress: a line a picture as it is done, flushed at once (here into a
 # file), and no percentage outside a terminal. Ctrl-C once the first line is
@@ -245,6 +269,6 @@ mv "$work/cut.png" "$photos/2_market.png"
 if "$tourpack" build "$photos/tour.json" -o "$work/cut.exe" "${packing[@]}" 2>"$work/err"; then
   fail "build accepted a truncated picture"
 fi
-grep -q "field 'scenes\[0\].image': .*2_market.png: is truncated or corrupt" "$work/err" || fail "message: $(cat "$work/err")"
+grep -q "field 'scenes\[1\].image': .*2_market.png: is truncated or corrupt" "$work/err" || fail "message: $(cat "$work/err")"
 [ ! -e "$work/cut.exe" ] && [ -z "$(ls -A "$TMPDIR")" ] || fail "a failed build left files behind"
 echo "tourpack command line: all checks passed"

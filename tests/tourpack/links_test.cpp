@@ -96,7 +96,7 @@ TEST_F(ManifestLinks, InspectListsThemAndReportsADamagedBlock) {
     std::vector<std::string> warnings;
     const fs::path tourFile = build(source_.manifestPath(), "tour.exe", warnings);
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("scenes[1].links[0].to"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("scenes[2].links[1].to"), std::string::npos) << warnings[0];
 
     const tourpack::InspectReport report = tourpack::inspectTour(tourFile.string());
     ASSERT_EQ(report.problems.size(), 1u) << tourpack::formatReport(report);
@@ -159,38 +159,38 @@ TEST_F(ManifestLinks, BuildRefusesBadLinksNamingTheField) {
         std::vector<std::string> phrases;
     } cases[] = {
         {[](json& m) { m["scenes"][0]["links"][0]["to"] = 4; },
-         {"scenes[0].links[0].to", "matches no scene"}},
-        {[](json& m) { m["scenes"][0]["links"][0]["to"] = 0; }, {"scenes[0].links[0].to"}},
+         {"scenes[1].links[1].to", "matches no scene"}},
+        {[](json& m) { m["scenes"][0]["links"][0]["to"] = 0; }, {"scenes[1].links[1].to"}},
         {[](json& m) { m["scenes"][2]["links"][0]["to"] = "Scene 9"; },
-         {"scenes[2].links[0].to", "Scene 9"}},
+         {"scenes[3].links[1].to", "Scene 9"}},
         {[](json& m) {
              m["scenes"][1]["name"] = "Scene 1";
              m["scenes"][2]["links"][0]["to"] = "Scene 1";
          },
-         {"scenes[2].links[0].to", "several scenes", "scenes[0], scenes[1]"}},
-        {[](json& m) { m["scenes"][0]["links"][0]["to"] = 2.5; }, {"scenes[0].links[0].to"}},
-        {[](json& m) { m["scenes"][0]["links"][0].erase("to"); }, {"scenes[0].links[0].to"}},
+         {"scenes[3].links[1].to", "several scenes", "scenes[1], scenes[2]"}},
+        {[](json& m) { m["scenes"][0]["links"][0]["to"] = 2.5; }, {"scenes[1].links[1].to"}},
+        {[](json& m) { m["scenes"][0]["links"][0].erase("to"); }, {"scenes[1].links[1].to"}},
         {[](json& m) { m["scenes"][0]["links"][1]["pan"] = 180.01; },
-         {"scenes[0].links[1].pan", "outside -180 to 180"}},
+         {"scenes[1].links[2].pan", "outside -180 to 180"}},
         {[](json& m) { m["scenes"][0]["links"][1]["tilt"] = 91; },
-         {"scenes[0].links[1].tilt", "outside"}},
+         {"scenes[1].links[2].tilt", "outside"}},
         {[](json& m) { m["scenes"][0]["links"][0].erase("tilt"); },
-         {"scenes[0].links[0].tilt", "missing"}},
+         {"scenes[1].links[1].tilt", "missing"}},
         {[](json& m) { m["scenes"][0]["links"][1]["view"]["fieldOfView"] = 170; },
-         {"scenes[0].links[1].view.fieldOfView", "outside 12 to 165"}},
+         {"scenes[1].links[2].view.fieldOfView", "outside 12 to 165"}},
         {[](json& m) { m["scenes"][0]["links"][1]["view"]["tilt"] = -95; },
-         {"scenes[0].links[1].view.tilt"}},
-        {[](json& m) { m["scenes"][0]["links"][1]["view"] = 3; }, {"scenes[0].links[1].view"}},
+         {"scenes[1].links[2].view.tilt"}},
+        {[](json& m) { m["scenes"][0]["links"][1]["view"] = 3; }, {"scenes[1].links[2].view"}},
         {[](json& m) { m["scenes"][0]["links"][0]["label"] = "\xE6\x97\xA5"; },
-         {"scenes[0].links[0].label", "Windows-1252"}},
-        {[](json& m) { m["scenes"][1]["links"] = "all"; }, {"scenes[1].links", "list"}},
+         {"scenes[1].links[1].label", "Windows-1252"}},
+        {[](json& m) { m["scenes"][1]["links"] = "all"; }, {"scenes[2].links", "list"}},
         {[](json& m) {
              m["scenes"][1]["links"] = json::array();
              for (int k = 0; k < 65; ++k) {
                  m["scenes"][1]["links"].push_back({{"to", 1}, {"pan", 0}, {"tilt", 0}});
              }
          },
-         {"scenes[1].links", "at most 64"}},
+         {"scenes[2].links", "at most 64"}},
     };
     const json saved = source_.manifest;
     for (const auto& c : cases) {
@@ -217,8 +217,8 @@ TEST_F(ManifestLinks, InexactAnglesAreWarnedAbout) {
     source_.manifest["scenes"][0]["links"][1]["view"]["tilt"] = -89.7654321;
     source_.save();
     const std::string all = warningsOf(source_);
-    EXPECT_NE(all.find("scenes[0].links[0].pan"), std::string::npos) << all;
-    EXPECT_NE(all.find("scenes[0].links[1].view.tilt"), std::string::npos) << all;
+    EXPECT_NE(all.find("scenes[1].links[1].pan"), std::string::npos) << all;
+    EXPECT_NE(all.find("scenes[1].links[2].view.tilt"), std::string::npos) << all;
 }
 
 }  // namespace

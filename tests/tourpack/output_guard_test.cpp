@@ -35,8 +35,8 @@ TEST_F(OutputGuardTest, BuildRefusesToWriteOverAnyOfItsInputs) {
         {"source/player.exe", "the player"},
         {"source/language.dll", "the language module"},
         {"source/background.wav", "field 'backgroundSound'"},
-        {"source/scene2.bmp", "field 'scenes[1].image'"},
-        {"source/./scene3.wav", "field 'scenes[2].sound'"},
+        {"source/scene2.bmp", "field 'scenes[2].image'"},
+        {"source/./scene3.wav", "field 'scenes[3].sound'"},
         {"source/author.bmp", "field 'info.picture'"},
         {"source/skin/../skin/" +
              fs::directory_iterator(source_.folder / "skin")->path().filename().string(),

@@ -148,7 +148,7 @@ TEST_F(PictureConversionTest, PreparationConvertsReducesWarnsAndKeepsPlayerPictu
                                   warnings);
         ASSERT_EQ(done.size(), 4u) << "one line a picture, none for the one used twice";
         EXPECT_EQ(done[0], prepared.notices()[0]);
-        EXPECT_NE(done[2].find("scenes[2].image: "), std::string::npos) << done[2];
+        EXPECT_NE(done[2].find("scenes[3].image: "), std::string::npos) << done[2];
         EXPECT_NE(done[2].find(", stored as it is"), std::string::npos) << done[2];
         const tourpack::Manifest& manifest = prepared.manifest();
         EXPECT_EQ(manifest.scenes[2].image, kept);
@@ -163,7 +163,7 @@ TEST_F(PictureConversionTest, PreparationConvertsReducesWarnsAndKeepsPlayerPictu
         EXPECT_EQ(reduced.height, 50);
         ASSERT_EQ(prepared.notices().size(), 3u);
         EXPECT_EQ(prepared.notices()[0],
-                  "scenes[0].image: lake.png, a PNG picture of 100 x 50, stored as JPEG "
+                  "scenes[1].image: lake.png, a PNG picture of 100 x 50, stored as JPEG "
                   "(quality 80)");
         EXPECT_NE(prepared.notices()[1].find("300 x 100, reduced to 150 x 50 (Mitchell filter)"),
                   std::string::npos)
@@ -175,7 +175,7 @@ TEST_F(PictureConversionTest, PreparationConvertsReducesWarnsAndKeepsPlayerPictu
     }
     EXPECT_EQ(scratchFolders(), before) << "converted pictures are removed after the build";
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("'scenes[1].image': wide.png: 300 x 100 is not twice as wide"),
+    EXPECT_NE(warnings[0].find("'scenes[2].image': wide.png: 300 x 100 is not twice as wide"),
               std::string::npos)
         << warnings[0];
 }
@@ -204,7 +204,7 @@ TEST_F(PictureConversionTest, UnreadablePicturesAreNamedWithTheirField) {
         return "";
     };
     std::string error = errorFor(manifestWith({good, cut}));
-    EXPECT_NE(error.find("field 'scenes[1].image'"), std::string::npos) << error;
+    EXPECT_NE(error.find("field 'scenes[2].image'"), std::string::npos) << error;
     EXPECT_NE(error.find("cut.png: is truncated or corrupt"), std::string::npos) << error;
     error = errorFor(manifestWith({cutJpeg}));
     EXPECT_NE(error.find("cut.jpg: is truncated or corrupt"), std::string::npos)

@@ -129,11 +129,11 @@ TEST_F(TourpackTest, BadManifestsNameTheFieldAndTheFile) {
     test_support::writeFile(source_.folder / "notes.txt", {'h', 'i'});
 
     expectError([](auto& m) { m["scenes"][0]["image"] = "absent.jpg"; },
-                {"scenes[0].image", "absent.jpg"});
+                {"scenes[1].image", "absent.jpg"});
     expectError([](auto& m) { m["scenes"][1]["image"] = "picture.png"; },
-                {"scenes[1].image", "PNG"});
+                {"scenes[2].image", "PNG"});
     expectError([](auto& m) { m["info"]["picture"] = "notes.txt"; }, {"info.picture", "notes.txt"});
-    expectError([](auto& m) { m["scenes"][2]["sound"] = "absent.wav"; }, {"scenes[2].sound"});
+    expectError([](auto& m) { m["scenes"][2]["sound"] = "absent.wav"; }, {"scenes[3].sound"});
     expectError([](auto& m) { m["backgroundSound"] = "absent.mp3"; }, {"backgroundSound"});
     expectError([](auto& m) { m["viewSize"] = "large"; }, {"viewSize", "whole number"});
     expectError([](auto& m) { m.erase("title"); }, {"title", "missing"});
@@ -183,9 +183,9 @@ TEST_F(TourpackTest, WarnsAboutStartViewsThePlayerWillReplace) {
     source_.manifest["viewSize"] = 7;
     source_.save();
     const std::string all = warningsOf(source_);
-    EXPECT_NE(all.find("scenes[0].pan"), std::string::npos) << all;
-    EXPECT_NE(all.find("scenes[1].tilt"), std::string::npos) << all;
-    EXPECT_NE(all.find("scenes[2].fieldOfView"), std::string::npos) << all;
+    EXPECT_NE(all.find("scenes[1].pan"), std::string::npos) << all;
+    EXPECT_NE(all.find("scenes[2].tilt"), std::string::npos) << all;
+    EXPECT_NE(all.find("scenes[3].fieldOfView"), std::string::npos) << all;
     EXPECT_NE(all.find("viewSize"), std::string::npos) << all;
 }
 

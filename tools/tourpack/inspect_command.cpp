@@ -18,12 +18,14 @@ int runInspect(const InspectArguments& arguments) {
     if (arguments.json) {
         std::printf("%s\n", report.description.dump(2).c_str());
     } else {
-        // The description to standard output, the problems to standard error.
+        // The description to standard output, the problems and warnings to
+        // standard error.
         // A file that is no tour is one error.
         const bool unread = report.description.contains("error");
         std::istringstream lines(tourpack::formatReport(report));
         for (std::string line; std::getline(lines, line);) {
-            const bool problem = unread || line.rfind("problem: ", 0) == 0;
+            const bool problem =
+                unread || line.rfind("problem: ", 0) == 0 || line.rfind("warning: ", 0) == 0;
             std::fprintf(problem ? stderr : stdout, "%s\n", line.c_str());
         }
     }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "field_names.h"
 #include "nearest_name.h"
 #include "package/extension_block.h"
 #include "problems.h"
@@ -113,9 +114,9 @@ class LinkReader {
     LinkReader(const ManifestReader& reader, const std::vector<SceneEntry>& scenes)
         : reader_(reader), scenes_(scenes) {}
 
-    std::vector<LinkEntry> read(const json& scene, const std::string& sceneField,
+    std::vector<LinkEntry> read(const json& scene, const std::string& sceneFieldName,
                                 Problems& problems) const {
-        const std::string field = sceneField + ".links";
+        const std::string field = sceneFieldName + ".links";
         const json* links = reader_.find(scene, "links");
         if (links == nullptr) {
             return {};
@@ -132,9 +133,8 @@ class LinkReader {
         });
         std::vector<LinkEntry> entries;
         for (std::size_t k = 0; listed && k < links->size(); ++k) {
-            problems.collect([&] {
-                entries.push_back(link((*links)[k], field + "[" + std::to_string(k) + "]"));
-            });
+            problems.collect(
+                [&] { entries.push_back(link((*links)[k], linkField(sceneFieldName, k))); });
         }
         return entries;
     }
@@ -200,7 +200,7 @@ class LinkReader {
         if (matches.size() > 1) {
             std::string which;
             for (const std::size_t i : matches) {
-                which += (which.empty() ? "" : ", ") + ("scenes[" + std::to_string(i) + "]");
+                which += (which.empty() ? "" : ", ") + sceneField(i);
             }
             reader_.fail(field, "several scenes are named \"" + name + "\" (" + which +
                                     "); give the position (from 1) instead");
@@ -332,10 +332,10 @@ void warnUnknownLinkKeys(const json& scene, const std::string& field,
     }
     for (std::size_t k = 0; k < links->size(); ++k) {
         const json& link = (*links)[k];
-        const std::string linkField = field + ".links[" + std::to_string(k) + "].";
-        warnUnknownKeys(link, linkKeys, linkField, file, warnings);
+        const std::string prefix = linkField(field, k) + ".";
+        warnUnknownKeys(link, linkKeys, prefix, file, warnings);
         if (link.is_object() && link.contains("view")) {
-            warnUnknownKeys(link["view"], viewKeys, linkField + "view.", file, warnings);
+            warnUnknownKeys(link["view"], viewKeys, prefix + "view.", file, warnings);
         }
     }
 }
@@ -370,7 +370,7 @@ void readScenes(const ManifestReader& reader, const json& root, Manifest& manife
         return;
     }
     for (std::size_t i = 0; i < scenes->size(); ++i) {
-        const std::string field = "scenes[" + std::to_string(i) + "]";
+        const std::string field = sceneField(i);
         const json& entry = (*scenes)[i];
         SceneEntry scene = readScene(reader, entry, field, problems);
         warnUnknownKeys(entry, sceneKeys, field + ".", file, warnings);
@@ -383,8 +383,7 @@ void readScenes(const ManifestReader& reader, const json& root, Manifest& manife
     const LinkReader links(reader, manifest.scenes);
     for (std::size_t i = 0; i < scenes->size(); ++i) {
         if ((*scenes)[i].is_object()) {
-            manifest.scenes[i].links =
-                links.read((*scenes)[i], "scenes[" + std::to_string(i) + "]", problems);
+            manifest.scenes[i].links = links.read((*scenes)[i], sceneField(i), problems);
         }
     }
     if (manifest.scenes.empty()) {

@@ -10,7 +10,7 @@
 namespace tourpack {
 
 // An input file and what it is for the author ("the manifest",
-// "field 'scenes[0].image'").
+// "field 'scenes[1].image'").
 struct NamedInput {
     std::string what;
     std::filesystem::path file;

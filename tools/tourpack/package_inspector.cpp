@@ -2,9 +2,16 @@
 
 #include <sstream>
 
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#include <stb/stb_image.h>
+
+#include "lang_ids.h"
 #include "module_resources.h"
 #include "opened_tour.h"
 #include "picture_format.h"
+#include "panorama_shape.h"
+#include "skin_places.h"
 #include "text_encoding.h"
 
 namespace tourpack {
@@ -76,6 +83,10 @@ class TourInspection {
             description_["info"]["picture"]["format"] = extensionFor(kind);
             if (!isPlayerPicture(kind)) {
                 problem("info picture: not a JPEG, GIF or BMP picture");
+            } else {
+                warnIfLargerThanItsPlace("info picture", bytes,
+                                         {AUTHOR_PHOTO_SIDE, AUTHOR_PHOTO_SIDE},
+                                         "it would cover the information dialog's texts");
             }
         }
     }
@@ -90,6 +101,10 @@ class TourInspection {
                 {{"slot", slot}, {"length", bytes.size()}, {"format", extensionFor(kind)}});
             if (!isPlayerPicture(kind)) {
                 problem("skin image " + std::to_string(slot) + ": not a JPEG, GIF or BMP picture");
+            } else {
+                const SkinPlace place = skinPlace(slot);
+                warnIfLargerThanItsPlace("skin image " + std::to_string(slot), bytes, place.size,
+                                         place.what);
             }
         }
     }
@@ -120,6 +135,25 @@ class TourInspection {
     }
 
   private:
+    // The player draws the picture at its natural size from its place's
+    // corner: what is larger covers what lies beside it or is never seen.
+    void warnIfLargerThanItsPlace(const std::string& where, const std::vector<std::uint8_t>& bytes,
+                                  PictureSize place, const std::string& what) {
+        int width = 0;
+        int height = 0;
+        int channels = 0;
+        if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
+                                   &channels)) {
+            problem(where + ": its size cannot be read (" + stbi_failure_reason() + ")");
+            return;
+        }
+        if (width > place.width || height > place.height) {
+            report_.warnings.push_back(where + ": " + describeSize({width, height}) +
+                                       ", larger than the " + describeSize(place) +
+                                       " place the player draws it in (" + what + ")");
+        }
+    }
+
     json sceneEntry(std::int32_t position) {
         const package::Scene& scene = *tour_.scene(position);
         const std::string where = "scene " + std::to_string(position);
@@ -208,6 +242,7 @@ InspectReport inspectTour(const std::string& exePath) {
     inspection.skin();
     inspection.languageModule();
     report.description["problems"] = report.problems;
+    report.description["warnings"] = report.warnings;
     return report;
 }
 
@@ -268,6 +303,9 @@ std::string formatReport(const InspectReport& report) {
         out << slot["slot"] << ':' << slot["length"] << (slot["slot"] == 25 ? "\n" : " ");
     }
     out << "language module " << d["languageModule"]["length"] << " bytes\n";
+    for (const std::string& warning : report.warnings) {
+        out << "warning: " << warning << '\n';
+    }
     if (report.problems.empty()) {
         out << "no problems found\n";
     } else {

@@ -13,6 +13,7 @@ namespace tourpack {
 struct InspectReport {
     nlohmann::json description;         // every setting, scene, info field and payload
     std::vector<std::string> problems;  // empty when the tour is sound
+    std::vector<std::string> warnings;  // what the player shows otherwise than meant
 };
 
 InspectReport inspectTour(const std::string& exePath);

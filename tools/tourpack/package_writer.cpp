@@ -8,6 +8,7 @@
 #include <map>
 #include <system_error>
 
+#include "field_names.h"
 #include "field_writer.h"
 #include "interruption.h"
 #include "lang_ids.h"
@@ -20,6 +21,7 @@
 #include "picture_conversion.h"
 #include "picture_format.h"
 #include "problems.h"
+#include "skin_places.h"
 #include "text_encoding.h"
 #include "tool_folder.h"
 #include "tourpack_error.h"
@@ -170,9 +172,15 @@ std::string listOf(const std::vector<fs::path>& candidates) {
 }
 
 std::vector<fs::path> playerCandidates(const BuildOptions& options) {
+    std::vector<fs::path> candidates;
+    for (const fs::path& folder : companionFolders(options.toolFolder)) {
+        candidates.push_back(folder / "player.exe");
+    }
     const fs::path fallback = TOURPACK_FALLBACK_BIN;
-    return {options.toolFolder.empty() ? fs::path() : options.toolFolder / "player.exe",
-            fallback.empty() ? fs::path() : fallback / "player.exe"};
+    if (!fallback.empty()) {
+        candidates.push_back(fallback / "player.exe");
+    }
+    return candidates;
 }
 
 // The player named by --player or the manifest, else the first default found.
@@ -186,6 +194,19 @@ fs::path chosenPlayer(const Manifest& manifest, const BuildOptions& options) {
     return firstExisting(playerCandidates(options));
 }
 
+// For the Linux tourpack of a checkout whose Windows build (which makes the
+// player and the language modules) has not been made yet: how to make it.
+std::string windowsBuildHint(const std::string& target) {
+    const fs::path fallback = TOURPACK_FALLBACK_BIN;
+    std::error_code error;
+    if (fallback.empty() || fs::exists(fallback, error)) {
+        return "";
+    }
+    const fs::path checkout = fallback.parent_path().parent_path().parent_path();
+    return "; or make it with the Windows build of " + utf8Of(checkout) +
+           ": cmake --preset win && cmake --build --preset win --target " + target;
+}
+
 fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
     const fs::path chosen = chosenPlayer(manifest, options);
     if (!options.player.empty() || !manifest.player.empty()) {
@@ -193,17 +214,26 @@ fs::path resolvePlayer(const Manifest& manifest, const BuildOptions& options) {
     } else if (chosen.empty()) {
         fail(manifest, "player",
              "no player image given and none found (looked at " +
-                 listOf(playerCandidates(options)) + "); name one with --player");
+                 listOf(playerCandidates(options)) + "); name one with --player" +
+                 windowsBuildHint("player"));
     }
     return chosen;
 }
 
 std::vector<fs::path> languageCandidates(const Manifest& manifest, const BuildOptions& options) {
     const fs::path file = pathFromUtf8(manifest.language + ".dll");
+    std::vector<fs::path> candidates;
+    if (!options.languageFolder.empty()) {
+        candidates.push_back(options.languageFolder / file);
+    }
+    for (const fs::path& folder : companionFolders(options.toolFolder)) {
+        candidates.push_back(folder / "lang" / file);
+    }
     const fs::path fallback = TOURPACK_FALLBACK_BIN;
-    return {options.languageFolder.empty() ? fs::path() : options.languageFolder / file,
-            options.toolFolder.empty() ? fs::path() : options.toolFolder / "lang" / file,
-            fallback.empty() ? fs::path() : fallback / "lang" / file};
+    if (!fallback.empty()) {
+        candidates.push_back(fallback / "lang" / file);
+    }
+    return candidates;
 }
 
 fs::path resolveLanguage(const Manifest& manifest, const BuildOptions& options) {
@@ -216,7 +246,8 @@ fs::path resolveLanguage(const Manifest& manifest, const BuildOptions& options) 
     if (found.empty()) {
         fail(manifest, "language",
              "no language module '" + manifest.language + "' found (looked at " +
-                 listOf(candidates) + "); give a path to a module DLL or use --lang-dir");
+                 listOf(candidates) + "); give a path to a module DLL or use --lang-dir" +
+                 windowsBuildHint("lumivue_lang_" + manifest.language));
     }
     return found;
 }
@@ -448,11 +479,10 @@ std::vector<NamedText> tourTexts(const Manifest& manifest) {
                                     {"info.emailAddress", manifest.emailAddress},
                                     {"info.text4", manifest.infoText4}};
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
-        const std::string field = "scenes[" + std::to_string(i) + "]";
+        const std::string field = sceneField(i);
         texts.push_back({field + ".name", manifest.scenes[i].name});
         for (std::size_t k = 0; k < manifest.scenes[i].links.size(); ++k) {
-            texts.push_back({field + ".links[" + std::to_string(k) + "].label",
-                             manifest.scenes[i].links[k].label});
+            texts.push_back({linkField(field, k) + ".label", manifest.scenes[i].links[k].label});
         }
     }
     return texts;
@@ -507,7 +537,7 @@ class InputCheck {
     void scenes() {
         for (std::size_t i = 0; i < manifest_.scenes.size(); ++i) {
             const SceneEntry& scene = manifest_.scenes[i];
-            const std::string field = "scenes[" + std::to_string(i) + "]";
+            const std::string field = sceneField(i);
             ScenePayloads entry;
             problems_.collect([&] {
                 requirePicture(manifest_, field + ".image", scene.image, rule_);
@@ -549,6 +579,9 @@ class InputCheck {
             const std::string field = "skin (slot " + std::to_string(slot) + ")";
             problems_.collect([&] {
                 requirePicture(manifest_, field, inputs_.skin[slot]);
+                const SkinPlace place = skinPlace(static_cast<int>(slot));
+                warnIfLargerThanItsPlace(manifest_, field, inputs_.skin[slot], place.size,
+                                         place.what, warnings_);
                 inputs_.skinSizes.push_back(sizeOf(manifest_, field, inputs_.skin[slot]));
             });
         }
@@ -748,23 +781,23 @@ void warnIfInexact(const Manifest& manifest, const std::string& field, double va
 void warnAboutAnglesAndLinks(const Manifest& manifest, std::vector<std::string>& warnings) {
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
         const SceneEntry& scene = manifest.scenes[i];
-        const std::string field = "scenes[" + std::to_string(i) + "]";
+        const std::string field = sceneField(i);
         warnIfInexact(manifest, field + ".pan", scene.pan, warnings);
         warnIfInexact(manifest, field + ".tilt", scene.tilt, warnings);
         warnIfInexact(manifest, field + ".fieldOfView", scene.fieldOfView, warnings);
         for (std::size_t k = 0; k < scene.links.size(); ++k) {
             const LinkEntry& link = scene.links[k];
-            const std::string linkField = field + ".links[" + std::to_string(k) + "]";
+            const std::string linkFieldName = linkField(field, k);
             if (link.target == static_cast<std::int32_t>(i) + 1) {
-                warnings.push_back(utf8Of(manifest.file) + ": field '" + linkField +
+                warnings.push_back(utf8Of(manifest.file) + ": field '" + linkFieldName +
                                    ".to': the link leads to its own scene");
             }
-            warnIfInexact(manifest, linkField + ".pan", link.pan, warnings);
-            warnIfInexact(manifest, linkField + ".tilt", link.tilt, warnings);
+            warnIfInexact(manifest, linkFieldName + ".pan", link.pan, warnings);
+            warnIfInexact(manifest, linkFieldName + ".tilt", link.tilt, warnings);
             if (link.hasView) {
-                warnIfInexact(manifest, linkField + ".view.pan", link.viewPan, warnings);
-                warnIfInexact(manifest, linkField + ".view.tilt", link.viewTilt, warnings);
-                warnIfInexact(manifest, linkField + ".view.fieldOfView", link.viewFieldOfView,
+                warnIfInexact(manifest, linkFieldName + ".view.pan", link.viewPan, warnings);
+                warnIfInexact(manifest, linkFieldName + ".view.tilt", link.viewTilt, warnings);
+                warnIfInexact(manifest, linkFieldName + ".view.fieldOfView", link.viewFieldOfView,
                               warnings);
             }
         }
@@ -806,7 +839,7 @@ std::vector<NamedInput> buildInputFiles(const Manifest& manifest, const BuildOpt
     inputs.push_back({"the language module", language});
     inputs.push_back({"field 'backgroundSound'", manifest.backgroundSound});
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
-        const std::string field = "field 'scenes[" + std::to_string(i) + "].";
+        const std::string field = "field '" + sceneField(i) + ".";
         inputs.push_back({field + "image'", manifest.scenes[i].image});
         inputs.push_back({field + "sound'", manifest.scenes[i].sound});
     }

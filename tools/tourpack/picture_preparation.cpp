@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 
+#include "field_names.h"
 #include "interruption.h"
 #include "jpeg_reading.h"
 #include "jpeg_transcoding.h"
@@ -186,7 +187,7 @@ void preparePictures(const Manifest& manifest, const ConversionOptions& options,
     prepared.scratch_ = newScratchFolder();
     PictureConverter converter(manifest, options, prepared.scratch_, prepared.notices_);
     for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
-        const std::string field = "scenes[" + std::to_string(i) + "].image";
+        const std::string field = sceneField(i) + ".image";
         PictureSize size;
         prepared.manifest_.scenes[i].image =
             converter.prepare(field, manifest.scenes[i].image, size);

@@ -1,7 +1,8 @@
 // tourpack render: the view of one scene (or of a plain panorama picture) at a
 // given pan, tilt and field of view, rendered by the player's own engine and
-// written as a 24-bit BMP — the author's preview of a start view, with the
-// scene's link markers on request.
+// written in the picture format -o's extension names (PNG, JPEG, BMP, TIFF):
+// the author's preview of a start view, with the scene's link markers on
+// request.
 #include <algorithm>
 #include <cerrno>
 #include <functional>
@@ -28,34 +29,21 @@
 #include "opened_tour.h"
 #include "output_guard.h"
 #include "picture_conversion.h"
+#include "picture_writing.h"
+#include "tourpack_error.h"
 
 namespace {
 
-// A decoded panorama for the engine. stb_image decodes it here (the same
-// decode as tourpack's other pictures); the player
-// decodes with the platform's picture service, so only lossless pictures
-// (BMP) are guaranteed to give the player's own pixels.
-// Blue, green, red bytes, rows bottom-up, padded to 4 bytes.
-struct RenderPicture {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::int32_t stride = 0;
-    std::vector<std::uint8_t> pixels;
+// A decoded panorama for the engine, in the layout of the player's bitmaps.
+// tourpack decodes it itself (as build reads pictures); the player decodes
+// with the platform's picture service, so only lossless pictures (BMP) are
+// sure to give the player's own pixels.
+using RenderPicture = tourpack::BitmapPixels;
 
-    engine::SourceImage source() const {
-        return engine::SourceImage{pixels.data(), width, height, stride};
-    }
-};
-
-namespace {
-
-void putLittleEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int n = 0; n < bytes; ++n) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * n)));
-    }
+engine::SourceImage sourceOf(const RenderPicture& picture) {
+    return engine::SourceImage{picture.pixels.data(), picture.width, picture.height,
+                               picture.stride};
 }
-
-}  // namespace
 
 bool decodePicture(const std::vector<std::uint8_t>& bytes, RenderPicture& picture,
                    std::string& error) {
@@ -64,11 +52,22 @@ bool decodePicture(const std::vector<std::uint8_t>& bytes, RenderPicture& pictur
     if (!decoded) {
         return false;
     }
-    picture.width = decoded->width;
-    picture.height = decoded->height;
-    picture.stride = decoded->stride;
-    picture.pixels = std::move(decoded->pixels);
+    picture = std::move(*decoded);
     return true;
+}
+
+// A plain panorama picture: any picture build reads (TIFF where this build
+// has libtiff, a camera JPEG turned upright).
+bool decodePictureFile(const std::string& path, RenderPicture& picture, std::string& error) {
+    const std::filesystem::path file = tourpack::pathFromUtf8(path);
+    try {
+        picture =
+            tourpack::bitmapFromRgb(tourpack::decodePicture(file, tourpack::pictureKindOf(file)));
+        return true;
+    } catch (const tourpack::TourpackError& failure) {
+        error = failure.what();
+        return false;
+    }
 }
 
 // Drawn over the view once it is rendered (the link markers).
@@ -80,7 +79,7 @@ RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std:
     engine::MemoryViewHost host;
     engine::PanoramaView view(host);
     view.resize(width, height);
-    const engine::SourceImage source = panorama.source();
+    const engine::SourceImage source = sourceOf(panorama);
     view.setImage(&source);
     const engine::ViewRadians angles =
         engine::viewRadiansFromDegrees(panDegrees, tiltDegrees, fovDegrees);
@@ -98,46 +97,6 @@ RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std:
     out.pixels.assign(buffer.pixels,
                       buffer.pixels + static_cast<std::size_t>(buffer.stride) * buffer.height);
     return out;
-}
-
-bool writeBmp(const std::string& path, const RenderPicture& picture, std::string& error) {
-    const std::uint32_t imageSize = static_cast<std::uint32_t>(picture.pixels.size());
-    std::vector<std::uint8_t> file;
-    file.reserve(54 + imageSize);
-    file.push_back('B');
-    file.push_back('M');
-    putLittleEndian(file, 54 + imageSize, 4);
-    putLittleEndian(file, 0, 4);
-    putLittleEndian(file, 54, 4);
-    putLittleEndian(file, 40, 4);
-    putLittleEndian(file, static_cast<std::uint32_t>(picture.width), 4);
-    putLittleEndian(file, static_cast<std::uint32_t>(picture.height), 4);  // bottom-up
-    putLittleEndian(file, 1, 2);
-    putLittleEndian(file, 24, 2);
-    putLittleEndian(file, 0, 4);
-    putLittleEndian(file, imageSize, 4);
-    putLittleEndian(file, 2835, 4);  // 72 dots per inch
-    putLittleEndian(file, 2835, 4);
-    putLittleEndian(file, 0, 4);
-    putLittleEndian(file, 0, 4);
-    file.insert(file.end(), picture.pixels.begin(), picture.pixels.end());
-
-    const std::filesystem::path target = tourpack::pathFromUtf8(path);
-    std::ofstream stream(target, std::ios::binary | std::ios::trunc);
-    if (!stream) {
-        error = path + ": cannot be written (" + std::strerror(errno) + ")";
-        return false;
-    }
-    stream.write(reinterpret_cast<const char*>(file.data()),
-                 static_cast<std::streamsize>(file.size()));
-    stream.close();
-    if (!stream) {
-        error = path + ": cannot be written completely";
-        std::error_code ignored;
-        std::filesystem::remove(target, ignored);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -266,8 +225,11 @@ int runRender(const RenderArguments& arguments) {
                      arguments.size.c_str(), largestViewSide);
         return 2;
     }
-    tourpack::requireOutputFile(arguments.output, "view.bmp");
-    tourpack::refuseToReplace(arguments.output, {{"the file being rendered", arguments.input}});
+    const std::filesystem::path output = tourpack::pathFromUtf8(arguments.output);
+    tourpack::requireOutputFile(output, "view.png");
+    tourpack::refuseToReplace(
+        output, {{"the file being rendered", tourpack::pathFromUtf8(arguments.input)}});
+    tourpack::requireWritablePicture(output);
     std::vector<std::uint8_t> fileBytes;
     if (!readWholeFile(arguments.input, fileBytes)) {
         std::fprintf(stderr, "tourpack render: %s: cannot be read\n", arguments.input.c_str());
@@ -282,21 +244,25 @@ int runRender(const RenderArguments& arguments) {
                      arguments.input.c_str());
         return 2;
     }
+    RenderPicture panorama;
+    std::string error;
     if (endsWithTrailer(fileBytes)) {
         fileBytes.clear();
         if (const int status = readTourScene(arguments, pictureBytes, start, markers);
             status != 0) {
             return status;
         }
+        if (!decodePicture(pictureBytes, panorama, error)) {
+            std::fprintf(stderr, "tourpack render: %s: scene %d image: %s\n",
+                         arguments.input.c_str(), arguments.scene, error.c_str());
+            return 1;
+        }
     } else {
-        pictureBytes = std::move(fileBytes);
-    }
-
-    RenderPicture panorama;
-    std::string error;
-    if (!decodePicture(pictureBytes, panorama, error)) {
-        std::fprintf(stderr, "tourpack render: %s: %s\n", arguments.input.c_str(), error.c_str());
-        return 1;
+        fileBytes.clear();
+        if (!decodePictureFile(arguments.input, panorama, error)) {
+            std::fprintf(stderr, "tourpack render: %s\n", error.c_str());
+            return 1;
+        }
     }
     const float pan = arguments.pan.value_or(start.pan);
     const float tilt = arguments.tilt.value_or(start.tilt);
@@ -316,15 +282,14 @@ int runRender(const RenderArguments& arguments) {
         };
     }
     const RenderPicture view = renderView(panorama, width, height, pan, tilt, fov, overlay);
-    if (!writeBmp(arguments.output, view, error)) {
-        std::fprintf(stderr, "tourpack render: %s\n", error.c_str());
-        return 1;
-    }
+    tourpack::writePicture(output, view);
     return 0;
 }
 
 const tourpack::RegisterCommand renderCommand(
-    "render", "Render a scene's view (or a panorama picture's) as the player shows it, to BMP",
+    "render",
+    "Render a scene's view (or a panorama picture's) as the player shows it, to PNG, JPEG, BMP "
+    "or TIFF",
     [](tourpack::Subcommand& command) {
         auto arguments = std::make_shared<RenderArguments>();
         command.required("tour", arguments->input, "A tour executable or a panorama picture");
@@ -335,7 +300,9 @@ const tourpack::RegisterCommand renderCommand(
         command.optional("--size", arguments->size, "View size WIDTHxHEIGHT (default 480x360)");
         command.flag("--links", arguments->links,
                      "Draw the scene's link markers as the player draws them (tours only)");
-        command.required("-o,--output", arguments->output, "The BMP file to write");
+        command.required("-o,--output", arguments->output,
+                         "The picture to write; its extension names the format (" +
+                             tourpack::writablePictureExtensions() + ")");
         command.onRun([arguments] { return runRender(*arguments); });
     });
 

@@ -9,6 +9,9 @@
 #ifndef TOURPACK_SOURCE_SKIN
 #define TOURPACK_SOURCE_SKIN ""
 #endif
+#ifndef TOURPACK_INSTALLED_COMPANIONS
+#define TOURPACK_INSTALLED_COMPANIONS ""
+#endif
 
 namespace tourpack {
 
@@ -35,11 +38,22 @@ std::filesystem::path toolFolder() {
 #endif
 }
 
+std::vector<std::filesystem::path> companionFolders(const std::filesystem::path& toolFolder) {
+    if (toolFolder.empty()) {
+        return {};
+    }
+    std::vector<std::filesystem::path> folders = {toolFolder};
+    const std::filesystem::path installed = TOURPACK_INSTALLED_COMPANIONS;
+    if (!installed.empty()) {
+        folders.push_back((toolFolder / installed).lexically_normal());
+    }
+    return folders;
+}
+
 std::vector<std::filesystem::path> defaultSkinCandidates() {
     std::vector<std::filesystem::path> candidates;
-    const std::filesystem::path beside = toolFolder();
-    if (!beside.empty()) {
-        candidates.push_back(beside / "skin");
+    for (const std::filesystem::path& folder : companionFolders(toolFolder())) {
+        candidates.push_back(folder / "skin");
     }
     const std::filesystem::path checkout = TOURPACK_SOURCE_SKIN;
     if (!checkout.empty()) {
