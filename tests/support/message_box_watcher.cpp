@@ -97,10 +97,14 @@ void MessageBoxWatcher::answer(HWND box) {
     // Counted before the click, so that the code under test, which goes on as
     // soon as the box closes, already sees the answer.
     ++answered_;
+    // Posted, never sent: a message sent from this thread is handled inside
+    // the box's own loop while it fetches its next message, and a box that
+    // ends there drops the message it fetched, which may be one the code
+    // under test posted to itself (a worker's "done").
     if (button_ == close) {
         PostMessageA(box, WM_CLOSE, 0, 0);
     } else if (HWND button = GetDlgItem(box, button_); button != nullptr) {
-        SendMessageA(button, BM_CLICK, 0, 0);
+        PostMessageA(button, BM_CLICK, 0, 0);
     } else {
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
     }
