@@ -1,7 +1,6 @@
 #include "utf8_path.h"
 #include "picture_conversion.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -14,9 +13,7 @@
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>
 
-#ifdef TOURPACK_HAS_TIFF
-#include <tiffio.h>
-#endif
+#include "tiff_opening.h"
 
 #include "jpeg_reading.h"
 #include "tourpack_error.h"
@@ -104,30 +101,10 @@ RgbPicture decodeWithStb(const fs::path& file) {
 
 #ifdef TOURPACK_HAS_TIFF
 
-// libtiff reports through handlers; these keep the first error for the
-// message and drop warnings (unknown tags are common and harmless).
-int keepFirstError(TIFF*, void* userData, const char* module, const char* format, va_list args) {
-    auto* message = static_cast<std::string*>(userData);
-    if (message->empty()) {
-        char text[512] = {};
-        std::vsnprintf(text, sizeof text, format, args);
-        *message = std::string(module != nullptr ? module : "") + ": " + text;
-    }
-    return 1;
-}
-
-int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) {
-    return 1;
-}
-
 class OpenedTiff {
   public:
     explicit OpenedTiff(const fs::path& file) : file_(file) {
-        TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-        TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstError, &message_);
-        TIFFOpenOptionsSetWarningHandlerExtR(options, ignoreWarning, nullptr);
-        tiff_ = TIFFOpenExt(utf8Of(file).c_str(), "r", options);
-        TIFFOpenOptionsFree(options);
+        tiff_ = openTiff(file, "r", message_);
         if (tiff_ == nullptr) {
             fail(file, "is not a TIFF picture that can be read (" + message_ + ")");
         }

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -13,9 +12,7 @@
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>
 
-#ifdef TOURPACK_HAS_TIFF
-#include <tiffio.h>
-#endif
+#include "tiff_opening.h"
 
 #include "tourpack_error.h"
 
@@ -150,24 +147,10 @@ void writeBytes(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
 
 #ifdef TOURPACK_HAS_TIFF
 
-int keepFirstTiffError(TIFF*, void* userData, const char* module, const char* format,
-                       va_list args) {
-    auto* message = static_cast<std::string*>(userData);
-    if (message->empty()) {
-        char text[512] = {};
-        std::vsnprintf(text, sizeof text, format, args);
-        *message = std::string(module != nullptr ? module : "") + ": " + text;
-    }
-    return 1;
-}
-
 // Lossless: 8-bit RGB, deflated when the library has the codec.
 void writeTiff(const fs::path& file, const BitmapPixels& picture) {
     std::string message;
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, keepFirstTiffError, &message);
-    TIFF* tiff = TIFFOpenExt(utf8Of(file).c_str(), "w", options);
-    TIFFOpenOptionsFree(options);
+    TIFF* tiff = openTiff(file, "w", message);
     if (tiff == nullptr) {
         throw TourpackError(utf8Of(file) + ": cannot be written (" + message + ")");
     }
