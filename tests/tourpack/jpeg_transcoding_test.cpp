@@ -335,10 +335,10 @@ TEST(LosslessTurn, BuildStoresTaggedAndArithmeticJpegsLosslesslyUnlessItReducesT
         tourpack::preparePictures(manifest, options, prepared, warnings);
         ASSERT_EQ(lines.size(), 2u);
         EXPECT_EQ(lines[0],
-                  "scenes[0].image: arithmetic.jpg, an arithmetic-coded JPEG picture of 48 x 32, "
+                  "scenes[1].image: arithmetic.jpg, an arithmetic-coded JPEG picture of 48 x 32, "
                   "stored as baseline JPEG (losslessly)");
         EXPECT_EQ(lines[1],
-                  "scenes[1].image: portrait.jpg, a JPEG picture of 30 x 50, turned upright "
+                  "scenes[2].image: portrait.jpg, a JPEG picture of 30 x 50, turned upright "
                   "losslessly (its orientation tag: rotated 90 degrees clockwise), 14 pixels "
                   "trimmed from the left (now 16 x 50), stored as baseline JPEG");
         const Bytes storedArithmetic = readFile(prepared.manifest().scenes[0].image);
