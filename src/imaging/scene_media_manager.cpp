@@ -495,6 +495,15 @@ void SceneMediaManager::decodeFinished() {
     }
 }
 
+void SceneMediaManager::collectFinishedDecodes() {
+    const auto done = [](const std::shared_ptr<imaging::SceneDecode>& decode) {
+        return decode != nullptr && decode->finished();
+    };
+    if (done(sceneDecode_) || done(prefetchDecode_) || done(previewDecode_)) {
+        decodeFinished();
+    }
+}
+
 void SceneMediaManager::stopDecoding() {
     dropPreview();
     dropSceneDecode();

@@ -175,6 +175,10 @@ class SceneMediaManager {
     bool imageDue() const { return sceneDecode_ != nullptr; }
     // A worker is done: installs what is due (the window's thread).
     void decodeFinished();
+    // The same when a worker is done whose notice has not come: a modal loop
+    // that ends while it fetches a message drops the message it fetched, so
+    // the view's timer looks as well.
+    void collectFinishedDecodes();
     // Waits for every worker; nothing decoded so far is shown.
     void stopDecoding();
     // A scene's JPEG whose full decode has not ended this long after it began

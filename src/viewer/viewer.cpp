@@ -621,6 +621,10 @@ void Viewer::timerTicked(std::int32_t timerId) {
         renderer_->links().hovered() != hoveredBefore) {
         showPointerCursor();
     }
+    // Last: installing may show a box, and nothing here comes after it.
+    if (timerId == static_cast<std::int32_t>(renderTimerId)) {
+        mediaManager_.collectFinishedDecodes();
+    }
 }
 
 void Viewer::pressed(std::int32_t x, std::int32_t y) {

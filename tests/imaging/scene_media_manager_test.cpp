@@ -821,6 +821,29 @@ TEST_F(SceneMediaOnWorkers, APreviewThatEndsAfterTheFullImageIsNeverShown) {
     EXPECT_EQ(manager.shownImage(), shown());
 }
 
+TEST_F(SceneMediaOnWorkers, AFinishedDecodeWhoseNoticeWasLostIsInstalledWhenLookedFor) {
+    TestTour tour(smallScenes(1));
+    attach(tour);
+    ask(1);
+    // The worker's notice is taken from the queue unhandled, as a modal loop
+    // that ends while it fetches the notice drops it.
+    MSG notice{};
+    const auto noticeTaken = [&] {
+        return PeekMessageA(&notice, manager.decodeNoticeWindow(),
+                            SceneMediaManager::decodeDoneMessage,
+                            SceneMediaManager::decodeDoneMessage, PM_REMOVE) != FALSE;
+    };
+    for (int wait = 0; wait < 4000 && !noticeTaken(); ++wait) {
+        Sleep(5);
+    }
+    ASSERT_EQ(notice.message, SceneMediaManager::decodeDoneMessage);
+    EXPECT_TRUE(manager.imageDue());
+    EXPECT_TRUE(heard.empty());
+    manager.collectFinishedDecodes();
+    EXPECT_FALSE(manager.imageDue());
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+}
+
 TEST_F(SceneMediaOnWorkers, AListenerWithoutPreviewsGetsTheFullImageAlone) {
     std::vector<SceneSource> scenes = smallScenes(1);
     scenes[0].image = picturePath("scene-wide.jpg");
