@@ -18,44 +18,13 @@ constexpr std::size_t peAt = 64;
 constexpr std::size_t optionalAt = peAt + 24;
 constexpr std::size_t sectionAt = optionalAt + 240;
 constexpr std::size_t resourcesAt = 0x200;
-constexpr std::uint32_t resourcesRva = 0x1000;
 constexpr std::size_t dataEntryAt = resourcesAt + 72;
 constexpr std::size_t dataAt = resourcesAt + 88;
 
-// A 64-bit module holding one resource of `type` and `id` with `data`.
+// A 64-bit module holding one resource of `type` and `id` with `data`: its
+// directories and data entry lie at the offsets above.
 Bytes moduleWith(std::uint32_t type, std::uint32_t id, const Bytes& data) {
-    Bytes bytes(dataAt + data.size(), 0);
-    bytes[0] = 'M';
-    bytes[1] = 'Z';
-    put32(bytes, 0x3C, peAt);
-    bytes[peAt] = 'P';
-    bytes[peAt + 1] = 'E';
-    put16(bytes, peAt + 4, 0x8664);
-    put16(bytes, peAt + 6, 1);     // one section
-    put16(bytes, peAt + 20, 240);  // optional header with 16 directories
-    put16(bytes, optionalAt, 0x20B);
-    put32(bytes, optionalAt + 108, 16);
-    const auto resourcesSize = static_cast<std::uint32_t>(bytes.size() - resourcesAt);
-    put32(bytes, optionalAt + 112 + 16, resourcesRva);
-    put32(bytes, optionalAt + 112 + 20, resourcesSize);
-    std::copy_n(".rsrc", 5, bytes.begin() + sectionAt);
-    put32(bytes, sectionAt + 8, resourcesSize);
-    put32(bytes, sectionAt + 12, resourcesRva);
-    put32(bytes, sectionAt + 16, resourcesSize);
-    put32(bytes, sectionAt + 20, resourcesAt);
-    // type -> name -> language -> data entry
-    const std::uint32_t levels[][2] = {
-        {type, 0x80000000u | 24}, {id, 0x80000000u | 48}, {0x409, 72}};
-    for (std::size_t level = 0; level < 3; ++level) {
-        const std::size_t directory = resourcesAt + 24 * level;
-        put16(bytes, directory + 14, 1);
-        put32(bytes, directory + 16, levels[level][0]);
-        put32(bytes, directory + 20, levels[level][1]);
-    }
-    put32(bytes, dataEntryAt, resourcesRva + (dataAt - resourcesAt));
-    put32(bytes, dataEntryAt + 4, static_cast<std::uint32_t>(data.size()));
-    std::copy(data.begin(), data.end(), bytes.begin() + dataAt);
-    return bytes;
+    return test_support::moduleWithResources({{type, {}, id, data}});
 }
 
 // A 3 x 2 bitmap resource of `bits` a pixel: bottom row blue, red, key
