@@ -613,6 +613,21 @@ class SceneMediaOnWorkers : public ::testing::Test {
         manager.CancelAll();
         manager.ShowScene(position);
     }
+    // Scene 1 on show, then scene 2 decoded ahead and held beside the cache.
+    bool showFirstAndPrefetchSecond(TestTour& tour) {
+        ask(1);
+        if (!waitForInstallation(manager)) {
+            return false;
+        }
+        manager.Prefetch(2);
+        return pumpUntil([&] { return manager.prefetchedId() == tour.scene(2).id(); },
+                         std::chrono::seconds(20));
+    }
+    // The listener takes previews, which come after 10 ms of a full decode.
+    void takePreviews() {
+        images().previews = true;
+        manager.setPreviewDelay(10);
+    }
     std::string image(TestTour& tour, std::int32_t position) {
         return "image " + std::to_string(tour.scene(position).id());
     }
@@ -671,11 +686,7 @@ TEST_F(SceneMediaOnWorkers, AnOvertakenDecodeIsNeverShownNorKept) {
 TEST_F(SceneMediaOnWorkers, APrefetchedSceneIsShownAtOnceWithoutAnotherDecode) {
     TestTour tour(smallScenes(3));
     attach(tour);
-    ask(1);
-    ASSERT_TRUE(waitForInstallation(manager));
-    manager.Prefetch(2);
-    ASSERT_TRUE(pumpUntil([&] { return manager.prefetchedId() == tour.scene(2).id(); },
-                          std::chrono::seconds(20)));
+    ASSERT_TRUE(showFirstAndPrefetchSecond(tour));
     EXPECT_EQ(manager.imageCache().find(tour.scene(2).id()), nullptr);  // beside the cache
     heard.clear();
     ask(2);
@@ -698,11 +709,7 @@ TEST_F(SceneMediaOnWorkers, APrefetchedSceneIsShownAtOnceWithoutAnotherDecode) {
 TEST_F(SceneMediaOnWorkers, GoingElsewhereDropsThePrefetchedImage) {
     TestTour tour(smallScenes(3));
     attach(tour);
-    ask(1);
-    ASSERT_TRUE(waitForInstallation(manager));
-    manager.Prefetch(2);
-    ASSERT_TRUE(pumpUntil([&] { return manager.prefetchedId() == tour.scene(2).id(); },
-                          std::chrono::seconds(20)));
+    ASSERT_TRUE(showFirstAndPrefetchSecond(tour));
     ask(3);
     EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
     ASSERT_TRUE(waitForInstallation(manager));
@@ -748,8 +755,7 @@ TEST_F(SceneMediaOnWorkers, ASlowSceneShowsItsPreviewThenItsFullImageAndItsSound
     scenes[1].image = picturePath("scene-wide.jpg");
     TestTour tour(scenes);
     attach(tour);
-    images().previews = true;
-    manager.setPreviewDelay(10);
+    takePreviews();
     ask(1);  // too small to take long: no preview
     ASSERT_TRUE(waitForInstallation(manager));
     EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
@@ -805,8 +811,7 @@ TEST_F(SceneMediaOnWorkers, APreviewThatEndsAfterTheFullImageIsNeverShown) {
     scenes[0].image = picturePath("scene-wide.jpg");
     TestTour tour(scenes);
     attach(tour);
-    images().previews = true;
-    manager.setPreviewDelay(10);
+    takePreviews();
     {
         PreviewAfterFullGate gate;
         ask(1);
