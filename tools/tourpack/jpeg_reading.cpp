@@ -6,6 +6,8 @@
 
 #include <jpeglib.h>
 
+#include "jpeg_error_jump.h"
+
 namespace tourpack {
 namespace {
 
@@ -80,21 +82,6 @@ PictureSize mcuOf(std::span<const std::uint8_t> frame) {
     }
     return {8 * horizontal, 8 * vertical};
 }
-
-// The library reports a fatal error through error_exit: back to the call.
-struct ErrorJump {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
-void jumpBack(j_common_ptr info) {
-    auto* error = reinterpret_cast<ErrorJump*>(info->err);
-    (*info->err->format_message)(info, error->message);
-    std::longjmp(error->jump, 1);
-}
-
-void ignoreMessage(j_common_ptr, int) {}
 
 }  // namespace
 
@@ -208,10 +195,8 @@ std::optional<std::vector<std::uint8_t>> decodeJpegWithLibrary(std::span<const s
                                                                PictureSize& size,
                                                                std::string& error) {
     jpeg_decompress_struct info{};
-    ErrorJump failure{};
-    info.err = jpeg_std_error(&failure.manager);
-    failure.manager.error_exit = jumpBack;
-    failure.manager.emit_message = ignoreMessage;
+    JpegErrorJump failure;
+    info.err = failure.armed();
     std::vector<std::uint8_t> pixels;
     if (setjmp(failure.jump) != 0) {
         jpeg_destroy_decompress(&info);

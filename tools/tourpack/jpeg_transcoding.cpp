@@ -12,6 +12,7 @@
 
 #include "imaging/jpeg_decoding.h"
 #include "imaging/jpeg_layout.h"
+#include "jpeg_error_jump.h"
 #include "jpeg_reading.h"
 #include "tourpack_error.h"
 #include "utf8_path.h"
@@ -39,14 +40,12 @@ struct ComponentTurn {
     jvirt_barray_ptr turned = nullptr;
 };
 
-// libjpeg's errors jump back to the guarded call; its warnings are ignored
-// (a picture that reads with warnings is copied with the same coefficients).
-// What the guarded call makes lives here, outside the frames a jump leaves.
+// What the guarded call makes lives here, outside the frames a jump leaves (a
+// picture that reads with warnings is copied with the same coefficients).
 struct Transcoding {
     jpeg_decompress_struct source{};
     jpeg_compress_struct target{};
-    jpeg_error_mgr errors{};
-    std::jmp_buf jump{};
+    JpegErrorJump errors;
     int orientation = 1;  // the EXIF tag the copy is turned by
     std::vector<ComponentTurn> components;
     std::vector<std::uint8_t> exif;  // a turned copy's EXIF block
@@ -59,12 +58,6 @@ struct Transcoding {
         std::free(output);  // jpeg_mem_dest allocates with malloc
     }
 };
-
-void jumpBack(j_common_ptr info) {
-    std::longjmp(static_cast<Transcoding*>(info->client_data)->jump, 1);
-}
-
-void ignoreMessage(j_common_ptr, int) {}
 
 bool isMarker(const jpeg_saved_marker_ptr marker, int code, const char* name) {
     const std::size_t length = std::strlen(name) + 1;
@@ -248,13 +241,9 @@ bool readTurnedCoefficients(Transcoding& work, jvirt_barray_ptr*& coefficients, 
 // `work.output`. Between setjmp and a jump back only libjpeg's state
 // changes. False when libjpeg fails or the turn keeps nothing.
 bool transcode(Transcoding& work, std::span<const std::uint8_t> jpeg) {
-    work.source.err = jpeg_std_error(&work.errors);
-    work.target.err = &work.errors;
-    work.errors.error_exit = jumpBack;
-    work.errors.emit_message = ignoreMessage;
-    work.source.client_data = &work;
-    work.target.client_data = &work;
-    if (setjmp(work.jump) != 0) {
+    work.source.err = work.errors.armed();
+    work.target.err = &work.errors.manager;
+    if (setjmp(work.errors.jump) != 0) {
         return false;
     }
     jpeg_create_decompress(&work.source);
