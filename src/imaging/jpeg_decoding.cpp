@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>  // jpeglib.h needs FILE
-#include <exception>
 #include <new>
-#include <thread>
 #include <vector>
 
 #include <jpeglib.h>
 #include <jerror.h>
 
 #include "imaging/jpeg_layout.h"
+#include "platform/parts_on_threads.h"
 
 namespace imaging::jpeg {
 
@@ -207,32 +206,9 @@ Outcome combined(const std::vector<Outcome>& outcomes) {
 Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows,
                     const BandSignals& signals) {
     std::vector<Outcome> outcomes(bands.size(), Outcome::cancelled);
-    std::vector<std::thread> workers;
-    {
-        struct JoinAll {
-            std::vector<std::thread>& threads;
-            ~JoinAll() {
-                for (std::thread& thread : threads) {
-                    thread.join();
-                }
-            }
-        } join{workers};
-        workers.reserve(bands.size());
-        std::size_t next = 1;
-        try {
-            for (; next < bands.size(); ++next) {
-                workers.emplace_back([&, next] {
-                    outcomes[next] = guardedBand(bands[next], eighths, rows, signals);
-                });
-            }
-        } catch (const std::exception&) {
-            // No more threads to be had: the caller's thread takes the rest.
-        }
-        outcomes[0] = guardedBand(bands[0], eighths, rows, signals);
-        for (std::size_t band = next; band < bands.size(); ++band) {
-            outcomes[band] = guardedBand(bands[band], eighths, rows, signals);
-        }
-    }
+    platform::runPartsOnThreads(bands.size(), [&](std::size_t band) {
+        outcomes[band] = guardedBand(bands[band], eighths, rows, signals);
+    });
     return combined(outcomes);
 }
 

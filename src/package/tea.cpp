@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
 #include <initializer_list>
 #include <thread>
 #include <vector>
@@ -13,6 +12,7 @@
 
 #include "package/tea_blocks.h"
 #include "package/tea_rounds.h"
+#include "platform/parts_on_threads.h"
 #include "platform/processor_features.h"
 
 namespace package {
@@ -196,22 +196,7 @@ void decryptOnEveryCore(const std::uint8_t* source, std::uint8_t* target, std::s
         const std::size_t last = blocks * (part + 1) / parts;
         teaDecryptBlocks(source + 8 * first, target + 8 * first, last - first, key, lanes);
     };
-    std::vector<std::thread> helpers;
-    std::size_t next = 1;
-    try {
-        for (; next < parts; ++next) {
-            helpers.emplace_back(decryptPart, next);
-        }
-    } catch (const std::exception&) {
-        // No more threads to be had: this one does the rest.
-    }
-    decryptPart(0);
-    for (std::size_t part = next; part < parts; ++part) {
-        decryptPart(part);
-    }
-    for (std::thread& helper : helpers) {
-        helper.join();
-    }
+    platform::runPartsOnThreads(parts, decryptPart);
 }
 
 }  // namespace
