@@ -9,8 +9,8 @@
 // The loading calls, GetPixelSize, GetBitmap, GetScaledBitmap and
 // GetPreviewBitmap touch no window; their sections are made on the context
 // named with SetDC (a DIB_RGB_COLORS section reads nothing of it) or on a
-// memory context of the calling thread. The attached cache is not locked:
-// with a cache attached, GetBitmap must run on the cache's thread.
+// memory context of the calling thread. The attached cache takes its own lock,
+// so GetBitmap may shrink it from a worker.
 #pragma once
 
 #include <windows.h>
