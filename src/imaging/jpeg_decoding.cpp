@@ -17,8 +17,10 @@ namespace imaging::jpeg {
 namespace {
 
 // libjpeg reports errors by calling error_exit, which must not return: it
-// jumps back to the guarded call. Warnings (damaged entropy data that the
-// library fills in) are let through, as the platform's decoder does.
+// jumps back to the guarded call. Damaged data (entropy data that ends early,
+// a marker in the middle of it, scans out of order) is only a warning to
+// libjpeg, which fills in what is missing; this decoder refuses such a
+// picture instead, so that it goes to the platform's decoder and its prompt.
 struct Session {
     jpeg_decompress_struct info{};
     jpeg_error_mgr errors{};
@@ -32,12 +34,22 @@ void jumpBack(j_common_ptr info) {
     std::longjmp(session->jump, 1);
 }
 
-void ignoreMessage(j_common_ptr, int) {}
+// Warnings about what a picture says of itself, not about damaged pixels.
+bool harmlessWarning(int code) {
+    return code == JWRN_ADOBE_XFORM || code == JWRN_JFIF_MAJOR || code == JWRN_BOGUS_ICC;
+}
+
+// Level -1 is a warning; higher levels are trace messages.
+void failOnDamage(j_common_ptr info, int level) {
+    if (level < 0 && !harmlessWarning(info->err->msg_code)) {
+        jumpBack(info);
+    }
+}
 
 void prepare(Session& session) {
     session.info.err = jpeg_std_error(&session.errors);
     session.errors.error_exit = jumpBack;
-    session.errors.emit_message = ignoreMessage;
+    session.errors.emit_message = failOnDamage;
     session.info.client_data = &session;
 }
 

@@ -22,7 +22,8 @@ std::uint16_t bigEndian16(std::span<const std::uint8_t> bytes, std::size_t at) {
 
 // Splits the entropy-coded data starting at `at` at its restart markers.
 // Returns the offset of the marker that ends the scan, or nothing when the
-// data runs out first.
+// data runs out first or a restart marker is out of turn (damaged data,
+// which bands would renumber and so hide).
 std::optional<std::size_t> splitIntervals(std::span<const std::uint8_t> bytes, std::size_t at,
                                           std::vector<ScanLayout::Segment>& intervals) {
     std::size_t begin = at;
@@ -37,6 +38,9 @@ std::optional<std::size_t> splitIntervals(std::span<const std::uint8_t> bytes, s
         } else if (code == markerStart) {
             ++at;  // fill
         } else if (code >= firstRestart && code <= lastRestart) {
+            if (code != firstRestart + intervals.size() % 8) {
+                return std::nullopt;
+            }
             intervals.push_back({begin, at});
             at += 2;
             begin = at;

@@ -26,7 +26,8 @@ struct ScanLayout {
 };
 
 // The layout of a JPEG made of one scan ended by the end marker, or nothing
-// for anything else (several scans, a DNL marker, data cut short, no frame).
+// for anything else (several scans, a DNL marker, data cut short, restart
+// markers out of turn, no frame).
 std::optional<ScanLayout> readScanLayout(std::span<const std::uint8_t> bytes);
 
 // A stream holding intervals [first, last) of `layout` as a picture of

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -166,6 +167,38 @@ TEST(JpegDecoding, FailuresOnAnyThreadAreTheOutcomeAndCancelStops) {
     std::vector<std::uint8_t> pixels(16);
     EXPECT_EQ(jpeg::decode(readPicture("cmyk.jpg"), 8, {pixels.data(), 4}, 2),
               jpeg::Outcome::corrupt);  // declined kinds are never written
+}
+
+// libjpeg only warns about damaged entropy data and fills in what is missing;
+// the decoder refuses such a picture on every path, so that it goes to the
+// platform's decoder (and its prompt) instead of showing grey.
+TEST(JpegDecoding, DamagedEntropyDataIsRefusedNotFilledIn) {
+    const auto whole = readPicture("restart-420.jpg");
+    const auto progressive = readPicture("progressive-420.jpg");
+    const auto cut = [](std::vector<std::uint8_t> bytes, std::size_t keep) {
+        bytes.resize(keep);
+        return bytes;
+    };
+    // A restart marker numbered out of turn: libjpeg resynchronises.
+    std::vector<std::uint8_t> misnumbered = whole;
+    const std::uint8_t secondRestart[] = {0xFF, 0xD1};
+    const auto marker = std::search(misnumbered.begin(), misnumbered.end(),
+                                    std::begin(secondRestart), std::end(secondRestart));
+    ASSERT_NE(marker, misnumbered.end());
+    marker[1] = 0xD5;
+    const std::vector<std::vector<std::uint8_t>> damaged = {
+        cut(whole, 900), cut(whole, whole.size() / 2), cut(progressive, progressive.size() / 2),
+        misnumbered};
+    for (std::size_t k = 0; k < damaged.size(); ++k) {
+        ASSERT_TRUE(jpeg::probe(damaged[k])) << k;  // the header still reads
+        for (unsigned threads : {1u, 4u}) {
+            for (int eighths : {8, 1}) {
+                EXPECT_EQ(decodeAll(damaged[k], eighths, threads).outcome, jpeg::Outcome::corrupt)
+                    << "case " << k << ", " << threads << " threads, " << eighths << "/8";
+            }
+        }
+    }
+    EXPECT_EQ(decodeAll(whole, 8, 4).outcome, jpeg::Outcome::decoded);
 }
 
 // The progress a scene's preview is decided on: every row of the picture

@@ -43,8 +43,11 @@ done
 # A panorama whose full decode takes many times its eighth-size preview's.
 $convert -size 600x300 -seed 5 xc: +noise Random -resize '6000x3000!' -quality 90 scene-wide.jpg
 
-# Broken data: a JPEG cut in the middle of its header and a file of text.
+# Broken data: a JPEG cut in the middle of its header, one whose headers are
+# whole but whose coded data ends a few hundred bytes in, and a file of text.
 head -c 200 corner-baseline.jpg > truncated.jpg
+scan_start=$(LC_ALL=C grep -m 1 -obUaP '\xff\xda' scene-large-1.jpg | cut -d: -f1)
+head -c $((scan_start + 400)) scene-large-1.jpg > cut-short.jpg
 printf 'this is not a picture at all, only text\n%.0s' $(seq 1 20) > not-a-picture.jpg
 
 : > shipped.txt
