@@ -61,7 +61,8 @@ class DeferredBoxes {
     DeferredBoxes(const DeferredBoxes&) = delete;
     DeferredBoxes& operator=(const DeferredBoxes&) = delete;
 
-    const std::vector<OwedBox>& owed() const { return owed_; }
+    // The boxes owed, moved out (never throws).
+    std::vector<OwedBox> takeOwed() noexcept { return std::move(owed_); }
     void record(OwedBox box) { owed_.push_back(box); }
 
   private:

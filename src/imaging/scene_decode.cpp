@@ -159,7 +159,7 @@ void SceneDecode::run() {
         if (result_.failure != DecodedScene::Failure::none) {
             result_.image = nullptr;
         }
-        result_.owedBoxes = boxes.owed();
+        result_.owedBoxes = boxes.takeOwed();
     }
     finished_.store(true, std::memory_order_release);
 }
@@ -169,14 +169,18 @@ void DecodeThreads::start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT
         decode->run();
         PostMessageA(notify, message, 0, 0);
     };
-    Worker worker{decode, {}};
+    // The worker's place is made before its thread starts, so that running
+    // out of memory never leaves a running thread without an owner.
+    workers_.push_back(Worker{decode, {}});
     try {
-        worker.thread = std::thread(work);
+        workers_.back().thread = std::thread(work);
     } catch (const std::system_error&) {
+        workers_.pop_back();
         work();  // no thread to be had: the decode runs here, the boxes still owed
-        return;
+    } catch (...) {
+        workers_.pop_back();  // no decode that never started is counted as running
+        throw;
     }
-    workers_.push_back(std::move(worker));
 }
 
 void DecodeThreads::joinFinished() {

@@ -382,10 +382,10 @@ void SceneMediaManager::Prefetch(std::int32_t position) {
         return;  // the scene, when shown, finds out again and shows what it always did
     }
     dropPrefetch();
+    // The cache is not emptied for a large picture here, as it is for a scene
+    // being shown: the memory guard drops the prefetched image first when
+    // memory runs short.
     const std::int32_t size = payload->size();
-    if (imaging::emptiesCacheBeforeDecode(size)) {
-        imageCache_.clear();
-    }
     prefetchDecode_ = std::make_shared<imaging::SceneDecode>(
         id, std::make_shared<platform::UniqueGlobal>(static_cast<HGLOBAL>(payload->takeBlock())),
         size, &imageCache_);
@@ -501,7 +501,11 @@ void SceneMediaManager::collectFinishedDecodes() {
     };
     if (done(sceneDecode_) || done(prefetchDecode_) || done(previewDecode_)) {
         decodeFinished();
+        return;
     }
+    // The workers that finished may have been overtaken ones, which nothing
+    // here waits for: a decode queued behind them starts now.
+    startWaitingDecodes();
 }
 
 void SceneMediaManager::stopDecoding() {

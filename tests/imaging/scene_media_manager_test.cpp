@@ -750,6 +750,100 @@ TEST_F(SceneMediaOnWorkers, ABrokenPictureAndNoEndsTheProcess) {
         ::testing::ExitedWithCode(1), "");
 }
 
+// A JPEG whose headers read but whose coded data ends early: the player's own
+// decoder refuses it as the platform's does, so the prompt comes, and only
+// once the scene is shown, never from its prefetch.
+TEST_F(SceneMediaOnWorkers, ACutShortJpegAsksWhenShownAndNeverWhenDecodedAhead) {
+    std::vector<SceneSource> scenes = smallScenes(2);
+    scenes[1].image = picturePath("cut-short.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    MessageBoxWatcher answerer(decodeCaption, IDYES);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    manager.Prefetch(2);
+    ASSERT_TRUE(pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+    pumpMessages(50);  // the prefetch's notice has been handled
+    EXPECT_EQ(answerer.answered(), 0);
+    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);  // a picture that owes a box is not kept
+    heard.clear();
+    ask(2);
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(answerer.answered(), 1);
+    EXPECT_EQ(answerer.lastText(), decodeText);
+    ASSERT_NE(shown(), nullptr);
+    EXPECT_TRUE(shown()->isNull());
+}
+
+TEST_F(SceneMediaOnWorkers, APrefetchOfALargePictureLeavesTheCacheAsItIs) {
+    std::vector<SceneSource> scenes = smallScenes(3);
+    scenes[2].image = picturePath("scene-large-1.jpg");  // over 307200 bytes
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    ask(2);
+    ASSERT_TRUE(waitForInstallation(manager));
+    ASSERT_EQ(manager.imageCache().count(), 2);
+    manager.Prefetch(3);
+    ASSERT_TRUE(pumpUntil([&] { return manager.prefetchedId() == tour.scene(3).id(); },
+                          std::chrono::seconds(20)));
+    EXPECT_NE(manager.imageCache().find(tour.scene(1).id()), nullptr);
+    EXPECT_NE(manager.imageCache().find(tour.scene(2).id()), nullptr);
+}
+
+// Holds every full decode on its worker until released.
+class HoldEveryFullDecode {
+  public:
+    HoldEveryFullDecode() : released_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
+        imaging::setDecodeObserver(&HoldEveryFullDecode::observe, this);
+    }
+    ~HoldEveryFullDecode() { release(); }
+    void release() {
+        imaging::setDecodeObserver(nullptr, nullptr);
+        SetEvent(released_.get());
+    }
+
+  private:
+    static void observe(imaging::SceneDecode::Kind kind, std::int32_t, void* context) {
+        if (kind == imaging::SceneDecode::Kind::full) {
+            WaitForSingleObject(static_cast<HoldEveryFullDecode*>(context)->released_.get(), 20000);
+        }
+    }
+    platform::UniqueHandle released_;
+};
+
+TEST_F(SceneMediaOnWorkers, ADecodeQueuedBehindWorkersWhoseNoticesWereLostStartsWhenLookedFor) {
+    TestTour tour(smallScenes(3));
+    attach(tour);
+    {
+        HoldEveryFullDecode hold;
+        ask(1);
+        manager.Prefetch(2);
+        ASSERT_EQ(manager.decodesRunning(), SceneMediaManager::maxWorkers);
+        ask(3);  // both workers are overtaken; scene 3 waits for one of them
+        hold.release();
+        // Both notices are taken from the queue unhandled, as a modal loop
+        // that ends while it fetches a message drops it.
+        int noticesTaken = 0;
+        MSG notice{};
+        for (int wait = 0; wait < 4000 && noticesTaken < 2; ++wait) {
+            while (noticesTaken < 2 &&
+                   PeekMessageA(&notice, manager.decodeNoticeWindow(),
+                                SceneMediaManager::decodeDoneMessage,
+                                SceneMediaManager::decodeDoneMessage, PM_REMOVE)) {
+                ++noticesTaken;
+            }
+            Sleep(5);
+        }
+        ASSERT_EQ(noticesTaken, 2);
+    }
+    EXPECT_TRUE(manager.imageDue());
+    manager.collectFinishedDecodes();  // what the view's render tick does
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 3), "sound"}));
+}
+
 TEST_F(SceneMediaOnWorkers, ASlowSceneShowsItsPreviewThenItsFullImageAndItsSoundOnce) {
     std::vector<SceneSource> scenes = smallScenes(2);
     scenes[1].image = picturePath("scene-wide.jpg");
