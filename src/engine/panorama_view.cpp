@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <utility>
 #include <cstring>
 
 #include "engine/angles.h"
@@ -120,6 +121,10 @@ void PanoramaView::shiftColumns(float delta) {
 
 void PanoramaView::renderTick() {
     if (!renderingEnabled_ || !hasImage()) {
+        return;
+    }
+    if (insideMotionTick_) {
+        renderAfterMotionTick_ = true;
         return;
     }
     if (recomputePending_ != 0) {
@@ -323,6 +328,25 @@ void PanoramaView::dragTick() {
 }
 
 void PanoramaView::motionTick() {
+    // The pan setter may move the automatic tour on to a scene whose picture
+    // is installed at once, from inside it: that scene's first frame is drawn
+    // once, when the tick is over, at the pan the tick leaves, its rebuild
+    // absorbing the shift the tick queued.
+    struct RenderAfterwards {
+        PanoramaView& view;
+        explicit RenderAfterwards(PanoramaView& v) : view(v) { view.insideMotionTick_ = true; }
+        ~RenderAfterwards() { view.insideMotionTick_ = false; }
+    };
+    {
+        const RenderAfterwards deferring(*this);
+        moveByMotion();
+    }
+    if (std::exchange(renderAfterMotionTick_, false)) {
+        renderTick();
+    }
+}
+
+void PanoramaView::moveByMotion() {
     if (std::fabs(static_cast<double>(fovSpeed_)) < restingRate &&
         std::fabs(static_cast<double>(tiltSpeed_)) < restingRate) {
         if (std::fabs(static_cast<double>(panSpeed_)) < restingRate) {

@@ -130,6 +130,7 @@ class PanoramaView {
     void createViewBitmap();
     void dragTick();
     void motionTick();
+    void moveByMotion();
 
     ViewHost& host_;
     std::unique_ptr<ArctangentTable> table_;
@@ -147,6 +148,9 @@ class PanoramaView {
     std::int32_t redrawPending_ = 0;
     float pendingPanDelta_ = 0.0f;
     bool renderingEnabled_ = true;
+    // Render ticks asked for during a motion tick wait for its end.
+    bool insideMotionTick_ = false;
+    bool renderAfterMotionTick_ = false;
 
     float viewFov_;
     float viewPan_ = 0.0f;

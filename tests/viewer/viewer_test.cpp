@@ -159,6 +159,40 @@ TEST_F(ViewerTest, PlayTourAdvancesAfterEachFullTurn) {
     EXPECT_TRUE(viewer_->autoTourWatcher()->isEnabled());
 }
 
+// The played tour moves on from inside a motion tick; with the next scene
+// decoded ahead its picture comes at once. Its first frame is drawn once, at
+// the pan the tick leaves, not one turning step ahead of it.
+TEST_F(ViewerTest, AnAutomaticStepDrawsTheNewSceneOnceAtThePanItShows) {
+    makeTour(2, [](nlohmann::json& m) { m["rotationSpeed"] = 3; });
+    openViewer();
+    ASSERT_TRUE(
+        pumpUntil([&] { return viewer_->mediaManager().prefetchedId() == tour_->scene(2)->id(); },
+                  std::chrono::seconds(20)));
+    viewer_->playTour();
+    engine::PanoramaView& view = viewer_->renderer()->view();
+    const engine::PanoramaWarper& warper = view.warper();
+    // The ticks are driven here, one motion tick and one render tick at a
+    // time, until the tour moves on (a full turn is 225 ticks).
+    for (int tick = 0; tick < 400 && recorder_.shown.size() < 2; ++tick) {
+        view.timerTick(static_cast<std::int32_t>(engine::ViewTimer::render));
+        const std::uint32_t drawnBefore = warper.pictureCount();
+        view.timerTick(static_cast<std::int32_t>(engine::ViewTimer::motion));
+        if (recorder_.shown.size() < 2) {
+            continue;
+        }
+        EXPECT_EQ(warper.pictureCount(), drawnBefore + 1);  // one rebuild, nothing more
+        EXPECT_EQ(view.recomputePending(), 0);
+        EXPECT_EQ(view.shiftPending(), 0);
+        EXPECT_EQ(warper.shownView().shiftedColumns, 0);
+        EXPECT_EQ(warper.shownView().pan, view.viewPan());
+        EXPECT_NEAR(viewer_->panDegrees(), tour_->scene(2)->pan(), 1e-3);
+    }
+    ASSERT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 2}));
+    const std::uint32_t drawn = warper.pictureCount();
+    view.timerTick(static_cast<std::int32_t>(engine::ViewTimer::render));
+    EXPECT_EQ(warper.pictureCount(), drawn);  // no shift was left queued
+}
+
 TEST_F(ViewerTest, ALeftClickStopsTheTourAndAnyMotion) {
     makeTour(3);
     openViewer();
