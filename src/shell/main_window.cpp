@@ -6,6 +6,7 @@
 
 #include "shell/shell.h"
 #include "imaging/image_prompts.h"
+#include "platform/code_pages.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell_core.h"
 
@@ -350,8 +351,11 @@ void ShellSceneListener::sceneChanged(std::int32_t sceneNumber) {
         return;
     }
     const package::Scene* scene = tour->scene(sceneNumber);
-    const std::string text = shell::sceneStatusText(tour->title(), sceneNumber, tour->sceneCount(),
-                                                    scene != nullptr ? scene->name() : "");
+    const UINT codePage =
+        tour->textCodePage() != platform::systemCodePage ? tour->textCodePage() : CP_ACP;
+    const std::string text = shell::sceneStatusText(
+        tour->title(), sceneNumber, tour->sceneCount(), scene != nullptr ? scene->name() : "",
+        [codePage](unsigned char byte) { return IsDBCSLeadByteEx(codePage, byte) != FALSE; });
     *defaultText = shell::tourText(text.c_str(), tour);
     *statusText = *defaultText;
     if (HMENU menu = GetMenu(window)) {

@@ -47,12 +47,32 @@ int fittingScale(int wanted, const WindowLayout& layout, int frameWidth, int fra
     return scale;
 }
 
-std::string sceneStatusText(const char* title, std::int32_t sceneNumber, std::int32_t sceneCount,
-                            const char* sceneName) {
-    std::string text(title != nullptr ? title : "");
-    if (text.size() > statusTitleLimit) {
-        text.resize(statusTitleLimit);
+namespace {
+
+// Cuts `text` to at most `limit` bytes, before a character it would split.
+void cutBetweenCharacters(std::string& text, std::size_t limit, const LeadByteTest& isLeadByte) {
+    if (text.size() <= limit) {
+        return;
     }
+    std::size_t end = 0;
+    while (end < limit) {
+        const bool pair = isLeadByte && isLeadByte(static_cast<unsigned char>(text[end])) &&
+                          end + 1 < text.size();
+        const std::size_t next = end + (pair ? 2 : 1);
+        if (next > limit) {
+            break;
+        }
+        end = next;
+    }
+    text.resize(end);
+}
+
+}  // namespace
+
+std::string sceneStatusText(const char* title, std::int32_t sceneNumber, std::int32_t sceneCount,
+                            const char* sceneName, const LeadByteTest& isLeadByte) {
+    std::string text(title != nullptr ? title : "");
+    cutBetweenCharacters(text, statusTitleLimit, isLeadByte);
     text += '(';
     text += std::to_string(sceneNumber);
     text += '-';
@@ -61,9 +81,7 @@ std::string sceneStatusText(const char* title, std::int32_t sceneNumber, std::in
     text += sceneName != nullptr ? sceneName : "";
     // A long scene name loses its end; so does a text whose numbers alone
     // would not fit after a long title.
-    if (text.size() > statusTextCapacity - 1) {
-        text.resize(statusTextCapacity - 1);
-    }
+    cutBetweenCharacters(text, statusTextCapacity - 1, isLeadByte);
     return text;
 }
 

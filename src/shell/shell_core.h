@@ -45,12 +45,17 @@ int scaleForDpi(int dpi);
 int fittingScale(int wanted, const WindowLayout& layout, int frameWidth, int frameHeight,
                  int desktopWidth, int desktopHeight);
 
-// "Title(n-count)-Name", the title cut to 80 characters and the whole text to
-// what a 100-byte buffer holds with its terminator.
+// Whether a byte begins a character of two bytes in the code page a text is
+// in; null for a code page of one byte a character.
+using LeadByteTest = std::function<bool(unsigned char byte)>;
+
+// "Title(n-count)-Name", the title cut to 80 bytes and the whole text to what
+// a 100-byte buffer holds with its terminator; a cut never splits a character
+// of two bytes.
 inline constexpr std::size_t statusTextCapacity = 100;
 inline constexpr std::size_t statusTitleLimit = 80;
 std::string sceneStatusText(const char* title, std::int32_t sceneNumber, std::int32_t sceneCount,
-                            const char* sceneName);
+                            const char* sceneName, const LeadByteTest& isLeadByte = {});
 // Clears a buffer of `capacity` bytes and copies `text` into it, cut and
 // terminated.
 void copyText(char* buffer, std::size_t capacity, const char* text);

@@ -88,6 +88,29 @@ TEST(StatusTextTest, TitleNumbersAndName) {
     EXPECT_EQ(sceneStatusText(nullptr, 3, 12, nullptr), "(3-12)-");
 }
 
+// In a code page of two-byte characters a cut falls between characters: the
+// 80th byte of a title of two-byte characters starting at an odd byte is a
+// lead byte, which goes with its character.
+TEST(StatusTextTest, CutsNeverSplitATwoByteCharacter) {
+    const auto leadByte = [](unsigned char byte) { return byte >= 0x81 && byte <= 0x9F; };
+    std::string title = "x";
+    while (title.size() < 120) {
+        title += "\x82\xA0";  // one character of two bytes
+    }
+    const std::string text = sceneStatusText(title.c_str(), 1, 2, "", leadByte);
+    EXPECT_EQ(text, title.substr(0, 79) + "(1-2)-");
+    std::string name;
+    while (name.size() < 60) {
+        name += "\x82\xA0";
+    }
+    // 79 + 7 bytes before the name: its characters end at even bytes, and
+    // the 99th byte would be the first half of one.
+    const std::string both = sceneStatusText(title.c_str(), 1, 12, name.c_str(), leadByte);
+    EXPECT_EQ(both, title.substr(0, 79) + "(1-12)-" + name.substr(0, 12));
+    // Without a lead-byte test the cut counts bytes alone.
+    EXPECT_EQ(sceneStatusText(title.c_str(), 1, 2, "").size(), 80u + 6u);
+}
+
 TEST(StatusTextTest, LongTitlesAndNamesStayInsideTheBuffer) {
     const std::string title(200, 't');
     const std::string name(300, 'n');
