@@ -205,6 +205,7 @@ class BlockReader {
             section();
         }
         // Only a block that is sound throughout changes the tour.
+        tour_.setSampling(sampling_);
         if (textCodePage_ != 0 && platform::systemConvertsCodePage(textCodePage_)) {
             tour_.setTextCodePage(textCodePage_);
         }
@@ -232,6 +233,10 @@ class BlockReader {
         const std::int64_t contentEnd = fields_.position() + length;
         if (tag == textCodePageTag) {
             textCodePage(contentEnd);
+            return;
+        }
+        if (tag == samplingTag) {
+            sampling(contentEnd);
             return;
         }
         if (tag != linksTag) {
@@ -269,8 +274,30 @@ class BlockReader {
         textCodePage_ = static_cast<std::uint32_t>(codePage);
     }
 
+    // One STRING filling the section; a word this reader does not know
+    // leaves the tour smooth.
+    void sampling(std::int64_t contentEnd) {
+        if (haveSampling_) {
+            fields_.fail("a second sampling section");
+        }
+        haveSampling_ = true;
+        const std::int64_t blockEnd = fields_.limit();
+        fields_.setLimit(contentEnd);
+        const std::string word = fields_.readString("sampling");
+        if (fields_.left() != 0) {
+            fields_.fail("sampling: " + std::to_string(fields_.left()) +
+                         " bytes left unread in the section");
+        }
+        fields_.setLimit(blockEnd);
+        if (word == nearestSampling) {
+            sampling_ = ViewSampling::nearest;
+        }
+    }
+
     BoundedFields fields_;
     Tour& tour_;
+    bool haveSampling_ = false;
+    ViewSampling sampling_ = ViewSampling::smooth;
     bool haveTextCodePage_ = false;
     std::uint32_t textCodePage_ = 0;
     bool haveLinks_ = false;

@@ -16,6 +16,9 @@
 // tour's texts (title, scene names, information, link labels) are stored in.
 // A tour without it, or with a code page the system cannot convert, has its
 // texts shown in the code page of the system that shows it.
+// The "sampling" section holds one STRING: "smooth" or "nearest", how the
+// view reads the panorama. A tour without it, or with another word (a later
+// writer's), is shown smoothly.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +35,9 @@ inline constexpr char marker[] = "LUMIVUE-EXTENSIONS";
 inline constexpr std::int32_t version = 1;
 inline constexpr char linksTag[] = "links";
 inline constexpr char textCodePageTag[] = "text-code-page";
+inline constexpr char samplingTag[] = "sampling";
+inline constexpr char smoothSampling[] = "smooth";
+inline constexpr char nearestSampling[] = "nearest";
 inline constexpr std::int32_t maximumLinksPerScene = 64;
 
 // The angles a link, and the view it opens at, may hold (a scene's start view

@@ -14,6 +14,8 @@
 
 namespace package {
 
+enum class ViewSampling { smooth, nearest };
+
 // Author and contact information shown in the information dialog.
 class TourInfo {
   public:
@@ -89,6 +91,11 @@ class Tour {
     // information, link labels); 0 for the system's own.
     std::uint32_t textCodePage() const { return textCodePage_; }
     void setTextCodePage(std::uint32_t codePage) { textCodePage_ = codePage; }
+    // How the view reads the panorama: smoothly (blending the pixels around
+    // each position, from smaller copies where the view shrinks it) unless
+    // the tour asks for the nearest pixel.
+    ViewSampling sampling() const { return sampling_; }
+    void setSampling(ViewSampling sampling) { sampling_ = sampling; }
     std::int32_t viewSize() const { return viewSize_; }
     std::int32_t fullScreenMode() const { return fullScreenMode_; }
     TourInfo& info() { return *info_; }
@@ -117,6 +124,7 @@ class Tour {
     std::int32_t viewSize_ = 0;
     std::string title_;
     std::uint32_t textCodePage_ = 0;
+    ViewSampling sampling_ = ViewSampling::smooth;
 };
 
 }  // namespace package

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "raw_package.h"
 
@@ -247,6 +249,46 @@ TEST_F(ExtensionBlockReader, TheTextCodePageIsTakenWhenTheSystemConvertsIt) {
         ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << unknown << status.what;
         EXPECT_EQ(tour_.textCodePage(), 0u) << unknown;
         EXPECT_EQ(linkCount(), 1u) << unknown;
+    }
+}
+
+std::string samplingContent(const std::string& word) {
+    RawPackage raw("");
+    raw.text(word);
+    return raw.bytes();
+}
+
+// The sampling a tour asks for; a word this reader does not know leaves it
+// smooth, a section of the wrong form spoils the whole block.
+TEST_F(ExtensionBlockReader, TheSamplingIsNearestOnlyWhenTheTourAsksForIt) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    const std::vector<std::pair<std::string, package::ViewSampling>> words = {
+        {"nearest", package::ViewSampling::nearest},
+        {"smooth", package::ViewSampling::smooth},
+        {"cubic", package::ViewSampling::smooth},
+        {"", package::ViewSampling::smooth}};
+    for (const auto& [word, sampling] : words) {
+        tour_.setSampling(package::ViewSampling::nearest);
+        const auto status = read(block({{"links", links}, {"sampling", samplingContent(word)}}));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << word << status.what;
+        EXPECT_EQ(tour_.sampling(), sampling) << word;
+        EXPECT_EQ(linkCount(), 1u) << word;
+    }
+    const std::vector<std::vector<RawSection>> faults = {
+        {{"sampling", samplingContent("nearest") + "0"}, {"links", links}},
+        {{"sampling", ""}, {"links", links}},
+        {{"sampling", samplingContent("nearest")},
+         {"sampling", samplingContent("nearest")},
+         {"links", links}},
+    };
+    for (std::size_t k = 0; k < faults.size(); ++k) {
+        tour_.setSampling(package::ViewSampling::smooth);
+        for (std::int32_t position = 1; position <= tour_.sceneCount(); ++position) {
+            tour_.scene(position)->setLinks({});
+        }
+        EXPECT_EQ(read(block(faults[k])).kind, package::ExtensionBlockStatus::ignored) << k;
+        EXPECT_EQ(tour_.sampling(), package::ViewSampling::smooth) << k;
+        EXPECT_EQ(linkCount(), 0u) << k;
     }
 }
 
