@@ -54,7 +54,7 @@ std::uint32_t fractionInSteps(double value);
 // once the larger of the two reaches firstLevelFootprint * 2^(k - 1).
 class FootprintLevels {
   public:
-    static constexpr double firstLevelFootprint = 1.5;
+    static constexpr double firstLevelFootprint = 2.0;
     static constexpr std::int32_t mostLevels = 15;
 
     void prepare(float columnsPerRadian, float rowsPerRadian);

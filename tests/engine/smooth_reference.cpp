@@ -20,7 +20,7 @@ std::uint32_t footprintLevel(const ReferenceConstants& c, double flat, double wh
     const double columns = static_cast<double>(c.kx) * c.kx;
     const double rows = static_cast<double>(c.ky) * c.ky;
     std::uint32_t level = 0;
-    double footprint = 1.5;
+    double footprint = 2.0;
     while (level < 15 &&
            (flat <= columns / (footprint * footprint) || whole <= rows / (footprint * footprint))) {
         ++level;
