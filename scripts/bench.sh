@@ -35,7 +35,7 @@ repetitions=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true)
 
 "$here/setup.sh" --with bench
 cmake --preset native -S "$root" -B "$build" -DLUMIVUE_TESTS=OFF >/dev/null
-cmake --build "$build" --target engine_bench -j2
+cmake --build "$build" --target engine_bench smooth_bench -j2
 if [ "$scenes" != 0 ]; then
   cmake --preset win -S "$root" -B "$winbuild" >/dev/null
   cmake --build "$winbuild" --target scene_change_bench jpeg_decode_bench scene_change_probe player \
@@ -55,6 +55,9 @@ echo "== One core: $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)
 echo "== Every core: load average $(cut -d' ' -f1-3 /proc/loadavg)"
 "$build/bin/engine_bench" --benchmark_filter='threads/' --benchmark_enable_random_interleaving=true \
   "${repetitions[@]}" "$@" | tee -a "$log"
+
+echo "== Smooth sampling against nearest, every core: load average $(cut -d' ' -f1-3 /proc/loadavg)"
+"$build/bin/smooth_bench" --benchmark_enable_random_interleaving=true "${repetitions[@]}" | tee -a "$log"
 
 if [ "$scenes" != 0 ]; then
   pictures=$winbuild/bench-pictures
@@ -95,6 +98,6 @@ fi
 
 echo
 echo "== Summary (medians of 5; load average $(cut -d' ' -f1-3 /proc/loadavg))"
-for goal in rebuild pan scene jpeg next window; do
+for goal in rebuild pan view pyramid scene jpeg next window; do
   sed -n "s/^summary: \($goal .*\)/\1/p" "$log"
 done

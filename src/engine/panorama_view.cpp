@@ -59,8 +59,31 @@ void PanoramaView::setImage(const SourceImage* image) {
         releaseViewBitmap();
         source_ = SourceImage{};
     }
+    pyramid_ = nullptr;
     turns_.reset();
     markRecompute();
+}
+
+void PanoramaView::setPyramid(const SourcePyramid* pyramid) {
+    if (pyramid == pyramid_) {
+        return;
+    }
+    pyramid_ = pyramid;
+    // Only smooth sampling reads the levels.
+    if (sampling() == Sampling::smooth) {
+        markRecompute();
+    }
+}
+
+bool PanoramaView::setSampling(Sampling sampling) {
+    if (sampling == warper_.sampling()) {
+        return true;
+    }
+    if (!warper_.setSampling(sampling)) {
+        return false;
+    }
+    markRecompute();
+    return true;
 }
 
 void PanoramaView::resize(std::int32_t width, std::int32_t height) {
@@ -107,7 +130,7 @@ Projection PanoramaView::projection() const {
 
 void PanoramaView::warp() {
     if (table_) {
-        warper_.warp(*table_, source_, view_, projection(), viewPan_);
+        warper_.warp(*table_, source_, view_, projection(), viewPan_, pyramid_);
     }
 }
 
@@ -115,7 +138,7 @@ void PanoramaView::shiftColumns(float delta) {
     if (delta == 0.0f || !hasViewBitmap()) {
         return;
     }
-    warper_.shiftColumns(source_, view_, delta);
+    warper_.shiftColumns(source_, view_, delta, pyramid_);
     raiseCounter(redrawPending_);
 }
 

@@ -47,8 +47,19 @@ class PanoramaView {
 
     // ---- image and size
     // Null, or an image without pixels or size, means no image: the bitmap and
-    // maps are freed and the window shows its background.
+    // maps are freed and the window shows its background. A pyramid given for
+    // the image before is dropped.
     void setImage(const SourceImage* image);
+    // The half-size levels of the current image, once built (null: none).
+    // Until then smooth sampling reads the image alone; a pyramid made from a
+    // picture of another size is ignored. It must stay valid until the next
+    // setImage or setPyramid.
+    void setPyramid(const SourcePyramid* pyramid);
+    const SourcePyramid* pyramid() const { return pyramid_; }
+    // How view pixels read the panorama; nearest unless set. Returns false,
+    // keeping the sampling, when memory for smooth sampling's maps runs out.
+    bool setSampling(Sampling sampling);
+    Sampling sampling() const { return warper_.sampling(); }
     bool hasImage() const { return source_.pixels != nullptr; }
     const SourceImage& source() const { return source_; }
     // The view's new size in pixels (the window's client rectangle).
@@ -137,6 +148,7 @@ class PanoramaView {
     std::unique_ptr<AutoTourWatcher> watcher_;
     PanoramaWarper warper_;
     SourceImage source_;
+    const SourcePyramid* pyramid_ = nullptr;
     ViewBuffer view_;
 
     std::int32_t viewWidth_ = 0;

@@ -68,12 +68,38 @@ bool PanoramaWarper::allocateMaps(std::int32_t width, std::int32_t height) {
     rowMap_ = std::move(rows);
     mapWidth_ = width;
     mapHeight_ = height;
+    if (sampling_ == Sampling::smooth && !allocateDetails()) {
+        freeMaps();
+        return false;
+    }
+    return true;
+}
+
+bool PanoramaWarper::allocateDetails() {
+    const std::size_t count =
+        static_cast<std::size_t>(mapWidth_) * static_cast<std::size_t>(mapHeight_);
+    detailMap_.reset(new (std::nothrow) std::uint32_t[count]());
+    return detailMap_ != nullptr;
+}
+
+bool PanoramaWarper::setSampling(Sampling sampling) {
+    if (sampling == sampling_) {
+        return true;
+    }
+    if (sampling == Sampling::smooth && hasMaps() && !allocateDetails()) {
+        return false;
+    }
+    if (sampling == Sampling::nearest) {
+        detailMap_.reset();
+    }
+    sampling_ = sampling;
     return true;
 }
 
 void PanoramaWarper::freeMaps() {
     columnMap_.reset();
     rowMap_.reset();
+    detailMap_.reset();
     mapWidth_ = 0;
     mapHeight_ = 0;
 }
@@ -85,6 +111,9 @@ void PanoramaWarper::clearMaps() {
     const std::size_t count = static_cast<std::size_t>(mapWidth_) * mapHeight_;
     std::fill(columnMap_.get(), columnMap_.get() + count, 0);
     std::fill(rowMap_.get(), rowMap_.get() + count, 0);
+    if (detailMap_) {
+        std::fill(detailMap_.get(), detailMap_.get() + count, 0u);
+    }
 }
 
 void PanoramaWarper::setThreads(std::int32_t threads) {
@@ -121,6 +150,9 @@ void PanoramaWarper::prepareLanes(std::int32_t bands, std::size_t width) {
             lane.rowEntries[slot].resize(width);
             lane.columnEntries[slot].resize(width);
             lane.pixelOffsets[slot].resize(width);
+            if (sampling_ == Sampling::smooth) {
+                lane.detailEntries[slot].resize(width);
+            }
         }
         lane.pixelRow.resize(3 * width);
         solver_.sizeCodes(lane.codes);
@@ -128,7 +160,8 @@ void PanoramaWarper::prepareLanes(std::int32_t bands, std::size_t width) {
 }
 
 void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& source,
-                          const ViewBuffer& view, const Projection& p, float pan) {
+                          const ViewBuffer& view, const Projection& p, float pan,
+                          const SourcePyramid* pyramid) {
     columnCarry_ = 0.0;
     shown_ = ShownView{};
     if (view.pixels == nullptr || view.height <= 0 || !hasMaps() || !source.usable() ||
@@ -182,7 +215,9 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     const std::int32_t bands = bandsFor(view.width, view.height, smallestBand_);
     prepareLanes(bands, static_cast<std::size_t>(view.width));
     const PixelGather gather(source, wide);
-    const Rebuild rebuild{table, p, view, gather, level};
+    const bool smooth = sampling_ == Sampling::smooth;
+    const SmoothSampler sampler(source, smooth ? pyramid : nullptr);
+    const Rebuild rebuild{table, p, view, gather, smooth ? &sampler : nullptr, level};
     const std::size_t count = rowOrder_.size();
     auto build = [&](std::int32_t band, std::int32_t lane) {
         buildRows(rebuild, lanes_[static_cast<std::size_t>(lane)], bandStart(count, band, bands),
@@ -242,19 +277,45 @@ void PanoramaWarper::buildRows(const Rebuild& r, Lane& lane, std::size_t first, 
             const std::size_t slot = static_cast<std::size_t>(n) % ringRows;
             std::int32_t* rows = lane.rowEntries[slot].data();
             const float height = heightOfRow(p, j);
+            const float depth = depthOfRow(p, j);
+            RowSolver::SolvedBy by = RowSolver::SolvedBy::tilted;
             if (r.level && n > 0 && order[n - 1] == view.height - j &&
                 mirrorsTheRowBefore(height, heightOfRow(p, view.height - j))) {
                 solver_.solveMirroredLevelRows(r.table, height, lane.codes, rows);
+                by = RowSolver::SolvedBy::mirroredLevel;
             } else if (r.level) {
                 solver_.solveLevelRows(r.table, height, lane.codes, rows);
+                by = RowSolver::SolvedBy::level;
             } else {
-                solver_.solveTiltedRow(r.table, depthOfRow(p, j), height, lane.codes,
+                solver_.solveTiltedRow(r.table, depth, height, lane.codes,
                                        lane.columnEntries[slot].data(), rows);
+            }
+            if (r.sampler != nullptr) {
+                solver_.solveDetails(r.table, depth, height, lane.codes, by,
+                                     lane.detailEntries[slot].data());
             }
         }
         const std::int32_t asked = n - 1;
         const std::int32_t copied = n - lag;
         const std::size_t* ahead = nullptr;
+        if (r.sampler != nullptr) {
+            if (copied >= 0) {
+                const std::size_t slot = static_cast<std::size_t>(copied) % ringRows;
+                const std::int32_t* rows = lane.rowEntries[slot].data();
+                const std::int32_t* columns =
+                    r.level ? solver_.levelColumns() : lane.columnEntries[slot].data();
+                const std::uint32_t* details = lane.detailEntries[slot].data();
+                r.sampler->sampleRow(columns, rows, details, lane.pixelRow.data(), view.width);
+                const auto row = static_cast<std::size_t>(order[copied]);
+                streamBytes(view.pixels + row * view.stride, lane.pixelRow.data(), 3 * width);
+                const std::size_t at = row * width;
+                streamEntries(columnMap_.get() + at, columns, width);
+                streamEntries(rowMap_.get() + at, rows, width);
+                streamEntries(reinterpret_cast<std::int32_t*>(detailMap_.get() + at),
+                              reinterpret_cast<const std::int32_t*>(details), width);
+            }
+            continue;
+        }
         if (asked >= 0 && asked < count) {
             const std::size_t slot = static_cast<std::size_t>(asked) % ringRows;
             r.gather.locate(lane.rowEntries[slot].data(),
@@ -288,7 +349,8 @@ void PanoramaWarper::buildRows(const Rebuild& r, Lane& lane, std::size_t first, 
     finishStreaming();
 }
 
-void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& view, float delta) {
+void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& view, float delta,
+                                  const SourcePyramid* pyramid) {
     if (delta == 0.0f || view.pixels == nullptr || !hasMaps() || !source.usable() ||
         view.width != mapWidth_ || view.height != mapHeight_ || !std::isfinite(delta)) {
         return;
@@ -312,6 +374,17 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
     // same whole number of columns, so the rows can be shifted in any order.
     const std::int32_t bands = bandsFor(view.width, view.height, shiftBandScale * smallestBand_);
     prepareLanes(bands, static_cast<std::size_t>(view.width));
+    if (sampling_ == Sampling::smooth) {
+        const SmoothSampler sampler(source, pyramid);
+        auto shiftBand = [&](std::int32_t band, std::int32_t) {
+            const auto rows = static_cast<std::size_t>(view.height);
+            shiftSmoothRows(sampler, view, shift, width,
+                            static_cast<std::int32_t>(bandStart(rows, band, bands)),
+                            static_cast<std::int32_t>(bandStart(rows, band + 1, bands)));
+        };
+        runBands(bands, shiftBand);
+        return;
+    }
     const PixelGather gather(source, wideStepsEnabled());
     auto shiftBand = [&](std::int32_t band, std::int32_t lane) {
         const auto rows = static_cast<std::size_t>(view.height);
@@ -320,6 +393,30 @@ void PanoramaWarper::shiftColumns(const SourceImage& source, const ViewBuffer& v
                   static_cast<std::int32_t>(bandStart(rows, band + 1, bands)));
     };
     runBands(bands, shiftBand);
+}
+
+void PanoramaWarper::shiftColumnEntries(std::int32_t* columns, std::size_t count,
+                                        std::int32_t shift, std::int32_t panoramaWidth) const {
+    for (std::size_t k = 0; k < count; ++k) {
+        // One wrap is enough: the column lies inside the panorama and
+        // |shift| is at most its width.
+        std::int32_t column = columns[k] + shift;
+        column += column < 0 ? panoramaWidth : 0;
+        column -= column >= panoramaWidth ? panoramaWidth : 0;
+        columns[k] = column;
+    }
+}
+
+void PanoramaWarper::shiftSmoothRows(const SmoothSampler& sampler, const ViewBuffer& view,
+                                     std::int32_t shift, std::int32_t panoramaWidth,
+                                     std::int32_t first, std::int32_t last) {
+    const auto viewWidth = static_cast<std::size_t>(view.width);
+    for (std::int32_t j = first; j < last; ++j) {
+        const std::size_t base = static_cast<std::size_t>(j) * viewWidth;
+        shiftColumnEntries(columnMap_.get() + base, viewWidth, shift, panoramaWidth);
+        sampler.sampleRow(columnMap_.get() + base, rowMap_.get() + base, detailMap_.get() + base,
+                          view.pixels + static_cast<std::size_t>(j) * view.stride, view.width);
+    }
 }
 
 void PanoramaWarper::shiftRows(const PixelGather& gather, const ViewBuffer& view,
@@ -335,14 +432,7 @@ void PanoramaWarper::shiftRows(const PixelGather& gather, const ViewBuffer& view
     auto shiftRow = [&](std::int32_t j, std::size_t* rowOffsets) {
         const std::size_t base = static_cast<std::size_t>(j) * viewWidth;
         std::int32_t* columns = columnMap_.get() + base;
-        for (std::size_t k = 0; k < viewWidth; ++k) {
-            // One wrap is enough: the column lies inside the panorama and
-            // |shift| is at most its width.
-            std::int32_t column = columns[k] + shift;
-            column += column < 0 ? panoramaWidth : 0;
-            column -= column >= panoramaWidth ? panoramaWidth : 0;
-            columns[k] = column;
-        }
+        shiftColumnEntries(columns, viewWidth, shift, panoramaWidth);
         gather.locate(rowMap_.get() + base, columns, rowOffsets, view.width);
     };
     shiftRow(first, offsets[0]);

@@ -64,6 +64,8 @@ void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
     rayLengths_.resize(half_);
     inverseRayLengths_.resize(half_);
     levelColumns_.resize(static_cast<std::size_t>(viewWidth));
+    levelColumnFractions_.resize(static_cast<std::size_t>(viewWidth));
+    footprints_.prepare(p.columnsPerRadian, p.rowsPerRadian);
 #if defined(__SSE2__)
     codeTables(table);
 #else
@@ -122,6 +124,49 @@ void RowSolver::storeRay(const Ray& ray, std::size_t i, std::int32_t* columns,
     rows[right] = ray.row;
 }
 
+void RowSolver::columnFractionsOf(float longitude, std::uint32_t& left,
+                                  std::uint32_t& mirrored) const {
+    const auto widthF = static_cast<float>(panoramaWidth_);
+    float u = unwrappedColumn(longitude);
+    if (u >= widthF) {
+        u = u - widthF;
+    } else if (u < 0.0f) {
+        u = u + widthF;
+    }
+    left = fractionInSteps(u);
+    mirrored = fractionInSteps(mirrorSum_ - u);
+}
+
+std::uint32_t RowSolver::rowFractionOf(float latitude) const {
+    const double value = rowsPerRadian_ * latitude + centreRow_;
+    const std::int32_t row = truncated(value);
+    // A row kept inside the panorama has no fraction.
+    return row < 0 || row > lastRow_ ? 0 : fractionInSteps(value);
+}
+
+void RowSolver::storeRowDetails(std::size_t i, float latitude, double depth, double height,
+                                std::uint32_t* details) const {
+    const double flat = depth * depth + squaredOffsets_[i];
+    const std::uint32_t level = footprints_.levelOf(flat, flat + height * height);
+    const std::uint32_t row = rowFractionOf(latitude);
+    const std::size_t right = static_cast<std::size_t>(viewWidth_) - 1 - i;
+    details[i] = packDetail(levelColumnFractions_[i], row, level);
+    details[right] = packDetail(levelColumnFractions_[right], row, level);
+}
+
+void RowSolver::storeDetails(std::size_t i, float theta, float latitude, double depth,
+                             double height, double turn, std::uint32_t* details) const {
+    const float longitude = single(static_cast<double>(theta) + pan_ + turn);
+    std::uint32_t left = 0;
+    std::uint32_t mirrored = 0;
+    columnFractionsOf(longitude, left, mirrored);
+    const double flat = depth * depth + squaredOffsets_[i];
+    const std::uint32_t level = footprints_.levelOf(flat, flat + height * height);
+    const std::uint32_t row = rowFractionOf(latitude);
+    details[i] = packDetail(left, row, level);
+    details[static_cast<std::size_t>(viewWidth_) - 1 - i] = packDetail(mirrored, row, level);
+}
+
 void RowSolver::solveDepth(const ArctangentTable& table, float depth) {
     const double d = depth;
     const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
@@ -135,6 +180,8 @@ void RowSolver::solveDepth(const ArctangentTable& table, float depth) {
         levelColumns_[i] = column;
         // A middle column (odd widths) keeps the mirrored value.
         levelColumns_[static_cast<std::size_t>(viewWidth_) - 1 - i] = mirrored;
+        columnFractionsOf(longitude, levelColumnFractions_[i],
+                          levelColumnFractions_[static_cast<std::size_t>(viewWidth_) - 1 - i]);
         const double length = std::sqrt(d * d + x * x);
         rayLengths_[i] = length;
         inverseRayLengths_[i] = 1.0 / length;
@@ -625,6 +672,149 @@ void RowSolver::solveTiltedGroups(const ArctangentTable& table, double depth, do
     }
 }
 
+namespace {
+
+// Fractions in 256ths of four values beyond their truncation, as
+// fractionInSteps gives them: 0 for negatives and values no int holds.
+__m128i stepsWithin(__m128i steps) {
+    steps = _mm_and_si128(steps, _mm_cmpgt_epi32(steps, _mm_set1_epi32(-1)));
+    const __m128i beyond = _mm_cmpgt_epi32(steps, _mm_set1_epi32(255));
+    return _mm_or_si128(_mm_andnot_si128(beyond, steps),
+                        _mm_and_si128(beyond, _mm_set1_epi32(255)));
+}
+
+__m128i fractionStepsOf(__m128 values) {
+    const __m128 wholes = _mm_cvtepi32_ps(_mm_cvttps_epi32(values));
+    return stepsWithin(
+        _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(values, wholes), _mm_set1_ps(256.0f))));
+}
+
+__m128d fractionOfPair(__m128d values) {
+    const __m128d wholes = _mm_cvtepi32_pd(_mm_cvttpd_epi32(values));
+    return _mm_mul_pd(_mm_sub_pd(values, wholes), _mm_set1_pd(256.0));
+}
+
+__m128i fractionStepsOf(__m128d low, __m128d high) {
+    return stepsWithin(truncatedToInts(fractionOfPair(low), fractionOfPair(high)));
+}
+
+}  // namespace
+
+// The levels of four rays: how many bounds each one's flat or whole square
+// lies within (the bounds fall, so that is the first level whose bounds it
+// lies outside).
+__m128i RowSolver::levelsOf(__m128d flatLow, __m128d flatHigh, double squaredHeight) const {
+    const __m128d heights = _mm_set1_pd(squaredHeight);
+    const __m128d wholeLow = _mm_add_pd(flatLow, heights);
+    const __m128d wholeHigh = _mm_add_pd(flatHigh, heights);
+    __m128i levels = _mm_setzero_si128();
+    for (std::int32_t k = 0; k < FootprintLevels::mostLevels; ++k) {
+        const __m128d columns = _mm_set1_pd(footprints_.columnBound(k));
+        const __m128d rows = _mm_set1_pd(footprints_.rowBound(k));
+        const __m128i within =
+            narrowed(_mm_or_pd(_mm_cmple_pd(flatLow, columns), _mm_cmple_pd(wholeLow, rows)),
+                     _mm_or_pd(_mm_cmple_pd(flatHigh, columns), _mm_cmple_pd(wholeHigh, rows)));
+        if (_mm_movemask_epi8(within) == 0) {
+            break;
+        }
+        levels = _mm_sub_epi32(levels, within);
+    }
+    return levels;
+}
+
+__m128i RowSolver::rowStepsOf(__m128 latitudes) const {
+    const __m128d rowsPerRadian = _mm_set1_pd(rowsPerRadian_);
+    const __m128d centreRow = _mm_set1_pd(centreRow_);
+    const __m128d low = _mm_add_pd(_mm_mul_pd(rowsPerRadian, lowWidened(latitudes)), centreRow);
+    const __m128d high = _mm_add_pd(_mm_mul_pd(rowsPerRadian, highWidened(latitudes)), centreRow);
+    const __m128i rows = truncatedToInts(low, high);
+    const __m128i kept =
+        _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi32(rows, _mm_setzero_si128()),
+                                      _mm_cmpgt_epi32(rows, _mm_set1_epi32(lastRow_))),
+                         _mm_set1_epi32(-1));
+    return _mm_and_si128(kept, fractionStepsOf(low, high));
+}
+
+void RowSolver::solveDetails(const ArctangentTable& table, float depth, float height,
+                             const RowCodes& codes, SolvedBy by, std::uint32_t* details) const {
+    const double d = depth;
+    const double y = height;
+    const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
+    const bool trusted = usable(y) && (by != SolvedBy::tilted || usable(d));
+    const std::size_t groups = half_ / 4;
+    const float* anglesByCode = anglesByCode_.data();
+    const double squaredDepth = d * d;
+    const double squaredHeight = y * y;
+    auto oneAtATime = [&](std::size_t k) {
+        if (by == SolvedBy::tilted) {
+            const double x = offsets_[k];
+            storeDetails(k, table.arctangent(x / d), table.arctangent(y / std::sqrt(d * d + x * x)),
+                         d, y, turn, details);
+        } else {
+            storeRowDetails(k, table.arctangent(y / rayLengths_[k]), d, y, details);
+        }
+    };
+    const std::size_t right = static_cast<std::size_t>(viewWidth_) - 4;
+    for (std::size_t g = 0; g < groups; ++g) {
+        const std::size_t i = 4 * g;
+        if (!trusted || codes.doubtful[g] != 0) {
+            for (std::size_t k = i; k < i + 4; ++k) {
+                oneAtATime(k);
+            }
+            continue;
+        }
+        __m128 latitudes = anglesAt(anglesByCode, codes.latitude.data() + i);
+        if (by == SolvedBy::mirroredLevel) {
+            latitudes = _mm_sub_ps(_mm_setzero_ps(), latitudes);
+        }
+        const __m128d squaredDepths = _mm_set1_pd(squaredDepth);
+        const __m128i levels = levelsOf(
+            _mm_add_pd(squaredDepths, _mm_loadu_pd(&squaredOffsets_[i])),
+            _mm_add_pd(squaredDepths, _mm_loadu_pd(&squaredOffsets_[i + 2])), squaredHeight);
+        const __m128i rowAndLevel =
+            _mm_or_si128(_mm_slli_epi32(rowStepsOf(latitudes), 8), _mm_slli_epi32(levels, 16));
+        __m128i left;
+        __m128i mirrored;
+        if (by == SolvedBy::tilted) {
+            const __m128 thetas = anglesAt(anglesByCode, codes.longitude.data() + i);
+            const __m128d pans = _mm_set1_pd(pan_);
+            __m128d lonLow = _mm_add_pd(lowWidened(thetas), pans);
+            __m128d lonHigh = _mm_add_pd(highWidened(thetas), pans);
+            if (turn != 0.0) {
+                const __m128d turns = _mm_set1_pd(turn);
+                lonLow = _mm_add_pd(lonLow, turns);
+                lonHigh = _mm_add_pd(lonHigh, turns);
+            }
+            const __m128 longitudes = roundedToSingles(lonLow, lonHigh);
+            const __m128d columnsPerRadian = _mm_set1_pd(columnsPerRadian_);
+            const __m128d centreColumn = _mm_set1_pd(centreColumn_);
+            __m128 u = roundedToSingles(
+                _mm_add_pd(_mm_mul_pd(columnsPerRadian, lowWidened(longitudes)), centreColumn),
+                _mm_add_pd(_mm_mul_pd(columnsPerRadian, highWidened(longitudes)), centreColumn));
+            const __m128 widthF = _mm_set1_ps(static_cast<float>(panoramaWidth_));
+            const __m128 correction =
+                _mm_or_ps(_mm_and_ps(_mm_cmpge_ps(u, widthF), _mm_sub_ps(_mm_setzero_ps(), widthF)),
+                          _mm_and_ps(_mm_cmplt_ps(u, _mm_setzero_ps()), widthF));
+            u = _mm_add_ps(u, correction);
+            const __m128d mirrorSum = _mm_set1_pd(mirrorSum_);
+            left = fractionStepsOf(u);
+            mirrored = fractionStepsOf(_mm_sub_pd(mirrorSum, lowWidened(u)),
+                                       _mm_sub_pd(mirrorSum, highWidened(u)));
+        } else {
+            left =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(levelColumnFractions_.data() + i));
+            mirrored = reversed(_mm_loadu_si128(
+                reinterpret_cast<const __m128i*>(levelColumnFractions_.data() + right - i)));
+        }
+        storeFour(reinterpret_cast<std::int32_t*>(details + i), _mm_or_si128(left, rowAndLevel));
+        storeFour(reinterpret_cast<std::int32_t*>(details + right - i),
+                  reversed(_mm_or_si128(mirrored, rowAndLevel)));
+    }
+    for (std::size_t k = groups * 4; k < half_; ++k) {
+        oneAtATime(k);
+    }
+}
+
 #else  // no SSE2: every ray is solved from its angles
 
 std::size_t RowSolver::startColumnCodes(std::size_t) {
@@ -632,6 +822,22 @@ std::size_t RowSolver::startColumnCodes(std::size_t) {
 }
 
 void RowSolver::codeColumnBlocks(std::size_t, std::size_t) {}
+
+void RowSolver::solveDetails(const ArctangentTable& table, float depth, float height,
+                             const RowCodes&, SolvedBy by, std::uint32_t* details) const {
+    const double d = depth;
+    const double y = height;
+    const double turn = depth <= 0.0f ? static_cast<double>(pi) : 0.0;
+    for (std::size_t k = 0; k < half_; ++k) {
+        if (by == SolvedBy::tilted) {
+            const double x = offsets_[k];
+            storeDetails(k, table.arctangent(x / d), table.arctangent(y / std::sqrt(d * d + x * x)),
+                         d, y, turn, details);
+        } else {
+            storeRowDetails(k, table.arctangent(y / rayLengths_[k]), d, y, details);
+        }
+    }
+}
 
 #endif  // __SSE2__
 

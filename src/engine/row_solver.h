@@ -25,6 +25,7 @@
 #include "engine/arctangent_table.h"
 #include "engine/pixel_buffers.h"
 #include "engine/projection.h"
+#include "engine/smooth_sampler.h"
 #include "engine/step_table.h"
 
 namespace engine {
@@ -89,6 +90,16 @@ class RowSolver {
     void solveTiltedRow(const ArctangentTable& table, float depth, float height, RowCodes& codes,
                         std::int32_t* columns, std::int32_t* rows) const;
 
+    // How the row whose details are asked for was solved, and so which of
+    // its codes can be read again.
+    enum class SolvedBy { tilted, level, mirroredLevel };
+    // The details (smooth_sampler.h) of the row just solved with `codes`:
+    // the fractions of the same column and row values the solving truncated,
+    // and the level of each ray's footprint. Rays whose codes are unsure are
+    // solved again by the exact steps.
+    void solveDetails(const ArctangentTable& table, float depth, float height,
+                      const RowCodes& codes, SolvedBy by, std::uint32_t* details) const;
+
   private:
     struct Ray {
         std::int32_t column;
@@ -105,6 +116,15 @@ class RowSolver {
     Ray solveRay(const ArctangentTable& table, std::size_t i, double depth, double height,
                  double turn) const;
     void storeRay(const Ray& ray, std::size_t i, std::int32_t* columns, std::int32_t* rows) const;
+    // The column fractions of a longitude (left and mirrored), and the row
+    // fraction of a latitude, by the exact steps.
+    void columnFractionsOf(float longitude, std::uint32_t& left, std::uint32_t& mirrored) const;
+    std::uint32_t rowFractionOf(float latitude) const;
+    // Details of ray i from its angles by the exact steps.
+    void storeDetails(std::size_t i, float theta, float latitude, double depth, double height,
+                      double turn, std::uint32_t* details) const;
+    void storeRowDetails(std::size_t i, float latitude, double depth, double height,
+                         std::uint32_t* details) const;
 
     // The rays of whole groups of four (the left half rounded down), step by
     // step across the row so that no step waits on the one before it.
@@ -113,6 +133,8 @@ class RowSolver {
 #if defined(__SSE2__)
     void columnsOfLongitudes(__m128 thetas, double turn, __m128i& left, __m128i& mirrored) const;
     bool columnsInside(__m128i left, __m128i mirrored) const;
+    __m128i levelsOf(__m128d flatLow, __m128d flatHigh, double squaredHeight) const;
+    __m128i rowStepsOf(__m128 latitudes) const;
 #endif
     // The table codes of a tilted row two rays at a time (see wide_steps.h).
     void solveTiltedCodes(double depth, double height, RowCodes& codes) const;
@@ -141,6 +163,9 @@ class RowSolver {
     std::vector<double> rayLengths_;
     std::vector<double> inverseRayLengths_;
     std::vector<std::int32_t> levelColumns_;
+    // Column fractions of the solved depth (left half, mirrored half).
+    std::vector<std::uint32_t> levelColumnFractions_;
+    FootprintLevels footprints_;
 
     // Every table angle by lookup code: code = index + 100001 where the ratio
     // exceeds 1 + 200002 where it is negative, the angle being entry[index],
