@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
+#include "imaging/image_levels.h"
 #include "platform/scoped_handle.h"
 
 class DibImage {
@@ -33,10 +35,23 @@ class DibImage {
     std::int32_t id() const { return id_; }
     bool isNull() const { return !bitmap_; }
 
+    // What a view derived from the pixels (built on a worker, read on the
+    // window's thread), or null until it is there.
+    std::shared_ptr<const imaging::ImageLevels> levels() const {
+        const std::lock_guard<std::mutex> guard(levelsLock_);
+        return levels_;
+    }
+    void setLevels(std::shared_ptr<const imaging::ImageLevels> levels) {
+        const std::lock_guard<std::mutex> guard(levelsLock_);
+        levels_ = std::move(levels);
+    }
+
   private:
     std::int32_t stride_ = 0;
     platform::UniqueBitmap bitmap_;
     std::uint8_t* bits_ = nullptr;
     std::unique_ptr<BITMAPINFOHEADER> header_;
     std::int32_t id_ = nullId;
+    mutable std::mutex levelsLock_;
+    std::shared_ptr<const imaging::ImageLevels> levels_;
 };

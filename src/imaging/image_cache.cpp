@@ -120,3 +120,17 @@ void ImageCache::dropPrefetched() {
     const Guard guard(lock_);
     dropped = std::move(prefetched_);
 }
+
+namespace imaging {
+
+void makeRoomFor(ImageCache& cache, std::uint64_t bytes) {
+    MEMORYSTATUS status{};
+    status.dwLength = sizeof status;
+    GlobalMemoryStatus(&status);
+    while (static_cast<std::uint64_t>(status.dwAvailPhys) < bytes && cache.count() > 0) {
+        cache.removeOldest();
+        GlobalMemoryStatus(&status);
+    }
+}
+
+}  // namespace imaging

@@ -70,3 +70,11 @@ class ImageCache {
     std::shared_ptr<DibImage> prefetched_;
     std::int32_t idCounter_ = firstId;
 };
+
+namespace imaging {
+
+// The memory guard: gives up the cache's oldest images (the prefetched one
+// first) while the physical memory reported free does not cover `bytes`.
+void makeRoomFor(ImageCache& cache, std::uint64_t bytes);
+
+}  // namespace imaging

@@ -28,18 +28,10 @@ void fillHeader(BITMAPINFOHEADER* header, imaging::PixelSize size) {
     header->biCompression = BI_RGB;
 }
 
-// Gives up the cache's oldest images while the physical memory reported free
-// does not cover the new bitmap's pixels.
+// Makes room for the new bitmap's pixels.
 void makeRoomFor(ImageCache& cache, imaging::PixelSize size) {
-    const std::uint64_t needed = static_cast<std::uint64_t>(std::max(size.width, 0)) *
-                                 static_cast<std::uint64_t>(std::max(size.height, 0)) * 3u;
-    MEMORYSTATUS status{};
-    status.dwLength = sizeof status;
-    GlobalMemoryStatus(&status);
-    while (static_cast<std::uint64_t>(status.dwAvailPhys) < needed && cache.count() > 0) {
-        cache.removeOldest();
-        GlobalMemoryStatus(&status);
-    }
+    imaging::makeRoomFor(cache, static_cast<std::uint64_t>(std::max(size.width, 0)) *
+                                    static_cast<std::uint64_t>(std::max(size.height, 0)) * 3u);
 }
 
 unsigned everyCore() {

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <span>
 #include <system_error>
@@ -128,7 +129,7 @@ void setDecodeObserver(DecodeObserver observer, void* context) {
     decodeObserver = observer;
 }
 
-void SceneDecode::run() {
+void SceneDecode::run(const std::function<void()>& tell) {
     if (const DecodeObserver observer = decodeObserver.load()) {
         observer(kind_, id_, decodeObserverContext.load());
     }
@@ -161,13 +162,36 @@ void SceneDecode::run() {
         }
         result_.owedBoxes = boxes.takeOwed();
     }
+    // The window's thread takes the result as soon as it is told: the image
+    // the levels are built from is held apart from it.
+    const std::shared_ptr<DibImage> image =
+        levelBuilder_ != nullptr && result_.image != nullptr && !result_.image->isNull()
+            ? result_.image
+            : nullptr;
     finished_.store(true, std::memory_order_release);
+    tell();
+    if (image != nullptr && !cancelled_.load()) {
+        buildLevels(*image);
+        tell();
+    }
+    done_.store(true, std::memory_order_release);
+}
+
+void SceneDecode::buildLevels(DibImage& image) {
+    try {
+        const PixelSize size{image.header()->biWidth, std::abs(image.header()->biHeight)};
+        if (guardCache_ != nullptr) {
+            makeRoomFor(*guardCache_, levelBuilder_->bytesFor(size));
+        }
+        image.setLevels(levelBuilder_->build(image));
+    } catch (const std::bad_alloc&) {
+        // without levels the view reads the picture alone
+    }
 }
 
 void DecodeThreads::start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT message) {
     const auto work = [decode, notify, message] {
-        decode->run();
-        PostMessageA(notify, message, 0, 0);
+        decode->run([notify, message] { PostMessageA(notify, message, 0, 0); });
     };
     // The worker's place is made before its thread starts, so that running
     // out of memory never leaves a running thread without an owner.
@@ -185,7 +209,7 @@ void DecodeThreads::start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT
 
 void DecodeThreads::joinFinished() {
     for (Worker& worker : workers_) {
-        if (worker.decode->finished() && worker.thread.joinable()) {
+        if (worker.decode->done() && worker.thread.joinable()) {
             worker.thread.join();
         }
     }
@@ -204,7 +228,7 @@ void DecodeThreads::joinAll() {
 std::size_t DecodeThreads::running() const {
     return static_cast<std::size_t>(
         std::count_if(workers_.begin(), workers_.end(),
-                      [](const Worker& worker) { return !worker.decode->finished(); }));
+                      [](const Worker& worker) { return !worker.decode->done(); }));
 }
 
 }  // namespace imaging

@@ -11,11 +11,13 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "imaging/dib_image.h"
+#include "imaging/image_levels.h"
 #include "imaging/image_prompts.h"
 #include "imaging/jpeg_decoding.h"
 #include "platform/scoped_handle.h"
@@ -62,35 +64,50 @@ class SceneDecode {
   public:
     // The full picture, or an eighth of it for a first look.
     enum class Kind { full, preview };
+    // A full picture gets its levels from `levels` (none when null) after it
+    // has been handed over.
     SceneDecode(std::int32_t id, SharedBlock block, std::int32_t size, ImageCache* guardCache,
-                Kind kind = Kind::full)
-        : id_(id), block_(std::move(block)), size_(size), guardCache_(guardCache), kind_(kind) {}
+                Kind kind = Kind::full, const LevelBuilder* levels = nullptr)
+        : id_(id),
+          block_(std::move(block)),
+          size_(size),
+          guardCache_(guardCache),
+          kind_(kind),
+          levelBuilder_(kind == Kind::full ? levels : nullptr) {}
     SceneDecode(const SceneDecode&) = delete;
     SceneDecode& operator=(const SceneDecode&) = delete;
 
     std::int32_t id() const { return id_; }
-    // The worker's part: decodes, catching everything it throws.
-    void run();
+    // The worker's part: decodes, catching everything it throws, and calls
+    // `tell` once the result may be read; then builds the picture's levels,
+    // when it has a builder, and calls `tell` again.
+    void run(const std::function<void()>& tell);
     // Nobody wants the result any more: a JPEG the player decodes itself
     // stops between rows (its result is then no picture).
     void cancel() { cancelled_.store(true); }
-    // True once `run` has returned; the result may then be read.
+    // True once the result may be read.
     bool finished() const { return finished_.load(std::memory_order_acquire); }
+    // True once the worker has nothing more to do (the levels are built too).
+    bool done() const { return done_.load(std::memory_order_acquire); }
     // The share of the picture's rows decoded so far (JPEGs the player
     // decodes itself; 0 for any other picture until it is done).
     double progress() const { return progress_.fraction(); }
     DecodedScene& result() { return result_; }
 
   private:
+    void buildLevels(DibImage& image);
+
     std::int32_t id_;
     SharedBlock block_;
     std::int32_t size_;
     ImageCache* guardCache_;
     Kind kind_;
+    const LevelBuilder* levelBuilder_;
     std::atomic<bool> cancelled_{false};
     jpeg::Progress progress_;
     DecodedScene result_;
     std::atomic<bool> finished_{false};
+    std::atomic<bool> done_{false};
 };
 
 // Lets tests act on a worker just before it decodes (for example hold a full
@@ -100,8 +117,9 @@ using DecodeObserver = void (*)(SceneDecode::Kind kind, std::int32_t id, void* c
 void setDecodeObserver(DecodeObserver observer, void* context);
 
 // The worker threads: each decode runs on a thread of its own, which posts
-// `message` to `notify` when it is done. Threads are joined once done, and
-// all of them when this goes, so that no worker outlives what it uses.
+// `message` to `notify` when its result is there and again when it is done.
+// Threads are joined once done, and all of them when this goes, so that no
+// worker outlives what it uses.
 class DecodeThreads {
   public:
     DecodeThreads() = default;

@@ -20,6 +20,8 @@ class SceneImageListener {
     // That first look: the same scene's `imageReady` follows (unless the
     // scene change is overtaken). Read until its successor arrives.
     virtual void previewReady(const DibImage* /*image*/) {}
+    // The image on show (the last one handed over) has its levels now.
+    virtual void levelsReady(const DibImage* /*image*/) {}
 };
 
 // Gets every scene sound file to play (null when the scene has none or it

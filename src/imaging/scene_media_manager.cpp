@@ -388,7 +388,7 @@ void SceneMediaManager::Prefetch(std::int32_t position) {
     const std::int32_t size = payload->size();
     prefetchDecode_ = std::make_shared<imaging::SceneDecode>(
         id, std::make_shared<platform::UniqueGlobal>(static_cast<HGLOBAL>(payload->takeBlock())),
-        size, &imageCache_);
+        size, &imageCache_, imaging::SceneDecode::Kind::full, levelBuilder_);
     prefetchDecodeStarted_ = false;
     startWaitingDecodes();
 }
@@ -407,8 +407,9 @@ void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::Un
         SetTimer(noticeWindow(), previewTimerId, previewDelay_, nullptr);
     }
     dropSceneDecode();
-    sceneDecode_ = std::make_shared<imaging::SceneDecode>(request->id(), std::move(shared), size,
-                                                          &imageCache_);
+    sceneDecode_ =
+        std::make_shared<imaging::SceneDecode>(request->id(), std::move(shared), size, &imageCache_,
+                                               imaging::SceneDecode::Kind::full, levelBuilder_);
     sceneDecodeStarted_ = false;
     startWaitingDecodes();
 }
@@ -493,6 +494,16 @@ void SceneMediaManager::decodeFinished() {
         pendingImageCallback_->id() == finished->id()) {
         pendingImageCallback_->install(finished->result());
     }
+    offerLevels();
+}
+
+void SceneMediaManager::offerLevels() {
+    if (shownImage_ == nullptr || imageListener_ == nullptr || levelsOffered_ == handOvers_ ||
+        shownImage_->levels() == nullptr) {
+        return;
+    }
+    levelsOffered_ = handOvers_;
+    imageListener_->levelsReady(shownImage_.get());
 }
 
 void SceneMediaManager::collectFinishedDecodes() {
@@ -506,6 +517,7 @@ void SceneMediaManager::collectFinishedDecodes() {
     // The workers that finished may have been overtaken ones, which nothing
     // here waits for: a decode queued behind them starts now.
     startWaitingDecodes();
+    offerLevels();
 }
 
 void SceneMediaManager::stopDecoding() {

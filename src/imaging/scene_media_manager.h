@@ -181,6 +181,9 @@ class SceneMediaManager {
     void collectFinishedDecodes();
     // Waits for every worker; nothing decoded so far is shown.
     void stopDecoding();
+    // Full scene pictures decoded on workers get their levels from `builder`
+    // (none when null), which must outlive the manager's workers.
+    void setLevelBuilder(const imaging::LevelBuilder* builder) { levelBuilder_ = builder; }
     // A scene's JPEG whose full decode has not ended this long after it began
     // gets a first look decoded at an eighth of its size.
     void setPreviewDelay(UINT milliseconds) { previewDelay_ = milliseconds; }
@@ -231,6 +234,8 @@ class SceneMediaManager {
     void dropPreview();
     // The decode for the scene asked for last is given up.
     void dropSceneDecode();
+    // Tells the image listener once when the image on show has its levels.
+    void offerLevels();
     // Takes a prefetched image or adopts a running prefetch for scene `id`;
     // true when the image was handed over at once.
     bool usePrefetch(std::int32_t id, bool& adopted);
@@ -250,6 +255,9 @@ class SceneMediaManager {
     // it gets the next one, so it must outlive its place in the cache.
     std::shared_ptr<DibImage> shownImage_;
     std::uint64_t handOvers_ = 0;
+    // The hand-over whose image the listener was last told has its levels.
+    std::uint64_t levelsOffered_ = 0;
+    const imaging::LevelBuilder* levelBuilder_ = nullptr;
     HeldSceneSound heldSound_;
     imaging::DecodeThreads decodeThreads_;
     platform::UniqueWindow noticeWindow_;

@@ -9,6 +9,7 @@
 #include "package/tour.h"
 #include "platform/clipboard.h"
 #include "platform/scoped_handle.h"
+#include "viewer/panorama_levels.h"
 
 namespace viewer {
 
@@ -21,49 +22,48 @@ constexpr float normalRotationStep = engine::degree * 0.8f;
 
 // ---- listeners
 
-namespace {
-
-engine::SourceImage sourceOf(const DibImage* image) {
-    engine::SourceImage source;
-    if (image != nullptr && !image->isNull() && image->header() != nullptr) {
-        source.pixels = image->bits();
-        source.width = image->header()->biWidth;
-        source.height = std::abs(image->header()->biHeight);
-        source.stride = image->stride();
-    }
-    return source;
-}
-
-}  // namespace
-
 void ViewerImageListener::imageReady(const DibImage* image) {
     if (renderer_ == nullptr) {
         return;
     }
-    const engine::SourceImage source = sourceOf(image);
+    shown_ = image;
     if (std::exchange(previewShown_, false)) {
         // The scene is on screen already, at the view the user has turned
         // it to since: only its pixels change.
-        renderer_->setImage(&source);
+        setImage(image);
         if (viewer_ != nullptr) {
             viewer_->imageInstalled(true);
         }
         drawNow();
         return;
     }
-    showScene(source, true);
+    showScene(image, true);
 }
 
 void ViewerImageListener::previewReady(const DibImage* image) {
     if (renderer_ == nullptr) {
         return;
     }
-    showScene(sourceOf(image), false);
+    shown_ = image;
+    showScene(image, false);
     previewShown_ = true;
 }
 
-void ViewerImageListener::showScene(const engine::SourceImage& source, bool full) {
+void ViewerImageListener::levelsReady(const DibImage* image) {
+    if (renderer_ != nullptr && image != nullptr && image == shown_) {
+        renderer_->view().setPyramid(pyramidOf(image));
+    }
+}
+
+void ViewerImageListener::setImage(const DibImage* image) {
+    const engine::SourceImage source = sourceOf(image);
     renderer_->setImage(&source);
+    // A picture decoded ahead may have its pyramid already.
+    renderer_->view().setPyramid(pyramidOf(image));
+}
+
+void ViewerImageListener::showScene(const DibImage* image, bool full) {
+    setImage(image);
     if (viewer_ != nullptr) {
         viewer_->showLinksOf(linkScene_);
         viewer_->imageInstalled(full);
@@ -294,6 +294,7 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
     }
     renderer_->attachWindow(window_);
     renderer_->resize();
+    applySampling();
 
     auto watcher = std::make_unique<engine::AutoTourWatcher>(this);
     watcher->setEnabled(false);
@@ -330,6 +331,16 @@ void Viewer::setFullToolbarWindow(HWND toolbar) {
 void Viewer::setTour(package::Tour* tour) {
     tour_ = tour;
     mediaManager_.SetTour(tour);
+    applySampling();
+}
+
+void Viewer::applySampling() {
+    const bool smooth = tour_ == nullptr || tour_->sampling() == package::ViewSampling::smooth;
+    // Without the memory for smooth sampling's maps the view stays exact.
+    const bool taken =
+        renderer_ == nullptr || renderer_->view().setSampling(smooth ? engine::Sampling::smooth
+                                                                     : engine::Sampling::nearest);
+    mediaManager_.setLevelBuilder(smooth && taken ? &levelBuilder_ : nullptr);
 }
 
 void Viewer::moveViewWindow(const RECT& rectangle) {

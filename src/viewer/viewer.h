@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "engine/auto_tour_watcher.h"
+#include "viewer/panorama_levels.h"
 #include "viewer/view_renderer.h"
 #include "imaging/scene_listeners.h"
 #include "imaging/scene_media_manager.h"
@@ -84,6 +85,9 @@ class ViewerImageListener : public SceneImageListener {
     // The preview is shown as the scene: the shell hears of the scene now and
     // the start view is applied; the full image then only takes its place.
     void previewReady(const DibImage* image) override;
+    // The image on show has its pyramid now: the view reads it from the next
+    // frame on.
+    void levelsReady(const DibImage* image) override;
     virtual void setRenderingEnabled(bool enabled);
     // Radians, stored as given.
     virtual void setStartView(float pan, float tilt, float fov);
@@ -97,11 +101,15 @@ class ViewerImageListener : public SceneImageListener {
   private:
     // Puts the image on the view as the scene's: links, the shell told, the
     // start view.
-    void showScene(const engine::SourceImage& source, bool full);
+    void showScene(const DibImage* image, bool full);
+    // The image's pixels, and its pyramid when it has one, on the view.
+    void setImage(const DibImage* image);
     void drawNow();
 
     ViewRenderer* renderer_;
     Viewer* viewer_;
+    // The image on the view (valid until the manager hands over the next).
+    const DibImage* shown_ = nullptr;
     std::int32_t sceneNumber_ = 0;
     std::int32_t linkScene_ = 0;
     // A preview of the scene is on the view; its full image is due.
@@ -243,7 +251,12 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     void startMotion(float panRate, float tiltRate, float fovRate);
     const package::Scene* sceneAt(std::int32_t sceneNumber) const;
 
+    // How the view reads the tour's panoramas, and what it derives for that.
+    void applySampling();
+
     std::unique_ptr<ViewRenderer> renderer_;
+    // Outlives the media manager, whose workers build with it.
+    PanoramaLevelBuilder levelBuilder_;
     SceneMediaManager mediaManager_;
     std::int32_t currentSceneId_ = 0;
     // The scene last asked for until its image arrives; 0 when none is due.
