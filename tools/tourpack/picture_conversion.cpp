@@ -251,6 +251,13 @@ RgbPicture decodePicture(const fs::path& file, FileKind kind) {
     return picture;
 }
 
+PictureSize readPictureThrough(const fs::path& file) {
+    const FileKind kind = pictureKindOf(file);
+    const PictureSize size = probePicture(file, kind);
+    decodePicture(file, kind);
+    return size;
+}
+
 JpegTreatment jpegTreatment(const fs::path& file) {
     const std::optional<JpegFacts> facts = jpegFactsOf(file);
     JpegTreatment treatment;
