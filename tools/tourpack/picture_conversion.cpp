@@ -243,6 +243,11 @@ RgbPicture decodePicture(const fs::path& file, FileKind kind) {
         }
         picture.pixels = std::move(*pixels);
     } else {
+        // stb_image fills in damaged entropy data without a word; the
+        // library names it.
+        if (const std::optional<std::string> damage = jpegDamage(readAll(file))) {
+            fail(file, "is truncated or corrupt (" + *damage + ")");
+        }
         picture = decodeWithStb(file);
     }
     if (facts && facts->orientation != 1) {

@@ -73,7 +73,8 @@ struct RgbPicture {
 
 // Decodes the whole picture, 16-bit samples to 8 bits, transparency
 // flattened over black and a JPEG turned upright. Throws TourpackError naming the file and the
-// fault (truncated, corrupt, a format this build does not read).
+// fault (truncated, corrupt, a format this build does not read); a JPEG whose
+// data the JPEG library finds damaged is refused too (see jpegDamage).
 RgbPicture decodePicture(const std::filesystem::path& file, FileKind kind);
 
 // Reduces the picture to `width` (its height in proportion). The left and
