@@ -247,6 +247,34 @@ Samples turnedSamples(const Samples& stored, tourpack::PictureSize kept, int ori
     return turned;
 }
 
+TEST(RestartMarkers, BuildSaysWhetherItAddedThem) {
+    TempFolder folder;
+    const fs::path plain = folder.path() / "plain.jpg";  // one scan, no restart markers
+    writeFile(plain, makeJpeg({96, 48, 2, 2, false, 0}));
+    const fs::path banded = jpegPicture("restart-420.jpg");
+    const tourpack::PictureSize bandedSize =
+        tourpack::probePicture(banded, tourpack::FileKind::jpeg);
+    tourpack::Manifest manifest;
+    manifest.file = folder.path() / "tour.json";
+    manifest.scenes.push_back({"Plain", 0, 0, 100, plain, {}, {}});
+    manifest.scenes.push_back({"Banded", 0, 0, 100, banded, {}, {}});
+    std::vector<std::string> lines;
+    std::vector<std::string> warnings;
+    tourpack::ConversionOptions options;
+    options.pictureDone = [&](const std::string& line) { lines.push_back(line); };
+    tourpack::PreparedPictures prepared;
+    tourpack::preparePictures(manifest, options, prepared, warnings);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0],
+              "scenes[1].image: plain.jpg, a JPEG picture of 96 x 48, stored with restart "
+              "markers, pixels unchanged");
+    EXPECT_NE(prepared.manifest().scenes[0].image, plain);
+    EXPECT_EQ(lines[1], "scenes[2].image: restart-420.jpg, a JPEG picture of " +
+                            std::to_string(bandedSize.width) + " x " +
+                            std::to_string(bandedSize.height) + ", stored as it is");
+    EXPECT_EQ(prepared.manifest().scenes[1].image, banded) << "stored byte for byte";
+}
+
 // Damage libjpeg only warns about, filling in what is missing: a file cut
 // inside its entropy data, entropy data that ends early at a marker, bytes
 // where a marker belongs. What build and new read pictures with refuses each,
