@@ -21,6 +21,11 @@ namespace platform {
 
 // The path as the system's file calls take it (UTF-16 on Windows).
 std::filesystem::path nativePath(const char* path);
+// nativePath at any length: on Windows a path too long for the plain form is
+// handed over extended-length (extended_paths.h), so that a file in a deep
+// folder opens without the system's long-path setting. Every file call of
+// this layer, and the player's loading of its language module, goes through it.
+std::filesystem::path systemPath(const char* path);
 // The path of a file the system named, as UTF-8 text.
 std::string textPath(const std::filesystem::path& path);
 

@@ -17,14 +17,14 @@ std::string textPath(const std::filesystem::path& path) {
 }
 
 std::unique_ptr<std::istream> openForReading(const char* path) {
-    return std::make_unique<std::ifstream>(nativePath(path), std::ios::in | std::ios::binary);
+    return std::make_unique<std::ifstream>(systemPath(path), std::ios::in | std::ios::binary);
 }
 
 bool writeFile(const char* path, const std::uint8_t* bytes, std::size_t length, WriteMode mode) {
     const auto openMode = mode == WriteMode::replace
                               ? std::ios::out | std::ios::binary | std::ios::trunc
                               : std::ios::in | std::ios::out | std::ios::binary;
-    std::fstream out(nativePath(path), openMode);
+    std::fstream out(systemPath(path), openMode);
     if (!out) {
         return false;
     }

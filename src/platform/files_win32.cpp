@@ -7,6 +7,7 @@
 #include <map>
 #include <string_view>
 
+#include "platform/extended_paths.h"
 #include "platform/scoped_handle.h"
 
 namespace platform {
@@ -20,6 +21,20 @@ namespace {
 std::map<std::string, UniqueFile>& heldFiles() {
     static auto* files = new std::map<std::string, UniqueFile>;
     return *files;
+}
+
+// The current folder as long as the system names it.
+std::wstring currentFolder() {
+    std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
+    const DWORD length =
+        folder.empty() ? 0 : GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    folder.resize(length < folder.size() ? length : 0);
+    return folder;
+}
+
+// A path as the file calls take it at any length.
+std::wstring callablePath(const std::wstring& path) {
+    return extendedLengthPath(path, currentFolder());
 }
 
 // The folder as long as the system names it: asked once for its length.
@@ -51,7 +66,7 @@ UniqueFile holdNewFile(const wchar_t* path) {
 }
 
 UniqueFile openFile(const char* path) {
-    return UniqueFile(CreateFileW(nativePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    return UniqueFile(CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -72,6 +87,10 @@ bool isTempFileName(std::wstring_view name, std::wstring_view prefix) {
 
 }  // namespace
 
+std::filesystem::path systemPath(const char* path) {
+    return callablePath(nativePath(path).wstring());
+}
+
 std::string makeTempFile(const char* prefix) {
     const std::wstring folder = temporaryFolder();
     if (folder.empty()) {
@@ -88,7 +107,7 @@ std::string makeTempFile(const char* prefix) {
             continue;
         }
         const std::wstring name = temporaryName(folder, widePrefix, unique);
-        UniqueFile held = holdNewFile(name.c_str());
+        UniqueFile held = holdNewFile(callablePath(name).c_str());
         if (held) {
             std::string path = textPath(name);
             heldFiles()[path] = std::move(held);
@@ -114,7 +133,7 @@ void deleteFile(const char* path) {
     // The package's one way to delete a file; its owners (TempFile, the
     // skin set, the shell) call it.
     heldFiles().erase(path);
-    DeleteFileW(nativePath(path).c_str());
+    DeleteFileW(systemPath(path).c_str());
 }
 
 void deleteFilesOfThisRun() {
@@ -131,7 +150,8 @@ int removeFilesOfEndedRuns(const char* prefix) {
     }
     const std::wstring widePrefix = nativePath(prefix).wstring();
     WIN32_FIND_DATAW found{};
-    const UniqueFileSearch search(FindFirstFileW((folder + widePrefix + L"*.tmp").c_str(), &found));
+    const UniqueFileSearch search(
+        FindFirstFileW(callablePath(folder + widePrefix + L"*.tmp").c_str(), &found));
     if (!search) {
         return 0;
     }
@@ -140,7 +160,7 @@ int removeFilesOfEndedRuns(const char* prefix) {
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
             isTempFileName(found.cFileName, widePrefix)) {
             // A running player holds its files: deleting them fails.
-            if (DeleteFileW((folder + found.cFileName).c_str())) {
+            if (DeleteFileW(callablePath(folder + found.cFileName).c_str())) {
                 ++removed;
             }
         }

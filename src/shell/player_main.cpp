@@ -72,7 +72,7 @@ void prepareSkin(package::TourLoader& loader) {
 std::string loadLanguageModule(const char* path) {
     ShellState& s = shellState;
     s.languagePath = path;
-    platform::UniqueModule module(LoadLibraryW(platform::nativePath(path).c_str()));
+    platform::UniqueModule module(LoadLibraryW(platform::systemPath(path).c_str()));
     if (!module) {
         return "Failed to load language.";
     }

@@ -219,11 +219,14 @@ $convert -size 80x40 gradient:white-black "$mixed/phone.webp"
 $convert -size 80x40 gradient:white-black "$mixed/renamed.jpg.webp"
 mv "$mixed/renamed.jpg.webp" "$mixed/renamed.jpg"
 printf '\xFF\xD8\xFF\xC1\x00\x0B\x0C\x00\x10\x00\x20\x01\x01\x11\x00' >"$mixed/deep.jpg"
+# Its header whole, its pixels missing: build would refuse it.
+head -c 33 "$photos/2_market.png" >"$mixed/header-only.png"
 "$tourpack" new "$mixed" >"$work/new.out" 2>&1 || fail "new over unreadable pictures: $(cat "$work/new.out")"
 for left in "broken.png: is not a picture that can be read" \
   "phone.webp: a format tourpack does not read; convert it to JPEG" \
   "renamed.jpg: a WebP picture, a format tourpack does not read; convert it to JPEG" \
   "deep.jpg: is a 12-bit JPEG, which tourpack does not read" \
+  "header-only.png: is truncated or corrupt" \
   '"Portrait": portrait.jpg (32 x 80)'; do
   grep -qF "$left" "$work/new.out" || fail "new does not leave out $left ($(cat "$work/new.out"))"
 done

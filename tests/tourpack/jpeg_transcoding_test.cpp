@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <string>
@@ -14,6 +15,7 @@
 #include "picture_conversion.h"
 #include "picture_preparation.h"
 #include "scratch_files.h"
+#include "tourpack_error.h"
 
 namespace {
 
@@ -243,6 +245,82 @@ Samples turnedSamples(const Samples& stored, tourpack::PictureSize kept, int ori
     turned.height = static_cast<unsigned>(size.height);
     turned.components = 3;
     return turned;
+}
+
+TEST(RestartMarkers, BuildSaysWhetherItAddedThem) {
+    TempFolder folder;
+    const fs::path plain = folder.path() / "plain.jpg";  // one scan, no restart markers
+    writeFile(plain, makeJpeg({96, 48, 2, 2, false, 0}));
+    const fs::path banded = jpegPicture("restart-420.jpg");
+    const tourpack::PictureSize bandedSize =
+        tourpack::probePicture(banded, tourpack::FileKind::jpeg);
+    tourpack::Manifest manifest;
+    manifest.file = folder.path() / "tour.json";
+    manifest.scenes.push_back({"Plain", 0, 0, 100, plain, {}, {}});
+    manifest.scenes.push_back({"Banded", 0, 0, 100, banded, {}, {}});
+    std::vector<std::string> lines;
+    std::vector<std::string> warnings;
+    tourpack::ConversionOptions options;
+    options.pictureDone = [&](const std::string& line) { lines.push_back(line); };
+    tourpack::PreparedPictures prepared;
+    tourpack::preparePictures(manifest, options, prepared, warnings);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0],
+              "scenes[1].image: plain.jpg, a JPEG picture of 96 x 48, stored with restart "
+              "markers, pixels unchanged");
+    EXPECT_NE(prepared.manifest().scenes[0].image, plain);
+    EXPECT_EQ(lines[1], "scenes[2].image: restart-420.jpg, a JPEG picture of " +
+                            std::to_string(bandedSize.width) + " x " +
+                            std::to_string(bandedSize.height) + ", stored as it is");
+    EXPECT_EQ(prepared.manifest().scenes[1].image, banded) << "stored byte for byte";
+}
+
+// Damage libjpeg only warns about, filling in what is missing: a file cut
+// inside its entropy data, entropy data that ends early at a marker, bytes
+// where a marker belongs. What build and new read pictures with refuses each,
+// in either coding, whichever decoder reads it. (Arithmetic-coded data that
+// ends early at a marker cannot be told from whole data: its encoder leaves
+// out trailing zero bytes, which the decoder stuffs back at the marker.)
+TEST(DamagedJpegs, AreRefusedInEitherCoding) {
+    TempFolder folder;
+    for (const bool arithmetic : {false, true}) {
+        const Bytes whole = makeJpeg({96, 64, 2, 2, arithmetic, 0});
+        const std::uint8_t startOfScan[] = {0xFF, 0xDA};
+        const auto scan =
+            std::search(whole.begin(), whole.end(), std::begin(startOfScan), std::end(startOfScan));
+        ASSERT_NE(scan, whole.end());
+        ASSERT_EQ(whole[whole.size() - 2], 0xFF);
+        ASSERT_EQ(whole.back(), 0xD9);
+        const auto middle = scan + (whole.end() - scan) / 2;
+        const Bytes cut(whole.begin(), middle);
+        Bytes endsEarly = cut;
+        endsEarly.insert(endsEarly.end(), {0xFF, 0xD9});
+        Bytes extraneous = whole;
+        extraneous.insert(extraneous.begin() + (scan - whole.begin()), {0x12, 0x34, 0x56});
+        std::vector<std::pair<std::string, Bytes>> damaged = {{"cut", cut},
+                                                              {"extraneous", extraneous}};
+        if (!arithmetic) {
+            damaged.emplace_back("ends-early", endsEarly);
+        }
+        const std::string coding = arithmetic ? "arithmetic-" : "huffman-";
+        const fs::path intact = folder.path() / (coding + "intact.jpg");
+        writeFile(intact, whole);
+        EXPECT_EQ(tourpack::readPictureThrough(intact).width, 96);
+        for (const auto& [name, bytes] : damaged) {
+            SCOPED_TRACE(coding + name);
+            const fs::path file = folder.path() / (coding + name + ".jpg");
+            writeFile(file, bytes);
+            try {
+                tourpack::decodePicture(file, tourpack::FileKind::jpeg);
+                ADD_FAILURE() << "the damaged picture was decoded";
+            } catch (const tourpack::TourpackError& error) {
+                EXPECT_NE(std::string(error.what()).find(": is truncated or corrupt ("),
+                          std::string::npos)
+                    << error.what();
+            }
+            EXPECT_THROW(tourpack::readPictureThrough(file), tourpack::TourpackError);
+        }
+    }
 }
 
 TEST(LosslessTurn, EachOrientationDecodesToTheStoredPixelsTurned) {

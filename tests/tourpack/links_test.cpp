@@ -133,7 +133,7 @@ TEST_F(ManifestLinks, InspectListsThemAndReportsADamagedBlock) {
     }
 }
 
-TEST_F(ManifestLinks, ATourWithoutLinksCarriesNoBlock) {
+TEST_F(ManifestLinks, ATourWithoutLinksCarriesNoLinksSection) {
     std::vector<std::string> warnings;
     const fs::path with = build(source_.manifestPath(), "with.exe", warnings);
     for (json& scene : source_.manifest["scenes"]) {
@@ -150,7 +150,11 @@ TEST_F(ManifestLinks, ATourWithoutLinksCarriesNoBlock) {
     std::string error;
     const auto opened = tourpack::OpenedTour::open(without.string(), error);
     ASSERT_TRUE(opened) << error;
-    EXPECT_EQ(opened->loader().extensionBlock().kind, package::ExtensionBlockStatus::absent);
+    EXPECT_EQ(opened->loader().extensionBlock().kind, package::ExtensionBlockStatus::read)
+        << "the block still records the texts' code page";
+    for (std::int32_t position = 1; position <= 3; ++position) {
+        EXPECT_TRUE(opened->tour().scene(position)->links().empty()) << position;
+    }
 }
 
 TEST_F(ManifestLinks, BuildRefusesBadLinksNamingTheField) {

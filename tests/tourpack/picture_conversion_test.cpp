@@ -221,6 +221,27 @@ TEST_F(PictureConversionTest, UnreadablePicturesAreNamedWithTheirField) {
     EXPECT_NE(error.find("missing.png does not exist"), std::string::npos) << error;
 }
 
+TEST_F(PictureConversionTest, ReadingThroughFindsWhatOnlyTheWholePictureShows) {
+    // A PNG cut right after its header chunk: the header gives a size, the
+    // pixels are missing; build refuses it, so new must not list it.
+    Bytes headerOnly = pngPicture(32, 32, 3, {1, 2, 3});
+    headerOnly.resize(8 + 25);  // the signature and the IHDR chunk
+    const fs::path cut = write("header-only.png", headerOnly);
+    EXPECT_EQ(tourpack::probePicture(cut, tourpack::FileKind::png).width, 32);
+    try {
+        tourpack::readPictureThrough(cut);
+        ADD_FAILURE() << "a picture without its pixels was read through";
+    } catch (const tourpack::TourpackError& error) {
+        EXPECT_NE(std::string(error.what()).find("header-only.png: is truncated or corrupt"),
+                  std::string::npos)
+            << error.what();
+    }
+    const fs::path whole = write("whole.png", pngPicture(64, 32, 3, {1, 2, 3}));
+    const tourpack::PictureSize size = tourpack::readPictureThrough(whole);
+    EXPECT_EQ(size.width, 64);
+    EXPECT_EQ(size.height, 32);
+}
+
 TEST_F(PictureConversionTest, TiffIsReadOrRefusedByName) {
     // A little-endian TIFF header with no picture directory behind it.
     const fs::path file = write("scan.tif", Bytes{'I', 'I', 42, 0, 8, 0, 0, 0});

@@ -96,11 +96,17 @@ TEST_F(TextCodePage, ACyrillicTourRecordsItsCodePageAndComesBackInUtf8) {
     EXPECT_EQ(test_support::readFile(build(extracted, "again.exe")), test_support::readFile(tour));
 }
 
-TEST_F(TextCodePage, AWindows1252TourWithoutLinksCarriesNoBlock) {
+TEST_F(TextCodePage, AWindows1252TourWithoutLinksStillRecordsItsCodePage) {
+    // Without the record the player would read "Café" in the system's code
+    // page: "Cafй" on a Cyrillic system.
     const fs::path tour = build(source_, "western.exe");  // "Café tour"
-    EXPECT_FALSE(containsMarker(tour));
+    EXPECT_TRUE(containsMarker(tour));
     std::string error;
-    EXPECT_EQ(tourpack::OpenedTour::open(tour.string(), error)->textCodePage(), 1252);
+    const auto opened = tourpack::OpenedTour::open(tour.string(), error);
+    ASSERT_TRUE(opened) << error;
+    EXPECT_EQ(opened->loader().extensionBlock().kind, package::ExtensionBlockStatus::read);
+    EXPECT_EQ(opened->tour().textCodePage(), 1252u) << "as the player's reader finds it";
+    EXPECT_EQ(opened->textCodePage(), 1252);
 }
 
 TEST_F(TextCodePage, ATourWithLinksRecordsTheCodePageBesideThem) {

@@ -218,7 +218,41 @@ std::optional<std::vector<std::uint8_t>> decodeJpegWithLibrary(std::span<const s
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
+    if (failure.damageWarnings > 0) {
+        error = failure.firstDamage;
+        return std::nullopt;
+    }
     return pixels;
+}
+
+std::optional<std::string> jpegDamage(std::span<const std::uint8_t> bytes) {
+    jpeg_decompress_struct info{};
+    JpegErrorJump failure;
+    info.err = failure.armed();
+    std::vector<JSAMPLE> row;  // outside the frames a jump leaves
+    if (setjmp(failure.jump) != 0) {
+        jpeg_destroy_decompress(&info);
+        return std::string(failure.message);
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    info.scale_num = 1;
+    info.scale_denom = 8;
+    info.do_fancy_upsampling = FALSE;
+    info.dct_method = JDCT_IFAST;
+    jpeg_start_decompress(&info);
+    row.resize(static_cast<std::size_t>(info.output_width) * info.output_components);
+    JSAMPROW rows[1] = {row.data()};
+    while (info.output_scanline < info.output_height) {
+        jpeg_read_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    if (failure.damageWarnings > 0) {
+        return std::string(failure.firstDamage);
+    }
+    return std::nullopt;
 }
 
 std::vector<std::uint8_t> orientUpright(const std::vector<std::uint8_t>& pixels, PictureSize& size,

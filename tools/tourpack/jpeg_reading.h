@@ -63,10 +63,18 @@ bool markExifUpright(std::span<std::uint8_t> exif);
 std::string describeOrientation(int orientation);
 
 // Red, green, blue bytes, rows top-down, as stored (not yet turned upright);
-// nothing, with `error`, when the library cannot decode the picture.
+// nothing, with `error`, when the library cannot decode the picture or finds
+// its data damaged (see jpegDamage).
 std::optional<std::vector<std::uint8_t>> decodeJpegWithLibrary(std::span<const std::uint8_t> bytes,
                                                                PictureSize& size,
                                                                std::string& error);
+
+// What is damaged in the JPEG, in the library's words, when its entropy data
+// ends early or does not decode, which libjpeg only warns about (filling in
+// what is missing, as the player's decoder does too); nothing when every
+// block decodes. Every coded block is read; the pixels are made at an eighth
+// of the size, which the check does not need.
+std::optional<std::string> jpegDamage(std::span<const std::uint8_t> bytes);
 
 // Turns red, green, blue pixels as the orientation tag says, so that they
 // stand upright; `size` becomes the upright size.

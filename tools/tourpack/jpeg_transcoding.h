@@ -1,9 +1,11 @@
 // Restart markers for the JPEGs a tour stores, so that the player decodes
 // each picture in bands on every core. Added losslessly: the picture's DCT
 // coefficients are copied into a new baseline Huffman-coded JPEG with a
-// restart marker every few MCU rows; every pixel decodes as before. A camera
-// picture whose orientation tag says to turn it is turned in the same pass,
-// block by block.
+// restart marker every few MCU rows; every pixel decodes as before, with any
+// decoder settings. A camera picture whose orientation tag says to turn it is
+// turned in the same pass, block by block: no coefficient is quantised
+// anew, but its pixels are the original ones turned only under a decode that
+// works block by block (see turnedUprightLosslessly).
 #pragma once
 
 #include <cstdint>
@@ -29,10 +31,15 @@ std::optional<std::vector<std::uint8_t>> withRestartMarkers(std::span<const std:
 // The JPEG turned upright as `orientation` (an EXIF orientation tag, 1 to 8)
 // says, at coefficient level, baseline and with restart markers as
 // withRestartMarkers writes them: each block moves to its turned place, its
-// coefficients transposed and mirrored, so the kept part decodes to the same
-// pixels, turned. Edges are trimmed as losslessTurn() says, and an EXIF
-// orientation tag in the copy says 1. Nothing when libjpeg cannot read the
-// picture or the turn would keep nothing of it.
+// coefficients transposed and mirrored. Decoded block by block (chroma
+// upsampled by repeating samples, the float inverse DCT) the kept part gives
+// exactly its pixels turned. libjpeg's default decode does not: its chroma
+// smoothing across blocks and the rounding between the integer inverse DCT's
+// passes are not symmetric under a turn, so there samples come out a few
+// levels apart from the original decode turned. Edges are trimmed as
+// losslessTurn() says, and an EXIF orientation tag in the copy says 1.
+// Nothing when libjpeg cannot read the picture or the turn would keep nothing
+// of it.
 std::optional<std::vector<std::uint8_t>> turnedUprightLosslessly(std::span<const std::uint8_t> jpeg,
                                                                  int orientation);
 

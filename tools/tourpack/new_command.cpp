@@ -83,14 +83,15 @@ std::string unreadableReason(const fs::path& file, const TourpackError& error) {
     return reason;
 }
 
-// Probes every picture; one that cannot be read is left out, with the reason,
-// and the manifest is written for the rest.
-void probePictures(tourpack::FolderGuess& guess, const fs::path& folder) {
+// Reads every picture through, as build will: one that cannot be read, or
+// that build would refuse, is left out with the reason, and the manifest is
+// written for the rest.
+void readPictures(tourpack::FolderGuess& guess, const fs::path& folder) {
     std::vector<tourpack::SceneGuess> readable;
     for (tourpack::SceneGuess& scene : guess.scenes) {
         const fs::path file = folder / tourpack::pathFromUtf8(scene.picture);
         try {
-            scene.size = tourpack::probePicture(file, tourpack::pictureKindOf(file));
+            scene.size = tourpack::readPictureThrough(file);
             readable.push_back(scene);
         } catch (const TourpackError& error) {
             guess.leftOut.push_back({scene.picture, unreadableReason(file, error)});
@@ -100,7 +101,7 @@ void probePictures(tourpack::FolderGuess& guess, const fs::path& folder) {
     if (!guess.infoPicture.empty()) {
         const fs::path file = folder / tourpack::pathFromUtf8(guess.infoPicture);
         try {
-            tourpack::probePicture(file, tourpack::pictureKindOf(file));
+            tourpack::readPictureThrough(file);
         } catch (const TourpackError& error) {
             guess.leftOut.push_back({guess.infoPicture, unreadableReason(file, error)});
             guess.infoPicture.clear();
@@ -183,7 +184,7 @@ int runNew(const NewArguments& arguments) {
     }
     const std::vector<std::string> files = filesIn(named, manifest);
     tourpack::FolderGuess guess = tourpack::guessTour(utf8Of(named.filename()), files);
-    probePictures(guess, named);
+    readPictures(guess, named);
     if (guess.scenes.empty()) {
         printLeftOut(guess);
         throw TourpackError(utf8Of(named) +

@@ -659,15 +659,11 @@ void writeLinksSection(Fields& fields, const Manifest& manifest, const BuildInpu
     }
 }
 
-// A tour without links whose texts are Windows-1252 gets no extension block,
-// and is written exactly as tours were before the block existed.
-bool needsExtensionBlock(const BuildInputs& inputs) {
-    return inputs.hasLinks || inputs.textCodePage != defaultTextCodePage;
-}
-
 // The extension block after the record stream (see package/extension_block.h):
-// the links, when there are any, and the texts' code page; each section's
-// length is counted before its content is written.
+// the links, when there are any, and the texts' code page, always: a tour
+// that names none has its texts read in the showing system's code page, so
+// a Windows-1252 tour would show garbled on a Cyrillic or Greek system. Each
+// section's length is counted before its content is written.
 template <class Fields>
 void writeExtensionBlock(Fields& fields, const Manifest& manifest, const BuildInputs& inputs) {
     namespace block = package::extension_block;
@@ -732,9 +728,7 @@ void writeRecordStream(Fields& fields, const Manifest& manifest, const BuildInpu
         blob(inputs.skin[slot], inputs.skinSizes[slot]);
     }
     blob(inputs.languageModule, inputs.languageSize);
-    if (needsExtensionBlock(inputs)) {
-        writeExtensionBlock(fields, manifest, inputs);
-    }
+    writeExtensionBlock(fields, manifest, inputs);
 }
 
 struct PackagePlan {

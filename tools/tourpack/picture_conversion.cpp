@@ -243,12 +243,24 @@ RgbPicture decodePicture(const fs::path& file, FileKind kind) {
         }
         picture.pixels = std::move(*pixels);
     } else {
+        // stb_image fills in damaged entropy data without a word; the
+        // library names it.
+        if (const std::optional<std::string> damage = jpegDamage(readAll(file))) {
+            fail(file, "is truncated or corrupt (" + *damage + ")");
+        }
         picture = decodeWithStb(file);
     }
     if (facts && facts->orientation != 1) {
         picture.pixels = orientUpright(picture.pixels, picture.size, facts->orientation);
     }
     return picture;
+}
+
+PictureSize readPictureThrough(const fs::path& file) {
+    const FileKind kind = pictureKindOf(file);
+    const PictureSize size = probePicture(file, kind);
+    decodePicture(file, kind);
+    return size;
 }
 
 JpegTreatment jpegTreatment(const fs::path& file) {

@@ -44,6 +44,13 @@ JpegTreatment jpegTreatment(const std::filesystem::path& file);
 // TourpackError naming the file and what is wrong with it.
 PictureSize probePicture(const std::filesystem::path& file, FileKind kind);
 
+// The picture read through as build reads it before storing it: its size as
+// probePicture gives it, after the whole picture has decoded. Throws what
+// probePicture or decodePicture throws, so that what build would refuse (a
+// file cut short after its header, damaged data) is named before a manifest
+// lists it.
+PictureSize readPictureThrough(const std::filesystem::path& file);
+
 // Blue, green, red bytes, rows bottom-up, each padded to 4 bytes: the layout
 // of the player's bitmaps, which the engine reads.
 struct BitmapPixels {
@@ -66,7 +73,8 @@ struct RgbPicture {
 
 // Decodes the whole picture, 16-bit samples to 8 bits, transparency
 // flattened over black and a JPEG turned upright. Throws TourpackError naming the file and the
-// fault (truncated, corrupt, a format this build does not read).
+// fault (truncated, corrupt, a format this build does not read); a JPEG whose
+// data the JPEG library finds damaged is refused too (see jpegDamage).
 RgbPicture decodePicture(const std::filesystem::path& file, FileKind kind);
 
 // Reduces the picture to `width` (its height in proportion). The left and

@@ -55,8 +55,9 @@ class PictureConverter {
             const fs::path result = storedWithRestartMarkers(converted, scratch_);
             prepared_[picture] = {result, size};
             if (options_.pictureDone) {
-                options_.pictureDone(converted == picture ? keptLine(field, picture, size)
-                                                          : notices_.back());
+                options_.pictureDone(converted == picture
+                                         ? keptLine(field, picture, size, result != picture)
+                                         : notices_.back());
             }
             return result;
         } catch (const Interrupted&) {
@@ -68,10 +69,13 @@ class PictureConverter {
     }
 
   private:
-    static std::string keptLine(const std::string& field, const fs::path& picture,
-                                PictureSize size) {
+    // A picture the player takes: stored byte for byte, or, a JPEG not yet in
+    // row bands, copied coefficient for coefficient with restart markers.
+    static std::string keptLine(const std::string& field, const fs::path& picture, PictureSize size,
+                                bool markersAdded) {
         return field + ": " + utf8Of(picture.filename()) + ", " + describe(pictureKindOf(picture)) +
-               " of " + describeSize(size) + ", stored as it is";
+               " of " + describeSize(size) + ", " +
+               (markersAdded ? "stored with restart markers, pixels unchanged" : "stored as it is");
     }
 
     fs::path convert(const std::string& field, const fs::path& picture, PictureSize& size) {
