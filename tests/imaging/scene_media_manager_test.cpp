@@ -849,13 +849,15 @@ TEST_F(SceneMediaOnWorkers, ASlowSceneShowsItsPreviewThenItsFullImageAndItsSound
     scenes[1].image = picturePath("scene-wide.jpg");
     TestTour tour(scenes);
     attach(tour);
-    takePreviews();
-    ask(1);  // too small to take long: no preview
+    ask(1);
     ASSERT_TRUE(waitForInstallation(manager));
     EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
     heard.clear();
     images().widths.clear();
 
+    // The order is the gate's, not the machine's: the full decode waits
+    // until the preview is on screen.
+    takePreviews();
     FullDecodeGate::instance().hold(tour.scene(2).id());
     ask(2);
     const bool previewed = pumpUntil([&] { return !heard.empty(); }, std::chrono::seconds(20));
