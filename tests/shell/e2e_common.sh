@@ -261,43 +261,74 @@ differing() { ae "$1[$5x$6+$3+$4]" "$2[$5x$6+$3+$4]"; }
 spread() { convert "$1[$4x$5+$2+$3]" -format "%[fx:standard_deviation*1000]" info: | cut -d. -f1; }
 # area_is changed|same PICTURE_A PICTURE_B X Y W H: whether the area differs
 # in more than MIN_CHANGE pixels (20), or in at most MAX_SAME (10).
-area_is() {
-  local count
-  count=$(differing "$2" "$3" "${@:4}")
-  if [ "$1" = changed ]; then [ "$count" -gt "${MIN_CHANGE:-20}" ]; else [ "$count" -le "${MAX_SAME:-10}" ]; fi
-}
+area_is() { area_count_is "$1" "$(differing "$2" "$3" "${@:4}")"; }
 changed() { area_is changed "$art/$1.png" "$art/$2.png" "${@:3}"; }
 same() { area_is same "$art/$1.png" "$art/$2.png" "${@:3}"; }
-# Polls read the screen as X's own dumps, which are compared without
-# decoding; only the dump that ends a poll is kept as a PNG.
 dump() { xwd -root -silent >"$1"; }
 keep() { convert "xwd:$1" "$art/$2.png"; } # keep DUMP NAME
+# grab FILE X Y W H: that area of the screen, and no more, as a PPM picture
+# (a poll of a small area on a 2560 x 2000 screen then reads kilobytes, not
+# the whole screen).
+grab() {
+  python3 - "$@" <<'PY'
+import ctypes, sys
+out, x, y, w, h = sys.argv[1], *(int(v) for v in sys.argv[2:6])
+class XImage(ctypes.Structure):
+    _fields_ = [(n, ctypes.c_int) for n in ("width", "height", "xoffset", "format")] + \
+        [("data", ctypes.c_void_p)] + [(n, ctypes.c_int) for n in (
+            "byte_order", "bitmap_unit", "bitmap_bit_order", "bitmap_pad", "depth",
+            "bytes_per_line", "bits_per_pixel")]
+x11 = ctypes.CDLL("libX11.so.6")
+x11.XOpenDisplay.restype = ctypes.c_void_p
+x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+x11.XDefaultRootWindow.restype = ctypes.c_ulong
+x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                          ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+x11.XGetImage.restype = ctypes.POINTER(XImage)
+display = x11.XOpenDisplay(None)
+image = x11.XGetImage(display, x11.XDefaultRootWindow(display), x, y, w, h, 0xFFFFFFFF, 2) if display else None
+if not image or image.contents.bits_per_pixel != 32:
+    sys.exit(1)
+rows = ctypes.string_at(image.contents.data, image.contents.bytes_per_line * h)
+pixels = bytearray(3 * w * h)
+for row in range(h):
+    line = rows[row * image.contents.bytes_per_line:][: 4 * w]
+    for channel, at in ((0, 2), (1, 1), (2, 0)):  # X's words are B, G, R, unused
+        pixels[3 * w * row + channel:3 * w * (row + 1):3] = line[at::4]
+with open(out, "wb") as picture:
+    picture.write(b"P6 %d %d 255\n" % (w, h) + pixels)
+PY
+}
 # shot_when changed|same REFERENCE NAME X Y W H: shoots NAME once the area
 # compares with REFERENCE as asked, or after WAIT seconds (20) as it is then
 # (a scene's picture takes a loaded machine seconds to extract and decode).
+# Each poll reads the area alone; NAME is the whole screen once it has.
 shot_when() {
-  local compare=$1 reference=$2 name=$3 poll=$work/poll.xwd started=$SECONDS
+  local compare=$1 reference=$2 name=$3 poll=$work/poll.ppm was=$work/reference.ppm
+  local started=$SECONDS count
   shift 3
-  until dump "$poll" && area_is "$compare" "$art/$reference.png" "$poll" "$@"; do
-    [ $((SECONDS - started)) -lt "${WAIT:-20}" ] || { keep "$poll" "$name"; return 1; }
+  convert "$art/$reference.png[$(geometry "$@")]" +repage "$was"
+  until grab "$poll" "$@" && count=$(ae "$was" "$poll") && area_count_is "$compare" "$count"; do
+    [ $((SECONDS - started)) -lt "${WAIT:-20}" ] || { shot "$name"; return 1; }
     sleep 0.3
   done
-  keep "$poll" "$name"
+  shot "$name"
   echo "($name $compare after $((SECONDS - started)) s)"
 }
+area_count_is() { if [ "$1" = changed ]; then [ "$2" -gt "${MIN_CHANGE:-20}" ]; else [ "$2" -le "${MAX_SAME:-10}" ]; fi; }
 # settle NAME X Y W H: shoots NAME once the area has stopped changing.
 settle() {
   local name=$1
   shift
-  local deadline=$((SECONDS + ${WAIT:-20})) earlier=$work/earlier.xwd later=$work/later.xwd
-  dump "$later"
+  local deadline=$((SECONDS + ${WAIT:-20})) earlier=$work/earlier.ppm later=$work/later.ppm
+  grab "$later" "$@"
   while [ $SECONDS -lt $deadline ]; do
     sleep 0.4
     mv "$later" "$earlier"
-    dump "$later"
-    [ "$(differing "$earlier" "$later" "$@")" -eq 0 ] && break
+    grab "$later" "$@"
+    [ "$(ae "$earlier" "$later")" = 0 ] && break
   done
-  keep "$later" "$name"
+  shot "$name"
 }
 
 # ---- The player's window ----------------------------------------------------

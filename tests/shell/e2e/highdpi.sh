@@ -99,12 +99,12 @@ for i in 0 1 2 3 4 5 6 7 8 9 10; do
   press_button $i "$previous" hidpi
   previous="hidpi-pressed-$i"
 done
-wait_until 10 in_full_screen || true
+wait_until 30 in_full_screen || true
 check "button 10: full screen covers the desktop ($fw x $fh)" \
   [ "$fw" -eq $desktopWidth -a "$fh" -eq $desktopHeight ]
 key Escape
-wait_until 10 windowed || true
-read -r _ _ _ _ bx by bw bh < <(probe rect)
+client_back() { read -r _ _ _ _ bx by bw bh < <(probe rect) && [ "$bw $bh" = "$cw $ch" ]; }
+wait_until 30 client_back || true
 check "Escape gives the enlarged window back ($bw x $bh)" [ "$bw $bh" = "$cw $ch" ]
 
 # The about box's link answers at its enlarged place: (140, 177) of the
