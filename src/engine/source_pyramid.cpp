@@ -108,7 +108,7 @@ constexpr std::int32_t levelBandsPerThread = 4;
 }  // namespace
 
 std::size_t SourcePyramid::bytesFor(std::int32_t width, std::int32_t height) {
-    std::size_t bytes = 0;
+    std::size_t bytes = spareBytes;
     while (halvable(width, height)) {
         width = halved(width);
         height = halved(height);
@@ -145,6 +145,7 @@ std::unique_ptr<SourcePyramid> SourcePyramid::buildOn(const SourceImage& source,
     if (!pyramid->bytes_) {
         return nullptr;
     }
+    std::fill_n(pyramid->bytes_.get() + pyramid->byteCount_ - spareBytes, spareBytes, 0);
     try {
         std::size_t offset = 0;
         std::int32_t width = source.width;

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "engine/angles.h"
+#include "engine/processor.h"
 #include "engine/smooth_sampler.h"
 #include "engine/source_pyramid.h"
 #include "engine_fixture.h"
@@ -106,6 +107,8 @@ TEST(SmoothWarp, EqualsTheReferenceOnOneAndSeveralThreads) {
                           {0.4f, -89 * degree, 120 * degree}};
     for (const bool withPyramid : {false, true}) {
         for (const std::int32_t threads : {1, 3}) {
+            // The processor's wide steps, then the SSE2 steps alone.
+            engine::allowWideSteps(threads == 1);
             for (const std::int32_t width : {161, 200}) {
                 SmoothView engineView(width, 120, threads);
                 engineView.showWithPyramid(panorama, withPyramid);
@@ -132,6 +135,7 @@ TEST(SmoothWarp, EqualsTheReferenceOnOneAndSeveralThreads) {
             }
         }
     }
+    engine::allowWideSteps(true);
 }
 
 // The maps of the widest panoramas the engine takes stay inside them; a
