@@ -275,4 +275,37 @@ std::int32_t locateOneLevelWide(const SampledPart& part, SampleTaps& taps, bool&
     return whole;
 }
 
+std::int32_t halveRowWide(const std::uint8_t* top, const std::uint8_t* bottom,
+                          std::size_t aboveBytes, std::uint8_t* out, std::int32_t count) {
+    // Each 128-bit lane holds four pixels of one row (12 bytes of 16 read):
+    // pairs (a_c, b_c) of horizontal neighbours side by side, summed as
+    // 16-bit values, for two pixels of the half row.
+    const __m256i pairs = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, 3, 1, 4, 2, 5, 6, 9, 7, 10, 8, 11, -1, -1, -1, -1));
+    const __m256i ones = _mm256_set1_epi8(1);
+    const __m256i two = _mm256_set1_epi16(2);
+    auto sums = [&](const std::uint8_t* row) {
+        const __m256i bytes = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 12)), 1);
+        return _mm256_maddubs_epi16(_mm256_shuffle_epi8(bytes, pairs), ones);
+    };
+    std::int32_t x = 0;
+    // Reads end 4 bytes past the 24 of four pixel pairs; the second store 2
+    // bytes past the 12 of four pixels.
+    for (; x + 4 <= count && 6 * static_cast<std::size_t>(x) + 28 <= aboveBytes &&
+           3 * x + 14 <= 3 * count;
+         x += 4) {
+        const std::size_t from = 6 * static_cast<std::size_t>(x);
+        const __m256i total =
+            _mm256_add_epi16(_mm256_add_epi16(sums(top + from), sums(bottom + from)), two);
+        const __m256i means =
+            _mm256_packus_epi16(_mm256_srli_epi16(total, 2), _mm256_setzero_si256());
+        std::uint8_t* to = out + 3 * static_cast<std::size_t>(x);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm256_castsi256_si128(means));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 6), _mm256_extracti128_si256(means, 1));
+    }
+    return x;
+}
+
 }  // namespace engine

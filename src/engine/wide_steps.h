@@ -102,4 +102,12 @@ struct SampledPart {
 // levels).
 std::int32_t locateOneLevelWide(const SampledPart& part, SampleTaps& taps, bool& nearEnd);
 
+// The 2 x 2 means (a + b + c + d + 2) / 4 of two rows of 3-byte pixels, as
+// SourcePyramid halves a level of even size: pixels of `out` from the first
+// on, four at a time, as long as the reads stay within `top` and `bottom`'s
+// `aboveBytes` bytes and the writes within `out`'s first 3 * `count`; returns
+// how many it did.
+std::int32_t halveRowWide(const std::uint8_t* top, const std::uint8_t* bottom,
+                          std::size_t aboveBytes, std::uint8_t* out, std::int32_t count);
+
 }  // namespace engine
