@@ -31,8 +31,40 @@ engine::SourceImage imageOf(const ReferencePanorama& panorama) {
                                panorama.stride};
 }
 
-// Fine noise over stripes and checks near the panorama's own resolution, and
-// one-pixel lines: a nearest-pixel view of it shrunk shows moire and grain.
+// A deterministic hash of a lattice point, as a value in [-1, 1].
+double latticeValue(std::int64_t x, std::int64_t y, std::uint32_t salt) {
+    std::uint64_t h = static_cast<std::uint64_t>(x) * 0x9E3779B97F4A7C15ull ^
+                      static_cast<std::uint64_t>(y) * 0xC2B2AE3D27D4EB4Full ^ salt * 0x165667B1ull;
+    h ^= h >> 31;
+    h *= 0xBF58476D1CE4E5B9ull;
+    h ^= h >> 29;
+    return static_cast<double>(h >> 11) / static_cast<double>(1ull << 52) - 1.0;
+}
+
+// Smoothly interpolated lattice noise of one period (in pixels).
+double valueNoise(double x, double y, double period, std::uint32_t salt) {
+    const double u = x / period;
+    const double v = y / period;
+    const double fu = std::floor(u);
+    const double fv = std::floor(v);
+    const double a = u - fu;
+    const double b = v - fv;
+    const double su = a * a * (3 - 2 * a);
+    const double sv = b * b * (3 - 2 * b);
+    const auto i = static_cast<std::int64_t>(fu);
+    const auto j = static_cast<std::int64_t>(fv);
+    const double top = latticeValue(i, j, salt) * (1 - su) + latticeValue(i + 1, j, salt) * su;
+    const double bottom =
+        latticeValue(i, j + 1, salt) * (1 - su) + latticeValue(i + 1, j + 1, salt) * su;
+    return top * (1 - sv) + bottom * sv;
+}
+
+// Detailed the way photographs are: noise whose amplitude falls as 1 / f^0.8
+// over ten octaves (periods of 1024 down to 2 pixels), regions of fine
+// texture (tiles, weave), flat-coloured blocks with sharp edges, one-pixel
+// lines, and a little grain, all in the picture's own pixels whatever its
+// size (as a photograph's detail is). A nearest-pixel view of it shrunk aliases as a
+// view of a tiled photograph does.
 ReferencePanorama detailedPanorama(std::int32_t width, std::int32_t height) {
     ReferencePanorama panorama;
     panorama.width = width;
@@ -40,19 +72,55 @@ ReferencePanorama detailedPanorama(std::int32_t width, std::int32_t height) {
     panorama.stride = engine::stride24(width);
     panorama.pixels.resize(static_cast<std::size_t>(panorama.stride) * height);
     std::mt19937 random(7);
-    std::uniform_int_distribution<int> noise(-40, 40);
+    std::uniform_real_distribution<double> grain(-3.0, 3.0);
+    constexpr std::int32_t cell = 160;
     for (std::int32_t y = 0; y < height; ++y) {
         std::uint8_t* row = &panorama.pixels[static_cast<std::size_t>(y) * panorama.stride];
         for (std::int32_t x = 0; x < width; ++x) {
-            const double stripes = 70.0 * std::sin(x * 2.6 + 0.002 * y * y / height);
-            const double checks = ((x / 3 + y / 3) % 2 == 0) ? 40.0 : -40.0;
-            const double zone = 60.0 * std::cos(0.0004 * (x * x % 100000 + y * y % 70000));
-            const bool line = x % 37 == 0 || y % 29 == 0;
-            const double values[3] = {128 + stripes + noise(random), 128 + checks + zone,
-                                      128 + 0.5 * stripes - 0.5 * checks + noise(random)};
+            const double px = x;
+            const double py = y;
+            double luma = 120.0;
+            double period = 1024.0;
+            for (std::uint32_t octave = 0; octave < 10; ++octave, period /= 2) {
+                luma += 70.0 * std::pow(period / 1024.0, 0.8) * valueNoise(px, py, period, octave);
+            }
+            const double warmth = 30.0 * valueNoise(px, py, 700.0, 20);
+            const double green = 25.0 * valueNoise(px, py, 400.0, 21);
+            // Each cell of the grid: plain, a textured region or a flat block.
+            const auto cx = static_cast<std::int64_t>(px / cell);
+            const auto cy = static_cast<std::int64_t>(py / cell);
+            const double kind = latticeValue(cx, cy, 30);
+            const double inCellX = px - cx * cell;
+            const double inCellY = py - cy * cell;
+            if (kind > 0.55) {
+                // Roof tiles: rows of 6 pixels, joints every 9, shaded.
+                const bool joint =
+                    std::fmod(inCellY, 6.0) < 1.0 ||
+                    std::fmod(inCellX + 4.5 * (static_cast<int>(inCellY / 6) % 2), 9.0) < 1.0;
+                luma += joint ? -35.0 : 12.0 * std::sin(inCellY * 1.05);
+            } else if (kind > 0.2) {
+                // Weave: a diagonal pattern of a few pixels.
+                luma += 22.0 * std::sin((inCellX + inCellY) * 1.9) *
+                        std::sin((inCellX - inCellY) * 1.3);
+            } else if (kind < -0.6) {
+                // A flat block with sharp edges and a frame line.
+                const double left = 20 + 30 * (latticeValue(cx, cy, 31) + 1);
+                const double topEdge = 20 + 30 * (latticeValue(cx, cy, 32) + 1);
+                if (inCellX >= left && inCellX < cell - 10 && inCellY >= topEdge &&
+                    inCellY < cell - 10) {
+                    const bool frame = inCellX < left + 1 || inCellY < topEdge + 1;
+                    luma = frame ? 30.0 : 60.0 + 60.0 * (latticeValue(cx, cy, 33) + 1);
+                }
+            }
+            // Cables and edges: one-pixel dark lines across the picture.
+            if (static_cast<std::int64_t>(py + 0.13 * px) % 211 == 0 ||
+                static_cast<std::int64_t>(px) % 331 == 0) {
+                luma = 25.0;
+            }
+            luma += grain(random);
+            const double values[3] = {luma - warmth, luma + green, luma + warmth};
             for (int c = 0; c < 3; ++c) {
-                row[3 * x + c] =
-                    line ? 255 : static_cast<std::uint8_t>(std::clamp(values[c], 0.0, 255.0));
+                row[3 * x + c] = static_cast<std::uint8_t>(std::clamp(values[c], 0.0, 255.0));
             }
         }
     }

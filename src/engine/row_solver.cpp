@@ -700,6 +700,9 @@ __m128i fractionStepsOf(__m128d low, __m128d high) {
 
 }  // namespace
 
+// Groups of four rays between asking for a group's angles and reading them.
+constexpr std::size_t detailPrefetchGroups = 6;
+
 // The levels of four rays: how many bounds each one's flat or whole square
 // lies within (the bounds fall, so that is the first level whose bounds it
 // lies outside).
@@ -757,6 +760,19 @@ void RowSolver::solveDetails(const ArctangentTable& table, float depth, float he
     const std::size_t right = static_cast<std::size_t>(viewWidth_) - 4;
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t i = 4 * g;
+        // The angles of most rays lie outside the first-level cache: ask for
+        // those a few groups ahead.
+        if (g + detailPrefetchGroups < groups) {
+            const std::size_t ahead = i + 4 * detailPrefetchGroups;
+            for (std::size_t k = ahead; k < ahead + 4; ++k) {
+                _mm_prefetch(reinterpret_cast<const char*>(anglesByCode + codes.latitude[k]),
+                             _MM_HINT_T0);
+                if (by == SolvedBy::tilted) {
+                    _mm_prefetch(reinterpret_cast<const char*>(anglesByCode + codes.longitude[k]),
+                                 _MM_HINT_T0);
+                }
+            }
+        }
         if (!trusted || codes.doubtful[g] != 0) {
             for (std::size_t k = i; k < i + 4; ++k) {
                 oneAtATime(k);

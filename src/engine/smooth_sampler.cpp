@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/processor.h"
 #include "engine/source_pyramid.h"
 
 namespace engine {
@@ -50,102 +51,101 @@ SampleLevel sampleLevelOf(const SourceImage& image, const SourceImage& source) {
     return level;
 }
 
-// The four pixels around one position on one level: offsets of the two rows
-// and of the two columns, and the fractions between them.
-struct Corners {
-    std::size_t top;
-    std::size_t bottom;
-    std::size_t left;
-    std::size_t right;
-    std::uint32_t across;  // 256ths toward the right column
-    std::uint32_t down;    // 256ths toward the bottom row
-};
+using Taps = SampleTaps;
+constexpr std::int32_t partPixels = samplePartPixels;
 
-Corners cornersOf(const SampleLevel& level, std::int32_t levelIndex, std::int32_t column,
-                  std::int32_t row, std::uint32_t detail) {
-    std::int32_t x = column;
-    std::int32_t y = row;
-    std::uint32_t fx = columnFractionOf(detail);
-    std::uint32_t fy = rowFractionOf(detail);
-    if (levelIndex > 0) {
-        positionOnLevel(column, fx, level.columnScale, x, fx);
-        positionOnLevel(row, fy, level.rowScale, y, fy);
-        // Left of the first column's centre lies the last column.
-        if (x < 0) {
-            x += level.width;
-        }
-        x = std::min(x, level.width - 1);
-        // Above the first row's centre there is only the first row.
-        if (y < 0) {
-            y = 0;
-            fy = 0;
-        }
-        y = std::min(y, level.height - 1);
+std::uint32_t weightPair(std::uint32_t fraction) {
+    return (256 - fraction) | fraction << 16;
+}
+
+// One view pixel, exactly 3 bytes, blended one channel at a time.
+void blendOne(const Taps& taps, std::int32_t k, std::uint8_t* out) {
+    const std::uint8_t* topLeft = taps.at[k];
+    const std::uint8_t* topRight = topLeft + taps.right[k];
+    const std::uint8_t* bottomLeft = topLeft + taps.down[k];
+    const std::uint8_t* bottomRight = bottomLeft + taps.right[k];
+    const std::uint32_t stay = taps.across[k] & 0xFFFF;
+    const std::uint32_t across = taps.across[k] >> 16;
+    const std::uint32_t keep = taps.between[k] & 0xFFFF;
+    const std::uint32_t down = taps.between[k] >> 16;
+    for (std::size_t c = 0; c < 3; ++c) {
+        const std::uint32_t top = (topLeft[c] * stay + topRight[c] * across + 128) >> 8;
+        const std::uint32_t bottom = (bottomLeft[c] * stay + bottomRight[c] * across + 128) >> 8;
+        out[c] = static_cast<std::uint8_t>((top * keep + bottom * down + 128) >> 8);
     }
-    const std::int32_t nextX = x + 1 == level.width ? 0 : x + 1;
-    const std::int32_t nextY = std::min(y + 1, level.height - 1);
-    return Corners{static_cast<std::size_t>(y) * level.stride,
-                   static_cast<std::size_t>(nextY) * level.stride,
-                   3 * static_cast<std::size_t>(x),
-                   3 * static_cast<std::size_t>(nextX),
-                   fx,
-                   fy};
 }
 
 #if defined(__SSE2__)
 
-// The pixels at `left` and `right` of one row side by side in 8 bytes.
-__m128i pairAt(const SampleLevel& level, std::size_t row, std::size_t left, std::size_t right) {
-    const std::uint8_t* pixels = level.pixels + row;
-    if (right == left + 3 && row + left + 8 <= level.end) {
-        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels + left));
-    }
-    std::uint8_t bytes[8] = {};
-    std::memcpy(bytes, pixels + left, 3);
-    std::memcpy(bytes + 3, pixels + right, 3);
-    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes));
+__m128i wordAt(const std::uint8_t* p) {
+    std::int32_t word;
+    std::memcpy(&word, p, 4);
+    return _mm_cvtsi32_si128(word);
 }
 
-// The blended pixel in the low 3 bytes.
-__m128i blended(const SampleLevel& level, const Corners& at) {
+// Pixel k's four channels (the fourth is the byte after the pixel), as
+// 32-bit sums of both rows' blends along the row, each rounded to a whole
+// value: top | bottom << 16 per channel.
+__m128i rowsOf(const Taps& taps, std::int32_t k, __m128i across) {
+    const std::uint8_t* top = taps.at[k];
+    const std::uint8_t* bottom = top + taps.down[k];
+    const std::int32_t right = taps.right[k];
     const __m128i zero = _mm_setzero_si128();
-    const __m128i top = _mm_unpacklo_epi8(pairAt(level, at.top, at.left, at.right), zero);
-    const __m128i bottom = _mm_unpacklo_epi8(pairAt(level, at.bottom, at.left, at.right), zero);
-    const auto across = static_cast<short>(at.across);
-    const auto stay = static_cast<short>(256 - at.across);
-    const __m128i alongRow = _mm_setr_epi16(stay, stay, stay, across, across, across, 0, 0);
-    const __m128i half = _mm_set1_epi16(128);
-    // Lanes 0-2: left * (256 - fx) + right * fx, at most 255 * 256.
-    __m128i topSums = _mm_mullo_epi16(top, alongRow);
-    topSums = _mm_add_epi16(topSums, _mm_srli_si128(topSums, 6));
-    __m128i bottomSums = _mm_mullo_epi16(bottom, alongRow);
-    bottomSums = _mm_add_epi16(bottomSums, _mm_srli_si128(bottomSums, 6));
-    // Top in lanes 0-2, bottom in lanes 4-6, each rounded to a whole value.
-    const __m128i rows =
-        _mm_srli_epi16(_mm_add_epi16(_mm_unpacklo_epi64(topSums, bottomSums), half), 8);
-    const auto down = static_cast<short>(at.down);
-    const auto keep = static_cast<short>(256 - at.down);
-    const __m128i betweenRows = _mm_setr_epi16(keep, keep, keep, keep, down, down, down, down);
-    __m128i sums = _mm_mullo_epi16(rows, betweenRows);
-    sums = _mm_add_epi16(sums, _mm_srli_si128(sums, 8));
-    return _mm_packus_epi16(_mm_srli_epi16(_mm_add_epi16(sums, half), 8), zero);
+    const __m128i half = _mm_set1_epi32(128);
+    // (left, right) pairs of 16-bit values per channel, top row then bottom.
+    const __m128i topPairs =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi8(wordAt(top), wordAt(top + right)), zero);
+    const __m128i bottomPairs =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi8(wordAt(bottom), wordAt(bottom + right)), zero);
+    const __m128i topSums =
+        _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(topPairs, across), half), 8);
+    const __m128i bottomSums =
+        _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(bottomPairs, across), half), 8);
+    return _mm_or_si128(topSums, _mm_slli_epi32(bottomSums, 16));
+}
+
+// Pixels [first, last) of a part, 4 bytes each (the fourth overwritten by the
+// next pixel); the caller writes the part's last pixel exactly.
+void blendFours(const Taps& taps, std::int32_t first, std::int32_t last, std::uint8_t* out) {
+    const __m128i half = _mm_set1_epi32(128);
+    std::int32_t k = first;
+    for (; k + 4 <= last; k += 4) {
+        const __m128i across = _mm_loadu_si128(reinterpret_cast<const __m128i*>(taps.across + k));
+        const __m128i between = _mm_loadu_si128(reinterpret_cast<const __m128i*>(taps.between + k));
+        __m128i pixels[4];
+        pixels[0] = rowsOf(taps, k, _mm_shuffle_epi32(across, 0x00));
+        pixels[1] = rowsOf(taps, k + 1, _mm_shuffle_epi32(across, 0x55));
+        pixels[2] = rowsOf(taps, k + 2, _mm_shuffle_epi32(across, 0xAA));
+        pixels[3] = rowsOf(taps, k + 3, _mm_shuffle_epi32(across, 0xFF));
+        pixels[0] = _mm_madd_epi16(pixels[0], _mm_shuffle_epi32(between, 0x00));
+        pixels[1] = _mm_madd_epi16(pixels[1], _mm_shuffle_epi32(between, 0x55));
+        pixels[2] = _mm_madd_epi16(pixels[2], _mm_shuffle_epi32(between, 0xAA));
+        pixels[3] = _mm_madd_epi16(pixels[3], _mm_shuffle_epi32(between, 0xFF));
+        for (__m128i& pixel : pixels) {
+            pixel = _mm_srli_epi32(_mm_add_epi32(pixel, half), 8);
+        }
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(pixels[0], pixels[1]),
+                                               _mm_packs_epi32(pixels[2], pixels[3]));
+        std::uint8_t* to = out + 3 * static_cast<std::size_t>(k);
+        alignas(16) std::uint32_t words[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(words), bytes);
+        std::memcpy(to, &words[0], 4);
+        std::memcpy(to + 3, &words[1], 4);
+        std::memcpy(to + 6, &words[2], 4);
+        std::memcpy(to + 9, &words[3], 4);
+    }
+    for (; k < last; ++k) {
+        const __m128i pixel = _mm_madd_epi16(
+            rowsOf(taps, k, _mm_set1_epi32(static_cast<std::int32_t>(taps.across[k]))),
+            _mm_set1_epi32(static_cast<std::int32_t>(taps.between[k])));
+        const __m128i bytes = _mm_packus_epi16(
+            _mm_packs_epi32(_mm_srli_epi32(_mm_add_epi32(pixel, half), 8), pixel), pixel);
+        const auto word = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
+        std::memcpy(out + 3 * static_cast<std::size_t>(k), &word, 4);
+    }
 }
 
 #endif
-
-[[maybe_unused]] void blendScalar(const SampleLevel& level, const Corners& at, std::uint8_t* out) {
-    const std::uint8_t* topLeft = level.pixels + at.top + at.left;
-    const std::uint8_t* topRight = level.pixels + at.top + at.right;
-    const std::uint8_t* bottomLeft = level.pixels + at.bottom + at.left;
-    const std::uint8_t* bottomRight = level.pixels + at.bottom + at.right;
-    for (std::size_t c = 0; c < 3; ++c) {
-        const std::uint32_t top =
-            (topLeft[c] * (256 - at.across) + topRight[c] * at.across + 128) >> 8;
-        const std::uint32_t bottom =
-            (bottomLeft[c] * (256 - at.across) + bottomRight[c] * at.across + 128) >> 8;
-        out[c] = static_cast<std::uint8_t>((top * (256 - at.down) + bottom * at.down + 128) >> 8);
-    }
-}
 
 }  // namespace
 
@@ -153,6 +153,7 @@ SmoothSampler::SmoothSampler(const SourceImage& source, const SourcePyramid* pyr
     if (!source.usable()) {
         return;
     }
+    wide_ = wideStepsEnabled();
     levels_[0] = sampleLevelOf(source, source);
     count_ = 1;
     if (pyramid != nullptr && pyramid->sourceWidth() == source.width &&
@@ -165,29 +166,72 @@ SmoothSampler::SmoothSampler(const SourceImage& source, const SourcePyramid* pyr
     }
 }
 
+void SmoothSampler::locateTaps(const SampledPart& part, std::int32_t first, SampleTaps& taps,
+                               bool& nearEnd) const {
+    for (std::int32_t k = first; k < part.count; ++k) {
+        const std::uint32_t detail = part.details[k];
+        const std::uint32_t index = std::min(levelOf(detail), part.lastLevel);
+        const SampleLevel& level = levels_[index];
+        std::int32_t x;
+        std::int32_t y;
+        std::uint32_t fx;
+        std::uint32_t fy;
+        positionOnLevel(part.columns[k], columnFractionOf(detail), level.columnScale, x, fx);
+        positionOnLevel(part.rows[k], rowFractionOf(detail), level.rowScale, y, fy);
+        // Left of the first column's centre lies the last column; above the
+        // first row's centre there is only the first row.
+        x += x < 0 ? level.width : 0;
+        x = std::min(x, level.width - 1);
+        fy = y < 0 ? 0 : fy;
+        y = std::clamp(y, 0, level.height - 1);
+        nearEnd |= index == 0 && y >= part.nearEndRow;
+        taps.at[k] = level.pixels + static_cast<std::size_t>(y) * level.stride +
+                     3 * static_cast<std::size_t>(x);
+        taps.right[k] = x + 1 == level.width ? -3 * x : 3;
+        taps.down[k] = y + 1 < level.height ? static_cast<std::int32_t>(level.stride) : 0;
+        taps.across[k] = weightPair(fx);
+        taps.between[k] = weightPair(fy);
+#if defined(__SSE2__)
+        _mm_prefetch(reinterpret_cast<const char*>(taps.at[k]), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(taps.at[k] + taps.down[k]), _MM_HINT_T0);
+#endif
+    }
+}
+
 void SmoothSampler::sampleRow(const std::int32_t* columns, const std::int32_t* rows,
                               const std::uint32_t* details, std::uint8_t* out,
                               std::int32_t count) const {
-    const auto last = static_cast<std::uint32_t>(count_ - 1);
-    for (std::int32_t k = 0; k < count; ++k) {
-        const std::uint32_t detail = details[k];
-        const auto levelIndex = static_cast<std::int32_t>(std::min(levelOf(detail), last));
-        const SampleLevel& level = levels_[levelIndex];
-        const Corners at = cornersOf(level, levelIndex, columns[k], rows[k], detail);
-        std::uint8_t* to = out + 3 * static_cast<std::size_t>(k);
-#if defined(__SSE2__)
-        const __m128i pixel = blended(level, at);
-        if (k + 1 < count) {
-            // The fourth byte is the next pixel's, written after this one.
-            const auto word = static_cast<std::uint32_t>(_mm_cvtsi128_si32(pixel));
-            std::memcpy(to, &word, 4);
-            continue;
+    SampledPart part;
+    part.levels = levels_;
+    part.lastLevel = static_cast<std::uint32_t>(count_ - 1);
+    // Four-byte reads of the source's very last pixel would leave the
+    // picture; the pyramid's levels have bytes to spare after theirs.
+    part.nearEndRow = levels_[0].height - 2;
+    SampleTaps taps;
+    for (std::int32_t first = 0; first < count; first += partPixels) {
+        part.columns = columns + first;
+        part.rows = rows + first;
+        part.details = details + first;
+        part.count = std::min(partPixels, count - first);
+        bool nearEnd = false;
+        std::int32_t located = 0;
+#if defined(LUMIVUE_WIDE_STEPS)
+        if (wide_) {
+            located = locateOneLevelWide(part, taps, nearEnd);
         }
-        const auto word = static_cast<std::uint32_t>(_mm_cvtsi128_si32(pixel));
-        std::memcpy(to, &word, 3);
-#else
-        blendScalar(level, at, to);
 #endif
+        locateTaps(part, located, taps, nearEnd);
+        std::uint8_t* to = out + 3 * static_cast<std::size_t>(first);
+        std::int32_t exact = 0;
+#if defined(__SSE2__)
+        if (!nearEnd) {
+            exact = part.count - 1;
+            blendFours(taps, 0, exact, to);
+        }
+#endif
+        for (std::int32_t k = exact; k < part.count; ++k) {
+            blendOne(taps, k, to + 3 * static_cast<std::size_t>(k));
+        }
     }
 }
 

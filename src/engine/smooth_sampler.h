@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "engine/pixel_buffers.h"
+#include "engine/wide_steps.h"
 
 namespace engine {
 
@@ -104,8 +105,13 @@ class SmoothSampler {
                    const std::uint32_t* details, std::uint8_t* out, std::int32_t count) const;
 
   private:
+    // The taps of a part's pixels from `first` on, one at a time.
+    void locateTaps(const SampledPart& part, std::int32_t first, SampleTaps& taps,
+                    bool& nearEnd) const;
+
     SampleLevel levels_[FootprintLevels::mostLevels + 1];
     std::int32_t count_ = 0;
+    bool wide_ = false;  // the processor's wide steps (processor.h)
 };
 
 // Where a level-0 position (whole part and 256ths) lies on a level whose

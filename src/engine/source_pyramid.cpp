@@ -4,6 +4,8 @@
 #include <new>
 
 #include "engine/band_pool.h"
+#include "engine/processor.h"
+#include "engine/wide_steps.h"
 
 namespace engine {
 
@@ -51,14 +53,21 @@ SideTaps sideTaps(std::int32_t above, std::int32_t below) {
 
 // Rows [first, last) of `below` from `above`, both sides even: 2 x 2 means.
 void halveEvenRows(const SourceImage& above, const SourceImage& below, std::int32_t first,
-                   std::int32_t last) {
+                   std::int32_t last, [[maybe_unused]] bool wide) {
     const auto width = static_cast<std::size_t>(below.width);
     for (std::int32_t y = first; y < last; ++y) {
         const std::uint8_t* top = above.pixels + static_cast<std::size_t>(2 * y) * above.stride;
         const std::uint8_t* bottom = top + above.stride;
         auto* out =
             const_cast<std::uint8_t*>(below.pixels) + static_cast<std::size_t>(y) * below.stride;
-        for (std::size_t x = 0; x < width; ++x) {
+        std::size_t done = 0;
+#if defined(LUMIVUE_WIDE_STEPS)
+        if (wide) {
+            done = static_cast<std::size_t>(halveRowWide(
+                top, bottom, 3 * static_cast<std::size_t>(above.width), out, below.width));
+        }
+#endif
+        for (std::size_t x = done; x < width; ++x) {
             for (std::size_t c = 0; c < 3; ++c) {
                 const std::size_t at = 6 * x + c;
                 out[3 * x + c] = static_cast<std::uint8_t>(
@@ -108,7 +117,7 @@ constexpr std::int32_t levelBandsPerThread = 4;
 }  // namespace
 
 std::size_t SourcePyramid::bytesFor(std::int32_t width, std::int32_t height) {
-    std::size_t bytes = 0;
+    std::size_t bytes = spareBytes;
     while (halvable(width, height)) {
         width = halved(width);
         height = halved(height);
@@ -145,6 +154,7 @@ std::unique_ptr<SourcePyramid> SourcePyramid::buildOn(const SourceImage& source,
     if (!pyramid->bytes_) {
         return nullptr;
     }
+    std::fill_n(pyramid->bytes_.get() + pyramid->byteCount_ - spareBytes, spareBytes, 0);
     try {
         std::size_t offset = 0;
         std::int32_t width = source.width;
@@ -160,6 +170,7 @@ std::unique_ptr<SourcePyramid> SourcePyramid::buildOn(const SourceImage& source,
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+    const bool wide = wideStepsEnabled();
     const SourceImage* above = &source;
     for (const SourceImage& below : pyramid->levels_) {
         const bool even = above->width % 2 == 0 && above->height % 2 == 0;
@@ -184,7 +195,7 @@ std::unique_ptr<SourcePyramid> SourcePyramid::buildOn(const SourceImage& source,
             const auto last = static_cast<std::int32_t>(static_cast<std::int64_t>(below.height) *
                                                         (band + 1) / bands);
             if (even) {
-                halveEvenRows(from, below, first, last);
+                halveEvenRows(from, below, first, last, wide);
             } else {
                 halveRowsByTaps(from, below, columns, rows, first, last);
             }

@@ -34,7 +34,7 @@ class SourcePyramid {
     static std::unique_ptr<SourcePyramid> build(const SourceImage& source, BandPool& pool);
 
     // Bytes the levels of a source of that size take (for a memory guard that
-    // decides before building).
+    // decides before building), with the spare bytes after the last level.
     static std::size_t bytesFor(std::int32_t width, std::int32_t height);
 
     // Levels 1 ... levelCount(); level 0 is the source.
@@ -52,7 +52,11 @@ class SourcePyramid {
     SourcePyramid() = default;
     static std::unique_ptr<SourcePyramid> buildOn(const SourceImage& source, BandPool* pool);
 
-    // Every level's rows, one after the other (not cleared: every byte is written).
+    // Bytes after the last level's last pixel, so that a sampler may read a
+    // word at any pixel.
+    static constexpr std::size_t spareBytes = 4;
+    // Every level's rows, one after the other, and the spare bytes (not
+    // cleared: every byte of the levels is written).
     std::unique_ptr<std::uint8_t[]> bytes_;
     std::size_t byteCount_ = 0;
     std::vector<SourceImage> levels_;

@@ -4,7 +4,10 @@
 
 #include <immintrin.h>
 
+#include <algorithm>
+
 #include "engine/arctangent_table.h"
+#include "engine/smooth_sampler.h"
 
 namespace engine {
 
@@ -174,6 +177,135 @@ void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size
         offsets[k] =
             static_cast<std::size_t>(rows[k]) * stride + static_cast<std::size_t>(columns[k]) * 3;
     }
+}
+
+namespace {
+
+// (values * scale) >> 32 of eight unsigned 32-bit lanes.
+__m256i highProducts(__m256i values, __m256i scale) {
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(values, scale), 32);
+    const __m256i odd = _mm256_mul_epu32(_mm256_srli_epi64(values, 32), scale);
+    return _mm256_blend_epi32(even, odd, 0xAA);
+}
+
+__m256i weightPairs(__m256i fractions) {
+    return _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(256), fractions),
+                           _mm256_slli_epi32(fractions, 16));
+}
+
+// Whole positions and 256ths on a smaller level (positionOnLevel), from
+// positions whose whole part is below 2^23.
+void onLevel(__m256i wholes, __m256i fractions, __m256i scale, __m256i& levelWholes,
+             __m256i& levelFractions) {
+    const __m256i edges = _mm256_add_epi32(
+        _mm256_add_epi32(_mm256_slli_epi32(wholes, 8), fractions), _mm256_set1_epi32(128));
+    const __m256i scaled = _mm256_sub_epi32(highProducts(edges, scale), _mm256_set1_epi32(128));
+    levelWholes = _mm256_srai_epi32(scaled, 8);
+    levelFractions = _mm256_and_si256(scaled, _mm256_set1_epi32(255));
+}
+
+}  // namespace
+
+std::int32_t locateOneLevelWide(const SampledPart& part, SampleTaps& taps, bool& nearEnd) {
+    const __m256i last = _mm256_set1_epi32(static_cast<std::int32_t>(part.lastLevel));
+    const std::uint32_t index = std::min(part.details[0] >> 16, part.lastLevel);
+    const __m256i asked = _mm256_set1_epi32(static_cast<std::int32_t>(index));
+    const std::int32_t whole = part.count & ~7;
+    for (std::int32_t k = 0; k < whole; k += 8) {
+        const __m256i details =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.details + k));
+        const __m256i levels = _mm256_min_epu32(_mm256_srli_epi32(details, 16), last);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(levels, asked)) != -1) {
+            return 0;
+        }
+    }
+    const SampleLevel& level = part.levels[index];
+    const __m256i width = _mm256_set1_epi32(level.width);
+    const __m256i lastColumn = _mm256_set1_epi32(level.width - 1);
+    const __m256i lastRow = _mm256_set1_epi32(level.height - 1);
+    const __m256i stride = _mm256_set1_epi32(static_cast<std::int32_t>(level.stride));
+    const __m256i columnScale = _mm256_set1_epi32(static_cast<std::int32_t>(level.columnScale));
+    const __m256i rowScale = _mm256_set1_epi32(static_cast<std::int32_t>(level.rowScale));
+    const __m256i fractionMask = _mm256_set1_epi32(255);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i base = _mm256_set1_epi64x(reinterpret_cast<std::intptr_t>(level.pixels));
+    __m256i near = zero;
+    for (std::int32_t k = 0; k < whole; k += 8) {
+        const __m256i details =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.details + k));
+        __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.columns + k));
+        __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.rows + k));
+        __m256i fx = _mm256_and_si256(details, fractionMask);
+        __m256i fy = _mm256_and_si256(_mm256_srli_epi32(details, 8), fractionMask);
+        if (index == 0) {
+            near = _mm256_or_si256(near,
+                                   _mm256_cmpgt_epi32(y, _mm256_set1_epi32(part.nearEndRow - 1)));
+        } else {
+            onLevel(x, fx, columnScale, x, fx);
+            onLevel(y, fy, rowScale, y, fy);
+            // Left of the first column's centre lies the last column; above
+            // the first row's centre there is only the first row.
+            x = _mm256_add_epi32(x, _mm256_and_si256(_mm256_cmpgt_epi32(zero, x), width));
+            x = _mm256_min_epi32(x, lastColumn);
+            fy = _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, y), fy);
+            y = _mm256_min_epi32(_mm256_max_epi32(y, zero), lastRow);
+        }
+        const __m256i threeX = _mm256_add_epi32(x, _mm256_add_epi32(x, x));
+        const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, stride), threeX);
+        const __m256i atSeam = _mm256_cmpeq_epi32(x, lastColumn);
+        const __m256i right =
+            _mm256_blendv_epi8(_mm256_set1_epi32(3), _mm256_sub_epi32(zero, threeX), atSeam);
+        const __m256i down = _mm256_andnot_si256(_mm256_cmpeq_epi32(y, lastRow), stride);
+        const __m256i low =
+            _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_castsi256_si128(offsets)));
+        const __m256i high =
+            _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_extracti128_si256(offsets, 1)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.at + k), low);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.at + k + 4), high);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.right + k), right);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.down + k), down);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.across + k), weightPairs(fx));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.between + k), weightPairs(fy));
+        for (std::int32_t n = k; n < k + 8; ++n) {
+            _mm_prefetch(reinterpret_cast<const char*>(taps.at[n]), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(taps.at[n] + taps.down[n]), _MM_HINT_T0);
+        }
+    }
+    nearEnd = nearEnd || _mm256_movemask_epi8(near) != 0;
+    return whole;
+}
+
+std::int32_t halveRowWide(const std::uint8_t* top, const std::uint8_t* bottom,
+                          std::size_t aboveBytes, std::uint8_t* out, std::int32_t count) {
+    // Each 128-bit lane holds four pixels of one row (12 bytes of 16 read):
+    // pairs (a_c, b_c) of horizontal neighbours side by side, summed as
+    // 16-bit values, for two pixels of the half row.
+    const __m256i pairs = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, 3, 1, 4, 2, 5, 6, 9, 7, 10, 8, 11, -1, -1, -1, -1));
+    const __m256i ones = _mm256_set1_epi8(1);
+    const __m256i two = _mm256_set1_epi16(2);
+    auto sums = [&](const std::uint8_t* row) {
+        const __m256i bytes = _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 12)), 1);
+        return _mm256_maddubs_epi16(_mm256_shuffle_epi8(bytes, pairs), ones);
+    };
+    std::int32_t x = 0;
+    // Reads end 4 bytes past the 24 of four pixel pairs; the second store 2
+    // bytes past the 12 of four pixels.
+    for (; x + 4 <= count && 6 * static_cast<std::size_t>(x) + 28 <= aboveBytes &&
+           3 * x + 14 <= 3 * count;
+         x += 4) {
+        const std::size_t from = 6 * static_cast<std::size_t>(x);
+        const __m256i total =
+            _mm256_add_epi16(_mm256_add_epi16(sums(top + from), sums(bottom + from)), two);
+        const __m256i means =
+            _mm256_packus_epi16(_mm256_srli_epi16(total, 2), _mm256_setzero_si256());
+        std::uint8_t* to = out + 3 * static_cast<std::size_t>(x);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), _mm256_castsi256_si128(means));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 6), _mm256_extracti128_si256(means, 1));
+    }
+    return x;
 }
 
 }  // namespace engine

@@ -13,6 +13,8 @@
 
 namespace engine {
 
+struct SampleLevel;
+
 // A lookup by an approximate scaled ratio is trusted only when it lies at
 // least this far from a whole number. The approximations differ from the
 // quotients by less than 2e-13 relatively (the SSE2 steps' reciprocal square
@@ -68,5 +70,44 @@ std::size_t lookUpTiltedRowWide(const TiltedRowLookups& row);
 // locate).
 void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size_t stride,
                 std::size_t* offsets, std::int32_t count);
+
+// Where the pixels of one part of a smoothly sampled row read (see
+// SmoothSampler): the top-left pixel of the four around each position, the
+// byte steps to the right column (3, or back to the first column across the
+// seam) and to the row below (0 on the last row), and the weight pairs
+// (256 - f) | f << 16 along the row and between the rows.
+constexpr std::int32_t samplePartPixels = 64;
+struct SampleTaps {
+    const std::uint8_t* at[samplePartPixels];
+    std::int32_t right[samplePartPixels];
+    std::int32_t down[samplePartPixels];
+    std::uint32_t across[samplePartPixels];
+    std::uint32_t between[samplePartPixels];
+};
+
+// The map entries of one part of a row (at most samplePartPixels).
+struct SampledPart {
+    const SampleLevel* levels;
+    std::uint32_t lastLevel;  // the deepest level there is
+    const std::int32_t* columns;
+    const std::int32_t* rows;
+    const std::uint32_t* details;
+    std::int32_t count;
+    std::int32_t nearEndRow;  // level-0 rows from which a tap may touch the source's last pixel
+};
+
+// When every entry of the part asks for one level, the taps of its first
+// pixels, eight at a time, and whether one of them reads a level-0 row from
+// `nearEndRow` on; returns how many pixels it did (0 for a part of several
+// levels).
+std::int32_t locateOneLevelWide(const SampledPart& part, SampleTaps& taps, bool& nearEnd);
+
+// The 2 x 2 means (a + b + c + d + 2) / 4 of two rows of 3-byte pixels, as
+// SourcePyramid halves a level of even size: pixels of `out` from the first
+// on, four at a time, as long as the reads stay within `top` and `bottom`'s
+// `aboveBytes` bytes and the writes within `out`'s first 3 * `count`; returns
+// how many it did.
+std::int32_t halveRowWide(const std::uint8_t* top, const std::uint8_t* bottom,
+                          std::size_t aboveBytes, std::uint8_t* out, std::int32_t count);
 
 }  // namespace engine
