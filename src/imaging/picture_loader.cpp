@@ -69,7 +69,7 @@ void PictureLoader::ReleasePicture() {
 
 bool PictureLoader::LoadFromFile(const char* path) {
     ReleasePicture();
-    std::ifstream file(platform::nativePath(path), std::ios::binary);
+    std::ifstream file(platform::systemPath(path), std::ios::binary);
     if (!file) {
         return false;
     }

@@ -25,7 +25,7 @@ void deleteSkinBitmap(package::SkinBitmap bitmap) {
 // decoration, and the language module that words the question is not loaded
 // yet.
 bool decodes(const char* path) {
-    std::ifstream file(platform::nativePath(path), std::ios::binary);
+    std::ifstream file(platform::systemPath(path), std::ios::binary);
     if (!file) {
         return false;
     }

@@ -40,7 +40,7 @@ void SoundPlayer::Play(HWND notifyWindow) {
             active_ = 0;
             return;
         }
-        const std::wstring widePath = platform::nativePath(file_->path()).wstring();
+        const std::wstring widePath = platform::systemPath(file_->path()).wstring();
         const wchar_t* path = widePath.c_str();
         if (!openForReading(path)) {
             active_ = 0;
