@@ -20,31 +20,37 @@ bench_player_scene_changes() {
     start_xvfb 1280x1024
     xvfb_started=1
   fi
-  # Second panoramas of the same sizes, of other noise.
+  # Second panoramas of the same sizes, of other noise, and the largest the
+  # player takes.
   local size
   for size in 4000x2000 8000x4000; do
     [ -f "$pictures/$size-b.jpg" ] ||
       /usr/bin/convert -seed 7 -size $((${size%x*} / 10))x$((${size#*x} / 10)) xc: +noise Random \
         -resize "$size!" -quality 90 "$pictures/$size-b.jpg"
   done
+  [ -f "$pictures/16384x8192.jpg" ] ||
+    /usr/bin/convert -seed 9 -size 1638x819 xc: +noise Random -resize '16384x8192!' -quality 90 \
+      "$pictures/16384x8192.jpg"
   cp "$root/samples/demo/sound/ambience.wav" "$work/ambience.wav"
 
-  # tour NAME PICTURE...: a tour of one scene per picture, without sounds.
+  # tour NAME PICTURE...: a tour of one scene per picture, without sounds,
+  # shown smoothly (SAMPLING=nearest: as the exact warp), pictures up to
+  # 16384 wide kept whole.
   tour() {
     local name=$1
     shift
-    python3 - "$work/$name.json" "$root/skin" "$work/ambience.wav" "$@" <<'PY'
+    python3 - "$work/$name.json" "$root/skin" "$work/ambience.wav" "${SAMPLING:-smooth}" "$@" <<'PY'
 import json, sys
-out, skin, sound, *pictures = sys.argv[1:]
+out, skin, sound, sampling, *pictures = sys.argv[1:]
 scenes = [{"name": "Scene %d" % (k + 1), "pan": 0, "tilt": 0, "fieldOfView": 100,
            "image": picture} for k, picture in enumerate(pictures)]
 json.dump({"title": "Bench", "viewSize": 3, "rotationSpeed": 2, "soundOn": False,
-           "autoPlay": False, "fullScreenMode": 0, "backgroundSound": sound,
+           "autoPlay": False, "fullScreenMode": 0, "backgroundSound": sound, "sampling": sampling,
            "scenes": scenes, "skin": skin, "language": "en"}, open(out, "w"), indent=1)
 PY
     (cd "$winbuild" && "$here/wine-run.sh" --prefix "$prefix" bin/tourpack.exe build \
       "Z:${work//\//\\}\\$name.json" -o "Z:${work//\//\\}\\$name.exe" \
-      --player "Z:${player//\//\\}" --lang-dir bin/lang >/dev/null)
+      --player "Z:${player//\//\\}" --lang-dir bin/lang --max-width 16384 >/dev/null)
   }
   probe() { "$here/wine-run.sh" --prefix "$prefix" "$probe_exe" "$@" | tr -d '\r'; }
   win() { echo "Z:${1//\//\\}"; }
@@ -68,6 +74,9 @@ PY
   tour changes "$(win "$small")" "$(win "$big")" "$(win "$big2")" "$(win "$small")" \
     "$(win "$mid")" "$(win "$mid2")"
   tour through "$(win "$big")" "$(win "$big2")" "$(win "$big")" "$(win "$big2")"
+  SAMPLING=nearest tour through-nearest "$(win "$big")" "$(win "$big2")" "$(win "$big")" \
+    "$(win "$big2")"
+  tour huge "$(win "$small")" "$(win "$small")" "$(win "$pictures/16384x8192.jpg")"
 
   local line shown settled unanswered longest=0 prefetched
   local -a mids bigs
@@ -102,23 +111,35 @@ PY
   playerBig=$(median "${bigs[@]}")
   playerMid=$(median "${mids[@]}")
 
-  # Stepping through a tour of 8000x4000 scenes, each on screen for 5 s.
-  start_tour through
-  local step
-  for step in 1 2 3 4; do
-    probe change next >/dev/null || true
-    sleep 5
+  # Stepping through a tour of 8000x4000 scenes, each on screen for 5 s,
+  # smoothly (with each scene's pyramid) and as the exact warp (none).
+  local step peak peakNearest
+  for sampling in through-nearest through; do
+    start_tour "$sampling"
+    for step in 1 2 3 4; do
+      probe change next >/dev/null || true
+      sleep 5
+    done
+    peak=$(probe peak)
+    close_tour
+    [ "$sampling" = through ] || peakNearest=$peak
   done
-  local peak
-  peak=$(probe peak)
+  echo "  peak working set stepping through four 8000x4000 scenes: smooth $((peak / 1048576)) MB, nearest $((peakNearest / 1048576)) MB, a third of two decoded scenes $((2 * 8000 * 4000 * 3 / 3 / 1048576)) MB ($(basename "$player"))"
+
+  # The largest panorama from the scene menu, not the scene decoded ahead.
+  local huge
+  start_tour huge
+  line=$(probe change 3)
+  echo "  to scene 3 (16384x8192): $line"
+  read -r _ shown _ huge _ unanswered <<<"$line"
   close_tour
-  echo "  peak working set stepping through four 8000x4000 scenes: $((peak / 1048576)) MB ($(basename "$player"))"
 
   ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
   echo "summary: scene change 8000x4000: player $playerBig ms, platform picture service $platformBig ms, ratio $(ratio "$playerBig" "$platformBig")"
   echo "summary: scene change 4000x2000: player $playerMid ms, platform picture service $platformMid ms, ratio $(ratio "$playerMid" "$platformMid")"
   echo "summary: next scene prefetched 8000x4000: shown after $prefetched ms"
   echo "summary: window unanswered during a scene change 8000x4000: longest $longest ms"
+  echo "summary: scene change 16384x8192: player $huge ms (window unanswered at most $unanswered ms)"
   rm -rf "$work"
   [ -z "$xvfb_started" ] || stop_xvfb
 }
