@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <fstream>
 #include <functional>
 
 #include "manifest.h"
+#include "package/extension_block.h"
+#include "package/field_reader.h"
 #include "module_path.h"
 #include "package_writer.h"
 #include "platform/scoped_handle.h"
@@ -165,13 +168,22 @@ TEST_F(PlayerProcessTest, ALowerCaseTrailerIsNoTour) {
 }
 
 TEST_F(PlayerProcessTest, ACorruptTourEndsSilentlyAndRemovesWhatItWrote) {
-    // Make the language module's length, the last field before the trailer,
-    // reach past the end of the file: by then the reader has written 27 files.
+    // Make the language module's length, the record stream's last field
+    // (before the extension block and the trailer), reach past the end of the
+    // file: by then the reader has written 27 files.
     const fs::path tour = buildTour("corrupt.exe");
     Bytes bytes = test_support::readFile(tour);
     const std::string moduleSize =
         std::to_string(fs::file_size(folder_.path() / "source" / "language.dll"));
-    const std::size_t languageLength = bytes.size() - 41 - std::stoul(moduleSize) - 33;
+    const std::string blockMarker = package::extension_block::marker;
+    // The last one: the player's own image names the marker too.
+    const auto marker =
+        std::find_end(bytes.begin(), bytes.end(), blockMarker.begin(), blockMarker.end());
+    ASSERT_NE(marker, bytes.end());
+    const auto blockStart =
+        static_cast<std::size_t>(marker - bytes.begin()) - package::FieldReader::longWidth;
+    const std::size_t languageLength =
+        blockStart - std::stoul(moduleSize) - package::FieldReader::longWidth;
     ASSERT_EQ(std::string(bytes.begin() + static_cast<std::ptrdiff_t>(languageLength),
                           bytes.begin() + static_cast<std::ptrdiff_t>(languageLength) +
                               static_cast<std::ptrdiff_t>(moduleSize.size() + 1)),
