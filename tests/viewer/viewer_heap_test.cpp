@@ -1,8 +1,8 @@
 // The viewer's own heap across many scene changes with sounds: after a warm-up
-// every object it makes for a scene (images, sound files, players, callbacks)
-// is given back. The process's memory as a whole also holds what the platform
-// keeps (its sound graphs keep a few kilobytes each); this counts only what
-// the program allocates itself.
+// every object it makes for a scene (images and their pyramids, sound files,
+// players, callbacks) is given back. The process's memory as a whole also
+// holds what the platform keeps (its sound graphs keep a few kilobytes each);
+// this counts only what the program allocates itself.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -67,10 +67,16 @@ using namespace test_support;
 
 class ViewerHeapTest : public ViewerTest {
   protected:
+    // Each scene until its pyramid, built on a worker for the smooth view,
+    // is on the view too.
     void cycle(int scenes) {
+        const engine::PanoramaView& view = viewer_->renderer()->view();
         for (int n = 1; n <= scenes; ++n) {
             viewer_->goToScene(n);
             waitForScene();
+            ASSERT_TRUE(
+                pumpUntil([&] { return view.pyramid() != nullptr; }, std::chrono::seconds(20)))
+                << "scene " << n << " got no pyramid";
             pumpFor(std::chrono::milliseconds(40));
         }
     }

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <functional>
@@ -348,6 +350,33 @@ TEST_F(ViewerTest, APreviewIsTheSceneChangeAndTheFullImageKeepsTheViewTurnedMean
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 3}));
     EXPECT_NEAR(viewer_->panDegrees(), pan, 1e-3);
     EXPECT_NEAR(viewer_->fovDegrees(), fov, 1e-3);
+}
+
+// The widest panorama tourpack keeps whole is decoded, shown and given its
+// pyramid for the smooth view.
+TEST_F(ViewerTest, AScene16384By8192IsShownWithItsPyramid) {
+    makeTour(2, [&](nlohmann::json& manifest) {
+        tourpack::RgbPicture picture;
+        picture.size = {16384, 8192};
+        picture.pixels.resize(std::size_t{16384} * 8192 * 3);
+        for (std::size_t row = 0; row < 8192; ++row) {
+            // Bands of colour, quick to code and to decode.
+            std::fill_n(picture.pixels.begin() + static_cast<std::ptrdiff_t>(row * 16384 * 3),
+                        16384 * 3, static_cast<std::uint8_t>(row / 64 * 2));
+        }
+        writeFile(folder_.path() / "source" / "widest.jpg", tourpack::encodeJpeg(picture, 80));
+        manifest["scenes"][1]["image"] = "widest.jpg";
+    });
+    openViewer();
+    viewer_->goToScene(2);
+    ASSERT_TRUE(
+        pumpUntil([&] { return !viewer_->mediaManager().imageDue(); }, std::chrono::seconds(60)));
+    const engine::PanoramaView& view = viewer_->renderer()->view();
+    EXPECT_EQ(view.source().width, 16384);
+    EXPECT_EQ(view.source().height, 8192);
+    ASSERT_TRUE(pumpUntil([&] { return view.pyramid() != nullptr; }, std::chrono::seconds(60)));
+    EXPECT_EQ(view.pyramid()->sourceWidth(), 16384);
+    EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 2}));
 }
 
 TEST(ViewerWithoutWindow, NeutralValuesAndNoCrash) {
