@@ -210,6 +210,11 @@ class SceneMediaManager {
     // The window the workers tell when they are done (made with the first).
     HWND decodeNoticeWindow() const { return noticeWindow_.get(); }
     std::size_t decodesRunning() const { return decodeThreads_.running(); }
+    // No worker runs and none waits to start.
+    bool decodesIdle() const {
+        return decodesRunning() == 0 && (sceneDecode_ == nullptr || sceneDecodeStarted_) &&
+               (prefetchDecode_ == nullptr || prefetchDecodeStarted_);
+    }
     std::int32_t prefetchedId() const;
 
     // The message a worker posts to the notice window when it is done.

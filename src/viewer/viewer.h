@@ -220,6 +220,8 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     // For the shell and tests.
     ViewRenderer* renderer() const { return renderer_.get(); }
     SceneMediaManager& mediaManager() { return mediaManager_; }
+    // The next scene is to be decoded ahead at the next render tick.
+    bool prefetchDue() const { return prefetchDue_; }
     SoundPlayer& tourSound() { return tourSound_; }
     SoundPlayer& sceneSound() { return sceneSound_; }
     engine::AutoTourWatcher* autoTourWatcher() const { return autoTourWatcher_; }

@@ -5,6 +5,7 @@
 //       ends scene N's JPEG a few hundred bytes into its coded data (the
 //       headers stay whole; fill bytes follow the cut, no marker)
 // Exit code 1 when the tour cannot be read or changed, 2 for bad arguments.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,60 +26,57 @@ void writeBytes(const char* path, const std::string& bytes) {
     test_support::writeFile(path, test_support::Bytes(bytes.begin(), bytes.end()));
 }
 
-// Where scene N's stored picture lies in the tour; false when it cannot be read.
-bool scenePicture(const char* tour, std::int32_t position, std::size_t& offset,
-                  std::size_t& length) {
-    package::TourLoader loader;
-    package::PackageError error;
-    const auto read = loader.read(tour, error);
-    const package::Scene* scene = read ? read->scene(position) : nullptr;
-    if (scene == nullptr || scene->image() == nullptr) {
-        return false;
+// Replaces scene N's stored picture by what `change` makes of it (the stored,
+// encrypted bytes), at the same length. Exit code 1 when the tour cannot be
+// read or `change` refuses.
+template <typename Change>
+int changeScenePicture(const char* tour, std::int32_t position, Change change) {
+    std::size_t offset = 0;
+    std::size_t length = 0;
+    {
+        package::TourLoader loader;
+        package::PackageError error;
+        const auto read = loader.read(tour, error);
+        const package::Scene* scene = read ? read->scene(position) : nullptr;
+        if (scene == nullptr || scene->image() == nullptr) {
+            return 1;
+        }
+        offset = static_cast<std::size_t>(scene->image()->offset());
+        length = static_cast<std::size_t>(scene->image()->length());
+        loader.deleteExtractedFiles(*read);
     }
-    offset = static_cast<std::size_t>(scene->image()->offset());
-    length = static_cast<std::size_t>(scene->image()->length());
-    loader.deleteExtractedFiles(*read);
-    return true;
+    std::string bytes = readBytes(tour);
+    std::string picture = bytes.substr(offset, length);
+    if (!change(picture)) {
+        return 1;
+    }
+    bytes.replace(offset, length, picture);
+    writeBytes(tour, bytes);
+    return 0;
 }
 
 int spoilScene(const char* tour, std::int32_t position) {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-    if (!scenePicture(tour, position, offset, length)) {
-        return 1;
-    }
-    std::string bytes = readBytes(tour);
-    bytes.replace(offset, length, length, '\x5A');
-    writeBytes(tour, bytes);
-    return 0;
+    return changeScenePicture(tour, position, [](std::string& picture) {
+        picture.assign(picture.size(), '\x5A');
+        return true;
+    });
 }
 
 int cutScene(const char* tour, std::int32_t position) {
-    std::size_t offset = 0;
-    std::size_t length = 0;
-    if (!scenePicture(tour, position, offset, length)) {
-        return 1;
-    }
-    std::string bytes = readBytes(tour);
-    auto* picture = reinterpret_cast<std::uint8_t*>(bytes.data() + offset);
-    package::teaDecryptBuffer(picture, picture, static_cast<std::int64_t>(length),
-                              package::playerKeyText);
-    const std::string plain(bytes, offset, length);
-    const std::size_t scan = plain.find("\xFF\xDA");
-    const std::size_t cut = scan + 400;
-    if (scan == std::string::npos || cut > length) {
-        return 1;
-    }
-    // Fill bytes (0xFF, which may pad before a marker) up to the stored
-    // length: the coded data runs out there, as a file cut short does.
-    std::string damaged = plain.substr(0, cut);
-    damaged.resize(length, '\xFF');
-    bytes.replace(offset, length, damaged);
-    picture = reinterpret_cast<std::uint8_t*>(bytes.data() + offset);
-    package::teaEncryptBuffer(picture, picture, static_cast<std::int64_t>(length),
-                              package::playerKeyText);
-    writeBytes(tour, bytes);
-    return 0;
+    return changeScenePicture(tour, position, [](std::string& picture) {
+        auto* bytes = reinterpret_cast<std::uint8_t*>(picture.data());
+        const auto length = static_cast<std::int64_t>(picture.size());
+        package::teaDecryptBuffer(bytes, bytes, length, package::playerKeyText);
+        const std::size_t scan = picture.find("\xFF\xDA");
+        if (scan == std::string::npos || scan + 400 > picture.size()) {
+            return false;
+        }
+        // Fill bytes (0xFF, which may pad before a marker) up to the stored
+        // length: the coded data runs out there, as a file cut short does.
+        std::fill(picture.begin() + static_cast<std::ptrdiff_t>(scan + 400), picture.end(), '\xFF');
+        package::teaEncryptBuffer(bytes, bytes, length, package::playerKeyText);
+        return true;
+    });
 }
 
 }  // namespace

@@ -68,16 +68,20 @@ using namespace test_support;
 class ViewerHeapTest : public ViewerTest {
   protected:
     // Each scene until its pyramid, built on a worker for the smooth view,
-    // is on the view too.
+    // is on the view too, and the next scene is decoded ahead with its own:
+    // what the heap holds between scenes is then the same every time.
     void cycle(int scenes) {
         const engine::PanoramaView& view = viewer_->renderer()->view();
         for (int n = 1; n <= scenes; ++n) {
             viewer_->goToScene(n);
             waitForScene();
-            ASSERT_TRUE(
-                pumpUntil([&] { return view.pyramid() != nullptr; }, std::chrono::seconds(20)))
-                << "scene " << n << " got no pyramid";
-            pumpFor(std::chrono::milliseconds(40));
+            ASSERT_TRUE(pumpUntil(
+                [&] {
+                    return view.pyramid() != nullptr && !viewer_->prefetchDue() &&
+                           viewer_->mediaManager().decodesIdle();
+                },
+                std::chrono::seconds(20)))
+                << "scene " << n << " got no pyramid, or the next one was not decoded ahead";
         }
     }
 };
