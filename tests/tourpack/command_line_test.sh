@@ -91,6 +91,24 @@ assert min(pixels) >= 127 and max(pixels) <= 128, (min(pixels), max(pixels))
 PY
 "$tourpack" inspect "$work/nearest.exe" | grep -qx "sampling        nearest" || fail "inspect does not show the sampling"
 
+# --max-width: 16384 at most, and a wider limit is refused naming it; new
+# says how a picture wider than the default is kept whole, and it is.
+status=0
+"$tourpack" build "$work/source/smooth.json" -o "$work/too-large.exe" --max-width 16385 >/dev/null 2>"$work/err" || status=$?
+[ "$status" = 2 ] && [ ! -e "$work/too-large.exe" ] || fail "build --max-width 16385: exit $status"
+grep -q -- "--max-width.*16384" "$work/err" || fail "the limit is not named: $(cat "$work/err")"
+mkdir -p "$work/wide" "$work/lang"
+cp "$work/source/language.dll" "$work/lang/en.dll"
+$convert -size 8200x4100 "xc:#305070" "$work/wide/hall.jpg"
+"$tourpack" new "$work/wide" >"$work/new.out" || fail "new of a wide picture: $(cat "$work/new.out")"
+grep -qF "build reduces it to 8192 x 4096; --max-width 16384 keeps it whole" "$work/new.out" ||
+  fail "new does not say how to keep the picture whole: $(cat "$work/new.out")"
+"$tourpack" build "$work/wide/tour.json" -o "$work/wide.exe" --max-width 16384 \
+  --player "$work/source/player.exe" --lang-dir "$work/lang" >/dev/null || fail "build of the wide picture"
+"$tourpack" extract "$work/wide.exe" -o "$work/wide-out" >/dev/null || fail "extract of the wide tour"
+[ "$(identify -format %wx%h "$work/wide-out/scenes/01-image.jpg")" = 8200x4100 ] ||
+  fail "--max-width 16384 did not keep the picture whole"
+
 sed -i 's/"scene1.bmp"/"missing.jpg"/' "$manifest"
 if "$tourpack" build "$manifest" -o "$work/bad.exe" 2>"$work/err"; then fail "bad manifest accepted"; fi
 grep -q "scenes\[1\].image" "$work/err" || fail "message: $(cat "$work/err")"
@@ -179,7 +197,7 @@ grep -qF "Next: tourpack build '$work/Sommer Ferien/tour.json' -o" "$work/new.ou
   >"$work/out" 2>"$work/err" || fail "build of the guessed manifest: $(cat "$work/err")"
 for notice in "scenes\[1\].image: 2_market.png, a PNG picture of 600 x 300, stored as JPEG (quality 80)" \
   "scenes\[2\].image: 3-lighthouse.tif, a TIFF picture" "scenes\[3\].image: 4.tga, a TGA picture" \
-  "scenes\[4\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400" \
+  "scenes\[4\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400 (Mitchell filter) and stored as JPEG (quality 80); --max-width 16384 keeps it whole" \
   "scenes\[5\].image: 10-quay.png" "info.picture: author.png"; do
   grep -q "$notice" "$work/out" || fail "build does not say: $notice ($(cat "$work/out"))"
 done
