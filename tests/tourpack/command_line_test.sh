@@ -37,6 +37,78 @@ fi
 grep -q "needs a tour" "$work/err" || fail "render --links message: $(cat "$work/err")"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "temporary files left by render: $(ls "$TMPDIR")"
 
+# render --sampling: smooth (bilinear, and the half-size levels where the view
+# shrinks the panorama) or nearest. A tour's own sampling is the default, smooth
+# for a plain picture; the two differ on a detailed picture, not on a flat one,
+# and link markers lie where they lie either way.
+convert=/usr/bin/convert
+$convert -size 720x360 xc:gray +noise Random -type TrueColor "BMP3:$work/source/detailed.bmp"
+$convert -size 720x360 "xc:#507090" -type TrueColor "BMP3:$work/source/flat.bmp"
+same_pixels() { cmp -s <($convert "$1" rgb:-) <($convert "$2" rgb:-); }
+for sampling in smooth nearest; do
+  python3 - "$manifest" "$work/source/$sampling.json" "$sampling" <<'PY'
+import json, sys
+tour = json.load(open(sys.argv[1]))
+tour["sampling"] = sys.argv[3]
+tour["scenes"][0]["image"] = "detailed.bmp"
+tour["scenes"][1]["image"] = "flat.bmp"
+tour["scenes"][1]["links"] = [{"to": 1, "pan": 15, "tilt": -3}, {"to": 1, "pan": -5, "tilt": 10}]
+json.dump(tour, open(sys.argv[2], "w"))
+PY
+  "$tourpack" build "$work/source/$sampling.json" -o "$work/$sampling.exe" >/dev/null ||
+    fail "build of the $sampling tour"
+  "$tourpack" render "$work/$sampling.exe" -o "$work/$sampling-own.bmp" || fail "render of the $sampling tour"
+  for chosen in smooth nearest; do
+    "$tourpack" render "$work/$sampling.exe" --sampling $chosen -o "$work/$sampling-as-$chosen.bmp" ||
+      fail "render --sampling $chosen"
+  done
+  same_pixels "$work/$sampling-own.bmp" "$work/$sampling-as-$sampling.bmp" ||
+    fail "render of the $sampling tour does not follow its sampling"
+  "$tourpack" render "$work/$sampling.exe" --scene 2 --links --sampling smooth \
+    -o "$work/$sampling-flat-smooth.bmp" 2>/dev/null || fail "render --links --sampling smooth"
+  "$tourpack" render "$work/$sampling.exe" --scene 2 --links --sampling nearest \
+    -o "$work/$sampling-flat-nearest.bmp" 2>"$work/err" || fail "render --links --sampling nearest"
+  grep -q "2 of the scene's 2 links in view" "$work/err" || fail "render --links: $(cat "$work/err")"
+  same_pixels "$work/$sampling-flat-smooth.bmp" "$work/$sampling-flat-nearest.bmp" ||
+    fail "a flat scene with its markers renders otherwise smooth than nearest"
+done
+! same_pixels "$work/smooth-own.bmp" "$work/nearest-own.bmp" ||
+  fail "a detailed scene renders alike smooth and nearest"
+same_pixels "$work/smooth-as-nearest.bmp" "$work/nearest-own.bmp" || fail "--sampling nearest of a smooth tour"
+"$tourpack" render "$work/source/detailed.bmp" -o "$work/picture-own.bmp" || fail "render of a picture"
+"$tourpack" render "$work/source/detailed.bmp" --sampling smooth -o "$work/picture-smooth.bmp" || fail "render --sampling smooth of a picture"
+same_pixels "$work/picture-own.bmp" "$work/picture-smooth.bmp" || fail "a picture does not render smooth by default"
+# A view that shrinks a one-pixel checkerboard six times reads the half-size
+# levels, each pixel the 2 x 2 mean: grey throughout.
+$convert -size 1440x720 pattern:gray50 -type TrueColor "BMP3:$work/checker.bmp"
+"$tourpack" render "$work/checker.bmp" --size 64x48 -o "$work/checker-view.bmp" || fail "render of the checkerboard"
+$convert "$work/checker-view.bmp" "$work/checker-view.rgb"
+python3 - "$work/checker-view.rgb" <<'PY' || fail "a shrinking smooth view does not read the levels"
+import sys
+pixels = open(sys.argv[1], "rb").read()
+assert len(pixels) == 64 * 48 * 3, len(pixels)
+assert min(pixels) >= 127 and max(pixels) <= 128, (min(pixels), max(pixels))
+PY
+"$tourpack" inspect "$work/nearest.exe" | grep -qx "sampling        nearest" || fail "inspect does not show the sampling"
+
+# --max-width: 16384 at most, and a wider limit is refused naming it; new
+# says how a picture wider than the default is kept whole, and it is.
+status=0
+"$tourpack" build "$work/source/smooth.json" -o "$work/too-large.exe" --max-width 16385 >/dev/null 2>"$work/err" || status=$?
+[ "$status" = 2 ] && [ ! -e "$work/too-large.exe" ] || fail "build --max-width 16385: exit $status"
+grep -q -- "--max-width.*16384" "$work/err" || fail "the limit is not named: $(cat "$work/err")"
+mkdir -p "$work/wide" "$work/lang"
+cp "$work/source/language.dll" "$work/lang/en.dll"
+$convert -size 8200x4100 "xc:#305070" "$work/wide/hall.jpg"
+"$tourpack" new "$work/wide" >"$work/new.out" || fail "new of a wide picture: $(cat "$work/new.out")"
+grep -qF "build reduces it to 8192 x 4096; --max-width 16384 keeps it whole" "$work/new.out" ||
+  fail "new does not say how to keep the picture whole: $(cat "$work/new.out")"
+"$tourpack" build "$work/wide/tour.json" -o "$work/wide.exe" --max-width 16384 \
+  --player "$work/source/player.exe" --lang-dir "$work/lang" >/dev/null || fail "build of the wide picture"
+"$tourpack" extract "$work/wide.exe" -o "$work/wide-out" >/dev/null || fail "extract of the wide tour"
+[ "$(identify -format %wx%h "$work/wide-out/scenes/01-image.jpg")" = 8200x4100 ] ||
+  fail "--max-width 16384 did not keep the picture whole"
+
 sed -i 's/"scene1.bmp"/"missing.jpg"/' "$manifest"
 if "$tourpack" build "$manifest" -o "$work/bad.exe" 2>"$work/err"; then fail "bad manifest accepted"; fi
 grep -q "scenes\[1\].image" "$work/err" || fail "message: $(cat "$work/err")"
@@ -69,12 +141,13 @@ cmp -s "$manifest" "$work/manifest.copy" || fail "build -o over the manifest cha
 expect_usage 1 "-o would replace field 'scenes[2].image'" -- build "$manifest" -o "$work/source/../source/scene2.bmp"
 expect_usage 1 "would replace the tour $work/tour.exe itself" -- extract "$work/tour.exe" -o "$work/tour.exe"
 expect_usage 1 "-o would replace the file being rendered" -- render "$work/tour.exe" -o "$work/tour.exe"
+expect_usage 2 '--sampling "bilinear": expected "smooth" or "nearest"' -- render "$work/smooth.exe" --sampling bilinear -o "$work/refused.bmp"
+[ ! -e "$work/refused.bmp" ] || fail "a refused render wrote its output"
 "$tourpack" inspect "$work/tour.exe" | grep -q "no problems found" || fail "a refused -o damaged the tour"
 
 # new: a folder of pictures and sounds becomes a manifest, and build converts
 # what the player cannot show as it is. Small pictures keep this quick; the
 # end-to-end run under Wine (tests/shell, case folder) takes full-size ones.
-convert=/usr/bin/convert
 photos=$work/old_harbour
 mkdir -p "$photos" "$work/lang"
 cp "$work/source/language.dll" "$work/lang/en.dll"
@@ -124,7 +197,7 @@ grep -qF "Next: tourpack build '$work/Sommer Ferien/tour.json' -o" "$work/new.ou
   >"$work/out" 2>"$work/err" || fail "build of the guessed manifest: $(cat "$work/err")"
 for notice in "scenes\[1\].image: 2_market.png, a PNG picture of 600 x 300, stored as JPEG (quality 80)" \
   "scenes\[2\].image: 3-lighthouse.tif, a TIFF picture" "scenes\[3\].image: 4.tga, a TGA picture" \
-  "scenes\[4\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400" \
+  "scenes\[4\].image: 5-great-hall.jpg, a JPEG picture of 1000 x 500, reduced to 800 x 400 (Mitchell filter) and stored as JPEG (quality 80); --max-width 16384 keeps it whole" \
   "scenes\[5\].image: 10-quay.png" "info.picture: author.png"; do
   grep -q "$notice" "$work/out" || fail "build does not say: $notice ($(cat "$work/out"))"
 done

@@ -104,7 +104,9 @@ TEST(FolderGuessing, TheDescriptionShowsEveryGuessAndHowToChangeIt) {
     // The 3:1 picture is warned about and its reduction announced; the 2:1
     // picture is not.
     EXPECT_NE(text.find("warning: 12000 x 4000 is not twice as wide as high"), std::string::npos);
-    EXPECT_NE(text.find("build reduces it to 8192 x 2731"), std::string::npos) << text;
+    EXPECT_NE(text.find("build reduces it to 8192 x 2731; --max-width 16384 keeps it whole"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(text.find("6000 x 3000 is not"), std::string::npos);
     EXPECT_NE(text.find("tour sound            ambience.mp3"), std::string::npos) << text;
     EXPECT_NE(text.find("information picture   none (a picture named author.* would be one)"),
@@ -122,6 +124,12 @@ TEST(PanoramaShape, FullTurnWithinOnePercentAndReductionInProportion) {
     EXPECT_EQ(tourpack::reducedSize({10000, 5000}, 8192).height, 4096);
     EXPECT_EQ(tourpack::reducedSize({8192, 100}, 8192).width, 8192);
     EXPECT_EQ(tourpack::reducedSize({100000, 2}, 8192).height, 1);
+    // How a larger --max-width would keep more of a reduced picture.
+    EXPECT_EQ(tourpack::largerWidthHint({16384, 8192}, 8192), "--max-width 16384 keeps it whole");
+    EXPECT_EQ(tourpack::largerWidthHint({20000, 10000}, 8192),
+              "--max-width 16384 keeps it at 16384 x 8192");
+    EXPECT_EQ(tourpack::largerWidthHint({20000, 10000}, 16384), "");
+    EXPECT_EQ(tourpack::largerWidthHint({8192, 4096}, 8192), "");
 }
 
 TEST(FolderGuess, TelephonePicturesAreNamedAsPicturesTourpackDoesNotRead) {

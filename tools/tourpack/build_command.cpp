@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "manifest.h"
 #include "package_writer.h"
+#include "panorama_shape.h"
 #include "interruption.h"
 #include "picture_preparation.h"
 #include "problems.h"
@@ -151,8 +152,8 @@ const tourpack::RegisterCommand buildCommand(
         // The defaults shown are the conversion's own (quality 90, width 8192).
         command.bounded("--quality", arguments->conversion.quality, 1, 100,
                         "JPEG quality of converted pictures (PNG, TGA, TIFF, too wide)");
-        command.bounded("--max-width", arguments->conversion.maxWidth, 16, 65500,
-                        "Wider pictures are reduced to this width");
+        command.bounded("--max-width", arguments->conversion.maxWidth, 16,
+                        tourpack::largestMaxWidth, "Wider pictures are reduced to this width");
         command.onRun([arguments] { return runBuild(*arguments); });
     });
 

@@ -189,8 +189,10 @@ std::vector<std::string> describeGuess(const FolderGuess& guess, const GuessCont
             lines.push_back(padded("", column) + "warning: " + partialPanoramaWarning(scene.size));
         }
         if (scene.size.width > context.maxWidth && context.maxWidth > 0) {
+            const std::string hint = largerWidthHint(scene.size, context.maxWidth);
             lines.push_back(padded("", column) + "build reduces it to " +
-                            describeSize(reducedSize(scene.size, context.maxWidth)));
+                            describeSize(reducedSize(scene.size, context.maxWidth)) +
+                            (hint.empty() ? "" : "; " + hint));
         }
     }
     lines.push_back(padded("tour sound", column) +

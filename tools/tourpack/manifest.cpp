@@ -3,12 +3,14 @@
 
 #include <algorithm>
 #include <fstream>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "field_names.h"
 #include "nearest_name.h"
 #include "package/extension_block.h"
 #include "problems.h"
+#include "sampling_words.h"
 #include "tourpack_error.h"
 
 namespace tourpack {
@@ -88,6 +90,18 @@ class ManifestReader {
             fail(field, "expected true or false, found " + value->dump());
         }
         return value->get<bool>();
+    }
+
+    // One of the words of the extension block's sampling section; smooth
+    // when the field is left out.
+    package::ViewSampling sampling(const json& object, const char* key) const {
+        const std::string word =
+            text(object, key, key, false, samplingWord(package::ViewSampling::smooth));
+        const std::optional<package::ViewSampling> named = samplingNamed(word);
+        if (!named) {
+            fail(key, "expected " + samplingChoices() + ", found \"" + word + "\"");
+        }
+        return *named;
     }
 
     std::filesystem::path path(const json& object, const char* key, const std::string& field,
@@ -296,8 +310,9 @@ json parseManifestFile(const std::filesystem::path& file) {
 
 // The keys each kind of object in a manifest may hold.
 const std::vector<std::string> rootKeys = {
-    "title",           "viewSize", "rotationSpeed", "soundOn", "autoPlay", "fullScreenMode",
-    "backgroundSound", "scenes",   "info",          "skin",    "language", "player"};
+    "title",          "viewSize",        "rotationSpeed", "soundOn", "autoPlay",
+    "fullScreenMode", "backgroundSound", "scenes",        "info",    "skin",
+    "language",       "player",          "sampling"};
 const std::vector<std::string> sceneKeys = {"name",  "pan",   "tilt", "fieldOfView",
                                             "image", "sound", "links"};
 const std::vector<std::string> linkKeys = {"to", "pan", "tilt", "label", "view"};
@@ -429,6 +444,7 @@ void readSettings(const ManifestReader& reader, const json& root, Manifest& mani
     problems.collect([&] {
         manifest.fullScreenMode = reader.integer(root, "fullScreenMode", "fullScreenMode", 0);
     });
+    problems.collect([&] { manifest.sampling = reader.sampling(root, "sampling"); });
     problems.collect([&] {
         manifest.backgroundSound = reader.path(root, "backgroundSound", "backgroundSound", false);
     });
@@ -486,6 +502,7 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
     root["soundOn"] = manifest.soundOn;
     root["autoPlay"] = manifest.autoPlay;
     root["fullScreenMode"] = manifest.fullScreenMode;
+    root["sampling"] = samplingWord(manifest.sampling);
     root["backgroundSound"] = nullable(relativeTo(manifest.backgroundSound, base));
     root["scenes"] = OrderedJson::array();
     for (const SceneEntry& scene : manifest.scenes) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "package/tour.h"
+
 namespace tourpack {
 
 // A link placed in a scene's panorama (see package::SceneLink).
@@ -38,6 +40,8 @@ struct Manifest {
     bool soundOn = true;
     bool autoPlay = false;
     std::int32_t fullScreenMode = 0;
+    // How the player's view reads the panoramas.
+    package::ViewSampling sampling = package::ViewSampling::smooth;
     std::filesystem::path backgroundSound;  // empty: none
     std::vector<SceneEntry> scenes;
     std::string infoText1, infoText2, infoText3, webAddress, emailAddress, infoText4;

@@ -70,6 +70,7 @@ class TourExtraction {
         manifest_.soundOn = tour.soundOn();
         manifest_.autoPlay = tour.autoPlay();
         manifest_.fullScreenMode = tour.fullScreenMode();
+        manifest_.sampling = tour.sampling();
     }
 
     void backgroundSound() {

@@ -11,6 +11,7 @@
 #include "opened_tour.h"
 #include "picture_format.h"
 #include "panorama_shape.h"
+#include "sampling_words.h"
 #include "skin_places.h"
 #include "text_encoding.h"
 
@@ -55,6 +56,7 @@ class TourInspection {
         description_["soundOn"] = tour_.soundOn();
         description_["autoPlay"] = tour_.autoPlay();
         description_["fullScreenMode"] = tour_.fullScreenMode();
+        description_["sampling"] = samplingWord(tour_.sampling());
         description_["backgroundSound"] = {{"length", tour_.backgroundSound().length()}};
     }
 
@@ -267,6 +269,7 @@ std::string formatReport(const InspectReport& report) {
         << "sound on        " << d["soundOn"] << '\n'
         << "auto play       " << d["autoPlay"] << '\n'
         << "full screen     " << d["fullScreenMode"] << '\n'
+        << "sampling        " << d["sampling"].get<std::string>() << '\n'
         << "background      " << d["backgroundSound"]["length"] << " bytes\n"
         << "scenes          " << d["scenes"].size() << '\n';
     for (const json& scene : d["scenes"]) {

@@ -21,6 +21,7 @@
 #include "picture_conversion.h"
 #include "picture_format.h"
 #include "problems.h"
+#include "sampling_words.h"
 #include "skin_places.h"
 #include "text_encoding.h"
 #include "tool_folder.h"
@@ -660,16 +661,17 @@ void writeLinksSection(Fields& fields, const Manifest& manifest, const BuildInpu
 }
 
 // The extension block after the record stream (see package/extension_block.h):
-// the links, when there are any, and the texts' code page, always: a tour
-// that names none has its texts read in the showing system's code page, so
-// a Windows-1252 tour would show garbled on a Cyrillic or Greek system. Each
+// the links, when there are any; the texts' code page, always: a tour that
+// names none has its texts read in the showing system's code page, so a
+// Windows-1252 tour would show garbled on a Cyrillic or Greek system; and the
+// sampling, always, so that the tour says what its author chose. Each
 // section's length is counted before its content is written.
 template <class Fields>
 void writeExtensionBlock(Fields& fields, const Manifest& manifest, const BuildInputs& inputs) {
     namespace block = package::extension_block;
     fields.writeString(block::marker);
     fields.writeInt(block::version);
-    fields.writeInt(inputs.hasLinks ? 2 : 1);
+    fields.writeInt(inputs.hasLinks ? 3 : 2);
     if (inputs.hasLinks) {
         fields.writeString(block::linksTag);
         CountingFieldWriter content;
@@ -680,6 +682,12 @@ void writeExtensionBlock(Fields& fields, const Manifest& manifest, const BuildIn
     fields.writeString(block::textCodePageTag);
     fields.writeLong(package::FieldReader::intWidth);
     fields.writeInt(inputs.textCodePage);
+    const std::string sampling = samplingWord(manifest.sampling);
+    fields.writeString(block::samplingTag);
+    CountingFieldWriter samplingContent;
+    samplingContent.writeString(sampling);
+    fields.writeLong(static_cast<std::int32_t>(samplingContent.written()));
+    fields.writeString(sampling);
 }
 
 // The record stream, into a FieldWriter or a CountingFieldWriter. A file

@@ -20,6 +20,11 @@ inline bool coversFullTurn(PictureSize size) {
     return std::fabs(size.width - doubled) <= 0.01 * doubled;
 }
 
+// build reduces pictures wider than --max-width: 8192 unless it is given,
+// 16384 at most.
+inline constexpr std::int32_t defaultMaxWidth = 8192;
+inline constexpr std::int32_t largestMaxWidth = 16384;
+
 // The size a picture is reduced to for `maxWidth`, keeping its shape; the
 // size itself when it is not wider.
 inline PictureSize reducedSize(PictureSize size, std::int32_t maxWidth) {
@@ -32,6 +37,19 @@ inline PictureSize reducedSize(PictureSize size, std::int32_t maxWidth) {
 
 inline std::string describeSize(PictureSize size) {
     return std::to_string(size.width) + " x " + std::to_string(size.height);
+}
+
+// For a picture reduced to `maxWidth`: how the largest --max-width would keep
+// it whole, or larger; empty when it is the largest already.
+inline std::string largerWidthHint(PictureSize size, std::int32_t maxWidth) {
+    if (size.width <= maxWidth || maxWidth >= largestMaxWidth) {
+        return {};
+    }
+    const std::string option = "--max-width " + std::to_string(largestMaxWidth);
+    if (size.width <= largestMaxWidth) {
+        return option + " keeps it whole";
+    }
+    return option + " keeps it at " + describeSize(reducedSize(size, largestMaxWidth));
 }
 
 // The warning for a scene picture that is not a full-turn panorama.

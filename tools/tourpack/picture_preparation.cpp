@@ -148,6 +148,7 @@ class PictureConverter {
             done += "turned upright (its orientation tag: " +
                     describeOrientation(treatment.orientation) + "), ";
         }
+        const std::string hint = largerWidthHint(pixels.size, options_.maxWidth);
         if (pixels.size.width > options_.maxWidth) {
             pixels = reducePicture(pixels, options_.maxWidth);
             done += "reduced to " + describeSize(pixels.size) + " (Mitchell filter) and ";
@@ -162,7 +163,7 @@ class PictureConverter {
             throw TourpackError(utf8Of(converted) + ": cannot write the converted picture");
         }
         notices_.push_back(done + "stored as JPEG (quality " + std::to_string(options_.quality) +
-                           ")");
+                           ")" + (hint.empty() ? "" : "; " + hint));
         return converted;
     }
 

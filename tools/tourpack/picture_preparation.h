@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "manifest.h"
+#include "panorama_shape.h"
 
 namespace tourpack {
 
 struct ConversionOptions {
-    int quality = 90;              // JPEG quality, 1 to 100
-    std::int32_t maxWidth = 8192;  // wider pictures are reduced to this width
+    int quality = 90;                         // JPEG quality, 1 to 100
+    std::int32_t maxWidth = defaultMaxWidth;  // wider pictures are reduced to this width
     // Told of each picture as soon as it is done: the field, the file, its
     // size and what was done with it.
     std::function<void(const std::string& line)> pictureDone;

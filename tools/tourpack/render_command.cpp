@@ -20,16 +20,19 @@
 #include "utf8_path.h"
 #include "commands.h"
 #include "engine/angles.h"
+#include "engine/band_pool.h"
 #include "engine/marker_compositing.h"
 #include "engine/memory_view_host.h"
 #include "engine/panorama_view.h"
 #include "engine/pixel_buffers.h"
+#include "engine/source_pyramid.h"
 #include "lang_ids.h"
 #include "link_markers.h"
 #include "opened_tour.h"
 #include "output_guard.h"
 #include "picture_conversion.h"
 #include "picture_writing.h"
+#include "sampling_words.h"
 #include "tourpack_error.h"
 
 namespace {
@@ -73,14 +76,24 @@ bool decodePictureFile(const std::string& path, RenderPicture& picture, std::str
 // Drawn over the view once it is rendered (the link markers).
 using ViewOverlay = std::function<void(const engine::ViewBuffer&, const engine::ShownView&)>;
 
+// The view as the player's settles: with smooth sampling the player builds
+// the picture's half-size pyramid once it is decoded and the view reads it
+// from then on, so the pyramid is built here before the one warp.
 RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std::int32_t height,
                          float panDegrees, float tiltDegrees, float fovDegrees,
-                         const ViewOverlay& overlay) {
+                         package::ViewSampling sampling, const ViewOverlay& overlay) {
     engine::MemoryViewHost host;
     engine::PanoramaView view(host);
+    const bool smooth = sampling == package::ViewSampling::smooth;
+    view.setSampling(smooth ? engine::Sampling::smooth : engine::Sampling::nearest);
     view.resize(width, height);
     const engine::SourceImage source = sourceOf(panorama);
     view.setImage(&source);
+    std::unique_ptr<engine::SourcePyramid> pyramid;
+    if (smooth) {
+        pyramid = engine::SourcePyramid::build(source, engine::BandPool::threadsForThisProcessor());
+        view.setPyramid(pyramid.get());
+    }
     const engine::ViewRadians angles =
         engine::viewRadiansFromDegrees(panDegrees, tiltDegrees, fovDegrees);
     view.setView(angles.pan, angles.tilt, angles.fov);
@@ -112,6 +125,7 @@ struct RenderArguments {
     std::optional<float> fov;
     std::string size = "480x360";
     bool links = false;
+    std::string sampling;  // empty: the tour's own, smooth for a picture
 };
 
 // A scene's links and the marker picture of the tour's language module.
@@ -184,7 +198,8 @@ void noteReplaced(const char* name, float given, float used) {
 // What a tour gives a render: its scene's picture and start view and, with
 // --links, the scene's markers. 0, or the exit code after saying why not.
 int readTourScene(const RenderArguments& arguments, std::vector<std::uint8_t>& pictureBytes,
-                  engine::ViewDegrees& start, std::optional<SceneMarkers>& markers) {
+                  engine::ViewDegrees& start, package::ViewSampling& sampling,
+                  std::optional<SceneMarkers>& markers) {
     std::string error;
     const std::unique_ptr<tourpack::OpenedTour> tour =
         tourpack::OpenedTour::open(arguments.input, error);
@@ -200,6 +215,7 @@ int readTourScene(const RenderArguments& arguments, std::vector<std::uint8_t>& p
     }
     const package::Scene* scene = tour->tour().scene(arguments.scene);
     start = engine::ViewDegrees{scene->pan(), scene->tilt(), scene->fieldOfView()};
+    sampling = tour->tour().sampling();
     if (!tour->sceneImage(arguments.scene, pictureBytes, error)) {
         std::fprintf(stderr, "tourpack render: %s: scene %d image: %s\n", arguments.input.c_str(),
                      arguments.scene, error.c_str());
@@ -225,6 +241,15 @@ int runRender(const RenderArguments& arguments) {
                      arguments.size.c_str(), largestViewSide);
         return 2;
     }
+    std::optional<package::ViewSampling> chosenSampling;
+    if (!arguments.sampling.empty()) {
+        chosenSampling = tourpack::samplingNamed(arguments.sampling);
+        if (!chosenSampling) {
+            std::fprintf(stderr, "tourpack render: --sampling \"%s\": expected %s\n",
+                         arguments.sampling.c_str(), tourpack::samplingChoices().c_str());
+            return 2;
+        }
+    }
     const std::filesystem::path output = tourpack::pathFromUtf8(arguments.output);
     tourpack::requireOutputFile(output, "view.png");
     tourpack::refuseToReplace(
@@ -238,6 +263,7 @@ int runRender(const RenderArguments& arguments) {
 
     std::vector<std::uint8_t> pictureBytes;
     engine::ViewDegrees start{0.0f, 0.0f, 100.0f};
+    package::ViewSampling sampling = package::ViewSampling::smooth;
     std::optional<SceneMarkers> markers;
     if (arguments.links && !endsWithTrailer(fileBytes)) {
         std::fprintf(stderr, "tourpack render: %s: --links needs a tour, not a picture\n",
@@ -248,7 +274,7 @@ int runRender(const RenderArguments& arguments) {
     std::string error;
     if (endsWithTrailer(fileBytes)) {
         fileBytes.clear();
-        if (const int status = readTourScene(arguments, pictureBytes, start, markers);
+        if (const int status = readTourScene(arguments, pictureBytes, start, sampling, markers);
             status != 0) {
             return status;
         }
@@ -281,7 +307,8 @@ int runRender(const RenderArguments& arguments) {
                          markers->links.size());
         };
     }
-    const RenderPicture view = renderView(panorama, width, height, pan, tilt, fov, overlay);
+    const RenderPicture view = renderView(panorama, width, height, pan, tilt, fov,
+                                          chosenSampling.value_or(sampling), overlay);
     tourpack::writePicture(output, view);
     return 0;
 }
@@ -298,6 +325,8 @@ const tourpack::RegisterCommand renderCommand(
         command.optional("--tilt", arguments->tilt, "Tilt in degrees, positive looks down");
         command.optional("--fov", arguments->fov, "Horizontal field of view in degrees");
         command.optional("--size", arguments->size, "View size WIDTHxHEIGHT (default 480x360)");
+        command.optional("--sampling", arguments->sampling,
+                         "smooth or nearest (default: the tour's own; smooth for a picture)");
         command.flag("--links", arguments->links,
                      "Draw the scene's link markers as the player draws them (tours only)");
         command.required("-o,--output", arguments->output,
