@@ -10,6 +10,13 @@ caption="Picture cannot be shown"
 cut_scene() { run "$build/bin/tour_patch.exe" cut-scene "$work/$1.exe" "$2" || fail "scene $2 of $1 could not be cut"; }
 boxes_shown() { [ -n "$(probe boxes)" ]; }
 status_of() { echo "Harbour Town($1-5)-$2"; }
+# yes_reaches WHAT N NAME: WHAT brings the prompt, and Yes goes on to scene N
+# (NAME) without its picture.
+yes_reaches() {
+  check "$1 brings the prompt" wait_until 30 boxes_shown
+  probe box "$caption"
+  check "after Yes scene $2 is reached" wait_until 20 status_reads "$(status_of "$2" "$3")"
+}
 
 # The first scene: No ends the run with 1.
 pack first
@@ -24,9 +31,7 @@ check "the run left nothing behind" [ "$(temp_files)" = "$before" ]
 
 # The first scene again: Yes goes on without its picture, and the tour works.
 WAIT=1 start first
-check "the first scene's prompt shows again" wait_until 30 boxes_shown
-probe box "$caption"
-check "after Yes the status names the first scene" wait_until 20 status_reads "$(status_of 1 "Old quay")"
+yes_reaches "the first scene again" 1 "Old quay"
 focus_view
 key Next
 check "and Page Down shows the second scene" wait_until 20 status_reads "$(status_of 2 "Market square")"
@@ -45,17 +50,13 @@ check "Page Down shows the second scene" wait_until 20 status_reads "$(status_of
 sleep 3 # as long as decoding the next scene ahead takes a loaded machine
 check "no prompt comes while the next scene is decoded ahead" not boxes_shown
 key Next
-check "Page Down to the damaged scene brings the prompt" wait_until 30 boxes_shown
-probe box "$caption"
-check "after Yes the damaged scene is reached" wait_until 20 status_reads "$(status_of 3 "Lighthouse Point")"
+yes_reaches "Page Down to the damaged scene" 3 "Lighthouse Point"
 focus_view
 key Prior
 check "Page Up goes back to the second scene" wait_until 20 status_reads "$(status_of 2 "Market square")"
 # The market square's link leads into the town hall gallery, also damaged.
 key Tab Return
-check "the link to the damaged scene brings the prompt" wait_until 30 boxes_shown
-probe box "$caption"
-check "after Yes the link's scene is reached" wait_until 20 status_reads "$(status_of 5 "Town hall gallery")"
+yes_reaches "the link to the damaged scene" 5 "Town hall gallery"
 probe close
 finish
 conclude
