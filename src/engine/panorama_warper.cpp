@@ -176,7 +176,7 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     shown_ = ShownView{p, pan, 0, source.width, view.width, view.height};
     ++pictureCount_;
     const bool wide = wideStepsEnabled();
-    solver_.prepare(table, p, source, pan, view.width, half, wide);
+    solver_.prepare(table, p, source, pan, view.width, half, wide, sampling_ == Sampling::smooth);
     // A level view gives every row the same depth (bits compared, so the
     // reuse is exact and NaN matches itself); its rows then share one row of
     // source columns and the ray lengths.
@@ -299,6 +299,13 @@ void PanoramaWarper::buildRows(const Rebuild& r, Lane& lane, std::size_t first, 
         const std::int32_t copied = n - lag;
         const std::size_t* ahead = nullptr;
         if (r.sampler != nullptr) {
+            // The next row's pixels are asked for while this one is sampled.
+            if (asked >= 0 && asked < count) {
+                const std::size_t slot = static_cast<std::size_t>(asked) % ringRows;
+                r.sampler->askRow(
+                    r.level ? solver_.levelColumns() : lane.columnEntries[slot].data(),
+                    lane.rowEntries[slot].data(), lane.detailEntries[slot].data(), view.width);
+            }
             if (copied >= 0) {
                 const std::size_t slot = static_cast<std::size_t>(copied) % ringRows;
                 const std::int32_t* rows = lane.rowEntries[slot].data();
