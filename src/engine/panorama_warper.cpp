@@ -417,10 +417,23 @@ void PanoramaWarper::shiftColumnEntries(std::int32_t* columns, std::size_t count
 void PanoramaWarper::shiftSmoothRows(const SmoothSampler& sampler, const ViewBuffer& view,
                                      std::int32_t shift, std::int32_t panoramaWidth,
                                      std::int32_t first, std::int32_t last) {
+    // Row j + 1's columns are shifted and its pixels asked for while row j
+    // is sampled.
     const auto viewWidth = static_cast<std::size_t>(view.width);
-    for (std::int32_t j = first; j < last; ++j) {
+    auto shiftRow = [&](std::int32_t j) {
         const std::size_t base = static_cast<std::size_t>(j) * viewWidth;
         shiftColumnEntries(columnMap_.get() + base, viewWidth, shift, panoramaWidth);
+        sampler.askRow(columnMap_.get() + base, rowMap_.get() + base, detailMap_.get() + base,
+                       view.width);
+    };
+    if (first < last) {
+        shiftRow(first);
+    }
+    for (std::int32_t j = first; j < last; ++j) {
+        if (j + 1 < last) {
+            shiftRow(j + 1);
+        }
+        const std::size_t base = static_cast<std::size_t>(j) * viewWidth;
         sampler.sampleRow(columnMap_.get() + base, rowMap_.get() + base, detailMap_.get() + base,
                           view.pixels + static_cast<std::size_t>(j) * view.stride, view.width);
     }

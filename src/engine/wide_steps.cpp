@@ -255,14 +255,28 @@ void solveDetailsWide(const DetailRow& row) {
         }
         const std::size_t i = 4 * g;
         const std::size_t right = row.viewWidth - 8 - i;
-        // Longitude codes step far apart across the row, most angles on a
-        // line of their own: ask for those a few pairs ahead.
-        if (anglesForColumns && g + 2 + 2 * detailPrefetchPairs <= row.groups) {
-            const std::size_t ahead = i + 8 * detailPrefetchPairs;
-            for (std::size_t n = ahead; n < ahead + 8; ++n) {
-                _mm_prefetch(
-                    reinterpret_cast<const char*>(row.anglesByCode + row.longitudeCodes[n]),
-                    _MM_HINT_T0);
+        // Codes step far apart across the row, most on a line of their
+        // own: ask for those a few pairs ahead.
+        if (g + 2 + 2 * detailPrefetchPairs <= row.groups) {
+            const std::int32_t* latitudesAhead = row.latitudeCodes + i + 8 * detailPrefetchPairs;
+            for (std::size_t n = 0; n < 8; ++n) {
+                std::int32_t code = latitudesAhead[n];
+                if (row.negatedLatitudes) {
+                    code += code < 2 * entryCount ? 2 * entryCount : -2 * entryCount;
+                }
+                _mm_prefetch(reinterpret_cast<const char*>(row.rowFractionsByCode + code),
+                             _MM_HINT_T0);
+            }
+        }
+        if (row.longitudeCodes != nullptr && g + 2 + 2 * detailPrefetchPairs <= row.groups) {
+            const std::int32_t* ahead = row.longitudeCodes + i + 8 * detailPrefetchPairs;
+            for (std::size_t n = 0; n < 8; ++n) {
+                const char* line =
+                    anglesForColumns
+                        ? reinterpret_cast<const char*>(row.anglesByCode + ahead[n])
+                        : reinterpret_cast<const char*>(row.columnFractionsByCode + ahead[n] -
+                                                        row.firstColumnCode);
+                _mm_prefetch(line, _MM_HINT_T0);
             }
         }
         __m256i latitudeCodes =
@@ -398,6 +412,16 @@ __m128i wordsAt(const std::uint8_t* top, const std::uint8_t* bottom) {
                      reinterpret_cast<const double*>(bottom)));
 }
 
+// `base` plus eight unsigned offsets, as pointers.
+void storeAddresses(__m256i base, __m256i offsets, const std::uint8_t** to) {
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(to),
+        _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_castsi256_si128(offsets))));
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(to + 4),
+        _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_extracti128_si256(offsets, 1))));
+}
+
 }  // namespace
 
 std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
@@ -429,7 +453,7 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
         _mm256_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5), _mm256_setr_epi32(6, 6, 6, 6, 7, 7, 7, 7)};
     // Three bytes of each of four pixels' 32-bit channels, in order.
     const __m128i packed = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const std::uint8_t* pixels = level.pixels;
+    const __m256i base = _mm256_set1_epi64x(reinterpret_cast<std::intptr_t>(level.pixels));
     for (std::int32_t k = 0; k < whole; k += 8) {
         const __m256i details =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.details + k));
@@ -453,21 +477,23 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
         if (_mm256_movemask_epi8(apart) != 0) {
             return k;
         }
-        alignas(32) std::int32_t tops[8];
-        alignas(32) std::int32_t bottoms[8];
+        // The pixels' addresses go through memory: reading them back is
+        // cheaper than moving each lane to a register.
         const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, stride),
                                                  _mm256_add_epi32(x, _mm256_add_epi32(x, x)));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(tops), offsets);
-        _mm256_store_si256(
-            reinterpret_cast<__m256i*>(bottoms),
-            _mm256_add_epi32(offsets, _mm256_andnot_si256(_mm256_cmpeq_epi32(y, lastRow), stride)));
+        const __m256i belowOffsets =
+            _mm256_add_epi32(offsets, _mm256_andnot_si256(_mm256_cmpeq_epi32(y, lastRow), stride));
+        alignas(32) const std::uint8_t* tops[8];
+        alignas(32) const std::uint8_t* bottoms[8];
+        storeAddresses(base, offsets, tops);
+        storeAddresses(base, belowOffsets, bottoms);
         const __m256i across = weightPairs(fx);
         const __m256i between = weightPairs(fy);
         __m256i blended[4];
         for (int p = 0; p < 4; ++p) {
             const __m256i words = _mm256_inserti128_si256(
-                _mm256_castsi128_si256(wordsAt(pixels + tops[2 * p], pixels + bottoms[2 * p])),
-                wordsAt(pixels + tops[2 * p + 1], pixels + bottoms[2 * p + 1]), 1);
+                _mm256_castsi128_si256(wordsAt(tops[2 * p], bottoms[2 * p])),
+                wordsAt(tops[2 * p + 1], bottoms[2 * p + 1]), 1);
             blended[p] = blendPair(words, _mm256_permutevar8x32_epi32(across, pairOf[p]),
                                    _mm256_permutevar8x32_epi32(between, pairOf[p]));
         }
