@@ -429,14 +429,6 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
     const std::uint32_t index = std::min(part.details[0] >> 16, part.lastLevel);
     const __m256i asked = _mm256_set1_epi32(static_cast<std::int32_t>(index));
     const std::int32_t whole = part.count & ~7;
-    for (std::int32_t k = 0; k < whole; k += 8) {
-        const __m256i details =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.details + k));
-        const __m256i levels = _mm256_min_epu32(_mm256_srli_epi32(details, 16), last);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(levels, asked)) != -1) {
-            return 0;
-        }
-    }
     const SampleLevel& level = part.levels[index];
     const __m256i width = _mm256_set1_epi32(level.width);
     const __m256i lastColumn = _mm256_set1_epi32(level.width - 1);
@@ -457,6 +449,10 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
     for (std::int32_t k = 0; k < whole; k += 8) {
         const __m256i details =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.details + k));
+        const __m256i levels = _mm256_min_epu32(_mm256_srli_epi32(details, 16), last);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(levels, asked)) != -1) {
+            return k;
+        }
         __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.columns + k));
         __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.rows + k));
         __m256i fx = _mm256_and_si256(details, fractionMask);

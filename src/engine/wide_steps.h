@@ -125,15 +125,15 @@ struct SampledPart {
     std::int32_t nearEndRow;  // level-0 rows from which a tap may touch the source's last pixel
 };
 
-// When every entry of the part asks for one level, its view pixels (3 bytes
-// each, exactly, to `out`), eight at a time: the four pixels around each
-// position read as two 8-byte words (left and right neighbour side by side),
-// blended with SmoothSampler's weights and rounding. Stops before a group of
-// eight that holds a pixel whose right neighbour lies across the seam, or,
-// on level 0, one that reads a row from `nearEndRow` on; returns how many
-// pixels it did (0 for a part of several levels). Reads up to 2 bytes past a
-// level's last pixel (the pyramid's spare bytes; level 0's last rows are left
-// to the caller).
+// The view pixels of a part (3 bytes each, exactly, to `out`), eight at a
+// time, while they ask for the level of the part's first pixel: the four
+// pixels around each position read as two 8-byte words (left and right
+// neighbour side by side), blended with SmoothSampler's weights and rounding.
+// Stops before a group of eight that holds a pixel of another level, one
+// whose right neighbour lies across the seam, or, on level 0, one that reads
+// a row from `nearEndRow` on; returns how many pixels it did. Reads up to 2
+// bytes past a level's last pixel (the pyramid's spare bytes; level 0's last
+// rows are left to the caller).
 std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out);
 
 // Asks for the pixels that `count` map entries on level 0 will read (their
