@@ -473,8 +473,7 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
         if (_mm256_movemask_epi8(apart) != 0) {
             return k;
         }
-        // The pixels' addresses go through memory: reading them back is
-        // cheaper than moving each lane to a register.
+        // The pixels' addresses, formed as whole pointers eight at a time.
         const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, stride),
                                                  _mm256_add_epi32(x, _mm256_add_epi32(x, x)));
         const __m256i belowOffsets =
