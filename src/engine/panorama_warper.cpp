@@ -176,7 +176,7 @@ void PanoramaWarper::warp(const ArctangentTable& table, const SourceImage& sourc
     shown_ = ShownView{p, pan, 0, source.width, view.width, view.height};
     ++pictureCount_;
     const bool wide = wideStepsEnabled();
-    solver_.prepare(table, p, source, pan, view.width, half, wide);
+    solver_.prepare(table, p, source, pan, view.width, half, wide, sampling_ == Sampling::smooth);
     // A level view gives every row the same depth (bits compared, so the
     // reuse is exact and NaN matches itself); its rows then share one row of
     // source columns and the ray lengths.
@@ -299,6 +299,13 @@ void PanoramaWarper::buildRows(const Rebuild& r, Lane& lane, std::size_t first, 
         const std::int32_t copied = n - lag;
         const std::size_t* ahead = nullptr;
         if (r.sampler != nullptr) {
+            // The next row's pixels are asked for while this one is sampled.
+            if (asked >= 0 && asked < count) {
+                const std::size_t slot = static_cast<std::size_t>(asked) % ringRows;
+                r.sampler->askRow(
+                    r.level ? solver_.levelColumns() : lane.columnEntries[slot].data(),
+                    lane.rowEntries[slot].data(), lane.detailEntries[slot].data(), view.width);
+            }
             if (copied >= 0) {
                 const std::size_t slot = static_cast<std::size_t>(copied) % ringRows;
                 const std::int32_t* rows = lane.rowEntries[slot].data();
@@ -410,10 +417,23 @@ void PanoramaWarper::shiftColumnEntries(std::int32_t* columns, std::size_t count
 void PanoramaWarper::shiftSmoothRows(const SmoothSampler& sampler, const ViewBuffer& view,
                                      std::int32_t shift, std::int32_t panoramaWidth,
                                      std::int32_t first, std::int32_t last) {
+    // Row j + 1's columns are shifted and its pixels asked for while row j
+    // is sampled.
     const auto viewWidth = static_cast<std::size_t>(view.width);
-    for (std::int32_t j = first; j < last; ++j) {
+    auto shiftRow = [&](std::int32_t j) {
         const std::size_t base = static_cast<std::size_t>(j) * viewWidth;
         shiftColumnEntries(columnMap_.get() + base, viewWidth, shift, panoramaWidth);
+        sampler.askRow(columnMap_.get() + base, rowMap_.get() + base, detailMap_.get() + base,
+                       view.width);
+    };
+    if (first < last) {
+        shiftRow(first);
+    }
+    for (std::int32_t j = first; j < last; ++j) {
+        if (j + 1 < last) {
+            shiftRow(j + 1);
+        }
+        const std::size_t base = static_cast<std::size_t>(j) * viewWidth;
         sampler.sampleRow(columnMap_.get() + base, rowMap_.get() + base, detailMap_.get() + base,
                           view.pixels + static_cast<std::size_t>(j) * view.stride, view.width);
     }

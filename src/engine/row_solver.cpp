@@ -37,7 +37,8 @@ std::int32_t intoPanorama(std::int32_t column, std::int32_t width) {
 
 void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
                         const SourceImage& source, float pan, std::int32_t viewWidth,
-                        std::int32_t half, bool wide) {
+                        std::int32_t half, bool wide, bool details) {
+    details_ = details;
     columnsPerRadian_ = p.columnsPerRadian;
     centreColumn_ = p.centreColumn;
     mirrorSum_ = p.mirrorSum;
@@ -61,6 +62,7 @@ void RowSolver::prepare(const ArctangentTable& table, const Projection& p,
         scaledInverseOffsets_[i] = ArctangentTable::indexScale / std::fabs(x);
     }
     columnsCoded_ = false;
+    columnFractionsCoded_ = false;
     rayLengths_.resize(half_);
     inverseRayLengths_.resize(half_);
     levelColumns_.resize(static_cast<std::size_t>(viewWidth));
@@ -330,8 +332,10 @@ void RowSolver::codeTables(const ArctangentTable& table) {
     }
     if (rowsCoded_ && codedRowsPerRadian_ == rowsPerRadian_ && codedCentreRow_ == centreRow_ &&
         codedLastRow_ == lastRow_) {
+        codeRowFractions();
         return;
     }
+    rowFractionsCoded_ = false;
     rowsByCode_.resize(anglesByCode_.size());
     const __m128d rowsPerRadian = _mm_set1_pd(rowsPerRadian_);
     const __m128d centreRow = _mm_set1_pd(centreRow_);
@@ -355,6 +359,28 @@ void RowSolver::codeTables(const ArctangentTable& table) {
     codedRowsPerRadian_ = rowsPerRadian_;
     codedCentreRow_ = centreRow_;
     codedLastRow_ = lastRow_;
+    codeRowFractions();
+}
+
+void RowSolver::codeRowFractions() {
+    if (!details_ || rowFractionsCoded_) {
+        return;
+    }
+    const std::size_t count = anglesByCode_.size();
+    rowFractionsByCode_.assign(count + 3, 0);
+    alignas(16) std::uint32_t steps[4];
+    std::size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(steps),
+                        rowStepsOf(_mm_loadu_ps(&anglesByCode_[k])));
+        for (std::size_t n = 0; n < 4; ++n) {
+            rowFractionsByCode_[k + n] = static_cast<std::uint8_t>(steps[n]);
+        }
+    }
+    for (; k < count; ++k) {
+        rowFractionsByCode_[k] = static_cast<std::uint8_t>(rowFractionOf(anglesByCode_[k]));
+    }
+    rowFractionsCoded_ = true;
 }
 
 void RowSolver::solveLevelGroups(const ArctangentTable& table, double height, RowCodes& rowCodes,
@@ -458,7 +484,37 @@ std::size_t RowSolver::startColumnCodes(std::size_t forwardRays) {
     const int shift = StepTable::shiftFor(std::fabs(columnsPerRadian_) * angleStepPerCode);
     columnSteps_.reset(2 * static_cast<std::size_t>(entryCount), shift, 2);
     columnsCoded_ = true;
+    columnFractionsCoded_ = details_;
+    if (details_) {
+        columnFractionsByCode_.resize(2 * static_cast<std::size_t>(entryCount) + 1);
+        columnFractionsByCode_.back() = 0;
+    }
     return columnSteps_.blockCount();
+}
+
+void RowSolver::codeColumnFractions(std::size_t start, std::size_t length) {
+    // Rows facing forward: no half turn.
+    const float* angles = anglesByCode_.data() + 2 * static_cast<std::size_t>(entryCount);
+    std::uint16_t* fractions = columnFractionsByCode_.data();
+    alignas(16) std::uint32_t left[4];
+    alignas(16) std::uint32_t mirrored[4];
+    std::size_t k = start;
+    for (; k + 4 <= start + length; k += 4) {
+        __m128i leftSteps;
+        __m128i mirroredSteps;
+        columnStepsOf(_mm_loadu_ps(angles + k), 0.0, leftSteps, mirroredSteps);
+        _mm_store_si128(reinterpret_cast<__m128i*>(left), leftSteps);
+        _mm_store_si128(reinterpret_cast<__m128i*>(mirrored), mirroredSteps);
+        for (std::size_t n = 0; n < 4; ++n) {
+            fractions[k + n] = static_cast<std::uint16_t>(left[n] | mirrored[n] << 8);
+        }
+    }
+    for (; k < start + length; ++k) {
+        std::uint32_t one = 0;
+        std::uint32_t other = 0;
+        columnFractionsOf(single(static_cast<double>(angles[k]) + pan_), one, other);
+        fractions[k] = static_cast<std::uint16_t>(one | other << 8);
+    }
 }
 
 void RowSolver::codeColumnBlocks(std::size_t firstBlock, std::size_t lastBlock) {
@@ -492,6 +548,9 @@ void RowSolver::codeColumnBlocks(std::size_t firstBlock, std::size_t lastBlock) 
     for (std::size_t block = firstBlock; block < lastBlock; ++block) {
         const std::size_t start = block * size;
         const std::size_t length = std::min(size, count - start);
+        if (columnFractionsCoded_) {
+            codeColumnFractions(start, length);
+        }
         if ((start < firstAbove && start + length > firstAbove) ||
             wrapOf(start) != wrapOf(start + length - 1)) {
             blockColumns.resize(length);
@@ -738,6 +797,32 @@ __m128i RowSolver::rowStepsOf(__m128 latitudes) const {
     return _mm_and_si128(kept, fractionStepsOf(low, high));
 }
 
+void RowSolver::columnStepsOf(__m128 thetas, double turn, __m128i& left, __m128i& mirrored) const {
+    const __m128d pans = _mm_set1_pd(pan_);
+    __m128d lonLow = _mm_add_pd(lowWidened(thetas), pans);
+    __m128d lonHigh = _mm_add_pd(highWidened(thetas), pans);
+    if (turn != 0.0) {
+        const __m128d turns = _mm_set1_pd(turn);
+        lonLow = _mm_add_pd(lonLow, turns);
+        lonHigh = _mm_add_pd(lonHigh, turns);
+    }
+    const __m128 longitudes = roundedToSingles(lonLow, lonHigh);
+    const __m128d columnsPerRadian = _mm_set1_pd(columnsPerRadian_);
+    const __m128d centreColumn = _mm_set1_pd(centreColumn_);
+    __m128 u = roundedToSingles(
+        _mm_add_pd(_mm_mul_pd(columnsPerRadian, lowWidened(longitudes)), centreColumn),
+        _mm_add_pd(_mm_mul_pd(columnsPerRadian, highWidened(longitudes)), centreColumn));
+    const __m128 widthF = _mm_set1_ps(static_cast<float>(panoramaWidth_));
+    const __m128 correction =
+        _mm_or_ps(_mm_and_ps(_mm_cmpge_ps(u, widthF), _mm_sub_ps(_mm_setzero_ps(), widthF)),
+                  _mm_and_ps(_mm_cmplt_ps(u, _mm_setzero_ps()), widthF));
+    u = _mm_add_ps(u, correction);
+    const __m128d mirrorSum = _mm_set1_pd(mirrorSum_);
+    left = fractionStepsOf(u);
+    mirrored = fractionStepsOf(_mm_sub_pd(mirrorSum, lowWidened(u)),
+                               _mm_sub_pd(mirrorSum, highWidened(u)));
+}
+
 void RowSolver::solveDetails(const ArctangentTable& table, float depth, float height,
                              const RowCodes& codes, SolvedBy by, std::uint32_t* details) const {
     const double d = depth;
@@ -758,11 +843,53 @@ void RowSolver::solveDetails(const ArctangentTable& table, float depth, float he
         }
     };
     const std::size_t right = static_cast<std::size_t>(viewWidth_) - 4;
+    bool wide = false;
+#if defined(LUMIVUE_WIDE_STEPS)
+    if (wideSteps_ && trusted && rowFractionsCoded_) {
+        solveDetailsWide({anglesByCode,
+                          by == SolvedBy::tilted ? codes.longitude.data() : nullptr,
+                          codes.latitude.data(),
+                          codes.doubtful.data(),
+                          groups,
+                          by == SolvedBy::mirroredLevel,
+                          rowFractionsByCode_.data(),
+                          by == SolvedBy::tilted && columnFractionsCoded_ && d > 0.0
+                              ? columnFractionsByCode_.data()
+                              : nullptr,
+                          2 * entryCount,
+                          pan_,
+                          turn,
+                          columnsPerRadian_,
+                          centreColumn_,
+                          mirrorSum_,
+                          static_cast<float>(panoramaWidth_),
+                          levelColumnFractions_.data(),
+                          squaredOffsets_.data(),
+                          squaredDepth,
+                          squaredHeight,
+                          footprints_.columnBounds(),
+                          footprints_.rowBounds(),
+                          FootprintLevels::mostLevels,
+                          static_cast<std::size_t>(viewWidth_),
+                          details});
+        wide = true;
+    }
+#endif
+    // The pairs of groups the wide steps did (asked for the first of a pair).
+    auto doneWide = [&](std::size_t g) {
+        const std::size_t pair = g & ~static_cast<std::size_t>(1);
+        return wide && pair + 1 < groups && codes.doubtful[pair] == 0 &&
+               codes.doubtful[pair + 1] == 0;
+    };
     for (std::size_t g = 0; g < groups; ++g) {
         const std::size_t i = 4 * g;
+        if (doneWide(g)) {
+            ++g;  // and the other group of the pair
+            continue;
+        }
         // The angles of most rays lie outside the first-level cache: ask for
         // those a few groups ahead.
-        if (g + detailPrefetchGroups < groups) {
+        if (!wide && g + detailPrefetchGroups < groups) {
             const std::size_t ahead = i + 4 * detailPrefetchGroups;
             for (std::size_t k = ahead; k < ahead + 4; ++k) {
                 _mm_prefetch(reinterpret_cast<const char*>(anglesByCode + codes.latitude[k]),
@@ -792,30 +919,7 @@ void RowSolver::solveDetails(const ArctangentTable& table, float depth, float he
         __m128i left;
         __m128i mirrored;
         if (by == SolvedBy::tilted) {
-            const __m128 thetas = anglesAt(anglesByCode, codes.longitude.data() + i);
-            const __m128d pans = _mm_set1_pd(pan_);
-            __m128d lonLow = _mm_add_pd(lowWidened(thetas), pans);
-            __m128d lonHigh = _mm_add_pd(highWidened(thetas), pans);
-            if (turn != 0.0) {
-                const __m128d turns = _mm_set1_pd(turn);
-                lonLow = _mm_add_pd(lonLow, turns);
-                lonHigh = _mm_add_pd(lonHigh, turns);
-            }
-            const __m128 longitudes = roundedToSingles(lonLow, lonHigh);
-            const __m128d columnsPerRadian = _mm_set1_pd(columnsPerRadian_);
-            const __m128d centreColumn = _mm_set1_pd(centreColumn_);
-            __m128 u = roundedToSingles(
-                _mm_add_pd(_mm_mul_pd(columnsPerRadian, lowWidened(longitudes)), centreColumn),
-                _mm_add_pd(_mm_mul_pd(columnsPerRadian, highWidened(longitudes)), centreColumn));
-            const __m128 widthF = _mm_set1_ps(static_cast<float>(panoramaWidth_));
-            const __m128 correction =
-                _mm_or_ps(_mm_and_ps(_mm_cmpge_ps(u, widthF), _mm_sub_ps(_mm_setzero_ps(), widthF)),
-                          _mm_and_ps(_mm_cmplt_ps(u, _mm_setzero_ps()), widthF));
-            u = _mm_add_ps(u, correction);
-            const __m128d mirrorSum = _mm_set1_pd(mirrorSum_);
-            left = fractionStepsOf(u);
-            mirrored = fractionStepsOf(_mm_sub_pd(mirrorSum, lowWidened(u)),
-                                       _mm_sub_pd(mirrorSum, highWidened(u)));
+            columnStepsOf(anglesAt(anglesByCode, codes.longitude.data() + i), turn, left, mirrored);
         } else {
             left =
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(levelColumnFractions_.data() + i));

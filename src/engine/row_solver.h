@@ -46,10 +46,11 @@ class RowSolver {
   public:
     // Takes the constants of one rebuild: `half` rays per row of a view
     // `viewWidth` columns wide (`half` at most (viewWidth + 1) / 2); `wide`
-    // when the processor's wide steps are to be used.
+    // when the processor's wide steps are to be used; `details` when rows'
+    // details will be asked for (the fractions are then coded too).
     void prepare(const ArctangentTable& table, const Projection& projection,
                  const SourceImage& source, float pan, std::int32_t viewWidth, std::int32_t half,
-                 bool wide);
+                 bool wide, bool details = false);
 
     // A level view: every row has the same depth, so the source columns of a
     // row and the ray lengths are solved once for it.
@@ -135,6 +136,8 @@ class RowSolver {
     bool columnsInside(__m128i left, __m128i mirrored) const;
     __m128i levelsOf(__m128d flatLow, __m128d flatHigh, double squaredHeight) const;
     __m128i rowStepsOf(__m128 latitudes) const;
+    // The column fractions (left and mirrored) of four table angles.
+    void columnStepsOf(__m128 thetas, double turn, __m128i& left, __m128i& mirrored) const;
 #endif
     // The table codes of a tilted row two rays at a time (see wide_steps.h).
     void solveTiltedCodes(double depth, double height, RowCodes& codes) const;
@@ -172,8 +175,20 @@ class RowSolver {
     // halfPi - entry[index], or their negatives. And the source row of each
     // coded angle, kept while the panorama's height stays the same.
     void codeTables(const ArctangentTable& table);
+    void codeRowFractions();
+    void codeColumnFractions(std::size_t start, std::size_t length);
     std::vector<float> anglesByCode_;
     std::vector<std::int32_t> rowsByCode_;
+    // For details: the row fraction of each coded angle (kept with the
+    // rows), and the column fractions (left | mirrored << 8) of each
+    // negative longitude code at this rebuild's pan, for rows facing
+    // forward, made with the coded columns. Each ends with bytes to spare
+    // for four-byte reads.
+    bool details_ = false;
+    std::vector<std::uint8_t> rowFractionsByCode_;
+    bool rowFractionsCoded_ = false;
+    std::vector<std::uint16_t> columnFractionsByCode_;
+    bool columnFractionsCoded_ = false;
     // The same rows, small enough to stay in the cache for tilted rows.
     StepTable rowSteps_;
     const float* codedTable_ = nullptr;

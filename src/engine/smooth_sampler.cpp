@@ -198,6 +198,20 @@ void SmoothSampler::locateTaps(const SampledPart& part, std::int32_t first, Samp
     }
 }
 
+void SmoothSampler::askRow(const std::int32_t* columns, const std::int32_t* rows,
+                           const std::uint32_t* details, std::int32_t count) const {
+#if defined(LUMIVUE_WIDE_STEPS)
+    if (wide_) {
+        askLevelZeroWide(levels_[0], columns, rows, details, count);
+    }
+#else
+    (void)columns;
+    (void)rows;
+    (void)details;
+    (void)count;
+#endif
+}
+
 void SmoothSampler::sampleRow(const std::int32_t* columns, const std::int32_t* rows,
                               const std::uint32_t* details, std::uint8_t* out,
                               std::int32_t count) const {
@@ -213,20 +227,23 @@ void SmoothSampler::sampleRow(const std::int32_t* columns, const std::int32_t* r
         part.rows = rows + first;
         part.details = details + first;
         part.count = std::min(partPixels, count - first);
-        bool nearEnd = false;
-        std::int32_t located = 0;
+        std::uint8_t* to = out + 3 * static_cast<std::size_t>(first);
+        std::int32_t done = 0;
 #if defined(LUMIVUE_WIDE_STEPS)
         if (wide_) {
-            located = locateOneLevelWide(part, taps, nearEnd);
+            done = sampleOneLevelWide(part, to);
         }
 #endif
-        locateTaps(part, located, taps, nearEnd);
-        std::uint8_t* to = out + 3 * static_cast<std::size_t>(first);
-        std::int32_t exact = 0;
+        if (done == part.count) {
+            continue;
+        }
+        bool nearEnd = false;
+        locateTaps(part, done, taps, nearEnd);
+        std::int32_t exact = done;
 #if defined(__SSE2__)
         if (!nearEnd) {
             exact = part.count - 1;
-            blendFours(taps, 0, exact, to);
+            blendFours(taps, done, exact, to);
         }
 #endif
         for (std::int32_t k = exact; k < part.count; ++k) {

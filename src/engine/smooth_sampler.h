@@ -72,6 +72,8 @@ class FootprintLevels {
 
     double columnBound(std::int32_t k) const { return columnBounds_[k]; }
     double rowBound(std::int32_t k) const { return rowBounds_[k]; }
+    const double* columnBounds() const { return columnBounds_; }
+    const double* rowBounds() const { return rowBounds_; }
 
   private:
     // Index k - 1 for level k: kx^2 / (footprint of level k)^2, and ky^2 / ...
@@ -91,6 +93,19 @@ struct SampleLevel {
     std::uint64_t rowScale = 0;
 };
 
+// Where the pixels of one part of a smoothly sampled row read (see
+// SmoothSampler): the top-left pixel of the four around each position, the
+// byte steps to the right column (3, or back to the first column across the
+// seam) and to the row below (0 on the last row), and the weight pairs
+// (256 - f) | f << 16 along the row and between the rows.
+struct SampleTaps {
+    const std::uint8_t* at[samplePartPixels];
+    std::int32_t right[samplePartPixels];
+    std::int32_t down[samplePartPixels];
+    std::uint32_t across[samplePartPixels];
+    std::uint32_t between[samplePartPixels];
+};
+
 // Reads view rows from level 0 (the source) and the pyramid's levels, when
 // one is given and belongs to the source.
 class SmoothSampler {
@@ -103,6 +118,11 @@ class SmoothSampler {
     // `count` view pixels (3 bytes each, to `out`) from their map entries.
     void sampleRow(const std::int32_t* columns, const std::int32_t* rows,
                    const std::uint32_t* details, std::uint8_t* out, std::int32_t count) const;
+
+    // Asks for the source pixels that sampleRow will read for those entries
+    // (where they lie on level 0), to be sampled a row later.
+    void askRow(const std::int32_t* columns, const std::int32_t* rows, const std::uint32_t* details,
+                std::int32_t count) const;
 
   private:
     // The taps of a part's pixels from `first` on, one at a time.

@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/arctangent_table.h"
 #include "engine/smooth_sampler.h"
@@ -157,6 +158,188 @@ void solveTiltedCodesWide(const TiltedRowCodes& row) {
     }
 }
 
+namespace {
+
+__m256d widenedLow(__m256 v) {
+    return _mm256_cvtps_pd(_mm256_castps256_ps128(v));
+}
+
+__m256d widenedHigh(__m256 v) {
+    return _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1));
+}
+
+__m256 roundedToSingles(__m256d low, __m256d high) {
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(low)), _mm256_cvtpd_ps(high),
+                                1);
+}
+
+__m256i truncatedToInts(__m256d low, __m256d high) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm256_cvttpd_epi32(low)),
+                                   _mm256_cvttpd_epi32(high), 1);
+}
+
+// 256ths beyond the truncation, kept within 0 ... 255 (fractionInSteps).
+__m256i stepsWithin(__m256i steps) {
+    return _mm256_min_epi32(_mm256_max_epi32(steps, _mm256_setzero_si256()),
+                            _mm256_set1_epi32(255));
+}
+
+__m256i fractionSteps(__m256 values) {
+    const __m256 wholes = _mm256_cvtepi32_ps(_mm256_cvttps_epi32(values));
+    return stepsWithin(
+        _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_sub_ps(values, wholes), _mm256_set1_ps(256.0f))));
+}
+
+__m256d fractionOfFour(__m256d values) {
+    const __m256d wholes = _mm256_cvtepi32_pd(_mm256_cvttpd_epi32(values));
+    return _mm256_mul_pd(_mm256_sub_pd(values, wholes), _mm256_set1_pd(256.0));
+}
+
+__m256i fractionSteps(__m256d low, __m256d high) {
+    return stepsWithin(truncatedToInts(fractionOfFour(low), fractionOfFour(high)));
+}
+
+// Levels of four rays: how many bounds their flat or whole square lies within.
+__m256i levelsOfFour(const DetailRow& row, std::size_t i) {
+    const __m256d flat =
+        _mm256_add_pd(_mm256_set1_pd(row.squaredDepth), _mm256_loadu_pd(row.squaredOffsets + i));
+    const __m256d whole = _mm256_add_pd(flat, _mm256_set1_pd(row.squaredHeight));
+    __m256i levels = _mm256_setzero_si256();
+    for (std::int32_t k = 0; k < row.levelBounds; ++k) {
+        const __m256d within =
+            _mm256_or_pd(_mm256_cmp_pd(flat, _mm256_set1_pd(row.columnBounds[k]), _CMP_LE_OQ),
+                         _mm256_cmp_pd(whole, _mm256_set1_pd(row.rowBounds[k]), _CMP_LE_OQ));
+        if (_mm256_movemask_pd(within) == 0) {
+            break;
+        }
+        levels = _mm256_sub_epi64(levels, _mm256_castpd_si256(within));
+    }
+    return levels;
+}
+
+// Eight rays' levels as 32-bit values.
+__m256i levelsOfEight(const DetailRow& row, std::size_t i) {
+    const __m256i evens = _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6);
+    const __m256i low = _mm256_permutevar8x32_epi32(levelsOfFour(row, i), evens);
+    const __m256i high = _mm256_permutevar8x32_epi32(levelsOfFour(row, i + 4), evens);
+    return _mm256_blend_epi32(low, high, 0xF0);
+}
+
+}  // namespace
+
+// Pairs of groups between asking for a pair's longitudes and reading them.
+constexpr std::size_t detailPrefetchPairs = 4;
+
+void solveDetailsWide(const DetailRow& row) {
+    const __m256i reversal = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+    const __m256d pans = _mm256_set1_pd(row.pan);
+    const __m256d turns = _mm256_set1_pd(row.turn);
+    const __m256d columnsPerRadian = _mm256_set1_pd(row.columnsPerRadian);
+    const __m256d centreColumn = _mm256_set1_pd(row.centreColumn);
+    const __m256d mirrorSum = _mm256_set1_pd(row.mirrorSum);
+    const __m256 widthF = _mm256_set1_ps(row.panoramaWidth);
+    const __m256 negativeWidthF = _mm256_sub_ps(_mm256_setzero_ps(), widthF);
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    // A mirrored level row reads the codes of the same index and side of 1
+    // with the other sign.
+    const __m256i bothVariants = _mm256_set1_epi32(row.negatedLatitudes ? 4 * entryCount : 0);
+    const __m256i firstNegative =
+        _mm256_set1_epi32(row.negatedLatitudes ? 2 * entryCount - 1 : 4 * entryCount);
+    const __m256i flip = _mm256_set1_epi32(row.negatedLatitudes ? 2 * entryCount : 0);
+    const __m256i firstColumnCode = _mm256_set1_epi32(row.firstColumnCode);
+    const bool anglesForColumns =
+        row.longitudeCodes != nullptr && row.columnFractionsByCode == nullptr;
+    for (std::size_t g = 0; g + 2 <= row.groups; g += 2) {
+        if ((row.doubtful[g] | row.doubtful[g + 1]) != 0) {
+            continue;
+        }
+        const std::size_t i = 4 * g;
+        const std::size_t right = row.viewWidth - 8 - i;
+        // Codes step far apart across the row, most on a line of their
+        // own: ask for those a few pairs ahead.
+        if (g + 2 + 2 * detailPrefetchPairs <= row.groups) {
+            const std::int32_t* latitudesAhead = row.latitudeCodes + i + 8 * detailPrefetchPairs;
+            for (std::size_t n = 0; n < 8; ++n) {
+                std::int32_t code = latitudesAhead[n];
+                if (row.negatedLatitudes) {
+                    code += code < 2 * entryCount ? 2 * entryCount : -2 * entryCount;
+                }
+                _mm_prefetch(reinterpret_cast<const char*>(row.rowFractionsByCode + code),
+                             _MM_HINT_T0);
+            }
+        }
+        if (row.longitudeCodes != nullptr && g + 2 + 2 * detailPrefetchPairs <= row.groups) {
+            const std::int32_t* ahead = row.longitudeCodes + i + 8 * detailPrefetchPairs;
+            for (std::size_t n = 0; n < 8; ++n) {
+                const char* line =
+                    anglesForColumns
+                        ? reinterpret_cast<const char*>(row.anglesByCode + ahead[n])
+                        : reinterpret_cast<const char*>(row.columnFractionsByCode + ahead[n] -
+                                                        row.firstColumnCode);
+                _mm_prefetch(line, _MM_HINT_T0);
+            }
+        }
+        __m256i latitudeCodes =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.latitudeCodes + i));
+        latitudeCodes = _mm256_sub_epi32(
+            _mm256_add_epi32(latitudeCodes, flip),
+            _mm256_and_si256(_mm256_cmpgt_epi32(latitudeCodes, firstNegative), bothVariants));
+        const __m256i rowFractions = _mm256_and_si256(
+            _mm256_i32gather_epi32(reinterpret_cast<const int*>(row.rowFractionsByCode),
+                                   latitudeCodes, 1),
+            byteMask);
+        const __m256i rowAndLevel = _mm256_or_si256(_mm256_slli_epi32(rowFractions, 8),
+                                                    _mm256_slli_epi32(levelsOfEight(row, i), 16));
+        __m256i left;
+        __m256i mirrored;
+        if (row.longitudeCodes == nullptr) {
+            left =
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.levelColumnFractions + i));
+            mirrored = _mm256_permutevar8x32_epi32(
+                _mm256_loadu_si256(
+                    reinterpret_cast<const __m256i*>(row.levelColumnFractions + right)),
+                reversal);
+        } else if (!anglesForColumns) {
+            const __m256i both = _mm256_i32gather_epi32(
+                reinterpret_cast<const int*>(row.columnFractionsByCode),
+                _mm256_sub_epi32(
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.longitudeCodes + i)),
+                    firstColumnCode),
+                2);
+            left = _mm256_and_si256(both, byteMask);
+            mirrored = _mm256_and_si256(_mm256_srli_epi32(both, 8), byteMask);
+        } else {
+            const __m256 thetas = _mm256_i32gather_ps(
+                row.anglesByCode,
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.longitudeCodes + i)), 4);
+            __m256d lonLow = _mm256_add_pd(widenedLow(thetas), pans);
+            __m256d lonHigh = _mm256_add_pd(widenedHigh(thetas), pans);
+            if (row.turn != 0.0) {
+                lonLow = _mm256_add_pd(lonLow, turns);
+                lonHigh = _mm256_add_pd(lonHigh, turns);
+            }
+            const __m256 longitudes = roundedToSingles(lonLow, lonHigh);
+            __m256 u = roundedToSingles(
+                _mm256_add_pd(_mm256_mul_pd(columnsPerRadian, widenedLow(longitudes)),
+                              centreColumn),
+                _mm256_add_pd(_mm256_mul_pd(columnsPerRadian, widenedHigh(longitudes)),
+                              centreColumn));
+            const __m256 correction = _mm256_or_ps(
+                _mm256_and_ps(_mm256_cmp_ps(u, widthF, _CMP_GE_OQ), negativeWidthF),
+                _mm256_and_ps(_mm256_cmp_ps(u, _mm256_setzero_ps(), _CMP_LT_OQ), widthF));
+            u = _mm256_add_ps(u, correction);
+            left = fractionSteps(u);
+            mirrored = fractionSteps(_mm256_sub_pd(mirrorSum, widenedLow(u)),
+                                     _mm256_sub_pd(mirrorSum, widenedHigh(u)));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(row.details + i),
+                            _mm256_or_si256(left, rowAndLevel));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(row.details + right),
+            _mm256_permutevar8x32_epi32(_mm256_or_si256(mirrored, rowAndLevel), reversal));
+    }
+}
+
 void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size_t stride,
                 std::size_t* offsets, std::int32_t count) {
     // Entries lie inside the panorama (never negative) and a stride fits in
@@ -204,21 +387,48 @@ void onLevel(__m256i wholes, __m256i fractions, __m256i scale, __m256i& levelWho
     levelFractions = _mm256_and_si256(scaled, _mm256_set1_epi32(255));
 }
 
+// Two pixels' blends, one per 128-bit lane: each lane holds the pixel's top
+// word (left neighbour, right neighbour, 2 more bytes) and its bottom word.
+// Returns per lane the pixel's channels as 32-bit values (the fourth 0).
+__m256i blendPair(__m256i words, __m256i across, __m256i between) {
+    // (left, right) channel pairs as 16-bit values, top then bottom.
+    const __m256i topPairs = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1));
+    const __m256i bottomPairs = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(8, -1, 11, -1, 9, -1, 12, -1, 10, -1, 13, -1, -1, -1, -1, -1));
+    const __m256i half = _mm256_set1_epi32(128);
+    const __m256i top = _mm256_srli_epi32(
+        _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(words, topPairs), across), half), 8);
+    const __m256i bottom = _mm256_srli_epi32(
+        _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(words, bottomPairs), across), half),
+        8);
+    const __m256i rows = _mm256_or_si256(top, _mm256_slli_epi32(bottom, 16));
+    return _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(rows, between), half), 8);
+}
+
+__m128i wordsAt(const std::uint8_t* top, const std::uint8_t* bottom) {
+    return _mm_castpd_si128(
+        _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top))),
+                     reinterpret_cast<const double*>(bottom)));
+}
+
+// `base` plus eight unsigned offsets, as pointers.
+void storeAddresses(__m256i base, __m256i offsets, const std::uint8_t** to) {
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(to),
+        _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_castsi256_si128(offsets))));
+    _mm256_store_si256(
+        reinterpret_cast<__m256i*>(to + 4),
+        _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_extracti128_si256(offsets, 1))));
+}
+
 }  // namespace
 
-std::int32_t locateOneLevelWide(const SampledPart& part, SampleTaps& taps, bool& nearEnd) {
+std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
     const __m256i last = _mm256_set1_epi32(static_cast<std::int32_t>(part.lastLevel));
     const std::uint32_t index = std::min(part.details[0] >> 16, part.lastLevel);
     const __m256i asked = _mm256_set1_epi32(static_cast<std::int32_t>(index));
     const std::int32_t whole = part.count & ~7;
-    for (std::int32_t k = 0; k < whole; k += 8) {
-        const __m256i details =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.details + k));
-        const __m256i levels = _mm256_min_epu32(_mm256_srli_epi32(details, 16), last);
-        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(levels, asked)) != -1) {
-            return 0;
-        }
-    }
     const SampleLevel& level = part.levels[index];
     const __m256i width = _mm256_set1_epi32(level.width);
     const __m256i lastColumn = _mm256_set1_epi32(level.width - 1);
@@ -228,19 +438,26 @@ std::int32_t locateOneLevelWide(const SampledPart& part, SampleTaps& taps, bool&
     const __m256i rowScale = _mm256_set1_epi32(static_cast<std::int32_t>(level.rowScale));
     const __m256i fractionMask = _mm256_set1_epi32(255);
     const __m256i zero = _mm256_setzero_si256();
+    const __m256i nearEndRow = _mm256_set1_epi32(index == 0 ? part.nearEndRow : level.height);
+    // The weights of pixels 2p and 2p + 1 of eight, one per lane.
+    const __m256i pairOf[4] = {
+        _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1), _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3),
+        _mm256_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5), _mm256_setr_epi32(6, 6, 6, 6, 7, 7, 7, 7)};
+    // Three bytes of each of four pixels' 32-bit channels, in order.
+    const __m128i packed = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     const __m256i base = _mm256_set1_epi64x(reinterpret_cast<std::intptr_t>(level.pixels));
-    __m256i near = zero;
     for (std::int32_t k = 0; k < whole; k += 8) {
         const __m256i details =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.details + k));
+        const __m256i levels = _mm256_min_epu32(_mm256_srli_epi32(details, 16), last);
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(levels, asked)) != -1) {
+            return k;
+        }
         __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.columns + k));
         __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.rows + k));
         __m256i fx = _mm256_and_si256(details, fractionMask);
         __m256i fy = _mm256_and_si256(_mm256_srli_epi32(details, 8), fractionMask);
-        if (index == 0) {
-            near = _mm256_or_si256(near,
-                                   _mm256_cmpgt_epi32(y, _mm256_set1_epi32(part.nearEndRow - 1)));
-        } else {
+        if (index != 0) {
             onLevel(x, fx, columnScale, x, fx);
             onLevel(y, fy, rowScale, y, fy);
             // Left of the first column's centre lies the last column; above
@@ -250,29 +467,78 @@ std::int32_t locateOneLevelWide(const SampledPart& part, SampleTaps& taps, bool&
             fy = _mm256_andnot_si256(_mm256_cmpgt_epi32(zero, y), fy);
             y = _mm256_min_epi32(_mm256_max_epi32(y, zero), lastRow);
         }
-        const __m256i threeX = _mm256_add_epi32(x, _mm256_add_epi32(x, x));
-        const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, stride), threeX);
-        const __m256i atSeam = _mm256_cmpeq_epi32(x, lastColumn);
-        const __m256i right =
-            _mm256_blendv_epi8(_mm256_set1_epi32(3), _mm256_sub_epi32(zero, threeX), atSeam);
-        const __m256i down = _mm256_andnot_si256(_mm256_cmpeq_epi32(y, lastRow), stride);
-        const __m256i low =
-            _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_castsi256_si128(offsets)));
-        const __m256i high =
-            _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_extracti128_si256(offsets, 1)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.at + k), low);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.at + k + 4), high);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.right + k), right);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.down + k), down);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.across + k), weightPairs(fx));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(taps.between + k), weightPairs(fy));
-        for (std::int32_t n = k; n < k + 8; ++n) {
-            _mm_prefetch(reinterpret_cast<const char*>(taps.at[n]), _MM_HINT_T0);
-            _mm_prefetch(reinterpret_cast<const char*>(taps.at[n] + taps.down[n]), _MM_HINT_T0);
+        const __m256i apart = _mm256_or_si256(
+            _mm256_cmpeq_epi32(x, lastColumn),
+            _mm256_cmpgt_epi32(y, _mm256_sub_epi32(nearEndRow, _mm256_set1_epi32(1))));
+        if (_mm256_movemask_epi8(apart) != 0) {
+            return k;
+        }
+        // The pixels' addresses, formed as whole pointers eight at a time.
+        const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, stride),
+                                                 _mm256_add_epi32(x, _mm256_add_epi32(x, x)));
+        const __m256i belowOffsets =
+            _mm256_add_epi32(offsets, _mm256_andnot_si256(_mm256_cmpeq_epi32(y, lastRow), stride));
+        alignas(32) const std::uint8_t* tops[8];
+        alignas(32) const std::uint8_t* bottoms[8];
+        storeAddresses(base, offsets, tops);
+        storeAddresses(base, belowOffsets, bottoms);
+        const __m256i across = weightPairs(fx);
+        const __m256i between = weightPairs(fy);
+        __m256i blended[4];
+        for (int p = 0; p < 4; ++p) {
+            const __m256i words = _mm256_inserti128_si256(
+                _mm256_castsi128_si256(wordsAt(tops[2 * p], bottoms[2 * p])),
+                wordsAt(tops[2 * p + 1], bottoms[2 * p + 1]), 1);
+            blended[p] = blendPair(words, _mm256_permutevar8x32_epi32(across, pairOf[p]),
+                                   _mm256_permutevar8x32_epi32(between, pairOf[p]));
+        }
+        // Lane 0: pixels 0, 2, 4, 6; lane 1: pixels 1, 3, 5, 7 (4 bytes each).
+        const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(blended[0], blended[1]),
+                                                  _mm256_packs_epi32(blended[2], blended[3]));
+        const __m128i even = _mm256_castsi256_si128(bytes);
+        const __m128i odd = _mm256_extracti128_si256(bytes, 1);
+        std::uint8_t* to = out + 3 * static_cast<std::size_t>(k);
+        const __m128i first = _mm_shuffle_epi8(_mm_unpacklo_epi32(even, odd), packed);
+        const __m128i second = _mm_shuffle_epi8(_mm_unpackhi_epi32(even, odd), packed);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), first);
+        const std::int32_t firstTail = _mm_extract_epi32(first, 2);
+        std::memcpy(to + 8, &firstTail, 4);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 12), second);
+        const std::int32_t secondTail = _mm_extract_epi32(second, 2);
+        std::memcpy(to + 20, &secondTail, 4);
+    }
+    return whole;
+}
+
+void askLevelZeroWide(const SampleLevel& source, const std::int32_t* columns,
+                      const std::int32_t* rows, const std::uint32_t* details, std::int32_t count) {
+    const __m256i stride = _mm256_set1_epi32(static_cast<std::int32_t>(source.stride));
+    const __m256i lastRow = _mm256_set1_epi32(source.height - 1);
+    const __m256i levelBits = _mm256_set1_epi32(static_cast<std::int32_t>(0xFFFF0000u));
+    const std::uint8_t* pixels = source.pixels;
+    const std::int32_t whole = count & ~7;
+    for (std::int32_t k = 0; k < whole; k += 8) {
+        const __m256i levels = _mm256_and_si256(
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(details + k)), levelBits);
+        if (!_mm256_testz_si256(levels, levels)) {
+            continue;
+        }
+        // Eight neighbouring pixels of level 0 read at most two pixels'
+        // worth of source apart each: the lines of the first and the last
+        // cover the group's, in both rows.
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + k));
+        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows + k));
+        const __m256i tops = _mm256_add_epi32(_mm256_mullo_epi32(y, stride),
+                                              _mm256_add_epi32(x, _mm256_add_epi32(x, x)));
+        const __m256i bottoms =
+            _mm256_add_epi32(tops, _mm256_andnot_si256(_mm256_cmpeq_epi32(y, lastRow), stride));
+        for (const __m256i& offsets : {tops, bottoms}) {
+            _mm_prefetch(reinterpret_cast<const char*>(pixels + _mm256_cvtsi256_si32(offsets)),
+                         _MM_HINT_T1);
+            _mm_prefetch(reinterpret_cast<const char*>(pixels + _mm256_extract_epi32(offsets, 7)),
+                         _MM_HINT_T1);
         }
     }
-    nearEnd = nearEnd || _mm256_movemask_epi8(near) != 0;
-    return whole;
 }
 
 std::int32_t halveRowWide(const std::uint8_t* top, const std::uint8_t* bottom,

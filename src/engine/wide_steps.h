@@ -71,19 +71,48 @@ std::size_t lookUpTiltedRowWide(const TiltedRowLookups& row);
 void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size_t stride,
                 std::size_t* offsets, std::int32_t count);
 
-// Where the pixels of one part of a smoothly sampled row read (see
-// SmoothSampler): the top-left pixel of the four around each position, the
-// byte steps to the right column (3, or back to the first column across the
-// seam) and to the row below (0 on the last row), and the weight pairs
-// (256 - f) | f << 16 along the row and between the rows.
-constexpr std::int32_t samplePartPixels = 64;
-struct SampleTaps {
-    const std::uint8_t* at[samplePartPixels];
-    std::int32_t right[samplePartPixels];
-    std::int32_t down[samplePartPixels];
-    std::uint32_t across[samplePartPixels];
-    std::uint32_t between[samplePartPixels];
+// The details (smooth_sampler.h) of a solved row, eight rays at a time:
+// RowSolver's vector steps widened, for the pairs of groups of four whose
+// codes are both sure (the rest are the caller's).
+struct DetailRow {
+    const float* anglesByCode;
+    const std::int32_t* longitudeCodes;  // null for a level row
+    const std::int32_t* latitudeCodes;
+    const std::uint8_t* doubtful;  // per group of four
+    std::size_t groups;
+    bool negatedLatitudes;  // a level row mirrored from the one before
+    // The row fraction of every code (with 3 bytes to spare), and, where
+    // they were coded for this row's pan and turn, the column fractions
+    // (left | mirrored << 8) from code `firstColumnCode` on (else null).
+    const std::uint8_t* rowFractionsByCode;
+    const std::uint16_t* columnFractionsByCode;
+    std::int32_t firstColumnCode;
+    // Tilted rows: the longitude is single(theta + pan + turn) (turn added
+    // only when it is not 0), the column kx * longitude + cx, wrapped once.
+    double pan;
+    double turn;
+    double columnsPerRadian;
+    double centreColumn;
+    double mirrorSum;
+    float panoramaWidth;
+    // Level rows: the column fractions of the whole row.
+    const std::uint32_t* levelColumnFractions;
+    // Footprint levels: X squared per ray, D squared, Y squared, and the
+    // bounds of FootprintLevels.
+    const double* squaredOffsets;
+    double squaredDepth;
+    double squaredHeight;
+    const double* columnBounds;
+    const double* rowBounds;
+    std::int32_t levelBounds;
+    std::size_t viewWidth;
+    std::uint32_t* details;
 };
+void solveDetailsWide(const DetailRow& row);
+
+// Smoothly sampled rows are read in parts of this many pixels (see
+// SmoothSampler).
+constexpr std::int32_t samplePartPixels = 64;
 
 // The map entries of one part of a row (at most samplePartPixels).
 struct SampledPart {
@@ -96,11 +125,22 @@ struct SampledPart {
     std::int32_t nearEndRow;  // level-0 rows from which a tap may touch the source's last pixel
 };
 
-// When every entry of the part asks for one level, the taps of its first
-// pixels, eight at a time, and whether one of them reads a level-0 row from
-// `nearEndRow` on; returns how many pixels it did (0 for a part of several
-// levels).
-std::int32_t locateOneLevelWide(const SampledPart& part, SampleTaps& taps, bool& nearEnd);
+// The view pixels of a part (3 bytes each, exactly, to `out`), eight at a
+// time, while they ask for the level of the part's first pixel: the four
+// pixels around each position read as two 8-byte words (left and right
+// neighbour side by side), blended with SmoothSampler's weights and rounding.
+// Stops before a group of eight that holds a pixel of another level, one
+// whose right neighbour lies across the seam, or, on level 0, one that reads
+// a row from `nearEndRow` on; returns how many pixels it did. Reads up to 2
+// bytes past a level's last pixel (the pyramid's spare bytes; level 0's last
+// rows are left to the caller).
+std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out);
+
+// Asks for the pixels that `count` map entries on level 0 will read (their
+// top-left and bottom-left neighbours), eight at a time, so that they are in
+// the cache when the row is sampled; entries of other levels are left out.
+void askLevelZeroWide(const SampleLevel& source, const std::int32_t* columns,
+                      const std::int32_t* rows, const std::uint32_t* details, std::int32_t count);
 
 // The 2 x 2 means (a + b + c + d + 2) / 4 of two rows of 3-byte pixels, as
 // SourcePyramid halves a level of even size: pixels of `out` from the first

@@ -138,6 +138,34 @@ TEST(SmoothWarp, EqualsTheReferenceOnOneAndSeveralThreads) {
     engine::allowWideSteps(true);
 }
 
+// A view large enough that the rebuild codes the columns (and their
+// fractions) of the rows facing forward once, tilted up and down so that
+// some rows face backward, and level so that mirrored rows reuse codes.
+TEST(SmoothWarp, LargeViewsEqualTheReferenceOnBothStepSets) {
+    const ReferencePanorama panorama = detailedPanorama(2400, 1200, 13);
+    const std::vector<ReferencePanorama> levels = referencePyramid(panorama);
+    const Look looks[] = {{0.9f, 25 * degree, 100 * degree},
+                          {-2.2f, -70 * degree, 140 * degree},
+                          {2.6f, 0.0f, 60 * degree}};
+    for (const bool wide : {true, false}) {
+        engine::allowWideSteps(wide);
+        SmoothView engineView(560, 300, 2);
+        engineView.showWithPyramid(panorama, true);
+        for (const Look& look : looks) {
+            SCOPED_TRACE(::testing::Message() << "wide " << wide << ", tilt " << look.tilt);
+            engineView.look(look.pan, look.tilt, look.fov);
+            SmoothReferenceView expected(560, 300);
+            smoothReferenceWarp(panorama, levels, expected, engineView.view->viewFov(),
+                                engineView.view->viewPan(), engineView.view->viewTilt());
+            EXPECT_TRUE(engineView.matchesSmooth(expected));
+            engineView.view->shiftColumns(0.61f);
+            smoothReferenceShift(panorama, levels, expected, 0.61f);
+            EXPECT_TRUE(engineView.matchesSmooth(expected));
+        }
+    }
+    engine::allowWideSteps(true);
+}
+
 // The maps of the widest panoramas the engine takes stay inside them; a
 // short picture keeps the test's memory small, the columns are as wide.
 TEST(SmoothWarp, WidestPanoramaEqualsTheReference) {
