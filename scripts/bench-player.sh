@@ -31,7 +31,7 @@ bench_player_scene_changes() {
   # ImageMagick refuses pictures over 16000 wide here: the noise is drawn at
   # a tenth of the size and each pixel taken ten times across and down.
   if [ ! -f "$pictures/16384x8192.jpg" ]; then
-    /usr/bin/convert -seed 9 -size 1639x820 xc: +noise Random -compress none ppm:"$work/noise.ppm"
+    /usr/bin/convert -seed 9 -size 1639x820 xc: +noise Random -depth 8 -compress none ppm:"$work/noise.ppm"
     python3 - "$work/noise.ppm" <<'PY' | cjpeg -quality 90 -restart 8B >"$pictures/16384x8192.jpg"
 import sys
 words = open(sys.argv[1]).read().split()
@@ -44,6 +44,7 @@ for y in range(0, 8192, 10):
     wide = b"".join(row[3 * x:3 * x + 3] * 10 for x in range(width))[: 16384 * 3]
     out.write(wide * min(10, 8192 - y))
 PY
+    [ -s "$pictures/16384x8192.jpg" ] || { rm -f "$pictures/16384x8192.jpg"; return 1; }
   fi
   cp "$root/samples/demo/sound/ambience.wav" "$work/ambience.wav"
 
