@@ -67,7 +67,7 @@ for how in command menu; do
   check "$how: the author's photo shows" [ "$(spread "$art/info-$how.png" $((dcx + 20 + 5)) $((dcy + 13 + 5)) 150 180)" -gt 30 ]
   key Return
   # What Enter would close closes within a second.
-  sleep 1
+  sleep 1 # what Enter would close is gone within a second
   check "$how: Enter leaves the information dialog open" dialog_open
   if [ $how = command ]; then
     read -r x y < <(centre_of IDC_INFO_TEXT2)
@@ -119,16 +119,16 @@ pack noinfo 'info={"text4": "Only the sixth text"}'
 start noinfo
 focus_view
 key alt+h a
-sleep 1.5
+sleep 1.5 # a dialog the item opened would show by now
 check "the greyed information item opens nothing" no_dialog
 key Escape Escape
 wait_until 10 not menus_open 1 || true
 focus_view
 key i
-sleep 1.5
+sleep 1.5 # a dialog I opened would show by now
 check "I opens nothing on a tour without information" no_dialog
 probe command IDM_TOUR_INFO
-sleep 1.5
+sleep 1.5 # a dialog the command opened would show by now
 check "nor does the command" no_dialog
 key F1
 check "F1 still opens the about box" wait_until 10 dialog_open
@@ -143,7 +143,7 @@ start nophoto
 probe command IDM_TOUR_INFO
 wait_until 10 dialog_open || true
 # A photo is painted with the dialog, within a second of its showing.
-sleep 1
+sleep 1 # a photo would be painted within a second
 dialog_up
 gdi_shot info-empty
 check "no photo is painted without one" [ "$(spread "$art/info-empty.png" $((dcx + 10)) $((dcy + 18)) 190 190)" -lt 3 ]

@@ -79,7 +79,7 @@ for link in "IDC_INFO_WEB $web" "IDC_INFO_EMAIL mailto:$email"; do
   opened_before=$(opened_count)
   click_at $((x + w / 4)) "$y"
   wait_until 10 opened_more_than "$opened_before" || true
-  sleep 1
+  sleep 1 # a second address the click opened would be recorded by now
   check "a click on the top row of $name opens $target only ($(tail -n +$((opened_before + 1)) "$work/opened.txt" | tr '\n' ' '))" \
     [ "$(opened_count)" -eq $((opened_before + 1)) -a "$(last_opened)" = "$target" ]
 done

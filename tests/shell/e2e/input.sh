@@ -60,7 +60,7 @@ key Escape
 check "Escape closes the about box" wait_until 10 no_dialog
 settle drag-after-box $view
 # A drag still held would turn the view within a second.
-sleep 1
+sleep 1 # a drag still held would have turned the view by now
 shot drag-still
 MAX_SAME=0 check "after the box the view stands still" same drag-after-box drag-still $view
 hold Left 0.6

@@ -129,7 +129,7 @@ click_at $((mx - 60)) "$my"
 xdotool mousemove "$mx" "$my" mousedown 1 sleep 0.2 mousemove $((mx + 12)) "$my" sleep 0.2 \
   mousemove $((mx + 40)) "$my" sleep 0.3 mouseup 1
 # A followed link shows its scene within a second or two: waited out.
-sleep 2
+sleep 2 # a followed link would have shown its scene by now
 check "neither the click away nor the drag went anywhere" status_reads "$(status_of 1 "Old quay")"
 
 # A click on it: Lighthouse Point at the link's view (pan 0, tilt -4, 70).

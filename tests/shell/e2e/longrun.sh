@@ -28,7 +28,7 @@ cycle_levels() {
       [ "$now" -gt "$high" ] && high=$now
     fi
     # The sampling period: the run is about the time that passes.
-    sleep 2
+    sleep 2 # the sampling period
   done
   echo "$low $high"
 }
