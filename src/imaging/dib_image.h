@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include "imaging/image_levels.h"
 #include "platform/scoped_handle.h"
@@ -41,9 +42,27 @@ class DibImage {
         const std::lock_guard<std::mutex> guard(levelsLock_);
         return levels_;
     }
+    // Kept unless the levels were given up since they were asked for.
     void setLevels(std::shared_ptr<const imaging::ImageLevels> levels) {
         const std::lock_guard<std::mutex> guard(levelsLock_);
-        levels_ = std::move(levels);
+        if (levelsWanted_) {
+            levels_ = std::move(levels);
+        }
+    }
+    // An image no longer on show gives its levels up, so that a cache of
+    // scenes holds their pixels alone; levels a worker finishes for it later
+    // are not kept either.
+    void dropLevels() {
+        std::shared_ptr<const imaging::ImageLevels> dropped;  // freed outside the lock
+        const std::lock_guard<std::mutex> guard(levelsLock_);
+        levelsWanted_ = false;
+        dropped = std::move(levels_);
+    }
+    // Asks for the levels again; true when they had been given up, so that
+    // the caller has them built anew.
+    bool wantLevels() {
+        const std::lock_guard<std::mutex> guard(levelsLock_);
+        return !std::exchange(levelsWanted_, true);
     }
 
   private:
@@ -54,4 +73,5 @@ class DibImage {
     std::int32_t id_ = nullId;
     mutable std::mutex levelsLock_;
     std::shared_ptr<const imaging::ImageLevels> levels_;
+    bool levelsWanted_ = true;
 };

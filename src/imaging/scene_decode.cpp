@@ -129,7 +129,7 @@ void setDecodeObserver(DecodeObserver observer, void* context) {
     decodeObserver = observer;
 }
 
-void SceneDecode::run(const std::function<void()>& tell) {
+void SceneDecode::decode() {
     if (const DecodeObserver observer = decodeObserver.load()) {
         observer(kind_, id_, decodeObserverContext.load());
     }
@@ -162,6 +162,21 @@ void SceneDecode::run(const std::function<void()>& tell) {
         }
         result_.owedBoxes = boxes.takeOwed();
     }
+}
+
+std::shared_ptr<SceneDecode> SceneDecode::levelsOf(std::shared_ptr<DibImage> image,
+                                                   ImageCache* guardCache,
+                                                   const LevelBuilder* levels) {
+    auto job = std::make_shared<SceneDecode>(image->id(), nullptr, 0, guardCache, Kind::levels);
+    job->levelBuilder_ = levels;
+    job->result_.image = std::move(image);
+    return job;
+}
+
+void SceneDecode::run(const std::function<void()>& tell) {
+    if (kind_ != Kind::levels) {
+        decode();
+    }
     // The window's thread takes the result as soon as it is told: the image
     // the levels are built from is held apart from it.
     const std::shared_ptr<DibImage> image =
@@ -169,7 +184,9 @@ void SceneDecode::run(const std::function<void()>& tell) {
             ? result_.image
             : nullptr;
     finished_.store(true, std::memory_order_release);
-    tell();
+    if (kind_ != Kind::levels) {
+        tell();
+    }
     if (image != nullptr && !cancelled_.load()) {
         buildLevels(*image);
         tell();

@@ -62,8 +62,9 @@ struct DecodedScene {
 // One scene image to decode on a worker.
 class SceneDecode {
   public:
-    // The full picture, or an eighth of it for a first look.
-    enum class Kind { full, preview };
+    // The full picture, or an eighth of it for a first look; or no decode,
+    // only the levels of a picture decoded before (`levelsOf`).
+    enum class Kind { full, preview, levels };
     // A full picture gets its levels from `levels` (none when null) after it
     // has been handed over.
     SceneDecode(std::int32_t id, SharedBlock block, std::int32_t size, ImageCache* guardCache,
@@ -74,6 +75,11 @@ class SceneDecode {
           guardCache_(guardCache),
           kind_(kind),
           levelBuilder_(kind == Kind::full ? levels : nullptr) {}
+    // Builds the levels of `image` anew, for a cached scene shown again after
+    // it gave its levels up; its result is `image` itself.
+    static std::shared_ptr<SceneDecode> levelsOf(std::shared_ptr<DibImage> image,
+                                                 ImageCache* guardCache,
+                                                 const LevelBuilder* levels);
     SceneDecode(const SceneDecode&) = delete;
     SceneDecode& operator=(const SceneDecode&) = delete;
 
@@ -95,6 +101,7 @@ class SceneDecode {
     DecodedScene& result() { return result_; }
 
   private:
+    void decode();
     void buildLevels(DibImage& image);
 
     std::int32_t id_;

@@ -494,6 +494,9 @@ void SceneMediaManager::decodeFinished() {
         pendingImageCallback_->id() == finished->id()) {
         pendingImageCallback_->install(finished->result());
     }
+    if (levelsJob_ != nullptr && levelsJob_->done()) {
+        levelsJob_.reset();
+    }
     offerLevels();
 }
 
@@ -521,6 +524,10 @@ void SceneMediaManager::collectFinishedDecodes() {
 }
 
 void SceneMediaManager::stopDecoding() {
+    if (levelsJob_ != nullptr) {
+        levelsJob_->cancel();
+        levelsJob_.reset();
+    }
     dropPreview();
     dropSceneDecode();
     dropPrefetch();
@@ -650,7 +657,7 @@ void SceneMediaManager::handOverPreview(SceneImageListener* listener,
     const std::uint64_t handOver = ++handOvers_;
     listener->previewReady(image.get());
     if (handOver == handOvers_) {
-        shownImage_ = std::move(image);
+        replaceShownImage(std::move(image));
     }
 }
 
@@ -662,6 +669,24 @@ void SceneMediaManager::handOverImage(SceneImageListener* listener,
     // the listener was handed yet another image meanwhile (from inside
     // imageReady), that one is on screen and is already held.
     if (handOver == handOvers_) {
-        shownImage_ = std::move(image);
+        replaceShownImage(std::move(image));
+    }
+}
+
+void SceneMediaManager::replaceShownImage(std::shared_ptr<DibImage> image) {
+    if (shownImage_ != nullptr && shownImage_ != image) {
+        // The listener reads the new image's levels by now.
+        shownImage_->dropLevels();
+    }
+    shownImage_ = std::move(image);
+    if (levelsJob_ != nullptr && levelsJob_->result().image != shownImage_) {
+        levelsJob_->cancel();
+        levelsJob_.reset();
+    }
+    if (shownImage_ != nullptr && !shownImage_->isNull() && levelBuilder_ != nullptr &&
+        mode_ == fullMode && shownImage_->wantLevels() && noticeWindow() != nullptr) {
+        levelsJob_ = imaging::SceneDecode::levelsOf(shownImage_, &imageCache_, levelBuilder_);
+        // Not held back by decodes: the levels are a matter of milliseconds.
+        decodeThreads_.start(levelsJob_, noticeWindow(), decodeDoneMessage);
     }
 }

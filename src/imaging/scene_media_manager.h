@@ -241,6 +241,9 @@ class SceneMediaManager {
     void dropSceneDecode();
     // Tells the image listener once when the image on show has its levels.
     void offerLevels();
+    // The image on show becomes `image`; the one it replaces gives its levels
+    // up, and a cached image shown again has its levels built anew.
+    void replaceShownImage(std::shared_ptr<DibImage> image);
     // Takes a prefetched image or adopts a running prefetch for scene `id`;
     // true when the image was handed over at once.
     bool usePrefetch(std::int32_t id, bool& adopted);
@@ -278,4 +281,6 @@ class SceneMediaManager {
     std::int32_t previewSize_ = 0;
     std::shared_ptr<imaging::SceneDecode> previewDecode_;
     UINT previewDelay_ = 100;
+    // The levels of a cached image shown again.
+    std::shared_ptr<imaging::SceneDecode> levelsJob_;
 };

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/angles.h"
+#include "imaging/image_cache.h"
 #include "imaging/image_prompts.h"
 #include "imaging/scene_decode.h"
 #include "lang_ids.h"
@@ -15,6 +16,7 @@
 #include "message_box_watcher.h"
 #include "module_path.h"
 #include "picture_conversion.h"
+#include "viewer/panorama_levels.h"
 #include "viewer_fixture.h"
 
 namespace {
@@ -383,6 +385,37 @@ TEST_F(ViewerTest, AScene16384By8192IsShownWithItsPyramid) {
     ASSERT_TRUE(pumpUntil([&] { return view.pyramid() != nullptr; }, std::chrono::seconds(60)));
     EXPECT_EQ(view.pyramid()->sourceWidth(), 16384);
     EXPECT_EQ(recorder_.shown, (std::vector<std::int32_t>{1, 2}));
+}
+
+// Only the scene on show and the one decoded ahead keep a pyramid: a cached
+// scene gives its pyramid up when another is shown, and has it built anew
+// when it is shown again.
+TEST_F(ViewerTest, OnlyTheSceneOnShowKeepsItsPyramidInTheCache) {
+    makeTour(4);
+    openViewer();
+    const engine::PanoramaView& view = viewer_->renderer()->view();
+    viewer::Viewer& viewer = *viewer_;
+    const auto settled = [&] {
+        return view.pyramid() != nullptr && !viewer.prefetchDue() &&
+               viewer.mediaManager().decodesIdle();
+    };
+    for (const int scene : {1, 2, 3, 1}) {
+        viewer.goToScene(scene);
+        waitForScene();
+        ASSERT_TRUE(pumpUntil(settled, std::chrono::seconds(20))) << "scene " << scene;
+        ImageCache& cache = viewer.mediaManager().imageCache();
+        int withLevels = 0;
+        for (std::int32_t index = 0; index < cache.entryCount(); ++index) {
+            const std::shared_ptr<DibImage> image = cache.share(index);
+            if (image->levels() != nullptr) {
+                ++withLevels;
+                EXPECT_EQ(image.get(), viewer.mediaManager().shownImage()) << "scene " << scene;
+            }
+        }
+        EXPECT_EQ(withLevels, 1) << "scene " << scene;
+        EXPECT_EQ(view.pyramid(), viewer::pyramidOf(viewer.mediaManager().shownImage()));
+    }
+    EXPECT_EQ(viewer.mediaManager().imageCache().entryCount(), 3);
 }
 
 TEST(ViewerWithoutWindow, NeutralValuesAndNoCrash) {
