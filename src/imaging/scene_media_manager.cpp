@@ -66,8 +66,6 @@ std::unique_ptr<package::PayloadBuffer> extractImage(const package::Scene& scene
     return std::move(catcher.buffer);
 }
 
-constexpr const char* noticeClassName = "LumivueSceneDecodes";
-
 }  // namespace
 
 void HeldSceneSound::soundReady(package::TempFile* file) {
@@ -207,8 +205,8 @@ SceneMediaManager::~SceneMediaManager() {
 }
 
 void SceneMediaManager::ReleaseAll() {
-    stopDecoding();
-    noticeWindow_.reset();
+    decodes_.release();
+    heldSound_.drop();
     DeleteImageListener();
     DeletePendingImageCallback();
     DeleteSoundListener();
@@ -278,8 +276,7 @@ void SceneMediaManager::ShowPictureFile(const char* path) {
 void SceneMediaManager::ShowScene(std::int32_t position) {
     DeletePendingImageCallback();
     heldSound_.drop();
-    dropPreview();
-    dropSceneDecode();
+    decodes_.dropScene();
     package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
     if (scene == nullptr) {
         return;
@@ -297,7 +294,7 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
     if (mode_ == fullMode && !foundImage) {
         foundImage = usePrefetch(id, adopted);
     } else if (imageCache_.prefetchedId() != id) {
-        dropPrefetch();
+        decodes_.dropPrefetch();
     }
     const bool imageLater = !foundImage && mode_ == fullMode;
     heldSound_.hold(imageLater);
@@ -343,29 +340,12 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
         }
         return true;
     }
-    if (prefetchDecode_ != nullptr && prefetchDecode_->id() == id) {
-        sceneDecode_ = std::move(prefetchDecode_);
-        sceneDecodeStarted_ = prefetchDecodeStarted_;
-        adopted = true;
-        startWaitingDecodes();  // it may have been waiting for a worker
-        return false;
+    adopted = decodes_.adoptPrefetch(id);
+    if (!adopted) {
+        decodes_.dropPrefetch();
     }
-    dropPrefetch();
     return false;
 }
-
-void SceneMediaManager::dropPrefetch() {
-    if (prefetchDecode_ != nullptr) {
-        prefetchDecode_->cancel();  // its worker stops soon and is dropped
-    }
-    prefetchDecode_.reset();
-    imageCache_.dropPrefetched();
-}
-
-std::int32_t SceneMediaManager::prefetchedId() const {
-    return imageCache_.prefetchedId();
-}
-
 void SceneMediaManager::Prefetch(std::int32_t position) {
     package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
     if (mode_ != fullMode || scene == nullptr) {
@@ -373,133 +353,47 @@ void SceneMediaManager::Prefetch(std::int32_t position) {
     }
     const std::int32_t id = scene->id();
     if (imageCache_.find(id) != nullptr || imageCache_.prefetchedId() == id ||
-        (prefetchDecode_ != nullptr && prefetchDecode_->id() == id) ||
-        (sceneDecode_ != nullptr && sceneDecode_->id() == id)) {
+        decodes_.prefetchingId() == id || decodes_.sceneId() == id) {
         return;
     }
     std::unique_ptr<package::PayloadBuffer> payload = extractImage(*scene);
     if (payload == nullptr) {
         return;  // the scene, when shown, finds out again and shows what it always did
     }
-    dropPrefetch();
     // The cache is not emptied for a large picture here, as it is for a scene
     // being shown: the memory guard drops the prefetched image first when
     // memory runs short.
     const std::int32_t size = payload->size();
-    prefetchDecode_ = std::make_shared<imaging::SceneDecode>(
+    decodes_.prefetch(
         id, std::make_shared<platform::UniqueGlobal>(static_cast<HGLOBAL>(payload->takeBlock())),
-        size, &imageCache_, imaging::SceneDecode::Kind::full, levelBuilder_);
-    prefetchDecodeStarted_ = false;
-    startWaitingDecodes();
+        size);
 }
-
 void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
                                        std::int32_t size) {
+    if (decodeWatch_ != nullptr) {
+        decodeWatch_->decodingOnWorker(request->id());
+    }
     if (imaging::emptiesCacheBeforeDecode(size)) {
         imageCache_.clear();
     }
-    dropPreview();
-    auto shared = std::make_shared<platform::UniqueGlobal>(std::move(block));
-    if (imageListener_ != nullptr && imageListener_->showsPreviews() &&
-        imaging::previewable(shared->get(), size) && noticeWindow() != nullptr) {
-        previewBlock_ = shared;
-        previewSize_ = size;
-        SetTimer(noticeWindow(), previewTimerId, previewDelay_, nullptr);
+    decodes_.decodeScene(request->id(), std::make_shared<platform::UniqueGlobal>(std::move(block)),
+                         size);
+}
+void SceneMediaManager::previewDecoded(std::int32_t id, std::shared_ptr<DibImage> preview) {
+    if (pendingImageCallback_ != nullptr && pendingImageCallback_->id() == id) {
+        pendingImageCallback_->installPreview(std::move(preview));
     }
-    dropSceneDecode();
-    sceneDecode_ =
-        std::make_shared<imaging::SceneDecode>(request->id(), std::move(shared), size, &imageCache_,
-                                               imaging::SceneDecode::Kind::full, levelBuilder_);
-    sceneDecodeStarted_ = false;
-    startWaitingDecodes();
 }
 
-void SceneMediaManager::dropSceneDecode() {
-    if (sceneDecode_ != nullptr) {
-        sceneDecode_->cancel();
+void SceneMediaManager::sceneDecoded(std::int32_t id, imaging::DecodedScene& result) {
+    if (pendingImageCallback_ != nullptr && pendingImageCallback_->id() == id) {
+        pendingImageCallback_->install(result);
     }
-    sceneDecode_.reset();
 }
 
-void SceneMediaManager::previewDue() {
-    if (noticeWindow_) {
-        KillTimer(noticeWindow_.get(), previewTimerId);
-    }
-    if (!previewBlock_ || sceneDecode_ == nullptr || sceneDecode_->finished() ||
-        sceneDecode_->progress() >= noPreviewPast || imageListener_ == nullptr ||
-        !imageListener_->showsPreviews()) {
-        dropPreview();
-        return;
-    }
-    previewDecode_ = std::make_shared<imaging::SceneDecode>(
-        sceneDecode_->id(), std::move(previewBlock_), previewSize_, nullptr,
-        imaging::SceneDecode::Kind::preview);
-    // Not held back by other workers: it is of use only now.
-    decodeThreads_.start(previewDecode_, noticeWindow(), decodeDoneMessage);
+bool SceneMediaManager::wantsPreviews() const {
+    return imageListener_ != nullptr && imageListener_->showsPreviews();
 }
-
-void SceneMediaManager::dropPreview() {
-    if (noticeWindow_) {
-        KillTimer(noticeWindow_.get(), previewTimerId);
-    }
-    previewBlock_.reset();
-    if (previewDecode_ != nullptr) {
-        previewDecode_->cancel();
-    }
-    previewDecode_.reset();
-}
-
-void SceneMediaManager::startWaitingDecodes() {
-    decodeThreads_.joinFinished();
-    const HWND notice = noticeWindow();
-    const auto startIf = [&](const std::shared_ptr<imaging::SceneDecode>& decode, bool& started) {
-        if (decode == nullptr || started || decodeThreads_.running() >= maxWorkers) {
-            return;
-        }
-        started = true;
-        decodeThreads_.start(decode, notice, decodeDoneMessage);
-    };
-    startIf(sceneDecode_, sceneDecodeStarted_);
-    startIf(prefetchDecode_, prefetchDecodeStarted_);
-}
-
-void SceneMediaManager::decodeFinished() {
-    decodeThreads_.joinFinished();
-    if (previewDecode_ != nullptr && previewDecode_->finished()) {
-        const std::shared_ptr<imaging::SceneDecode> preview = std::move(previewDecode_);
-        // Only while the full picture is still on its way.
-        if (sceneDecode_ != nullptr && !sceneDecode_->finished() &&
-            sceneDecode_->id() == preview->id() && pendingImageCallback_ != nullptr &&
-            pendingImageCallback_->id() == preview->id() && preview->result().image != nullptr) {
-            pendingImageCallback_->installPreview(std::move(preview->result().image));
-        }
-    }
-    if (prefetchDecode_ != nullptr && prefetchDecode_->finished()) {
-        const std::shared_ptr<imaging::SceneDecode> decode = std::move(prefetchDecode_);
-        imaging::DecodedScene& result = decode->result();
-        // Only a clean picture is kept; a scene whose decode failed or owes
-        // a box decodes again when it is asked for, and asks then.
-        if (result.failure == imaging::DecodedScene::Failure::none && result.owedBoxes.empty() &&
-            result.image != nullptr && !result.image->isNull()) {
-            imageCache_.holdPrefetched(std::move(result.image));
-        }
-    }
-    std::shared_ptr<imaging::SceneDecode> finished;
-    if (sceneDecode_ != nullptr && sceneDecode_->finished()) {
-        finished = std::move(sceneDecode_);
-        dropPreview();  // the full picture came first: a preview is of no more use
-    }
-    startWaitingDecodes();
-    if (finished != nullptr && pendingImageCallback_ != nullptr &&
-        pendingImageCallback_->id() == finished->id()) {
-        pendingImageCallback_->install(finished->result());
-    }
-    if (levelsJob_ != nullptr && levelsJob_->done()) {
-        levelsJob_.reset();
-    }
-    offerLevels();
-}
-
 void SceneMediaManager::offerLevels() {
     if (shownImage_ == nullptr || imageListener_ == nullptr || levelsOffered_ == handOvers_ ||
         shownImage_->levels() == nullptr) {
@@ -509,69 +403,10 @@ void SceneMediaManager::offerLevels() {
     imageListener_->levelsReady(shownImage_.get());
 }
 
-void SceneMediaManager::collectFinishedDecodes() {
-    const auto done = [](const std::shared_ptr<imaging::SceneDecode>& decode) {
-        return decode != nullptr && decode->finished();
-    };
-    if (done(sceneDecode_) || done(prefetchDecode_) || done(previewDecode_)) {
-        decodeFinished();
-        return;
-    }
-    // The workers that finished may have been overtaken ones, which nothing
-    // here waits for: a decode queued behind them starts now.
-    startWaitingDecodes();
-    offerLevels();
-}
-
 void SceneMediaManager::stopDecoding() {
-    if (levelsJob_ != nullptr) {
-        levelsJob_->cancel();
-        levelsJob_.reset();
-    }
-    dropPreview();
-    dropSceneDecode();
-    dropPrefetch();
-    decodeThreads_.joinAll();
-    imageCache_.dropPrefetched();
+    decodes_.stop();
     heldSound_.drop();
 }
-
-HWND SceneMediaManager::noticeWindow() {
-    if (noticeWindow_) {
-        return noticeWindow_.get();
-    }
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = noticeProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = noticeClassName;
-    RegisterClassA(&windowClass);  // a repeated registration fails harmlessly
-    noticeWindow_.reset(CreateWindowExA(0, noticeClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                        nullptr, GetModuleHandleA(nullptr), nullptr));
-    if (noticeWindow_) {
-        SetWindowLongPtrA(noticeWindow_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    return noticeWindow_.get();
-}
-
-LRESULT CALLBACK SceneMediaManager::noticeProcedure(HWND window, UINT message, WPARAM wParam,
-                                                    LPARAM lParam) {
-    if (message == WM_TIMER && wParam == previewTimerId) {
-        if (auto* manager =
-                reinterpret_cast<SceneMediaManager*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
-            imaging::endOnOutOfMemory([manager] { manager->previewDue(); });
-        }
-        return 0;
-    }
-    if (message == decodeDoneMessage) {
-        if (auto* manager =
-                reinterpret_cast<SceneMediaManager*>(GetWindowLongPtrA(window, GWLP_USERDATA))) {
-            imaging::endOnOutOfMemory([manager] { manager->decodeFinished(); });
-        }
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 package::TempFile* SceneMediaManager::TourSoundFile() {
     if (tour_ == nullptr) {
         return nullptr;
@@ -585,8 +420,7 @@ package::TempFile* SceneMediaManager::TourSoundFile() {
 
 void SceneMediaManager::CancelAll() {
     heldSound_.drop();
-    dropPreview();
-    dropSceneDecode();
+    decodes_.dropScene();
     if (pendingImageCallback_ != nullptr) {
         pendingImageCallback_->setCancelled(true);
     }
@@ -636,6 +470,9 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromFile(const char* path) {
 
 std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobal(HGLOBAL block, std::int32_t size,
                                                                 std::int32_t id) {
+    if (decodeWatch_ != nullptr) {
+        decodeWatch_->decodingHere(id);
+    }
     if (imaging::emptiesCacheBeforeDecode(size)) {
         imageCache_.clear();
     }
@@ -679,14 +516,9 @@ void SceneMediaManager::replaceShownImage(std::shared_ptr<DibImage> image) {
         shownImage_->dropLevels();
     }
     shownImage_ = std::move(image);
-    if (levelsJob_ != nullptr && levelsJob_->result().image != shownImage_) {
-        levelsJob_->cancel();
-        levelsJob_.reset();
-    }
-    if (shownImage_ != nullptr && !shownImage_->isNull() && levelBuilder_ != nullptr &&
-        mode_ == fullMode && shownImage_->wantLevels() && noticeWindow() != nullptr) {
-        levelsJob_ = imaging::SceneDecode::levelsOf(shownImage_, &imageCache_, levelBuilder_);
-        // Not held back by decodes: the levels are a matter of milliseconds.
-        decodeThreads_.start(levelsJob_, noticeWindow(), decodeDoneMessage);
+    decodes_.keepLevelsOnlyFor(shownImage_.get());
+    if (shownImage_ != nullptr && !shownImage_->isNull() && decodes_.levelBuilder() != nullptr &&
+        mode_ == fullMode && shownImage_->wantLevels()) {
+        decodes_.buildLevels(shownImage_);
     }
 }

@@ -1,12 +1,12 @@
-// Supplies the image and the sound of the scene about to be shown. Decoded
-// images are kept in a small cache and every extracted sound file in a list,
-// so that revisiting a scene costs nothing; for what it lacks, the manager
-// registers its callbacks on the scene and has the scene load its payloads,
-// which are delivered before `load` returns. With full-size images the
-// delivered picture is decoded on a worker thread; the old scene stays on
-// screen until the window's thread installs the new image, and the scene's
-// sound is handed over with it, in the order the listeners always heard them.
-// The next scene can be decoded ahead (`Prefetch`) and is then shown at once.
+// Supplies the image and the sound of the scene about to be shown: the
+// tour's media. Decoded images are kept in a small cache and every extracted
+// sound file in a list, so that revisiting a scene costs nothing; for what it
+// lacks, the manager registers its callbacks on the scene and has the scene
+// load its payloads, which are delivered before `load` returns. With
+// full-size images the delivered picture goes to the decodes on workers
+// (scene_decodes.h); the old scene stays on screen until the window's thread
+// installs the new image, and the scene's sound is handed over with it. The
+// next scene can be decoded ahead (`Prefetch`) and is then shown at once.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +19,7 @@
 #include "imaging/image_cache.h"
 #include "imaging/picture_loader.h"
 #include "imaging/scene_decode.h"
+#include "imaging/scene_decodes.h"
 #include "imaging/scene_listeners.h"
 #include "package/sound_file_list.h"
 #include "package/media_callback.h"
@@ -111,52 +112,62 @@ class SceneSoundCallback : public package::MediaCallback {
     std::int32_t sceneIndex_ = 0;
 };
 
-class SceneMediaManager {
+// Told of every scene picture the manager has decoded (tests count them).
+class SceneDecodeWatch {
+  public:
+    virtual ~SceneDecodeWatch() = default;
+    // On the window's thread, just before the decode: what it throws acts
+    // as the decode's own failure.
+    virtual void decodingHere(std::int32_t id) = 0;
+    // Handed to a worker.
+    virtual void decodingOnWorker(std::int32_t id) = 0;
+};
+
+class SceneMediaManager : private imaging::SceneDecodeSink {
   public:
     // Full-size images and scene sounds (what the player uses).
     static constexpr std::int32_t fullMode = 0;
     // Images reduced to at most 1000 pixels wide or 500 high; no scene sounds.
     static constexpr std::int32_t reducedMode = 1;
 
-    SceneMediaManager() = default;
+    SceneMediaManager() : decodes_(imageCache_, *this) {}
     // Deletes the listeners and the pending request, drops the cached images
     // and deletes every sound file handed out (scene sounds and tour sound).
-    ~SceneMediaManager();
+    ~SceneMediaManager() override;
     SceneMediaManager(const SceneMediaManager&) = delete;
     SceneMediaManager& operator=(const SceneMediaManager&) = delete;
 
-    // Virtual operations, in the order the viewer relies on.
-    virtual void SetDC(HDC dc) { loader_.SetDC(dc); }
-    virtual void SetTour(package::Tour* tour) { tour_ = tour; }
+    // Operations in the order the viewer relies on.
+    void SetDC(HDC dc) { loader_.SetDC(dc); }
+    void SetTour(package::Tour* tour) { tour_ = tour; }
     // Drops cached images whose scene is no longer in the tour.
-    virtual void PurgeImages();
-    virtual void SetImageListener(std::unique_ptr<SceneImageListener> listener);
-    virtual void DeleteImageListener() { imageListener_.reset(); }
+    void PurgeImages();
+    void SetImageListener(std::unique_ptr<SceneImageListener> listener);
+    void DeleteImageListener() { imageListener_.reset(); }
     // The first listener given stays; a later one is destroyed unused.
-    virtual void SetSoundListener(std::unique_ptr<SceneSoundListener> listener);
-    virtual void DeleteSoundListener();
+    void SetSoundListener(std::unique_ptr<SceneSoundListener> listener);
+    void DeleteSoundListener();
     // A request whose delivery is still running (a prompt is open inside it)
     // is cancelled and kept until that delivery has returned.
-    virtual void DeletePendingImageCallback();
+    void DeletePendingImageCallback();
     // Decodes a picture file and hands it to the image listener.
-    virtual void ShowPictureFile(const char* path);
+    void ShowPictureFile(const char* path);
     // Hands over the scene's cached image and recorded sound at once, and
     // loads what is missing. Positions run from 1 to the tour's scene count.
-    virtual void ShowScene(std::int32_t position);
+    void ShowScene(std::int32_t position);
     // A new handle on the tour's background sound, kept in the sound list
     // (which deletes the file with the manager); the caller only borrows it.
-    virtual package::TempFile* TourSoundFile();
-    virtual void SetMode(std::int32_t mode) { mode_ = mode; }
+    package::TempFile* TourSoundFile();
+    void SetMode(std::int32_t mode) { mode_ = mode; }
     // Later deliveries of the outstanding requests are dropped until the next
     // ShowScene; every scene's loading is cancelled.
-    virtual void CancelAll();
+    void CancelAll();
     // Factory operations: never null; a picture that did not decode gives the
     // null image. The image is shared with the cache when the cache took it;
     // otherwise the caller's hold is the only one.
-    virtual std::shared_ptr<DibImage> LoadImgFromFile(const char* path);
-    virtual std::shared_ptr<DibImage> LoadImgFromHGlobal(HGLOBAL block, std::int32_t size,
-                                                         std::int32_t id);
-    virtual std::shared_ptr<DibImage> LoadImgFromHGlobalNextId(HGLOBAL block, std::int32_t size);
+    std::shared_ptr<DibImage> LoadImgFromFile(const char* path);
+    std::shared_ptr<DibImage> LoadImgFromHGlobal(HGLOBAL block, std::int32_t size, std::int32_t id);
+    std::shared_ptr<DibImage> LoadImgFromHGlobalNextId(HGLOBAL block, std::int32_t size);
 
     // What the destructor does, for an owner that must let go of the pictures
     // and the files before it goes: the listeners and requests, the decoder's
@@ -166,29 +177,26 @@ class SceneMediaManager {
     // Decodes the next scene's image on a worker, to be shown at once when the
     // scene is asked for; one at a time (a newer one replaces it). Nothing in
     // the reduced mode, or when the image is cached or on its way already.
-    virtual void Prefetch(std::int32_t position);
+    void Prefetch(std::int32_t position);
     // Starts a worker on a delivered scene image (the scene-image callback's
     // part when it decodes on a worker).
-    virtual void decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
-                                std::int32_t size);
+    void decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
+                        std::int32_t size);
     // The image of the scene asked for last is still being decoded.
-    bool imageDue() const { return sceneDecode_ != nullptr; }
-    // A worker is done: installs what is due (the window's thread).
-    void decodeFinished();
-    // The same when a worker is done whose notice has not come: a modal loop
-    // that ends while it fetches a message drops the message it fetched, so
-    // the view's timer looks as well.
-    void collectFinishedDecodes();
+    bool imageDue() const { return decodes_.sceneDue(); }
+    // A worker is done whose notice has not come (a modal loop that ends
+    // while it fetches a message drops the message it fetched): the view's
+    // timer looks as well.
+    void collectFinishedDecodes() { decodes_.collectLate(); }
     // Waits for every worker; nothing decoded so far is shown.
     void stopDecoding();
     // Full scene pictures decoded on workers get their levels from `builder`
     // (none when null), which must outlive the manager's workers.
-    void setLevelBuilder(const imaging::LevelBuilder* builder) { levelBuilder_ = builder; }
-    // A scene's JPEG whose full decode has not ended this long after it began
-    // gets a first look decoded at an eighth of its size.
-    void setPreviewDelay(UINT milliseconds) { previewDelay_ = milliseconds; }
-    // The preview's time has come (the notice window's timer).
-    void previewDue();
+    void setLevelBuilder(const imaging::LevelBuilder* builder) {
+        decodes_.setLevelBuilder(builder);
+    }
+    void setPreviewDelay(UINT milliseconds) { decodes_.setPreviewDelay(milliseconds); }
+    void setDecodeWatch(SceneDecodeWatch* watch) { decodeWatch_ = watch; }
 
     // Hands the image to the listener and keeps it alive (whatever the cache
     // does) until the listener has been handed its successor.
@@ -207,38 +215,19 @@ class SceneMediaManager {
     SceneImageCallback* pendingImageCallback() const { return pendingImageCallback_.get(); }
     SceneSoundCallback* soundCallback() const { return soundCallback_.get(); }
     HeldSceneSound& heldSound() { return heldSound_; }
-    // The window the workers tell when they are done (made with the first).
-    HWND decodeNoticeWindow() const { return noticeWindow_.get(); }
-    std::size_t decodesRunning() const { return decodeThreads_.running(); }
+    imaging::SceneDecodes& sceneDecodes() { return decodes_; }
+    const imaging::SceneDecodes& sceneDecodes() const { return decodes_; }
     // No worker runs and none waits to start.
-    bool decodesIdle() const {
-        return decodesRunning() == 0 && (sceneDecode_ == nullptr || sceneDecodeStarted_) &&
-               (prefetchDecode_ == nullptr || prefetchDecodeStarted_);
-    }
-    std::int32_t prefetchedId() const;
-
-    // The message a worker posts to the notice window when it is done.
-    static constexpr UINT decodeDoneMessage = WM_APP + 40;
-    // At most this many workers decode at once; later requests wait.
-    static constexpr std::size_t maxWorkers = 2;
-    static constexpr UINT_PTR previewTimerId = 1;
-    // A full decode this far through its rows when the preview's time comes
-    // gets no preview: an eighth-size decode reads every coefficient of the
-    // picture too, so it would end no sooner than the rest of the full one,
-    // and slow it down by sharing the cores.
-    static constexpr double noPreviewPast = 0.5;
+    bool decodesIdle() const { return decodes_.idle(); }
+    std::int32_t prefetchedId() const { return imageCache_.prefetchedId(); }
 
   private:
-    static LRESULT CALLBACK noticeProcedure(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
-    HWND noticeWindow();
-    void startWaitingDecodes();
-    // The prefetched image, or the one on its way, is given up.
-    void dropPrefetch();
-    // A preview on its way, or waiting for its time, is given up.
-    void dropPreview();
-    // The decode for the scene asked for last is given up.
-    void dropSceneDecode();
+    // What the decodes hand over.
+    void sceneDecoded(std::int32_t id, imaging::DecodedScene& result) override;
+    void previewDecoded(std::int32_t id, std::shared_ptr<DibImage> preview) override;
+    bool wantsPreviews() const override;
+    void decodesMoved() override { offerLevels(); }
+
     // Tells the image listener once when the image on show has its levels.
     void offerLevels();
     // The image on show becomes `image`; the one it replaces gives its levels
@@ -265,22 +254,8 @@ class SceneMediaManager {
     std::uint64_t handOvers_ = 0;
     // The hand-over whose image the listener was last told has its levels.
     std::uint64_t levelsOffered_ = 0;
-    const imaging::LevelBuilder* levelBuilder_ = nullptr;
     HeldSceneSound heldSound_;
-    imaging::DecodeThreads decodeThreads_;
-    platform::UniqueWindow noticeWindow_;
-    // The decode for the scene being shown, and the next scene's. Each is
-    // started when fewer than `maxWorkers` run; one that is overtaken runs
-    // to its end and is dropped.
-    std::shared_ptr<imaging::SceneDecode> sceneDecode_;
-    bool sceneDecodeStarted_ = false;
-    std::shared_ptr<imaging::SceneDecode> prefetchDecode_;
-    bool prefetchDecodeStarted_ = false;
-    // The scene's JPEG, shared with its full decode until the preview's time.
-    imaging::SharedBlock previewBlock_;
-    std::int32_t previewSize_ = 0;
-    std::shared_ptr<imaging::SceneDecode> previewDecode_;
-    UINT previewDelay_ = 100;
-    // The levels of a cached image shown again.
-    std::shared_ptr<imaging::SceneDecode> levelsJob_;
+    SceneDecodeWatch* decodeWatch_ = nullptr;
+    // Declared last: its workers use the cache and end first.
+    imaging::SceneDecodes decodes_;
 };

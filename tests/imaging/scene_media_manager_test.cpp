@@ -94,23 +94,21 @@ class ProbeSoundListener : public SceneSoundListener {
 };
 
 // Counts the decodes the scene-image callback asks for.
-class CountingManager : public SceneMediaManager {
+class CountingManager : public SceneMediaManager, private SceneDecodeWatch {
   public:
-    std::shared_ptr<DibImage> LoadImgFromHGlobal(HGLOBAL block, std::int32_t size,
-                                                 std::int32_t id) override {
+    CountingManager() { setDecodeWatch(this); }
+    int decodes = 0;
+    // Runs before each decode on the window's thread; may throw as it would.
+    std::function<void()> beforeDecode;
+
+  private:
+    void decodingHere(std::int32_t) override {
         ++decodes;
         if (beforeDecode) {
             beforeDecode();
         }
-        return SceneMediaManager::LoadImgFromHGlobal(block, size, id);
     }
-    void decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
-                        std::int32_t size) override {
-        ++decodes;
-        SceneMediaManager::decodeOnWorker(request, std::move(block), size);
-    }
-    int decodes = 0;
-    std::function<void()> beforeDecode;
+    void decodingOnWorker(std::int32_t) override { ++decodes; }
 };
 
 // Runs the thread's messages until the manager has installed the image of
@@ -673,7 +671,8 @@ TEST_F(SceneMediaOnWorkers, AnOvertakenDecodeIsNeverShownNorKept) {
     ask(1);  // decodes on a worker; the window's thread goes on at once
     ask(2);
     ASSERT_TRUE(waitForInstallation(manager));
-    ASSERT_TRUE(pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(
+        pumpUntil([&] { return manager.sceneDecodes().running() == 0; }, std::chrono::seconds(20)));
     pumpMessages(50);  // whatever the first worker posted has been handled
     EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 2), "sound"}));
     EXPECT_EQ(shown()->id(), tour.scene(2).id());
@@ -762,7 +761,8 @@ TEST_F(SceneMediaOnWorkers, ACutShortJpegAsksWhenShownAndNeverWhenDecodedAhead) 
     ask(1);
     ASSERT_TRUE(waitForInstallation(manager));
     manager.Prefetch(2);
-    ASSERT_TRUE(pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(
+        pumpUntil([&] { return manager.sceneDecodes().running() == 0; }, std::chrono::seconds(20)));
     pumpMessages(50);  // the prefetch's notice has been handled
     EXPECT_EQ(answerer.answered(), 0);
     EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);  // a picture that owes a box is not kept
@@ -820,7 +820,7 @@ TEST_F(SceneMediaOnWorkers, ADecodeQueuedBehindWorkersWhoseNoticesWereLostStarts
         HoldEveryFullDecode hold;
         ask(1);
         manager.Prefetch(2);
-        ASSERT_EQ(manager.decodesRunning(), SceneMediaManager::maxWorkers);
+        ASSERT_EQ(manager.sceneDecodes().running(), imaging::SceneDecodes::maxWorkers);
         ask(3);  // both workers are overtaken; scene 3 waits for one of them
         hold.release();
         // Both notices are taken from the queue unhandled, as a modal loop
@@ -829,9 +829,9 @@ TEST_F(SceneMediaOnWorkers, ADecodeQueuedBehindWorkersWhoseNoticesWereLostStarts
         MSG notice{};
         for (int wait = 0; wait < 4000 && noticesTaken < 2; ++wait) {
             while (noticesTaken < 2 &&
-                   PeekMessageA(&notice, manager.decodeNoticeWindow(),
-                                SceneMediaManager::decodeDoneMessage,
-                                SceneMediaManager::decodeDoneMessage, PM_REMOVE)) {
+                   PeekMessageA(&notice, manager.sceneDecodes().noticeWindow(),
+                                imaging::SceneDecodes::doneMessage,
+                                imaging::SceneDecodes::doneMessage, PM_REMOVE)) {
                 ++noticesTaken;
             }
             Sleep(5);
@@ -913,8 +913,8 @@ TEST_F(SceneMediaOnWorkers, APreviewThatEndsAfterTheFullImageIsNeverShown) {
         ask(1);
         ASSERT_TRUE(waitForInstallation(manager));
         gate.release();
-        ASSERT_TRUE(
-            pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+        ASSERT_TRUE(pumpUntil([&] { return manager.sceneDecodes().running() == 0; },
+                              std::chrono::seconds(20)));
         pumpMessages(50);  // whatever the preview's worker posted has been handled
     }
     EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
@@ -930,14 +930,14 @@ TEST_F(SceneMediaOnWorkers, AFinishedDecodeWhoseNoticeWasLostIsInstalledWhenLook
     // that ends while it fetches the notice drops it.
     MSG notice{};
     const auto noticeTaken = [&] {
-        return PeekMessageA(&notice, manager.decodeNoticeWindow(),
-                            SceneMediaManager::decodeDoneMessage,
-                            SceneMediaManager::decodeDoneMessage, PM_REMOVE) != FALSE;
+        return PeekMessageA(&notice, manager.sceneDecodes().noticeWindow(),
+                            imaging::SceneDecodes::doneMessage, imaging::SceneDecodes::doneMessage,
+                            PM_REMOVE) != FALSE;
     };
     for (int wait = 0; wait < 4000 && !noticeTaken(); ++wait) {
         Sleep(5);
     }
-    ASSERT_EQ(notice.message, SceneMediaManager::decodeDoneMessage);
+    ASSERT_EQ(notice.message, imaging::SceneDecodes::doneMessage);
     EXPECT_TRUE(manager.imageDue());
     EXPECT_TRUE(heard.empty());
     manager.collectFinishedDecodes();
@@ -964,8 +964,8 @@ TEST_F(SceneMediaOnWorkers, ReleasingWhileAWorkerDecodesWaitsForItAndShowsNothin
     attach(tour);
     ask(1);
     manager.ReleaseAll();
-    EXPECT_EQ(manager.decodesRunning(), 0u);
-    EXPECT_EQ(manager.decodeNoticeWindow(), nullptr);
+    EXPECT_EQ(manager.sceneDecodes().running(), 0u);
+    EXPECT_EQ(manager.sceneDecodes().noticeWindow(), nullptr);
     pumpMessages(50);
     EXPECT_TRUE(heard.empty());
     EXPECT_EQ(manager.soundFiles().count(), 0);  // scene 1's file is deleted

@@ -120,13 +120,14 @@ TEST(SceneSwitchingSoak, OvertakenDecodesGiveTheirMemoryBack) {
         manager.ShowScene(2 + round % 2);
         ASSERT_TRUE(pumpUntil([&] { return !manager.imageDue(); }, std::chrono::seconds(20)));
         if (round == 9) {
-            ASSERT_TRUE(
-                pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+            ASSERT_TRUE(pumpUntil([&] { return manager.sceneDecodes().running() == 0; },
+                                  std::chrono::seconds(20)));
             afterFirstRounds = privateBytes();
         }
         ASSERT_EQ(manager.imageCache().find(tour.scene(1).id()), nullptr);
     }
-    ASSERT_TRUE(pumpUntil([&] { return manager.decodesRunning() == 0; }, std::chrono::seconds(20)));
+    ASSERT_TRUE(
+        pumpUntil([&] { return manager.sceneDecodes().running() == 0; }, std::chrono::seconds(20)));
     const std::uint64_t atEnd = privateBytes();
     std::printf("%d overtaken decodes; private bytes after ten %llu, at the end %llu\n", rounds,
                 static_cast<unsigned long long>(afterFirstRounds),
