@@ -16,11 +16,11 @@
 #include <functional>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "imaging/image_geometry.h"
 #include "imaging/jpeg_decoding.h"
+#include "platform/band_pool.h"
 #include "platform/com_apartment.h"
 #include "platform/com_ref.h"
 #include "platform/picture_decoding.h"
@@ -98,7 +98,7 @@ void benchPicture(const char* path, int repetitions, HDC dc) {
         std::fprintf(stderr, "%s: not a JPEG the player decodes itself\n", path);
         std::exit(1);
     }
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const auto cores = static_cast<unsigned>(platform::BandPool::threadsForThisProcessor());
     std::vector<double> platform, one, all, eighthOne, eighthAll;
     for (int i = 0; i < repetitions; ++i) {
         platform.push_back(millisecondsOf([&] { byPlatform(bytes, dc); }));

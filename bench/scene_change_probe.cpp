@@ -33,7 +33,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "lang_ids.h"
@@ -41,6 +40,7 @@
 #include "platform/com_ref.h"
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
+#include "platform/worker_thread.h"
 #include "shell/window_classes.h"
 
 namespace {
@@ -166,30 +166,29 @@ bool differs(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>
 // Sends WM_NULL every 10 ms and keeps the longest wait for an answer.
 class Pinger {
   public:
-    explicit Pinger(HWND window)
-        : thread_([this, window] {
-              while (!stop_) {
-                  const auto start = Clock::now();
-                  DWORD_PTR result = 0;
-                  SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result);
-                  const double waited = msSince(start);
-                  longest_ = std::max(longest_.load(), waited);
-                  Sleep(10);
-              }
-          }) {}
+    explicit Pinger(HWND window) {
+        thread_.start([this, window] {
+            while (!stop_) {
+                const auto start = Clock::now();
+                DWORD_PTR result = 0;
+                SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result);
+                const double waited = msSince(start);
+                longest_ = std::max(longest_.load(), waited);
+                Sleep(10);
+            }
+        });
+    }
     ~Pinger() { stop(); }
     double stop() {
         stop_ = true;
-        if (thread_.joinable()) {
-            thread_.join();
-        }
+        thread_.join();
         return longest_;
     }
 
   private:
     std::atomic<bool> stop_{false};
     std::atomic<double> longest_{0.0};
-    std::thread thread_;
+    platform::WorkerThread thread_;
 };
 
 int changeCommand(const std::string& target) {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/angles.h"
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 #include "engine/memory_view_host.h"
 #include "engine/panorama_view.h"
 #include "engine/source_pyramid.h"
@@ -158,7 +158,7 @@ const Scene& sceneFor(int viewWidth) {
         scene.pyramid.reset();
         scene.panorama = randomPanorama(width, width / 2, 1);
         scene.pyramid = engine::SourcePyramid::build(imageOf(scene.panorama),
-                                                     engine::BandPool::threadsForThisProcessor());
+                                                     platform::BandPool::threadsForThisProcessor());
         cachedFor = viewWidth;
     }
     return scene;
@@ -194,7 +194,7 @@ void panShift(benchmark::State& state) {
 
 void pyramidBuild(benchmark::State& state) {
     static const ReferencePanorama panorama = randomPanorama(8000, 4000, 3);
-    engine::BandPool pool(engine::BandPool::threadsForThisProcessor());
+    platform::BandPool pool(platform::BandPool::threadsForThisProcessor());
     for (auto _ : state) {
         auto pyramid = engine::SourcePyramid::build(imageOf(panorama), pool);
         benchmark::DoNotOptimize(pyramid.get());
@@ -339,12 +339,12 @@ int main(int argc, char** argv) {
     const auto pyramid = reporter.times.find("pyramid/8000x4000");
     if (pyramid != reporter.times.end()) {
         std::printf("summary: pyramid 8000x4000: %.2f ms on %d threads\n", pyramid->second,
-                    engine::BandPool::threadsForThisProcessor());
+                    platform::BandPool::threadsForThisProcessor());
     }
 
     const ReferencePanorama detailed = detailedPanorama(8000, 4000);
     const auto levels = engine::SourcePyramid::build(imageOf(detailed),
-                                                     engine::BandPool::threadsForThisProcessor());
+                                                     platform::BandPool::threadsForThisProcessor());
     const float pan = 90 * degree;
     const float tilt = -30 * degree;
     for (const auto& size : {std::pair{480, 360}, std::pair{960, 720}}) {

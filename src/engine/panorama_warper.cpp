@@ -138,7 +138,7 @@ std::int32_t PanoramaWarper::bandsFor(std::int32_t width, std::int32_t height,
 
 void PanoramaWarper::prepareLanes(std::int32_t bands, std::size_t width) {
     if (bands > 1 && !pool_) {
-        pool_ = std::make_unique<BandPool>(threads_);
+        pool_ = std::make_unique<platform::BandPool>(threads_);
     }
     const std::size_t used = bands > 1 ? static_cast<std::size_t>(pool_->threads()) : 1;
     if (lanes_.size() < used) {

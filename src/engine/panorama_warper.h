@@ -12,7 +12,7 @@
 
 #include "engine/arctangent_table.h"
 #include "engine/link_projection.h"
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 #include "engine/pixel_buffers.h"
 #include "engine/pixel_gather.h"
 #include "engine/projection.h"
@@ -143,9 +143,9 @@ class PanoramaWarper {
     RowSolver solver_;
     std::vector<Lane> lanes_;
     std::vector<std::int32_t> rowOrder_;
-    std::int32_t threads_ = BandPool::threadsForThisProcessor();
+    std::int32_t threads_ = platform::BandPool::threadsForThisProcessor();
     std::size_t smallestBand_ = defaultSmallestBand;
-    std::unique_ptr<BandPool> pool_;
+    std::unique_ptr<platform::BandPool> pool_;
 };
 
 }  // namespace engine

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 #include "engine/processor.h"
 #include "engine/wide_steps.h"
 
@@ -131,15 +131,17 @@ std::unique_ptr<SourcePyramid> SourcePyramid::build(const SourceImage& source,
     if (threads <= 1) {
         return buildOn(source, nullptr);
     }
-    BandPool pool(threads);
+    platform::BandPool pool(threads);
     return buildOn(source, &pool);
 }
 
-std::unique_ptr<SourcePyramid> SourcePyramid::build(const SourceImage& source, BandPool& pool) {
+std::unique_ptr<SourcePyramid> SourcePyramid::build(const SourceImage& source,
+                                                    platform::BandPool& pool) {
     return buildOn(source, &pool);
 }
 
-std::unique_ptr<SourcePyramid> SourcePyramid::buildOn(const SourceImage& source, BandPool* pool) {
+std::unique_ptr<SourcePyramid> SourcePyramid::buildOn(const SourceImage& source,
+                                                      platform::BandPool* pool) {
     if (!source.usable() || !halvable(source.width, source.height)) {
         return nullptr;
     }

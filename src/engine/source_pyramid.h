@@ -20,9 +20,11 @@
 
 #include "engine/pixel_buffers.h"
 
-namespace engine {
-
+namespace platform {
 class BandPool;
+}  // namespace platform
+
+namespace engine {
 
 class SourcePyramid {
   public:
@@ -31,7 +33,8 @@ class SourcePyramid {
     // is not usable, is too small to halve, or memory runs out.
     static std::unique_ptr<SourcePyramid> build(const SourceImage& source, std::int32_t threads);
     // The same on a pool the caller keeps.
-    static std::unique_ptr<SourcePyramid> build(const SourceImage& source, BandPool& pool);
+    static std::unique_ptr<SourcePyramid> build(const SourceImage& source,
+                                                platform::BandPool& pool);
 
     // Bytes the levels of a source of that size take (for a memory guard that
     // decides before building), with the spare bytes after the last level.
@@ -50,7 +53,8 @@ class SourcePyramid {
 
   private:
     SourcePyramid() = default;
-    static std::unique_ptr<SourcePyramid> buildOn(const SourceImage& source, BandPool* pool);
+    static std::unique_ptr<SourcePyramid> buildOn(const SourceImage& source,
+                                                  platform::BandPool* pool);
 
     // Bytes after the last level's last pixel, so that a sampler may read a
     // word at any pixel.

@@ -10,7 +10,7 @@
 #include <jerror.h>
 
 #include "imaging/jpeg_layout.h"
-#include "platform/parts_on_threads.h"
+#include "platform/band_pool.h"
 
 namespace imaging::jpeg {
 
@@ -218,9 +218,13 @@ Outcome combined(const std::vector<Outcome>& outcomes) {
 Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows,
                     const BandSignals& signals) {
     std::vector<Outcome> outcomes(bands.size(), Outcome::cancelled);
-    platform::runPartsOnThreads(bands.size(), [&](std::size_t band) {
-        outcomes[band] = guardedBand(bands[band], eighths, rows, signals);
-    });
+    const auto count = static_cast<std::int32_t>(bands.size());
+    auto decodeBand = [&](std::int32_t band, std::int32_t) {
+        const auto index = static_cast<std::size_t>(band);
+        outcomes[index] = guardedBand(bands[index], eighths, rows, signals);
+    };
+    platform::BandPool pool(count);
+    pool.run(count, decodeBand);
     return combined(outcomes);
 }
 

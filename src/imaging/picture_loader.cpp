@@ -6,12 +6,12 @@
 #include <new>
 #include <optional>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include "imaging/image_cache.h"
 #include "imaging/image_exceptions.h"
 #include "imaging/image_prompts.h"
+#include "platform/band_pool.h"
 #include "platform/files.h"
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
@@ -35,7 +35,7 @@ void makeRoomFor(ImageCache& cache, imaging::PixelSize size) {
 }
 
 unsigned everyCore() {
-    return std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<unsigned>(platform::BandPool::threadsForThisProcessor());
 }
 
 }  // namespace

@@ -213,20 +213,22 @@ void DecodeThreads::start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT
     // The worker's place is made before its thread starts, so that running
     // out of memory never leaves a running thread without an owner.
     workers_.push_back(Worker{decode, {}});
+    bool started = false;
     try {
-        workers_.back().thread = std::thread(work);
-    } catch (const std::system_error&) {
-        workers_.pop_back();
-        work();  // no thread to be had: the decode runs here, the boxes still owed
+        started = workers_.back().thread.start(work);
     } catch (...) {
         workers_.pop_back();  // no decode that never started is counted as running
         throw;
+    }
+    if (!started) {
+        workers_.pop_back();
+        work();  // no thread to be had: the decode runs here, the boxes still owed
     }
 }
 
 void DecodeThreads::joinFinished() {
     for (Worker& worker : workers_) {
-        if (worker.decode->done() && worker.thread.joinable()) {
+        if (worker.decode->done()) {
             worker.thread.join();
         }
     }
@@ -235,9 +237,7 @@ void DecodeThreads::joinFinished() {
 
 void DecodeThreads::joinAll() {
     for (Worker& worker : workers_) {
-        if (worker.thread.joinable()) {
-            worker.thread.join();
-        }
+        worker.thread.join();
     }
     workers_.clear();
 }

@@ -13,7 +13,6 @@
 #include <exception>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "imaging/dib_image.h"
@@ -21,6 +20,7 @@
 #include "imaging/image_prompts.h"
 #include "imaging/jpeg_decoding.h"
 #include "platform/scoped_handle.h"
+#include "platform/worker_thread.h"
 
 class ImageCache;
 class PictureLoader;
@@ -144,7 +144,7 @@ class DecodeThreads {
   private:
     struct Worker {
         std::shared_ptr<SceneDecode> decode;
-        std::thread thread;
+        platform::WorkerThread thread;
     };
     std::vector<Worker> workers_;
 };

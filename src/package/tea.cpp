@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
-#include <thread>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -12,7 +11,7 @@
 
 #include "package/tea_blocks.h"
 #include "package/tea_rounds.h"
-#include "platform/parts_on_threads.h"
+#include "platform/band_pool.h"
 #include "platform/processor_features.h"
 
 namespace package {
@@ -189,14 +188,16 @@ constexpr std::size_t blocksForEveryCore = std::size_t{1} << 17;
 
 void decryptOnEveryCore(const std::uint8_t* source, std::uint8_t* target, std::size_t blocks,
                         const TeaKey& key, TeaLanes lanes) {
-    const std::size_t parts =
-        blocks >= blocksForEveryCore ? std::clamp(std::thread::hardware_concurrency(), 1u, 8u) : 1;
-    const auto decryptPart = [&](std::size_t part) {
+    const auto parts = static_cast<std::size_t>(
+        blocks >= blocksForEveryCore ? platform::BandPool::threadsForThisProcessor() : 1);
+    auto decryptPart = [&](std::int32_t band, std::int32_t) {
+        const auto part = static_cast<std::size_t>(band);
         const std::size_t first = blocks * part / parts;
         const std::size_t last = blocks * (part + 1) / parts;
         teaDecryptBlocks(source + 8 * first, target + 8 * first, last - first, key, lanes);
     };
-    platform::runPartsOnThreads(parts, decryptPart);
+    platform::BandPool pool(static_cast<std::int32_t>(parts));
+    pool.run(static_cast<std::int32_t>(parts), decryptPart);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 
 namespace viewer {
 
@@ -33,7 +33,7 @@ std::uint64_t PanoramaLevelBuilder::bytesFor(imaging::PixelSize size) const {
 std::shared_ptr<const imaging::ImageLevels> PanoramaLevelBuilder::build(
     const DibImage& image) const {
     std::unique_ptr<engine::SourcePyramid> pyramid =
-        engine::SourcePyramid::build(sourceOf(&image), engine::BandPool::threadsForThisProcessor());
+        engine::SourcePyramid::build(sourceOf(&image), platform::BandPool::threadsForThisProcessor());
     if (pyramid == nullptr) {
         return nullptr;
     }

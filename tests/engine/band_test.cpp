@@ -12,14 +12,14 @@
 #include <vector>
 
 #include "engine/angles.h"
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 #include "engine_fixture.h"
 
 namespace {
 
 TEST(BandPool, RunsEveryBandOnceWithTheIndexOfAThreadOfThePool) {
     for (const std::int32_t threads : {1, 2, 3, 8}) {
-        engine::BandPool pool(threads);
+        platform::BandPool pool(threads);
         ASSERT_EQ(pool.threads(), threads);
         for (const std::int32_t bands : {0, 1, 2, 7, 64}) {
             for (int repeat = 0; repeat < 3; ++repeat) {
@@ -47,7 +47,7 @@ TEST(BandPool, RunsEveryBandOnceWithTheIndexOfAThreadOfThePool) {
 // no worker is left on work whose stack has unwound; the pool works on after.
 TEST(BandPool, ThrowingBandsRunTheRestAndRethrowTheFirstOnTheCaller) {
     for (const std::int32_t threads : {1, 2, 4}) {
-        engine::BandPool pool(threads);
+        platform::BandPool pool(threads);
         for (int repeat = 0; repeat < 10; ++repeat) {
             constexpr std::int32_t bands = 16;
             std::vector<std::atomic<int>> runs(bands);
@@ -82,7 +82,7 @@ TEST(BandPool, ThrowingBandsRunTheRestAndRethrowTheFirstOnTheCaller) {
 // has started, which only another thread can do. (The wait is bounded so that
 // a pool that runs bands one after the other fails instead of hanging.)
 TEST(BandPool, BandsRunOnSeveralThreadsAtOnce) {
-    engine::BandPool pool(2);
+    platform::BandPool pool(2);
     for (int repeat = 0; repeat < 20; ++repeat) {
         std::atomic<bool> secondStarted = false;
         std::atomic<bool> overlapped = false;

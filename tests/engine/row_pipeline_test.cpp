@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/angles.h"
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 #include "engine/panorama_warper.h"
 #include "engine/pixel_gather.h"
 #include "engine/processor.h"
@@ -299,7 +299,7 @@ TEST(RowSolver, ColumnBlocksCodedInRangesOnSeveralThreadsEqualTheSerialCoding) {
             prepared(serial);
             serial.codeColumnsFor(std::size_t{1} << 40);
             for (const std::int32_t threads : {1, 2, 3, 8}) {
-                engine::BandPool pool(threads);
+                platform::BandPool pool(threads);
                 engine::RowSolver split;
                 prepared(split);
                 const std::size_t blocks = split.startColumnCodes(std::size_t{1} << 40);

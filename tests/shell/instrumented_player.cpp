@@ -15,7 +15,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 #include "platform/com_ref.h"
 #include "platform/scoped_handle.h"
 
@@ -77,7 +77,7 @@ void appendTrace(const char* line) {
 [[maybe_unused]] const bool failingBand = [] {
     static const Failure failing("LUMIVUE_FAIL_BAND");
     if (failing.number != 0) {
-        engine::setBandObserver([](std::int32_t, std::int32_t) {
+        platform::setBandObserver([](std::int32_t, std::int32_t) {
             if (++bandsRun == static_cast<long>(failing.number)) {
                 failing.raise();
             }

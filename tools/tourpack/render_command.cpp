@@ -20,7 +20,7 @@
 #include "utf8_path.h"
 #include "commands.h"
 #include "engine/angles.h"
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 #include "engine/marker_compositing.h"
 #include "engine/memory_view_host.h"
 #include "engine/panorama_view.h"
@@ -91,7 +91,7 @@ RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std:
     view.setImage(&source);
     std::unique_ptr<engine::SourcePyramid> pyramid;
     if (smooth) {
-        pyramid = engine::SourcePyramid::build(source, engine::BandPool::threadsForThisProcessor());
+        pyramid = engine::SourcePyramid::build(source, platform::BandPool::threadsForThisProcessor());
         view.setPyramid(pyramid.get());
     }
     const engine::ViewRadians angles =

@@ -14,10 +14,11 @@
 #include <cstdint>
 #include <exception>
 #include <mutex>
-#include <thread>
 #include <vector>
 
-namespace engine {
+#include "platform/worker_thread.h"
+
+namespace platform {
 
 // Lets tests act as each band's work returns, on the band's thread (for
 // example throw there, as band work can); process-wide. Null removes the
@@ -34,7 +35,8 @@ class BandPool {
     BandPool(const BandPool&) = delete;
     BandPool& operator=(const BandPool&) = delete;
 
-    // One per core the processor has, at most 8.
+    // One per core the processor has, at most 8: what every piece of work
+    // shared out to threads is cut for.
     static std::int32_t threadsForThisProcessor();
 
     std::int32_t threads() const { return static_cast<std::int32_t>(workers_.size()) + 1; }
@@ -68,7 +70,7 @@ class BandPool {
     // Rethrows what recordFailure kept, and forgets it.
     void rethrowFailure();
 
-    std::vector<std::thread> workers_;
+    std::vector<WorkerThread> workers_;
     std::mutex mutex_;
     std::condition_variable started_;
     std::condition_variable finished_;
@@ -90,4 +92,4 @@ class BandPool {
     std::exception_ptr firstFailure_;  // guarded by failureMutex_
 };
 
-}  // namespace engine
+}  // namespace platform

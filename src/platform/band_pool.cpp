@@ -1,10 +1,10 @@
-#include "engine/band_pool.h"
+#include "platform/band_pool.h"
 
 #include <algorithm>
-#include <system_error>
+#include <thread>
 #include <utility>
 
-namespace engine {
+namespace platform {
 
 namespace {
 
@@ -21,9 +21,8 @@ void setBandObserver(BandObserver observer) {
 BandPool::BandPool(std::int32_t threads) {
     workers_.reserve(static_cast<std::size_t>(std::max(threads - 1, 0)));
     for (std::int32_t thread = 1; thread < threads; ++thread) {
-        try {
-            workers_.emplace_back([this, thread] { workerLoop(thread); });
-        } catch (const std::system_error&) {
+        if (!workers_.emplace_back().start([this, thread] { workerLoop(thread); })) {
+            workers_.pop_back();
             break;  // the system gives no more threads: work with those it gave
         }
     }
@@ -35,11 +34,12 @@ BandPool::~BandPool() {
         stopping_ = true;
     }
     started_.notify_all();
-    for (std::thread& worker : workers_) {
+    for (WorkerThread& worker : workers_) {
         worker.join();
     }
 }
 
+// The one place that decides how many threads share out work.
 std::int32_t BandPool::threadsForThisProcessor() {
     const unsigned cores = std::thread::hardware_concurrency();
     return static_cast<std::int32_t>(std::clamp(cores, 1u, 8u));
@@ -154,4 +154,4 @@ void BandPool::rethrowFailure() {
     }
 }
 
-}  // namespace engine
+}  // namespace platform
