@@ -28,9 +28,9 @@ constexpr DWORD deviceLagMs = 500;
 // How long a check that something is not heard listens for it.
 constexpr DWORD silenceMs = 1000;
 // The sink holds what the device was fed, not a timeline: it is fed faster
-// than it plays and holds less sound than was played. The end of a sound
-// that sends no notices is therefore waited out from a point where at least
-// `seconds` of it had been heard.
+// than it plays and holds less sound than was played (two thirds of a tone
+// here). So the end of a sound that sends no notices is waited out from the
+// moment a part of it has been heard.
 // A wait for what a test checks ends as soon as it holds; this bound, met
 // by a loaded 2-core machine, is only spent when the check fails.
 constexpr auto stateLimit = std::chrono::seconds(30);
@@ -64,7 +64,7 @@ class SoundPlayerTest : public testing::Test {
                holds();
     }
     // Pumps until more than `seconds` of sound have been heard since `begin`.
-    // On a busy machine a graph starts late, and a looping sound's new graph
+    // On a busy machine a graph starts late, and a looping sound plays on late
     // after each end too, so no fixed window is sure to hold that much.
     bool pumpUntilHeard(std::size_t begin, double seconds) const {
         return pumpUntil([&] { return heardSince(begin) > seconds; });
