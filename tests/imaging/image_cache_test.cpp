@@ -5,7 +5,7 @@
 #include "imaging/scene_media_manager.h"
 #include "platform/com_apartment.h"
 #include "scratch_files.h"
-#include "test_support.h"
+#include "imaging_material.h"
 
 namespace {
 

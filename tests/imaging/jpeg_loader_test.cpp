@@ -19,7 +19,7 @@
 #include "message_box_watcher.h"
 #include "module_path.h"
 #include "scratch_files.h"
-#include "test_support.h"
+#include "imaging_material.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "scratch_files.h"
 #include "screen_capture.h"
 #include "message_box_watcher.h"
-#include "test_support.h"
+#include "imaging_material.h"
 
 namespace {
 

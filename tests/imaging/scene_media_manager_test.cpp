@@ -10,7 +10,7 @@
 #include "scoped_temp_directory.h"
 #include "full_decode_gate.h"
 #include "message_box_watcher.h"
-#include "test_support.h"
+#include "imaging_material.h"
 #include "test_tour.h"
 #include "test_window.h"
 #include "tour_source.h"

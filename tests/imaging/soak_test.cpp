@@ -8,7 +8,7 @@
 #include "platform/com_apartment.h"
 #include "scratch_files.h"
 #include "message_box_watcher.h"
-#include "test_support.h"
+#include "imaging_material.h"
 #include "test_tour.h"
 #include "test_window.h"
 

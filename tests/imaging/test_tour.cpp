@@ -12,7 +12,7 @@
 #include "package_writer.h"
 #include "platform/scoped_handle.h"
 #include "screen_capture.h"
-#include "test_support.h"
+#include "imaging_material.h"
 
 namespace test_support {
 

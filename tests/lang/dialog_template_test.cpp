@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,15 +80,28 @@ int screenColumn(const std::string& code) {
     return code == "en" ? 20 : 660;
 }
 
-Pixels showAndKeepScreenshot(HWND dialog, const std::string& code, const std::string& name) {
+// Shows the dialog and takes its screenshot once `shown` holds for it: a busy
+// machine puts the painting on the screen late (half a minute at most). The
+// last screenshot is kept as an artefact.
+Pixels showAndKeepScreenshot(HWND dialog, const std::string& code, const std::string& name,
+                             const std::function<bool(const Pixels&)>& shown) {
     SetWindowPos(dialog, HWND_TOPMOST, screenColumn(code), 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     SetForegroundWindow(dialog);
-    UpdateWindow(dialog);
-    test_support::pumpMessages(400);
     RedrawWindow(dialog, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    test_support::pumpMessages(300);
-    const Pixels shot = captureWindow(dialog);
+    Pixels shot;
+    // A screenshot costs the processor the painting needs: one every 100 ms.
+    auto next = std::chrono::steady_clock::now();
+    test_support::pumpUntil(
+        [&] {
+            if (std::chrono::steady_clock::now() < next) {
+                return false;
+            }
+            next += std::chrono::milliseconds(100);
+            shot = captureWindow(dialog);
+            return shot.width > 0 && shown(shot);
+        },
+        std::chrono::seconds(30));
     EXPECT_GT(shot.width, 0);
     EXPECT_TRUE(writeBmp(artefactPath(name), shot)) << name;
     return shot;
@@ -138,22 +153,19 @@ TEST_P(DialogTemplateTest, PictureDialogsShowNothingButTheirPicture) {
         EXPECT_EQ(client.bottom, face.height);
 
         const std::string name = "dialog-" + std::to_string(dialogId) + "-" + GetParam() + ".bmp";
-        Pixels shot = showAndKeepScreenshot(dialog, GetParam(), name);
-        // on the screen the dialog is its picture, every pixel of it (once the
-        // screen has caught up: a busy machine shows the painting late)
-        ASSERT_EQ(shot.width, face.width);
-        ASSERT_EQ(shot.height, face.height);
-        int differing = -1;
-        for (int attempt = 0; attempt < 25 && differing != 0; ++attempt) {
-            if (attempt > 0) {
-                test_support::pumpMessages(200);
-                shot = captureWindow(dialog);
-                writeBmp(artefactPath(name), shot);
-            }
-            differing = 0;
+        const auto differingFromFace = [&](const Pixels& shot) {
+            int differing = 0;
             for (size_t i = 0; i < face.argb.size(); ++i)
                 differing += shot.argb[i] != face.argb[i];
-        }
+            return differing;
+        };
+        const Pixels shot = showAndKeepScreenshot(dialog, GetParam(), name, [&](const Pixels& s) {
+            return s.width == face.width && s.height == face.height && differingFromFace(s) == 0;
+        });
+        // on the screen the dialog is its picture, every pixel of it
+        ASSERT_EQ(shot.width, face.width);
+        ASSERT_EQ(shot.height, face.height);
+        const int differing = differingFromFace(shot);
         EXPECT_EQ(differing, 0) << "dialog " << dialogId << " does not show its picture whole";
     }
 }
@@ -236,8 +248,6 @@ TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
     EXPECT_EQ(GetDlgItem(dialog, IDOK), nullptr);
     EXPECT_NE(GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU, 0);
 
-    const Pixels shot = showAndKeepScreenshot(
-        dialog, GetParam(), "dialog-" + std::to_string(IDD_TOUR_INFO) + "-" + GetParam() + ".bmp");
     // the photo shows where the player paints it, inside the dialog's client area
     POINT origin{0, 0};
     ClientToScreen(dialog, &origin);
@@ -245,6 +255,13 @@ TEST_P(DialogTemplateTest, InformationTextsStandRightOfThePhoto) {
     GetWindowRect(dialog, &frame);
     const int photoX = origin.x - frame.left + paint.x + photoPixels.width / 2;
     const int photoY = origin.y - frame.top + paint.y + photoPixels.height / 2;
+    const Pixels shot = showAndKeepScreenshot(
+        dialog, GetParam(), "dialog-" + std::to_string(IDD_TOUR_INFO) + "-" + GetParam() + ".bmp",
+        [&](const Pixels& s) {
+            return photoX < s.width && photoY < s.height &&
+                   s.at(photoX, photoY) ==
+                       photoPixels.at(photoPixels.width / 2, photoPixels.height / 2);
+        });
     ASSERT_LT(photoY, shot.height);
     EXPECT_EQ(shot.at(photoX, photoY),
               photoPixels.at(photoPixels.width / 2, photoPixels.height / 2));

@@ -1,7 +1,6 @@
 #include "picture_check.h"
 
-#include <cstdio>
-
+#include "bmp_file.h"
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 #include "scratch_files.h"
@@ -90,37 +89,18 @@ Pixels captureWindow(HWND window) {
 }
 
 bool writeBmp(const std::string& path, const Pixels& pixels) {
-    const int stride = (pixels.width * 3 + 3) & ~3;
-    const DWORD imageSize = static_cast<DWORD>(stride) * pixels.height;
-    BITMAPFILEHEADER file{};
-    BITMAPINFOHEADER info{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + imageSize;
-    info.biSize = sizeof info;
-    info.biWidth = pixels.width;
-    info.biHeight = pixels.height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = imageSize;
-    std::vector<unsigned char> rows(imageSize, 0);
+    const std::size_t stride = bmpStride(pixels.width);
+    std::vector<std::uint8_t> rows(stride * static_cast<std::size_t>(pixels.height), 0);
     for (int y = 0; y < pixels.height; ++y) {
-        unsigned char* row = rows.data() + static_cast<size_t>(pixels.height - 1 - y) * stride;
+        std::uint8_t* row = rows.data() + static_cast<size_t>(pixels.height - 1 - y) * stride;
         for (int x = 0; x < pixels.width; ++x) {
             const std::uint32_t p = pixels.at(x, y);
-            row[x * 3] = static_cast<unsigned char>(Pixels::blue(p));
-            row[x * 3 + 1] = static_cast<unsigned char>(Pixels::green(p));
-            row[x * 3 + 2] = static_cast<unsigned char>(Pixels::red(p));
+            row[x * 3] = static_cast<std::uint8_t>(Pixels::blue(p));
+            row[x * 3 + 1] = static_cast<std::uint8_t>(Pixels::green(p));
+            row[x * 3 + 2] = static_cast<std::uint8_t>(Pixels::red(p));
         }
     }
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    bool ok = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-              std::fwrite(&info, sizeof info, 1, out) == 1 &&
-              std::fwrite(rows.data(), 1, rows.size(), out) == rows.size();
-    return std::fclose(out) == 0 && ok;
+    return writeBmpFile(path, pixels.width, pixels.height, rows.data());
 }
 
 }  // namespace test_support

@@ -5,14 +5,14 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <fstream>
-#include <functional>
+#include <chrono>
 
 #include "manifest.h"
 #include "package/extension_block.h"
 #include "package/field_reader.h"
 #include "module_path.h"
 #include "package_writer.h"
-#include "platform/scoped_handle.h"
+#include "player_run.h"
 #include "shell/window_classes.h"
 #include "test_window.h"
 #include "tour_source.h"
@@ -22,88 +22,17 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::Bytes;
 
-struct RunResult {
-    DWORD exitCode = 0xFFFFFFFF;
-    bool sawWindow = false;
-};
-
-struct WindowSearch {
-    DWORD processId;
-    bool found;
-    HWND window;
-};
-
-BOOL CALLBACK findWindowOf(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && IsWindowVisible(window)) {
-        search->found = true;
-        search->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 std::string classOf(HWND window) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
     return name;
 }
 
+// In the ANSI code page, as the tour's title is.
 std::string textOf(HWND window) {
     char text[256] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
-}
-
-// Called once with the first visible window of the process.
-using WindowAction = std::function<void(HWND)>;
-
-// Runs `exe` with its temporary folder pointed at `temp`, watching for any
-// window of the process until it ends.
-RunResult runPlayer(const fs::path& exe, const fs::path& temp, const WindowAction& onWindow = {}) {
-    std::string environment;
-    for (const char* name : {"TMP", "TEMP"}) {
-        environment += std::string(name) + "=" + temp.string() + '\0';
-    }
-    for (const char* name : {"SystemRoot", "WINEPREFIX", "DISPLAY", "PATH", "WINEDEBUG"}) {
-        if (const char* value = std::getenv(name)) {
-            environment += std::string(name) + "=" + value + '\0';
-        }
-    }
-    environment += '\0';
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string commandLine = "\"" + exe.string() + "\"";
-    RunResult result;
-    if (!CreateProcessA(exe.string().c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                        environment.data(), nullptr, &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
-        return result;
-    }
-    const platform::UniqueHandle thread(process.hThread);
-    const platform::UniqueHandle child(process.hProcess);
-    WindowSearch search{process.dwProcessId, false, nullptr};
-    bool acted = false;
-    DWORD waited = 0;
-    while (WaitForSingleObject(child.get(), 5) == WAIT_TIMEOUT) {
-        EnumWindows(findWindowOf, reinterpret_cast<LPARAM>(&search));
-        if (search.found && onWindow && !acted) {
-            acted = true;
-            Sleep(500);  // let it settle, as a user would
-            onWindow(search.window);
-        }
-        waited += 5;
-        if (waited > 60000) {
-            ADD_FAILURE() << exe << " still runs after a minute";
-            TerminateProcess(child.get(), 99);
-        }
-    }
-    GetExitCodeProcess(child.get(), &result.exitCode);
-    result.sawWindow = search.found;
-    return result;
 }
 
 class PlayerProcessTest : public ::testing::Test {
@@ -137,7 +66,7 @@ class PlayerProcessTest : public ::testing::Test {
 
     void expectSilentExitLeavingNothing(const fs::path& exe) {
         const auto before = defaultTempFiles();
-        const RunResult result = runPlayer(exe, temp_);
+        const test_support::PlayerRun result = test_support::runPlayer(exe, temp_);
         EXPECT_EQ(defaultTempFiles(), before) << exe;
         EXPECT_EQ(result.exitCode, 0u) << exe;
         EXPECT_FALSE(result.sawWindow) << exe;
@@ -199,11 +128,17 @@ TEST_F(PlayerProcessTest, AGoodTourOpensItsWindowAndClosingItLeavesNothing) {
             buildTour("good" + std::to_string(fullScreenMode) + ".exe", true, fullScreenMode);
         std::string windowClass;
         std::string title;
-        const RunResult result = runPlayer(tour, temp_, [&](HWND window) {
+        test_support::PlayerScript script;
+        script.onFirstWindow = [&](HWND window) {
             windowClass = classOf(window);
             title = textOf(window);
-            PostMessageA(window, WM_CLOSE, 0, 0);
-        });
+        };
+        // Closed once it has started up and waits for input, as a user would.
+        script.mainWindowReady = [](HWND window) {
+            return test_support::answers(window, std::chrono::seconds(1));
+        };
+        script.onMainWindow = [](HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); };
+        const test_support::PlayerRun result = test_support::runPlayer(tour, temp_, script);
         EXPECT_TRUE(result.sawWindow);
         EXPECT_EQ(windowClass, shell::mainWindowClassName);
         // Full screen has no caption, but the window keeps its title.
@@ -218,12 +153,13 @@ TEST_F(PlayerProcessTest, ALanguageModuleThatDoesNotLoadIsReportedAndLeavesNothi
     const fs::path tour = buildTour("nolanguage.exe");
     std::string windowClass;
     std::string caption;
-    const RunResult result = runPlayer(tour, temp_, [&](HWND box) {
+    test_support::PlayerScript script;
+    // The runner presses the box's only button.
+    script.onFirstWindow = [&](HWND box) {
         windowClass = classOf(box);
         caption = textOf(box);
-        // The box's only button.
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-    });
+    };
+    const test_support::PlayerRun result = test_support::runPlayer(tour, temp_, script);
     EXPECT_EQ(windowClass, test_support::dialogClassName);
     EXPECT_EQ(caption, "Error");
     EXPECT_EQ(result.exitCode, 0u);

@@ -9,11 +9,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <sstream>
 #include <string>
 
@@ -23,10 +21,8 @@
 #include "package/tour_loader.h"
 #include "package_writer.h"
 #include "picture_conversion.h"
-#include "platform/scoped_handle.h"
+#include "player_run.h"
 #include "screen_capture.h"
-#include "shell/window_classes.h"
-#include "test_window.h"
 #include "tour_source.h"
 
 namespace {
@@ -34,119 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 using test_support::Bytes;
 
-std::wstring classOf(HWND window) {
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    return name;
-}
-
-std::wstring textOf(HWND window) {
-    wchar_t text[256] = {};
-    GetWindowTextW(window, text, 256);
-    return text;
-}
-
-struct PlayerRun {
-    DWORD exitCode = 0xFFFFFFFF;
-    bool sawMainWindow = false;
-    std::vector<std::wstring> boxes;  // captions of the message boxes, in order
-};
-
-// What to do with the player's windows: the button to press in each box (by
-// caption), and what to do once with the main window when it shows.
-struct Script {
-    std::map<std::wstring, int> answers;
-    std::function<void(HWND)> onMainWindow;
-    std::vector<std::pair<std::wstring, std::wstring>> environment;
-};
-
-struct Search {
-    DWORD process;
-    std::vector<HWND> windows;
-};
-
-BOOL CALLBACK collect(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<Search*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process && IsWindowVisible(window)) {
-        search->windows.push_back(window);
-    }
-    return TRUE;
-}
-
-std::vector<wchar_t> environmentBlock(const fs::path& temp, const Script& script) {
-    std::wstring block;
-    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-        block += std::wstring(name) + L"=" + temp.wstring() + L'\0';
-    }
-    for (const wchar_t* name : {L"SystemRoot", L"WINEPREFIX", L"DISPLAY", L"PATH", L"WINEDEBUG"}) {
-        wchar_t value[4096] = {};
-        if (GetEnvironmentVariableW(name, value, 4096) > 0) {
-            block += std::wstring(name) + L"=" + value + L'\0';
-        }
-    }
-    for (const auto& [name, value] : script.environment) {
-        block += name + L"=" + value + L'\0';
-    }
-    block += L'\0';
-    return {block.begin(), block.end()};
-}
-
-// A class name as the wide calls give it back (the names are ASCII).
-std::wstring widened(const char* name) {
-    return std::wstring(name, name + std::strlen(name));
-}
-
-PlayerRun runPlayer(const fs::path& exe, const fs::path& temp, const Script& script) {
-    std::vector<wchar_t> environment = environmentBlock(temp, script);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + exe.wstring() + L"\"";
-    PlayerRun run;
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
-                        &process)) {
-        ADD_FAILURE() << "cannot start " << exe << ": " << GetLastError();
-        return run;
-    }
-    const platform::UniqueHandle thread(process.hThread);
-    const platform::UniqueHandle child(process.hProcess);
-    bool acted = false;
-    DWORD waited = 0;
-    HWND answeredBox = nullptr;
-    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
-        Search search{process.dwProcessId, {}};
-        EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
-        for (HWND window : search.windows) {
-            const std::wstring windowClass = classOf(window);
-            if (windowClass == widened(shell::mainWindowClassName)) {
-                run.sawMainWindow = true;
-                if (script.onMainWindow && !acted) {
-                    acted = true;
-                    Sleep(1500);  // the first scene, its sound and a few ticks
-                    script.onMainWindow(window);
-                }
-            } else if (windowClass == widened(test_support::dialogClassName) &&
-                       window != answeredBox) {
-                const std::wstring caption = textOf(window);
-                run.boxes.push_back(caption);
-                answeredBox = window;
-                const auto answer = script.answers.find(caption);
-                PostMessageW(window, WM_COMMAND,
-                             answer != script.answers.end() ? answer->second : IDOK, 0);
-            }
-        }
-        waited += 20;
-        if (waited > 60000) {
-            ADD_FAILURE() << exe << " still runs after a minute";
-            TerminateProcess(process.hProcess, 99);
-        }
-    }
-    GetExitCodeProcess(process.hProcess, &run.exitCode);
-    return run;
-}
+using test_support::PlayerRun;
+using test_support::runPlayer;
+using Script = test_support::PlayerScript;
 
 void closeWindow(HWND window) {
     PostMessageW(window, WM_CLOSE, 0, 0);
@@ -202,6 +88,12 @@ COLORREF viewCentre(HWND mainWindow) {
 bool closeTo(COLORREF colour, int red, int green, int blue) {
     return std::abs(GetRValue(colour) - red) < 24 && std::abs(GetGValue(colour) - green) < 24 &&
            std::abs(GetBValue(colour) - blue) < 24;
+}
+
+// The first scene (the colour of the test tours' scene 1) shows in the view:
+// the player has started up, its sounds with it, and a script may act.
+bool firstSceneShows(HWND mainWindow) {
+    return closeTo(viewCentre(mainWindow), 60, 120, 200);
 }
 
 void expectReleasesBeforeLeaving(const fs::path& trace, std::size_t atLeast);
@@ -292,6 +184,7 @@ TEST_F(PlayerLifecycle, ClosingReleasesEveryComObjectBeforeLeavingTheApartment) 
     const fs::path trace = folder_.path() / "close.trace";
     Script script;
     script.environment = {{L"LUMIVUE_COM_TRACE", trace.wstring()}};
+    script.mainWindowReady = firstSceneShows;
     script.onMainWindow = closeWindow;
     const PlayerRun run = runPlayer(tour, temp_, script);
     EXPECT_TRUE(run.sawMainWindow);
@@ -374,6 +267,7 @@ TEST_F(PlayerLifecycle, AnExceptionAnywhereEndsThroughItsBoxLeavingNothing) {
         Script script;
         script.environment = {test.failure, {L"LUMIVUE_COM_TRACE", trace.wstring()}};
         if (test.opensInformation) {
+            script.mainWindowReady = firstSceneShows;
             script.onMainWindow = [](HWND window) {
                 PostMessageW(window, WM_COMMAND, IDM_TOUR_INFO, 0);
             };
@@ -423,6 +317,7 @@ TEST_F(PlayerLifecycle, ClosingDuringASceneDecodeEndsWith0LeavingNothing) {
     const fs::path trace = folder_.path() / "close-decoding.trace";
     Script script;
     script.environment = {{L"LUMIVUE_COM_TRACE", trace.wstring()}};
+    script.mainWindowReady = firstSceneShows;
     script.onMainWindow = [](HWND window) {
         goToScene(window, 3);  // its decode takes seconds; the close comes at once
         closeWindow(window);
@@ -440,6 +335,7 @@ TEST_F(PlayerLifecycle, AnOvertakenSceneChangeIsNeverShown) {
         buildTour("overtaken", PLAYER_EXE, [](auto& source) { addSlowThirdScene(source, 6000); });
     std::vector<COLORREF> seen;
     Script script;
+    script.mainWindowReady = firstSceneShows;
     script.onMainWindow = [&](HWND window) {
         // Scene 3, then Page Down while its picture still decodes: scene 4
         // shows, and scene 3's picture never does, not even once its decode
@@ -447,7 +343,7 @@ TEST_F(PlayerLifecycle, AnOvertakenSceneChangeIsNeverShown) {
         goToScene(window, 3);
         nextScene(window);
         for (int sample = 0; sample < 40; ++sample) {
-            Sleep(100);
+            Sleep(100);  // 4 s of samples: the slow decode's end falls among them
             seen.push_back(viewCentre(window));
         }
         closeWindow(window);
@@ -473,6 +369,7 @@ TEST_F(PlayerLifecycle, ATemporaryFolderOutsideTheCodePageWorks) {
     fs::create_directories(temp_);
     bool madeFiles = false;
     Script script;
+    script.mainWindowReady = firstSceneShows;
     script.onMainWindow = [&](HWND window) {
         madeFiles = !fs::is_empty(temp_);
         closeWindow(window);

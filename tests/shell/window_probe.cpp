@@ -49,6 +49,7 @@
 #include <string>
 #include <vector>
 
+#include "bmp_file.h"
 #include "lang_ids.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell.h"
@@ -156,7 +157,6 @@ void printRect(HWND window) {
 bool writeDesktopShot(const char* path) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    const int stride = (width * 3 + 3) & ~3;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -172,18 +172,8 @@ bool writeDesktopShot(const char* path) {
     const platform::Selection selected(memory.get(), section.get());
     BitBlt(memory.get(), 0, 0, width, height, screen.get(), 0, 0, SRCCOPY);
     GdiFlush();
-    BITMAPFILEHEADER header{};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof(BITMAPINFOHEADER);
-    header.bfSize = header.bfOffBits + static_cast<DWORD>(stride) * height;
-    bool written = false;
-    if (FILE* file = std::fopen(path, "wb")) {
-        written = std::fwrite(&header, sizeof header, 1, file) == 1 &&
-                  std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
-                  std::fwrite(bits, static_cast<std::size_t>(stride) * height, 1, file) == 1;
-        written = std::fclose(file) == 0 && written;
-    }
-    return written;
+    return bits != nullptr &&
+           test_support::writeBmpFile(path, width, height, static_cast<const std::uint8_t*>(bits));
 }
 
 }  // namespace

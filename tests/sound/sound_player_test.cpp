@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -24,6 +25,15 @@ using test_support::temporaryCopy;
 // Samples reach the recording device a little after the graph plays them; a
 // check of what follows a change waits this long before taking its mark.
 constexpr DWORD deviceLagMs = 500;
+// How long a check that something is not heard listens for it.
+constexpr DWORD silenceMs = 1000;
+// The sink holds what the device was fed, not a timeline: it is fed faster
+// than it plays and holds less sound than was played (two thirds of a tone
+// here). So the end of a sound that sends no notices is waited out from the
+// moment a part of it has been heard.
+// A wait for what a test checks ends as soon as it holds; this bound, met
+// by a loaded 2-core machine, is only spent when the check fails.
+constexpr auto stateLimit = std::chrono::seconds(30);
 
 class SoundPlayerTest : public testing::Test {
   protected:
@@ -36,18 +46,28 @@ class SoundPlayerTest : public testing::Test {
     SoundLevel levelSince(std::size_t begin, std::optional<std::size_t> end = {}) const {
         return sink_->levelSince(begin, end);
     }
-    // Pumps until more than `seconds` of sound have been heard since `begin`,
-    // or `limitMs` has passed; returns what was heard. A looping sound is
-    // played anew after each end, and on a busy machine the new graph starts
-    // late, so a short sound can leave a fixed window nearly silent.
-    double heardAfter(std::size_t begin, double seconds, DWORD limitMs) const {
-        const DWORD started = GetTickCount();
-        double heard = levelSince(begin).audibleSeconds;
-        while (heard <= seconds && GetTickCount() - started < limitMs) {
-            pumpMessages(100);
-            heard = levelSince(begin).audibleSeconds;
-        }
-        return heard;
+    double heardSince(std::size_t begin) const { return levelSince(begin).audibleSeconds; }
+    // Pumps until `holds`, which may read the sink: it is asked every 20 ms
+    // at most, for each asking reads the file back.
+    static bool pumpUntil(const std::function<bool()>& holds) {
+        using Clock = std::chrono::steady_clock;
+        auto next = Clock::now();
+        return test_support::pumpUntil(
+                   [&] {
+                       if (Clock::now() < next) {
+                           return false;
+                       }
+                       next = Clock::now() + std::chrono::milliseconds(20);
+                       return holds();
+                   },
+                   stateLimit) ||
+               holds();
+    }
+    // Pumps until more than `seconds` of sound have been heard since `begin`.
+    // On a busy machine a graph starts late, and a looping sound plays on late
+    // after each end too, so no fixed window is sure to hold that much.
+    bool pumpUntilHeard(std::size_t begin, double seconds) const {
+        return pumpUntil([&] { return heardSince(begin) > seconds; });
     }
     long volumeOf(const SoundPlayer& player) const {
         long volume = 12345;
@@ -69,13 +89,16 @@ TEST_F(SoundPlayerTest, TourSoundStartsAgainAfterItsEnd) {
     player.Play(window.handle());
     EXPECT_TRUE(player.isActive());
 
-    pumpMessages(1500);
+    pumpUntilHeard(0, 0.3);
     EXPECT_GT(levelSince(0).audibleSeconds, 0.3);
-    // The first play ends at 2 s; what is heard from 3 s to 5 s is the sound
-    // played again.
-    pumpMessages(1500);
+    // The first play ends at 2 s with a notice (the start brought one before
+    // anything was heard); what is heard from then on is the sound played
+    // again.
+    const int whilePlaying = window.notices();
+    pumpUntil([&] { return window.notices() > whilePlaying; });
+    pumpMessages(deviceLagMs);  // the first play's last samples on their way
     const std::size_t secondPlay = mark();
-    pumpMessages(2000);
+    pumpUntilHeard(secondPlay, 0.5);
     EXPECT_GT(levelSince(secondPlay).audibleSeconds, 0.5);
     EXPECT_GT(window.notices(), 0);
     EXPECT_TRUE(player.isActive());
@@ -123,16 +146,18 @@ TEST_F(SoundPlayerTest, MutedTourSoundStaysSilentAcrossItsRestart) {
     window.setPlayer(&player);
     player.SetFile(file.get());
     player.Play(window.handle());
-    pumpMessages(800);
+    pumpUntilHeard(0, 0.2);
     EXPECT_GT(levelSince(0).audibleSeconds, 0.2);
 
     player.ToggleMute();
     EXPECT_TRUE(player.isMuted());
     EXPECT_EQ(volumeOf(player), SoundPlayer::silentVolume);
-    pumpMessages(deviceLagMs);
+    const int whilePlaying = window.notices();
+    pumpMessages(deviceLagMs);  // the samples played before the mute on their way
     const std::size_t muted = mark();
-    // The sound ends at 2 s and starts again, still muted.
-    pumpMessages(3000);
+    // The sound ends at 2 s, with a notice, and starts again, still muted.
+    pumpUntil([&] { return window.notices() > whilePlaying; });
+    pumpMessages(silenceMs);  // the new play, which a restart that forgot the mute lets be heard
     EXPECT_GT(window.notices(), 0);
     EXPECT_TRUE(player.isActive());
     EXPECT_TRUE(player.isMuted());
@@ -152,19 +177,21 @@ TEST_F(SoundPlayerTest, UnmutingRestoresTheVolumeItHad) {
         player.VolumeDown();
     }
     ASSERT_EQ(volumeOf(player), -600);
-    pumpMessages(900);
+    pumpUntilHeard(0, 0.4);
     const std::size_t beforeMute = mark();
     const SoundLevel lowered = levelSince(0, beforeMute);
 
     player.ToggleMute();
+    // The samples played before the mute on their way, then the muted sound
+    // for as long again.
     pumpMessages(deviceLagMs + 300);
     const SoundLevel whileMuted = levelSince(mark() - (mark() - beforeMute) / 2);
     player.ToggleMute();
     EXPECT_FALSE(player.isMuted());
     EXPECT_EQ(volumeOf(player), -600);
-    pumpMessages(deviceLagMs);
+    // What was muted is silence and counts for nothing: the mark needs no wait.
     const std::size_t unmuted = mark();
-    pumpMessages(900);
+    pumpUntilHeard(unmuted, 0.4);
     const SoundLevel restored = levelSince(unmuted);
 
     EXPECT_GT(lowered.audibleSeconds, 0.3);
@@ -185,7 +212,7 @@ TEST_F(SoundPlayerTest, VolumeStepsAreAskedForAndHeard) {
     EXPECT_EQ(volumeOf(player), SoundPlayer::fullVolume);
     EXPECT_TRUE(player.isActive());
 
-    pumpMessages(1000);
+    pumpUntilHeard(0, 0.4);
     const std::size_t full = mark();
     const SoundLevel fullLevel = levelSince(0, full);
     player.VolumeDown();
@@ -194,9 +221,9 @@ TEST_F(SoundPlayerTest, VolumeStepsAreAskedForAndHeard) {
     EXPECT_EQ(volumeOf(player), -200);
     player.VolumeDown();
     EXPECT_EQ(volumeOf(player), -300);
-    pumpMessages(deviceLagMs);
+    pumpMessages(deviceLagMs);  // the samples played at full volume on their way
     const std::size_t lowered = mark();
-    pumpMessages(900);
+    pumpUntilHeard(lowered, 0.4);
     const SoundLevel loweredLevel = levelSince(lowered);
 
     ASSERT_GT(fullLevel.audibleSeconds, 0.3);
@@ -215,11 +242,12 @@ TEST_F(SoundPlayerTest, SceneSoundPlaysOnce) {
         player.SetFile(file.get());
         player.Play(nullptr);
         EXPECT_TRUE(player.isActive());
-        pumpMessages(800);
+        pumpUntilHeard(start, 0.2);
         EXPECT_GT(levelSince(start).audibleSeconds, 0.2);
-        pumpMessages(700 + deviceLagMs);
+        pumpMessages(800 +
+                     deviceLagMs);  // the rest of the one second, and its samples on their way
         const std::size_t ended = mark();
-        pumpMessages(1000);
+        pumpMessages(silenceMs);  // a play that started again
         EXPECT_EQ(levelSince(ended).audibleSeconds, 0.0);
         EXPECT_TRUE(player.isActive());
     }
@@ -238,17 +266,17 @@ TEST_F(SoundPlayerTest, SceneSoundStopsWhenAnotherIsPlayed) {
     auto second = temporaryCopy("tone_1s.wav");
     SoundPlayer player;
     playSceneSound(player, first.get());
-    pumpMessages(800);
+    pumpUntilHeard(0, 0.2);
     const std::size_t switched = mark();
     playSceneSound(player, second.get());
     EXPECT_TRUE(player.isActive());
-    pumpMessages(800);
+    pumpUntilHeard(switched, 0.2);
     EXPECT_GT(levelSince(switched).audibleSeconds, 0.2);
     // The second sound has ended; the first one, had it gone on, would still
-    // be heard until 4 s.
-    pumpMessages(400 + deviceLagMs);
+    // be heard for seconds.
+    pumpMessages(800 + deviceLagMs);  // the rest of its one second, and its samples on their way
     const std::size_t bothEnded = mark();
-    pumpMessages(1000);
+    pumpMessages(silenceMs);  // the first sound going on
     EXPECT_EQ(levelSince(bothEnded).audibleSeconds, 0.0);
 }
 
@@ -260,16 +288,16 @@ TEST_F(SoundPlayerTest, StopAndCloseSilenceTheSceneSound) {
         player.SetFile(file.get());
         const std::size_t start = mark();
         player.Play(nullptr);
-        pumpMessages(700);
+        pumpUntilHeard(start, 0.2);
         EXPECT_GT(levelSince(start).audibleSeconds, 0.2);
         if (close) {
             player.Close();
         } else {
             player.Stop();
         }
-        pumpMessages(200 + deviceLagMs);
+        pumpMessages(200 + deviceLagMs);  // the samples played before on their way
         const std::size_t stopped = mark();
-        pumpMessages(1000);
+        pumpMessages(silenceMs);  // the sound going on
         EXPECT_EQ(levelSince(stopped).audibleSeconds, 0.0);
     }
 }
@@ -301,7 +329,7 @@ TEST_F(SoundPlayerTest, MissingEmptyOrUnrenderableFilesStaySilentWithoutAMessage
             window.setPlayer(nullptr);
         }
     }
-    pumpMessages(700);
+    pumpMessages(700);  // a sound or a message box that came late
     EXPECT_EQ(levelSince(0).audibleSeconds, 0.0);
     EXPECT_EQ(boxes.answered(), 0);
 }
@@ -317,10 +345,11 @@ TEST_F(SoundPlayerTest, TourSoundWhoseFileVanishesStopsLoopingQuietly) {
     ASSERT_TRUE(player.isActive());
     // The restart at the end finds no file: the player falls silent.
     player.SetFile(&missing);
-    pumpMessages(1300 + deviceLagMs);
+    pumpUntil([&] { return !player.isActive() && heardSince(0) > 0.2; });
     EXPECT_GT(levelSince(0).audibleSeconds, 0.2);
+    pumpMessages(deviceLagMs);  // the last samples of the play on their way
     const std::size_t ended = mark();
-    pumpMessages(1000);
+    pumpMessages(silenceMs);  // a play started again
     EXPECT_GT(window.notices(), 0);
     EXPECT_FALSE(player.isActive());
     EXPECT_EQ(player.HandleGraphEvent(0), S_OK);
@@ -340,7 +369,10 @@ TEST_F(SoundPlayerTest, PlayerStartedMutedIsSilentUntilOneToggle) {
     tour.ToggleMute();
     playSceneSound(scene, sceneFile.get());
     scene.ToggleMute();
-    pumpMessages(2500);  // the tour sound starts again twice meanwhile
+    // The one-second tour sound ends and starts again twice, muted each time
+    // (the start brings a notice too); what the device received meanwhile is
+    // checked below.
+    pumpUntil([&] { return window.notices() >= 3; });
     EXPECT_GE(window.notices(), 2);
     EXPECT_TRUE(tour.isActive());
     EXPECT_TRUE(scene.isActive());
@@ -350,10 +382,10 @@ TEST_F(SoundPlayerTest, PlayerStartedMutedIsSilentUntilOneToggle) {
     scene.ToggleMute();
     EXPECT_EQ(volumeOf(tour), SoundPlayer::fullVolume);
     EXPECT_EQ(volumeOf(scene), SoundPlayer::fullVolume);
-    pumpMessages(deviceLagMs);
+    // What was muted is silence and counts for nothing: the mark needs no wait.
     const std::size_t unmuted = mark();
-    // The scene sound has ended by now; the one-second tour sound loops.
-    EXPECT_GT(heardAfter(unmuted, 0.3, 5000), 0.3);
+    pumpUntilHeard(unmuted, 0.3);
+    EXPECT_GT(levelSince(unmuted).audibleSeconds, 0.3);
 }
 
 TEST_F(SoundPlayerTest, SceneSoundForgetsItsMuteOnClose) {

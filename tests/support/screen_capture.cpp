@@ -4,16 +4,10 @@
 #include <fstream>
 #include <iterator>
 
+#include "bmp_file.h"
 #include "platform/scoped_handle.h"
 
 namespace test_support {
-namespace {
-
-int strideOf(int width) {
-    return ((width * 24 + 31) / 32) * 4;
-}
-
-}  // namespace
 
 Bitmap24 screenshotOf(HWND window) {
     RECT client{};
@@ -23,7 +17,7 @@ Bitmap24 screenshotOf(HWND window) {
     Bitmap24 shot;
     shot.width = client.right;
     shot.height = client.bottom;
-    shot.stride = strideOf(shot.width);
+    shot.stride = static_cast<int>(bmpStride(shot.width));
 
     const platform::WindowDC screen(nullptr);
     const platform::UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
@@ -59,7 +53,7 @@ bool readBmp(const std::string& path, Bitmap24& bitmap) {
     };
     bitmap.width = at(18);
     bitmap.height = at(22);
-    bitmap.stride = strideOf(bitmap.width);
+    bitmap.stride = static_cast<int>(bmpStride(bitmap.width));
     const auto start = static_cast<std::size_t>(at(10));
     const std::size_t size = static_cast<std::size_t>(bitmap.stride) * bitmap.height;
     if (bitmap.height <= 0 || file.size() < start + size) {
@@ -71,27 +65,7 @@ bool readBmp(const std::string& path, Bitmap24& bitmap) {
 }
 
 void writeBmp(const std::string& path, const Bitmap24& bitmap) {
-    std::vector<std::uint8_t> file{'B', 'M'};
-    const auto put = [&file](std::uint32_t value, int bytes) {
-        for (int n = 0; n < bytes; ++n) {
-            file.push_back(static_cast<std::uint8_t>(value >> (8 * n)));
-        }
-    };
-    put(54 + static_cast<std::uint32_t>(bitmap.pixels.size()), 4);
-    put(0, 4);
-    put(54, 4);
-    put(40, 4);
-    put(static_cast<std::uint32_t>(bitmap.width), 4);
-    put(static_cast<std::uint32_t>(bitmap.height), 4);
-    put(1, 2);
-    put(24, 2);
-    for (int n = 0; n < 6; ++n) {
-        put(0, 4);
-    }
-    file.insert(file.end(), bitmap.pixels.begin(), bitmap.pixels.end());
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
+    writeBmpFile(path, bitmap.width, bitmap.height, bitmap.pixels.data());
 }
 
 int differingPixels(const Bitmap24& a, const Bitmap24& b) {

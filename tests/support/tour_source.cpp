@@ -1,5 +1,6 @@
 #include "tour_source.h"
 
+#include "bmp_file.h"
 #include "module_image.h"
 
 #include <cmath>
@@ -9,29 +10,18 @@
 namespace test_support {
 
 Bytes bmpPicture(int width, int height, std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
-    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-    const std::size_t pixels = stride * static_cast<std::size_t>(height);
-    Bytes bytes(54 + pixels, 0);
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    put32(bytes, 2, static_cast<std::uint32_t>(bytes.size()));
-    put32(bytes, 10, 54);
-    put32(bytes, 14, 40);
-    put32(bytes, 18, static_cast<std::uint32_t>(width));
-    put32(bytes, 22, static_cast<std::uint32_t>(height));
-    put16(bytes, 26, 1);
-    put16(bytes, 28, 24);
-    put32(bytes, 34, static_cast<std::uint32_t>(pixels));
+    const std::size_t stride = bmpStride(width);
+    Bytes rows(stride * static_cast<std::size_t>(height), 0);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const std::size_t at = 54 + static_cast<std::size_t>(y) * stride + 3 * x;
+            const std::size_t at = static_cast<std::size_t>(y) * stride + 3 * x;
             const bool topLeft = (y == height - 1 && x == 0);
-            bytes[at] = topLeft ? 0 : blue;
-            bytes[at + 1] = topLeft ? 0 : green;
-            bytes[at + 2] = topLeft ? 255 : red;
+            rows[at] = topLeft ? 0 : blue;
+            rows[at + 1] = topLeft ? 0 : green;
+            rows[at + 2] = topLeft ? 255 : red;
         }
     }
-    return bytes;
+    return bmpFile(width, height, rows.data());
 }
 
 Bytes waveSound(int samples, std::int16_t level) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bmp_file.h"
 #include "engine/angles.h"
 #include "viewer/view_renderer.h"
 #include "platform/scoped_handle.h"
@@ -29,10 +30,6 @@ using test_support::differingPixels;
 using test_support::readBmp;
 using test_support::runProgram;
 using test_support::writeBmp;
-
-int strideOf(int width) {
-    return ((width * 24 + 31) / 32) * 4;
-}
 
 // A visible top-level window without frame whose client area is the view.
 class ViewWindow {
@@ -62,7 +59,7 @@ Bitmap24 noisePanorama(int width, int height) {
     Bitmap24 panorama;
     panorama.width = width;
     panorama.height = height;
-    panorama.stride = strideOf(width);
+    panorama.stride = static_cast<int>(test_support::bmpStride(width));
     panorama.pixels.assign(static_cast<std::size_t>(panorama.stride) * height, 0);
     std::mt19937 random(42);
     for (int y = 0; y < height; ++y) {

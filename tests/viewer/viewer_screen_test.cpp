@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "bmp_file.h"
 #include "engine/angles.h"
 #include "screen_capture.h"
 #include "viewer_fixture.h"
@@ -17,17 +18,17 @@ using test_support::Bitmap24;
 
 // A panorama with detail everywhere: every pixel its own colour.
 test_support::Bytes patternedPanorama(int width, int height) {
-    test_support::Bytes bmp = test_support::bmpPicture(width, height, 0, 0, 0);
-    const int stride = (width * 3 + 3) & ~3;
+    const std::size_t stride = test_support::bmpStride(width);
+    test_support::Bytes rows(stride * static_cast<std::size_t>(height), 0);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            std::uint8_t* pixel = bmp.data() + 54 + y * stride + 3 * x;
+            std::uint8_t* pixel = rows.data() + y * stride + 3 * x;
             pixel[0] = static_cast<std::uint8_t>(x * 7 + y);
             pixel[1] = static_cast<std::uint8_t>(y * 5);
             pixel[2] = static_cast<std::uint8_t>(x ^ y);
         }
     }
-    return bmp;
+    return test_support::bmpFile(width, height, rows.data());
 }
 
 class ViewerScreenTest : public ViewerTest {
@@ -46,24 +47,33 @@ class ViewerScreenTest : public ViewerTest {
         settle();
     }
 
-    // Lets the render ticks and paints run.
-    static void settle() { pumpFor(milliseconds(400)); }
+    // Pumps until the screen shows what the engine says the view shows: the
+    // render ticks and paints have run.
+    void settle() const {
+        Bitmap24 shot;
+        differingOnceShown([&] { return engineView(); }, shot);
+    }
 
     Bitmap24 screen() const { return test_support::screenshotOf(viewer_->viewWindow()); }
 
     // Pixels by which the screen differs from `expected` once it has caught
-    // up: a busy machine puts the last frame on the screen late. `shot` is
-    // the last screenshot taken.
+    // up (half a minute at most): a busy machine puts the last frame on the
+    // screen late. `shot` is the last screenshot taken.
     int differingOnceShown(const std::function<Bitmap24()>& expected, Bitmap24& shot) const {
-        int differing = 0;
-        for (int attempt = 0; attempt < 25; ++attempt) {
-            shot = screen();
-            differing = test_support::differingPixels(shot, expected());
-            if (differing == 0) {
-                break;
-            }
-            pumpFor(milliseconds(200));
-        }
+        // A screenshot costs the processor the renderer needs: one every 100 ms.
+        auto next = std::chrono::steady_clock::now();
+        int differing = -1;
+        pumpUntil(
+            [&] {
+                if (std::chrono::steady_clock::now() < next) {
+                    return false;
+                }
+                next += milliseconds(100);
+                shot = screen();
+                differing = test_support::differingPixels(shot, expected());
+                return differing == 0;
+            },
+            std::chrono::seconds(30));
         return differing;
     }
 

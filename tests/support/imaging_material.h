@@ -1,5 +1,6 @@
-// Helpers of the image-loading tests under Wine: the test language module,
-// the texts of its prompts, picture files made by the build and movable blocks.
+// Material of the image-loading tests under Wine: the test language module
+// and the texts of its prompts, the picture files the imaging tests' build
+// makes, movable blocks, pixels of decoded pictures and the process's memory.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "test_support.h"
+#include "imaging_material.h"
 
 #include <psapi.h>
 
