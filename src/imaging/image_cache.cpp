@@ -18,11 +18,7 @@ std::int32_t ImageCache::entryCount() const {
     return static_cast<std::int32_t>(images_.size());
 }
 
-DibImage* ImageCache::at(std::int32_t index) const {
-    return share(index).get();
-}
-
-std::shared_ptr<DibImage> ImageCache::share(std::int32_t index) const {
+std::shared_ptr<DibImage> ImageCache::at(std::int32_t index) const {
     const Guard guard(lock_);
     if (index < 0 || static_cast<std::size_t>(index) >= images_.size()) {
         return nullptr;

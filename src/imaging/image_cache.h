@@ -32,10 +32,9 @@ class ImageCache {
     std::int32_t count() const;
     // The entries alone.
     std::int32_t entryCount() const;
-    // The entry at a 0-based index (0 is the oldest), or null out of range.
-    DibImage* at(std::int32_t index) const;
-    // The same entry as a shared hold, or null out of range.
-    std::shared_ptr<DibImage> share(std::int32_t index) const;
+    // The entry at a 0-based index (0 is the oldest), or null out of range: a
+    // shared hold, so that a worker's eviction never takes it from the caller.
+    std::shared_ptr<DibImage> at(std::int32_t index) const;
     // The first entry with this id, or null.
     std::shared_ptr<DibImage> find(std::int32_t id) const;
 

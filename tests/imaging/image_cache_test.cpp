@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "imaging/scene_media_manager.h"
 #include "platform/com_apartment.h"
 #include "scratch_files.h"
@@ -76,7 +79,7 @@ TEST(ImageCacheRules, DuplicateIdIsNotTakenAndStaysWithTheCaller) {
     std::weak_ptr<DibImage> watch = duplicate;
     EXPECT_FALSE(cache.add(duplicate));
     EXPECT_EQ(cache.count(), 1);
-    EXPECT_NE(cache.at(0), duplicate.get());
+    EXPECT_NE(cache.at(0).get(), duplicate.get());
     EXPECT_EQ(duplicate.use_count(), 1);
     duplicate.reset();
     EXPECT_TRUE(watch.expired());  // the receiver's drop frees it: no leak
@@ -87,8 +90,8 @@ TEST(ImageCacheRules, RemovalAndIndexing) {
     for (std::int32_t id = 1; id <= 3; ++id) {
         cache.add(makeImage(id));
     }
-    EXPECT_EQ(cache.at(-1), nullptr);
-    EXPECT_EQ(cache.at(cache.count()), nullptr);
+    EXPECT_EQ(cache.at(-1).get(), nullptr);
+    EXPECT_EQ(cache.at(cache.count()).get(), nullptr);
     cache.removeAt(3);  // out of range: nothing
     cache.removeAt(-1);
     EXPECT_EQ(cache.count(), 3);
@@ -123,6 +126,33 @@ TEST(ImageCacheRules, AnImageHeldElsewhereOutlivesItsEntry) {
     EXPECT_EQ(shown->bits()[0], 0x5A);
 }
 
+// What the window's thread takes from the cache to draw stays its own while
+// a decode worker evicts entry after entry.
+TEST(ImageCacheRules, AnEntryTakenToDrawOutlivesAWorkersEvictions) {
+    ImageCache cache;
+    for (std::int32_t id = 1; id <= ImageCache::limit; ++id) {
+        cache.add(makeImage(id));
+    }
+    std::atomic<bool> evicting{true};
+    std::atomic<int> evicted{0};
+    std::thread worker([&] {
+        for (std::int32_t id = 100; evicting.load(); ++id) {
+            cache.add(makeImage(id));
+            ++evicted;
+        }
+    });
+    for (int draw = 0; draw < 400 || evicted.load() < 2 * ImageCache::limit; ++draw) {
+        const std::shared_ptr<DibImage> drawn = cache.at(draw % ImageCache::limit);
+        ASSERT_NE(drawn, nullptr);
+        std::this_thread::yield();  // the worker evicts meanwhile
+        ASSERT_TRUE(isBitmap(drawn->bitmap()));
+        drawn->bits()[0] = static_cast<std::uint8_t>(draw);
+        EXPECT_EQ(drawn->bits()[0], static_cast<std::uint8_t>(draw));
+    }
+    evicting = false;
+    worker.join();
+}
+
 class LargePayloadRule : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -144,14 +174,14 @@ TEST_F(LargePayloadRule, Below307200BytesTheCacheStays) {
     ASSERT_FALSE(image->isNull());
     ASSERT_EQ(manager.imageCache().count(), 3);
     EXPECT_EQ(manager.imageCache().at(0)->id(), 1);
-    EXPECT_EQ(manager.imageCache().at(2), image.get());
+    EXPECT_EQ(manager.imageCache().at(2).get(), image.get());
 }
 
 TEST_F(LargePayloadRule, From307200BytesTheCacheIsEmptiedFirst) {
     const auto image = manager.LoadImgFromHGlobal(makeBlock(bytes, 307200), 307200, 50);
     ASSERT_FALSE(image->isNull());
     ASSERT_EQ(manager.imageCache().count(), 1);
-    EXPECT_EQ(manager.imageCache().at(0), image.get());
+    EXPECT_EQ(manager.imageCache().at(0).get(), image.get());
 }
 
 TEST_F(LargePayloadRule, DecodedImagesEnterTheCacheAndNullOnesDoNot) {
@@ -163,7 +193,7 @@ TEST_F(LargePayloadRule, DecodedImagesEnterTheCacheAndNullOnesDoNot) {
     const auto again = manager.LoadImgFromHGlobal(makeBlock(bytes),
                                                   static_cast<std::int32_t>(bytes.size()), 10001);
     EXPECT_EQ(manager.imageCache().count(), 3);
-    EXPECT_EQ(manager.imageCache().at(2), first.get());
+    EXPECT_EQ(manager.imageCache().at(2).get(), first.get());
     EXPECT_EQ(again.use_count(), 1);
 }
 

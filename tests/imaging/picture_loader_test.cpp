@@ -236,12 +236,12 @@ TEST_F(PictureDecoding, MissingFileGivesANullImageCachedOnce) {
     EXPECT_EQ(first->header(), nullptr);
     EXPECT_EQ(first->stride(), 0);
     ASSERT_EQ(manager.imageCache().count(), 1);
-    EXPECT_EQ(manager.imageCache().at(0), first.get());
+    EXPECT_EQ(manager.imageCache().at(0).get(), first.get());
 
     const auto second = manager.LoadImgFromFile(picturePath("no-such-picture.jpg").c_str());
     EXPECT_TRUE(second->isNull());
     EXPECT_EQ(manager.imageCache().count(), 1);  // same id: not taken
-    EXPECT_EQ(manager.imageCache().at(0), first.get());
+    EXPECT_EQ(manager.imageCache().at(0).get(), first.get());
     EXPECT_EQ(second.use_count(), 1);  // the caller's alone, freed when dropped
 }
 

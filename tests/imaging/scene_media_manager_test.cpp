@@ -160,7 +160,7 @@ TEST_F(SceneMedia, RevisitedSceneComesFromTheCacheAndTheSoundListWithoutLoading)
     ASSERT_EQ(manager.decodes, 2);
     ASSERT_EQ(sounds.files.size(), 2u);
     const std::int32_t recorded = manager.soundFiles().count();
-    const DibImage* firstShown = manager.imageCache().at(0);
+    const DibImage* firstShown = manager.imageCache().at(0).get();
 
     goTo(2);
     EXPECT_EQ(manager.decodes, 2);
@@ -272,7 +272,7 @@ TEST_F(SceneMedia, PurgeDropsImagesWhoseScenesAreNotInTheTour) {
     manager.ShowPictureFile(picturePath("corner.gif").c_str());
     ASSERT_EQ(manager.imageCache().count(), 3);
     EXPECT_EQ(manager.imageCache().at(2)->id(), 10001);
-    EXPECT_EQ(view.shown, manager.imageCache().at(2));
+    EXPECT_EQ(view.shown, manager.imageCache().at(2).get());
 
     manager.PurgeImages();  // the picture file's id is no scene's
     ASSERT_EQ(manager.imageCache().count(), 2);
@@ -453,7 +453,7 @@ TEST_F(SceneMedia, ShownImageSurvivesEvictionUntilItsSuccessorIsHandedOver) {
     }
     // Show the oldest entry from the cache, then decode a fifth image: the
     // cache drops the one on screen before the view has the new one.
-    manager.handOverImage(listener, manager.imageCache().share(0));
+    manager.handOverImage(listener, manager.imageCache().at(0));
     const HBITMAP shownBitmap = view.shownBitmap;
     manager.beforeDecode = [&] { view.read(); };
     deliverPicture(manager, listener, "corner.gif", 5);
@@ -473,7 +473,7 @@ TEST_F(SceneMedia, ImagesTheCacheDidNotTakeAreFreedOnceReplaced) {
     deliverPicture(manager, listener, "corner.gif", 7);
     ASSERT_EQ(manager.imageCache().count(), 1);
     const DibImage* duplicate = view.shown;
-    EXPECT_NE(duplicate, manager.imageCache().at(0));
+    EXPECT_NE(duplicate, manager.imageCache().at(0).get());
     const HBITMAP duplicateBitmap = duplicate->bitmap();
     EXPECT_TRUE(isBitmap(duplicateBitmap));
 
@@ -515,7 +515,7 @@ TEST_F(SceneMedia, ShowingAnotherSceneDuringAPromptDropsTheStaleDelivery) {
     // replace it, and scene 1's sound (extracted with its image) was never
     // played.
     EXPECT_EQ(view.deliveredIds, (std::vector<std::int32_t>{tour.scene(2).id()}));
-    EXPECT_EQ(view.shown, manager.imageCache().at(0));
+    EXPECT_EQ(view.shown, manager.imageCache().at(0).get());
     ASSERT_EQ(sounds.files.size(), 1u);
     ASSERT_NE(manager.soundFiles().find(2), nullptr);
     EXPECT_EQ(sounds.files[0], manager.soundFiles().find(2)->file.get());

@@ -406,7 +406,7 @@ TEST_F(ViewerTest, OnlyTheSceneOnShowKeepsItsPyramidInTheCache) {
         ImageCache& cache = viewer.mediaManager().imageCache();
         int withLevels = 0;
         for (std::int32_t index = 0; index < cache.entryCount(); ++index) {
-            const std::shared_ptr<DibImage> image = cache.share(index);
+            const std::shared_ptr<DibImage> image = cache.at(index);
             if (image->levels() != nullptr) {
                 ++withLevels;
                 EXPECT_EQ(image.get(), viewer.mediaManager().shownImage()) << "scene " << scene;
