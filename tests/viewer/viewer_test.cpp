@@ -14,7 +14,7 @@
 #include "full_decode_gate.h"
 #include "message_box_watcher.h"
 #include "module_path.h"
-#include "picture_conversion.h"
+#include "pictures/picture_conversion.h"
 #include "viewer_fixture.h"
 
 namespace {
