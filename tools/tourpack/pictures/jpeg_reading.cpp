@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
-#include "pictures/jpeg_error_jump.h"
+#include "imaging/jpeg_session.h"
 
 namespace tourpack {
 namespace {
@@ -64,6 +66,31 @@ int exifOrientation(std::span<const std::uint8_t> exif) {
     const std::uint8_t* at = &exif[entry->value];
     const int value = entry->littleEndian ? at[0] | at[1] << 8 : at[0] << 8 | at[1];
     return value >= 1 && value <= 8 ? value : 1;
+}
+
+// The warnings libjpeg gives for data it could not decode and filled in.
+// Others (an unknown JFIF revision, say) say nothing about the pixels.
+bool reportsDamage(int code) {
+    switch (code) {
+        case JWRN_JPEG_EOF:           // the file ends inside the picture
+        case JWRN_HIT_MARKER:         // a segment's entropy data ends early
+        case JWRN_MUST_RESYNC:        // restart markers out of order
+        case JWRN_EXTRANEOUS_DATA:    // bytes where a marker belongs
+        case JWRN_HUFF_BAD_CODE:      // no such Huffman code
+        case JWRN_ARITH_BAD_CODE:     // the arithmetic decoder lost its way
+        case JWRN_NOT_SEQUENTIAL:     // a scan a baseline picture cannot have
+        case JWRN_BOGUS_PROGRESSION:  // progressive scans that do not fit
+            return true;
+        default:
+            return false;
+    }
+}
+
+// libjpeg's errors end the decode; damage is recorded, so that the whole
+// picture is read and the first damage named.
+jpeg_error_mgr* armedForDamage(imaging::jpeg::SessionErrors& errors) {
+    errors.damages = reportsDamage;
+    return errors.armed();
 }
 
 // The MCU of a frame header's components: 8 pixels times the largest
@@ -195,8 +222,8 @@ std::optional<std::vector<std::uint8_t>> decodeJpegWithLibrary(std::span<const s
                                                                PictureSize& size,
                                                                std::string& error) {
     jpeg_decompress_struct info{};
-    JpegErrorJump failure;
-    info.err = failure.armed();
+    imaging::jpeg::SessionErrors failure;
+    info.err = armedForDamage(failure);
     std::vector<std::uint8_t> pixels;
     if (setjmp(failure.jump) != 0) {
         jpeg_destroy_decompress(&info);
@@ -227,8 +254,8 @@ std::optional<std::vector<std::uint8_t>> decodeJpegWithLibrary(std::span<const s
 
 std::optional<std::string> jpegDamage(std::span<const std::uint8_t> bytes) {
     jpeg_decompress_struct info{};
-    JpegErrorJump failure;
-    info.err = failure.armed();
+    imaging::jpeg::SessionErrors failure;
+    info.err = armedForDamage(failure);
     std::vector<JSAMPLE> row;  // outside the frames a jump leaves
     if (setjmp(failure.jump) != 0) {
         jpeg_destroy_decompress(&info);

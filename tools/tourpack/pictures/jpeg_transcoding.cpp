@@ -12,7 +12,7 @@
 
 #include "imaging/jpeg_decoding.h"
 #include "imaging/jpeg_layout.h"
-#include "pictures/jpeg_error_jump.h"
+#include "imaging/jpeg_session.h"
 #include "pictures/jpeg_reading.h"
 #include "text/tourpack_error.h"
 #include "text/utf8_path.h"
@@ -45,8 +45,8 @@ struct ComponentTurn {
 struct Transcoding {
     jpeg_decompress_struct source{};
     jpeg_compress_struct target{};
-    JpegErrorJump errors;
-    int orientation = 1;  // the EXIF tag the copy is turned by
+    imaging::jpeg::SessionErrors errors;  // warnings dropped
+    int orientation = 1;                  // the EXIF tag the copy is turned by
     std::vector<ComponentTurn> components;
     std::vector<std::uint8_t> exif;  // a turned copy's EXIF block
     unsigned char* output = nullptr;
