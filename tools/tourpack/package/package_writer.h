@@ -1,26 +1,22 @@
 // Builds a tour executable: the player image, then the payload area (scene
 // images TEA-encrypted with the player's key, every other payload plain), then
-// the record stream and the 41-byte trailer.
+// the record stream and the 41-byte trailer. The steps are units of their
+// own: the inputs checked (build_inputs), the file planned and written
+// (package_file), the warnings about angles and links.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "manifest/manifest.h"
+#include "package/build_options.h"
+#include "package/companion_files.h"
+#include "package/input_requirements.h"
 #include "process/output_guard.h"
 
 namespace tourpack {
-
-struct BuildOptions {
-    std::filesystem::path player;          // overrides the manifest's player
-    std::filesystem::path languageFolder;  // where language codes are looked up first
-    std::filesystem::path toolFolder;      // tourpack's own folder: player.exe, lang/
-    // Called now and then with the bytes written so far and the total.
-    std::function<void(std::int64_t done, std::int64_t total)> progress;
-};
 
 struct BuildResult {
     std::int64_t size = 0;
@@ -30,10 +26,6 @@ struct BuildResult {
 };
 
 class Problems;
-
-// How the build's checks take pictures: as the player takes them (JPEG, GIF,
-// BMP), or also those the build converts first (PNG, TGA, TIFF).
-enum class PictureRule { asThePlayerTakesThem, convertibleToo };
 
 // Notes every problem a build would meet, before anything is converted: the
 // output, the player and language module, each file's existence and kind, the
@@ -59,11 +51,5 @@ std::vector<NamedInput> buildInputFiles(const Manifest& manifest, const BuildOpt
 // not exist, or is one of the build's inputs; buildPackage checks this first.
 void checkBuildOutput(const Manifest& manifest, const std::filesystem::path& output,
                       const BuildOptions& options);
-
-// The manifest's skin folder, or the default skin when it names none.
-std::filesystem::path skinFolderOf(const Manifest& manifest);
-
-// The 26 skin images of a folder, by slot: "NN.ext" or "NN-anything.ext".
-std::vector<std::filesystem::path> findSkinSlots(const Manifest& manifest);
 
 }  // namespace tourpack
