@@ -9,6 +9,7 @@
 #include <jerror.h>
 
 #include "imaging/jpeg_session.h"
+#include "pictures/exif_orientation.h"
 
 namespace tourpack {
 namespace {
@@ -152,23 +153,21 @@ std::optional<JpegFacts> readJpegFacts(std::span<const std::uint8_t> bytes) {
 }
 
 LosslessTurn losslessTurn(PictureSize stored, PictureSize mcu, int orientation) {
-    // Orientations 2, 3, 7 and 8 reverse the stored columns, so the right
-    // edge moves to the left (2, 3) or the top (7, 8); 3, 4, 6 and 7 reverse
-    // the rows, so the bottom edge moves to the top (3, 4) or the left (6, 7).
-    const bool reversesColumns = orientation == 2 || orientation == 3 || orientation >= 7;
-    const bool reversesRows =
-        orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+    // Reversed columns bring the right edge to the left (or, turned a
+    // quarter, to the top); reversed rows bring the bottom edge to the top
+    // (or the left).
+    const OrientationTurn& steps = orientationTurn(orientation);
     LosslessTurn turn;
     turn.kept = stored;
-    if (reversesColumns) {
+    if (steps.reversesColumns) {
         turn.kept.width -= stored.width % mcu.width;
     }
-    if (reversesRows) {
+    if (steps.reversesRows) {
         turn.kept.height -= stored.height % mcu.height;
     }
     const int cutColumns = stored.width - turn.kept.width;
     const int cutRows = stored.height - turn.kept.height;
-    const bool quarter = orientation >= 5;
+    const bool quarter = steps.transposes;
     turn.upright = quarter ? PictureSize{turn.kept.height, turn.kept.width} : turn.kept;
     turn.trimmedLeft = quarter ? cutRows : cutColumns;
     turn.trimmedTop = quarter ? cutColumns : cutRows;
@@ -198,24 +197,7 @@ bool markExifUpright(std::span<std::uint8_t> exif) {
 }
 
 std::string describeOrientation(int orientation) {
-    switch (orientation) {
-        case 2:
-            return "mirrored left to right";
-        case 3:
-            return "turned half a turn";
-        case 4:
-            return "mirrored top to bottom";
-        case 5:
-            return "mirrored along its diagonal";
-        case 6:
-            return "rotated 90 degrees clockwise";
-        case 7:
-            return "mirrored along its other diagonal";
-        case 8:
-            return "rotated 90 degrees anticlockwise";
-        default:
-            return "";
-    }
+    return orientationTurn(orientation).description;
 }
 
 std::optional<std::vector<std::uint8_t>> decodeJpegWithLibrary(std::span<const std::uint8_t> bytes,
@@ -284,46 +266,18 @@ std::optional<std::string> jpegDamage(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> orientUpright(const std::vector<std::uint8_t>& pixels, PictureSize& size,
                                         int orientation) {
+    const OrientationTurn& steps = orientationTurn(orientation);
     const std::int32_t width = size.width;
     const std::int32_t height = size.height;
-    const bool quarter = orientation >= 5;
-    const PictureSize upright = quarter ? PictureSize{height, width} : size;
+    const PictureSize upright = steps.transposes ? PictureSize{height, width} : size;
     std::vector<std::uint8_t> turned(pixels.size());
     for (std::int32_t y = 0; y < upright.height; ++y) {
         for (std::int32_t x = 0; x < upright.width; ++x) {
             // The stored pixel that lands at (x, y) once upright.
-            std::int32_t sx = x;
-            std::int32_t sy = y;
-            switch (orientation) {
-                case 2:
-                    sx = width - 1 - x;
-                    break;
-                case 3:
-                    sx = width - 1 - x;
-                    sy = height - 1 - y;
-                    break;
-                case 4:
-                    sy = height - 1 - y;
-                    break;
-                case 5:
-                    sx = y;
-                    sy = x;
-                    break;
-                case 6:
-                    sx = y;
-                    sy = height - 1 - x;
-                    break;
-                case 7:
-                    sx = width - 1 - y;
-                    sy = height - 1 - x;
-                    break;
-                case 8:
-                    sx = width - 1 - y;
-                    sy = x;
-                    break;
-                default:
-                    break;
-            }
+            const std::int32_t column = steps.transposes ? y : x;
+            const std::int32_t row = steps.transposes ? x : y;
+            const std::int32_t sx = steps.reversesColumns ? width - 1 - column : column;
+            const std::int32_t sy = steps.reversesRows ? height - 1 - row : row;
             const std::size_t from = (static_cast<std::size_t>(sy) * width + sx) * 3;
             const std::size_t to = (static_cast<std::size_t>(y) * upright.width + x) * 3;
             turned[to] = pixels[from];

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pictures/exif_orientation.h"
 #include "pictures/panorama_shape.h"
 
 namespace tourpack {
@@ -43,9 +44,9 @@ struct JpegFacts {
         return frameMarker == 0xC3 || frameMarker == 0xC7 || frameMarker == 0xCB ||
                frameMarker == 0xCF;
     }
-    // Orientations 5 to 8 turn the picture by a quarter.
     PictureSize upright() const {
-        return orientation >= 5 ? PictureSize{stored.height, stored.width} : stored;
+        return orientationTurn(orientation).transposes ? PictureSize{stored.height, stored.width}
+                                                       : stored;
     }
     LosslessTurn turn() const { return losslessTurn(stored, mcu, orientation); }
     // For people: "an arithmetic-coded JPEG", "a 12-bit JPEG".

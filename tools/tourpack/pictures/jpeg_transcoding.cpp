@@ -13,6 +13,7 @@
 #include "imaging/jpeg_decoding.h"
 #include "imaging/jpeg_layout.h"
 #include "imaging/jpeg_session.h"
+#include "pictures/exif_orientation.h"
 #include "pictures/jpeg_reading.h"
 #include "text/tourpack_error.h"
 #include "text/utf8_path.h"
@@ -22,14 +23,6 @@ namespace tourpack {
 namespace {
 
 namespace fs = std::filesystem;
-
-// How the stored blocks move for an orientation tag: reversed columns or rows
-// first, then exchanged rows and columns for a quarter turn.
-struct BlockTurn {
-    bool reversesColumns = false;
-    bool reversesRows = false;
-    bool transposes = false;
-};
 
 // A component's blocks in the kept part of the stored picture and in the
 // turned picture (whose arrays are padded to whole MCUs).
@@ -86,18 +79,12 @@ void copyMarkers(Transcoding& work) {
     }
 }
 
-BlockTurn blockTurnFor(int orientation) {
-    return {orientation == 2 || orientation == 3 || orientation >= 7,
-            orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7,
-            orientation >= 5};
-}
-
 // One block turned. Mirroring a block's columns negates its coefficients of
 // odd horizontal frequency, mirroring its rows those of odd vertical
 // frequency (cos((2(7-x)+1)u pi/16) = (-1)^u cos((2x+1)u pi/16)); a
 // transposed block has its frequencies exchanged. Both orders are natural.
 template <typename Value>
-void turnBlock(const Value* from, Value* to, BlockTurn turn) {
+void turnBlock(const Value* from, Value* to, OrientationTurn turn) {
     for (int v = 0; v < DCTSIZE; ++v) {
         for (int u = 0; u < DCTSIZE; ++u) {
             const bool negated =
@@ -116,7 +103,7 @@ JDIMENSION divideRoundingUp(JDIMENSION value, JDIMENSION divisor) {
 // Before the source's coefficients are read (which makes every array the
 // memory manager was asked for): one array per component for the turned
 // picture of `kept` stored pixels.
-void requestTurnedArrays(jpeg_decompress_struct& source, PictureSize kept, BlockTurn turn,
+void requestTurnedArrays(jpeg_decompress_struct& source, PictureSize kept, OrientationTurn turn,
                          std::vector<ComponentTurn>& components) {
     const auto common = reinterpret_cast<j_common_ptr>(&source);
     for (int c = 0; c < source.num_components; ++c) {
@@ -145,7 +132,7 @@ void requestTurnedArrays(jpeg_decompress_struct& source, PictureSize kept, Block
 // arrays written; rows past the picture stay zero. Both arrays are wholly in
 // memory, so reading the stored blocks across their rows costs nothing.
 void turnComponent(j_common_ptr common, jvirt_barray_ptr stored, const ComponentTurn& component,
-                   BlockTurn turn) {
+                   OrientationTurn turn) {
     for (JDIMENSION ty = 0; ty < component.paddedRows; ++ty) {
         JBLOCKROW row =
             (*common->mem->access_virt_barray)(common, component.turned, ty, 1, TRUE)[0];
@@ -172,7 +159,7 @@ void turnComponent(j_common_ptr common, jvirt_barray_ptr stored, const Component
 // the turned picture: its size, sampling factors, quantisation tables (a
 // transposed block's coefficients are quantised by the transposed table) and
 // pixel density.
-void describeTurnedTarget(jpeg_compress_struct& target, PictureSize upright, BlockTurn turn) {
+void describeTurnedTarget(jpeg_compress_struct& target, PictureSize upright, OrientationTurn turn) {
     target.image_width = static_cast<JDIMENSION>(upright.width);
     target.image_height = static_cast<JDIMENSION>(upright.height);
     if (!turn.transposes) {
@@ -210,7 +197,7 @@ bool readTurnedCoefficients(Transcoding& work, jvirt_barray_ptr*& coefficients, 
     if (!geometry.possible()) {
         return false;
     }
-    const BlockTurn turn = blockTurnFor(work.orientation);
+    const OrientationTurn& turn = orientationTurn(work.orientation);
     std::vector<ComponentTurn>& components = work.components;
     if (work.orientation != 1) {
         components.resize(static_cast<std::size_t>(work.source.num_components));
