@@ -232,16 +232,16 @@ int readTourScene(const RenderArguments& arguments, std::vector<std::uint8_t>& p
     return 0;
 }
 
-int runRender(const RenderArguments& arguments) {
-    int width = 0;
-    int height = 0;
+// The view size and the sampling asked for. 0, or the exit code after saying
+// why not.
+int readViewOptions(const RenderArguments& arguments, int& width, int& height,
+                    std::optional<package::ViewSampling>& chosenSampling) {
     if (!parseSize(arguments.size, width, height)) {
         std::fprintf(stderr,
                      "tourpack render: --size \"%s\": expected WIDTHxHEIGHT, each 1 to %d pixels\n",
                      arguments.size.c_str(), largestViewSide);
         return 2;
     }
-    std::optional<package::ViewSampling> chosenSampling;
     if (!arguments.sampling.empty()) {
         chosenSampling = tourpack::samplingNamed(arguments.sampling);
         if (!chosenSampling) {
@@ -250,66 +250,107 @@ int runRender(const RenderArguments& arguments) {
             return 2;
         }
     }
-    const std::filesystem::path output = tourpack::pathFromUtf8(arguments.output);
-    tourpack::requireOutputFile(output, "view.png");
-    tourpack::refuseToReplace(
-        output, {{"the file being rendered", tourpack::pathFromUtf8(arguments.input)}});
-    tourpack::requireWritablePicture(output);
-    std::vector<std::uint8_t> fileBytes;
-    if (!readWholeFile(arguments.input, fileBytes)) {
-        std::fprintf(stderr, "tourpack render: %s: cannot be read\n", arguments.input.c_str());
-        return 1;
-    }
+    return 0;
+}
 
-    std::vector<std::uint8_t> pictureBytes;
+// What a render shows: a panorama and, from a tour, its scene's start view,
+// its sampling and, with --links, its markers.
+struct RenderSource {
+    RenderPicture panorama;
     engine::ViewDegrees start{0.0f, 0.0f, 100.0f};
     package::ViewSampling sampling = package::ViewSampling::smooth;
     std::optional<SceneMarkers> markers;
-    if (arguments.links && !endsWithTrailer(fileBytes)) {
+};
+
+// Whether the input is a tour (it ends with a tour's trailer) or a picture;
+// false, after saying why, when it cannot be read.
+bool readInputKind(const RenderArguments& arguments, bool& isTour) {
+    std::vector<std::uint8_t> fileBytes;
+    if (!readWholeFile(arguments.input, fileBytes)) {
+        std::fprintf(stderr, "tourpack render: %s: cannot be read\n", arguments.input.c_str());
+        return false;
+    }
+    isTour = endsWithTrailer(fileBytes);
+    return true;
+}
+
+// The panorama of the tour's scene or of the picture. 0, or the exit code
+// after saying why not.
+int readRenderSource(const RenderArguments& arguments, RenderSource& source) {
+    bool isTour = false;
+    if (!readInputKind(arguments, isTour)) {
+        return 1;
+    }
+    if (arguments.links && !isTour) {
         std::fprintf(stderr, "tourpack render: %s: --links needs a tour, not a picture\n",
                      arguments.input.c_str());
         return 2;
     }
-    RenderPicture panorama;
     std::string error;
-    if (endsWithTrailer(fileBytes)) {
-        fileBytes.clear();
-        if (const int status = readTourScene(arguments, pictureBytes, start, sampling, markers);
-            status != 0) {
-            return status;
-        }
-        if (!decodePicture(pictureBytes, panorama, error)) {
-            std::fprintf(stderr, "tourpack render: %s: scene %d image: %s\n",
-                         arguments.input.c_str(), arguments.scene, error.c_str());
-            return 1;
-        }
-    } else {
-        fileBytes.clear();
-        if (!decodePictureFile(arguments.input, panorama, error)) {
+    if (!isTour) {
+        if (!decodePictureFile(arguments.input, source.panorama, error)) {
             std::fprintf(stderr, "tourpack render: %s\n", error.c_str());
             return 1;
         }
+        return 0;
     }
-    const float pan = arguments.pan.value_or(start.pan);
-    const float tilt = arguments.tilt.value_or(start.tilt);
-    const float fov = arguments.fov.value_or(start.fov);
+    std::vector<std::uint8_t> pictureBytes;
+    if (const int status =
+            readTourScene(arguments, pictureBytes, source.start, source.sampling, source.markers);
+        status != 0) {
+        return status;
+    }
+    if (!decodePicture(pictureBytes, source.panorama, error)) {
+        std::fprintf(stderr, "tourpack render: %s: scene %d image: %s\n", arguments.input.c_str(),
+                     arguments.scene, error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+// The view at the angles asked for (the start view's where none is), with
+// the scene's markers over it when there are.
+RenderPicture renderAskedView(const RenderArguments& arguments, const RenderSource& source,
+                              int width, int height, package::ViewSampling sampling) {
+    const float pan = arguments.pan.value_or(source.start.pan);
+    const float tilt = arguments.tilt.value_or(source.start.tilt);
+    const float fov = arguments.fov.value_or(source.start.fov);
     const engine::ViewDegrees used = engine::checkedViewDegrees(pan, tilt, fov);
     noteReplaced("pan", pan, used.pan);
     noteReplaced("tilt", tilt, used.tilt);
     noteReplaced("field of view", fov, used.fov);
 
     ViewOverlay overlay;
-    if (markers) {
+    if (source.markers) {
+        const SceneMarkers& markers = *source.markers;
         overlay = [&markers](const engine::ViewBuffer& buffer, const engine::ShownView& shown) {
             const int drawn =
-                tourpack::drawLinkMarkers(buffer, shown, markers->links, markers->marker);
+                tourpack::drawLinkMarkers(buffer, shown, markers.links, markers.marker);
             std::fprintf(stderr, "tourpack render: %d of the scene's %zu links in view\n", drawn,
-                         markers->links.size());
+                         markers.links.size());
         };
     }
-    const RenderPicture view = renderView(panorama, width, height, pan, tilt, fov,
-                                          chosenSampling.value_or(sampling), overlay);
-    tourpack::writePicture(output, view);
+    return renderView(source.panorama, width, height, pan, tilt, fov, sampling, overlay);
+}
+
+int runRender(const RenderArguments& arguments) {
+    int width = 0;
+    int height = 0;
+    std::optional<package::ViewSampling> chosenSampling;
+    if (const int status = readViewOptions(arguments, width, height, chosenSampling); status != 0) {
+        return status;
+    }
+    const std::filesystem::path output = tourpack::pathFromUtf8(arguments.output);
+    tourpack::requireOutputFile(output, "view.png");
+    tourpack::refuseToReplace(
+        output, {{"the file being rendered", tourpack::pathFromUtf8(arguments.input)}});
+    tourpack::requireWritablePicture(output);
+    RenderSource source;
+    if (const int status = readRenderSource(arguments, source); status != 0) {
+        return status;
+    }
+    tourpack::writePicture(output, renderAskedView(arguments, source, width, height,
+                                                   chosenSampling.value_or(source.sampling)));
     return 0;
 }
 
