@@ -10,57 +10,40 @@
 #include <jerror.h>
 
 #include "imaging/jpeg_layout.h"
+#include "imaging/jpeg_session.h"
 #include "platform/band_pool.h"
 
 namespace imaging::jpeg {
 
 namespace {
 
-// libjpeg reports errors by calling error_exit, which must not return: it
-// jumps back to the guarded call. Damaged data (entropy data that ends early,
-// a marker in the middle of it, scans out of order) is only a warning to
-// libjpeg, which fills in what is missing; this decoder refuses such a
-// picture instead, so that it goes to the platform's decoder and its prompt.
+// The player refuses damaged data (entropy data that ends early, a marker in
+// the middle of it, scans out of order), which libjpeg would fill in, so that
+// such a picture goes to the platform's decoder and its prompt instead.
 struct Session {
     jpeg_decompress_struct info{};
-    jpeg_error_mgr errors{};
-    std::jmp_buf jump{};
-    int failure = 0;  // libjpeg's message code
+    SessionErrors errors;
 };
 
-void jumpBack(j_common_ptr info) {
-    Session* session = reinterpret_cast<Session*>(info->client_data);
-    session->failure = info->err->msg_code;
-    std::longjmp(session->jump, 1);
-}
-
-// Warnings about what a picture says of itself, not about damaged pixels.
-bool harmlessWarning(int code) {
-    return code == JWRN_ADOBE_XFORM || code == JWRN_JFIF_MAJOR || code == JWRN_BOGUS_ICC;
-}
-
-// Level -1 is a warning; higher levels are trace messages.
-void failOnDamage(j_common_ptr info, int level) {
-    if (level < 0 && !harmlessWarning(info->err->msg_code)) {
-        jumpBack(info);
-    }
+// Every warning but those about what a picture says of itself.
+bool damagesPixels(int code) {
+    return code != JWRN_ADOBE_XFORM && code != JWRN_JFIF_MAJOR && code != JWRN_BOGUS_ICC;
 }
 
 void prepare(Session& session) {
-    session.info.err = jpeg_std_error(&session.errors);
-    session.errors.error_exit = jumpBack;
-    session.errors.emit_message = failOnDamage;
-    session.info.client_data = &session;
+    session.errors.damages = damagesPixels;
+    session.errors.failOnDamage = true;
+    session.info.err = session.errors.armed();
 }
 
 Outcome failureOf(const Session& session) {
-    return session.failure == JERR_OUT_OF_MEMORY ? Outcome::outOfMemory : Outcome::corrupt;
+    return session.errors.failure == JERR_OUT_OF_MEMORY ? Outcome::outOfMemory : Outcome::corrupt;
 }
 
 // Reads the header into `session.info`. False when it does not read.
 bool readHeader(Session& session, std::span<const std::uint8_t> bytes) {
     prepare(session);
-    if (setjmp(session.jump) != 0) {
+    if (setjmp(session.errors.jump) != 0) {
         return false;
     }
     jpeg_create_decompress(&session.info);
@@ -108,7 +91,7 @@ Outcome decodeRows(Session& session, std::span<const std::uint8_t> stream, int e
     if (!readHeader(session, stream)) {
         return failureOf(session);
     }
-    if (setjmp(session.jump) != 0) {
+    if (setjmp(session.errors.jump) != 0) {
         return failureOf(session);
     }
     jpeg_decompress_struct& info = session.info;

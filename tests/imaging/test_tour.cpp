@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "package/tour_loader.h"
 #include "module_image.h"
-#include "package_writer.h"
+#include "package/package_writer.h"
 #include "platform/scoped_handle.h"
 #include "screen_capture.h"
 #include "imaging_material.h"

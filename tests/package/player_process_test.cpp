@@ -7,11 +7,11 @@
 #include <fstream>
 #include <chrono>
 
-#include "manifest.h"
+#include "manifest/manifest.h"
 #include "package/extension_block.h"
 #include "package/field_reader.h"
 #include "module_path.h"
-#include "package_writer.h"
+#include "package/package_writer.h"
 #include "player_run.h"
 #include "shell/window_classes.h"
 #include "test_window.h"

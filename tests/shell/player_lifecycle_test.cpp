@@ -16,11 +16,11 @@
 #include <string>
 
 #include "lang_ids.h"
-#include "manifest.h"
+#include "manifest/manifest.h"
 #include "module_path.h"
 #include "package/tour_loader.h"
-#include "package_writer.h"
-#include "picture_conversion.h"
+#include "package/package_writer.h"
+#include "pictures/picture_conversion.h"
 #include "player_run.h"
 #include "screen_capture.h"
 #include "tour_source.h"

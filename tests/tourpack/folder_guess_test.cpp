@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "folder_guess.h"
-#include "natural_order.h"
-#include "picture_format.h"
+#include "commands/folder_guess.h"
+#include "text/natural_order.h"
+#include "pictures/picture_format.h"
 
 namespace {
 

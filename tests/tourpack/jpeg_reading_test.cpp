@@ -2,7 +2,7 @@
 // applied to the pixels.
 #include <gtest/gtest.h>
 
-#include "jpeg_reading.h"
+#include "pictures/jpeg_reading.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "jpeg_transcoding.h"
+#include "pictures/jpeg_transcoding.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 
 #include "imaging/jpeg_decoding.h"
 #include "imaging/jpeg_layout.h"
-#include "jpeg_reading.h"
-#include "picture_conversion.h"
-#include "picture_preparation.h"
+#include "pictures/jpeg_reading.h"
+#include "pictures/picture_conversion.h"
+#include "pictures/picture_preparation.h"
 #include "scratch_files.h"
-#include "tourpack_error.h"
+#include "text/tourpack_error.h"
 
 namespace {
 

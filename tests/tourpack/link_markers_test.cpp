@@ -1,6 +1,6 @@
 // Link markers in a rendered preview: where the engine places them, in the
 // view's own sense of directions, and what of the view they leave alone.
-#include "link_markers.h"
+#include "windows_module/link_markers.h"
 
 #include <gtest/gtest.h>
 

@@ -4,14 +4,14 @@
 #include <algorithm>
 #include <fstream>
 
-#include "opened_tour.h"
-#include "package_extractor.h"
-#include "package_inspector.h"
-#include "package_writer.h"
+#include "package/opened_tour.h"
+#include "package/package_extractor.h"
+#include "package/package_inspector.h"
+#include "package/package_writer.h"
 #include "scoped_temp_directory.h"
 #include "tour_building.h"
 #include "tour_source.h"
-#include "tourpack_error.h"
+#include "text/tourpack_error.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // the nearest one it does.
 #include <gtest/gtest.h>
 
-#include "nearest_name.h"
-#include "package_inspector.h"
-#include "problems.h"
+#include "text/nearest_name.h"
+#include "package/package_inspector.h"
+#include "text/problems.h"
 #include "tour_building.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The resource reader over module bytes made here, laid out as a linker lays
 // out a resource-only module: headers, one ".rsrc" section, the three levels
 // of the resource directory and the data.
-#include "module_resources.h"
+#include "windows_module/module_resources.h"
 
 #include <gtest/gtest.h>
 

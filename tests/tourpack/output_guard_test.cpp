@@ -2,10 +2,10 @@
 #include <fstream>
 #include <functional>
 
-#include "output_guard.h"
-#include "package_extractor.h"
+#include "process/output_guard.h"
+#include "package/package_extractor.h"
 #include "tour_building.h"
-#include "tourpack_error.h"
+#include "text/tourpack_error.h"
 
 namespace {
 

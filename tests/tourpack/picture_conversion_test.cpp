@@ -2,11 +2,11 @@
 
 #include <fstream>
 
-#include "picture_conversion.h"
-#include "picture_preparation.h"
+#include "pictures/picture_conversion.h"
+#include "pictures/picture_preparation.h"
 #include "scoped_temp_directory.h"
 #include "tour_source.h"
-#include "tourpack_error.h"
+#include "text/tourpack_error.h"
 
 #define STBI_WRITE_NO_STDIO
 #include <stb/stb_image_write.h>

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <fstream>
 
-#include "opened_tour.h"
+#include "package/opened_tour.h"
 #include "package/field_reader.h"
-#include "package_extractor.h"
-#include "package_inspector.h"
+#include "package/package_extractor.h"
+#include "package/package_inspector.h"
 #include "tour_building.h"
 
 namespace {

@@ -4,11 +4,11 @@
 
 #include <fstream>
 
-#include "code_page_tables.h"
-#include "opened_tour.h"
-#include "package_extractor.h"
-#include "package_inspector.h"
-#include "text_encoding.h"
+#include "text/code_page_tables.h"
+#include "package/opened_tour.h"
+#include "package/package_extractor.h"
+#include "package/package_inspector.h"
+#include "text/text_encoding.h"
 #include "tour_building.h"
 
 namespace {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "manifest.h"
-#include "package_writer.h"
+#include "manifest/manifest.h"
+#include "package/package_writer.h"
 #include "scoped_temp_directory.h"
 #include "tour_source.h"
-#include "tourpack_error.h"
+#include "text/tourpack_error.h"
 
 namespace test_support {
 

@@ -3,18 +3,18 @@
 #include <fstream>
 #include <sstream>
 
-#include "field_writer.h"
+#include "text/field_writer.h"
 #include "lang_ids.h"
 #include "module_image.h"
-#include "opened_tour.h"
-#include "package_extractor.h"
-#include "package_inspector.h"
-#include "package_writer.h"
+#include "package/opened_tour.h"
+#include "package/package_extractor.h"
+#include "package/package_inspector.h"
+#include "package/package_writer.h"
 #include "scoped_temp_directory.h"
-#include "text_encoding.h"
+#include "text/text_encoding.h"
 #include "tour_building.h"
 #include "tour_source.h"
-#include "tourpack_error.h"
+#include "text/tourpack_error.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "viewer/viewer.h"
-#include "manifest.h"
+#include "manifest/manifest.h"
 #include "package/tour_loader.h"
-#include "package_writer.h"
+#include "package/package_writer.h"
 #include "platform/scoped_handle.h"
 #include "scoped_temp_directory.h"
 #include "test_window.h"

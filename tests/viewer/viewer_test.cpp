@@ -15,7 +15,7 @@
 #include "full_decode_gate.h"
 #include "message_box_watcher.h"
 #include "module_path.h"
-#include "picture_conversion.h"
+#include "pictures/picture_conversion.h"
 #include "viewer/panorama_levels.h"
 #include "viewer_fixture.h"
 
