@@ -11,6 +11,7 @@
 
 #include "imaging/image_prompts.h"
 #include "platform/files.h"
+#include "platform/process_end.h"
 #include "package/tour_loader.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"
@@ -163,14 +164,14 @@ int runPlayer(HINSTANCE instance, int showState) {
     package::TourLoader loader;
     // A failure from here on ends the run while the loader's skin set still
     // lives: the windows that paint with it are up while the box shows.
-    return imaging::endOnAnyException([&] { return runTour(loader, instance, showState); });
+    return platform::endOnAnyException([&] { return runTour(loader, instance, showState); });
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
-    imaging::setProcessEnd(shell::endRun);
+    platform::setProcessEnd(shell::endRun);
     // What fails before the tour is being read ends here, as every later
     // failure does.
-    return imaging::endOnAnyException([&] { return runPlayer(instance, showState); });
+    return platform::endOnAnyException([&] { return runPlayer(instance, showState); });
 }

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "imaging/image_prompts.h"
 #include "lang_ids.h"
 #include "platform/com_ref.h"
+#include "platform/process_end.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell_state.h"
 #include "shell/window_classes.h"
@@ -77,12 +77,12 @@ void releaseRun();
 // prompts and the out-of-memory box.
 [[noreturn]] void endRun(int exitCode);
 // A window or dialog procedure whose exceptions end the run through the one
-// policy of imaging::endOnException instead of unwinding into the system's
+// policy of platform::endOnException instead of unwinding into the system's
 // dispatch.
 template <auto procedure>
 auto CALLBACK guarded(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     -> decltype(procedure(window, message, wParam, lParam)) {
-    return imaging::endOnAnyException([&] { return procedure(window, message, wParam, lParam); });
+    return platform::endOnAnyException([&] { return procedure(window, message, wParam, lParam); });
 }
 
 // Main window (main_window.cpp).

@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "engine/angles.h"
-#include "imaging/image_prompts.h"
 #include "lang_ids.h"
 #include "package/tour.h"
 #include "platform/clipboard.h"
+#include "platform/process_end.h"
 #include "platform/scoped_handle.h"
 #include "viewer/panorama_levels.h"
 
@@ -663,7 +663,7 @@ void Viewer::released(std::int32_t x, std::int32_t y) {
 // system's message dispatch.
 LRESULT CALLBACK Viewer::guardedWindowProcedure(HWND window, UINT message, WPARAM wParam,
                                                 LPARAM lParam) {
-    return imaging::endOnOutOfMemory(
+    return platform::endOnOutOfMemory(
         [&] { return windowProcedure(window, message, wParam, lParam); });
 }
 
