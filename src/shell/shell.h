@@ -102,8 +102,6 @@ void repaintMainWindow(HWND mainWindow);
 void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int scale = 1);
 // Copies `bitmap` to (x, y) stretched to width x height.
 void drawBitmapSized(HDC dc, HBITMAP bitmap, int x, int y, int width, int height);
-HWND createToolbarWindow(HINSTANCE instance);
-LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 platform::UniqueRegion regionFromBitmap(HBITMAP bitmap, COLORREF key);
 
 // Dialogs (dialogs.cpp). Each runs modally, owned by the main window; a

@@ -11,13 +11,13 @@
 
 #include "lang_ids.h"
 #include "viewer/viewer.h"
-#include "platform/scoped_handle.h"
 #include "platform/files.h"
 #include "package/skin_set.h"
 #include "package/tour.h"
 #include "platform/com_apartment.h"
 #include "platform/com_ref.h"
 #include "platform/scoped_handle.h"
+#include "shell/toolbar.h"
 
 // Tells the shell which scene is on screen: the status text and the check in
 // the scene menu follow it.
@@ -39,7 +39,6 @@ struct ShellState {
 
     platform::UniqueModule languageModule;
     int languageLoaded = 0;
-    int toolbarClassRegistered = 0;
     int labelClassRegistered = 0;
     HWND labelWindow = nullptr;
     int labelWindowCreated = 0;
@@ -95,8 +94,10 @@ struct ShellState {
     platform::ComRef<IPicture> authorPhotoObject;
     platform::ComRef<IPicture> picture154Object;
     platform::ComRef<IPicture> picture157Object;
-    HWND toolbarWindow = nullptr;
-    HWND fullToolbarWindow = nullptr;
+    // The windowed player's toolbar, and full screen's, made when full screen
+    // is first entered.
+    shell::Toolbar toolbar;
+    shell::Toolbar fullToolbar;
     // The main thread's COM apartment, entered at start-up and left when the
     // main window goes.
     std::unique_ptr<platform::ComApartment> comApartment;

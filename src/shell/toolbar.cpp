@@ -8,6 +8,7 @@
 
 #include "shell/shell.h"
 #include "shell/shell_core.h"
+#include "shell/toolbar.h"
 #include "platform/scoped_handle.h"
 
 namespace shell {
@@ -202,7 +203,22 @@ void drawBitmapSized(HDC dc, HBITMAP bitmap, int x, int y, int width, int height
     SetStretchBltMode(dc, mode);
 }
 
-LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+bool Toolbar::create(HWND mainWindow) {
+    platform::WindowClass windowClass;
+    windowClass.name = toolbarClassName;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    platform::WindowPlacing placing;
+    placing.style = WS_CHILD;
+    placing.parent = mainWindow;
+    if (!BaseWindow::create(windowClass, placing)) {
+        return false;
+    }
+    UpdateWindow(window());
+    return true;
+}
+
+LRESULT Toolbar::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND toolbar = window();
     switch (message) {
         case WM_CREATE:
         case WM_DESTROY:
@@ -211,44 +227,25 @@ LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam
             SetFocus(shellState.mainWindow);
             break;
         case WM_ERASEBKGND:
-            eraseToolbar(window);
+            eraseToolbar(toolbar);
             break;
         case WM_PAINT:
-            paintToolbar(window);
+            paintToolbar(toolbar);
             break;
         case WM_MOUSEMOVE:
-            trackLeave(window);
-            trackHover(window, lParam);
+            trackLeave(toolbar);
+            trackHover(toolbar, lParam);
             break;
         case WM_MOUSELEAVE:
-            endHover(window);
+            endHover(toolbar);
             return 0;
         case WM_LBUTTONUP:
-            click(window, lParam);
+            click(toolbar, lParam);
             break;
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND createToolbarWindow(HINSTANCE instance) {
-    if (!shellState.toolbarClassRegistered) {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.style = CS_HREDRAW | CS_VREDRAW;
-        windowClass.lpfnWndProc = guarded<toolbarWindowProcedure>;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = toolbarClassName;
-        shellState.toolbarClassRegistered = RegisterClassExA(&windowClass) != 0;
-    }
-    HWND window = CreateWindowExA(0, toolbarClassName, "", WS_CHILD, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, shellState.mainWindow, nullptr,
-                                  instance, nullptr);
-    if (window != nullptr) {
-        UpdateWindow(window);
-    }
-    return window;
+    return defaultHandling(message, wParam, lParam);
 }
 
 platform::UniqueRegion regionFromBitmap(HBITMAP bitmap, COLORREF key) {
