@@ -255,8 +255,8 @@ void addSceneItems(HWND window) {
         const package::Scene* scene = tour.scene(n);
         InsertMenuW(sceneMenu, 100000, MF_BYPOSITION | MF_STRING, id,
                     tourText(scene != nullptr ? scene->name() : "").c_str());
-        SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUncheckedBitmap.get(),
-                           shellState.itemCheckedBitmap);
+        SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUnchecked.get(),
+                           shellState.itemChecked.bitmap());
     }
     std::int32_t current = viewer.currentSceneNumber();
     if (current == -1) {

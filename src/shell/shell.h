@@ -50,12 +50,9 @@ std::wstring tourText(const char* text, const package::Tour* tour);
 std::wstring tourText(const char* text);
 
 // Start-up (player_startup.cpp).
-HBITMAP loadLanguagePicture(int id);
-// Decodes picture `id` of the language module; null when missing or undecodable.
-platform::ComRef<IPicture> decodeLanguagePicture(int id);
-// `picture` as the shell shows it: enlarged into `enlarged` at a scale above
-// 1, itself otherwise (and when it cannot be enlarged).
-HBITMAP enlargedPicture(HBITMAP picture, platform::UniqueBitmap& enlarged);
+// Picture `id` of the language module, decoded; empty when it is missing or
+// does not decode.
+platform::PictureBitmap loadLanguagePicture(int id);
 bool registerMainWindowClass(HINSTANCE instance, const char* className);
 bool createMainWindow(HINSTANCE instance, int showState, const char* className);
 void shutdownShell(HWND mainWindow);

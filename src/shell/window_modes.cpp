@@ -5,7 +5,7 @@
 #include "shell/shell.h"
 #include "shell/shell_core.h"
 #include "platform/bitmap_enlarging.h"
-#include "platform/com_ref.h"
+#include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 
 namespace shell {
@@ -59,10 +59,9 @@ void createFullToolbar(HWND mainWindow) {
     }
     const HWND toolbar = shellState.fullToolbar.window();
     // The outline picture is needed only here; its object and bitmap go with it.
-    platform::ComRef<IPicture> outline = decodeLanguagePicture(IDP_FULL_SCREEN_OUTLINE);
-    OLE_HANDLE handle = 0;
-    if (outline && SUCCEEDED(outline->get_Handle(&handle))) {
-        const auto natural = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    const platform::PictureBitmap outline = loadLanguagePicture(IDP_FULL_SCREEN_OUTLINE);
+    if (outline) {
+        const HBITMAP natural = outline.bitmap();
         // The outline is enlarged with the toolbar's skin, pixel for pixel.
         platform::UniqueBitmap enlarged;
         if (shellState.scale > 1) {
@@ -101,7 +100,7 @@ void enterFullScreen(HWND window) {
     MoveWindow(fullToolbar, 0, height - size.height, size.width, size.height, TRUE);
     viewer.setFullToolbarWindow(fullToolbar);
     viewer.moveViewWindow(RECT{0, 0, width, height});
-    s.buttonPressed[fullScreenButton] = 1;
+    s.pressedButtons[fullScreenButton] = true;
     if (s.tour->fullScreenMode() != 0) {
         ShowWindow(fullToolbar, SW_SHOWNORMAL);
         EnableWindow(fullToolbar, TRUE);
@@ -110,7 +109,7 @@ void enterFullScreen(HWND window) {
         EnableWindow(fullToolbar, FALSE);
     }
     viewer.refresh();
-    s.fullScreen = 1;
+    s.fullScreen = true;
     ShowWindow(window, SW_HIDE);
     ShowWindow(window, SW_SHOWNORMAL);
 }
@@ -133,8 +132,8 @@ void leaveFullScreen(HWND window) {
     if (viewer.viewWindow() != nullptr) {
         SetWindowRgn(viewer.viewWindow(), nullptr, TRUE);
     }
-    s.buttonPressed[fullScreenButton] = 0;
-    s.fullScreen = 0;
+    s.pressedButtons[fullScreenButton] = false;
+    s.fullScreen = false;
     ShowWindow(window, SW_HIDE);
     ShowWindow(window, SW_SHOWNORMAL);
 }
