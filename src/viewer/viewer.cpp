@@ -566,8 +566,8 @@ bool Viewer::linkKey(WPARAM key) {
             }
             return false;
         case VK_ESCAPE:
-            // The first Esc takes the highlight away; the next one does what
-            // Esc always did (leaves full screen).
+            // The first Esc takes the highlight away; the next one goes on to
+            // the main window (which leaves full screen).
             if (links.clearHighlight()) {
                 redrawIf(true);
                 return true;

@@ -1,7 +1,8 @@
-// The one object through which the player shows a tour: it owns the view
-// window (class "OrbiViewer", a child of the main window), the renderer, the
-// scene media manager and the two sound players, turns the shell's commands
-// into calls on them and routes the view window's messages to the renderer.
+// The one object through which the player shows a tour: it makes the view
+// window (class "OrbiViewer", a child of the main window, which destroys it)
+// and owns the renderer, the scene media manager and the two sound players,
+// turns the shell's commands into calls on them and routes the view window's
+// messages to the renderer.
 #pragma once
 
 #include <windows.h>
@@ -64,7 +65,6 @@ class TourViewer {
     virtual void moveViewWindow(const RECT& rectangle) = 0;
     virtual void refresh() = 0;
     virtual void start() = 0;
-    virtual void setReservedValue(std::int32_t value) = 0;
     virtual void setSceneListener(SceneChangeListener* listener) = 0;
     virtual std::int32_t currentSceneNumber() const = 0;
     virtual void purgeSceneImages() = 0;
@@ -171,7 +171,6 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     void moveViewWindow(const RECT& rectangle) override;
     void refresh() override;
     void start() override;
-    void setReservedValue(std::int32_t value) override { reservedValue_ = value; }
     void setSceneListener(SceneChangeListener* listener) override;
     std::int32_t currentSceneNumber() const override;
     void purgeSceneImages() override { mediaManager_.PurgeImages(); }
@@ -275,7 +274,6 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     ViewerImageListener* imageListener_ = nullptr;  // owned by the media manager
     SoundPlayer tourSound_;
     SoundPlayer sceneSound_;
-    std::int32_t reservedValue_ = 0;
     SceneChangeListener* sceneListener_ = nullptr;
     engine::AutoTourWatcher* autoTourWatcher_ = nullptr;  // owned by the renderer's view
     HWND parentWindow_ = nullptr;
