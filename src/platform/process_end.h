@@ -23,12 +23,11 @@ void setProcessEnd(ProcessEnd end);
 // A thread that hands its failures to the window's thread instead of ending
 // the process (a decode worker) holds one of these while it works: there,
 // reportOutOfMemoryAndExit throws std::bad_alloc on to its owner.
-class ProcessEndHandedOver {
-  public:
+struct ProcessEndHandedOver {
     ProcessEndHandedOver();
     ~ProcessEndHandedOver();
-    ProcessEndHandedOver(const ProcessEndHandedOver&) = delete;
-    ProcessEndHandedOver& operator=(const ProcessEndHandedOver&) = delete;
+    // Bound to its thread and scope: neither copied nor moved.
+    ProcessEndHandedOver(ProcessEndHandedOver&&) = delete;
 };
 
 // Memory ran out (handling image data, in the engine, anywhere): "WM: Out of
