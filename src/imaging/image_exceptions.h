@@ -3,12 +3,15 @@
 // an OutOfMemoryException into the out-of-memory box and ends the process.
 #pragma once
 
+#include "platform/process_end.h"
+
 class IException {
   public:
     virtual ~IException() = default;
 };
 
-class OutOfMemoryException : public IException {
+// Memory ran out: the process-end policy treats it as it treats std::bad_alloc.
+class OutOfMemoryException : public IException, public platform::MemoryExhausted {
   public:
     explicit OutOfMemoryException(const char* message) : message_(message) {}
     // A static text naming the operation that ran out of memory.

@@ -1,13 +1,11 @@
 #include "imaging/image_prompts.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace imaging {
 namespace {
 
 HMODULE stringModule = nullptr;
-ProcessEnd processEnd = nullptr;
 HWND returnWindow = nullptr;
 thread_local DeferredBoxes* deferredBoxes = nullptr;
 
@@ -43,18 +41,6 @@ int showLanguageBox(UINT textId, UINT captionId, UINT style) {
     return MessageBoxW(nullptr, text.c_str(), caption.c_str(), style);
 }
 
-// The box that tells why the run ends. Its message loop keeps the thread's
-// window procedures running; one that fails meanwhile finds a box already
-// open and ends the run at once.
-void showEndingBox(const wchar_t* text, const wchar_t* caption) {
-    static bool ending = false;
-    if (ending) {
-        endProcess(1);
-    }
-    ending = true;
-    MessageBoxW(nullptr, text, caption, MB_ICONERROR | MB_TASKMODAL);
-}
-
 }  // namespace
 
 std::wstring moduleString(HMODULE module, UINT id) {
@@ -85,7 +71,7 @@ void askToContinueAfterDecodeFailure() {
     const int answer = showLanguageBox(decodePromptText, decodePromptCaption,
                                        MB_YESNO | MB_ICONQUESTION | MB_TASKMODAL);
     if (answer == IDNO) {
-        endProcess(1);
+        platform::endProcess(1);
     }
 }
 
@@ -95,15 +81,6 @@ void warnBitmapNotCreated() {
         return;
     }
     showLanguageBox(bitmapWarningText, bitmapWarningCaption, MB_ICONWARNING | MB_TASKMODAL);
-}
-
-void reportOutOfMemoryAndExit() {
-    if (deferredBoxes != nullptr) {
-        // A worker thread ends nothing itself: the window's thread does.
-        throw OutOfMemoryException(oom::bitmap);
-    }
-    showEndingBox(L"WM: Out of Memory!", L"Out of Memory");
-    endProcess(1);
 }
 
 DeferredBoxes::DeferredBoxes() : outer_(deferredBoxes) {
@@ -122,30 +99,6 @@ void showOwedBoxes(const std::vector<OwedBox>& boxes) {
             warnBitmapNotCreated();
         }
     }
-}
-
-void endOnException(std::exception_ptr failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const OutOfMemoryException&) {
-        reportOutOfMemoryAndExit();
-    } catch (const std::bad_alloc&) {
-        reportOutOfMemoryAndExit();
-    } catch (...) {
-        showEndingBox(L"The tour cannot go on and closes.", L"Error");
-        endProcess(1);
-    }
-}
-
-void setProcessEnd(ProcessEnd end) {
-    processEnd = end;
-}
-
-void endProcess(int exitCode) {
-    if (processEnd != nullptr) {
-        processEnd(exitCode);
-    }
-    std::exit(exitCode);
 }
 
 }  // namespace imaging

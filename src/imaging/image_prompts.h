@@ -6,14 +6,12 @@
 
 #include <windows.h>
 
-#include <exception>
-#include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "imaging/image_exceptions.h"
 #include "lang_ids.h"
+#include "platform/process_end.h"
 
 namespace imaging {
 
@@ -44,15 +42,12 @@ void askToContinueAfterDecodeFailure();
 // The platform refused to create a bitmap: says so and returns.
 void warnBitmapNotCreated();
 
-// Memory ran out (handling image data, in the engine, anywhere): "WM: Out of
-// Memory!" and exit status 1. Does not return.
-[[noreturn]] void reportOutOfMemoryAndExit();
-
 // The boxes a thread owes the user. A scene decode runs on a worker thread,
 // where no box may open: while a `DeferredBoxes` lives, the decode prompt and
 // the bitmap warning on its thread are recorded instead of shown, and the
-// operation goes on as after Yes (or OK). The window's thread shows them
-// afterwards with `showOwedBoxes`, with the answers they always had.
+// operation goes on as after Yes (or OK); memory that runs out there is thrown
+// on rather than ending the process. The window's thread shows the boxes
+// afterwards with `showOwedBoxes`, each with its own answers.
 enum class OwedBox { decodePrompt, bitmapWarning };
 class DeferredBoxes {
   public:
@@ -66,47 +61,12 @@ class DeferredBoxes {
     void record(OwedBox box) { owed_.push_back(box); }
 
   private:
+    platform::ProcessEndHandedOver processEnd_;
     DeferredBoxes* outer_;
     std::vector<OwedBox> owed_;
 };
 // Shows the boxes in the order they were owed; No to a decode prompt ends
 // the process with exit status 1.
 void showOwedBoxes(const std::vector<OwedBox>& boxes);
-
-// How the boxes above end the process. The shell names its own end, which
-// lets go of what the run holds and deletes the run's files first; without
-// one the process just exits.
-using ProcessEnd = void (*)(int exitCode);
-void setProcessEnd(ProcessEnd end);
-[[noreturn]] void endProcess(int exitCode);
-
-// How every entry from the system ends an exception that reached it (window,
-// dialog and timer procedures, band work rethrown on the calling thread,
-// start-up, or a failure another thread caught and hands over): memory
-// (OutOfMemoryException, std::bad_alloc) shows the out-of-memory box, anything
-// else the plain box "The tour cannot go on and closes." ("Error"); then the
-// run ends through endProcess with exit status 1, its files deleted. Call it
-// on the window's thread (the boxes run a message loop there). A failure met
-// while a box of this kind is open ends the run at once, without a second
-// box. Does not return.
-[[noreturn]] void endOnException(std::exception_ptr failure);
-
-// Runs `work` and returns what it returns; an exception that escapes it ends
-// the run through endOnException instead of unwinding into a window
-// procedure's caller or the runtime.
-template <typename Work>
-auto endOnAnyException(Work&& work) -> decltype(work()) {
-    try {
-        return work();
-    } catch (...) {
-        endOnException(std::current_exception());
-    }
-}
-
-// The same guard, for the callers that name memory.
-template <typename Work>
-auto endOnOutOfMemory(Work&& work) -> decltype(work()) {
-    return endOnAnyException(std::forward<Work>(work));
-}
 
 }  // namespace imaging

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "imaging/image_cache.h"
-#include "imaging/image_prompts.h"
+#include "platform/base_window.h"
 
 namespace imaging {
 
@@ -12,6 +12,45 @@ namespace {
 constexpr const char* noticeClassName = "LumivueSceneDecodes";
 
 }  // namespace
+
+// The message-only window the workers tell; its messages come on the window's
+// thread, inside the process-end policy.
+class SceneDecodes::NoticeWindow : public platform::BaseWindow {
+  public:
+    explicit NoticeWindow(SceneDecodes& decodes) : decodes_(decodes) {}
+
+    bool open() {
+        platform::WindowPlacing placing;
+        placing.rectangle = RECT{0, 0, 0, 0};
+        placing.parent = HWND_MESSAGE;
+        return create(platform::WindowClass{noticeClassName}, placing);
+    }
+
+  private:
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_TIMER && wParam == previewTimerId) {
+            decodes_.previewDue();
+            return 0;
+        }
+        if (message == doneMessage) {
+            decodes_.collect();
+            return 0;
+        }
+        return defaultHandling(message, wParam, lParam);
+    }
+
+    SceneDecodes& decodes_;
+};
+
+SceneDecodes::SceneDecodes(ImageCache& cache, SceneDecodeSink& sink) : cache_(cache), sink_(sink) {}
+
+SceneDecodes::~SceneDecodes() {
+    stop();
+}
+
+HWND SceneDecodes::noticeWindow() const {
+    return noticeWindow_ != nullptr ? noticeWindow_->window() : nullptr;
+}
 
 void SceneDecodes::Slot::drop() {
     if (decode != nullptr) {
@@ -27,7 +66,7 @@ void SceneDecodes::decodeScene(std::int32_t id, SharedBlock block, std::int32_t 
         previewBlock_ = block;
         previewSize_ = size;
         preview_.stage = Stage::timing;
-        SetTimer(noticeWindow_.get(), previewTimerId, previewDelay_, nullptr);
+        SetTimer(noticeWindow(), previewTimerId, previewDelay_, nullptr);
     }
     scene_.decode = std::make_shared<SceneDecode>(id, std::move(block), size, &cache_,
                                                   SceneDecode::Kind::full, levelBuilder_);
@@ -42,7 +81,7 @@ void SceneDecodes::dropScene() {
 
 void SceneDecodes::dropPreview() {
     if (noticeWindow_) {
-        KillTimer(noticeWindow_.get(), previewTimerId);
+        KillTimer(noticeWindow(), previewTimerId);
     }
     previewBlock_.reset();
     preview_.drop();
@@ -161,7 +200,7 @@ void SceneDecodes::collectLate() {
 
 void SceneDecodes::previewDue() {
     if (noticeWindow_) {
-        KillTimer(noticeWindow_.get(), previewTimerId);
+        KillTimer(noticeWindow(), previewTimerId);
     }
     if (!previewBlock_ || scene_.decode == nullptr || scene_.finished() ||
         scene_.decode->progress() >= noPreviewPast || !sink_.wantsPreviews()) {
@@ -189,38 +228,14 @@ void SceneDecodes::release() {
 }
 
 HWND SceneDecodes::makeNoticeWindow() {
-    if (noticeWindow_) {
-        return noticeWindow_.get();
-    }
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = noticeProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = noticeClassName;
-    RegisterClassA(&windowClass);  // a repeated registration fails harmlessly
-    noticeWindow_.reset(CreateWindowExA(0, noticeClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                        nullptr, GetModuleHandleA(nullptr), nullptr));
-    if (noticeWindow_) {
-        SetWindowLongPtrA(noticeWindow_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    return noticeWindow_.get();
-}
-
-LRESULT CALLBACK SceneDecodes::noticeProcedure(HWND window, UINT message, WPARAM wParam,
-                                               LPARAM lParam) {
-    auto* decodes = reinterpret_cast<SceneDecodes*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (message == WM_TIMER && wParam == previewTimerId) {
-        if (decodes != nullptr) {
-            endOnOutOfMemory([decodes] { decodes->previewDue(); });
+    if (noticeWindow_ == nullptr) {
+        auto window = std::make_unique<NoticeWindow>(*this);
+        if (!window->open()) {
+            return nullptr;
         }
-        return 0;
+        noticeWindow_ = std::move(window);
     }
-    if (message == doneMessage) {
-        if (decodes != nullptr) {
-            endOnOutOfMemory([decodes] { decodes->collect(); });
-        }
-        return 0;
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return noticeWindow_->window();
 }
 
 }  // namespace imaging

@@ -16,7 +16,6 @@
 #include "imaging/dib_image.h"
 #include "imaging/image_levels.h"
 #include "imaging/scene_decode.h"
-#include "platform/scoped_handle.h"
 
 class ImageCache;
 
@@ -59,8 +58,8 @@ class SceneDecodes {
     static constexpr double noPreviewPast = 0.5;
 
     // `cache` is the memory guard's, and keeps the image decoded ahead.
-    SceneDecodes(ImageCache& cache, SceneDecodeSink& sink) : cache_(cache), sink_(sink) {}
-    ~SceneDecodes() { stop(); }
+    SceneDecodes(ImageCache& cache, SceneDecodeSink& sink);
+    ~SceneDecodes();
     SceneDecodes(const SceneDecodes&) = delete;
     SceneDecodes& operator=(const SceneDecodes&) = delete;
 
@@ -102,7 +101,7 @@ class SceneDecodes {
     // No worker runs and none waits to start.
     bool idle() const;
     // The window the workers tell (made with the first decode).
-    HWND noticeWindow() const { return noticeWindow_.get(); }
+    HWND noticeWindow() const;
 
     // A worker is done: hands over what is due.
     void collect();
@@ -125,8 +124,8 @@ class SceneDecodes {
         void drop();
     };
 
-    static LRESULT CALLBACK noticeProcedure(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
+    class NoticeWindow;
+
     HWND makeNoticeWindow();
     void startWaiting();
     void startOn(Slot& slot);
@@ -136,7 +135,7 @@ class SceneDecodes {
     SceneDecodeSink& sink_;
     const LevelBuilder* levelBuilder_ = nullptr;
     DecodeThreads threads_;
-    platform::UniqueWindow noticeWindow_;
+    std::unique_ptr<NoticeWindow> noticeWindow_;
     Slot scene_;
     Slot prefetch_;
     Slot preview_;

@@ -10,6 +10,7 @@
 #include "package/extraction.h"
 #include "package/tour.h"
 #include "platform/picture_decoding.h"
+#include "platform/process_end.h"
 #include "platform/scoped_handle.h"
 
 namespace {
@@ -122,12 +123,12 @@ void SceneImageCallback::deliver(std::unique_ptr<package::Payload> payload) {
             image = std::make_shared<DibImage>();
         }
     } catch (const OutOfMemoryException&) {
-        imaging::reportOutOfMemoryAndExit();
+        platform::reportOutOfMemoryAndExit();
     } catch (const DecodeException&) {
         imaging::askToContinueAfterDecodeFailure();
         image = nullptr;
     } catch (const std::bad_alloc&) {
-        imaging::reportOutOfMemoryAndExit();
+        platform::reportOutOfMemoryAndExit();
     }
     payload.reset();
     handOver(std::move(image));
@@ -140,10 +141,10 @@ void SceneImageCallback::install(imaging::DecodedScene& decoded) {
     const DeliveryMark mark(delivering_);
     using Failure = imaging::DecodedScene::Failure;
     if (decoded.failure == Failure::outOfMemory) {
-        imaging::reportOutOfMemoryAndExit();
+        platform::reportOutOfMemoryAndExit();
     }
     if (decoded.failure == Failure::other) {
-        imaging::endOnException(decoded.exception);
+        platform::endOnException(decoded.exception);
     }
     if (decoded.failure == Failure::decode) {
         imaging::askToContinueAfterDecodeFailure();

@@ -20,8 +20,8 @@ namespace platform {
 inline constexpr std::size_t longestPlainPath = 247;
 
 // `path` as the file calls take it at any length. An absolute form of at most
-// longestPlainPath characters leaves `path` exactly as it is, so that every
-// path that worked before is handed over unchanged. A longer one becomes
+// longestPlainPath characters leaves `path` exactly as it is: a path the
+// plain calls take is handed over unchanged. A longer one becomes
 // extended-length: forward slashes turned, "." and ".." resolved (".." goes
 // no higher than the drive or share), a relative path made absolute against
 // `currentFolder` (as the system gives it: absolute, perhaps extended-length

@@ -34,8 +34,8 @@ std::string textPath(const std::filesystem::path& path);
 // empty text when no file could be made.
 std::string makeTempFile(const char* prefix);
 
-// Size of the file in bytes (low 32 bits, as the player has always read it),
-// or -1 when the file does not open for reading.
+// Size of the file in bytes (its low 32 bits: the package's offsets and
+// lengths are 32-bit), or -1 when the file does not open for reading.
 std::int32_t fileSize(const char* path);
 
 // Deletes the file; a failure is ignored.
@@ -67,7 +67,7 @@ enum class WriteMode {
 };
 
 // Writes `length` bytes at the start of the file. Returns false when the file
-// did not open; a short write is not reported, as the player never checked it.
+// did not open; a short write is not reported (the player does not check it).
 bool writeFile(const char* path, const std::uint8_t* bytes, std::size_t length, WriteMode mode);
 
 // A read-only view of a whole file, open for the object's lifetime.

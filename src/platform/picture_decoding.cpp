@@ -53,4 +53,28 @@ ComRef<IPicture> decodePicture(const void* bytes, std::size_t size) {
     return picture;
 }
 
+PictureBitmap::PictureBitmap(ComRef<IPicture> picture) {
+    OLE_HANDLE handle = 0;
+    if (picture && SUCCEEDED(picture->get_Handle(&handle)) && handle != 0) {
+        picture_ = std::move(picture);
+        bitmap_ = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    }
+}
+
+PictureBitmap::PictureBitmap(PictureBitmap&& other) noexcept
+    : picture_(std::move(other.picture_)), bitmap_(std::exchange(other.bitmap_, nullptr)) {}
+
+PictureBitmap& PictureBitmap::operator=(PictureBitmap&& other) noexcept {
+    if (this != &other) {
+        picture_ = std::move(other.picture_);
+        bitmap_ = std::exchange(other.bitmap_, nullptr);
+    }
+    return *this;
+}
+
+void PictureBitmap::reset() {
+    bitmap_ = nullptr;
+    picture_.reset();
+}
+
 }  // namespace platform

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <utility>
 
 #include "platform/com_ref.h"
 #include "platform/scoped_handle.h"
@@ -33,5 +34,25 @@ std::optional<HRESULT> decodePicture(UniqueGlobal block, std::size_t size,
 
 // Copies and decodes; an empty reference when anything fails.
 ComRef<IPicture> decodePicture(const void* bytes, std::size_t size);
+
+// A decoded picture and its bitmap. The picture object owns the bitmap and
+// deletes it when it is released, so the bitmap is good while this holds it.
+class PictureBitmap {
+  public:
+    PictureBitmap() = default;
+    // Holds `picture` when it has a bitmap; nothing otherwise.
+    explicit PictureBitmap(ComRef<IPicture> picture);
+    PictureBitmap(PictureBitmap&& other) noexcept;
+    PictureBitmap& operator=(PictureBitmap&& other) noexcept;
+
+    HBITMAP bitmap() const { return bitmap_; }
+    explicit operator bool() const { return bitmap_ != nullptr; }
+    // Releases the picture, and with it the bitmap.
+    void reset();
+
+  private:
+    ComRef<IPicture> picture_;
+    HBITMAP bitmap_ = nullptr;
+};
 
 }  // namespace platform

@@ -101,13 +101,13 @@ bool ensureLabelWindow(HWND dialog) {
         if (RegisterClassW(&windowClass) == 0) {
             return false;
         }
-        s.labelClassRegistered = 1;
+        s.labelClassRegistered = true;
     }
     s.labelWindow = CreateWindowExW(0, asciiName(labelClassName).c_str(), L"", WS_POPUP | WS_BORDER,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                                     dialog, nullptr, programInstance(), nullptr);
-    s.labelWindowCreated = s.labelWindow != nullptr ? 1 : 0;
-    return s.labelWindowCreated != 0;
+    s.labelWindowCreated = s.labelWindow != nullptr;
+    return s.labelWindowCreated;
 }
 
 void hideLabel() {
@@ -206,11 +206,12 @@ void paintAuthorPhoto(HWND dialog) {
     if (!loadAuthorPhoto(readFileRange)) {
         return;  // the default handling paints the dialog
     }
-    const SIZE size = bitmapSize(shellState.authorPhoto);
+    const HBITMAP photo = shellState.authorPhoto.bitmap();
+    const SIZE size = bitmapSize(photo);
     const Point origin = authorPhotoOrigin(size.cx, size.cy);
     const int dpi = shellState.dpi;
     const platform::PaintScope painting(dialog);
-    drawBitmapSized(painting.dc(), shellState.authorPhoto, templatePixels(origin.x, dpi),
+    drawBitmapSized(painting.dc(), photo, templatePixels(origin.x, dpi),
                     templatePixels(origin.y, dpi), templatePixels(size.cx, dpi),
                     templatePixels(size.cy, dpi));
 }
@@ -243,7 +244,7 @@ HGLOBAL readFileRange(const char* path, std::int32_t offset, std::int32_t length
 
 bool loadAuthorPhoto(FileRangeReader read) {
     ShellState& s = shellState;
-    if (s.authorPhotoLoaded) {
+    if (s.authorPhoto) {
         return true;
     }
     const package::FileItem* picture = s.tour ? s.tour->info().picture() : nullptr;
@@ -254,26 +255,21 @@ bool loadAuthorPhoto(FileRangeReader read) {
     if (block == nullptr) {
         return false;
     }
-    s.authorPhotoObject.reset();
+    platform::ComRef<IPicture> decoded;
     platform::decodePicture(platform::UniqueGlobal(block),
-                            static_cast<std::size_t>(picture->length()), s.authorPhotoObject);
-    OLE_HANDLE handle = 0;
-    if (!s.authorPhotoObject || FAILED(s.authorPhotoObject->get_Handle(&handle)) || handle == 0) {
-        s.authorPhotoObject.reset();  // tried again at the next paint
-        return false;
-    }
-    s.authorPhoto = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
-    s.authorPhotoLoaded = 1;
-    return true;
+                            static_cast<std::size_t>(picture->length()), decoded);
+    // A photo without a bitmap is let go of, and tried again at the next paint.
+    s.authorPhoto = platform::PictureBitmap(std::move(decoded));
+    return static_cast<bool>(s.authorPhoto);
 }
 
 INT_PTR CALLBACK aboutDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            centreOnMainWindow(dialog, shellState.aboutPicture);
+            centreOnMainWindow(dialog, shellState.aboutFace.shown());
             return TRUE;
         case WM_PAINT:
-            paintPicture(dialog, shellState.aboutPicture);
+            paintPicture(dialog, shellState.aboutFace.shown());
             return FALSE;
         case WM_COMMAND:
             return endOnOkOrCancel(dialog, wParam);
@@ -293,10 +289,10 @@ INT_PTR CALLBACK aboutDialogProcedure(HWND dialog, UINT message, WPARAM wParam, 
 INT_PTR CALLBACK pictureDialogProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
-            centreOnMainWindow(dialog, shellState.infoPicture);
+            centreOnMainWindow(dialog, shellState.helpCard.shown());
             return TRUE;
         case WM_PAINT:
-            paintPicture(dialog, shellState.infoPicture);
+            paintPicture(dialog, shellState.helpCard.shown());
             return FALSE;
         case WM_COMMAND:
             return endOnOkOrCancel(dialog, wParam);

@@ -3,6 +3,7 @@
 // page the tour names (the system's own when it names none).
 #include <windows.h>
 
+#include "imaging/image_prompts.h"
 #include "platform/code_pages.h"
 #include "shell/shell.h"
 

@@ -74,7 +74,7 @@ void toggleSound(HWND window) {
 
 void showFullToolbar() {
     shellState.tour->setFullScreenMode(1);
-    HWND toolbar = shellState.fullToolbarWindow;
+    HWND toolbar = shellState.fullToolbar.window();
     if (toolbar == nullptr) {
         return;
     }
@@ -90,7 +90,7 @@ void showFullToolbar() {
 
 void hideFullToolbar() {
     shellState.tour->setFullScreenMode(0);
-    HWND toolbar = shellState.fullToolbarWindow;
+    HWND toolbar = shellState.fullToolbar.window();
     if (toolbar == nullptr) {
         return;
     }
@@ -197,12 +197,11 @@ void createViewAndToolbar(HWND window) {
     viewer.createViewWindow(window, rectangle);
     viewer.setLinkLook(shellState.languageModule.get(), shellState.scale);
 
-    HWND toolbar =
-        createToolbarWindow(reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE)));
+    shellState.toolbar.create(window);
+    const HWND toolbar = shellState.toolbar.window();
     MoveWindow(toolbar, 0, shellState.viewTop + shellState.viewHeight, 1000 * shellState.scale,
                1000 * shellState.scale, TRUE);
     ShowWindow(toolbar, SW_SHOWNORMAL);
-    shellState.toolbarWindow = toolbar;
 
     sceneListener.window = window;
     sceneListener.firstSceneCommand = commandFirstScene;
@@ -256,8 +255,8 @@ void addSceneItems(HWND window) {
         const package::Scene* scene = tour.scene(n);
         InsertMenuW(sceneMenu, 100000, MF_BYPOSITION | MF_STRING, id,
                     tourText(scene != nullptr ? scene->name() : "").c_str());
-        SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUncheckedBitmap.get(),
-                           shellState.itemCheckedBitmap);
+        SetMenuItemBitmaps(sceneMenu, id, MF_BYCOMMAND, shellState.itemUnchecked.get(),
+                           shellState.itemChecked.bitmap());
     }
     std::int32_t current = viewer.currentSceneNumber();
     if (current == -1) {

@@ -10,7 +10,9 @@
 #include <utility>
 
 #include "imaging/image_prompts.h"
+#include "platform/bitmap_enlarging.h"
 #include "platform/files.h"
+#include "platform/process_end.h"
 #include "package/tour_loader.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"
@@ -83,7 +85,7 @@ std::string loadLanguageModule(const char* path) {
         std::snprintf(text, sizeof text, "Failed to load language: it has no %s.", missing);
         return text;
     }
-    s.languageLoaded = 1;
+    s.languageLoaded = true;
     s.languageModule = std::move(module);
     imaging::setPromptModule(s.languageModule.get());
     return {};
@@ -93,27 +95,31 @@ std::string loadLanguageModule(const char* path) {
 // every one decodes, else what the user is told.
 std::string loadLanguagePictures() {
     ShellState& s = shellState;
-    s.itemUncheckedBitmap.reset(
+    s.itemUnchecked.reset(
         LoadBitmapA(s.languageModule.get(), MAKEINTRESOURCEA(IDB_ITEM_UNCHECKED)));
-    s.itemCheckedBitmap = shell::loadLanguagePicture(IDP_ITEM_CHECKED);
+    s.itemChecked = shell::loadLanguagePicture(IDP_ITEM_CHECKED);
     s.dialogBrush.reset(CreateSolidBrush(RGB(198, 195, 198)));
-    s.picture155 = shell::loadLanguagePicture(IDP_LOGO);
-    s.picture156 = shell::loadLanguagePicture(IDP_COMPASS);
-    s.infoPicture = shell::loadLanguagePicture(IDP_HELP_CARD);
-    s.aboutPicture = shell::loadLanguagePicture(IDP_ABOUT_FACE);
+    s.logo = shell::loadLanguagePicture(IDP_LOGO);
+    s.compass = shell::loadLanguagePicture(IDP_COMPASS);
+    s.helpCard.decoded = shell::loadLanguagePicture(IDP_HELP_CARD);
+    s.aboutFace.decoded = shell::loadLanguagePicture(IDP_ABOUT_FACE);
     for (const auto& [picture, id] :
-         {std::pair{s.itemCheckedBitmap, IDP_ITEM_CHECKED}, std::pair{s.picture155, IDP_LOGO},
-          std::pair{s.picture156, IDP_COMPASS}, std::pair{s.infoPicture, IDP_HELP_CARD},
-          std::pair{s.aboutPicture, IDP_ABOUT_FACE}}) {
-        if (picture == nullptr) {
+         {std::pair{&s.itemChecked, IDP_ITEM_CHECKED}, std::pair{&s.logo, IDP_LOGO},
+          std::pair{&s.compass, IDP_COMPASS}, std::pair{&s.helpCard.decoded, IDP_HELP_CARD},
+          std::pair{&s.aboutFace.decoded, IDP_ABOUT_FACE}}) {
+        if (!*picture) {
             char text[160] = {};
             std::snprintf(text, sizeof text, "Failed to load language: picture %d does not decode.",
                           id);
             return text;
         }
     }
-    s.aboutPicture = shell::enlargedPicture(s.aboutPicture, s.enlargedAboutPicture);
-    s.infoPicture = shell::enlargedPicture(s.infoPicture, s.enlargedInfoPicture);
+    // Enlarged pixel for pixel; one that cannot be enlarged is shown at its size.
+    if (s.scale > 1) {
+        for (ShownPicture* picture : {&s.aboutFace, &s.helpCard}) {
+            picture->enlarged = platform::enlargeBitmap(picture->decoded.bitmap(), s.scale);
+        }
+    }
     return {};
 }
 
@@ -163,14 +169,14 @@ int runPlayer(HINSTANCE instance, int showState) {
     package::TourLoader loader;
     // A failure from here on ends the run while the loader's skin set still
     // lives: the windows that paint with it are up while the box shows.
-    return imaging::endOnAnyException([&] { return runTour(loader, instance, showState); });
+    return platform::endOnAnyException([&] { return runTour(loader, instance, showState); });
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showState) {
-    imaging::setProcessEnd(shell::endRun);
+    platform::setProcessEnd(shell::endRun);
     // What fails before the tour is being read ends here, as every later
     // failure does.
-    return imaging::endOnAnyException([&] { return runPlayer(instance, showState); });
+    return platform::endOnAnyException([&] { return runPlayer(instance, showState); });
 }

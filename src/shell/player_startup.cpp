@@ -9,7 +9,6 @@
 #include "shell/shell.h"
 #include "required_resources.h"
 #include "platform/files.h"
-#include "platform/bitmap_enlarging.h"
 #include "platform/com_ref.h"
 #include "platform/picture_decoding.h"
 
@@ -17,35 +16,7 @@ namespace shell {
 
 namespace {
 
-// Where each language picture's object is kept; null for pictures the shell
-// does not keep.
-platform::ComRef<IPicture>* pictureSlot(int id) {
-    switch (id) {
-        case IDP_ITEM_CHECKED:
-            return &shellState.picture159Object;
-        case IDP_LOGO:
-            return &shellState.picture155Object;
-        case IDP_COMPASS:
-            return &shellState.picture156Object;
-        case IDP_HELP_CARD:
-            return &shellState.picture154Object;
-        case IDP_ABOUT_FACE:
-            return &shellState.picture157Object;
-        default:
-            return nullptr;
-    }
-}
-
-HBITMAP pictureBitmap(IPicture* picture) {
-    OLE_HANDLE handle = 0;
-    if (picture == nullptr || FAILED(picture->get_Handle(&handle))) {
-        return nullptr;
-    }
-    return reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
-}
-
-}  // namespace
-
+// Decodes picture `id` of the language module; null when missing or undecodable.
 platform::ComRef<IPicture> decodeLanguagePicture(int id) {
     const HMODULE module = shellState.languageModule.get();
     HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), "gif");
@@ -61,24 +32,10 @@ platform::ComRef<IPicture> decodeLanguagePicture(int id) {
     return platform::decodePicture(bytes, size);
 }
 
-HBITMAP loadLanguagePicture(int id) {
-    platform::ComRef<IPicture>* slot = pictureSlot(id);
-    if (slot != nullptr) {
-        slot->reset();
-    }
-    platform::ComRef<IPicture> picture = decodeLanguagePicture(id);
-    HBITMAP bitmap = pictureBitmap(picture.get());
-    if (slot != nullptr && bitmap != nullptr) {
-        *slot = std::move(picture);  // the picture object owns its bitmap
-    }
-    return bitmap;
-}
+}  // namespace
 
-HBITMAP enlargedPicture(HBITMAP picture, platform::UniqueBitmap& enlarged) {
-    if (shellState.scale > 1) {
-        enlarged = platform::enlargeBitmap(picture, shellState.scale);
-    }
-    return enlarged ? enlarged.get() : picture;
+platform::PictureBitmap loadLanguagePicture(int id) {
+    return platform::PictureBitmap(decodeLanguagePicture(id));
 }
 
 bool findMissingLanguageResource(HMODULE module, char* what, std::size_t size) {
@@ -146,23 +103,12 @@ bool createMainWindow(HINSTANCE instance, int showState, const char* className) 
 void releasePictures() {
     ShellState& s = shellState;
     // The picture objects own their bitmaps and delete them on release.
-    s.itemCheckedBitmap = nullptr;
-    s.picture159Object.reset();
-    s.picture155 = nullptr;
-    s.picture155Object.reset();
-    s.picture156 = nullptr;
-    s.picture156Object.reset();
-    s.infoPicture = nullptr;
-    s.picture154Object.reset();
-    s.aboutPicture = nullptr;
-    s.picture157Object.reset();
-    s.enlargedAboutPicture.reset();
-    s.enlargedInfoPicture.reset();
-    if (s.authorPhotoLoaded) {
-        s.authorPhoto = nullptr;
-        s.authorPhotoObject.reset();
-        s.authorPhotoLoaded = 0;
-    }
+    s.itemChecked.reset();
+    s.logo.reset();
+    s.compass.reset();
+    s.helpCard.reset();
+    s.aboutFace.reset();
+    s.authorPhoto.reset();
 }
 
 int runMessageLoop(HACCEL accelerators) {
@@ -186,7 +132,7 @@ void shutdownShell(HWND mainWindow) {
     try {
         if (s.languageLoaded) {
             s.languageModule.reset();
-            s.languageLoaded = 0;
+            s.languageLoaded = false;
             imaging::setPromptModule(nullptr);
         }
         if (s.tour) {
@@ -200,7 +146,7 @@ void shutdownShell(HWND mainWindow) {
         s.labelBrush.reset();
         s.statusFont.reset();
         platform::deleteFile(s.languagePath.c_str());
-        s.itemUncheckedBitmap.reset();
+        s.itemUnchecked.reset();
         releasePictures();
     } catch (...) {
         // The process ends normally whatever the clean-up met.

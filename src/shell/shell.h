@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "imaging/image_prompts.h"
 #include "lang_ids.h"
 #include "platform/com_ref.h"
+#include "platform/process_end.h"
 #include "platform/scoped_handle.h"
 #include "shell/shell_state.h"
 #include "shell/window_classes.h"
@@ -50,12 +50,9 @@ std::wstring tourText(const char* text, const package::Tour* tour);
 std::wstring tourText(const char* text);
 
 // Start-up (player_startup.cpp).
-HBITMAP loadLanguagePicture(int id);
-// Decodes picture `id` of the language module; null when missing or undecodable.
-platform::ComRef<IPicture> decodeLanguagePicture(int id);
-// `picture` as the shell shows it: enlarged into `enlarged` at a scale above
-// 1, itself otherwise (and when it cannot be enlarged).
-HBITMAP enlargedPicture(HBITMAP picture, platform::UniqueBitmap& enlarged);
+// Picture `id` of the language module, decoded; empty when it is missing or
+// does not decode.
+platform::PictureBitmap loadLanguagePicture(int id);
 bool registerMainWindowClass(HINSTANCE instance, const char* className);
 bool createMainWindow(HINSTANCE instance, int showState, const char* className);
 void shutdownShell(HWND mainWindow);
@@ -77,12 +74,12 @@ void releaseRun();
 // prompts and the out-of-memory box.
 [[noreturn]] void endRun(int exitCode);
 // A window or dialog procedure whose exceptions end the run through the one
-// policy of imaging::endOnException instead of unwinding into the system's
+// policy of platform::endOnException instead of unwinding into the system's
 // dispatch.
 template <auto procedure>
 auto CALLBACK guarded(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     -> decltype(procedure(window, message, wParam, lParam)) {
-    return imaging::endOnAnyException([&] { return procedure(window, message, wParam, lParam); });
+    return platform::endOnAnyException([&] { return procedure(window, message, wParam, lParam); });
 }
 
 // Main window (main_window.cpp).
@@ -102,8 +99,6 @@ void repaintMainWindow(HWND mainWindow);
 void drawBitmap(HDC dc, HBITMAP bitmap, int x, int y, int scale = 1);
 // Copies `bitmap` to (x, y) stretched to width x height.
 void drawBitmapSized(HDC dc, HBITMAP bitmap, int x, int y, int width, int height);
-HWND createToolbarWindow(HINSTANCE instance);
-LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 platform::UniqueRegion regionFromBitmap(HBITMAP bitmap, COLORREF key);
 
 // Dialogs (dialogs.cpp). Each runs modally, owned by the main window; a

@@ -3,6 +3,7 @@
 // toolbar's hit test, and the key-colour run scan behind shaped windows.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -78,10 +79,26 @@ struct CommandState {
 // the toolbar, the full-screen popup menu, a message from outside).
 bool commandEnabled(unsigned commandId, const CommandState& state);
 
-// The toolbar's eleven buttons: their help strings and the hit test (the
-// first button whose rectangle holds the point, or -1).
-inline constexpr int toolbarButtonCount = 11;
-inline constexpr int fullScreenButton = 10;
+// The toolbar's eleven buttons, numbered as the skin's controls: their help
+// strings and the hit test (the first button whose rectangle holds the
+// point, or -1). The first five lie on the turning pad.
+enum ToolbarButton : int {
+    turnLeftButton,
+    turnRightButton,
+    turnUpButton,
+    turnDownButton,
+    stopButton,
+    previousSceneButton,
+    nextSceneButton,
+    resetViewButton,
+    autoRotateButton,
+    playTourButton,
+    fullScreenButton,
+};
+inline constexpr int toolbarButtonCount = fullScreenButton + 1;
+// The buttons in one state (pressed, or under the pointer): a flag a button,
+// indexed by ToolbarButton.
+using ToolbarButtons = std::bitset<toolbarButtonCount>;
 // Points are in the toolbar's pixels, its skin enlarged `scale` times.
 unsigned toolbarHelpStringId(int button);
 bool buttonContains(int button, int x, int y, int scale = 1);

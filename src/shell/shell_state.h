@@ -11,13 +11,14 @@
 
 #include "lang_ids.h"
 #include "viewer/viewer.h"
-#include "platform/scoped_handle.h"
 #include "platform/files.h"
 #include "package/skin_set.h"
 #include "package/tour.h"
 #include "platform/com_apartment.h"
-#include "platform/com_ref.h"
+#include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
+#include "shell/shell_core.h"
+#include "shell/toolbar.h"
 
 // Tells the shell which scene is on screen: the status text and the check in
 // the scene menu follow it.
@@ -32,29 +33,43 @@ class ShellSceneListener : public viewer::SceneChangeListener {
     package::Tour* tour = nullptr;
 };
 
+// A language picture as the shell shows it: decoded once for the run, and
+// enlarged `scale` times on a high-DPI screen.
+struct ShownPicture {
+    platform::PictureBitmap decoded;
+    platform::UniqueBitmap enlarged;  // empty at scale 1
+    HBITMAP shown() const { return enlarged ? enlarged.get() : decoded.bitmap(); }
+    void reset() {
+        decoded.reset();
+        enlarged.reset();
+    }
+};
+
 struct ShellState {
     ShellState();
     ShellState(const ShellState&) = delete;
     ShellState& operator=(const ShellState&) = delete;
 
     platform::UniqueModule languageModule;
-    int languageLoaded = 0;
-    int toolbarClassRegistered = 0;
-    int labelClassRegistered = 0;
+    bool languageLoaded = false;
+    bool labelClassRegistered = false;
+    // The information dialog's floating label; the dialog owns it.
     HWND labelWindow = nullptr;
-    int labelWindowCreated = 0;
+    bool labelWindowCreated = false;
     WINDOWPLACEMENT savedPlacement{};
     platform::UniqueBrush labelBrush;
     platform::UniqueMenu popupMenu;
     HWND mainWindow = nullptr;
     platform::UniqueBrush dialogBrush;
-    HBITMAP aboutPicture = nullptr;
-    HBITMAP infoPicture = nullptr;
-    HBITMAP authorPhoto = nullptr;
-    HBITMAP picture156 = nullptr;
-    HBITMAP picture155 = nullptr;
-    platform::UniqueBitmap itemUncheckedBitmap;
-    HBITMAP itemCheckedBitmap = nullptr;
+    // The language module's pictures, each named after its id.
+    platform::UniqueBitmap itemUnchecked;  // IDB_ITEM_UNCHECKED
+    platform::PictureBitmap itemChecked;   // IDP_ITEM_CHECKED
+    platform::PictureBitmap logo;          // IDP_LOGO
+    platform::PictureBitmap compass;       // IDP_COMPASS
+    ShownPicture helpCard;                 // IDP_HELP_CARD: the picture dialog's
+    ShownPicture aboutFace;                // IDP_ABOUT_FACE: the about box's
+    // The tour author's photo, decoded at the information dialog's first paint.
+    platform::PictureBitmap authorPhoto;
     HBITMAP fullToolbarBackground = nullptr;  // the skin set owns these three
     HBITMAP toolbarBackground = nullptr;
     HBITMAP windowBackground = nullptr;
@@ -67,10 +82,6 @@ struct ShellState {
     // The status text's font, for a screen that is not at 96 dpi; without it
     // the text is drawn in the window's own font.
     platform::UniqueFont statusFont;
-    // The about box's and the picture dialog's pictures enlarged `scale`
-    // times; `aboutPicture` and `infoPicture` then point at these.
-    platform::UniqueBitmap enlargedAboutPicture;
-    platform::UniqueBitmap enlargedInfoPicture;
     // The status line: the scene's text, and what it shows now (a help text
     // while the pointer is over a button or a menu item).
     std::wstring defaultStatusText;
@@ -84,19 +95,15 @@ struct ShellState {
     std::string languagePath;  // UTF-8, as every path, of any length
     std::string executablePath;
     package::SkinSet* skinSet = nullptr;
-    int buttonPressed[11] = {};
-    int buttonHover[11] = {};
+    // The toolbars' buttons shown pressed, and the one under the pointer.
+    shell::ToolbarButtons pressedButtons;
+    shell::ToolbarButtons hoveredButtons;
     std::unique_ptr<package::Tour> tour;
-    int fullScreen = 0;
-    platform::ComRef<IPicture> picture159Object;
-    platform::ComRef<IPicture> picture155Object;
-    platform::ComRef<IPicture> picture156Object;
-    int authorPhotoLoaded = 0;
-    platform::ComRef<IPicture> authorPhotoObject;
-    platform::ComRef<IPicture> picture154Object;
-    platform::ComRef<IPicture> picture157Object;
-    HWND toolbarWindow = nullptr;
-    HWND fullToolbarWindow = nullptr;
+    bool fullScreen = false;
+    // The windowed player's toolbar, and full screen's, made when full screen
+    // is first entered.
+    shell::Toolbar toolbar;
+    shell::Toolbar fullToolbar;
     // The main thread's COM apartment, entered at start-up and left when the
     // main window goes.
     std::unique_ptr<platform::ComApartment> comApartment;

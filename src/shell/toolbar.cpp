@@ -8,6 +8,7 @@
 
 #include "shell/shell.h"
 #include "shell/shell_core.h"
+#include "shell/toolbar.h"
 #include "platform/scoped_handle.h"
 
 namespace shell {
@@ -25,9 +26,7 @@ void loadHelpText(int button) {
 }
 
 void clearHover() {
-    for (int& hover : shellState.buttonHover) {
-        hover = 0;
-    }
+    shellState.hoveredButtons.reset();
 }
 
 void eraseToolbar(HWND window) {
@@ -37,7 +36,7 @@ void eraseToolbar(HWND window) {
         dc, shellState.fullScreen ? shellState.fullToolbarBackground : shellState.toolbarBackground,
         0, 0);
     for (int button = 0; button < toolbarButtonCount; ++button) {
-        if (shellState.buttonPressed[button] && shellState.skinSet != nullptr) {
+        if (shellState.pressedButtons[button] && shellState.skinSet != nullptr) {
             const package::SkinRect r = controlRect(button);
             drawBitmap(dc, shellState.skinSet->activeImage(button), r.x, r.y);
         }
@@ -48,8 +47,8 @@ void paintToolbar(HWND window) {
     const platform::PaintScope painting(window);
     const HDC dc = painting.dc();
     for (int button = 0; button < toolbarButtonCount && shellState.skinSet != nullptr; ++button) {
-        if (shellState.buttonHover[button] && !shellState.buttonPressed[button]) {
-            if (button < 5) {
+        if (shellState.hoveredButtons[button] && !shellState.pressedButtons[button]) {
+            if (button <= stopButton) {  // on the turning pad
                 const package::SkinRect pad =
                     scaledRect(package::SkinSet::padRect, shellState.scale);
                 drawBitmap(dc, shellState.skinSet->extraImage22(), pad.x, pad.y);
@@ -77,16 +76,15 @@ void trackHover(HWND window, LPARAM position) {
     const int x = LOWORD(position);
     const int y = HIWORD(position);
     for (int button = 0; button < toolbarButtonCount; ++button) {
-        int now = 0;
-        if (buttonContains(button, x, y, shellState.scale)) {
+        const bool hovered = buttonContains(button, x, y, shellState.scale);
+        if (hovered) {
             loadHelpText(button);
-            now = 1;
         } else {
             shellState.statusText = shellState.defaultStatusText;
         }
-        if (now != shellState.buttonHover[button]) {
+        if (hovered != shellState.hoveredButtons[button]) {
             clearHover();
-            shellState.buttonHover[button] = now;
+            shellState.hoveredButtons[button] = hovered;
             InvalidateRect(window, nullptr, TRUE);
             return;
         }
@@ -104,11 +102,7 @@ void trackLeave(HWND window) {
 
 // A hover look and its help text go when the pointer leaves the toolbar.
 void endHover(HWND window) {
-    bool hovered = false;
-    for (const int hover : shellState.buttonHover) {
-        hovered = hovered || hover != 0;
-    }
-    if (!hovered) {
+    if (shellState.hoveredButtons.none()) {
         return;
     }
     clearHover();
@@ -118,34 +112,34 @@ void endHover(HWND window) {
 
 void runButton(int button) {
     switch (button) {
-        case 0:
+        case turnLeftButton:
             viewer.turnLeft();
             break;
-        case 1:
+        case turnRightButton:
             viewer.turnRight();
             break;
-        case 2:
+        case turnUpButton:
             viewer.turnUp();
             break;
-        case 3:
+        case turnDownButton:
             viewer.turnDown();
             break;
-        case 4:
+        case stopButton:
             viewer.stopTurning();
             break;
-        case 5:
+        case previousSceneButton:
             viewer.previousScene();
             break;
-        case 6:
+        case nextSceneButton:
             viewer.nextScene();
             break;
-        case 7:
+        case resetViewButton:
             viewer.resetView();
             break;
-        case 8:
+        case autoRotateButton:
             viewer.autoRotate();
             break;
-        case 9:
+        case playTourButton:
             viewer.playTour();
             break;
         default:
@@ -160,15 +154,16 @@ void click(HWND window, LPARAM position) {
     }
     if (button == fullScreenButton) {
         clearHover();
-        shellState.buttonPressed[fullScreenButton] = !shellState.buttonPressed[fullScreenButton];
+        shellState.pressedButtons.flip(fullScreenButton);
         SendMessageA(shellState.mainWindow, WM_COMMAND, commandFullScreen, 0);
         return;
     }
-    for (int i = 0; i < fullScreenButton; ++i) {
-        shellState.buttonPressed[i] = 0;
-    }
+    // One of the other buttons shows pressed at a time; full screen's is apart.
+    const bool fullScreenPressed = shellState.pressedButtons[fullScreenButton];
+    shellState.pressedButtons.reset();
+    shellState.pressedButtons[fullScreenButton] = fullScreenPressed;
     clearHover();
-    shellState.buttonPressed[button] = 1;
+    shellState.pressedButtons[button] = true;
     runButton(button);
     loadHelpText(button);
     InvalidateRect(window, nullptr, TRUE);
@@ -202,7 +197,22 @@ void drawBitmapSized(HDC dc, HBITMAP bitmap, int x, int y, int width, int height
     SetStretchBltMode(dc, mode);
 }
 
-LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+bool Toolbar::create(HWND mainWindow) {
+    platform::WindowClass windowClass;
+    windowClass.name = toolbarClassName;
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    platform::WindowPlacing placing;
+    placing.style = WS_CHILD;
+    placing.parent = mainWindow;
+    if (!BaseWindow::create(windowClass, placing)) {
+        return false;
+    }
+    UpdateWindow(window());
+    return true;
+}
+
+LRESULT Toolbar::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND toolbar = window();
     switch (message) {
         case WM_CREATE:
         case WM_DESTROY:
@@ -211,44 +221,25 @@ LRESULT CALLBACK toolbarWindowProcedure(HWND window, UINT message, WPARAM wParam
             SetFocus(shellState.mainWindow);
             break;
         case WM_ERASEBKGND:
-            eraseToolbar(window);
+            eraseToolbar(toolbar);
             break;
         case WM_PAINT:
-            paintToolbar(window);
+            paintToolbar(toolbar);
             break;
         case WM_MOUSEMOVE:
-            trackLeave(window);
-            trackHover(window, lParam);
+            trackLeave(toolbar);
+            trackHover(toolbar, lParam);
             break;
         case WM_MOUSELEAVE:
-            endHover(window);
+            endHover(toolbar);
             return 0;
         case WM_LBUTTONUP:
-            click(window, lParam);
+            click(toolbar, lParam);
             break;
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND createToolbarWindow(HINSTANCE instance) {
-    if (!shellState.toolbarClassRegistered) {
-        WNDCLASSEXA windowClass{};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.style = CS_HREDRAW | CS_VREDRAW;
-        windowClass.lpfnWndProc = guarded<toolbarWindowProcedure>;
-        windowClass.hInstance = instance;
-        windowClass.lpszClassName = toolbarClassName;
-        shellState.toolbarClassRegistered = RegisterClassExA(&windowClass) != 0;
-    }
-    HWND window = CreateWindowExA(0, toolbarClassName, "", WS_CHILD, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, shellState.mainWindow, nullptr,
-                                  instance, nullptr);
-    if (window != nullptr) {
-        UpdateWindow(window);
-    }
-    return window;
+    return defaultHandling(message, wParam, lParam);
 }
 
 platform::UniqueRegion regionFromBitmap(HBITMAP bitmap, COLORREF key) {

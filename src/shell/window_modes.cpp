@@ -5,7 +5,7 @@
 #include "shell/shell.h"
 #include "shell/shell_core.h"
 #include "platform/bitmap_enlarging.h"
-#include "platform/com_ref.h"
+#include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 
 namespace shell {
@@ -52,17 +52,16 @@ SIZE clientAt96Dpi(const WindowLayout& layout) {
             layout.windowHeight(extra) - (frame.bottom - frame.top)};
 }
 
-HWND createFullToolbar(HWND mainWindow) {
-    HWND toolbar = createToolbarWindow(
-        reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE)));
-    if (toolbar == nullptr) {
-        return nullptr;
+// The full-screen toolbar, cut to the outline picture's shape.
+void createFullToolbar(HWND mainWindow) {
+    if (!shellState.fullToolbar.create(mainWindow)) {
+        return;
     }
+    const HWND toolbar = shellState.fullToolbar.window();
     // The outline picture is needed only here; its object and bitmap go with it.
-    platform::ComRef<IPicture> outline = decodeLanguagePicture(IDP_FULL_SCREEN_OUTLINE);
-    OLE_HANDLE handle = 0;
-    if (outline && SUCCEEDED(outline->get_Handle(&handle))) {
-        const auto natural = reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle));
+    const platform::PictureBitmap outline = loadLanguagePicture(IDP_FULL_SCREEN_OUTLINE);
+    if (outline) {
+        const HBITMAP natural = outline.bitmap();
         // The outline is enlarged with the toolbar's skin, pixel for pixel.
         platform::UniqueBitmap enlarged;
         if (shellState.scale > 1) {
@@ -74,7 +73,6 @@ HWND createFullToolbar(HWND mainWindow) {
             region.release();  // the window owns it now
         }
     }
-    return toolbar;
 }
 
 void enterFullScreen(HWND window) {
@@ -91,51 +89,51 @@ void enterFullScreen(HWND window) {
     removeMenu(window);
     DrawMenuBar(window);
     MoveWindow(window, 0, 0, width, height, TRUE);
-    if (s.toolbarWindow != nullptr) {
-        ShowWindow(s.toolbarWindow, SW_HIDE);
+    if (s.toolbar.window() != nullptr) {
+        ShowWindow(s.toolbar.window(), SW_HIDE);
     }
-    if (s.fullToolbarWindow == nullptr) {
-        s.fullToolbarWindow = createFullToolbar(window);
+    if (s.fullToolbar.window() == nullptr) {
+        createFullToolbar(window);
     }
+    const HWND fullToolbar = s.fullToolbar.window();
     const package::SkinRect size = scaledRect(package::SkinSet::fullScreenToolbarRect, s.scale);
-    MoveWindow(s.fullToolbarWindow, 0, height - size.height, size.width, size.height, TRUE);
-    viewer.setFullToolbarWindow(s.fullToolbarWindow);
+    MoveWindow(fullToolbar, 0, height - size.height, size.width, size.height, TRUE);
+    viewer.setFullToolbarWindow(fullToolbar);
     viewer.moveViewWindow(RECT{0, 0, width, height});
-    s.buttonPressed[fullScreenButton] = 1;
+    s.pressedButtons[fullScreenButton] = true;
     if (s.tour->fullScreenMode() != 0) {
-        ShowWindow(s.fullToolbarWindow, SW_SHOWNORMAL);
-        EnableWindow(s.fullToolbarWindow, TRUE);
+        ShowWindow(fullToolbar, SW_SHOWNORMAL);
+        EnableWindow(fullToolbar, TRUE);
     } else {
-        MoveWindow(s.fullToolbarWindow, 0, 0, 0, 0, TRUE);
-        EnableWindow(s.fullToolbarWindow, FALSE);
+        MoveWindow(fullToolbar, 0, 0, 0, 0, TRUE);
+        EnableWindow(fullToolbar, FALSE);
     }
     viewer.refresh();
-    s.fullScreen = 1;
+    s.fullScreen = true;
     ShowWindow(window, SW_HIDE);
     ShowWindow(window, SW_SHOWNORMAL);
 }
 
 void leaveFullScreen(HWND window) {
     ShellState& s = shellState;
-    if (s.fullToolbarWindow != nullptr) {
-        ShowWindow(s.fullToolbarWindow, SW_HIDE);
+    if (s.fullToolbar.window() != nullptr) {
+        ShowWindow(s.fullToolbar.window(), SW_HIDE);
     }
     SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) | WS_CAPTION);
     installMainMenu(window);
     addSceneItems(window);
     SetWindowPlacement(window, &s.savedPlacement);
-    if (s.toolbarWindow != nullptr) {
-        MoveWindow(s.toolbarWindow, 0, s.viewTop + s.viewHeight, 500 * s.scale, 500 * s.scale,
-                   TRUE);
-        ShowWindow(s.toolbarWindow, SW_SHOWNORMAL);
+    if (const HWND toolbar = s.toolbar.window()) {
+        MoveWindow(toolbar, 0, s.viewTop + s.viewHeight, 500 * s.scale, 500 * s.scale, TRUE);
+        ShowWindow(toolbar, SW_SHOWNORMAL);
     }
     viewer.moveViewWindow(RECT{0, s.viewTop, s.viewWidth, s.viewTop + s.viewHeight});
     // The cut-out for the floating toolbar belongs to full screen only.
     if (viewer.viewWindow() != nullptr) {
         SetWindowRgn(viewer.viewWindow(), nullptr, TRUE);
     }
-    s.buttonPressed[fullScreenButton] = 0;
-    s.fullScreen = 0;
+    s.pressedButtons[fullScreenButton] = false;
+    s.fullScreen = false;
     ShowWindow(window, SW_HIDE);
     ShowWindow(window, SW_SHOWNORMAL);
 }

@@ -1,6 +1,6 @@
 #include "viewer/view_renderer.h"
 
-#include "imaging/image_prompts.h"
+#include "platform/process_end.h"
 
 namespace viewer {
 
@@ -136,7 +136,7 @@ void ViewRenderer::deleteViewBitmap() {
 }
 
 void ViewRenderer::outOfMemory() {
-    imaging::reportOutOfMemoryAndExit();
+    platform::reportOutOfMemoryAndExit();
 }
 
 }  // namespace viewer

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "engine/angles.h"
-#include "imaging/image_prompts.h"
 #include "lang_ids.h"
 #include "package/tour.h"
 #include "platform/clipboard.h"
@@ -112,21 +111,20 @@ Viewer::Viewer() : rotationStep_(normalRotationStep) {
 }
 
 Viewer::~Viewer() {
-    if (window_ != nullptr && IsWindow(window_)) {
-        // The window outlives this object when its parent still exists: its
-        // messages must no longer reach it.
-        SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
-    }
+    // The members go while the window is still there (the renderer gives its
+    // context back to it); none of its messages may reach them meanwhile.
+    stopMessages();
     renderer_.reset();
     if (mode_ == 0) {
         tourSound_.Stop();
         tourSound_.Close();
     }
-    if (renderTimer_ != 0 && window_ != nullptr && IsWindow(window_)) {
-        KillTimer(window_, renderTimerId);
+    if (renderTimer_ != 0 && window() != nullptr && IsWindow(window())) {
+        KillTimer(window(), renderTimerId);
     }
     // The scene player, the tour player and the media manager follow, in that
-    // order, as members.
+    // order, as members. The window outlives this object while its parent
+    // lives; its messages no longer reach it.
 }
 
 void Viewer::setMode(std::int32_t mode) {
@@ -275,24 +273,21 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
     parentWindow_ = parent;
     renderer_ = std::make_unique<ViewRenderer>();
 
-    WNDCLASSA windowClass{};
+    platform::WindowClass windowClass;
+    windowClass.name = className;
     windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
-    windowClass.lpfnWndProc = guardedWindowProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground =
-        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
-    windowClass.lpszClassName = className;
-    RegisterClassA(&windowClass);  // a repeated registration fails harmlessly
-
-    window_ = CreateWindowExA(WS_EX_ACCEPTFILES, className, "Orbi Viewer", WS_CHILD, rectangle.left,
-                              rectangle.top, rectangle.right - rectangle.left,
-                              rectangle.bottom - rectangle.top, parent, nullptr,
-                              GetModuleHandleA(nullptr), this);
-    if (window_ == nullptr) {
+    windowClass.cursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_APPWORKSPACE + 1));
+    platform::WindowPlacing placing;
+    placing.extendedStyle = WS_EX_ACCEPTFILES;
+    placing.title = "Orbi Viewer";
+    placing.style = WS_CHILD;
+    placing.rectangle = rectangle;
+    placing.parent = parent;
+    if (!create(windowClass, placing)) {
         return;
     }
-    renderer_->attachWindow(window_);
+    renderer_->attachWindow(window());
     renderer_->resize();
     applySampling();
 
@@ -318,8 +313,8 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
         mediaManager_.SetSoundListener(std::make_unique<ViewerSoundListener>(&sceneSound_, tour_));
         tourSound_.SetFile(mediaManager_.TourSoundFile());
     }
-    renderTimer_ = SetTimer(window_, renderTimerId, renderTimerMilliseconds, nullptr);
-    ShowWindow(window_, SW_SHOW);
+    renderTimer_ = SetTimer(window(), renderTimerId, renderTimerMilliseconds, nullptr);
+    ShowWindow(window(), SW_SHOW);
 }
 
 void Viewer::setFullToolbarWindow(HWND toolbar) {
@@ -344,10 +339,10 @@ void Viewer::applySampling() {
 }
 
 void Viewer::moveViewWindow(const RECT& rectangle) {
-    if (window_ == nullptr) {
+    if (window() == nullptr) {
         return;
     }
-    MoveWindow(window_, rectangle.left, rectangle.top, rectangle.right - rectangle.left,
+    MoveWindow(window(), rectangle.left, rectangle.top, rectangle.right - rectangle.left,
                rectangle.bottom - rectangle.top, TRUE);
     if (renderer_ != nullptr) {
         renderer_->resize();
@@ -355,10 +350,10 @@ void Viewer::moveViewWindow(const RECT& rectangle) {
 }
 
 void Viewer::refresh() {
-    if (renderer_ == nullptr || window_ == nullptr) {
+    if (renderer_ == nullptr || window() == nullptr) {
         return;
     }
-    cutOverlapFromViewRegion(window_, renderer_->overlapWindow(), renderer_->view().viewWidth(),
+    cutOverlapFromViewRegion(window(), renderer_->overlapWindow(), renderer_->view().viewWidth(),
                              renderer_->view().viewHeight());
 }
 
@@ -372,12 +367,12 @@ void Viewer::start() {
             playTour();
         }
     }
-    tourSound_.Play(window_);
+    tourSound_.Play(window());
     if (tour_ != nullptr && !tour_->soundOn()) {
         tourSound_.ToggleMute();
     }
-    if (window_ != nullptr) {
-        SetFocus(window_);
+    if (window() != nullptr) {
+        SetFocus(window());
     }
 }
 
@@ -414,8 +409,8 @@ void Viewer::releaseSceneMedia() {
 }
 
 void Viewer::releaseMedia() {
-    if (renderTimer_ != 0 && window_ != nullptr && IsWindow(window_)) {
-        KillTimer(window_, renderTimerId);
+    if (renderTimer_ != 0 && window() != nullptr && IsWindow(window())) {
+        KillTimer(window(), renderTimerId);
     }
     renderTimer_ = 0;
     for (SoundPlayer* player : {&tourSound_, &sceneSound_}) {
@@ -545,7 +540,7 @@ bool Viewer::copyViewFragment() {
     if (renderer_ == nullptr) {
         return false;
     }
-    return platform::copyTextToClipboard(window_,
+    return platform::copyTextToClipboard(window(),
                                          viewFragment(panDegrees(), tiltDegrees(), fovDegrees()));
 }
 
@@ -571,8 +566,8 @@ bool Viewer::linkKey(WPARAM key) {
             }
             return false;
         case VK_ESCAPE:
-            // The first Esc takes the highlight away; the next one does what
-            // Esc always did (leaves full screen).
+            // The first Esc takes the highlight away; the next one goes on to
+            // the main window (which leaves full screen).
             if (links.clearHighlight()) {
                 redrawIf(true);
                 return true;
@@ -595,7 +590,7 @@ void Viewer::pointerMoved(std::int32_t x, std::int32_t y) {
         return;
     }
     if (!trackingLeave_) {
-        TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, window_, 0};
+        TRACKMOUSEEVENT leave{sizeof leave, TME_LEAVE, window(), 0};
         trackingLeave_ = TrackMouseEvent(&leave) != FALSE;
     }
     const bool changed = renderer_->links().setPointer(POINT{x, y});
@@ -658,78 +653,84 @@ void Viewer::released(std::int32_t x, std::int32_t y) {
 
 // ---- the view window
 
-// Memory that runs out in the engine during a tick, or anywhere else behind
-// the view's messages, ends the run here rather than unwinding into the
-// system's message dispatch.
-LRESULT CALLBACK Viewer::guardedWindowProcedure(HWND window, UINT message, WPARAM wParam,
-                                                LPARAM lParam) {
-    return imaging::endOnOutOfMemory(
-        [&] { return windowProcedure(window, message, wParam, lParam); });
-}
-
-LRESULT CALLBACK Viewer::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* viewer = reinterpret_cast<Viewer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (viewer == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    if (viewer->window_ == nullptr) {
-        viewer->window_ = window;  // messages sent while CreateWindowEx runs
-    }
-    return viewer->handleMessage(message, wParam, lParam);
-}
-
+// Memory that runs out in the engine during a tick, or anything else that
+// fails behind the view's messages, ends the run in the window base rather
+// than unwinding into the system's message dispatch.
 LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    const auto forward = [&] { SendMessageA(parentWindow_, message, wParam, lParam); };
-    ViewRenderer* renderer = renderer_.get();
     switch (message) {
         case WM_DESTROY:
-            if (renderer != nullptr) {
-                renderer->detachWindow();
+            if (renderer_ != nullptr) {
+                renderer_->detachWindow();
             }
             return 0;
-        case WM_PAINT: {
-            {
-                // Only validates the update region: the renderer draws through
-                // a context of its own.
-                const platform::PaintScope painting(window_);
-            }
-            if (renderer != nullptr) {
-                renderer->draw();
-            }
+        case WM_PAINT:
+            paint();
             return 0;
-        }
         case WM_ERASEBKGND:
+        case WM_QUERYNEWPALETTE:
+        case WM_PALETTECHANGED:
             return 0;
         case WM_KEYDOWN:
-            if (linkKey(wParam)) {
-                return 0;
-            }
-            if (renderer != nullptr) {
-                renderer->view().keyDown(static_cast<std::int32_t>(wParam));
-            }
-            forward();
+            keyDown(wParam, lParam);
             return 0;
         case WM_KEYUP:
         case WM_COMMAND:
         case WM_RBUTTONUP:
-            forward();
+            SendMessageA(parentWindow_, message, wParam, lParam);
             return 0;
         case WM_TIMER:
             timerTicked(static_cast<std::int32_t>(wParam));
             return 0;
+        case SoundPlayer::graphNotifyMessage:
+            if (tour_ != nullptr) {
+                tourSound_.HandleGraphEvent(0);
+            }
+            return 0;
+        case WM_MOUSEMOVE:
+        case WM_MOUSELEAVE:
+        case WM_SETCURSOR:
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_CAPTURECHANGED:
+        case WM_CANCELMODE:
+        case WM_MOUSEWHEEL:
+            return handlePointerMessage(message, wParam, lParam);
+        default:
+            return defaultHandling(message, wParam, lParam);
+    }
+}
+
+void Viewer::paint() {
+    {
+        // Only validates the update region: the renderer draws through a
+        // context of its own.
+        const platform::PaintScope painting(window());
+    }
+    if (renderer_ != nullptr) {
+        renderer_->draw();
+    }
+}
+
+void Viewer::keyDown(WPARAM key, LPARAM lParam) {
+    if (linkKey(key)) {
+        return;
+    }
+    if (renderer_ != nullptr) {
+        renderer_->view().keyDown(static_cast<std::int32_t>(key));
+    }
+    SendMessageA(parentWindow_, WM_KEYDOWN, key, lParam);
+}
+
+LRESULT Viewer::handlePointerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    ViewRenderer* renderer = renderer_.get();
+    const std::int16_t x = static_cast<std::int16_t>(LOWORD(lParam));
+    const std::int16_t y = static_cast<std::int16_t>(HIWORD(lParam));
+    switch (message) {
         case WM_MOUSEMOVE:
             if (renderer != nullptr) {
-                renderer->view().dragMove(static_cast<std::int32_t>(wParam),
-                                          static_cast<std::int16_t>(LOWORD(lParam)),
-                                          static_cast<std::int16_t>(HIWORD(lParam)));
+                renderer->view().dragMove(static_cast<std::int32_t>(wParam), x, y);
             }
-            pointerMoved(static_cast<std::int16_t>(LOWORD(lParam)),
-                         static_cast<std::int16_t>(HIWORD(lParam)));
+            pointerMoved(x, y);
             return 0;
         case WM_MOUSELEAVE:
             trackingLeave_ = false;
@@ -743,11 +744,10 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetCursor(linkCursor_);
                 return TRUE;
             }
-            return DefWindowProcA(window_, message, wParam, lParam);
+            return defaultHandling(message, wParam, lParam);
         case WM_LBUTTONDOWN:
             watcherOff();
-            pressed(static_cast<std::int16_t>(LOWORD(lParam)),
-                    static_cast<std::int16_t>(HIWORD(lParam)));
+            pressed(x, y);
             if (renderer != nullptr) {
                 renderer->view().dragBegin(static_cast<std::int32_t>(wParam), LOWORD(lParam),
                                            HIWORD(lParam));
@@ -757,40 +757,36 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (renderer != nullptr) {
                 renderer->view().dragEnd();
             }
-            released(static_cast<std::int16_t>(LOWORD(lParam)),
-                     static_cast<std::int16_t>(HIWORD(lParam)));
+            released(x, y);
             return 0;
         case WM_CAPTURECHANGED:
-            // Another window took the mouse (a box, a menu, another program):
-            // the release will not come here, so the drag ends now.
-            if (renderer != nullptr && reinterpret_cast<HWND>(lParam) != window_) {
-                if (renderer->view().dragging()) {
-                    pressedLink_.reset();  // the release will not come
-                }
-                renderer->view().dragLost();
-            }
+            captureLost(reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_CANCELMODE:
             if (renderer != nullptr && renderer->view().dragging()) {
                 renderer->view().dragEnd();
             }
-            return DefWindowProcA(window_, message, wParam, lParam);
+            return defaultHandling(message, wParam, lParam);
         case WM_MOUSEWHEEL:
             if (renderer != nullptr) {
                 renderer->view().wheelTurned(GET_WHEEL_DELTA_WPARAM(wParam));
             }
             return 0;
-        case WM_QUERYNEWPALETTE:
-        case WM_PALETTECHANGED:
-            return 0;
-        case soundEventMessage:
-            if (tour_ != nullptr) {
-                tourSound_.HandleGraphEvent(0);
-            }
-            return 0;
         default:
-            return DefWindowProcA(window_, message, wParam, lParam);
+            return defaultHandling(message, wParam, lParam);
     }
+}
+
+void Viewer::captureLost(HWND newOwner) {
+    // Another window took the mouse (a box, a menu, another program): the
+    // release will not come here, so the drag ends now.
+    if (renderer_ == nullptr || newOwner == window()) {
+        return;
+    }
+    if (renderer_->view().dragging()) {
+        pressedLink_.reset();  // the release will not come
+    }
+    renderer_->view().dragLost();
 }
 
 // ---- the region under the full-screen toolbar

@@ -1,7 +1,8 @@
-// The one object through which the player shows a tour: it owns the view
-// window (class "OrbiViewer", a child of the main window), the renderer, the
-// scene media manager and the two sound players, turns the shell's commands
-// into calls on them and routes the view window's messages to the renderer.
+// The one object through which the player shows a tour: it makes the view
+// window (class "OrbiViewer", a child of the main window, which destroys it)
+// and owns the renderer, the scene media manager and the two sound players,
+// turns the shell's commands into calls on them and routes the view window's
+// messages to the renderer.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +16,7 @@
 #include "viewer/view_renderer.h"
 #include "imaging/scene_listeners.h"
 #include "imaging/scene_media_manager.h"
+#include "platform/base_window.h"
 #include "sound/sound_player.h"
 
 namespace package {
@@ -63,7 +65,6 @@ class TourViewer {
     virtual void moveViewWindow(const RECT& rectangle) = 0;
     virtual void refresh() = 0;
     virtual void start() = 0;
-    virtual void setReservedValue(std::int32_t value) = 0;
     virtual void setSceneListener(SceneChangeListener* listener) = 0;
     virtual std::int32_t currentSceneNumber() const = 0;
     virtual void purgeSceneImages() = 0;
@@ -132,11 +133,10 @@ class ViewerSoundListener : public SceneSoundListener {
     package::Tour* tour_;
 };
 
-class Viewer : public TourViewer, public engine::SceneStepper {
+class Viewer : public TourViewer, public engine::SceneStepper, private platform::BaseWindow {
   public:
-    // The view window's class and title, and the tour sound's completion notice.
+    // The view window's class.
     static constexpr const char* className = "OrbiViewer";
-    static constexpr UINT soundEventMessage = 0x0405;
     static constexpr UINT_PTR renderTimerId = 1;
     static constexpr UINT renderTimerMilliseconds = 40;
 
@@ -165,13 +165,12 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     float panDegrees() const override;
     float tiltDegrees() const override;
     void createViewWindow(HWND parent, const RECT& rectangle) override;
-    HWND viewWindow() const override { return window_; }
+    HWND viewWindow() const override { return window(); }
     void setFullToolbarWindow(HWND toolbar) override;
     void setTour(package::Tour* tour) override;
     void moveViewWindow(const RECT& rectangle) override;
     void refresh() override;
     void start() override;
-    void setReservedValue(std::int32_t value) override { reservedValue_ = value; }
     void setSceneListener(SceneChangeListener* listener) override;
     std::int32_t currentSceneNumber() const override;
     void purgeSceneImages() override { mediaManager_.PurgeImages(); }
@@ -231,11 +230,15 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     HWND parentWindow() const { return parentWindow_; }
 
   private:
-    static LRESULT CALLBACK guardedWindowProcedure(HWND window, UINT message, WPARAM wParam,
-                                                   LPARAM lParam);
-    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam);
-    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Validates the update region and draws the view.
+    void paint();
+    // A key the links do not take turns the view and goes on to the parent.
+    void keyDown(WPARAM key, LPARAM lParam);
+    // The mouse's messages: drags, the wheel, the links' hover and clicks.
+    LRESULT handlePointerMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The mouse was taken by `newOwner`: a drag on the view ends.
+    void captureLost(HWND newOwner);
     // The keys of the links (Tab, Shift+Tab, Enter, Esc) and the authors' C;
     // true when the key was taken.
     bool linkKey(WPARAM key);
@@ -271,11 +274,9 @@ class Viewer : public TourViewer, public engine::SceneStepper {
     ViewerImageListener* imageListener_ = nullptr;  // owned by the media manager
     SoundPlayer tourSound_;
     SoundPlayer sceneSound_;
-    std::int32_t reservedValue_ = 0;
     SceneChangeListener* sceneListener_ = nullptr;
     engine::AutoTourWatcher* autoTourWatcher_ = nullptr;  // owned by the renderer's view
     HWND parentWindow_ = nullptr;
-    HWND window_ = nullptr;
     UINT_PTR renderTimer_ = 0;
     HCURSOR linkCursor_ = nullptr;
     // The link a left press went down on, where, and whether it has moved

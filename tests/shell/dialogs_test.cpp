@@ -139,10 +139,10 @@ class DialogTest : public ::testing::Test {
         s.languageModule.reset(LoadLibraryA(test_support::modulePath("en").c_str()));
         ASSERT_NE(s.languageModule.get(), nullptr);
         s.dialogBrush.reset(CreateSolidBrush(dialogColour));
-        s.aboutPicture = shell::loadLanguagePicture(IDP_ABOUT_FACE);
-        s.infoPicture = shell::loadLanguagePicture(IDP_HELP_CARD);
-        ASSERT_NE(s.aboutPicture, nullptr);
-        ASSERT_NE(s.infoPicture, nullptr);
+        s.aboutFace.decoded = shell::loadLanguagePicture(IDP_ABOUT_FACE);
+        s.helpCard.decoded = shell::loadLanguagePicture(IDP_HELP_CARD);
+        ASSERT_NE(s.aboutFace.shown(), nullptr);
+        ASSERT_NE(s.helpCard.shown(), nullptr);
 
         test_support::TestWindowOptions options;
         options.className = "DialogTestOwner";
@@ -163,13 +163,9 @@ class DialogTest : public ::testing::Test {
 
     void TearDown() override {
         ShellState& s = shellState;
-        s.authorPhoto = nullptr;
-        s.authorPhotoObject.reset();
-        s.authorPhotoLoaded = 0;
-        s.aboutPicture = nullptr;
-        s.picture157Object.reset();
-        s.infoPicture = nullptr;
-        s.picture154Object.reset();
+        s.authorPhoto.reset();
+        s.aboutFace.reset();
+        s.helpCard.reset();
         s.dialogBrush.reset();
         s.tour.reset();
         s.mainWindow = nullptr;
@@ -212,7 +208,7 @@ class DialogTest : public ::testing::Test {
 };
 
 TEST_F(DialogTest, AboutBoxTakesItsPictureSizeAndCloses) {
-    const SIZE picture = bitmapSize(shellState.aboutPicture);
+    const SIZE picture = bitmapSize(shellState.aboutFace.shown());
     test_support::Bitmap24 shot;
     const INT_PTR byClick = run(IDD_ABOUT, shell::aboutDialogProcedure,
                                 {[&](HWND dialog) {
@@ -229,7 +225,7 @@ TEST_F(DialogTest, AboutBoxTakesItsPictureSizeAndCloses) {
     {
         const platform::WindowDC screen(nullptr);
         const platform::UniqueMemoryDC memory(CreateCompatibleDC(screen.get()));
-        const platform::Selection selected(memory.get(), shellState.aboutPicture);
+        const platform::Selection selected(memory.get(), shellState.aboutFace.shown());
         for (int y = 0; y < picture.cy; y += 7) {
             for (int x = 0; x < picture.cx; x += 7) {
                 differing += GetPixel(memory.get(), x, y) != pixelAt(shot, x, y);
@@ -245,7 +241,7 @@ TEST_F(DialogTest, AboutBoxTakesItsPictureSizeAndCloses) {
 }
 
 TEST_F(DialogTest, PictureDialogEndsWithTheKeyStateOfTheClick) {
-    const SIZE picture = bitmapSize(shellState.infoPicture);
+    const SIZE picture = bitmapSize(shellState.helpCard.shown());
     EXPECT_EQ(run(IDD_PICTURE, shell::pictureDialogProcedure, {[&](HWND dialog) {
                       expectCentredOnOwner(dialog, picture);
                       test_support::writeBmp(test_support::besideThisProgram("dialog-picture.bmp"),
@@ -421,7 +417,7 @@ TEST_F(DialogTest, PhotoIsDecodedOnceAndPaintedCentredInItsSquare) {
         EXPECT_TRUE(shell::loadAuthorPhoto(countingReader));
     }
     EXPECT_EQ(readsCounted, 1);
-    HBITMAP decoded = shellState.authorPhoto;
+    HBITMAP decoded = shellState.authorPhoto.bitmap();
     ASSERT_NE(decoded, nullptr);
 
     // Painted twice in two dialogs: the same bitmap, where the square says.
@@ -433,7 +429,7 @@ TEST_F(DialogTest, PhotoIsDecodedOnceAndPaintedCentredInItsSquare) {
                 shot = screenshotWhenShown(dialog);
                 SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
             }});
-        EXPECT_EQ(shellState.authorPhoto, decoded);
+        EXPECT_EQ(shellState.authorPhoto.bitmap(), decoded);
         // (200 - 60) / 2 = 70, (200 - 40) / 2 + 8 = 88; the photo's top-left
         // pixel is red.
         EXPECT_EQ(pixelAt(shot, 70, 88), RGB(255, 0, 0));
@@ -462,8 +458,8 @@ TEST_F(DialogTest, NoPhotoWithoutLengthAndACorruptOneIsTriedAgainUnseen) {
     EXPECT_FALSE(shell::loadAuthorPhoto(countingReader));
     EXPECT_FALSE(shell::loadAuthorPhoto(countingReader));
     EXPECT_EQ(readsCounted, 2);
-    EXPECT_EQ(shellState.authorPhotoLoaded, 0);
-    EXPECT_EQ(shellState.authorPhoto, nullptr);
+    EXPECT_FALSE(shellState.authorPhoto);
+    EXPECT_EQ(shellState.authorPhoto.bitmap(), nullptr);
 
     // The dialog shows no photo and no message; it closes as usual.
     test_support::Bitmap24 shot;
