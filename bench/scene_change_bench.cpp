@@ -144,10 +144,10 @@ void showScene(const std::string& payloadPath, std::int32_t length, viewer::View
     phases.extract.push_back(clock.lap());
 
     PictureLoader loader;
-    loader.SetDC(renderer.deviceContext());
-    loader.SetCache(&cache);
+    loader.setDC(renderer.deviceContext());
+    loader.setCache(&cache);
     const bool decoded =
-        buffer && loader.LoadFromHGlobal(static_cast<HGLOBAL>(buffer->takeBlock()), length);
+        buffer && loader.loadFromGlobal(static_cast<HGLOBAL>(buffer->takeBlock()), length);
     phases.decode.push_back(clock.lap());
     if (!decoded) {
         std::fprintf(stderr, "%s: the picture did not decode\n", payloadPath.c_str());
@@ -156,8 +156,8 @@ void showScene(const std::string& payloadPath, std::int32_t length, viewer::View
 
     auto header = std::make_unique<BITMAPINFOHEADER>();
     void* bits = nullptr;
-    platform::UniqueBitmap bitmap(loader.GetBitmap(&bits, header.get()));
-    loader.ReleasePicture();
+    platform::UniqueBitmap bitmap(loader.bitmap(&bits, header.get()));
+    loader.releasePicture();
     phases.render.push_back(clock.lap());
 
     auto image = std::make_shared<DibImage>(bitmap.release(), bits, std::move(header), id);

@@ -62,13 +62,13 @@ class PictureLoader::HeldJpeg {
 PictureLoader::PictureLoader() = default;
 PictureLoader::~PictureLoader() = default;
 
-void PictureLoader::ReleasePicture() {
+void PictureLoader::releasePicture() {
     picture_.reset();
     jpeg_.reset();
 }
 
-bool PictureLoader::LoadFromFile(const char* path) {
-    ReleasePicture();
+bool PictureLoader::loadFromFile(const char* path) {
+    releasePicture();
     std::ifstream file(platform::systemPath(path), std::ios::binary);
     if (!file) {
         return false;
@@ -84,10 +84,10 @@ bool PictureLoader::LoadFromFile(const char* path) {
     }
     file.seekg(0, std::ios::beg);
     file.read(buffer.data(), static_cast<std::streamsize>(length));
-    return LoadFromBufferNoRelease(buffer.data(), length);
+    return loadFromBufferKeepingIt(buffer.data(), length);
 }
 
-bool PictureLoader::LoadFromBufferNoRelease(const void* data, std::uint32_t size) {
+bool PictureLoader::loadFromBufferKeepingIt(const void* data, std::uint32_t size) {
     platform::MovableCopy copy = platform::copyToMovableBlock(data, size);
     if (copy.failure == platform::MovableCopy::Failure::allocate) {
         throw OutOfMemoryException(imaging::oom::bufferAllocate);
@@ -95,12 +95,12 @@ bool PictureLoader::LoadFromBufferNoRelease(const void* data, std::uint32_t size
     if (copy.failure == platform::MovableCopy::Failure::lock) {
         throw OutOfMemoryException(imaging::oom::bufferLock);
     }
-    return LoadFromHGlobalNoRelease(copy.block.release(), static_cast<std::int32_t>(size));
+    return loadFromGlobalKeepingIt(copy.block.release(), static_cast<std::int32_t>(size));
 }
 
-bool PictureLoader::LoadFromHGlobal(HGLOBAL block, std::int32_t size) {
-    ReleasePicture();
-    return LoadFromHGlobalNoRelease(block, size);
+bool PictureLoader::loadFromGlobal(HGLOBAL block, std::int32_t size) {
+    releasePicture();
+    return loadFromGlobalKeepingIt(block, size);
 }
 
 // Keeps the block when it holds a JPEG of a kind the player decodes itself.
@@ -129,7 +129,7 @@ bool PictureLoader::holdIfOwnJpeg(const std::shared_ptr<platform::UniqueGlobal>&
     return true;
 }
 
-bool PictureLoader::LoadFromHGlobalNoRelease(HGLOBAL block, std::int32_t size) {
+bool PictureLoader::loadFromGlobalKeepingIt(HGLOBAL block, std::int32_t size) {
     // The block is the loader's now, whatever comes of it.
     platform::UniqueGlobal owned(block);
     const auto shared = std::make_shared<platform::UniqueGlobal>(std::move(owned));
@@ -140,9 +140,9 @@ bool PictureLoader::LoadFromHGlobalNoRelease(HGLOBAL block, std::int32_t size) {
     return loadThroughPlatform(std::move(*shared), size);
 }
 
-bool PictureLoader::LoadFromSharedBlock(std::shared_ptr<platform::UniqueGlobal> block,
+bool PictureLoader::loadFromSharedBlock(std::shared_ptr<platform::UniqueGlobal> block,
                                         std::int32_t size) {
-    ReleasePicture();
+    releasePicture();
     if (holdIfOwnJpeg(block, size)) {
         return true;
     }
@@ -208,7 +208,7 @@ imaging::PixelSize PictureLoader::pixelSizeOn(HDC dc) const {
             MulDiv(himetric.height, GetDeviceCaps(dc, LOGPIXELSY), 2540)};
 }
 
-imaging::PixelSize PictureLoader::GetPixelSize() const {
+imaging::PixelSize PictureLoader::pixelSize() const {
     if (jpeg_) {
         // The platform's size for a JPEG: its pixels, through HIMETRIC and
         // back at the same resolution, which changes nothing.
@@ -249,7 +249,7 @@ HBITMAP PictureLoader::renderInto(void** bitsOut, BITMAPINFOHEADER* header, imag
     HRESULT status = S_OK;
     {
         platform::Selection selection(dc.get(), bitmap.get());
-        status = RenderPicture(dc.get(), 0, 0, size.width, size.height);
+        status = renderPicture(dc.get(), 0, 0, size.width, size.height);
     }
     if (status == E_OUTOFMEMORY) {
         *bitsOut = nullptr;
@@ -291,7 +291,7 @@ HBITMAP PictureLoader::decodeJpegInto(void** bitsOut, BITMAPINFOHEADER* header, 
         !handJpegToPlatform()) {
         return nullptr;
     }
-    return renderInto(bitsOut, header, platformSize.value_or(GetPixelSize()), outOfMemoryMessage);
+    return renderInto(bitsOut, header, platformSize.value_or(pixelSize()), outOfMemoryMessage);
 }
 
 // The reduced mode's stretch: the JPEG is decoded at the smallest DCT scale
@@ -326,12 +326,12 @@ HBITMAP PictureLoader::stretchJpegInto(void** bitsOut, BITMAPINFOHEADER* header,
     return bitmap.release();
 }
 
-HBITMAP PictureLoader::GetBitmap(void** bitsOut, BITMAPINFOHEADER* header) {
+HBITMAP PictureLoader::bitmap(void** bitsOut, BITMAPINFOHEADER* header) {
     *bitsOut = nullptr;
     if (!picture_ && !jpeg_) {
         return nullptr;
     }
-    const imaging::PixelSize size = GetPixelSize();
+    const imaging::PixelSize size = pixelSize();
     if (cache_ != nullptr) {
         makeRoomFor(*cache_, size);
     }
@@ -341,13 +341,13 @@ HBITMAP PictureLoader::GetBitmap(void** bitsOut, BITMAPINFOHEADER* header) {
     return renderInto(bitsOut, header, size, imaging::oom::bitmap);
 }
 
-HBITMAP PictureLoader::GetScaledBitmap(void** bitsOut, BITMAPINFOHEADER* header, std::int32_t width,
-                                       std::int32_t height) {
+HBITMAP PictureLoader::scaledBitmap(void** bitsOut, BITMAPINFOHEADER* header, std::int32_t width,
+                                    std::int32_t height) {
     *bitsOut = nullptr;
     if ((width <= 0 && height <= 0) || !holdsPicture()) {
         return nullptr;
     }
-    const auto target = imaging::stretchTarget(GetPixelSize(), width, height);
+    const auto target = imaging::stretchTarget(pixelSize(), width, height);
     if (!target) {
         return nullptr;
     }
@@ -357,7 +357,7 @@ HBITMAP PictureLoader::GetScaledBitmap(void** bitsOut, BITMAPINFOHEADER* header,
     return renderInto(bitsOut, header, *target, imaging::oom::scaledBitmap);
 }
 
-HBITMAP PictureLoader::GetPreviewBitmap(void** bitsOut, BITMAPINFOHEADER* header) {
+HBITMAP PictureLoader::previewBitmap(void** bitsOut, BITMAPINFOHEADER* header) {
     *bitsOut = nullptr;
     if (!jpeg_) {
         return nullptr;
@@ -365,7 +365,7 @@ HBITMAP PictureLoader::GetPreviewBitmap(void** bitsOut, BITMAPINFOHEADER* header
     return decodeJpegInto(bitsOut, header, 1, imaging::oom::scaledBitmap, JpegFailure::nothing);
 }
 
-HRESULT PictureLoader::RenderPicture(HDC dc, int x, int y, int cx, int cy) {
+HRESULT PictureLoader::renderPicture(HDC dc, int x, int y, int cx, int cy) {
     if (jpeg_) {
         void* bits = nullptr;
         BITMAPINFOHEADER header{};

@@ -6,11 +6,11 @@
 // through the platform's picture service.
 //
 // Threads: a loader is used by one thread at a time, which may be a worker.
-// The loading calls, GetPixelSize, GetBitmap, GetScaledBitmap and
-// GetPreviewBitmap touch no window; their sections are made on the context
-// named with SetDC (a DIB_RGB_COLORS section reads nothing of it) or on a
+// The loading calls, pixelSize, bitmap, scaledBitmap and
+// previewBitmap touch no window; their sections are made on the context
+// named with setDC (a DIB_RGB_COLORS section reads nothing of it) or on a
 // memory context of the calling thread. The attached cache takes its own lock,
-// so GetBitmap may shrink it from a worker.
+// so bitmap may shrink it from a worker.
 #pragma once
 
 #include <windows.h>
@@ -38,52 +38,52 @@ class PictureLoader {
 
     // Releases any held picture, then decodes the whole file. False when the
     // file does not open or does not decode.
-    bool LoadFromFile(const char* path);
+    bool loadFromFile(const char* path);
     // Copies the bytes into a new movable block and decodes it. Does not
     // release a held picture first.
-    bool LoadFromBufferNoRelease(const void* data, std::uint32_t size);
-    // Releases any held picture, then LoadFromHGlobalNoRelease.
-    bool LoadFromHGlobal(HGLOBAL block, std::int32_t size);
+    bool loadFromBufferKeepingIt(const void* data, std::uint32_t size);
+    // Releases any held picture, then loadFromGlobalKeepingIt.
+    bool loadFromGlobal(HGLOBAL block, std::int32_t size);
     // Decodes a movable block holding a whole compressed picture. The block
     // passes to the loader in every case and is freed by it.
-    bool LoadFromHGlobalNoRelease(HGLOBAL block, std::int32_t size);
+    bool loadFromGlobalKeepingIt(HGLOBAL block, std::int32_t size);
     // Releases any held picture, then decodes a block that others may read
     // at the same time (a scene's JPEG, read by its full decode and by its
     // preview): the loader holds a share of it while it holds the picture
     // and never writes to it.
-    bool LoadFromSharedBlock(std::shared_ptr<platform::UniqueGlobal> block, std::int32_t size);
+    bool loadFromSharedBlock(std::shared_ptr<platform::UniqueGlobal> block, std::int32_t size);
 
     // The held picture's size in screen pixels; (0, 0) without a picture.
-    imaging::PixelSize GetPixelSize() const;
+    imaging::PixelSize pixelSize() const;
     // Renders the picture at its natural size into a new DIB section and
     // fills `header` for it. With a cache attached, the oldest cached images
     // are given up first while physical memory is short. Null (and null in
     // `bitsOut`) without a picture or when no bitmap could be made.
-    HBITMAP GetBitmap(void** bitsOut, BITMAPINFOHEADER* header);
-    // Like GetBitmap, stretched to width x height; a side of 0 or less is
+    HBITMAP bitmap(void** bitsOut, BITMAPINFOHEADER* header);
+    // Like bitmap, stretched to width x height; a side of 0 or less is
     // derived from the other and the picture's aspect.
-    HBITMAP GetScaledBitmap(void** bitsOut, BITMAPINFOHEADER* header, std::int32_t width,
-                            std::int32_t height);
+    HBITMAP scaledBitmap(void** bitsOut, BITMAPINFOHEADER* header, std::int32_t width,
+                         std::int32_t height);
     // The picture decoded at an eighth of its size (rounded up) into a new
     // DIB section, for a quick first look. Only for JPEGs the player decodes
     // itself; null (and null in `bitsOut`) for any other picture.
-    HBITMAP GetPreviewBitmap(void** bitsOut, BITMAPINFOHEADER* header);
+    HBITMAP previewBitmap(void** bitsOut, BITMAPINFOHEADER* header);
     // Draws the whole picture upright into the rectangle; the picture
     // service's status comes back unchanged.
-    HRESULT RenderPicture(HDC dc, int x, int y, int cx, int cy);
-    void ReleasePicture();
-    // The cache GetBitmap may shrink; null: none.
-    void SetCache(ImageCache* cache) { cache_ = cache; }
+    HRESULT renderPicture(HDC dc, int x, int y, int cx, int cy);
+    void releasePicture();
+    // The cache bitmap may shrink; null: none.
+    void setCache(ImageCache* cache) { cache_ = cache; }
     // A flag that, once raised, stops the decodes of JPEGs the player decodes
-    // itself between rows: GetBitmap, GetScaledBitmap and GetPreviewBitmap
+    // itself between rows: bitmap, scaledBitmap and previewBitmap
     // then give null without a prompt (a decode that was overtaken). The flag
     // may be raised from any thread. Null: none.
-    void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+    void setCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
     // Counts the rows those decodes write, for another thread to read.
     // Null: none.
-    void SetProgress(imaging::jpeg::Progress* progress) { progress_ = progress; }
+    void setProgress(imaging::jpeg::Progress* progress) { progress_ = progress; }
     // The device context DIB sections are made on; null: a memory context.
-    void SetDC(HDC dc) { dc_ = dc; }
+    void setDC(HDC dc) { dc_ = dc; }
 
     bool holdsPicture() const { return picture_ || jpeg_; }
     // Whether the held picture is a JPEG the player decodes itself.

@@ -34,8 +34,6 @@ class WorkerApartment {
     bool entered_;
 };
 
-constexpr std::int32_t reducedMode = 1;
-
 std::atomic<DecodeObserver> decodeObserver{nullptr};
 std::atomic<void*> decodeObserverContext{nullptr};
 
@@ -52,24 +50,23 @@ std::unique_ptr<BITMAPINFOHEADER> newHeader() {
 }
 
 // The picture the loader holds, made into an image.
-std::shared_ptr<DibImage> imageOfLoaded(PictureLoader& loader, std::int32_t mode,
+std::shared_ptr<DibImage> imageOfLoaded(PictureLoader& loader, ImageMode mode,
                                         ImageCache* guardCache,
                                         std::unique_ptr<BITMAPINFOHEADER> header, std::int32_t id) {
     void* bits = nullptr;
     HBITMAP rawBitmap = nullptr;
-    if (mode == reducedMode) {
-        if (const auto request = reducedModeRequest(loader.GetPixelSize())) {
-            rawBitmap =
-                loader.GetScaledBitmap(&bits, header.get(), request->width, request->height);
+    if (mode == ImageMode::reduced) {
+        if (const auto request = reducedModeRequest(loader.pixelSize())) {
+            rawBitmap = loader.scaledBitmap(&bits, header.get(), request->width, request->height);
         } else {
-            rawBitmap = loader.GetBitmap(&bits, header.get());
+            rawBitmap = loader.bitmap(&bits, header.get());
         }
     } else {
-        loader.SetCache(guardCache);
-        rawBitmap = loader.GetBitmap(&bits, header.get());
+        loader.setCache(guardCache);
+        rawBitmap = loader.bitmap(&bits, header.get());
     }
     platform::UniqueBitmap bitmap(rawBitmap);
-    loader.ReleasePicture();
+    loader.releasePicture();
     try {
         auto image = std::make_shared<DibImage>(bitmap.get(), bits, std::move(header), id);
         bitmap.release();
@@ -81,9 +78,8 @@ std::shared_ptr<DibImage> imageOfLoaded(PictureLoader& loader, std::int32_t mode
 
 }  // namespace
 
-std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
-                                      ImageCache* guardCache, HGLOBAL block, std::int32_t size,
-                                      std::int32_t id) {
+std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, ImageMode mode, ImageCache* guardCache,
+                                      HGLOBAL block, std::int32_t size, std::int32_t id) {
     std::unique_ptr<BITMAPINFOHEADER> header;
     try {
         header = newHeader();
@@ -91,17 +87,17 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, std::int32_t mode,
         GlobalFree(block);
         throw;
     }
-    loader.LoadFromHGlobal(block, size);
+    loader.loadFromGlobal(block, size);
     return imageOfLoaded(loader, mode, guardCache, std::move(header), id);
 }
 
 std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock block,
                                              std::int32_t size, std::int32_t id) {
     auto header = std::make_unique<BITMAPINFOHEADER>();
-    loader.LoadFromSharedBlock(std::move(block), size);
+    loader.loadFromSharedBlock(std::move(block), size);
     void* bits = nullptr;
-    platform::UniqueBitmap bitmap(loader.GetPreviewBitmap(&bits, header.get()));
-    loader.ReleasePicture();
+    platform::UniqueBitmap bitmap(loader.previewBitmap(&bits, header.get()));
+    loader.releasePicture();
     if (!bitmap) {
         return nullptr;
     }
@@ -138,14 +134,15 @@ void SceneDecode::decode() {
         DeferredBoxes boxes;
         try {
             PictureLoader loader;
-            loader.SetCancelFlag(&cancelled_);
-            loader.SetProgress(&progress_);
+            loader.setCancelFlag(&cancelled_);
+            loader.setProgress(&progress_);
             if (kind_ == Kind::preview) {
                 result_.image = decodePreviewImage(loader, std::move(block_), size_, id_);
             } else {
                 std::unique_ptr<BITMAPINFOHEADER> header = newHeader();
-                loader.LoadFromSharedBlock(std::move(block_), size_);
-                result_.image = imageOfLoaded(loader, 0, guardCache_, std::move(header), id_);
+                loader.loadFromSharedBlock(std::move(block_), size_);
+                result_.image =
+                    imageOfLoaded(loader, ImageMode::full, guardCache_, std::move(header), id_);
             }
         } catch (const OutOfMemoryException&) {
             result_.failure = DecodedScene::Failure::outOfMemory;

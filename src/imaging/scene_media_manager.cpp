@@ -118,7 +118,7 @@ void SceneImageCallback::deliver(std::unique_ptr<package::Payload> payload) {
         if (buffer != nullptr) {
             const std::int32_t size = buffer->size();
             image =
-                manager_->LoadImgFromHGlobal(static_cast<HGLOBAL>(buffer->takeBlock()), size, id_);
+                manager_->loadImageFromGlobal(static_cast<HGLOBAL>(buffer->takeBlock()), size, id_);
         } else {
             image = std::make_shared<DibImage>();
         }
@@ -202,23 +202,23 @@ void SceneSoundCallback::deliver(std::unique_ptr<package::Payload> payload) {
 }
 
 SceneMediaManager::~SceneMediaManager() {
-    ReleaseAll();
+    releaseAll();
 }
 
-void SceneMediaManager::ReleaseAll() {
+void SceneMediaManager::releaseAll() {
     decodes_.release();
     heldSound_.drop();
-    DeleteImageListener();
-    DeletePendingImageCallback();
-    DeleteSoundListener();
+    deleteImageListener();
+    deletePendingImageCallback();
+    deleteSoundListener();
     tour_ = nullptr;
-    loader_.ReleasePicture();
+    loader_.releasePicture();
     imageCache_.clear();
     shownImage_.reset();
     soundFiles_.clear();
 }
 
-void SceneMediaManager::PurgeImages() {
+void SceneMediaManager::purgeImages() {
     if (tour_ == nullptr) {
         return;
     }
@@ -230,11 +230,11 @@ void SceneMediaManager::PurgeImages() {
     }
 }
 
-void SceneMediaManager::SetImageListener(std::unique_ptr<SceneImageListener> listener) {
+void SceneMediaManager::setImageListener(std::unique_ptr<SceneImageListener> listener) {
     imageListener_ = std::move(listener);
 }
 
-void SceneMediaManager::SetSoundListener(std::unique_ptr<SceneSoundListener> listener) {
+void SceneMediaManager::setSoundListener(std::unique_ptr<SceneSoundListener> listener) {
     if (soundCallback_ != nullptr) {
         return;  // the first listener stays; this one is destroyed unused
     }
@@ -247,7 +247,7 @@ void SceneMediaManager::SetSoundListener(std::unique_ptr<SceneSoundListener> lis
     soundListener_ = std::move(listener);
 }
 
-void SceneMediaManager::DeleteSoundListener() {
+void SceneMediaManager::deleteSoundListener() {
     if (soundCallback_ == nullptr) {
         return;
     }
@@ -257,7 +257,7 @@ void SceneMediaManager::DeleteSoundListener() {
     soundListener_.reset();
 }
 
-void SceneMediaManager::DeletePendingImageCallback() {
+void SceneMediaManager::deletePendingImageCallback() {
     if (pendingImageCallback_ != nullptr && pendingImageCallback_->delivering()) {
         pendingImageCallback_->setCancelled(true);
         retiredImageCallbacks_.push_back(std::move(pendingImageCallback_));
@@ -267,15 +267,15 @@ void SceneMediaManager::DeletePendingImageCallback() {
                   [](const auto& callback) { return !callback->delivering(); });
 }
 
-void SceneMediaManager::ShowPictureFile(const char* path) {
-    std::shared_ptr<DibImage> image = LoadImgFromFile(path);
+void SceneMediaManager::showPictureFile(const char* path) {
+    std::shared_ptr<DibImage> image = loadImageFromFile(path);
     if (imageListener_ != nullptr) {
         handOverImage(imageListener_.get(), std::move(image));
     }
 }
 
-void SceneMediaManager::ShowScene(std::int32_t position) {
-    DeletePendingImageCallback();
+void SceneMediaManager::showScene(std::int32_t position) {
+    deletePendingImageCallback();
     heldSound_.drop();
     decodes_.dropScene();
     package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
@@ -292,12 +292,12 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
             handOverImage(imageListener_.get(), std::move(cached));
         }
     }
-    if (mode_ == fullMode && !foundImage) {
+    if (mode_ == Mode::full && !foundImage) {
         foundImage = usePrefetch(id, adopted);
     } else if (imageCache_.prefetchedId() != id) {
         decodes_.dropPrefetch();
     }
-    const bool imageLater = !foundImage && mode_ == fullMode;
+    const bool imageLater = !foundImage && mode_ == Mode::full;
     heldSound_.hold(imageLater);
     bool foundSound = false;
     if (package::SoundFileEntry* entry = soundFiles_.find(position)) {
@@ -322,7 +322,7 @@ void SceneMediaManager::ShowScene(std::int32_t position) {
         }
     }
     scene->dropSoundReceiver();
-    if (mode_ == fullMode && !foundSound && soundCallback_ != nullptr) {
+    if (mode_ == Mode::full && !foundSound && soundCallback_ != nullptr) {
         soundCallback_->setSceneIndex(position);
         soundCallback_->setCancelled(false);
         scene->setSoundReceiver(soundCallback_.get());
@@ -347,9 +347,9 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
     }
     return false;
 }
-void SceneMediaManager::Prefetch(std::int32_t position) {
+void SceneMediaManager::prefetch(std::int32_t position) {
     package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
-    if (mode_ != fullMode || scene == nullptr) {
+    if (mode_ != Mode::full || scene == nullptr) {
         return;
     }
     const std::int32_t id = scene->id();
@@ -408,7 +408,7 @@ void SceneMediaManager::stopDecoding() {
     decodes_.stop();
     heldSound_.drop();
 }
-package::TempFile* SceneMediaManager::TourSoundFile() {
+package::TempFile* SceneMediaManager::tourSoundFile() {
     if (tour_ == nullptr) {
         return nullptr;
     }
@@ -419,7 +419,7 @@ package::TempFile* SceneMediaManager::TourSoundFile() {
     return handedOut;
 }
 
-void SceneMediaManager::CancelAll() {
+void SceneMediaManager::cancelAll() {
     heldSound_.drop();
     decodes_.dropScene();
     if (pendingImageCallback_ != nullptr) {
@@ -439,7 +439,7 @@ void SceneMediaManager::CancelAll() {
             }
             scene->cancel();
             scene->dropImageReceiver();
-            if (mode_ == fullMode) {
+            if (mode_ == Mode::full) {
                 scene->dropSoundReceiver();
             }
         }
@@ -448,12 +448,12 @@ void SceneMediaManager::CancelAll() {
     }
 }
 
-std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromFile(const char* path) {
+std::shared_ptr<DibImage> SceneMediaManager::loadImageFromFile(const char* path) {
     auto header = makeRecord<BITMAPINFOHEADER>(imaging::oom::imageFromFile);
-    loader_.LoadFromFile(path);
+    loader_.loadFromFile(path);
     void* bits = nullptr;
-    platform::UniqueBitmap bitmap(loader_.GetBitmap(&bits, header.get()));
-    loader_.ReleasePicture();
+    platform::UniqueBitmap bitmap(loader_.bitmap(&bits, header.get()));
+    loader_.releasePicture();
     std::shared_ptr<DibImage> image;
     try {
         // The record is allocated before its id is taken, so the counter
@@ -469,8 +469,8 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromFile(const char* path) {
     return image;
 }
 
-std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobal(HGLOBAL block, std::int32_t size,
-                                                                std::int32_t id) {
+std::shared_ptr<DibImage> SceneMediaManager::loadImageFromGlobal(HGLOBAL block, std::int32_t size,
+                                                                 std::int32_t id) {
     if (decodeWatch_ != nullptr) {
         decodeWatch_->decodingHere(id);
     }
@@ -485,9 +485,9 @@ std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobal(HGLOBAL block, s
     return image;
 }
 
-std::shared_ptr<DibImage> SceneMediaManager::LoadImgFromHGlobalNextId(HGLOBAL block,
-                                                                      std::int32_t size) {
-    return LoadImgFromHGlobal(block, size, imageCache_.nextId());
+std::shared_ptr<DibImage> SceneMediaManager::loadImageFromGlobalWithNextId(HGLOBAL block,
+                                                                           std::int32_t size) {
+    return loadImageFromGlobal(block, size, imageCache_.nextId());
 }
 
 void SceneMediaManager::handOverPreview(SceneImageListener* listener,
@@ -519,7 +519,7 @@ void SceneMediaManager::replaceShownImage(std::shared_ptr<DibImage> image) {
     shownImage_ = std::move(image);
     decodes_.keepLevelsOnlyFor(shownImage_.get());
     if (shownImage_ != nullptr && !shownImage_->isNull() && decodes_.levelBuilder() != nullptr &&
-        mode_ == fullMode && shownImage_->wantLevels()) {
+        mode_ == Mode::full && shownImage_->wantLevels()) {
         decodes_.buildLevels(shownImage_);
     }
 }

@@ -6,7 +6,7 @@
 // full-size images the delivered picture goes to the decodes on workers
 // (scene_decodes.h); the old scene stays on screen until the window's thread
 // installs the new image, and the scene's sound is handed over with it. The
-// next scene can be decoded ahead (`Prefetch`) and is then shown at once.
+// next scene can be decoded ahead (`prefetch`) and is then shown at once.
 #pragma once
 
 #include <windows.h>
@@ -30,7 +30,7 @@ class Tour;
 
 class SceneMediaManager;
 
-// The image request of one ShowScene: decodes the delivered block and hands
+// The image request of one showScene: decodes the delivered block and hands
 // the image to the listener that was current when the request was made.
 class SceneImageCallback : public package::MediaCallback {
   public:
@@ -125,10 +125,9 @@ class SceneDecodeWatch {
 
 class SceneMediaManager : private imaging::SceneDecodeSink {
   public:
-    // Full-size images and scene sounds (what the player uses).
-    static constexpr std::int32_t fullMode = 0;
-    // Images reduced to at most 1000 pixels wide or 500 high; no scene sounds.
-    static constexpr std::int32_t reducedMode = 1;
+    // Full-size images and scene sounds (what the player uses), or images
+    // reduced to at most 1000 pixels wide or 500 high and no scene sounds.
+    using Mode = imaging::ImageMode;
 
     SceneMediaManager() : decodes_(imageCache_, *this) {}
     // Deletes the listeners and the pending request, drops the cached images
@@ -138,46 +137,47 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     SceneMediaManager& operator=(const SceneMediaManager&) = delete;
 
     // Operations in the order the viewer relies on.
-    void SetDC(HDC dc) { loader_.SetDC(dc); }
-    void SetTour(package::Tour* tour) { tour_ = tour; }
+    void setDC(HDC dc) { loader_.setDC(dc); }
+    void setTour(package::Tour* tour) { tour_ = tour; }
     // Drops cached images whose scene is no longer in the tour.
-    void PurgeImages();
-    void SetImageListener(std::unique_ptr<SceneImageListener> listener);
-    void DeleteImageListener() { imageListener_.reset(); }
+    void purgeImages();
+    void setImageListener(std::unique_ptr<SceneImageListener> listener);
+    void deleteImageListener() { imageListener_.reset(); }
     // The first listener given stays; a later one is destroyed unused.
-    void SetSoundListener(std::unique_ptr<SceneSoundListener> listener);
-    void DeleteSoundListener();
+    void setSoundListener(std::unique_ptr<SceneSoundListener> listener);
+    void deleteSoundListener();
     // A request whose delivery is still running (a prompt is open inside it)
     // is cancelled and kept until that delivery has returned.
-    void DeletePendingImageCallback();
+    void deletePendingImageCallback();
     // Decodes a picture file and hands it to the image listener.
-    void ShowPictureFile(const char* path);
+    void showPictureFile(const char* path);
     // Hands over the scene's cached image and recorded sound at once, and
     // loads what is missing. Positions run from 1 to the tour's scene count.
-    void ShowScene(std::int32_t position);
+    void showScene(std::int32_t position);
     // A new handle on the tour's background sound, kept in the sound list
     // (which deletes the file with the manager); the caller only borrows it.
-    package::TempFile* TourSoundFile();
-    void SetMode(std::int32_t mode) { mode_ = mode; }
+    package::TempFile* tourSoundFile();
+    void setMode(Mode mode) { mode_ = mode; }
     // Later deliveries of the outstanding requests are dropped until the next
-    // ShowScene; every scene's loading is cancelled.
-    void CancelAll();
+    // showScene; every scene's loading is cancelled.
+    void cancelAll();
     // Factory operations: never null; a picture that did not decode gives the
     // null image. The image is shared with the cache when the cache took it;
     // otherwise the caller's hold is the only one.
-    std::shared_ptr<DibImage> LoadImgFromFile(const char* path);
-    std::shared_ptr<DibImage> LoadImgFromHGlobal(HGLOBAL block, std::int32_t size, std::int32_t id);
-    std::shared_ptr<DibImage> LoadImgFromHGlobalNextId(HGLOBAL block, std::int32_t size);
+    std::shared_ptr<DibImage> loadImageFromFile(const char* path);
+    std::shared_ptr<DibImage> loadImageFromGlobal(HGLOBAL block, std::int32_t size,
+                                                  std::int32_t id);
+    std::shared_ptr<DibImage> loadImageFromGlobalWithNextId(HGLOBAL block, std::int32_t size);
 
     // What the destructor does, for an owner that must let go of the pictures
     // and the files before it goes: the listeners and requests, the decoder's
     // picture, the cached images and every sound file handed out.
-    void ReleaseAll();
+    void releaseAll();
 
     // Decodes the next scene's image on a worker, to be shown at once when the
     // scene is asked for; one at a time (a newer one replaces it). Nothing in
     // the reduced mode, or when the image is cached or on its way already.
-    void Prefetch(std::int32_t position);
+    void prefetch(std::int32_t position);
     // Starts a worker on a delivered scene image (the scene-image callback's
     // part when it decodes on a worker).
     void decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
@@ -207,7 +207,7 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
         return listener != nullptr && listener == imageListener_.get();
     }
 
-    std::int32_t mode() const { return mode_; }
+    Mode mode() const { return mode_; }
     ImageCache& imageCache() { return imageCache_; }
     const package::SoundFileList& soundFiles() const { return soundFiles_; }
     PictureLoader& loader() { return loader_; }
@@ -237,7 +237,7 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     // true when the image was handed over at once.
     bool usePrefetch(std::int32_t id, bool& adopted);
 
-    std::int32_t mode_ = fullMode;
+    Mode mode_ = Mode::full;
     PictureLoader loader_;
     ImageCache imageCache_;
     package::SoundFileList soundFiles_;

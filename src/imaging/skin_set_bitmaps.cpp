@@ -45,10 +45,10 @@ void package::SkinSet::loadBitmaps() {
         const auto slots = bitmapSlots();
         for (int slot = 0; slot < imageCount; ++slot) {
             HBITMAP bitmap = nullptr;
-            if (decodes(imagePath(slot)) && loader.LoadFromFile(imagePath(slot))) {
+            if (decodes(imagePath(slot)) && loader.loadFromFile(imagePath(slot))) {
                 void* bits = nullptr;
                 BITMAPINFOHEADER header{};
-                bitmap = loader.GetBitmap(&bits, &header);
+                bitmap = loader.bitmap(&bits, &header);
             }
             *slots[static_cast<std::size_t>(slot)] = bitmap;
         }

@@ -129,7 +129,8 @@ Viewer::~Viewer() {
 
 void Viewer::setMode(std::int32_t mode) {
     mode_ = mode;
-    mediaManager_.SetMode(mode);
+    mediaManager_.setMode(mode == 0 ? SceneMediaManager::Mode::full
+                                    : SceneMediaManager::Mode::reduced);
 }
 
 void Viewer::toggleMute() {
@@ -242,7 +243,7 @@ void Viewer::goToSceneAt(std::int32_t sceneNumber, float pan, float tilt, float 
 }
 
 void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov) {
-    mediaManager_.CancelAll();
+    mediaManager_.cancelAll();
     const engine::ViewRadians start = engine::viewRadiansFromDegrees(pan, tilt, fov);
     if (imageListener_ != nullptr) {
         imageListener_->setStartView(start.pan, start.tilt, start.fov);
@@ -251,7 +252,7 @@ void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float 
     }
     goingTo_ = sceneNumber;
     prefetchDue_ = false;
-    mediaManager_.ShowScene(sceneNumber);
+    mediaManager_.showScene(sceneNumber);
 }
 
 float Viewer::fovDegrees() const {
@@ -299,8 +300,8 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
 
     auto imageListener = std::make_unique<ViewerImageListener>(renderer_.get(), this);
     imageListener_ = imageListener.get();
-    mediaManager_.SetDC(renderer_->deviceContext());
-    mediaManager_.SetImageListener(std::move(imageListener));
+    mediaManager_.setDC(renderer_->deviceContext());
+    mediaManager_.setImageListener(std::move(imageListener));
 
     if (tour_ != nullptr) {
         if (tour_->rotationSpeed() == 1) {
@@ -310,8 +311,8 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
         }
     }
     if (mode_ == 0) {
-        mediaManager_.SetSoundListener(std::make_unique<ViewerSoundListener>(&sceneSound_, tour_));
-        tourSound_.SetFile(mediaManager_.TourSoundFile());
+        mediaManager_.setSoundListener(std::make_unique<ViewerSoundListener>(&sceneSound_, tour_));
+        tourSound_.SetFile(mediaManager_.tourSoundFile());
     }
     renderTimer_ = SetTimer(window(), renderTimerId, renderTimerMilliseconds, nullptr);
     ShowWindow(window(), SW_SHOW);
@@ -325,7 +326,7 @@ void Viewer::setFullToolbarWindow(HWND toolbar) {
 
 void Viewer::setTour(package::Tour* tour) {
     tour_ = tour;
-    mediaManager_.SetTour(tour);
+    mediaManager_.setTour(tour);
     applySampling();
 }
 
@@ -401,9 +402,9 @@ void Viewer::resetView() {
 }
 
 void Viewer::releaseSceneMedia() {
-    mediaManager_.CancelAll();
-    mediaManager_.DeleteImageListener();
-    mediaManager_.DeleteSoundListener();
+    mediaManager_.cancelAll();
+    mediaManager_.deleteImageListener();
+    mediaManager_.deleteSoundListener();
     // The manager owned the listener: nothing may reach it any more.
     imageListener_ = nullptr;
 }
@@ -423,7 +424,7 @@ void Viewer::releaseMedia() {
         const engine::SourceImage none;
         renderer_->setImage(&none);  // the shown image's pixels go next
     }
-    mediaManager_.ReleaseAll();
+    mediaManager_.releaseAll();
 }
 
 void Viewer::sceneShown(std::int32_t sceneNumber) {
@@ -476,13 +477,13 @@ void Viewer::showNextScene(bool userAction) {
 }
 
 void Viewer::showPictureFile(const char* path, float pan, float tilt, float fov) {
-    mediaManager_.CancelAll();
+    mediaManager_.cancelAll();
     goingTo_ = 0;
     if (imageListener_ != nullptr) {
         imageListener_->setStartView(pan, tilt, fov);
         imageListener_->setLinkScene(0);
     }
-    mediaManager_.ShowPictureFile(path);
+    mediaManager_.showPictureFile(path);
 }
 
 // ---- links in the panorama
@@ -618,7 +619,7 @@ void Viewer::timerTicked(std::int32_t timerId) {
         prefetchDue_ = false;
         const std::int32_t position = currentSceneNumber();
         if (tour_ != nullptr && position != -1 && tour_->sceneCount() > 1) {
-            mediaManager_.Prefetch(position < tour_->sceneCount() ? position + 1 : 1);
+            mediaManager_.prefetch(position < tour_->sceneCount() ? position + 1 : 1);
         }
     }
     // Only while the pointer rests over the view (a leave is being tracked),

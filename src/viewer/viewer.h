@@ -173,7 +173,7 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     void start() override;
     void setSceneListener(SceneChangeListener* listener) override;
     std::int32_t currentSceneNumber() const override;
-    void purgeSceneImages() override { mediaManager_.PurgeImages(); }
+    void purgeSceneImages() override { mediaManager_.purgeImages(); }
     void resetView() override;
     void zoomIn() override;
     void zoomOut() override;

@@ -170,7 +170,7 @@ class LargePayloadRule : public ::testing::Test {
 
 TEST_F(LargePayloadRule, Below307200BytesTheCacheStays) {
     // The picture padded with zeros after its end to the compressed size.
-    const auto image = manager.LoadImgFromHGlobal(makeBlock(bytes, 307199), 307199, 50);
+    const auto image = manager.loadImageFromGlobal(makeBlock(bytes, 307199), 307199, 50);
     ASSERT_FALSE(image->isNull());
     ASSERT_EQ(manager.imageCache().count(), 3);
     EXPECT_EQ(manager.imageCache().at(0)->id(), 1);
@@ -178,20 +178,20 @@ TEST_F(LargePayloadRule, Below307200BytesTheCacheStays) {
 }
 
 TEST_F(LargePayloadRule, From307200BytesTheCacheIsEmptiedFirst) {
-    const auto image = manager.LoadImgFromHGlobal(makeBlock(bytes, 307200), 307200, 50);
+    const auto image = manager.loadImageFromGlobal(makeBlock(bytes, 307200), 307200, 50);
     ASSERT_FALSE(image->isNull());
     ASSERT_EQ(manager.imageCache().count(), 1);
     EXPECT_EQ(manager.imageCache().at(0).get(), image.get());
 }
 
 TEST_F(LargePayloadRule, DecodedImagesEnterTheCacheAndNullOnesDoNot) {
-    const auto first =
-        manager.LoadImgFromHGlobalNextId(makeBlock(bytes), static_cast<std::int32_t>(bytes.size()));
+    const auto first = manager.loadImageFromGlobalWithNextId(
+        makeBlock(bytes), static_cast<std::int32_t>(bytes.size()));
     EXPECT_EQ(first->id(), 10001);
     EXPECT_EQ(manager.imageCache().count(), 3);
     // Same id again: the cache keeps its entry and the new record is the caller's.
-    const auto again = manager.LoadImgFromHGlobal(makeBlock(bytes),
-                                                  static_cast<std::int32_t>(bytes.size()), 10001);
+    const auto again = manager.loadImageFromGlobal(makeBlock(bytes),
+                                                   static_cast<std::int32_t>(bytes.size()), 10001);
     EXPECT_EQ(manager.imageCache().count(), 3);
     EXPECT_EQ(manager.imageCache().at(2).get(), first.get());
     EXPECT_EQ(again.use_count(), 1);

@@ -135,11 +135,11 @@ class OwnJpegPath : public ::testing::Test {
 
     void load(const std::string& path) {
         const auto bytes = readFile(path);
-        loader.LoadFromHGlobal(makeBlock(bytes), static_cast<std::int32_t>(bytes.size()));
+        loader.loadFromGlobal(makeBlock(bytes), static_cast<std::int32_t>(bytes.size()));
     }
     Drawn bitmap() {
         Drawn drawn;
-        drawn.bitmap.reset(loader.GetBitmap(&drawn.bits, &drawn.header));
+        drawn.bitmap.reset(loader.bitmap(&drawn.bits, &drawn.header));
         return drawn;
     }
 
@@ -171,7 +171,7 @@ TEST_F(OwnJpegPath, EveryKindItTakesGivesThePlatformsSizeAndPixelsWithinThreeLev
         load(jpegPath(name));
         EXPECT_TRUE(loader.holdsOwnJpeg());
         const Drawn platform = renderByPlatform(readFile(jpegPath(name)));
-        EXPECT_EQ(loader.GetPixelSize(),
+        EXPECT_EQ(loader.pixelSize(),
                   (imaging::PixelSize{platform.header.biWidth, platform.header.biHeight}));
         const Drawn own = bitmap();
         ASSERT_NE(own.bitmap.get(), nullptr);
@@ -200,7 +200,7 @@ TEST_F(OwnJpegPath, DeclinedKindsStillDecodeThroughThePlatform) {
         EXPECT_EQ(drawn.header.biWidth, platform.header.biWidth);
         EXPECT_EQ(largestDifference(drawn, platform), 0);
         Drawn preview;
-        preview.bitmap.reset(loader.GetPreviewBitmap(&preview.bits, &preview.header));
+        preview.bitmap.reset(loader.previewBitmap(&preview.bits, &preview.header));
         EXPECT_EQ(preview.bitmap.get(), nullptr);
         EXPECT_EQ(preview.bits, nullptr);
     }
@@ -223,13 +223,13 @@ TEST_F(OwnJpegPath, ABlockSharedByTwoLoadersDecodesInBothAndOutlivesEach) {
         std::thread other([&] {
             const platform::ComApartment otherApartment;
             PictureLoader second;
-            second.LoadFromSharedBlock(shared, size);
-            previewed.bitmap.reset(second.GetPreviewBitmap(&previewed.bits, &previewed.header));
+            second.loadFromSharedBlock(shared, size);
+            previewed.bitmap.reset(second.previewBitmap(&previewed.bits, &previewed.header));
         });
-        EXPECT_TRUE(loader.LoadFromSharedBlock(shared, size));
+        EXPECT_TRUE(loader.loadFromSharedBlock(shared, size));
         const Drawn full = bitmap();
         other.join();
-        loader.ReleasePicture();
+        loader.releasePicture();
 
         ASSERT_NE(full.bitmap.get(), nullptr);
         EXPECT_EQ(largestDifference(full, alone), 0);
@@ -246,7 +246,7 @@ TEST_F(OwnJpegPath, PreviewIsAnEighthWhosePixelsAverageTheirBlocks) {
     load(jpegPath("baseline-444.jpg"));
     const Drawn full = bitmap();
     Drawn preview;
-    preview.bitmap.reset(loader.GetPreviewBitmap(&preview.bits, &preview.header));
+    preview.bitmap.reset(loader.previewBitmap(&preview.bits, &preview.header));
     ASSERT_NE(preview.bitmap.get(), nullptr);
     EXPECT_EQ(preview.header.biWidth, 42);  // 333 / 8, rounded up
     EXPECT_EQ(preview.header.biHeight, 32);
@@ -275,7 +275,7 @@ TEST_F(OwnJpegPath, PreviewIsAnEighthWhosePixelsAverageTheirBlocks) {
 TEST_F(OwnJpegPath, ReducedModeDecodesSmallerAndStretchesToTheTarget) {
     load(jpegPath("baseline-420.jpg"));
     Drawn reduced;
-    reduced.bitmap.reset(loader.GetScaledBitmap(&reduced.bits, &reduced.header, 100, 0));
+    reduced.bitmap.reset(loader.scaledBitmap(&reduced.bits, &reduced.header, 100, 0));
     ASSERT_NE(reduced.bitmap.get(), nullptr);
     EXPECT_EQ(reduced.header.biWidth, 100);
     EXPECT_EQ(reduced.header.biHeight, 75);  // 251 * 100 / 333, truncated
@@ -286,7 +286,7 @@ TEST_F(OwnJpegPath, ReducedModeDecodesSmallerAndStretchesToTheTarget) {
     EXPECT_LT(green.red, 40);
     // A target that is an exact DCT scale is decoded straight at it.
     Drawn half;
-    half.bitmap.reset(loader.GetScaledBitmap(&half.bits, &half.header, 167, 126));
+    half.bitmap.reset(loader.scaledBitmap(&half.bits, &half.header, 167, 126));
     ASSERT_NE(half.bitmap.get(), nullptr);
     EXPECT_EQ(half.header.biWidth, 167);
 }
@@ -295,8 +295,8 @@ TEST_F(OwnJpegPath, AJpegThatFailsPastItsHeaderGetsTheDecodePrompt) {
     SceneMediaManager manager;
     const auto bytes = readFile(jpegPath("no-tables.jpg"));
     MessageBoxWatcher answerer(decodeCaption, IDYES);
-    const auto image =
-        manager.LoadImgFromHGlobalNextId(makeBlock(bytes), static_cast<std::int32_t>(bytes.size()));
+    const auto image = manager.loadImageFromGlobalWithNextId(
+        makeBlock(bytes), static_cast<std::int32_t>(bytes.size()));
     EXPECT_EQ(answerer.answered(), 1);
     EXPECT_EQ(answerer.lastText(), decodeText);
     EXPECT_TRUE(image->isNull());
@@ -306,12 +306,12 @@ TEST_F(OwnJpegPath, AJpegThatFailsPastItsHeaderGetsTheDecodePrompt) {
 TEST_F(OwnJpegPath, ARaisedCancelFlagGivesNoBitmapAndNoPrompt) {
     MessageBoxWatcher answerer(MessageBoxWatcher::anyCaption, IDYES);
     std::atomic<bool> cancel{true};
-    loader.SetCancelFlag(&cancel);
+    loader.setCancelFlag(&cancel);
     load(jpegPath("large-restart.jpg"));
     ASSERT_TRUE(loader.holdsOwnJpeg());
     EXPECT_EQ(bitmap().bitmap.get(), nullptr);
     Drawn reduced;
-    reduced.bitmap.reset(loader.GetScaledBitmap(&reduced.bits, &reduced.header, 300, 0));
+    reduced.bitmap.reset(loader.scaledBitmap(&reduced.bits, &reduced.header, 300, 0));
     EXPECT_EQ(reduced.bitmap.get(), nullptr);
     EXPECT_EQ(reduced.bits, nullptr);
     EXPECT_TRUE(loader.holdsOwnJpeg());  // nothing was handed to the platform
@@ -325,7 +325,7 @@ TEST_F(OwnJpegPath, TheReducedModeOfAJpegThatFailsAsksAsTheFullModeDoes) {
     load(jpegPath("no-tables.jpg"));
     ASSERT_TRUE(loader.holdsOwnJpeg());
     Drawn reduced;
-    reduced.bitmap.reset(loader.GetScaledBitmap(&reduced.bits, &reduced.header, 100, 0));
+    reduced.bitmap.reset(loader.scaledBitmap(&reduced.bits, &reduced.header, 100, 0));
     EXPECT_EQ(reduced.bitmap.get(), nullptr);
     EXPECT_EQ(answerer.answered(), 1);
     EXPECT_FALSE(loader.holdsPicture());

@@ -27,8 +27,8 @@ class PictureDecoding : public ::testing::Test {
     void SetUp() override { useTestLanguageModule(); }
 
     std::shared_ptr<DibImage> decodeFile(const std::string& path) {
-        return manager.LoadImgFromHGlobalNextId(makeBlock(readFile(path)),
-                                                static_cast<std::int32_t>(readFile(path).size()));
+        return manager.loadImageFromGlobalWithNextId(
+            makeBlock(readFile(path)), static_cast<std::int32_t>(readFile(path).size()));
     }
 
     platform::ComApartment apartment;
@@ -69,8 +69,9 @@ TEST_F(PictureDecoding, RealPicturesBecome24BitBottomUpWithTheRedCornerOnTop) {
           CornerCase{"corner-progressive.jpg", 12}}) {
         SCOPED_TRACE(picture.file);
         for (const bool fromFile : {false, true}) {
-            const auto image = fromFile ? manager.LoadImgFromFile(picturePath(picture.file).c_str())
-                                        : decodeFile(picturePath(picture.file));
+            const auto image = fromFile
+                                   ? manager.loadImageFromFile(picturePath(picture.file).c_str())
+                                   : decodeFile(picturePath(picture.file));
             ASSERT_FALSE(image->isNull());
             expectRgbHeader(*image, 40, 30);
             // The top-left pixel lies at the start of the last row in memory.
@@ -103,7 +104,7 @@ TEST_F(PictureDecoding, PicturesShippedOnThisMachineDecodeAtTheirSize) {
         int height = 0;
         fields >> path >> width >> height;
         SCOPED_TRACE(path);
-        const auto image = manager.LoadImgFromFile(path.c_str());
+        const auto image = manager.loadImageFromFile(path.c_str());
         ASSERT_FALSE(image->isNull());
         expectRgbHeader(*image, width, height);
         ++decoded;
@@ -115,7 +116,7 @@ TEST_F(PictureDecoding, PicturesShippedOnThisMachineDecodeAtTheirSize) {
 
 TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
     PictureLoader loader;
-    ASSERT_TRUE(loader.LoadFromFile(picturePath("square-96.bmp").c_str()));
+    ASSERT_TRUE(loader.loadFromFile(picturePath("square-96.bmp").c_str()));
     const int dpi = GetDeviceCaps(platform::WindowDC(nullptr).get(), LOGPIXELSX);
     ASSERT_EQ(dpi, 96) << "the expected sizes below assume a 96-dpi screen";
     {
@@ -135,21 +136,21 @@ TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
         EXPECT_EQ(height, 2540);
     }
     // 96 pixels at 96 dpi are 2540 HIMETRIC units, and back again.
-    EXPECT_EQ(loader.GetPixelSize(), (imaging::PixelSize{96, 96}));
+    EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{96, 96}));
     BITMAPINFOHEADER header{};
     void* bits = nullptr;
-    platform::UniqueBitmap bitmap(loader.GetBitmap(&bits, &header));
+    platform::UniqueBitmap bitmap(loader.bitmap(&bits, &header));
     ASSERT_NE(bitmap.get(), nullptr);
     EXPECT_EQ(header.biWidth, 96);
     EXPECT_EQ(imaging::dibStride(header.biWidth), 288);
 
-    const auto narrow = manager.LoadImgFromFile(picturePath("width-33.bmp").c_str());
+    const auto narrow = manager.loadImageFromFile(picturePath("width-33.bmp").c_str());
     expectRgbHeader(*narrow, 33, 10);
     EXPECT_EQ(narrow->stride(), 100);
 }
 
 TEST_F(PictureDecoding, ReducedModeShrinksLargePanoramas) {
-    manager.SetMode(SceneMediaManager::reducedMode);
+    manager.setMode(SceneMediaManager::Mode::reduced);
     struct Expected {
         const char* file;
         std::int32_t width, height;
@@ -179,28 +180,28 @@ TEST_F(PictureDecoding, BitmapOperationsWithoutAPictureGiveNothing) {
     PictureLoader loader;
     BITMAPINFOHEADER header{};
     void* bits = reinterpret_cast<void*>(1);
-    EXPECT_EQ(loader.GetBitmap(&bits, &header), nullptr);
+    EXPECT_EQ(loader.bitmap(&bits, &header), nullptr);
     EXPECT_EQ(bits, nullptr);
     bits = reinterpret_cast<void*>(1);
-    EXPECT_EQ(loader.GetScaledBitmap(&bits, &header, 10, 10), nullptr);
+    EXPECT_EQ(loader.scaledBitmap(&bits, &header, 10, 10), nullptr);
     EXPECT_EQ(bits, nullptr);
-    EXPECT_EQ(loader.GetPixelSize(), (imaging::PixelSize{0, 0}));
+    EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{0, 0}));
 }
 
 TEST_F(PictureDecoding, ScaledBitmapWithBothSidesMissingLeavesThePictureAlone) {
     PictureLoader loader;
-    ASSERT_TRUE(loader.LoadFromFile(picturePath("corner.gif").c_str()));
+    ASSERT_TRUE(loader.loadFromFile(picturePath("corner.gif").c_str()));
     BITMAPINFOHEADER header{};
     header.biWidth = 1234;
     void* bits = reinterpret_cast<void*>(1);
-    EXPECT_EQ(loader.GetScaledBitmap(&bits, &header, -1, -1), nullptr);
+    EXPECT_EQ(loader.scaledBitmap(&bits, &header, -1, -1), nullptr);
     EXPECT_EQ(bits, nullptr);
     EXPECT_EQ(header.biWidth, 1234);  // not touched
     EXPECT_TRUE(loader.holdsPicture());
-    EXPECT_EQ(loader.GetPixelSize(), (imaging::PixelSize{40, 30}));
+    EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{40, 30}));
 
     // Both sides given: stretched to exactly that size.
-    platform::UniqueBitmap stretched(loader.GetScaledBitmap(&bits, &header, 80, 10));
+    platform::UniqueBitmap stretched(loader.scaledBitmap(&bits, &header, 80, 10));
     ASSERT_NE(stretched.get(), nullptr);
     EXPECT_EQ(header.biWidth, 80);
     EXPECT_EQ(header.biHeight, 10);
@@ -212,24 +213,24 @@ TEST_F(PictureDecoding, BufferAndBlockSourcesDecodeLikeTheFile) {
     const auto bytes = readFile(picturePath("corner.gif"));
     PictureLoader loader;
     ASSERT_TRUE(
-        loader.LoadFromBufferNoRelease(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
-    EXPECT_EQ(loader.GetPixelSize(), (imaging::PixelSize{40, 30}));
-    ASSERT_TRUE(loader.LoadFromHGlobal(makeBlock(bytes), static_cast<std::int32_t>(bytes.size())));
-    EXPECT_EQ(loader.GetPixelSize(), (imaging::PixelSize{40, 30}));
-    loader.ReleasePicture();
+        loader.loadFromBufferKeepingIt(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+    EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{40, 30}));
+    ASSERT_TRUE(loader.loadFromGlobal(makeBlock(bytes), static_cast<std::int32_t>(bytes.size())));
+    EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{40, 30}));
+    loader.releasePicture();
     EXPECT_FALSE(loader.holdsPicture());
 }
 
 TEST_F(PictureDecoding, MissingFileGivesFalseWithoutAPrompt) {
     MessageBoxWatcher answerer(decodeCaption, IDYES);
     PictureLoader loader;
-    EXPECT_FALSE(loader.LoadFromFile(picturePath("no-such-picture.jpg").c_str()));
+    EXPECT_FALSE(loader.loadFromFile(picturePath("no-such-picture.jpg").c_str()));
     EXPECT_FALSE(loader.holdsPicture());
     EXPECT_EQ(answerer.answered(), 0);
 }
 
 TEST_F(PictureDecoding, MissingFileGivesANullImageCachedOnce) {
-    const auto first = manager.LoadImgFromFile(picturePath("no-such-picture.jpg").c_str());
+    const auto first = manager.loadImageFromFile(picturePath("no-such-picture.jpg").c_str());
     EXPECT_TRUE(first->isNull());
     EXPECT_EQ(first->id(), DibImage::nullId);
     EXPECT_EQ(first->bits(), nullptr);
@@ -238,7 +239,7 @@ TEST_F(PictureDecoding, MissingFileGivesANullImageCachedOnce) {
     ASSERT_EQ(manager.imageCache().count(), 1);
     EXPECT_EQ(manager.imageCache().at(0).get(), first.get());
 
-    const auto second = manager.LoadImgFromFile(picturePath("no-such-picture.jpg").c_str());
+    const auto second = manager.loadImageFromFile(picturePath("no-such-picture.jpg").c_str());
     EXPECT_TRUE(second->isNull());
     EXPECT_EQ(manager.imageCache().count(), 1);  // same id: not taken
     EXPECT_EQ(manager.imageCache().at(0).get(), first.get());
@@ -262,7 +263,7 @@ TEST_F(PictureDecoding, BrokenPictureAsksAndYesGoesOnWithTheNullImage) {
 TEST_F(PictureDecoding, EmptyPictureAsksInsteadOfRunningOutOfMemory) {
     MessageBoxWatcher answerer(decodeCaption, IDYES);
     PictureLoader loader;
-    EXPECT_FALSE(loader.LoadFromBufferNoRelease(nullptr, 0));
+    EXPECT_FALSE(loader.loadFromBufferKeepingIt(nullptr, 0));
     EXPECT_EQ(answerer.answered(), 1);
 }
 
@@ -278,12 +279,12 @@ TEST_F(PictureDecoding, BrokenPictureAndNoEndsTheProcessWithStatus1) {
 
 TEST_F(PictureDecoding, BitmapTheSystemRefusesGivesTheWarningAndNull) {
     PictureLoader loader;
-    ASSERT_TRUE(loader.LoadFromFile(picturePath("corner.gif").c_str()));
+    ASSERT_TRUE(loader.loadFromFile(picturePath("corner.gif").c_str()));
     MessageBoxWatcher answerer(warningCaption, IDOK);
     BITMAPINFOHEADER header{};
     void* bits = reinterpret_cast<void*>(1);
     // Three million pixels square: no platform makes that section.
-    EXPECT_EQ(loader.GetScaledBitmap(&bits, &header, 3000000, 3000000), nullptr);
+    EXPECT_EQ(loader.scaledBitmap(&bits, &header, 3000000, 3000000), nullptr);
     EXPECT_EQ(bits, nullptr);
     EXPECT_EQ(answerer.answered(), 1);
     EXPECT_EQ(answerer.lastText(), warningText);
@@ -319,7 +320,7 @@ TEST(LanguageModulePrompts, TheDecodePromptShowsTheModulesStrings) {
         PictureLoader loader;
         const auto bytes = readFile(picturePath("truncated.jpg"));
         EXPECT_FALSE(
-            loader.LoadFromBufferNoRelease(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
+            loader.loadFromBufferKeepingIt(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
         EXPECT_EQ(answerer.answered(), 1);
         // The box shows the text as the module holds it (line breaks included).
         EXPECT_EQ(answerer.lastText(), text);

@@ -132,16 +132,16 @@ class SceneMedia : public ::testing::Test {
 
     // What the viewer does: its listeners, then the tour sound.
     void attach(TestTour& tour) {
-        manager.SetTour(&tour.tour());
-        manager.SetImageListener(std::make_unique<ProbeImageListener>(view));
-        manager.SetSoundListener(std::make_unique<ProbeSoundListener>(sounds));
+        manager.setTour(&tour.tour());
+        manager.setImageListener(std::make_unique<ProbeImageListener>(view));
+        manager.setSoundListener(std::make_unique<ProbeSoundListener>(sounds));
     }
 
   public:
     // What the viewer does to go to a scene.
     void goTo(std::int32_t position) {
-        manager.CancelAll();
-        manager.ShowScene(position);
+        manager.cancelAll();
+        manager.showScene(position);
         ASSERT_TRUE(waitForInstallation(manager));
     }
 
@@ -216,19 +216,19 @@ TEST_F(SceneMedia, FiveScenesEvictTheFirstWhoseSoundStaysRecorded) {
 TEST_F(SceneMedia, CancelledRequestsIgnoreDeliveriesUntilTheNextShowScene) {
     TestTour tour(smallScenes(3));
     attach(tour);
-    manager.ShowScene(1);
+    manager.showScene(1);
     ASSERT_TRUE(waitForInstallation(manager));
     ASSERT_EQ(view.deliveries, 1);
-    manager.CancelAll();
+    manager.cancelAll();
     EXPECT_TRUE(tour.scene(1).cancelled());
     EXPECT_FALSE(tour.scene(2).imageWanted());
 
     // A late extraction for scene 2 reaches the cancelled requests.
     SceneImageCallback* imageRequest = nullptr;
-    manager.ShowScene(3);  // makes a fresh request...
+    manager.showScene(3);  // makes a fresh request...
     imageRequest = manager.pendingImageCallback();
     ASSERT_NE(imageRequest, nullptr);
-    manager.CancelAll();  // ...that is cancelled again
+    manager.cancelAll();  // ...that is cancelled again
     const int deliveries = view.deliveries;
     const std::size_t soundCount = sounds.files.size();
     const std::int32_t recorded = manager.soundFiles().count();
@@ -240,7 +240,7 @@ TEST_F(SceneMedia, CancelledRequestsIgnoreDeliveriesUntilTheNextShowScene) {
     EXPECT_EQ(manager.soundFiles().count(), recorded);
     EXPECT_EQ(manager.decodes, 2);
 
-    manager.ShowScene(2);  // a new image request, the sound request re-armed
+    manager.showScene(2);  // a new image request, the sound request re-armed
     ASSERT_TRUE(waitForInstallation(manager));
     EXPECT_EQ(view.deliveries, deliveries + 1);
     EXPECT_EQ(view.deliveredIds.back(), tour.scene(2).id());
@@ -251,14 +251,14 @@ TEST_F(SceneMedia, SecondSoundListenerIsIgnored) {
     TestTour tour(smallScenes(1));
     attach(tour);
     SoundProbe second;
-    manager.SetSoundListener(std::make_unique<ProbeSoundListener>(second));
+    manager.setSoundListener(std::make_unique<ProbeSoundListener>(second));
     EXPECT_TRUE(second.destroyed);  // not kept, not leaked
     EXPECT_FALSE(sounds.destroyed);
     goTo(1);
     EXPECT_EQ(sounds.files.size(), 1u);
     EXPECT_TRUE(second.files.empty());
 
-    manager.DeleteSoundListener();
+    manager.deleteSoundListener();
     EXPECT_TRUE(sounds.destroyed);
     EXPECT_EQ(manager.soundCallback(), nullptr);
 }
@@ -269,17 +269,17 @@ TEST_F(SceneMedia, PurgeDropsImagesWhoseScenesAreNotInTheTour) {
     attach(first);
     goTo(1);
     goTo(2);
-    manager.ShowPictureFile(picturePath("corner.gif").c_str());
+    manager.showPictureFile(picturePath("corner.gif").c_str());
     ASSERT_EQ(manager.imageCache().count(), 3);
     EXPECT_EQ(manager.imageCache().at(2)->id(), 10001);
     EXPECT_EQ(view.shown, manager.imageCache().at(2).get());
 
-    manager.PurgeImages();  // the picture file's id is no scene's
+    manager.purgeImages();  // the picture file's id is no scene's
     ASSERT_EQ(manager.imageCache().count(), 2);
     EXPECT_EQ(manager.imageCache().at(0)->id(), first.scene(1).id());
 
-    manager.SetTour(&second.tour());  // the first tour's scenes are gone
-    manager.PurgeImages();
+    manager.setTour(&second.tour());  // the first tour's scenes are gone
+    manager.purgeImages();
     EXPECT_EQ(manager.imageCache().count(), 0);
     // The picture on screen outlives its purge until the view gets another.
     ASSERT_NE(view.shown, nullptr);
@@ -291,8 +291,8 @@ TEST_F(SceneMedia, PurgeDropsImagesWhoseScenesAreNotInTheTour) {
 TEST_F(SceneMedia, TourSoundFileTwiceGivesTwoOwnedHandles) {
     TestTour tour(smallScenes(1));
     attach(tour);
-    package::TempFile* first = manager.TourSoundFile();
-    package::TempFile* second = manager.TourSoundFile();
+    package::TempFile* first = manager.tourSoundFile();
+    package::TempFile* second = manager.tourSoundFile();
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first, second);
@@ -322,7 +322,7 @@ TEST_F(SceneMedia, SceneWithoutSoundIsRecordedOnceLikeAnyOther) {
 }
 
 TEST_F(SceneMedia, ReducedModeLoadsImagesOnlyAndEveryTime) {
-    manager.SetMode(SceneMediaManager::reducedMode);
+    manager.setMode(SceneMediaManager::Mode::reduced);
     TestTour tour(smallScenes(2));
     attach(tour);
     goTo(1);
@@ -348,13 +348,13 @@ TEST(SceneMediaLifetime, DestroyingTheManagerDeletesEverySoundFileItHandedOut) {
         SoundProbe sounds;
         {
             SceneMediaManager manager;
-            manager.SetTour(&tour.tour());
-            manager.SetImageListener(std::make_unique<ProbeImageListener>(view));
-            manager.SetSoundListener(std::make_unique<ProbeSoundListener>(sounds));
-            handedOut.push_back(manager.TourSoundFile()->path());
+            manager.setTour(&tour.tour());
+            manager.setImageListener(std::make_unique<ProbeImageListener>(view));
+            manager.setSoundListener(std::make_unique<ProbeSoundListener>(sounds));
+            handedOut.push_back(manager.tourSoundFile()->path());
             for (std::int32_t position : {1, 2, 3, 1}) {
-                manager.CancelAll();
-                manager.ShowScene(position);
+                manager.cancelAll();
+                manager.showScene(position);
                 ASSERT_TRUE(waitForInstallation(manager));
             }
             handedOut.insert(handedOut.end(), sounds.paths.begin(), sounds.paths.end());
@@ -377,7 +377,7 @@ std::shared_ptr<DibImage> decodePicture(SceneMediaManager& manager, const std::s
                                         std::int32_t id, std::size_t size = 0) {
     const auto bytes = readFile(picturePath(file));
     const auto length = static_cast<std::int32_t>(std::max(size, bytes.size()));
-    return manager.LoadImgFromHGlobal(makeBlock(bytes, size), length, id);
+    return manager.loadImageFromGlobal(makeBlock(bytes, size), length, id);
 }
 
 void deliverPicture(SceneMediaManager& manager, SceneImageListener* listener,
@@ -419,7 +419,7 @@ class RenderTicks {
 TEST_F(SceneMedia, ShownImageSurvivesALargePayloadThatEmptiesTheCacheDuringAPrompt) {
     auto listenerOwned = std::make_unique<ProbeImageListener>(view);
     SceneImageListener* listener = listenerOwned.get();
-    manager.SetImageListener(std::move(listenerOwned));
+    manager.setImageListener(std::move(listenerOwned));
     deliverPicture(manager, listener, "corner-24bit.bmp", 1);
     ASSERT_EQ(manager.imageCache().count(), 1);
     const DibImage* first = view.shown;
@@ -446,7 +446,7 @@ TEST_F(SceneMedia, ShownImageSurvivesALargePayloadThatEmptiesTheCacheDuringAProm
 TEST_F(SceneMedia, ShownImageSurvivesEvictionUntilItsSuccessorIsHandedOver) {
     auto listenerOwned = std::make_unique<ProbeImageListener>(view);
     SceneImageListener* listener = listenerOwned.get();
-    manager.SetImageListener(std::move(listenerOwned));
+    manager.setImageListener(std::move(listenerOwned));
     TestTour tour(smallScenes(1));
     for (std::int32_t id = 1; id <= 4; ++id) {
         decodePicture(manager, "corner.gif", id);
@@ -466,7 +466,7 @@ TEST_F(SceneMedia, ShownImageSurvivesEvictionUntilItsSuccessorIsHandedOver) {
 TEST_F(SceneMedia, ImagesTheCacheDidNotTakeAreFreedOnceReplaced) {
     auto listenerOwned = std::make_unique<ProbeImageListener>(view);
     SceneImageListener* listener = listenerOwned.get();
-    manager.SetImageListener(std::move(listenerOwned));
+    manager.setImageListener(std::move(listenerOwned));
     deliverPicture(manager, listener, "corner.gif", 7);
     const HBITMAP cachedBitmap = view.shown->bitmap();
     // The same id again: decoded, not taken by the cache, handed to the view.
@@ -485,7 +485,7 @@ TEST_F(SceneMedia, ImagesTheCacheDidNotTakeAreFreedOnceReplaced) {
     EXPECT_FALSE(isBitmap(duplicateBitmap));  // the rejected duplicate is freed
     EXPECT_TRUE(isBitmap(cachedBitmap));      // the cached one stays
 
-    manager.ShowPictureFile(picturePath("corner.gif").c_str());
+    manager.showPictureFile(picturePath("corner.gif").c_str());
     EXPECT_EQ(manager.shownImage(), view.shown);  // the null image went with its successor
     EXPECT_EQ(view.stalePixels, 0);
 }
@@ -536,7 +536,7 @@ TEST_F(SceneMedia, OutOfMemoryAtTheSceneImageCallbackEndsTheProcess) {
 TEST_F(SceneMedia, DecodeExceptionAsksAndYesHandsOverNoImage) {
     auto listenerOwned = std::make_unique<ProbeImageListener>(view);
     SceneImageListener* listener = listenerOwned.get();
-    manager.SetImageListener(std::move(listenerOwned));
+    manager.setImageListener(std::move(listenerOwned));
     manager.beforeDecode = [] { throw DecodeException(); };
     MessageBoxWatcher answerer(decodeCaption, IDYES);
     deliverPicture(manager, listener, "corner.gif", 1);
@@ -601,15 +601,15 @@ class SceneMediaOnWorkers : public ::testing::Test {
   protected:
     void SetUp() override { useTestLanguageModule(); }
     void attach(TestTour& tour) {
-        manager.SetTour(&tour.tour());
+        manager.setTour(&tour.tour());
         auto images = std::make_unique<OrderedImageListener>(heard);
         images_ = images.get();
-        manager.SetImageListener(std::move(images));
-        manager.SetSoundListener(std::make_unique<OrderedSoundListener>(heard));
+        manager.setImageListener(std::move(images));
+        manager.setSoundListener(std::make_unique<OrderedSoundListener>(heard));
     }
     void ask(std::int32_t position) {
-        manager.CancelAll();
-        manager.ShowScene(position);
+        manager.cancelAll();
+        manager.showScene(position);
     }
     // Scene 1 on show, then scene 2 decoded ahead and held beside the cache.
     bool showFirstAndPrefetchSecond(TestTour& tour) {
@@ -617,7 +617,7 @@ class SceneMediaOnWorkers : public ::testing::Test {
         if (!waitForInstallation(manager)) {
             return false;
         }
-        manager.Prefetch(2);
+        manager.prefetch(2);
         return pumpUntil([&] { return manager.prefetchedId() == tour.scene(2).id(); },
                          std::chrono::seconds(20));
     }
@@ -689,7 +689,7 @@ TEST_F(SceneMediaOnWorkers, APrefetchedSceneIsShownAtOnceWithoutAnotherDecode) {
     EXPECT_EQ(manager.imageCache().find(tour.scene(2).id()), nullptr);  // beside the cache
     heard.clear();
     ask(2);
-    // Handed over inside ShowScene, its sound extracted and heard after it.
+    // Handed over inside showScene, its sound extracted and heard after it.
     EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 2), "sound"}));
     EXPECT_FALSE(manager.imageDue());
     EXPECT_EQ(manager.decodes, 1);
@@ -697,7 +697,7 @@ TEST_F(SceneMediaOnWorkers, APrefetchedSceneIsShownAtOnceWithoutAnotherDecode) {
     EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
 
     // Asked for while its prefetch still runs: that decode is the scene's.
-    manager.Prefetch(3);
+    manager.prefetch(3);
     ask(3);
     ASSERT_TRUE(waitForInstallation(manager));
     EXPECT_EQ(heard.back(), "sound");
@@ -760,7 +760,7 @@ TEST_F(SceneMediaOnWorkers, ACutShortJpegAsksWhenShownAndNeverWhenDecodedAhead) 
     MessageBoxWatcher answerer(decodeCaption, IDYES);
     ask(1);
     ASSERT_TRUE(waitForInstallation(manager));
-    manager.Prefetch(2);
+    manager.prefetch(2);
     ASSERT_TRUE(
         pumpUntil([&] { return manager.sceneDecodes().running() == 0; }, std::chrono::seconds(20)));
     pumpMessages(50);  // the prefetch's notice has been handled
@@ -785,7 +785,7 @@ TEST_F(SceneMediaOnWorkers, APrefetchOfALargePictureLeavesTheCacheAsItIs) {
     ask(2);
     ASSERT_TRUE(waitForInstallation(manager));
     ASSERT_EQ(manager.imageCache().count(), 2);
-    manager.Prefetch(3);
+    manager.prefetch(3);
     ASSERT_TRUE(pumpUntil([&] { return manager.prefetchedId() == tour.scene(3).id(); },
                           std::chrono::seconds(20)));
     EXPECT_NE(manager.imageCache().find(tour.scene(1).id()), nullptr);
@@ -819,7 +819,7 @@ TEST_F(SceneMediaOnWorkers, ADecodeQueuedBehindWorkersWhoseNoticesWereLostStarts
     {
         HoldEveryFullDecode hold;
         ask(1);
-        manager.Prefetch(2);
+        manager.prefetch(2);
         ASSERT_EQ(manager.sceneDecodes().running(), imaging::SceneDecodes::maxWorkers);
         ask(3);  // both workers are overtaken; scene 3 waits for one of them
         hold.release();
@@ -963,7 +963,7 @@ TEST_F(SceneMediaOnWorkers, ReleasingWhileAWorkerDecodesWaitsForItAndShowsNothin
     TestTour tour(scenes);
     attach(tour);
     ask(1);
-    manager.ReleaseAll();
+    manager.releaseAll();
     EXPECT_EQ(manager.sceneDecodes().running(), 0u);
     EXPECT_EQ(manager.sceneDecodes().noticeWindow(), nullptr);
     pumpMessages(50);
@@ -982,7 +982,7 @@ class ReenteringListener : public SceneImageListener {
         probe_.show(image);
         ++probe_.deliveries;
         if (probe_.deliveries == 1) {
-            manager_.ShowPictureFile(picturePath("corner.gif").c_str());
+            manager_.showPictureFile(picturePath("corner.gif").c_str());
         }
     }
 
@@ -996,8 +996,8 @@ TEST(SceneMediaHandOver, AnImageHandedOverFromInsideImageReadyStaysHeld) {
     useTestLanguageModule();
     ViewProbe view;
     SceneMediaManager manager;
-    manager.SetImageListener(std::make_unique<ReenteringListener>(manager, view));
-    manager.ShowPictureFile(picturePath("corner-24bit.bmp").c_str());
+    manager.setImageListener(std::make_unique<ReenteringListener>(manager, view));
+    manager.showPictureFile(picturePath("corner-24bit.bmp").c_str());
     ASSERT_EQ(view.deliveries, 2);
     EXPECT_EQ(manager.shownImage(), view.shown);  // the inner one, on screen
     // Even once the cache has let it go, the view's image stays alive.

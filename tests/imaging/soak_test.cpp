@@ -55,9 +55,9 @@ TEST(SceneSwitchingSoak, MemoryComesBackAfterTheFirstRound) {
     TestTour tour(scenes);
     int nullImages = 0;
     SceneMediaManager manager;
-    manager.SetTour(&tour.tour());
-    manager.SetImageListener(std::make_unique<ReadingListener>(nullImages));
-    manager.SetSoundListener(std::make_unique<IgnoringSoundListener>());
+    manager.setTour(&tour.tour());
+    manager.setImageListener(std::make_unique<ReadingListener>(nullImages));
+    manager.setSoundListener(std::make_unique<IgnoringSoundListener>());
 
     // Forward through all six (every one decoded again: the cache holds four),
     // then back and forth among neighbours (cache hits and large payloads).
@@ -71,8 +71,8 @@ TEST(SceneSwitchingSoak, MemoryComesBackAfterTheFirstRound) {
     std::uint64_t highest = 0;
     const auto start = std::chrono::steady_clock::now();
     for (int step = 0; step < switches; ++step) {
-        manager.CancelAll();
-        manager.ShowScene(positionAt(step));
+        manager.cancelAll();
+        manager.showScene(positionAt(step));
         ASSERT_TRUE(pumpUntil([&] { return !manager.imageDue(); }, std::chrono::seconds(20)));
         if (step == 11) {
             afterFirstRound = privateBytes();
@@ -105,19 +105,19 @@ TEST(SceneSwitchingSoak, OvertakenDecodesGiveTheirMemoryBack) {
                    {picturePath("scene-small-3.jpg"), soundBytes(3)}});
     int nullImages = 0;
     SceneMediaManager manager;
-    manager.SetTour(&tour.tour());
-    manager.SetImageListener(std::make_unique<ReadingListener>(nullImages));
-    manager.SetSoundListener(std::make_unique<IgnoringSoundListener>());
+    manager.setTour(&tour.tour());
+    manager.setImageListener(std::make_unique<ReadingListener>(nullImages));
+    manager.setSoundListener(std::make_unique<IgnoringSoundListener>());
     // Each round asks for the large scene and, before its decode can be
     // installed, for a small one: the large picture is decoded every time
     // (nothing caches it) and never shown.
     constexpr int rounds = 300;
     std::uint64_t afterFirstRounds = 0;
     for (int round = 0; round < rounds; ++round) {
-        manager.CancelAll();
-        manager.ShowScene(1);
-        manager.CancelAll();
-        manager.ShowScene(2 + round % 2);
+        manager.cancelAll();
+        manager.showScene(1);
+        manager.cancelAll();
+        manager.showScene(2 + round % 2);
         ASSERT_TRUE(pumpUntil([&] { return !manager.imageDue(); }, std::chrono::seconds(20)));
         if (round == 9) {
             ASSERT_TRUE(pumpUntil([&] { return manager.sceneDecodes().running() == 0; },
@@ -148,7 +148,7 @@ TEST(BitmapHandleSoak, MoreBitmapsThanTheHandleTableHoldsAllComeBack) {
     int nullImages = 0;
     auto listener = std::make_unique<ReadingListener>(nullImages);
     SceneImageListener* shown = listener.get();
-    manager.SetImageListener(std::move(listener));
+    manager.setImageListener(std::move(listener));
     // Wine's handle table holds about 65 000 GDI objects: had one bitmap per
     // decode stayed behind, creation would fail long before the end.
     constexpr int decodes = 70000;
