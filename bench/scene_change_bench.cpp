@@ -130,7 +130,7 @@ struct Phases {
 
 // One scene change of the picture in the payload file, phase by phase.
 void showScene(const std::string& payloadPath, std::int32_t length, viewer::ViewRenderer& renderer,
-               ImageCache& cache, std::int32_t id, Phases& phases) {
+               imaging::ImageCache& cache, std::int32_t id, Phases& phases) {
     Clock clock;
     BlockReceiver receiver;
     package::LoadRequest request;
@@ -143,7 +143,7 @@ void showScene(const std::string& payloadPath, std::int32_t length, viewer::View
     std::unique_ptr<package::PayloadBuffer> buffer = receiver.take();
     phases.extract.push_back(clock.lap());
 
-    PictureLoader loader;
+    imaging::PictureLoader loader;
     loader.setDC(renderer.deviceContext());
     loader.setCache(&cache);
     const bool decoded =
@@ -160,7 +160,7 @@ void showScene(const std::string& payloadPath, std::int32_t length, viewer::View
     loader.releasePicture();
     phases.render.push_back(clock.lap());
 
-    auto image = std::make_shared<DibImage>(bitmap.release(), bits, std::move(header), id);
+    auto image = std::make_shared<imaging::DibImage>(bitmap.release(), bits, std::move(header), id);
     cache.add(image);
     const engine::SourceImage source{image->bits(), image->header()->biWidth,
                                      std::abs(image->header()->biHeight), image->stride()};
@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
     auto renderer = std::make_unique<viewer::ViewRenderer>();
     renderer->attachWindow(window.get());
     pumpMessages();
-    ImageCache cache;
+    imaging::ImageCache cache;
     std::printf("Scene changes into a %dx%d view, median of %d (ms):\n", viewWidth, viewHeight,
                 repetitions);
     for (std::size_t index = 0; index < pictures.size(); ++index) {

@@ -2,6 +2,8 @@
 
 #include "imaging/image_geometry.h"
 
+namespace imaging {
+
 DibImage::DibImage(HBITMAP bitmap, void* bits, std::unique_ptr<BITMAPINFOHEADER> header,
                    std::int32_t id) {
     if (bitmap == nullptr) {
@@ -13,3 +15,5 @@ DibImage::DibImage(HBITMAP bitmap, void* bits, std::unique_ptr<BITMAPINFOHEADER>
     stride_ = header_ ? imaging::dibStride(header_->biWidth) : 0;
     id_ = id;
 }
+
+}  // namespace imaging

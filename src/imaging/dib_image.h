@@ -14,6 +14,8 @@
 #include "imaging/image_levels.h"
 #include "platform/scoped_handle.h"
 
+namespace imaging {
+
 class DibImage {
   public:
     static constexpr std::int32_t nullId = -10000;
@@ -75,3 +77,5 @@ class DibImage {
     std::shared_ptr<const imaging::ImageLevels> levels_;
     bool levelsWanted_ = true;
 };
+
+}  // namespace imaging

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace imaging {
+
 namespace {
 
 using Guard = std::lock_guard<std::mutex>;
@@ -116,8 +118,6 @@ void ImageCache::dropPrefetched() {
     const Guard guard(lock_);
     dropped = std::move(prefetched_);
 }
-
-namespace imaging {
 
 void makeRoomFor(ImageCache& cache, std::uint64_t bytes) {
     MEMORYSTATUS status{};

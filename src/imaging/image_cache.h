@@ -23,6 +23,8 @@
 
 #include "imaging/dib_image.h"
 
+namespace imaging {
+
 class ImageCache {
   public:
     static constexpr std::int32_t limit = 4;
@@ -69,8 +71,6 @@ class ImageCache {
     std::shared_ptr<DibImage> prefetched_;
     std::int32_t idCounter_ = firstId;
 };
-
-namespace imaging {
 
 // The memory guard: gives up the cache's oldest images (the prefetched one
 // first) while the physical memory reported free does not cover `bytes`.

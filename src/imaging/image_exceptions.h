@@ -5,6 +5,8 @@
 
 #include "platform/process_end.h"
 
+namespace imaging {
+
 class IException {
   public:
     virtual ~IException() = default;
@@ -25,7 +27,7 @@ class OutOfMemoryException : public IException, public platform::MemoryExhausted
 // callback catches (it then asks the user whether to go on).
 class DecodeException : public IException {};
 
-namespace imaging::oom {
+namespace oom {
 // The texts of OutOfMemoryException, one per place that allocates image data.
 inline constexpr const char* loadFromFile = "out of memory, LoadFrom File!";
 inline constexpr const char* bufferAllocate = "Out of memory, LoadFromBufferNoRelease1";
@@ -35,4 +37,6 @@ inline constexpr const char* scaledBitmap = "Out of memory, get scaled bitmap";
 inline constexpr const char* bitmap = "Out of memory, get bitmap";
 inline constexpr const char* imageFromFile = "Out of memory, Load img from file";
 inline constexpr const char* imageFromBlock = "Out of memory, LoadImgFromHGlobal";
-}  // namespace imaging::oom
+}  // namespace oom
+
+}  // namespace imaging

@@ -12,9 +12,9 @@
 
 #include "imaging/image_geometry.h"
 
-class DibImage;
-
 namespace imaging {
+
+class DibImage;
 
 class ImageLevels {
   public:

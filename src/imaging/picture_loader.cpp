@@ -16,6 +16,8 @@
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
 
+namespace imaging {
+
 namespace {
 
 void fillHeader(BITMAPINFOHEADER* header, imaging::PixelSize size) {
@@ -385,3 +387,5 @@ HRESULT PictureLoader::renderPicture(HDC dc, int x, int y, int cx, int cy) {
     return picture_->Render(dc, x, y, cx, cy, 0, himetric.height, himetric.width, -himetric.height,
                             nullptr);
 }
+
+}  // namespace imaging

@@ -27,6 +27,8 @@
 #include "platform/scoped_handle.h"
 #include "platform/com_ref.h"
 
+namespace imaging {
+
 class ImageCache;
 
 class PictureLoader {
@@ -121,3 +123,5 @@ class PictureLoader {
     ImageCache* cache_ = nullptr;
     HDC dc_ = nullptr;
 };
+
+}  // namespace imaging

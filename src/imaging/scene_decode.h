@@ -22,10 +22,10 @@
 #include "platform/scoped_handle.h"
 #include "platform/worker_thread.h"
 
+namespace imaging {
+
 class ImageCache;
 class PictureLoader;
-
-namespace imaging {
 
 // How large decoded images are: the picture's own size (what the player
 // shows), or at most 1000 x 500 (what the reduced mode of a preview host asks).

@@ -17,9 +17,9 @@
 #include "imaging/image_levels.h"
 #include "imaging/scene_decode.h"
 
-class ImageCache;
-
 namespace imaging {
+
+class ImageCache;
 
 // What the decodes hand to their owner, on the window's thread.
 class SceneDecodeSink {

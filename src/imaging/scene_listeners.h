@@ -6,6 +6,8 @@ namespace package {
 class TempFile;
 }  // namespace package
 
+namespace imaging {
+
 class DibImage;
 
 // Gets every image to show. The image (or null: nothing to show) stays valid
@@ -31,3 +33,5 @@ class SceneSoundListener {
     virtual ~SceneSoundListener() = default;
     virtual void soundReady(package::TempFile* file) = 0;
 };
+
+}  // namespace imaging

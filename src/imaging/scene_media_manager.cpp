@@ -13,6 +13,8 @@
 #include "platform/process_end.h"
 #include "platform/scoped_handle.h"
 
+namespace imaging {
+
 namespace {
 
 // Sets a flag for the lifetime of the object.
@@ -523,3 +525,5 @@ void SceneMediaManager::replaceShownImage(std::shared_ptr<DibImage> image) {
         decodes_.buildLevels(shownImage_);
     }
 }
+
+}  // namespace imaging

@@ -28,6 +28,8 @@ namespace package {
 class Tour;
 }  // namespace package
 
+namespace imaging {
+
 class SceneMediaManager;
 
 // The image request of one showScene: decodes the delivered block and hands
@@ -259,3 +261,5 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     // Declared last: its workers use the cache and end first.
     imaging::SceneDecodes decodes_;
 };
+
+}  // namespace imaging

@@ -40,7 +40,7 @@ void package::SkinSet::loadBitmaps() {
     releaseBitmaps();
     deleteBitmap_ = deleteSkinBitmap;
     {
-        PictureLoader loader;
+        imaging::PictureLoader loader;
         // Slot order: the looks of each control (hovered, pressed), then 22 to 25.
         const auto slots = bitmapSlots();
         for (int slot = 0; slot < imageCount; ++slot) {

@@ -6,7 +6,7 @@
 
 namespace viewer {
 
-engine::SourceImage sourceOf(const DibImage* image) {
+engine::SourceImage sourceOf(const imaging::DibImage* image) {
     engine::SourceImage source;
     if (image != nullptr && !image->isNull() && image->header() != nullptr) {
         source.pixels = image->bits();
@@ -17,7 +17,7 @@ engine::SourceImage sourceOf(const DibImage* image) {
     return source;
 }
 
-const engine::SourcePyramid* pyramidOf(const DibImage* image) {
+const engine::SourcePyramid* pyramidOf(const imaging::DibImage* image) {
     if (image == nullptr) {
         return nullptr;
     }
@@ -31,9 +31,9 @@ std::uint64_t PanoramaLevelBuilder::bytesFor(imaging::PixelSize size) const {
 }
 
 std::shared_ptr<const imaging::ImageLevels> PanoramaLevelBuilder::build(
-    const DibImage& image) const {
-    std::unique_ptr<engine::SourcePyramid> pyramid =
-        engine::SourcePyramid::build(sourceOf(&image), platform::BandPool::threadsForThisProcessor());
+    const imaging::DibImage& image) const {
+    std::unique_ptr<engine::SourcePyramid> pyramid = engine::SourcePyramid::build(
+        sourceOf(&image), platform::BandPool::threadsForThisProcessor());
     if (pyramid == nullptr) {
         return nullptr;
     }

@@ -13,7 +13,7 @@
 namespace viewer {
 
 // The engine's view of a decoded picture (no pixels for the null image).
-engine::SourceImage sourceOf(const DibImage* image);
+engine::SourceImage sourceOf(const imaging::DibImage* image);
 
 class PanoramaLevels : public imaging::ImageLevels {
   public:
@@ -27,13 +27,14 @@ class PanoramaLevels : public imaging::ImageLevels {
 };
 
 // The image's pyramid, or null while it has none.
-const engine::SourcePyramid* pyramidOf(const DibImage* image);
+const engine::SourcePyramid* pyramidOf(const imaging::DibImage* image);
 
 class PanoramaLevelBuilder : public imaging::LevelBuilder {
   public:
     std::uint64_t bytesFor(imaging::PixelSize size) const override;
     // On every core.
-    std::shared_ptr<const imaging::ImageLevels> build(const DibImage& image) const override;
+    std::shared_ptr<const imaging::ImageLevels> build(
+        const imaging::DibImage& image) const override;
 };
 
 }  // namespace viewer

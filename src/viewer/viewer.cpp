@@ -21,7 +21,7 @@ constexpr float normalRotationStep = engine::degree * 0.8f;
 
 // ---- listeners
 
-void ViewerImageListener::imageReady(const DibImage* image) {
+void ViewerImageListener::imageReady(const imaging::DibImage* image) {
     if (renderer_ == nullptr) {
         return;
     }
@@ -39,7 +39,7 @@ void ViewerImageListener::imageReady(const DibImage* image) {
     showScene(image, true);
 }
 
-void ViewerImageListener::previewReady(const DibImage* image) {
+void ViewerImageListener::previewReady(const imaging::DibImage* image) {
     if (renderer_ == nullptr) {
         return;
     }
@@ -48,20 +48,20 @@ void ViewerImageListener::previewReady(const DibImage* image) {
     previewShown_ = true;
 }
 
-void ViewerImageListener::levelsReady(const DibImage* image) {
+void ViewerImageListener::levelsReady(const imaging::DibImage* image) {
     if (renderer_ != nullptr && image != nullptr && image == shown_) {
         renderer_->view().setPyramid(pyramidOf(image));
     }
 }
 
-void ViewerImageListener::setImage(const DibImage* image) {
+void ViewerImageListener::setImage(const imaging::DibImage* image) {
     const engine::SourceImage source = sourceOf(image);
     renderer_->setImage(&source);
     // A picture decoded ahead may have its pyramid already.
     renderer_->view().setPyramid(pyramidOf(image));
 }
 
-void ViewerImageListener::showScene(const DibImage* image, bool full) {
+void ViewerImageListener::showScene(const imaging::DibImage* image, bool full) {
     setImage(image);
     if (viewer_ != nullptr) {
         viewer_->showLinksOf(linkScene_);
@@ -129,8 +129,8 @@ Viewer::~Viewer() {
 
 void Viewer::setMode(std::int32_t mode) {
     mode_ = mode;
-    mediaManager_.setMode(mode == 0 ? SceneMediaManager::Mode::full
-                                    : SceneMediaManager::Mode::reduced);
+    mediaManager_.setMode(mode == 0 ? imaging::SceneMediaManager::Mode::full
+                                    : imaging::SceneMediaManager::Mode::reduced);
 }
 
 void Viewer::toggleMute() {

@@ -77,18 +77,18 @@ class Viewer;
 
 // Installs each scene image the media manager hands over, tells the shell,
 // and applies the scene's start view. The manager owns it.
-class ViewerImageListener : public SceneImageListener {
+class ViewerImageListener : public imaging::SceneImageListener {
   public:
     ViewerImageListener(ViewRenderer* renderer, Viewer* viewer)
         : renderer_(renderer), viewer_(viewer) {}
-    void imageReady(const DibImage* image) override;
+    void imageReady(const imaging::DibImage* image) override;
     bool showsPreviews() const override { return true; }
     // The preview is shown as the scene: the shell hears of the scene now and
     // the start view is applied; the full image then only takes its place.
-    void previewReady(const DibImage* image) override;
+    void previewReady(const imaging::DibImage* image) override;
     // The image on show has its pyramid now: the view reads it from the next
     // frame on.
-    void levelsReady(const DibImage* image) override;
+    void levelsReady(const imaging::DibImage* image) override;
     virtual void setRenderingEnabled(bool enabled);
     // Radians, stored as given.
     virtual void setStartView(float pan, float tilt, float fov);
@@ -102,15 +102,15 @@ class ViewerImageListener : public SceneImageListener {
   private:
     // Puts the image on the view as the scene's: links, the shell told, the
     // start view.
-    void showScene(const DibImage* image, bool full);
+    void showScene(const imaging::DibImage* image, bool full);
     // The image's pixels, and its pyramid when it has one, on the view.
-    void setImage(const DibImage* image);
+    void setImage(const imaging::DibImage* image);
     void drawNow();
 
     ViewRenderer* renderer_;
     Viewer* viewer_;
     // The image on the view (valid until the manager hands over the next).
-    const DibImage* shown_ = nullptr;
+    const imaging::DibImage* shown_ = nullptr;
     std::int32_t sceneNumber_ = 0;
     std::int32_t linkScene_ = 0;
     // A preview of the scene is on the view; its full image is due.
@@ -123,7 +123,7 @@ class ViewerImageListener : public SceneImageListener {
 
 // Plays each scene's sound once on the scene player, muted when the tour's
 // sound is off. The manager owns it.
-class ViewerSoundListener : public SceneSoundListener {
+class ViewerSoundListener : public imaging::SceneSoundListener {
   public:
     ViewerSoundListener(SoundPlayer* player, package::Tour* tour) : player_(player), tour_(tour) {}
     void soundReady(package::TempFile* file) override;
@@ -218,7 +218,7 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
 
     // For the shell and tests.
     ViewRenderer* renderer() const { return renderer_.get(); }
-    SceneMediaManager& mediaManager() { return mediaManager_; }
+    imaging::SceneMediaManager& mediaManager() { return mediaManager_; }
     // The next scene is to be decoded ahead at the next render tick.
     bool prefetchDue() const { return prefetchDue_; }
     SoundPlayer& tourSound() { return tourSound_; }
@@ -262,7 +262,7 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     std::unique_ptr<ViewRenderer> renderer_;
     // Outlives the media manager, whose workers build with it.
     PanoramaLevelBuilder levelBuilder_;
-    SceneMediaManager mediaManager_;
+    imaging::SceneMediaManager mediaManager_;
     std::int32_t currentSceneId_ = 0;
     // The scene last asked for until its image arrives; 0 when none is due.
     std::int32_t goingTo_ = 0;

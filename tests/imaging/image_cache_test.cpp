@@ -15,7 +15,7 @@ namespace {
 using namespace test_support;
 
 // A real 4 x 2 section, as the decoder makes them.
-std::shared_ptr<DibImage> makeImage(std::int32_t id) {
+std::shared_ptr<imaging::DibImage> makeImage(std::int32_t id) {
     auto header = std::make_unique<BITMAPINFOHEADER>();
     header->biSize = sizeof(BITMAPINFOHEADER);
     header->biWidth = 4;
@@ -25,7 +25,7 @@ std::shared_ptr<DibImage> makeImage(std::int32_t id) {
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(header.get()),
                                       DIB_RGB_COLORS, &bits, nullptr, 0);
-    return std::make_shared<DibImage>(bitmap, bits, std::move(header), id);
+    return std::make_shared<imaging::DibImage>(bitmap, bits, std::move(header), id);
 }
 
 bool isBitmap(HBITMAP bitmap) {
@@ -43,18 +43,18 @@ TEST(DibImageRecord, OwnsItsSectionAndTheNullImageOwnsNothing) {
     }
     EXPECT_FALSE(isBitmap(bitmap));
 
-    const DibImage nullImage(nullptr, reinterpret_cast<void*>(1),
-                             std::make_unique<BITMAPINFOHEADER>(), 42);
+    const imaging::DibImage nullImage(nullptr, reinterpret_cast<void*>(1),
+                                      std::make_unique<BITMAPINFOHEADER>(), 42);
     EXPECT_TRUE(nullImage.isNull());
-    EXPECT_EQ(nullImage.id(), DibImage::nullId);
+    EXPECT_EQ(nullImage.id(), imaging::DibImage::nullId);
     EXPECT_EQ(nullImage.bits(), nullptr);
     EXPECT_EQ(nullImage.header(), nullptr);
     EXPECT_EQ(nullImage.stride(), 0);
 }
 
 TEST(ImageCacheRules, FifthImageDropsTheOldest) {
-    ImageCache cache;
-    std::vector<std::weak_ptr<DibImage>> added;
+    imaging::ImageCache cache;
+    std::vector<std::weak_ptr<imaging::DibImage>> added;
     HBITMAP firstBitmap = nullptr;
     for (std::int32_t id = 1; id <= 5; ++id) {
         auto image = makeImage(id);
@@ -73,10 +73,10 @@ TEST(ImageCacheRules, FifthImageDropsTheOldest) {
 }
 
 TEST(ImageCacheRules, DuplicateIdIsNotTakenAndStaysWithTheCaller) {
-    ImageCache cache;
+    imaging::ImageCache cache;
     cache.add(makeImage(3));
     auto duplicate = makeImage(3);
-    std::weak_ptr<DibImage> watch = duplicate;
+    std::weak_ptr<imaging::DibImage> watch = duplicate;
     EXPECT_FALSE(cache.add(duplicate));
     EXPECT_EQ(cache.count(), 1);
     EXPECT_NE(cache.at(0).get(), duplicate.get());
@@ -86,7 +86,7 @@ TEST(ImageCacheRules, DuplicateIdIsNotTakenAndStaysWithTheCaller) {
 }
 
 TEST(ImageCacheRules, RemovalAndIndexing) {
-    ImageCache cache;
+    imaging::ImageCache cache;
     for (std::int32_t id = 1; id <= 3; ++id) {
         cache.add(makeImage(id));
     }
@@ -110,13 +110,13 @@ TEST(ImageCacheRules, RemovalAndIndexing) {
 }
 
 TEST(ImageCacheRules, IdsStartAfter10000) {
-    ImageCache cache;
+    imaging::ImageCache cache;
     EXPECT_EQ(cache.nextId(), 10001);
     EXPECT_EQ(cache.nextId(), 10002);
 }
 
 TEST(ImageCacheRules, AnImageHeldElsewhereOutlivesItsEntry) {
-    ImageCache cache;
+    imaging::ImageCache cache;
     auto shown = makeImage(1);
     cache.add(shown);
     cache.clear();
@@ -129,8 +129,8 @@ TEST(ImageCacheRules, AnImageHeldElsewhereOutlivesItsEntry) {
 // What the window's thread takes from the cache to draw stays its own while
 // a decode worker evicts entry after entry.
 TEST(ImageCacheRules, AnEntryTakenToDrawOutlivesAWorkersEvictions) {
-    ImageCache cache;
-    for (std::int32_t id = 1; id <= ImageCache::limit; ++id) {
+    imaging::ImageCache cache;
+    for (std::int32_t id = 1; id <= imaging::ImageCache::limit; ++id) {
         cache.add(makeImage(id));
     }
     std::atomic<bool> evicting{true};
@@ -141,8 +141,9 @@ TEST(ImageCacheRules, AnEntryTakenToDrawOutlivesAWorkersEvictions) {
             ++evicted;
         }
     });
-    for (int draw = 0; draw < 400 || evicted.load() < 2 * ImageCache::limit; ++draw) {
-        const std::shared_ptr<DibImage> drawn = cache.at(draw % ImageCache::limit);
+    for (int draw = 0; draw < 400 || evicted.load() < 2 * imaging::ImageCache::limit; ++draw) {
+        const std::shared_ptr<imaging::DibImage> drawn =
+            cache.at(draw % imaging::ImageCache::limit);
         ASSERT_NE(drawn, nullptr);
         std::this_thread::yield();  // the worker evicts meanwhile
         ASSERT_TRUE(isBitmap(drawn->bitmap()));
@@ -164,7 +165,7 @@ class LargePayloadRule : public ::testing::Test {
     }
 
     platform::ComApartment apartment;
-    SceneMediaManager manager;
+    imaging::SceneMediaManager manager;
     std::vector<std::uint8_t> bytes;
 };
 
@@ -198,9 +199,9 @@ TEST_F(LargePayloadRule, DecodedImagesEnterTheCacheAndNullOnesDoNot) {
 }
 
 TEST(ImageCacheRules, ThePrefetchedImageIsNoEntryButTheGuardDropsItFirst) {
-    ImageCache cache;
+    imaging::ImageCache cache;
     auto prefetched = makeImage(99);
-    const std::weak_ptr<DibImage> watched = prefetched;
+    const std::weak_ptr<imaging::DibImage> watched = prefetched;
     cache.holdPrefetched(std::move(prefetched));
     for (std::int32_t id = 1; id <= 4; ++id) {
         cache.add(makeImage(id));
@@ -214,14 +215,14 @@ TEST(ImageCacheRules, ThePrefetchedImageIsNoEntryButTheGuardDropsItFirst) {
     cache.add(makeImage(1));
     cache.removeOldest();
     EXPECT_TRUE(watched.expired());
-    EXPECT_EQ(cache.prefetchedId(), DibImage::nullId);
+    EXPECT_EQ(cache.prefetchedId(), imaging::DibImage::nullId);
     EXPECT_EQ(cache.entryCount(), 1);
     cache.removeOldest();
     EXPECT_EQ(cache.count(), 0);
 }
 
 TEST(ImageCacheRules, ThePrefetchedImageIsHandedOverOnlyForItsId) {
-    ImageCache cache;
+    imaging::ImageCache cache;
     cache.holdPrefetched(makeImage(7));
     EXPECT_EQ(cache.takePrefetched(8), nullptr);
     const auto taken = cache.takePrefetched(7);

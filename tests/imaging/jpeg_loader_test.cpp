@@ -144,7 +144,7 @@ class OwnJpegPath : public ::testing::Test {
     }
 
     platform::ComApartment apartment;
-    PictureLoader loader;
+    imaging::PictureLoader loader;
 };
 
 struct TakenKind {
@@ -222,7 +222,7 @@ TEST_F(OwnJpegPath, ABlockSharedByTwoLoadersDecodesInBothAndOutlivesEach) {
         Drawn previewed;
         std::thread other([&] {
             const platform::ComApartment otherApartment;
-            PictureLoader second;
+            imaging::PictureLoader second;
             second.loadFromSharedBlock(shared, size);
             previewed.bitmap.reset(second.previewBitmap(&previewed.bits, &previewed.header));
         });
@@ -292,7 +292,7 @@ TEST_F(OwnJpegPath, ReducedModeDecodesSmallerAndStretchesToTheTarget) {
 }
 
 TEST_F(OwnJpegPath, AJpegThatFailsPastItsHeaderGetsTheDecodePrompt) {
-    SceneMediaManager manager;
+    imaging::SceneMediaManager manager;
     const auto bytes = readFile(jpegPath("no-tables.jpg"));
     MessageBoxWatcher answerer(decodeCaption, IDYES);
     const auto image = manager.loadImageFromGlobalWithNextId(

@@ -26,16 +26,16 @@ class PictureDecoding : public ::testing::Test {
   protected:
     void SetUp() override { useTestLanguageModule(); }
 
-    std::shared_ptr<DibImage> decodeFile(const std::string& path) {
+    std::shared_ptr<imaging::DibImage> decodeFile(const std::string& path) {
         return manager.loadImageFromGlobalWithNextId(
             makeBlock(readFile(path)), static_cast<std::int32_t>(readFile(path).size()));
     }
 
     platform::ComApartment apartment;
-    SceneMediaManager manager;
+    imaging::SceneMediaManager manager;
 };
 
-void expectRgbHeader(const DibImage& image, std::int32_t width, std::int32_t height) {
+void expectRgbHeader(const imaging::DibImage& image, std::int32_t width, std::int32_t height) {
     ASSERT_NE(image.header(), nullptr);
     const BITMAPINFOHEADER& header = *image.header();
     EXPECT_EQ(header.biSize, 40u);
@@ -115,7 +115,7 @@ TEST_F(PictureDecoding, PicturesShippedOnThisMachineDecodeAtTheirSize) {
 }
 
 TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
-    PictureLoader loader;
+    imaging::PictureLoader loader;
     ASSERT_TRUE(loader.loadFromFile(picturePath("square-96.bmp").c_str()));
     const int dpi = GetDeviceCaps(platform::WindowDC(nullptr).get(), LOGPIXELSX);
     ASSERT_EQ(dpi, 96) << "the expected sizes below assume a 96-dpi screen";
@@ -150,7 +150,7 @@ TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
 }
 
 TEST_F(PictureDecoding, ReducedModeShrinksLargePanoramas) {
-    manager.setMode(SceneMediaManager::Mode::reduced);
+    manager.setMode(imaging::SceneMediaManager::Mode::reduced);
     struct Expected {
         const char* file;
         std::int32_t width, height;
@@ -177,7 +177,7 @@ TEST_F(PictureDecoding, FullModeKeepsTheNaturalSize) {
 }
 
 TEST_F(PictureDecoding, BitmapOperationsWithoutAPictureGiveNothing) {
-    PictureLoader loader;
+    imaging::PictureLoader loader;
     BITMAPINFOHEADER header{};
     void* bits = reinterpret_cast<void*>(1);
     EXPECT_EQ(loader.bitmap(&bits, &header), nullptr);
@@ -189,7 +189,7 @@ TEST_F(PictureDecoding, BitmapOperationsWithoutAPictureGiveNothing) {
 }
 
 TEST_F(PictureDecoding, ScaledBitmapWithBothSidesMissingLeavesThePictureAlone) {
-    PictureLoader loader;
+    imaging::PictureLoader loader;
     ASSERT_TRUE(loader.loadFromFile(picturePath("corner.gif").c_str()));
     BITMAPINFOHEADER header{};
     header.biWidth = 1234;
@@ -211,7 +211,7 @@ TEST_F(PictureDecoding, ScaledBitmapWithBothSidesMissingLeavesThePictureAlone) {
 
 TEST_F(PictureDecoding, BufferAndBlockSourcesDecodeLikeTheFile) {
     const auto bytes = readFile(picturePath("corner.gif"));
-    PictureLoader loader;
+    imaging::PictureLoader loader;
     ASSERT_TRUE(
         loader.loadFromBufferKeepingIt(bytes.data(), static_cast<std::uint32_t>(bytes.size())));
     EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{40, 30}));
@@ -223,7 +223,7 @@ TEST_F(PictureDecoding, BufferAndBlockSourcesDecodeLikeTheFile) {
 
 TEST_F(PictureDecoding, MissingFileGivesFalseWithoutAPrompt) {
     MessageBoxWatcher answerer(decodeCaption, IDYES);
-    PictureLoader loader;
+    imaging::PictureLoader loader;
     EXPECT_FALSE(loader.loadFromFile(picturePath("no-such-picture.jpg").c_str()));
     EXPECT_FALSE(loader.holdsPicture());
     EXPECT_EQ(answerer.answered(), 0);
@@ -232,7 +232,7 @@ TEST_F(PictureDecoding, MissingFileGivesFalseWithoutAPrompt) {
 TEST_F(PictureDecoding, MissingFileGivesANullImageCachedOnce) {
     const auto first = manager.loadImageFromFile(picturePath("no-such-picture.jpg").c_str());
     EXPECT_TRUE(first->isNull());
-    EXPECT_EQ(first->id(), DibImage::nullId);
+    EXPECT_EQ(first->id(), imaging::DibImage::nullId);
     EXPECT_EQ(first->bits(), nullptr);
     EXPECT_EQ(first->header(), nullptr);
     EXPECT_EQ(first->stride(), 0);
@@ -254,7 +254,7 @@ TEST_F(PictureDecoding, BrokenPictureAsksAndYesGoesOnWithTheNullImage) {
         EXPECT_EQ(answerer.answered(), 1);
         EXPECT_EQ(answerer.lastText(), decodeText);
         EXPECT_TRUE(image->isNull());
-        EXPECT_EQ(image->id(), DibImage::nullId);
+        EXPECT_EQ(image->id(), imaging::DibImage::nullId);
         EXPECT_EQ(manager.imageCache().count(), 0);  // null images from blocks are not cached
         EXPECT_FALSE(manager.loader().holdsPicture());
     }
@@ -262,7 +262,7 @@ TEST_F(PictureDecoding, BrokenPictureAsksAndYesGoesOnWithTheNullImage) {
 
 TEST_F(PictureDecoding, EmptyPictureAsksInsteadOfRunningOutOfMemory) {
     MessageBoxWatcher answerer(decodeCaption, IDYES);
-    PictureLoader loader;
+    imaging::PictureLoader loader;
     EXPECT_FALSE(loader.loadFromBufferKeepingIt(nullptr, 0));
     EXPECT_EQ(answerer.answered(), 1);
 }
@@ -278,7 +278,7 @@ TEST_F(PictureDecoding, BrokenPictureAndNoEndsTheProcessWithStatus1) {
 }
 
 TEST_F(PictureDecoding, BitmapTheSystemRefusesGivesTheWarningAndNull) {
-    PictureLoader loader;
+    imaging::PictureLoader loader;
     ASSERT_TRUE(loader.loadFromFile(picturePath("corner.gif").c_str()));
     MessageBoxWatcher answerer(warningCaption, IDOK);
     BITMAPINFOHEADER header{};
@@ -317,7 +317,7 @@ TEST(LanguageModulePrompts, TheDecodePromptShowsTheModulesStrings) {
     imaging::setPromptModule(module);
     {
         MessageBoxWatcher answerer(caption, IDYES);
-        PictureLoader loader;
+        imaging::PictureLoader loader;
         const auto bytes = readFile(picturePath("truncated.jpg"));
         EXPECT_FALSE(
             loader.loadFromBufferKeepingIt(bytes.data(), static_cast<std::uint32_t>(bytes.size())));

@@ -27,7 +27,7 @@ bool isBitmap(HBITMAP bitmap) {
 // stride and the height of the image it is handed, and reads the pixels again
 // whenever asked, as the render ticks do.
 struct ViewProbe {
-    const DibImage* shown = nullptr;
+    const imaging::DibImage* shown = nullptr;
     HBITMAP shownBitmap = nullptr;
     const std::uint8_t* pixels = nullptr;
     std::int32_t stride = 0;
@@ -36,7 +36,7 @@ struct ViewProbe {
     int deliveries = 0;
     int stalePixels = 0;  // reads of pixels whose section was already deleted
 
-    void show(const DibImage* image) {
+    void show(const imaging::DibImage* image) {
         shown = image;
         const bool hasPixels = image != nullptr && image->bits() != nullptr;
         shownBitmap = hasPixels ? image->bitmap() : nullptr;
@@ -59,10 +59,10 @@ struct ViewProbe {
     }
 };
 
-class ProbeImageListener : public SceneImageListener {
+class ProbeImageListener : public imaging::SceneImageListener {
   public:
     explicit ProbeImageListener(ViewProbe& probe) : probe_(probe) {}
-    void imageReady(const DibImage* image) override {
+    void imageReady(const imaging::DibImage* image) override {
         probe_.read();  // the old image is read up to the moment it is replaced
         probe_.show(image);
         probe_.deliveredIds.push_back(image != nullptr ? image->id() : 0);
@@ -80,7 +80,7 @@ struct SoundProbe {
     bool destroyed = false;
 };
 
-class ProbeSoundListener : public SceneSoundListener {
+class ProbeSoundListener : public imaging::SceneSoundListener {
   public:
     explicit ProbeSoundListener(SoundProbe& probe) : probe_(probe) {}
     ~ProbeSoundListener() override { probe_.destroyed = true; }
@@ -94,7 +94,7 @@ class ProbeSoundListener : public SceneSoundListener {
 };
 
 // Counts the decodes the scene-image callback asks for.
-class CountingManager : public SceneMediaManager, private SceneDecodeWatch {
+class CountingManager : public imaging::SceneMediaManager, private imaging::SceneDecodeWatch {
   public:
     CountingManager() { setDecodeWatch(this); }
     int decodes = 0;
@@ -113,7 +113,7 @@ class CountingManager : public SceneMediaManager, private SceneDecodeWatch {
 
 // Runs the thread's messages until the manager has installed the image of
 // the scene asked for last (decoded on a worker).
-bool waitForInstallation(SceneMediaManager& manager) {
+bool waitForInstallation(imaging::SceneMediaManager& manager) {
     return pumpUntil([&] { return !manager.imageDue(); }, std::chrono::seconds(20));
 }
 
@@ -160,7 +160,7 @@ TEST_F(SceneMedia, RevisitedSceneComesFromTheCacheAndTheSoundListWithoutLoading)
     ASSERT_EQ(manager.decodes, 2);
     ASSERT_EQ(sounds.files.size(), 2u);
     const std::int32_t recorded = manager.soundFiles().count();
-    const DibImage* firstShown = manager.imageCache().at(0).get();
+    const imaging::DibImage* firstShown = manager.imageCache().at(0).get();
 
     goTo(2);
     EXPECT_EQ(manager.decodes, 2);
@@ -224,7 +224,7 @@ TEST_F(SceneMedia, CancelledRequestsIgnoreDeliveriesUntilTheNextShowScene) {
     EXPECT_FALSE(tour.scene(2).imageWanted());
 
     // A late extraction for scene 2 reaches the cancelled requests.
-    SceneImageCallback* imageRequest = nullptr;
+    imaging::SceneImageCallback* imageRequest = nullptr;
     manager.showScene(3);  // makes a fresh request...
     imageRequest = manager.pendingImageCallback();
     ASSERT_NE(imageRequest, nullptr);
@@ -322,7 +322,7 @@ TEST_F(SceneMedia, SceneWithoutSoundIsRecordedOnceLikeAnyOther) {
 }
 
 TEST_F(SceneMedia, ReducedModeLoadsImagesOnlyAndEveryTime) {
-    manager.setMode(SceneMediaManager::Mode::reduced);
+    manager.setMode(imaging::SceneMediaManager::Mode::reduced);
     TestTour tour(smallScenes(2));
     attach(tour);
     goTo(1);
@@ -347,7 +347,7 @@ TEST(SceneMediaLifetime, DestroyingTheManagerDeletesEverySoundFileItHandedOut) {
         ViewProbe view;
         SoundProbe sounds;
         {
-            SceneMediaManager manager;
+            imaging::SceneMediaManager manager;
             manager.setTour(&tour.tour());
             manager.setImageListener(std::make_unique<ProbeImageListener>(view));
             manager.setSoundListener(std::make_unique<ProbeSoundListener>(sounds));
@@ -373,18 +373,19 @@ TEST(SceneMediaLifetime, DestroyingTheManagerDeletesEverySoundFileItHandedOut) {
 
 // --- The image on screen and images the cache did not take --------------
 
-std::shared_ptr<DibImage> decodePicture(SceneMediaManager& manager, const std::string& file,
-                                        std::int32_t id, std::size_t size = 0) {
+std::shared_ptr<imaging::DibImage> decodePicture(imaging::SceneMediaManager& manager,
+                                                 const std::string& file, std::int32_t id,
+                                                 std::size_t size = 0) {
     const auto bytes = readFile(picturePath(file));
     const auto length = static_cast<std::int32_t>(std::max(size, bytes.size()));
     return manager.loadImageFromGlobal(makeBlock(bytes, size), length, id);
 }
 
-void deliverPicture(SceneMediaManager& manager, SceneImageListener* listener,
+void deliverPicture(imaging::SceneMediaManager& manager, imaging::SceneImageListener* listener,
                     const std::string& file, std::int32_t id, std::size_t size = 0) {
     const auto bytes = readFile(picturePath(file));
     const auto length = static_cast<std::int32_t>(std::max(size, bytes.size()));
-    SceneImageCallback request(listener, &manager, id);
+    imaging::SceneImageCallback request(listener, &manager, id);
     request.deliver(std::make_unique<package::PayloadBuffer>(makeBlock(bytes, size), length));
 }
 
@@ -418,11 +419,11 @@ class RenderTicks {
 
 TEST_F(SceneMedia, ShownImageSurvivesALargePayloadThatEmptiesTheCacheDuringAPrompt) {
     auto listenerOwned = std::make_unique<ProbeImageListener>(view);
-    SceneImageListener* listener = listenerOwned.get();
+    imaging::SceneImageListener* listener = listenerOwned.get();
     manager.setImageListener(std::move(listenerOwned));
     deliverPicture(manager, listener, "corner-24bit.bmp", 1);
     ASSERT_EQ(manager.imageCache().count(), 1);
-    const DibImage* first = view.shown;
+    const imaging::DibImage* first = view.shown;
     const HBITMAP firstBitmap = first->bitmap();
 
     // A corrupt payload of 307200 bytes: the cache is emptied, then the decode
@@ -445,7 +446,7 @@ TEST_F(SceneMedia, ShownImageSurvivesALargePayloadThatEmptiesTheCacheDuringAProm
 
 TEST_F(SceneMedia, ShownImageSurvivesEvictionUntilItsSuccessorIsHandedOver) {
     auto listenerOwned = std::make_unique<ProbeImageListener>(view);
-    SceneImageListener* listener = listenerOwned.get();
+    imaging::SceneImageListener* listener = listenerOwned.get();
     manager.setImageListener(std::move(listenerOwned));
     TestTour tour(smallScenes(1));
     for (std::int32_t id = 1; id <= 4; ++id) {
@@ -465,23 +466,23 @@ TEST_F(SceneMedia, ShownImageSurvivesEvictionUntilItsSuccessorIsHandedOver) {
 
 TEST_F(SceneMedia, ImagesTheCacheDidNotTakeAreFreedOnceReplaced) {
     auto listenerOwned = std::make_unique<ProbeImageListener>(view);
-    SceneImageListener* listener = listenerOwned.get();
+    imaging::SceneImageListener* listener = listenerOwned.get();
     manager.setImageListener(std::move(listenerOwned));
     deliverPicture(manager, listener, "corner.gif", 7);
     const HBITMAP cachedBitmap = view.shown->bitmap();
     // The same id again: decoded, not taken by the cache, handed to the view.
     deliverPicture(manager, listener, "corner.gif", 7);
     ASSERT_EQ(manager.imageCache().count(), 1);
-    const DibImage* duplicate = view.shown;
+    const imaging::DibImage* duplicate = view.shown;
     EXPECT_NE(duplicate, manager.imageCache().at(0).get());
     const HBITMAP duplicateBitmap = duplicate->bitmap();
     EXPECT_TRUE(isBitmap(duplicateBitmap));
 
     // A scene whose payload is missing: the null image.
-    SceneImageCallback missing(listener, &manager, 8);
+    imaging::SceneImageCallback missing(listener, &manager, 8);
     missing.deliver(nullptr);
     EXPECT_TRUE(view.shown->isNull());
-    EXPECT_EQ(view.deliveredIds.back(), DibImage::nullId);
+    EXPECT_EQ(view.deliveredIds.back(), imaging::DibImage::nullId);
     EXPECT_FALSE(isBitmap(duplicateBitmap));  // the rejected duplicate is freed
     EXPECT_TRUE(isBitmap(cachedBitmap));      // the cached one stays
 
@@ -527,7 +528,9 @@ TEST_F(SceneMedia, OutOfMemoryAtTheSceneImageCallbackEndsTheProcess) {
     EXPECT_EXIT(
         {
             MessageBoxWatcher answerer("Out of Memory", IDOK);
-            manager.beforeDecode = [] { throw OutOfMemoryException(imaging::oom::bitmap); };
+            manager.beforeDecode = [] {
+                throw imaging::OutOfMemoryException(imaging::oom::bitmap);
+            };
             deliverPicture(manager, nullptr, "corner.gif", 1);
         },
         ::testing::ExitedWithCode(1), "");
@@ -535,9 +538,9 @@ TEST_F(SceneMedia, OutOfMemoryAtTheSceneImageCallbackEndsTheProcess) {
 
 TEST_F(SceneMedia, DecodeExceptionAsksAndYesHandsOverNoImage) {
     auto listenerOwned = std::make_unique<ProbeImageListener>(view);
-    SceneImageListener* listener = listenerOwned.get();
+    imaging::SceneImageListener* listener = listenerOwned.get();
     manager.setImageListener(std::move(listenerOwned));
-    manager.beforeDecode = [] { throw DecodeException(); };
+    manager.beforeDecode = [] { throw imaging::DecodeException(); };
     MessageBoxWatcher answerer(decodeCaption, IDYES);
     deliverPicture(manager, listener, "corner.gif", 1);
     EXPECT_EQ(answerer.answered(), 1);
@@ -549,7 +552,7 @@ TEST_F(SceneMedia, DecodeExceptionAndNoEndsTheProcess) {
     EXPECT_EXIT(
         {
             MessageBoxWatcher answerer(decodeCaption, IDNO);
-            manager.beforeDecode = [] { throw DecodeException(); };
+            manager.beforeDecode = [] { throw imaging::DecodeException(); };
             deliverPicture(manager, nullptr, "corner.gif", 1);
         },
         ::testing::ExitedWithCode(1), "");
@@ -564,21 +567,21 @@ using namespace test_support;
 // --- Decoding on a worker ---------------------------------------------------
 
 // What the listeners heard, in order: "image N" (the id) and "sound".
-class OrderedImageListener : public SceneImageListener {
+class OrderedImageListener : public imaging::SceneImageListener {
   public:
     explicit OrderedImageListener(std::vector<std::string>& heard) : heard_(heard) {}
-    void imageReady(const DibImage* image) override {
+    void imageReady(const imaging::DibImage* image) override {
         heard_.push_back("image " + std::to_string(image != nullptr ? image->id() : 0));
         shown = image;
         widths.push_back(image != nullptr && !image->isNull() ? image->header()->biWidth : 0);
     }
     bool showsPreviews() const override { return previews; }
-    void previewReady(const DibImage* image) override {
+    void previewReady(const imaging::DibImage* image) override {
         heard_.push_back("preview " + std::to_string(image->id()));
         shown = image;
         widths.push_back(image->header()->biWidth);
     }
-    const DibImage* shown = nullptr;
+    const imaging::DibImage* shown = nullptr;
     bool previews = false;
     std::vector<std::int32_t> widths;
 
@@ -586,7 +589,7 @@ class OrderedImageListener : public SceneImageListener {
     std::vector<std::string>& heard_;
 };
 
-class OrderedSoundListener : public SceneSoundListener {
+class OrderedSoundListener : public imaging::SceneSoundListener {
   public:
     explicit OrderedSoundListener(std::vector<std::string>& heard) : heard_(heard) {}
     void soundReady(package::TempFile*) override { heard_.push_back("sound"); }
@@ -629,7 +632,7 @@ class SceneMediaOnWorkers : public ::testing::Test {
     std::string image(TestTour& tour, std::int32_t position) {
         return "image " + std::to_string(tour.scene(position).id());
     }
-    const DibImage* shown() const { return images_->shown; }
+    const imaging::DibImage* shown() const { return images_->shown; }
     OrderedImageListener& images() { return *images_; }
 
     platform::ComApartment apartment;
@@ -677,7 +680,7 @@ TEST_F(SceneMediaOnWorkers, AnOvertakenDecodeIsNeverShownNorKept) {
     EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 2), "sound"}));
     EXPECT_EQ(shown()->id(), tour.scene(2).id());
     EXPECT_EQ(manager.imageCache().find(tour.scene(1).id()), nullptr);
-    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+    EXPECT_EQ(manager.prefetchedId(), imaging::DibImage::nullId);
     // Scene 1's sound was extracted with its image, but never played.
     EXPECT_NE(manager.soundFiles().find(1), nullptr);
 }
@@ -694,7 +697,7 @@ TEST_F(SceneMediaOnWorkers, APrefetchedSceneIsShownAtOnceWithoutAnotherDecode) {
     EXPECT_FALSE(manager.imageDue());
     EXPECT_EQ(manager.decodes, 1);
     EXPECT_NE(manager.imageCache().find(tour.scene(2).id()), nullptr);
-    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+    EXPECT_EQ(manager.prefetchedId(), imaging::DibImage::nullId);
 
     // Asked for while its prefetch still runs: that decode is the scene's.
     manager.prefetch(3);
@@ -710,7 +713,7 @@ TEST_F(SceneMediaOnWorkers, GoingElsewhereDropsThePrefetchedImage) {
     attach(tour);
     ASSERT_TRUE(showFirstAndPrefetchSecond(tour));
     ask(3);
-    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);
+    EXPECT_EQ(manager.prefetchedId(), imaging::DibImage::nullId);
     ASSERT_TRUE(waitForInstallation(manager));
     EXPECT_EQ(shown()->id(), tour.scene(3).id());
 }
@@ -731,8 +734,8 @@ TEST_F(SceneMediaOnWorkers, ABrokenPictureAsksOnTheWindowsThreadAndYesShowsTheNu
     EXPECT_EQ(answerer.lastText(), decodeText);
     ASSERT_NE(shown(), nullptr);
     EXPECT_TRUE(shown()->isNull());
-    EXPECT_EQ(heard,
-              (std::vector<std::string>{"image " + std::to_string(DibImage::nullId), "sound"}));
+    EXPECT_EQ(heard, (std::vector<std::string>{"image " + std::to_string(imaging::DibImage::nullId),
+                                               "sound"}));
 }
 
 TEST_F(SceneMediaOnWorkers, ABrokenPictureAndNoEndsTheProcess) {
@@ -765,7 +768,8 @@ TEST_F(SceneMediaOnWorkers, ACutShortJpegAsksWhenShownAndNeverWhenDecodedAhead) 
         pumpUntil([&] { return manager.sceneDecodes().running() == 0; }, std::chrono::seconds(20)));
     pumpMessages(50);  // the prefetch's notice has been handled
     EXPECT_EQ(answerer.answered(), 0);
-    EXPECT_EQ(manager.prefetchedId(), DibImage::nullId);  // a picture that owes a box is not kept
+    EXPECT_EQ(manager.prefetchedId(),
+              imaging::DibImage::nullId);  // a picture that owes a box is not kept
     heard.clear();
     ask(2);
     ASSERT_TRUE(waitForInstallation(manager));
@@ -973,11 +977,11 @@ TEST_F(SceneMediaOnWorkers, ReleasingWhileAWorkerDecodesWaitsForItAndShowsNothin
 
 // Shows a picture file from inside its first imageReady, as a listener that
 // reacts to a scene change by showing something else would.
-class ReenteringListener : public SceneImageListener {
+class ReenteringListener : public imaging::SceneImageListener {
   public:
-    ReenteringListener(SceneMediaManager& manager, ViewProbe& probe)
+    ReenteringListener(imaging::SceneMediaManager& manager, ViewProbe& probe)
         : manager_(manager), probe_(probe) {}
-    void imageReady(const DibImage* image) override {
+    void imageReady(const imaging::DibImage* image) override {
         probe_.read();
         probe_.show(image);
         ++probe_.deliveries;
@@ -987,7 +991,7 @@ class ReenteringListener : public SceneImageListener {
     }
 
   private:
-    SceneMediaManager& manager_;
+    imaging::SceneMediaManager& manager_;
     ViewProbe& probe_;
 };
 
@@ -995,7 +999,7 @@ TEST(SceneMediaHandOver, AnImageHandedOverFromInsideImageReadyStaysHeld) {
     platform::ComApartment apartment;
     useTestLanguageModule();
     ViewProbe view;
-    SceneMediaManager manager;
+    imaging::SceneMediaManager manager;
     manager.setImageListener(std::make_unique<ReenteringListener>(manager, view));
     manager.showPictureFile(picturePath("corner-24bit.bmp").c_str());
     ASSERT_EQ(view.deliveries, 2);

@@ -17,10 +17,10 @@ namespace {
 using namespace test_support;
 
 // Reads every row of each image it is handed, as the warp does.
-class ReadingListener : public SceneImageListener {
+class ReadingListener : public imaging::SceneImageListener {
   public:
     explicit ReadingListener(int& nullImages) : nullImages_(nullImages) {}
-    void imageReady(const DibImage* image) override {
+    void imageReady(const imaging::DibImage* image) override {
         if (image == nullptr || image->bits() == nullptr) {
             ++nullImages_;
             return;
@@ -35,7 +35,7 @@ class ReadingListener : public SceneImageListener {
     int& nullImages_;
 };
 
-class IgnoringSoundListener : public SceneSoundListener {
+class IgnoringSoundListener : public imaging::SceneSoundListener {
   public:
     void soundReady(package::TempFile*) override {}
 };
@@ -54,7 +54,7 @@ TEST(SceneSwitchingSoak, MemoryComesBackAfterTheFirstRound) {
     }
     TestTour tour(scenes);
     int nullImages = 0;
-    SceneMediaManager manager;
+    imaging::SceneMediaManager manager;
     manager.setTour(&tour.tour());
     manager.setImageListener(std::make_unique<ReadingListener>(nullImages));
     manager.setSoundListener(std::make_unique<IgnoringSoundListener>());
@@ -104,7 +104,7 @@ TEST(SceneSwitchingSoak, OvertakenDecodesGiveTheirMemoryBack) {
                    {picturePath("scene-small-2.jpg"), soundBytes(2)},
                    {picturePath("scene-small-3.jpg"), soundBytes(3)}});
     int nullImages = 0;
-    SceneMediaManager manager;
+    imaging::SceneMediaManager manager;
     manager.setTour(&tour.tour());
     manager.setImageListener(std::make_unique<ReadingListener>(nullImages));
     manager.setSoundListener(std::make_unique<IgnoringSoundListener>());
@@ -144,22 +144,22 @@ TEST(BitmapHandleSoak, MoreBitmapsThanTheHandleTableHoldsAllComeBack) {
     MessageBoxWatcher warnings(warningCaption, IDOK);
     const auto bytes = readFile(picturePath("corner-24bit.bmp"));
     const auto size = static_cast<std::int32_t>(bytes.size());
-    SceneMediaManager manager;
+    imaging::SceneMediaManager manager;
     int nullImages = 0;
     auto listener = std::make_unique<ReadingListener>(nullImages);
-    SceneImageListener* shown = listener.get();
+    imaging::SceneImageListener* shown = listener.get();
     manager.setImageListener(std::move(listener));
     // Wine's handle table holds about 65 000 GDI objects: had one bitmap per
     // decode stayed behind, creation would fail long before the end.
     constexpr int decodes = 70000;
     for (int n = 0; n < decodes; ++n) {
-        SceneImageCallback request(shown, &manager, 1 + n % 9);
+        imaging::SceneImageCallback request(shown, &manager, 1 + n % 9);
         request.deliver(std::make_unique<package::PayloadBuffer>(makeBlock(bytes), size));
         if (nullImages != 0 || warnings.answered() != 0) {
             FAIL() << "no bitmap after " << n << " decodes";
         }
     }
-    EXPECT_EQ(manager.imageCache().count(), ImageCache::limit);
+    EXPECT_EQ(manager.imageCache().count(), imaging::ImageCache::limit);
 }
 
 }  // namespace

@@ -403,10 +403,10 @@ TEST_F(ViewerTest, OnlyTheSceneOnShowKeepsItsPyramidInTheCache) {
         viewer.goToScene(scene);
         waitForScene();
         ASSERT_TRUE(pumpUntil(settled, std::chrono::seconds(20))) << "scene " << scene;
-        ImageCache& cache = viewer.mediaManager().imageCache();
+        imaging::ImageCache& cache = viewer.mediaManager().imageCache();
         int withLevels = 0;
         for (std::int32_t index = 0; index < cache.entryCount(); ++index) {
-            const std::shared_ptr<DibImage> image = cache.at(index);
+            const std::shared_ptr<imaging::DibImage> image = cache.at(index);
             if (image->levels() != nullptr) {
                 ++withLevels;
                 EXPECT_EQ(image.get(), viewer.mediaManager().shownImage()) << "scene " << scene;
