@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 #include "imaging/scene_media_manager.h"
 #include "platform/com_apartment.h"
@@ -138,6 +139,39 @@ TEST(SceneSwitchingSoak, OvertakenDecodesGiveTheirMemoryBack) {
     EXPECT_LT(atEnd, afterFirstRounds + 8u * 1024 * 1024);
 }
 
+// Takes GDI handles until the system's table refuses more, then gives
+// `spare` of them back: what remains free is known, whatever the table's size.
+class FullHandleTable {
+  public:
+    explicit FullHandleTable(std::size_t spare) {
+        constexpr std::size_t most = 200000;
+        while (held_.size() < most) {
+            const HBITMAP bitmap = CreateBitmap(1, 1, 1, 1, nullptr);
+            if (bitmap == nullptr) {
+                break;
+            }
+            held_.push_back(bitmap);
+        }
+        filled_ = held_.size() < most;
+        for (std::size_t n = 0; n < spare && !held_.empty(); ++n) {
+            DeleteObject(held_.back());
+            held_.pop_back();
+        }
+    }
+    ~FullHandleTable() {
+        for (const HBITMAP bitmap : held_) {
+            DeleteObject(bitmap);
+        }
+    }
+    FullHandleTable(const FullHandleTable&) = delete;
+    FullHandleTable& operator=(const FullHandleTable&) = delete;
+    bool filled() const { return filled_; }
+
+  private:
+    std::vector<HBITMAP> held_;
+    bool filled_ = false;
+};
+
 TEST(BitmapHandleSoak, MoreBitmapsThanTheHandleTableHoldsAllComeBack) {
     platform::ComApartment apartment;
     useTestLanguageModule();
@@ -149,9 +183,12 @@ TEST(BitmapHandleSoak, MoreBitmapsThanTheHandleTableHoldsAllComeBack) {
     auto listener = std::make_unique<ReadingListener>(nullImages);
     imaging::SceneImageListener* shown = listener.get();
     manager.setImageListener(std::move(listener));
-    // Wine's handle table holds about 65 000 GDI objects: had one bitmap per
-    // decode stayed behind, creation would fail long before the end.
-    constexpr int decodes = 70000;
+    // The table is filled but for 4000 handles: had one bitmap per decode
+    // stayed behind, creation would fail long before the end.
+    constexpr int spare = 4000;
+    const FullHandleTable table(spare);
+    ASSERT_TRUE(table.filled());
+    constexpr int decodes = 3 * spare;
     for (int n = 0; n < decodes; ++n) {
         imaging::SceneImageCallback request(shown, &manager, 1 + n % 9);
         request.deliver(std::make_unique<package::PayloadBuffer>(makeBlock(bytes), size));
