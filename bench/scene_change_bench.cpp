@@ -154,13 +154,11 @@ void showScene(const std::string& payloadPath, std::int32_t length, viewer::View
         std::exit(1);
     }
 
-    auto header = std::make_unique<BITMAPINFOHEADER>();
-    void* bits = nullptr;
-    platform::UniqueBitmap bitmap(loader.bitmap(&bits, header.get()));
+    imaging::LoadedBitmap loaded = loader.bitmap();
     loader.releasePicture();
     phases.render.push_back(clock.lap());
 
-    auto image = std::make_shared<imaging::DibImage>(bitmap.release(), bits, std::move(header), id);
+    auto image = std::make_shared<imaging::DibImage>(std::move(loaded), id);
     cache.add(image);
     const engine::SourceImage source{image->bits(), image->header()->biWidth,
                                      std::abs(image->header()->biHeight), image->stride()};

@@ -11,8 +11,23 @@ DibImage::DibImage(HBITMAP bitmap, void* bits, std::unique_ptr<BITMAPINFOHEADER>
     }
     bitmap_.reset(bitmap);
     bits_ = static_cast<std::uint8_t*>(bits);
-    header_ = std::move(header);
-    stride_ = header_ ? imaging::dibStride(header_->biWidth) : 0;
+    if (header != nullptr) {
+        header_ = *header;
+        hasHeader_ = true;
+        stride_ = imaging::dibStride(header_.biWidth);
+    }
+    id_ = id;
+}
+
+DibImage::DibImage(LoadedBitmap loaded, std::int32_t id) {
+    if (!loaded) {
+        return;
+    }
+    header_ = loaded.header;
+    hasHeader_ = true;
+    bitmap_ = std::move(loaded.bitmap);
+    bits_ = static_cast<std::uint8_t*>(loaded.bits);
+    stride_ = imaging::dibStride(header_.biWidth);
     id_ = id;
 }
 

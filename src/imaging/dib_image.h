@@ -16,6 +16,15 @@
 
 namespace imaging {
 
+// A picture made into a new 24-bit bottom-up DIB section: the section, the
+// first byte of its bottom row and its header. Empty when none was made.
+struct LoadedBitmap {
+    platform::UniqueBitmap bitmap;
+    void* bits = nullptr;
+    BITMAPINFOHEADER header{};
+    explicit operator bool() const { return static_cast<bool>(bitmap); }
+};
+
 class DibImage {
   public:
     static constexpr std::int32_t nullId = -10000;
@@ -23,6 +32,8 @@ class DibImage {
     // Takes over the bitmap and the header. Without a bitmap the record is the
     // null image: no stride, bits or header, id -10000 whatever was passed.
     DibImage(HBITMAP bitmap, void* bits, std::unique_ptr<BITMAPINFOHEADER> header, std::int32_t id);
+    // Takes over a loaded bitmap (the null image when it is empty).
+    DibImage(LoadedBitmap loaded, std::int32_t id);
     // The null image.
     DibImage() : DibImage(nullptr, nullptr, nullptr, nullId) {}
     ~DibImage() = default;
@@ -34,7 +45,7 @@ class DibImage {
     HBITMAP bitmap() const { return bitmap_.get(); }
     // First byte of the bottom row; lives as long as the record.
     std::uint8_t* bits() const { return bits_; }
-    const BITMAPINFOHEADER* header() const { return header_.get(); }
+    const BITMAPINFOHEADER* header() const { return hasHeader_ ? &header_ : nullptr; }
     std::int32_t id() const { return id_; }
     bool isNull() const { return !bitmap_; }
 
@@ -71,7 +82,8 @@ class DibImage {
     std::int32_t stride_ = 0;
     platform::UniqueBitmap bitmap_;
     std::uint8_t* bits_ = nullptr;
-    std::unique_ptr<BITMAPINFOHEADER> header_;
+    BITMAPINFOHEADER header_{};
+    bool hasHeader_ = false;
     std::int32_t id_ = nullId;
     mutable std::mutex levelsLock_;
     std::shared_ptr<const imaging::ImageLevels> levels_;

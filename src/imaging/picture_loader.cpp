@@ -328,43 +328,44 @@ HBITMAP PictureLoader::stretchJpegInto(void** bitsOut, BITMAPINFOHEADER* header,
     return bitmap.release();
 }
 
-HBITMAP PictureLoader::bitmap(void** bitsOut, BITMAPINFOHEADER* header) {
-    *bitsOut = nullptr;
+LoadedBitmap PictureLoader::bitmap() {
+    LoadedBitmap loaded;
     if (!picture_ && !jpeg_) {
-        return nullptr;
+        return loaded;
     }
     const imaging::PixelSize size = pixelSize();
     if (cache_ != nullptr) {
         makeRoomFor(*cache_, size);
     }
-    if (jpeg_) {
-        return decodeJpegInto(bitsOut, header, 8, imaging::oom::bitmap, JpegFailure::platform);
-    }
-    return renderInto(bitsOut, header, size, imaging::oom::bitmap);
+    loaded.bitmap.reset(jpeg_
+                            ? decodeJpegInto(&loaded.bits, &loaded.header, 8, imaging::oom::bitmap,
+                                             JpegFailure::platform)
+                            : renderInto(&loaded.bits, &loaded.header, size, imaging::oom::bitmap));
+    return loaded;
 }
 
-HBITMAP PictureLoader::scaledBitmap(void** bitsOut, BITMAPINFOHEADER* header, std::int32_t width,
-                                    std::int32_t height) {
-    *bitsOut = nullptr;
+LoadedBitmap PictureLoader::scaledBitmap(std::int32_t width, std::int32_t height) {
+    LoadedBitmap loaded;
     if ((width <= 0 && height <= 0) || !holdsPicture()) {
-        return nullptr;
+        return loaded;
     }
     const auto target = imaging::stretchTarget(pixelSize(), width, height);
     if (!target) {
-        return nullptr;
+        return loaded;
     }
-    if (jpeg_) {
-        return stretchJpegInto(bitsOut, header, *target);
-    }
-    return renderInto(bitsOut, header, *target, imaging::oom::scaledBitmap);
+    loaded.bitmap.reset(
+        jpeg_ ? stretchJpegInto(&loaded.bits, &loaded.header, *target)
+              : renderInto(&loaded.bits, &loaded.header, *target, imaging::oom::scaledBitmap));
+    return loaded;
 }
 
-HBITMAP PictureLoader::previewBitmap(void** bitsOut, BITMAPINFOHEADER* header) {
-    *bitsOut = nullptr;
-    if (!jpeg_) {
-        return nullptr;
+LoadedBitmap PictureLoader::previewBitmap() {
+    LoadedBitmap loaded;
+    if (jpeg_) {
+        loaded.bitmap.reset(decodeJpegInto(&loaded.bits, &loaded.header, 1,
+                                           imaging::oom::scaledBitmap, JpegFailure::nothing));
     }
-    return decodeJpegInto(bitsOut, header, 1, imaging::oom::scaledBitmap, JpegFailure::nothing);
+    return loaded;
 }
 
 HRESULT PictureLoader::renderPicture(HDC dc, int x, int y, int cx, int cy) {

@@ -22,6 +22,7 @@
 #include <memory>
 #include <optional>
 
+#include "imaging/dib_image.h"
 #include "imaging/image_geometry.h"
 #include "imaging/jpeg_decoding.h"
 #include "platform/scoped_handle.h"
@@ -57,19 +58,18 @@ class PictureLoader {
 
     // The held picture's size in screen pixels; (0, 0) without a picture.
     imaging::PixelSize pixelSize() const;
-    // Renders the picture at its natural size into a new DIB section and
-    // fills `header` for it. With a cache attached, the oldest cached images
-    // are given up first while physical memory is short. Null (and null in
-    // `bitsOut`) without a picture or when no bitmap could be made.
-    HBITMAP bitmap(void** bitsOut, BITMAPINFOHEADER* header);
+    // Renders the picture at its natural size into a new DIB section. With a
+    // cache attached, the oldest cached images are given up first while
+    // physical memory is short. Empty without a picture or when no bitmap
+    // could be made.
+    LoadedBitmap bitmap();
     // Like bitmap, stretched to width x height; a side of 0 or less is
     // derived from the other and the picture's aspect.
-    HBITMAP scaledBitmap(void** bitsOut, BITMAPINFOHEADER* header, std::int32_t width,
-                         std::int32_t height);
+    LoadedBitmap scaledBitmap(std::int32_t width, std::int32_t height);
     // The picture decoded at an eighth of its size (rounded up) into a new
     // DIB section, for a quick first look. Only for JPEGs the player decodes
-    // itself; null (and null in `bitsOut`) for any other picture.
-    HBITMAP previewBitmap(void** bitsOut, BITMAPINFOHEADER* header);
+    // itself; empty for any other picture.
+    LoadedBitmap previewBitmap();
     // Draws the whole picture upright into the rectangle; the picture
     // service's status comes back unchanged.
     HRESULT renderPicture(HDC dc, int x, int y, int cx, int cy);

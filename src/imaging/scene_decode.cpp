@@ -41,36 +41,23 @@ std::atomic<void*> decodeObserverContext{nullptr};
 
 namespace {
 
-std::unique_ptr<BITMAPINFOHEADER> newHeader() {
-    try {
-        return std::make_unique<BITMAPINFOHEADER>();
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemoryException(oom::imageFromBlock);
-    }
-}
-
 // The picture the loader holds, made into an image.
 std::shared_ptr<DibImage> imageOfLoaded(PictureLoader& loader, ImageMode mode,
-                                        ImageCache* guardCache,
-                                        std::unique_ptr<BITMAPINFOHEADER> header, std::int32_t id) {
-    void* bits = nullptr;
-    HBITMAP rawBitmap = nullptr;
+                                        ImageCache* guardCache, std::int32_t id) {
+    LoadedBitmap loaded;
     if (mode == ImageMode::reduced) {
         if (const auto request = reducedModeRequest(loader.pixelSize())) {
-            rawBitmap = loader.scaledBitmap(&bits, header.get(), request->width, request->height);
+            loaded = loader.scaledBitmap(request->width, request->height);
         } else {
-            rawBitmap = loader.bitmap(&bits, header.get());
+            loaded = loader.bitmap();
         }
     } else {
         loader.setCache(guardCache);
-        rawBitmap = loader.bitmap(&bits, header.get());
+        loaded = loader.bitmap();
     }
-    platform::UniqueBitmap bitmap(rawBitmap);
     loader.releasePicture();
     try {
-        auto image = std::make_shared<DibImage>(bitmap.get(), bits, std::move(header), id);
-        bitmap.release();
-        return image;
+        return std::make_shared<DibImage>(std::move(loaded), id);
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryException(oom::imageFromBlock);
     }
@@ -80,29 +67,19 @@ std::shared_ptr<DibImage> imageOfLoaded(PictureLoader& loader, ImageMode mode,
 
 std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, ImageMode mode, ImageCache* guardCache,
                                       HGLOBAL block, std::int32_t size, std::int32_t id) {
-    std::unique_ptr<BITMAPINFOHEADER> header;
-    try {
-        header = newHeader();
-    } catch (...) {
-        GlobalFree(block);
-        throw;
-    }
     loader.loadFromGlobal(block, size);
-    return imageOfLoaded(loader, mode, guardCache, std::move(header), id);
+    return imageOfLoaded(loader, mode, guardCache, id);
 }
 
 std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock block,
                                              std::int32_t size, std::int32_t id) {
-    auto header = std::make_unique<BITMAPINFOHEADER>();
     loader.loadFromSharedBlock(std::move(block), size);
-    void* bits = nullptr;
-    platform::UniqueBitmap bitmap(loader.previewBitmap(&bits, header.get()));
+    LoadedBitmap loaded = loader.previewBitmap();
     loader.releasePicture();
-    if (!bitmap) {
+    if (!loaded) {
         return nullptr;
     }
-    auto image = std::make_shared<DibImage>(bitmap.get(), bits, std::move(header), id);
-    bitmap.release();
+    auto image = std::make_shared<DibImage>(std::move(loaded), id);
     return image;
 }
 
@@ -139,10 +116,8 @@ void SceneDecode::decode() {
             if (kind_ == Kind::preview) {
                 result_.image = decodePreviewImage(loader, std::move(block_), size_, id_);
             } else {
-                std::unique_ptr<BITMAPINFOHEADER> header = newHeader();
                 loader.loadFromSharedBlock(std::move(block_), size_);
-                result_.image =
-                    imageOfLoaded(loader, ImageMode::full, guardCache_, std::move(header), id_);
+                result_.image = imageOfLoaded(loader, ImageMode::full, guardCache_, id_);
             }
         } catch (const OutOfMemoryException&) {
             result_.failure = DecodedScene::Failure::outOfMemory;

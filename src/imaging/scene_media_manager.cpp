@@ -29,15 +29,6 @@ class DeliveryMark {
     bool& flag_;
 };
 
-template <typename Record, typename... Arguments>
-std::unique_ptr<Record> makeRecord(const char* outOfMemoryMessage, Arguments&&... arguments) {
-    try {
-        return std::make_unique<Record>(std::forward<Arguments>(arguments)...);
-    } catch (const std::bad_alloc&) {
-        throw OutOfMemoryException(outOfMemoryMessage);
-    }
-}
-
 // Keeps the image payload an extraction delivers.
 class PayloadCatcher : public package::MediaCallback {
   public:
@@ -451,18 +442,14 @@ void SceneMediaManager::cancelAll() {
 }
 
 std::shared_ptr<DibImage> SceneMediaManager::loadImageFromFile(const char* path) {
-    auto header = makeRecord<BITMAPINFOHEADER>(imaging::oom::imageFromFile);
     loader_.loadFromFile(path);
-    void* bits = nullptr;
-    platform::UniqueBitmap bitmap(loader_.bitmap(&bits, header.get()));
+    LoadedBitmap loaded = loader_.bitmap();
     loader_.releasePicture();
     std::shared_ptr<DibImage> image;
     try {
         // The record is allocated before its id is taken, so the counter
         // advances only for a record that exists.
-        std::unique_ptr<DibImage> record(
-            new DibImage(bitmap.get(), bits, std::move(header), imageCache_.nextId()));
-        bitmap.release();
+        std::unique_ptr<DibImage> record(new DibImage(std::move(loaded), imageCache_.nextId()));
         image = std::move(record);
     } catch (const std::bad_alloc&) {
         throw OutOfMemoryException(imaging::oom::imageFromFile);

@@ -46,9 +46,7 @@ void package::SkinSet::loadBitmaps() {
         for (int slot = 0; slot < imageCount; ++slot) {
             HBITMAP bitmap = nullptr;
             if (decodes(imagePath(slot)) && loader.loadFromFile(imagePath(slot))) {
-                void* bits = nullptr;
-                BITMAPINFOHEADER header{};
-                bitmap = loader.bitmap(&bits, &header);
+                bitmap = loader.bitmap().bitmap.release();
             }
             *slots[static_cast<std::size_t>(slot)] = bitmap;
         }

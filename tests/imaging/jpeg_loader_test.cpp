@@ -30,10 +30,9 @@ std::string jpegPath(const std::string& name) {
 }
 
 // A 24-bit bottom-up section and what was drawn into it.
-struct Drawn {
-    platform::UniqueBitmap bitmap;
-    BITMAPINFOHEADER header{};
-    void* bits = nullptr;
+struct Drawn : imaging::LoadedBitmap {
+    Drawn() = default;
+    explicit Drawn(imaging::LoadedBitmap loaded) : LoadedBitmap(std::move(loaded)) {}
     const std::uint8_t* pixels() const { return static_cast<const std::uint8_t*>(bits); }
 };
 
@@ -139,7 +138,7 @@ class OwnJpegPath : public ::testing::Test {
     }
     Drawn bitmap() {
         Drawn drawn;
-        drawn.bitmap.reset(loader.bitmap(&drawn.bits, &drawn.header));
+        drawn = Drawn(loader.bitmap());
         return drawn;
     }
 
@@ -200,7 +199,7 @@ TEST_F(OwnJpegPath, DeclinedKindsStillDecodeThroughThePlatform) {
         EXPECT_EQ(drawn.header.biWidth, platform.header.biWidth);
         EXPECT_EQ(largestDifference(drawn, platform), 0);
         Drawn preview;
-        preview.bitmap.reset(loader.previewBitmap(&preview.bits, &preview.header));
+        preview = Drawn(loader.previewBitmap());
         EXPECT_EQ(preview.bitmap.get(), nullptr);
         EXPECT_EQ(preview.bits, nullptr);
     }
@@ -224,7 +223,7 @@ TEST_F(OwnJpegPath, ABlockSharedByTwoLoadersDecodesInBothAndOutlivesEach) {
             const platform::ComApartment otherApartment;
             imaging::PictureLoader second;
             second.loadFromSharedBlock(shared, size);
-            previewed.bitmap.reset(second.previewBitmap(&previewed.bits, &previewed.header));
+            previewed = Drawn(second.previewBitmap());
         });
         EXPECT_TRUE(loader.loadFromSharedBlock(shared, size));
         const Drawn full = bitmap();
@@ -246,7 +245,7 @@ TEST_F(OwnJpegPath, PreviewIsAnEighthWhosePixelsAverageTheirBlocks) {
     load(jpegPath("baseline-444.jpg"));
     const Drawn full = bitmap();
     Drawn preview;
-    preview.bitmap.reset(loader.previewBitmap(&preview.bits, &preview.header));
+    preview = Drawn(loader.previewBitmap());
     ASSERT_NE(preview.bitmap.get(), nullptr);
     EXPECT_EQ(preview.header.biWidth, 42);  // 333 / 8, rounded up
     EXPECT_EQ(preview.header.biHeight, 32);
@@ -275,7 +274,7 @@ TEST_F(OwnJpegPath, PreviewIsAnEighthWhosePixelsAverageTheirBlocks) {
 TEST_F(OwnJpegPath, ReducedModeDecodesSmallerAndStretchesToTheTarget) {
     load(jpegPath("baseline-420.jpg"));
     Drawn reduced;
-    reduced.bitmap.reset(loader.scaledBitmap(&reduced.bits, &reduced.header, 100, 0));
+    reduced = Drawn(loader.scaledBitmap(100, 0));
     ASSERT_NE(reduced.bitmap.get(), nullptr);
     EXPECT_EQ(reduced.header.biWidth, 100);
     EXPECT_EQ(reduced.header.biHeight, 75);  // 251 * 100 / 333, truncated
@@ -286,7 +285,7 @@ TEST_F(OwnJpegPath, ReducedModeDecodesSmallerAndStretchesToTheTarget) {
     EXPECT_LT(green.red, 40);
     // A target that is an exact DCT scale is decoded straight at it.
     Drawn half;
-    half.bitmap.reset(loader.scaledBitmap(&half.bits, &half.header, 167, 126));
+    half = Drawn(loader.scaledBitmap(167, 126));
     ASSERT_NE(half.bitmap.get(), nullptr);
     EXPECT_EQ(half.header.biWidth, 167);
 }
@@ -311,7 +310,7 @@ TEST_F(OwnJpegPath, ARaisedCancelFlagGivesNoBitmapAndNoPrompt) {
     ASSERT_TRUE(loader.holdsOwnJpeg());
     EXPECT_EQ(bitmap().bitmap.get(), nullptr);
     Drawn reduced;
-    reduced.bitmap.reset(loader.scaledBitmap(&reduced.bits, &reduced.header, 300, 0));
+    reduced = Drawn(loader.scaledBitmap(300, 0));
     EXPECT_EQ(reduced.bitmap.get(), nullptr);
     EXPECT_EQ(reduced.bits, nullptr);
     EXPECT_TRUE(loader.holdsOwnJpeg());  // nothing was handed to the platform
@@ -325,7 +324,7 @@ TEST_F(OwnJpegPath, TheReducedModeOfAJpegThatFailsAsksAsTheFullModeDoes) {
     load(jpegPath("no-tables.jpg"));
     ASSERT_TRUE(loader.holdsOwnJpeg());
     Drawn reduced;
-    reduced.bitmap.reset(loader.scaledBitmap(&reduced.bits, &reduced.header, 100, 0));
+    reduced = Drawn(loader.scaledBitmap(100, 0));
     EXPECT_EQ(reduced.bitmap.get(), nullptr);
     EXPECT_EQ(answerer.answered(), 1);
     EXPECT_FALSE(loader.holdsPicture());

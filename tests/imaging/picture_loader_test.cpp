@@ -137,12 +137,10 @@ TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
     }
     // 96 pixels at 96 dpi are 2540 HIMETRIC units, and back again.
     EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{96, 96}));
-    BITMAPINFOHEADER header{};
-    void* bits = nullptr;
-    platform::UniqueBitmap bitmap(loader.bitmap(&bits, &header));
-    ASSERT_NE(bitmap.get(), nullptr);
-    EXPECT_EQ(header.biWidth, 96);
-    EXPECT_EQ(imaging::dibStride(header.biWidth), 288);
+    const imaging::LoadedBitmap loaded = loader.bitmap();
+    ASSERT_NE(loaded.bitmap.get(), nullptr);
+    EXPECT_EQ(loaded.header.biWidth, 96);
+    EXPECT_EQ(imaging::dibStride(loaded.header.biWidth), 288);
 
     const auto narrow = manager.loadImageFromFile(picturePath("width-33.bmp").c_str());
     expectRgbHeader(*narrow, 33, 10);
@@ -178,34 +176,31 @@ TEST_F(PictureDecoding, FullModeKeepsTheNaturalSize) {
 
 TEST_F(PictureDecoding, BitmapOperationsWithoutAPictureGiveNothing) {
     imaging::PictureLoader loader;
-    BITMAPINFOHEADER header{};
-    void* bits = reinterpret_cast<void*>(1);
-    EXPECT_EQ(loader.bitmap(&bits, &header), nullptr);
-    EXPECT_EQ(bits, nullptr);
-    bits = reinterpret_cast<void*>(1);
-    EXPECT_EQ(loader.scaledBitmap(&bits, &header, 10, 10), nullptr);
-    EXPECT_EQ(bits, nullptr);
+    const imaging::LoadedBitmap whole = loader.bitmap();
+    EXPECT_EQ(whole.bitmap.get(), nullptr);
+    EXPECT_EQ(whole.bits, nullptr);
+    const imaging::LoadedBitmap scaled = loader.scaledBitmap(10, 10);
+    EXPECT_EQ(scaled.bitmap.get(), nullptr);
+    EXPECT_EQ(scaled.bits, nullptr);
     EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{0, 0}));
 }
 
 TEST_F(PictureDecoding, ScaledBitmapWithBothSidesMissingLeavesThePictureAlone) {
     imaging::PictureLoader loader;
     ASSERT_TRUE(loader.loadFromFile(picturePath("corner.gif").c_str()));
-    BITMAPINFOHEADER header{};
-    header.biWidth = 1234;
-    void* bits = reinterpret_cast<void*>(1);
-    EXPECT_EQ(loader.scaledBitmap(&bits, &header, -1, -1), nullptr);
-    EXPECT_EQ(bits, nullptr);
-    EXPECT_EQ(header.biWidth, 1234);  // not touched
+    const imaging::LoadedBitmap none = loader.scaledBitmap(-1, -1);
+    EXPECT_EQ(none.bitmap.get(), nullptr);
+    EXPECT_EQ(none.bits, nullptr);
     EXPECT_TRUE(loader.holdsPicture());
     EXPECT_EQ(loader.pixelSize(), (imaging::PixelSize{40, 30}));
 
     // Both sides given: stretched to exactly that size.
-    platform::UniqueBitmap stretched(loader.scaledBitmap(&bits, &header, 80, 10));
-    ASSERT_NE(stretched.get(), nullptr);
-    EXPECT_EQ(header.biWidth, 80);
-    EXPECT_EQ(header.biHeight, 10);
-    const Bgr corner = pixelAt(static_cast<std::uint8_t*>(bits), imaging::dibStride(80), 10, 0, 0);
+    const imaging::LoadedBitmap stretched = loader.scaledBitmap(80, 10);
+    ASSERT_NE(stretched.bitmap.get(), nullptr);
+    EXPECT_EQ(stretched.header.biWidth, 80);
+    EXPECT_EQ(stretched.header.biHeight, 10);
+    const Bgr corner =
+        pixelAt(static_cast<std::uint8_t*>(stretched.bits), imaging::dibStride(80), 10, 0, 0);
     EXPECT_EQ(corner.red, 255);
 }
 
@@ -281,11 +276,10 @@ TEST_F(PictureDecoding, BitmapTheSystemRefusesGivesTheWarningAndNull) {
     imaging::PictureLoader loader;
     ASSERT_TRUE(loader.loadFromFile(picturePath("corner.gif").c_str()));
     MessageBoxWatcher answerer(warningCaption, IDOK);
-    BITMAPINFOHEADER header{};
-    void* bits = reinterpret_cast<void*>(1);
     // Three million pixels square: no platform makes that section.
-    EXPECT_EQ(loader.scaledBitmap(&bits, &header, 3000000, 3000000), nullptr);
-    EXPECT_EQ(bits, nullptr);
+    const imaging::LoadedBitmap refused = loader.scaledBitmap(3000000, 3000000);
+    EXPECT_EQ(refused.bitmap.get(), nullptr);
+    EXPECT_EQ(refused.bits, nullptr);
     EXPECT_EQ(answerer.answered(), 1);
     EXPECT_EQ(answerer.lastText(), warningText);
 }
