@@ -99,6 +99,13 @@ class BoundedFields {
         stream_.seekg(position_);
     }
 
+    // Goes on at `position` whatever state a failed read left the stream in.
+    void resumeAt(std::int64_t position) {
+        stream_.clear();
+        position_ = position;
+        stream_.seekg(position_);
+    }
+
   private:
     void take(char* buffer, std::int64_t width, const char* field) {
         if (width > left()) {
@@ -186,6 +193,44 @@ class LinksSection {
     const Tour& tour_;
 };
 
+// Each scene's preview in order: where its bytes lie, checked against the
+// section's end; the bytes themselves are not read.
+class PreviewsSection {
+  public:
+    PreviewsSection(BoundedFields& fields, const Tour& tour) : fields_(fields), tour_(tour) {}
+
+    std::vector<StoredPreview> read() {
+        const std::int32_t scenes = fields_.readInt("previews: scene count");
+        if (scenes != tour_.sceneCount()) {
+            fields_.fail("previews: " + std::to_string(scenes) + " scenes where the tour has " +
+                         std::to_string(tour_.sceneCount()));
+        }
+        std::vector<StoredPreview> previews;
+        for (std::int32_t position = 1; position <= scenes; ++position) {
+            const std::int32_t stored = fields_.readInt("previews: scene position");
+            // Out of order, twice or missing: no scene is guessed at.
+            if (stored != position) {
+                fields_.fail("previews: entry " + std::to_string(position) + " is for scene " +
+                             std::to_string(stored));
+            }
+            StoredPreview preview;
+            preview.length = fields_.readLength("previews: length");
+            preview.offset = fields_.position();
+            fields_.skip(preview.length);
+            previews.push_back(preview);
+        }
+        if (fields_.left() != 0) {
+            fields_.fail("previews: " + std::to_string(fields_.left()) +
+                         " bytes left unread in the section");
+        }
+        return previews;
+    }
+
+  private:
+    BoundedFields& fields_;
+    const Tour& tour_;
+};
+
 class BlockReader {
   public:
     BlockReader(std::istream& stream, std::int64_t begin, std::int64_t end, Tour& tour)
@@ -212,7 +257,12 @@ class BlockReader {
         for (std::size_t i = 0; i < links_.size(); ++i) {
             tour_.scene(static_cast<std::int32_t>(i) + 1)->setLinks(std::move(links_[i]));
         }
+        if (previewsIgnored_.empty()) {
+            tour_.setPreviews(std::move(previews_));
+        }
     }
+
+    const std::string& previewsIgnored() const { return previewsIgnored_; }
 
   private:
     // Whatever does not start with the marker is no block of ours.
@@ -237,6 +287,10 @@ class BlockReader {
         }
         if (tag == samplingTag) {
             sampling(contentEnd);
+            return;
+        }
+        if (tag == previewsTag) {
+            previews(contentEnd);
             return;
         }
         if (tag != linksTag) {
@@ -294,8 +348,33 @@ class BlockReader {
         }
     }
 
+    // The section's length has been checked against the block; whatever is
+    // wrong inside it costs the previews alone.
+    void previews(std::int64_t contentEnd) {
+        const std::int64_t blockEnd = fields_.limit();
+        if (havePreviews_) {
+            previewsIgnored_ = "a second previews section";
+        } else {
+            havePreviews_ = true;
+            fields_.setLimit(contentEnd);
+            try {
+                previews_ = PreviewsSection(fields_, tour_).read();
+            } catch (const BadBlock& bad) {
+                previewsIgnored_ = bad.what + " (at offset " + std::to_string(bad.offset) + ")";
+            }
+        }
+        if (!previewsIgnored_.empty()) {
+            previews_.clear();
+        }
+        fields_.setLimit(blockEnd);
+        fields_.resumeAt(contentEnd);
+    }
+
     BoundedFields fields_;
     Tour& tour_;
+    bool havePreviews_ = false;
+    std::vector<StoredPreview> previews_;
+    std::string previewsIgnored_;
     bool haveSampling_ = false;
     ViewSampling sampling_ = ViewSampling::smooth;
     bool haveTextCodePage_ = false;
@@ -311,16 +390,19 @@ ExtensionBlockStatus readExtensionBlock(std::istream& stream, std::int64_t begin
     if (begin < 0 || end <= begin) {
         return {};
     }
+    std::string previewsIgnored;
     try {
-        BlockReader(stream, begin, end, tour).read();
+        BlockReader reader(stream, begin, end, tour);
+        reader.read();
+        previewsIgnored = reader.previewsIgnored();
     } catch (const NoBlock&) {
         stream.clear();
         return {};
     } catch (const BadBlock& bad) {
         stream.clear();
-        return {ExtensionBlockStatus::ignored, bad.offset, bad.what};
+        return {ExtensionBlockStatus::ignored, bad.offset, bad.what, {}};
     }
-    return {ExtensionBlockStatus::read, 0, {}};
+    return {ExtensionBlockStatus::read, 0, {}, previewsIgnored};
 }
 
 }  // namespace package

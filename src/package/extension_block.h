@@ -19,6 +19,12 @@
 // The "sampling" section holds one STRING: "smooth" or "nearest", how the
 // view reads the panorama. A tour without it, or with another word (a later
 // writer's), is shown smoothly.
+// The "previews" section holds a small JPEG of every scene, for a first look
+// before the full picture is decoded: an INT number of scenes (the tour's),
+// then per scene in order: INT its position (from 1), and its JPEG as a STRING
+// (LONG length, the bytes; length 0 for a scene without one). A section that
+// breaks any of this leaves the tour without previews and the rest of the
+// block counting: previews are derived, never worth a tour's links.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +42,7 @@ inline constexpr std::int32_t version = 1;
 inline constexpr char linksTag[] = "links";
 inline constexpr char textCodePageTag[] = "text-code-page";
 inline constexpr char samplingTag[] = "sampling";
+inline constexpr char previewsTag[] = "previews";
 inline constexpr char smoothSampling[] = "smooth";
 inline constexpr char nearestSampling[] = "nearest";
 inline constexpr std::int32_t maximumLinksPerScene = 64;
@@ -53,8 +60,9 @@ inline constexpr float largestFieldOfView = 165.0f;
 struct ExtensionBlockStatus {
     enum Kind { absent, read, ignored };
     Kind kind = absent;
-    std::int64_t offset = 0;  // ignored: where the reader found the fault
-    std::string what;         // ignored: for people, what was wrong
+    std::int64_t offset = 0;      // ignored: where the reader found the fault
+    std::string what;             // ignored: for people, what was wrong
+    std::string previewsIgnored;  // read: why the previews section was passed over, if it was
 };
 
 // Reads the block that may lie in [begin, end) of `stream` (the bytes between
@@ -62,8 +70,9 @@ struct ExtensionBlockStatus {
 // Every count, length and target is checked against the bytes left and the
 // tour; a block that fails any check is ignored as a whole and the scenes keep
 // no links. A "text-code-page" section of the right form whose code page the
-// system cannot convert is passed over alone: the rest of the block counts. Bytes that do not start
-// with the marker are no block.
+// system cannot convert is passed over alone: the rest of the block counts; so
+// is a previews section that is damaged inside its declared length. Bytes that
+// do not start with the marker are no block.
 ExtensionBlockStatus readExtensionBlock(std::istream& stream, std::int64_t begin, std::int64_t end,
                                         Tour& tour);
 

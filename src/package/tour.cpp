@@ -45,6 +45,17 @@ std::int32_t SceneList::positionOfScene(std::int32_t id) const {
 Tour::Tour()
     : info_(std::make_unique<TourInfo>()), backgroundSound_(std::make_unique<FileItem>("")) {}
 
+std::optional<StoredPreview> Tour::preview(std::int32_t position) const {
+    if (position < 1 || position > static_cast<std::int32_t>(previews_.size())) {
+        return std::nullopt;
+    }
+    const StoredPreview& preview = previews_[static_cast<std::size_t>(position - 1)];
+    if (preview.length <= 0) {
+        return std::nullopt;
+    }
+    return preview;
+}
+
 std::unique_ptr<TempFile> Tour::openBackgroundSound() const {
     return std::make_unique<TempFile>(backgroundSound_->path());
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,12 @@
 namespace package {
 
 enum class ViewSampling { smooth, nearest };
+
+// Where a scene's stored preview (a small JPEG) lies in the tour's file.
+struct StoredPreview {
+    std::int64_t offset = 0;
+    std::int32_t length = 0;  // 0: the scene has none
+};
 
 // Author and contact information shown in the information dialog.
 class TourInfo {
@@ -96,6 +103,12 @@ class Tour {
     // the tour asks for the nearest pixel.
     ViewSampling sampling() const { return sampling_; }
     void setSampling(ViewSampling sampling) { sampling_ = sampling; }
+    // The stored preview of the scene at `position` (from 1), or nothing for
+    // a tour without previews, a scene without one or a position outside.
+    std::optional<StoredPreview> preview(std::int32_t position) const;
+    // One entry per scene, in order; the reader gives them only checked
+    // against the file and the scene count.
+    void setPreviews(std::vector<StoredPreview> previews) { previews_ = std::move(previews); }
     std::int32_t viewSize() const { return viewSize_; }
     std::int32_t fullScreenMode() const { return fullScreenMode_; }
     TourInfo& info() { return *info_; }
@@ -125,6 +138,7 @@ class Tour {
     std::string title_;
     std::uint32_t textCodePage_ = 0;
     ViewSampling sampling_ = ViewSampling::smooth;
+    std::vector<StoredPreview> previews_;
 };
 
 }  // namespace package

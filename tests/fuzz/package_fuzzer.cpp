@@ -1,7 +1,8 @@
 // Feeds arbitrary files to the player's package reader and extracts every
 // scene's payloads from them, as the player would. The reader runs over the
 // file layer kept in memory, so an input costs no file-system calls. Besides
-// the sanitizers' findings, a temporary file left behind is a finding too.
+// the sanitizers' findings, a temporary file left behind and a stored preview
+// placed outside the file are findings too.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Sink sound;
         const std::int32_t scenes = tour->sceneCount() < 64 ? tour->sceneCount() : 64;
         for (std::int32_t position = 1; position <= scenes; ++position) {
+            // A preview the reader hands out lies inside the file, before the trailer.
+            if (const auto preview = tour->preview(position)) {
+                const auto end = static_cast<std::int64_t>(size) - 41;
+                if (preview->offset < 0 || preview->length <= 0 || preview->offset > end ||
+                    preview->length > end - preview->offset) {
+                    std::fprintf(stderr, "preview of scene %d outside the file\n", position);
+                    std::abort();
+                }
+            }
             package::Scene* scene = tour->scene(position);
             scene->setImageReceiver(&image);
             scene->setSoundReceiver(&sound);

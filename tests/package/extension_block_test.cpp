@@ -316,3 +316,131 @@ TEST_F(ExtensionBlockReader, ATextCodePageSectionOfTheWrongFormSpoilsTheBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+struct RawPreview {
+    std::int64_t position;
+    std::string jpeg;
+};
+
+std::string previewsContent(std::int64_t sceneCount, const std::vector<RawPreview>& previews) {
+    RawPackage raw("");
+    raw.integer(sceneCount);
+    for (const RawPreview& preview : previews) {
+        raw.integer(preview.position).text(preview.jpeg);
+    }
+    return raw.bytes();
+}
+
+// Three previews as build writes them; the second scene has none.
+const std::vector<RawPreview> threePreviews = {
+    {1, "\xFF\xD8 first"}, {2, ""}, {3, std::string("\xFF\xD8 third\0more", 14)}};
+
+class StoredPreviews : public ExtensionBlockReader {
+  protected:
+    // The block's bytes as the reader sees them: at offset 7 of the stream.
+    package::ExtensionBlockStatus readKept(const std::string& bytes) {
+        stream_ = "streamX" + bytes;
+        return read(bytes);
+    }
+
+    std::string bytesOf(std::int32_t position) const {
+        const auto preview = tour_.preview(position);
+        if (!preview) {
+            return "(none)";
+        }
+        return stream_.substr(static_cast<std::size_t>(preview->offset),
+                              static_cast<std::size_t>(preview->length));
+    }
+
+    bool hasAnyPreview() const {
+        for (std::int32_t position = 0; position <= tour_.sceneCount() + 1; ++position) {
+            if (tour_.preview(position)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    std::string stream_;
+};
+
+TEST_F(StoredPreviews, EachScenesPreviewIsFoundWhereItLies) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    EXPECT_EQ(read(block({{"links", links}})).kind, package::ExtensionBlockStatus::read);
+    EXPECT_FALSE(hasAnyPreview()) << "a tour without the section has none";
+
+    const auto status =
+        readKept(block({{"previews", previewsContent(3, threePreviews)}, {"links", links}}));
+    ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << status.what;
+    EXPECT_EQ(status.previewsIgnored, "");
+    EXPECT_EQ(bytesOf(1), threePreviews[0].jpeg);
+    EXPECT_EQ(bytesOf(2), "(none)");
+    EXPECT_EQ(bytesOf(3), threePreviews[2].jpeg);
+    EXPECT_FALSE(tour_.preview(0));
+    EXPECT_FALSE(tour_.preview(4));
+    EXPECT_EQ(linkCount(), 1u);
+}
+
+// Whatever is wrong inside the section's declared length costs the previews
+// and nothing else; the links beside them stay.
+TEST_F(StoredPreviews, DamagedSectionsLeaveNoPreviewsAndTheRestOfTheBlock) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    const std::string good = previewsContent(3, threePreviews);
+    std::string pastTheEnd = previewsContent(3, {{1, "abc"}, {2, ""}, {3, ""}});
+    pastTheEnd.replace(17 + 17, 4, std::string("9999", 4));
+    std::string overflowing = pastTheEnd;
+    overflowing.replace(17 + 17, 25, "9999999999999999999999999");
+    std::string negative = pastTheEnd;
+    negative.replace(17 + 17, 4, std::string("-3\0\0", 4));
+    const std::vector<std::pair<const char*, std::string>> contents = {
+        {"fewer scenes", previewsContent(2, {{1, "a"}, {2, "b"}})},
+        {"more scenes", previewsContent(4, {{1, "a"}, {2, "b"}, {3, "c"}, {4, "d"}})},
+        {"a scene twice", previewsContent(3, {{1, "a"}, {1, "b"}, {3, "c"}})},
+        {"a scene missing", previewsContent(3, {{1, "a"}, {3, "c"}, {4, "d"}})},
+        {"out of order", previewsContent(3, {{2, "a"}, {1, "b"}, {3, "c"}})},
+        {"a length past the section", pastTheEnd},
+        {"a length that overflows", overflowing},
+        {"a negative length", negative},
+        {"bytes left over", good + "x"},
+        {"a count past what a section holds", previewsContent(2000000000, {})},
+    };
+    for (const auto& [what, content] : contents) {
+        const auto status = read(block({{"previews", content}, {"links", links}}));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << what << ": " << status.what;
+        EXPECT_NE(status.previewsIgnored, "") << what;
+        EXPECT_FALSE(hasAnyPreview()) << what;
+        EXPECT_EQ(linkCount(), 1u) << what;
+        tour_.scene(1)->setLinks({});
+    }
+    // Every cut of a good section, declared at its cut length.
+    for (std::size_t cut = 0; cut < good.size(); ++cut) {
+        const auto status = read(block({{"previews", good.substr(0, cut)}, {"links", links}}));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << "cut at " << cut;
+        EXPECT_FALSE(hasAnyPreview()) << "cut at " << cut;
+        ASSERT_EQ(linkCount(), 1u) << "cut at " << cut;
+        tour_.scene(1)->setLinks({});
+    }
+    const auto twice = read(block({{"previews", good}, {"previews", good}}));
+    EXPECT_EQ(twice.kind, package::ExtensionBlockStatus::read);
+    EXPECT_NE(twice.previewsIgnored, "");
+    EXPECT_FALSE(hasAnyPreview());
+}
+
+// A section that claims more than the block holds spoils the block as any
+// section does; so does a fault after it, and the previews go with it.
+TEST_F(StoredPreviews, ABlockIgnoredAsAWholeKeepsNoPreviews) {
+    const std::string good = previewsContent(3, threePreviews);
+    const std::vector<std::vector<RawSection>> faults = {
+        {{"previews", good, static_cast<std::int64_t>(good.size()) + 1}},
+        {{"previews", good, 2147483647}},
+        {{"previews", good}, {"sampling", ""}},
+    };
+    for (std::size_t k = 0; k < faults.size(); ++k) {
+        EXPECT_EQ(read(block(faults[k])).kind, package::ExtensionBlockStatus::ignored) << k;
+        EXPECT_FALSE(hasAnyPreview()) << k;
+    }
+}
+
+}  // namespace

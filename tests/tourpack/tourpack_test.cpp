@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 
@@ -94,16 +95,23 @@ TEST_F(TourpackTest, EveryValueReachesThePlayersReader) {
 }
 
 TEST_F(TourpackTest, ScenesSharingAFileStoreItOnce) {
-    const auto single = fs::file_size(build(source_, "three.exe"));
+    const fs::path three = build(source_, "three.exe");
     source_.manifest["scenes"][1]["image"] = "scene1.bmp";
     source_.manifest["scenes"][2]["sound"] = "scene1.wav";
     source_.save();
     const fs::path shared = build(source_, "shared.exe");
-    EXPECT_EQ(single - fs::file_size(shared), fs::file_size(source_.folder / "scene2.bmp") +
-                                                  fs::file_size(source_.folder / "scene3.wav"));
     std::string error;
     const auto opened = tourpack::OpenedTour::open(shared.string(), error);
     ASSERT_TRUE(opened);
+    const auto before = tourpack::OpenedTour::open(three.string(), error);
+    ASSERT_TRUE(before);
+    // Every scene keeps a preview of its own: scene 2's is now scene 1's.
+    const auto previewChange = static_cast<std::intmax_t>(before->tour().preview(2)->length) -
+                               opened->tour().preview(1)->length;
+    EXPECT_EQ(static_cast<std::intmax_t>(fs::file_size(three) - fs::file_size(shared)),
+              static_cast<std::intmax_t>(fs::file_size(source_.folder / "scene2.bmp") +
+                                         fs::file_size(source_.folder / "scene3.wav")) +
+                  previewChange);
     EXPECT_EQ(opened->tour().scene(1)->image()->offset(),
               opened->tour().scene(2)->image()->offset());
     EXPECT_TRUE(tourpack::inspectTour(shared.string()).problems.empty());

@@ -67,6 +67,9 @@ struct BuildInputs {
     std::array<std::string, 6> infoTexts;
     std::vector<std::filesystem::path> skin;
     std::vector<std::int64_t> skinSizes;
+    // Each scene's preview JPEG, in scene order; none at all leaves the
+    // section out.
+    std::vector<std::string> previews;
 };
 
 // Checks every input of a build in the order a manifest names them, so that

@@ -1,5 +1,6 @@
 #include "package/package_inspector.h"
 
+#include <optional>
 #include <sstream>
 
 #define STBI_NO_STDIO
@@ -134,6 +135,11 @@ class TourInspection {
             problem("extension block: " + block.what + " (at offset " +
                     std::to_string(block.offset) + "); the player ignores it and shows no links");
         }
+        if (!block.previewsIgnored.empty()) {
+            description_["extensionBlock"]["previewsError"] = block.previewsIgnored;
+            problem("extension block: " + block.previewsIgnored +
+                    "; the player ignores the previews");
+        }
     }
 
   private:
@@ -185,7 +191,32 @@ class TourInspection {
         if (!rangeInside(*scene.sound(), fileSize_)) {
             problem(where + ": the sound range lies outside the file");
         }
+        entry["preview"] = previewOf(position);
         entry["links"] = linksOf(position);
+        return entry;
+    }
+
+    // The reader has placed the preview inside the file; what it holds is
+    // for the player to decode, so it must be a JPEG whose size reads.
+    json previewOf(std::int32_t position) {
+        const std::optional<package::StoredPreview> preview = tour_.preview(position);
+        if (!preview) {
+            return nullptr;
+        }
+        json entry = {{"offset", preview->offset}, {"length", preview->length}};
+        std::vector<std::uint8_t> bytes;
+        int width = 0;
+        int height = 0;
+        int channels = 0;
+        if (!opened_.readRange(preview->offset, preview->length, bytes) ||
+            kindOfBytes(bytes) != FileKind::jpeg ||
+            !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
+                                   &channels)) {
+            problem("scene " + std::to_string(position) + ": the preview is not a JPEG picture");
+            return entry;
+        }
+        entry["width"] = width;
+        entry["height"] = height;
         return entry;
     }
 
@@ -278,6 +309,13 @@ std::string formatReport(const InspectReport& report) {
             << ", field of view " << scene["fieldOfView"] << '\n'
             << "     image " << range(scene["image"]) << "; sound " << range(scene["sound"])
             << '\n';
+        if (const json& preview = scene["preview"]; !preview.is_null()) {
+            out << "     preview ";
+            if (preview.contains("width")) {
+                out << preview["width"] << " x " << preview["height"] << ", ";
+            }
+            out << preview["length"] << " bytes\n";
+        }
         std::size_t number = 1;
         for (const json& link : scene["links"]) {
             out << "     link " << number++ << " at pan " << link["pan"] << ", tilt "

@@ -1,11 +1,14 @@
 #include "package/package_writer.h"
 
+#include <map>
 #include <system_error>
 
 #include "package/angle_and_link_warnings.h"
 #include "package/build_inputs.h"
 #include "package/companion_files.h"
 #include "package/package_file.h"
+#include "pictures/scene_preview.h"
+#include "process/interruption.h"
 #include "text/field_names.h"
 #include "text/problems.h"
 #include "text/tourpack_error.h"
@@ -53,6 +56,28 @@ void findBuildProblems(const Manifest& manifest, const fs::path& output,
     checkInputs(manifest, options, rule, problems, warnings);
 }
 
+namespace {
+
+// From the pictures as they are stored, so that the first look matches what
+// follows it; a picture several scenes share is reduced once.
+std::vector<std::string> scenePreviews(const BuildInputs& inputs) {
+    std::map<std::size_t, std::string> made;
+    std::vector<std::string> previews;
+    for (const ScenePayloads& scene : inputs.scenes) {
+        auto found = made.find(scene.image);
+        if (found == made.end()) {
+            stopIfInterrupted();
+            const std::vector<std::uint8_t> jpeg =
+                makeScenePreview(inputs.payloads.at(scene.image).file);
+            found = made.emplace(scene.image, std::string(jpeg.begin(), jpeg.end())).first;
+        }
+        previews.push_back(found->second);
+    }
+    return previews;
+}
+
+}  // namespace
+
 BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
                          const BuildOptions& options, std::vector<std::string>& warnings) {
     // Every input is checked, and the file sized, before anything is written.
@@ -61,6 +86,7 @@ BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
     BuildInputs inputs =
         checkInputs(manifest, options, PictureRule::asThePlayerTakesThem, problems, warnings);
     problems.throwIfAny("no tour was written");
+    inputs.previews = scenePreviews(inputs);
     const PackagePlan plan = planPackage(manifest, inputs);
     warnAboutAnglesAndLinks(manifest, warnings);
     writePackage(output, manifest, inputs, plan, options);

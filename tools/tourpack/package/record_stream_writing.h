@@ -37,18 +37,31 @@ void writeLinksSection(Fields& fields, const Manifest& manifest, const BuildInpu
     }
 }
 
+// The previews section's content: the scene count, then per scene its
+// position and its JPEG.
+template <class Fields>
+void writePreviewsSection(Fields& fields, const BuildInputs& inputs) {
+    fields.writeInt(static_cast<std::int32_t>(inputs.previews.size()));
+    for (std::size_t i = 0; i < inputs.previews.size(); ++i) {
+        fields.writeInt(static_cast<std::int32_t>(i + 1));
+        fields.writeString(inputs.previews[i]);
+    }
+}
+
 // The extension block after the record stream (package/extension_block.h):
 // the links, when there are any; the texts' code page, always: a tour that
 // names none has its texts read in the showing system's code page, so a
 // Windows-1252 tour would show garbled on a Cyrillic or Greek system; and the
-// sampling, always, so that the tour says what its author chose. Each
-// section's length is counted before its content is written.
+// sampling, always, so that the tour says what its author chose; the scenes'
+// previews, when they were made. Each section's length is counted before its
+// content is written.
 template <class Fields>
 void writeExtensionBlock(Fields& fields, const Manifest& manifest, const BuildInputs& inputs) {
     namespace block = package::extension_block;
     fields.writeString(block::marker);
     fields.writeInt(block::version);
-    fields.writeInt(inputs.hasLinks ? 3 : 2);
+    const bool hasPreviews = !inputs.previews.empty();
+    fields.writeInt(2 + (inputs.hasLinks ? 1 : 0) + (hasPreviews ? 1 : 0));
     if (inputs.hasLinks) {
         fields.writeString(block::linksTag);
         CountingFieldWriter content;
@@ -65,6 +78,13 @@ void writeExtensionBlock(Fields& fields, const Manifest& manifest, const BuildIn
     samplingContent.writeString(sampling);
     fields.writeLong(static_cast<std::int32_t>(samplingContent.written()));
     fields.writeString(sampling);
+    if (hasPreviews) {
+        fields.writeString(block::previewsTag);
+        CountingFieldWriter content;
+        writePreviewsSection(content, inputs);
+        fields.writeLong(static_cast<std::int32_t>(content.written()));
+        writePreviewsSection(fields, inputs);
+    }
 }
 
 // The record stream, into a FieldWriter or a CountingFieldWriter. A file
