@@ -138,6 +138,29 @@ TEST_F(ScenePreviews, BuildStoresAFilteredJpegOfEveryScene) {
     EXPECT_EQ(small.height, 7);
 }
 
+// The player asks about a damaged picture when its scene is shown; the tour
+// is still built, that scene without a preview.
+TEST_F(ScenePreviews, APictureThatDoesNotDecodeIsStoredWithoutAPreview) {
+    std::vector<std::uint8_t> jpeg = tourpack::encodeJpeg(landscape(640, 320), 90);
+    jpeg.resize(jpeg.size() / 2);
+    std::ofstream(source_.folder / "cut-short.jpg", std::ios::binary)
+        .write(reinterpret_cast<const char*>(jpeg.data()),
+               static_cast<std::streamsize>(jpeg.size()));
+    source_.manifest["scenes"][1]["image"] = "cut-short.jpg";
+    source_.save();
+    std::vector<std::string> warnings;
+    const auto opened = open(build(source_.manifestPath(), "tour.exe", warnings));
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(std::any_of(warnings.begin(), warnings.end(), [](const std::string& warning) {
+        return warning.find("cut-short.jpg") != std::string::npos &&
+               warning.find("without a preview") != std::string::npos;
+    }));
+    EXPECT_EQ(opened->loader().extensionBlock().previewsIgnored, "");
+    EXPECT_FALSE(opened->tour().preview(2));
+    EXPECT_GT(preview(*opened, 1).height, 0);
+    EXPECT_EQ(preview(*opened, 3).width, 12);
+}
+
 TEST_F(ScenePreviews, InspectShowsEachPreviewAndNotesOneThatIsNoJpeg) {
     const fs::path tourFile = build(source_, "tour.exe");
     tourpack::InspectReport report = tourpack::inspectTour(tourFile.string());

@@ -59,16 +59,24 @@ void findBuildProblems(const Manifest& manifest, const fs::path& output,
 namespace {
 
 // From the pictures as they are stored, so that the first look matches what
-// follows it; a picture several scenes share is reduced once.
-std::vector<std::string> scenePreviews(const BuildInputs& inputs) {
+// follows it; a picture several scenes share is reduced once. A picture that
+// does not decode (the player asks about it when the scene is shown) is
+// stored without a preview.
+std::vector<std::string> scenePreviews(const BuildInputs& inputs,
+                                       std::vector<std::string>& warnings) {
     std::map<std::size_t, std::string> made;
     std::vector<std::string> previews;
     for (const ScenePayloads& scene : inputs.scenes) {
         auto found = made.find(scene.image);
         if (found == made.end()) {
             stopIfInterrupted();
-            const std::vector<std::uint8_t> jpeg =
-                makeScenePreview(inputs.payloads.at(scene.image).file);
+            std::vector<std::uint8_t> jpeg;
+            try {
+                jpeg = makeScenePreview(inputs.payloads.at(scene.image).file);
+            } catch (const TourpackError& error) {
+                warnings.push_back(std::string(error.what()) +
+                                   "; the scene is stored without a preview");
+            }
             found = made.emplace(scene.image, std::string(jpeg.begin(), jpeg.end())).first;
         }
         previews.push_back(found->second);
@@ -86,7 +94,7 @@ BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
     BuildInputs inputs =
         checkInputs(manifest, options, PictureRule::asThePlayerTakesThem, problems, warnings);
     problems.throwIfAny("no tour was written");
-    inputs.previews = scenePreviews(inputs);
+    inputs.previews = scenePreviews(inputs, warnings);
     const PackagePlan plan = planPackage(manifest, inputs);
     warnAboutAnglesAndLinks(manifest, warnings);
     writePackage(output, manifest, inputs, plan, options);
