@@ -352,7 +352,7 @@ void SceneMediaManager::prefetch(std::int32_t position) {
     }
     std::unique_ptr<package::PayloadBuffer> payload = extractImage(*scene);
     if (payload == nullptr) {
-        return;  // the scene, when shown, finds out again and shows what it always did
+        return;  // the scene, when shown, extracts again and reports what went wrong then
     }
     // The cache is not emptied for a large picture here, as it is for a scene
     // being shown: the memory guard drops the prefetched image first when

@@ -83,7 +83,7 @@ class HeldSceneSound : public SceneSoundListener {
     void drop();
     bool holds() const { return held_; }
     // The held sound came from the sound list, before the image was asked
-    // for: it is handed on before the image, as it always was.
+    // for: it is handed on before the image.
     void markHeardFirst() { heardFirst_ = held_; }
     bool heardFirst() const { return held_ && heardFirst_; }
 
