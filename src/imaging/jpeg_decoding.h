@@ -38,6 +38,7 @@ bool takes(const Facts& facts);
 bool decodesInBands(const Facts& facts);
 
 // DCT scaling: the picture is decoded at `eighths` / 8 of its size (1, 2, 4 or 8).
+inline constexpr int wholeSize = 8;
 PixelSize scaledSize(PixelSize size, int eighths);
 // The largest scale whose picture is at least `target` on both sides (8 when
 // the target is larger than the picture).

@@ -338,8 +338,8 @@ LoadedBitmap PictureLoader::bitmap() {
         makeRoomFor(*cache_, size);
     }
     loaded.bitmap.reset(jpeg_
-                            ? decodeJpegInto(&loaded.bits, &loaded.header, 8, imaging::oom::bitmap,
-                                             JpegFailure::platform)
+                            ? decodeJpegInto(&loaded.bits, &loaded.header, imaging::jpeg::wholeSize,
+                                             imaging::oom::bitmap, JpegFailure::platform)
                             : renderInto(&loaded.bits, &loaded.header, size, imaging::oom::bitmap));
     return loaded;
 }
@@ -359,10 +359,10 @@ LoadedBitmap PictureLoader::scaledBitmap(std::int32_t width, std::int32_t height
     return loaded;
 }
 
-LoadedBitmap PictureLoader::previewBitmap() {
+LoadedBitmap PictureLoader::previewBitmap(int eighths) {
     LoadedBitmap loaded;
     if (jpeg_) {
-        loaded.bitmap.reset(decodeJpegInto(&loaded.bits, &loaded.header, 1,
+        loaded.bitmap.reset(decodeJpegInto(&loaded.bits, &loaded.header, eighths,
                                            imaging::oom::scaledBitmap, JpegFailure::nothing));
     }
     return loaded;
@@ -372,8 +372,8 @@ HRESULT PictureLoader::renderPicture(HDC dc, int x, int y, int cx, int cy) {
     if (jpeg_) {
         void* bits = nullptr;
         BITMAPINFOHEADER header{};
-        platform::UniqueBitmap decoded(
-            decodeJpegInto(&bits, &header, 8, imaging::oom::bitmap, JpegFailure::nothing));
+        platform::UniqueBitmap decoded(decodeJpegInto(&bits, &header, imaging::jpeg::wholeSize,
+                                                      imaging::oom::bitmap, JpegFailure::nothing));
         if (decoded.get() == nullptr) {
             return E_FAIL;
         }

@@ -66,10 +66,12 @@ class PictureLoader {
     // Like bitmap, stretched to width x height; a side of 0 or less is
     // derived from the other and the picture's aspect.
     LoadedBitmap scaledBitmap(std::int32_t width, std::int32_t height);
-    // The picture decoded at an eighth of its size (rounded up) into a new
-    // DIB section, for a quick first look. Only for JPEGs the player decodes
-    // itself; empty for any other picture.
-    LoadedBitmap previewBitmap();
+    // The picture decoded at `eighths` / 8 of its size (rounded up) into a new
+    // DIB section, for a quick first look: an eighth of a scene's picture, or
+    // the whole of a small preview stored beside it. Only for JPEGs the
+    // player decodes itself; empty for any other picture and for one that
+    // does not decode, without a prompt.
+    LoadedBitmap previewBitmap(int eighths = 1);
     // Draws the whole picture upright into the rectangle; the picture
     // service's status comes back unchanged.
     HRESULT renderPicture(HDC dc, int x, int y, int cx, int cy);

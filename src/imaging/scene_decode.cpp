@@ -72,9 +72,12 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, ImageMode mode, Ima
 }
 
 std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock block,
-                                             std::int32_t size, std::int32_t id) {
+                                             std::int32_t size, std::int32_t id, int eighths) {
+    if (!previewable(block->get(), size)) {
+        return nullptr;  // no decode through the platform for a first look
+    }
     loader.loadFromSharedBlock(std::move(block), size);
-    LoadedBitmap loaded = loader.previewBitmap();
+    LoadedBitmap loaded = loader.previewBitmap(eighths);
     loader.releasePicture();
     if (!loaded) {
         return nullptr;

@@ -41,10 +41,12 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, ImageMode mode, Ima
 // A scene's compressed picture, read by its full decode and its preview.
 using SharedBlock = std::shared_ptr<platform::UniqueGlobal>;
 
-// Decodes the block at an eighth of its size (JPEGs the player decodes
-// itself only); null for any other picture or when it fails.
+// Decodes the block at `eighths` / 8 of its size for a first look: an eighth
+// of a scene's picture, or the whole of its stored preview (JPEGs the player
+// decodes itself only). Null for any other picture or when it fails; never
+// prompts.
 std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock block,
-                                             std::int32_t size, std::int32_t id);
+                                             std::int32_t size, std::int32_t id, int eighths = 1);
 // Whether the block holds a JPEG of a kind the player decodes itself, which
 // alone has a quick eighth-size decode.
 bool previewable(HGLOBAL block, std::int32_t size);

@@ -60,9 +60,11 @@ void SceneDecodes::Slot::drop() {
     stage = Stage::none;
 }
 
-void SceneDecodes::decodeScene(std::int32_t id, SharedBlock block, std::int32_t size) {
+void SceneDecodes::decodeScene(std::int32_t id, SharedBlock block, std::int32_t size,
+                               bool lookShown) {
     dropScene();
-    if (sink_.wantsPreviews() && previewable(block->get(), size) && makeNoticeWindow() != nullptr) {
+    if (!lookShown && sink_.wantsPreviews() && previewable(block->get(), size) &&
+        makeNoticeWindow() != nullptr) {
         previewBlock_ = block;
         previewSize_ = size;
         preview_.stage = Stage::timing;

@@ -71,10 +71,11 @@ class SceneDecodes {
     // gets a first look decoded at an eighth of its size.
     void setPreviewDelay(UINT milliseconds) { previewDelay_ = milliseconds; }
 
-    // Decodes the scene asked for last, in place of any other; a first look
-    // follows after the delay when the sink wants one and the picture has a
-    // quick eighth-size decode.
-    void decodeScene(std::int32_t id, SharedBlock block, std::int32_t size);
+    // Decodes the scene asked for last, in place of any other. Unless a first
+    // look is on screen already (`lookShown`, a preview stored with the
+    // scene), one follows after the delay when the sink wants one and the
+    // picture has a quick eighth-size decode.
+    void decodeScene(std::int32_t id, SharedBlock block, std::int32_t size, bool lookShown);
     // The scene's decode, and its preview, are given up.
     void dropScene();
     // Decodes the next scene ahead, in place of any other, to be kept as the

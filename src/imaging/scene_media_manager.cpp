@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "imaging/image_exceptions.h"
 #include "imaging/image_geometry.h"
 #include "imaging/image_prompts.h"
 #include "package/extraction.h"
+#include "package/payload.h"
 #include "package/tour.h"
 #include "platform/picture_decoding.h"
 #include "platform/process_end.h"
@@ -152,6 +154,7 @@ void SceneImageCallback::install(imaging::DecodedScene& decoded) {
 
 void SceneImageCallback::installPreview(std::shared_ptr<DibImage> preview) {
     if (!cancelled_ && !delivering_ && target_ != nullptr && target_->showsPreviews()) {
+        previewShown_ = true;
         handOver(std::move(preview), true);
     }
 }
@@ -314,6 +317,9 @@ void SceneMediaManager::showScene(std::int32_t position) {
             pendingImageCallback_ = nullptr;
         }
     }
+    if (imageLater && pendingImageCallback_ != nullptr) {
+        showStoredPreview(position, *scene);
+    }
     scene->dropSoundReceiver();
     if (mode_ == Mode::full && !foundSound && soundCallback_ != nullptr) {
         soundCallback_->setSceneIndex(position);
@@ -340,6 +346,34 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
     }
     return false;
 }
+void SceneMediaManager::showStoredPreview(std::int32_t position, const package::Scene& scene) {
+    const std::optional<package::StoredPreview> stored = tour_->preview(position);
+    const package::FileItem* item = scene.image();
+    if (!stored || item == nullptr || !wantsPreviews()) {
+        return;
+    }
+    std::unique_ptr<package::PayloadBuffer> bytes =
+        package::extractPlainBytes(item->path(), stored->offset, stored->length);
+    if (bytes == nullptr) {
+        return;
+    }
+    std::shared_ptr<DibImage> preview;
+    try {
+        auto block =
+            std::make_shared<platform::UniqueGlobal>(static_cast<HGLOBAL>(bytes->takeBlock()));
+        PictureLoader loader;  // the manager's may hold a picture
+        preview = decodePreviewImage(loader, std::move(block), stored->length, scene.id(),
+                                     jpeg::wholeSize);
+    } catch (const OutOfMemoryException&) {
+        return;  // a first look is worth no prompt: the full picture follows
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    if (preview != nullptr && !preview->isNull()) {
+        pendingImageCallback_->installPreview(std::move(preview));
+    }
+}
+
 void SceneMediaManager::prefetch(std::int32_t position) {
     package::Scene* scene = tour_ != nullptr ? tour_->scene(position) : nullptr;
     if (mode_ != Mode::full || scene == nullptr) {
@@ -371,7 +405,7 @@ void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::Un
         imageCache_.clear();
     }
     decodes_.decodeScene(request->id(), std::make_shared<platform::UniqueGlobal>(std::move(block)),
-                         size);
+                         size, request->previewShown());
 }
 void SceneMediaManager::previewDecoded(std::int32_t id, std::shared_ptr<DibImage> preview) {
     if (pendingImageCallback_ != nullptr && pendingImageCallback_->id() == id) {

@@ -25,6 +25,7 @@
 #include "package/media_callback.h"
 
 namespace package {
+class Scene;
 class Tour;
 }  // namespace package
 
@@ -50,6 +51,8 @@ class SceneImageCallback : public package::MediaCallback {
     // Hands a reduced first look at the scene over (its sound with it); the
     // full image follows with `install`.
     void installPreview(std::shared_ptr<DibImage> preview);
+    // A first look was handed over: no other is wanted.
+    bool previewShown() const { return previewShown_; }
 
     bool cancelled() const { return cancelled_; }
     // True while `deliver` or `install` runs; a message box inside it lets window
@@ -66,6 +69,7 @@ class SceneImageCallback : public package::MediaCallback {
     std::int32_t id_;
     bool delivering_ = false;
     bool decodeOnWorker_ = false;
+    bool previewShown_ = false;
 };
 
 // Stands between the sound callback and the viewer's sound listener: while a
@@ -238,6 +242,10 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     // Takes a prefetched image or adopts a running prefetch for scene `id`;
     // true when the image was handed over at once.
     bool usePrefetch(std::int32_t id, bool& adopted);
+    // Hands the preview the tour stores for the scene at `position` to the
+    // pending request, decoded here: a few milliseconds, before the scene's
+    // picture is even extracted.
+    void showStoredPreview(std::int32_t position, const package::Scene& scene);
 
     Mode mode_ = Mode::full;
     PictureLoader loader_;

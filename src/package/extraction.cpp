@@ -1,5 +1,7 @@
 #include "package/extraction.h"
 
+#include <cstring>
+#include <limits>
 #include <memory>
 
 #include "package/media_callback.h"
@@ -123,6 +125,30 @@ void extractPayloads(LoadRequest& request) {
     if (doSound) {
         extractSound(request);
     }
+}
+
+std::unique_ptr<PayloadBuffer> extractPlainBytes(const std::string& path, std::int64_t offset,
+                                                 std::int32_t length) {
+    if (length <= 0 || offset < 0 || offset > std::numeric_limits<std::int32_t>::max()) {
+        return nullptr;
+    }
+    platform::MappedFile file(path.c_str());
+    if (!file.opened() || !file.contains(static_cast<std::int32_t>(offset), length)) {
+        return nullptr;
+    }
+    const platform::MemoryHandle block =
+        platform::allocateMovable(static_cast<std::size_t>(length));
+    if (block == nullptr) {
+        return nullptr;
+    }
+    auto buffer = std::make_unique<PayloadBuffer>(block, length);
+    void* bytes = platform::lockMemory(block);
+    if (bytes == nullptr) {
+        return nullptr;
+    }
+    std::memcpy(bytes, file.data() + offset, static_cast<std::size_t>(length));
+    platform::unlockMemory(block);
+    return buffer;
 }
 
 }  // namespace package

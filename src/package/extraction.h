@@ -5,11 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace package {
 
 class MediaCallback;
+class PayloadBuffer;
 
 struct LoadRequest {
     enum Mode : std::int32_t { imageOnly = 1, soundOnly = 2, imageAndSound = 3, nothing = 4 };
@@ -46,5 +48,11 @@ void setExtractionObserver(ExtractionObserver observer, void* context);
 // lie inside the file (negative offset or length, or past its end) is delivered
 // as no payload, like a file that does not open; nothing outside the file is read.
 void extractPayloads(LoadRequest& request);
+
+// Bytes the file keeps as they are (a scene's stored preview): `length` bytes
+// at `offset`, copied into a movable memory block. Null when the range does
+// not lie inside the file, is empty, or no memory is left.
+std::unique_ptr<PayloadBuffer> extractPlainBytes(const std::string& path, std::int64_t offset,
+                                                 std::int32_t length);
 
 }  // namespace package

@@ -851,7 +851,7 @@ TEST_F(SceneMediaOnWorkers, ADecodeQueuedBehindWorkersWhoseNoticesWereLostStarts
 TEST_F(SceneMediaOnWorkers, ASlowSceneShowsItsPreviewThenItsFullImageAndItsSoundOnce) {
     std::vector<SceneSource> scenes = smallScenes(2);
     scenes[1].image = picturePath("scene-wide.jpg");
-    TestTour tour(scenes);
+    TestTour tour(scenes, TestTour::Previews::none);
     attach(tour);
     ask(1);
     ASSERT_TRUE(waitForInstallation(manager));
@@ -909,7 +909,7 @@ class PreviewAfterFullGate {
 TEST_F(SceneMediaOnWorkers, APreviewThatEndsAfterTheFullImageIsNeverShown) {
     std::vector<SceneSource> scenes = smallScenes(1);
     scenes[0].image = picturePath("scene-wide.jpg");
-    TestTour tour(scenes);
+    TestTour tour(scenes, TestTour::Previews::none);
     attach(tour);
     takePreviews();
     {
@@ -924,6 +924,67 @@ TEST_F(SceneMediaOnWorkers, APreviewThatEndsAfterTheFullImageIsNeverShown) {
     EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
     EXPECT_EQ(images().widths, std::vector<std::int32_t>{6000});
     EXPECT_EQ(manager.shownImage(), shown());
+}
+
+// A tour built by tourpack stores a small preview of every scene: it is shown
+// as the scene is asked for, before its picture is even extracted, and no
+// eighth-size decode runs beside the full one.
+TEST_F(SceneMediaOnWorkers, AStoredPreviewShowsAtOnceAndGivesWayOnlyToItsOwnScenesPicture) {
+    std::vector<SceneSource> scenes = smallScenes(3);
+    scenes[1].image = picturePath("scene-wide.jpg");
+    scenes[2].image = picturePath("scene-wide.jpg");
+    TestTour tour(scenes);
+    attach(tour);
+    ask(1);
+    ASSERT_TRUE(waitForInstallation(manager));
+    heard.clear();
+    images().widths.clear();
+    takePreviews();
+    const std::string second = std::to_string(tour.scene(2).id());
+    const std::string third = std::to_string(tour.scene(3).id());
+
+    FullDecodeGate::instance().hold(tour.scene(2).id());
+    ask(2);
+    EXPECT_EQ(heard, (std::vector<std::string>{"preview " + second, "sound"}));
+    EXPECT_EQ(manager.sceneDecodes().previewStage(), imaging::SceneDecodes::Stage::none);
+    // Overtaken while its picture decodes: the next scene's first look
+    // replaces it, and its picture is never shown nor kept.
+    ask(3);
+    FullDecodeGate::instance().release();
+    ASSERT_TRUE(waitForInstallation(manager));
+    ASSERT_TRUE(pumpUntil([&] { return manager.sceneDecodes().idle(); }, std::chrono::seconds(20)));
+    pumpMessages(50);  // whatever the overtaken worker posted has been handled
+
+    EXPECT_EQ(heard, (std::vector<std::string>{"preview " + second, "sound", "preview " + third,
+                                               "sound", "image " + third}));
+    ASSERT_EQ(images().widths.size(), 3u);
+    EXPECT_EQ(images().widths[0], images().widths[1]);
+    EXPECT_LE(images().widths[0], 1024);
+    EXPECT_EQ(images().widths[2], 6000);
+    EXPECT_EQ(manager.shownImage(), shown());
+    EXPECT_EQ(manager.imageCache().find(tour.scene(2).id()), nullptr);
+}
+
+// Stored preview bytes that are no JPEG (a damaged or foreign tour) show
+// nothing, and the scene gets today's eighth-size first look instead.
+TEST_F(SceneMediaOnWorkers, AStoredPreviewThatDoesNotDecodeLeavesTheFirstLookToTheScenesPicture) {
+    std::vector<SceneSource> scenes = smallScenes(1);
+    scenes[0].image = picturePath("scene-wide.jpg");
+    TestTour tour(scenes);
+    const std::optional<package::StoredPreview> stored = tour.tour().preview(1);
+    ASSERT_TRUE(stored.has_value());
+    tour.tour().setPreviews({package::StoredPreview{0, stored->length}});  // the file's start
+    attach(tour);
+    takePreviews();
+    FullDecodeGate::instance().hold(tour.scene(1).id());
+    ask(1);
+    EXPECT_TRUE(heard.empty());
+    EXPECT_EQ(manager.sceneDecodes().previewStage(), imaging::SceneDecodes::Stage::timing);
+    const bool previewed = pumpUntil([&] { return !heard.empty(); }, std::chrono::seconds(20));
+    FullDecodeGate::instance().release();
+    ASSERT_TRUE(previewed);
+    ASSERT_TRUE(waitForInstallation(manager));
+    EXPECT_EQ(images().widths, (std::vector<std::int32_t>{750, 6000}));
 }
 
 TEST_F(SceneMediaOnWorkers, AFinishedDecodeWhoseNoticeWasLostIsInstalledWhenLookedFor) {

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 // Packs the scenes with tourpack into a tour executable (the test language
 // module stands in for the player image), then reads it back with the
 // player's own reader, as the player does at start.
-TestTour::TestTour(const std::vector<SceneSource>& scenes) {
+TestTour::TestTour(const std::vector<SceneSource>& scenes, Previews previews) {
     const fs::path& work = workFolder_.path();
     tourpack::Manifest manifest;
     manifest.file = work / "tour.json";
@@ -53,6 +53,9 @@ TestTour::TestTour(const std::vector<SceneSource>& scenes) {
     tour_ = loader.read(exePath_.c_str(), error);
     if (!tour_) {
         throw std::runtime_error("the packed tour does not read back: " + error.what);
+    }
+    if (previews == Previews::none) {
+        tour_->setPreviews({});
     }
     // What the shell does with the rest: the skin images go once converted,
     // the language module at shutdown. The tour sound stays for its handles.

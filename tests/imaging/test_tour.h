@@ -20,7 +20,10 @@ struct SceneSource {
 
 class TestTour {
   public:
-    explicit TestTour(const std::vector<SceneSource>& scenes);
+    // Whether the tour keeps the previews tourpack stores, or reads as one
+    // from a writer that stores none.
+    enum class Previews { stored, none };
+    explicit TestTour(const std::vector<SceneSource>& scenes, Previews previews = Previews::stored);
     ~TestTour();
     TestTour(const TestTour&) = delete;
     TestTour& operator=(const TestTour&) = delete;
