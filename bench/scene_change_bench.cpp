@@ -27,6 +27,7 @@
 #include "imaging/dib_image.h"
 #include "imaging/image_cache.h"
 #include "imaging/picture_loader.h"
+#include "platform/band_pool.h"
 #include "platform/files.h"
 #include "platform/com_apartment.h"
 #include "platform/scoped_handle.h"
@@ -239,9 +240,10 @@ int main(int argc, char** argv) {
         std::string name = pictures[index];
         name = name.substr(name.find_last_of("/\\") + 1);
         name = name.substr(0, name.find('.'));
-        std::printf(
-            "summary: scene phases %s: extraction %.0f ms, decode %.0f ms, first frame %.0f ms\n",
-            name.c_str(), extract, decode + render, view);
+        std::printf("summary: scene phases %s: extraction %.0f ms, decode %.0f ms on %d threads, "
+                    "first frame %.0f ms\n",
+                    name.c_str(), extract, decode + render,
+                    platform::BandPool::threadsForThisProcessor(), view);
     }
     renderer.reset();
     return 0;

@@ -9,7 +9,7 @@
 //       asks the running player's main window for the next scene (the
 //       toolbar's command) or scene SCENE (the scene menu's), and watches
 //       the view on the screen until it changed and then stayed the same for
-//       half a second; meanwhile another thread sends the window WM_NULL
+//       three seconds; meanwhile another thread sends the window WM_NULL
 //       every 10 ms. Prints "shown MS settled MS unanswered MS": when the
 //       view first changed, when it last changed, and the longest time the
 //       window took to answer
@@ -174,7 +174,7 @@ class Pinger {
                 SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &result);
                 const double waited = msSince(start);
                 longest_ = std::max(longest_.load(), waited);
-                Sleep(10);
+                Sleep(5);
             }
         });
     }
@@ -190,6 +190,10 @@ class Pinger {
     std::atomic<double> longest_{0.0};
     platform::WorkerThread thread_;
 };
+
+// A view unchanged this long has settled: long enough for the largest
+// panorama's full picture to follow its first look.
+constexpr double quietMs = 3000.0;
 
 int changeCommand(const std::string& target) {
     const HWND window = playerWindow();
@@ -219,10 +223,10 @@ int changeCommand(const std::string& target) {
             }
             settled = at;
             last = now;
-        } else if (shown >= 0 && at - settled > 500.0) {
+        } else if (shown >= 0 && at - settled > quietMs) {
             break;
         }
-        Sleep(2);
+        Sleep(5);
     }
     const double unanswered = pinger.stop();
     if (shown < 0) {

@@ -4,8 +4,10 @@
 # Needs $winbuild (a built win tree) and $pictures (the bench's panoramas);
 # prints the summary rows "scene change WxH: ...", "next scene prefetched
 # ...", "window unanswered ..." and the peak working set after stepping
-# through a tour of 8000x4000 scenes. LUMIVUE_BENCH_PLAYER names another
-# player image to pack the tours with (an older build, for comparison).
+# through a tour of 8000x4000 scenes. A scene change's floor comes from the
+# "scene phases WxH-restart" rows of scene_change_bench in $phases_log.
+# LUMIVUE_BENCH_PLAYER names another player image to pack the tours with (an
+# older build, for comparison).
 
 bench_player_scene_changes() {
   local root work prefix tours player probe_exe
@@ -49,15 +51,16 @@ PY
   cp "$root/samples/demo/sound/ambience.wav" "$work/ambience.wav"
 
   # tour NAME PICTURE...: a tour of one scene per picture, without sounds,
-  # shown smoothly (SAMPLING=nearest: as the exact warp), pictures up to
-  # 16384 wide kept whole.
+  # shown smoothly (SAMPLING=nearest: as the exact warp) at a field of view
+  # of 100 degrees (FOV), pictures up to 16384 wide kept whole.
   tour() {
     local name=$1
     shift
-    python3 - "$work/$name.json" "$root/skin" "$work/ambience.wav" "${SAMPLING:-smooth}" "$@" <<'PY'
+    python3 - "$work/$name.json" "$root/skin" "$work/ambience.wav" "${SAMPLING:-smooth}" \
+      "${FOV:-100}" "$@" <<'PY'
 import json, sys
-out, skin, sound, sampling, *pictures = sys.argv[1:]
-scenes = [{"name": "Scene %d" % (k + 1), "pan": 0, "tilt": 0, "fieldOfView": 100,
+out, skin, sound, sampling, fov, *pictures = sys.argv[1:]
+scenes = [{"name": "Scene %d" % (k + 1), "pan": 0, "tilt": 0, "fieldOfView": float(fov),
            "image": picture} for k, picture in enumerate(pictures)]
 json.dump({"title": "Bench", "viewSize": 3, "rotationSpeed": 2, "soundOn": False,
            "autoPlay": False, "fullScreenMode": 0, "backgroundSound": sound, "sampling": sampling,
@@ -86,15 +89,20 @@ PY
 
   local small=$pictures/2000x1000.jpg big=$pictures/8000x4000.jpg big2=$pictures/8000x4000-b.jpg
   local mid=$pictures/4000x2000.jpg mid2=$pictures/4000x2000-b.jpg
-  tour changes "$(win "$small")" "$(win "$big")" "$(win "$big2")" "$(win "$small")" \
+  # The scene changes are watched until the view stops changing. The first
+  # change is the first look (the stored preview), the last the full
+  # picture; at 20 degrees the view enlarges every panorama, so the pyramid
+  # that follows changes no pixel. The largest panorama is shrunk at any
+  # field of view: its tour is shown as the exact warp, which has no pyramid.
+  FOV=20 tour changes "$(win "$small")" "$(win "$big")" "$(win "$big2")" "$(win "$small")" \
     "$(win "$mid")" "$(win "$mid2")"
   tour through "$(win "$big")" "$(win "$big2")" "$(win "$big")" "$(win "$big2")"
   SAMPLING=nearest tour through-nearest "$(win "$big")" "$(win "$big2")" "$(win "$big")" \
     "$(win "$big2")"
-  tour huge "$(win "$small")" "$(win "$small")" "$(win "$pictures/16384x8192.jpg")"
+  SAMPLING=nearest tour huge "$(win "$small")" "$(win "$small")" "$(win "$pictures/16384x8192.jpg")"
 
   local line shown settled unanswered longest=0 prefetched
-  local -a mids bigs
+  local -a mids bigs midLooks bigLooks
   start_tour changes
   # Scene 2 was decoded ahead while scene 1 showed.
   line=$(probe change next)
@@ -109,22 +117,23 @@ PY
     echo "  to scene 5 (4000x2000): $line"
     read -r _ shown _ settled _ unanswered <<<"$line"
     mids+=("$settled")
+    midLooks+=("$shown")
     sleep 4
     line=$(probe change 3)
     echo "  to scene 3 (8000x4000): $line"
     read -r _ shown _ settled _ unanswered <<<"$line"
     bigs+=("$settled")
+    bigLooks+=("$shown")
     [ "$unanswered" -le "$longest" ] || longest=$unanswered
     sleep 5
   done
   close_tour
 
   median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-  local platformBig platformMid playerBig playerMid
+  local platformBig platformMid
   platformBig=$(probe platform "$(win "$big2")" 3 | awk '{ print $2 }')
   platformMid=$(probe platform "$(win "$mid")" 3 | awk '{ print $2 }')
-  playerBig=$(median "${bigs[@]}")
-  playerMid=$(median "${mids[@]}")
+  echo "  the platform picture service alone: 8000x4000 $platformBig ms, 4000x2000 $platformMid ms"
 
   # Stepping through a tour of 8000x4000 scenes, each on screen for 5 s,
   # smoothly (with each scene's pyramid) and as the exact warp (none).
@@ -142,18 +151,34 @@ PY
   echo "  peak working set stepping through four 8000x4000 scenes: smooth $((peak / 1048576)) MB, nearest $((peakNearest / 1048576)) MB, a third of two decoded scenes $((2 * 8000 * 4000 * 3 / 3 / 1048576)) MB ($(basename "$player"))"
 
   # The largest panorama from the scene menu, not the scene decoded ahead.
-  local huge
+  local huge hugeLook
   start_tour huge
   line=$(probe change 3)
   echo "  to scene 3 (16384x8192): $line"
-  read -r _ shown _ huge _ unanswered <<<"$line"
+  read -r _ hugeLook _ huge _ unanswered <<<"$line"
   close_tour
 
   ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-  echo "summary: scene change 8000x4000: player $playerBig ms, platform picture service $platformBig ms, ratio $(ratio "$playerBig" "$platformBig")"
-  echo "summary: scene change 4000x2000: player $playerMid ms, platform picture service $platformMid ms, ratio $(ratio "$playerMid" "$platformMid")"
+  # scene_change_row SIZE FIRST-LOOKS... -- FULL-PICTURES...
+  scene_change_row() {
+    local size=$1 phases extraction decode threads frame floor look full
+    shift
+    local -a looks=() fulls=()
+    while [ "$1" != -- ]; do looks+=("$1"); shift; done
+    shift
+    fulls=("$@")
+    look=$(median "${looks[@]}")
+    full=$(median "${fulls[@]}")
+    phases=$(sed -n "s/^summary: scene phases $size-restart: //p" "$phases_log" | tail -1)
+    read -r _ extraction _ _ decode _ _ threads _ _ _ frame _ <<<"$phases"
+    floor=$((extraction + decode + frame))
+    echo "summary: scene change $size: first look $look ms, full picture $full ms, floor $floor ms (extraction $extraction, decode $decode on $threads threads, first frame $frame), ratio Y/Z $(ratio "$full" "$floor")"
+  }
+  scene_change_row 8000x4000 "${bigLooks[@]}" -- "${bigs[@]}"
+  scene_change_row 4000x2000 "${midLooks[@]}" -- "${mids[@]}"
   echo "summary: next scene prefetched 8000x4000: shown after $prefetched ms"
   echo "summary: window unanswered during a scene change 8000x4000: longest $longest ms"
+  echo "summary: scene change 16384x8192: first look $hugeLook ms, full picture $huge ms"
   echo "summary: scene change 16384x8192: player $huge ms (window unanswered at most $unanswered ms)"
   rm -rf "$work"
   [ -z "$xvfb_started" ] || stop_xvfb
