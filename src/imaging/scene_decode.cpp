@@ -13,6 +13,9 @@
 #include "imaging/image_geometry.h"
 #include "imaging/jpeg_decoding.h"
 #include "imaging/picture_loader.h"
+#include "package/extraction.h"
+#include "package/media_callback.h"
+#include "package/payload.h"
 
 namespace imaging {
 
@@ -37,7 +40,33 @@ class WorkerApartment {
 std::atomic<DecodeObserver> decodeObserver{nullptr};
 std::atomic<void*> decodeObserverContext{nullptr};
 
+// Keeps the image payload an extraction delivers.
+class PayloadCatcher : public package::MediaCallback {
+  public:
+    void deliver(std::unique_ptr<package::Payload> payload) override {
+        if (auto* buffer = dynamic_cast<package::PayloadBuffer*>(payload.get())) {
+            block =
+                std::make_shared<platform::UniqueGlobal>(static_cast<HGLOBAL>(buffer->takeBlock()));
+        }
+    }
+    SharedBlock block;
+};
+
 }  // namespace
+
+SharedBlock extractPicture(const PicturePlace& place) {
+    PayloadCatcher catcher;
+    package::LoadRequest request;
+    request.imagePath = place.path;
+    request.imageReceiver = &catcher;
+    request.imageOffset = place.offset;
+    request.imageLength = place.length;
+    request.mode = package::LoadRequest::imageOnly;
+    const std::int32_t notCancelled = 0;
+    request.cancelFlag = &notCancelled;
+    package::extractPayloads(request);
+    return std::move(catcher.block);
+}
 
 namespace {
 
@@ -116,7 +145,12 @@ void SceneDecode::decode() {
             PictureLoader loader;
             loader.setCancelFlag(&cancelled_);
             loader.setProgress(&progress_);
-            if (kind_ == Kind::preview) {
+            if (place_) {
+                block_ = extractPicture(*place_);
+            }
+            if (place_ && block_ == nullptr) {
+                result_.image = std::make_shared<DibImage>();
+            } else if (kind_ == Kind::preview) {
                 result_.image = decodePreviewImage(loader, std::move(block_), size_, id_);
             } else {
                 loader.loadFromSharedBlock(std::move(block_), size_);

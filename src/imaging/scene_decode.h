@@ -13,6 +13,8 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "imaging/dib_image.h"
@@ -40,6 +42,19 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, ImageMode mode, Ima
 
 // A scene's compressed picture, read by its full decode and its preview.
 using SharedBlock = std::shared_ptr<platform::UniqueGlobal>;
+
+// Where a scene's picture lies, encrypted, in the tour's file: a worker that
+// is given the place extracts the picture itself, so that the window's
+// thread is free meanwhile.
+struct PicturePlace {
+    std::string path;
+    std::int32_t offset = 0;
+    std::int32_t length = 0;
+};
+
+// The picture at `place`, decrypted into a block; null when it cannot be
+// had (the file does not open, the range does not lie inside it).
+SharedBlock extractPicture(const PicturePlace& place);
 
 // Decodes the block at `eighths` / 8 of its size for a first look: an eighth
 // of a scene's picture, or the whole of its stored preview (JPEGs the player
@@ -80,6 +95,13 @@ class SceneDecode {
           guardCache_(guardCache),
           kind_(kind),
           levelBuilder_(kind == Kind::full ? levels : nullptr) {}
+    // A full picture that the worker extracts from `place` first. One that
+    // cannot be extracted gives the null image, as a payload that never came.
+    SceneDecode(std::int32_t id, PicturePlace place, ImageCache* guardCache,
+                const LevelBuilder* levels)
+        : SceneDecode(id, nullptr, place.length, guardCache, Kind::full, levels) {
+        place_ = std::move(place);
+    }
     // Builds the levels of `image` anew, for a cached scene shown again after
     // it gave its levels up; its result is `image` itself.
     static std::shared_ptr<SceneDecode> levelsOf(std::shared_ptr<DibImage> image,
@@ -111,6 +133,7 @@ class SceneDecode {
 
     std::int32_t id_;
     SharedBlock block_;
+    std::optional<PicturePlace> place_;
     std::int32_t size_;
     ImageCache* guardCache_;
     Kind kind_;

@@ -76,6 +76,13 @@ void SceneDecodes::decodeScene(std::int32_t id, SharedBlock block, std::int32_t 
     startWaiting();
 }
 
+void SceneDecodes::decodeScene(std::int32_t id, PicturePlace place) {
+    dropScene();
+    scene_.decode = std::make_shared<SceneDecode>(id, std::move(place), &cache_, levelBuilder_);
+    scene_.stage = Stage::waiting;
+    startWaiting();
+}
+
 void SceneDecodes::dropScene() {
     dropPreview();
     scene_.drop();
@@ -89,10 +96,9 @@ void SceneDecodes::dropPreview() {
     preview_.drop();
 }
 
-void SceneDecodes::prefetch(std::int32_t id, SharedBlock block, std::int32_t size) {
+void SceneDecodes::prefetch(std::int32_t id, PicturePlace place) {
     dropPrefetch();
-    prefetch_.decode = std::make_shared<SceneDecode>(id, std::move(block), size, &cache_,
-                                                     SceneDecode::Kind::full, levelBuilder_);
+    prefetch_.decode = std::make_shared<SceneDecode>(id, std::move(place), &cache_, levelBuilder_);
     prefetch_.stage = Stage::waiting;
     startWaiting();
 }

@@ -76,11 +76,14 @@ class SceneDecodes {
     // scene), one follows after the delay when the sink wants one and the
     // picture has a quick eighth-size decode.
     void decodeScene(std::int32_t id, SharedBlock block, std::int32_t size, bool lookShown);
+    // The same for a scene whose first look is its stored preview: the worker
+    // extracts the picture too, while the window's thread shows the preview.
+    void decodeScene(std::int32_t id, PicturePlace place);
     // The scene's decode, and its preview, are given up.
     void dropScene();
-    // Decodes the next scene ahead, in place of any other, to be kept as the
-    // cache's prefetched image.
-    void prefetch(std::int32_t id, SharedBlock block, std::int32_t size);
+    // Extracts and decodes the next scene ahead, in place of any other, to be
+    // kept as the cache's prefetched image.
+    void prefetch(std::int32_t id, PicturePlace place);
     // A decode ahead for `id` becomes the scene's decode: true when there was one.
     bool adoptPrefetch(std::int32_t id);
     // The decode ahead and the prefetched image are given up.

@@ -31,35 +31,9 @@ class DeliveryMark {
     bool& flag_;
 };
 
-// Keeps the image payload an extraction delivers.
-class PayloadCatcher : public package::MediaCallback {
-  public:
-    void deliver(std::unique_ptr<package::Payload> payload) override {
-        if (dynamic_cast<package::PayloadBuffer*>(payload.get()) != nullptr) {
-            buffer.reset(static_cast<package::PayloadBuffer*>(payload.release()));
-        }
-    }
-    std::unique_ptr<package::PayloadBuffer> buffer;
-};
-
-// The scene's image payload, extracted as the scene's `load` does it, but
-// without touching the scene's receivers (they belong to the scene's request).
-std::unique_ptr<package::PayloadBuffer> extractImage(const package::Scene& scene) {
-    const package::FileItem* item = scene.image();
-    if (item == nullptr) {
-        return nullptr;
-    }
-    PayloadCatcher catcher;
-    package::LoadRequest request;
-    request.imagePath = item->path();
-    request.imageReceiver = &catcher;
-    request.imageOffset = item->offset();
-    request.imageLength = item->length();
-    request.mode = package::LoadRequest::imageOnly;
-    const std::int32_t notCancelled = 0;
-    request.cancelFlag = &notCancelled;
-    package::extractPayloads(request);
-    return std::move(catcher.buffer);
+// Where the scene's picture lies in the tour's file.
+PicturePlace placeOf(const package::FileItem& item) {
+    return PicturePlace{item.path(), item.offset(), item.length()};
 }
 
 }  // namespace
@@ -304,20 +278,28 @@ void SceneMediaManager::showScene(std::int32_t position) {
         }
     }
 
+    // A scene with a stored preview is extracted on the worker that decodes
+    // it, while this thread shows the preview.
+    const bool storedLook = imageLater && scene->image() != nullptr && wantsPreviews() &&
+                            tour_->preview(position).has_value();
+    bool extractedOnWorker = false;
     scene->dropImageReceiver();
     if (!foundImage) {
         try {
             pendingImageCallback_ =
                 std::make_unique<SceneImageCallback>(imageListener_.get(), this, id);
             pendingImageCallback_->setDecodeOnWorker(imageLater);
-            if (!adopted) {
+            if (storedLook && !adopted) {
+                extractOnWorker(*pendingImageCallback_, *scene->image());
+                extractedOnWorker = true;
+            } else if (!adopted) {
                 scene->setImageReceiver(pendingImageCallback_.get());
             }
         } catch (const std::bad_alloc&) {
             pendingImageCallback_ = nullptr;
         }
     }
-    if (imageLater && pendingImageCallback_ != nullptr) {
+    if (storedLook && pendingImageCallback_ != nullptr) {
         showStoredPreview(position, *scene);
     }
     scene->dropSoundReceiver();
@@ -326,7 +308,7 @@ void SceneMediaManager::showScene(std::int32_t position) {
         soundCallback_->setCancelled(false);
         scene->setSoundReceiver(soundCallback_.get());
     }
-    if ((!foundImage && !adopted) || !foundSound) {
+    if ((!foundImage && !adopted && !extractedOnWorker) || !foundSound) {
         scene->load();
     }
 }
@@ -348,12 +330,11 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
 }
 void SceneMediaManager::showStoredPreview(std::int32_t position, const package::Scene& scene) {
     const std::optional<package::StoredPreview> stored = tour_->preview(position);
-    const package::FileItem* item = scene.image();
-    if (!stored || item == nullptr || !wantsPreviews()) {
+    if (!stored) {
         return;
     }
     std::unique_ptr<package::PayloadBuffer> bytes =
-        package::extractPlainBytes(item->path(), stored->offset, stored->length);
+        package::extractPlainBytes(scene.image()->path(), stored->offset, stored->length);
     if (bytes == nullptr) {
         return;
     }
@@ -384,18 +365,27 @@ void SceneMediaManager::prefetch(std::int32_t position) {
         decodes_.prefetchingId() == id || decodes_.sceneId() == id) {
         return;
     }
-    std::unique_ptr<package::PayloadBuffer> payload = extractImage(*scene);
-    if (payload == nullptr) {
-        return;  // the scene, when shown, extracts again and reports what went wrong then
+    if (scene->image() == nullptr) {
+        return;
     }
     // The cache is not emptied for a large picture here, as it is for a scene
     // being shown: the memory guard drops the prefetched image first when
-    // memory runs short.
-    const std::int32_t size = payload->size();
-    decodes_.prefetch(
-        id, std::make_shared<platform::UniqueGlobal>(static_cast<HGLOBAL>(payload->takeBlock())),
-        size);
+    // memory runs short. A picture that cannot be extracted is not kept: the
+    // scene, when shown, extracts again and reports what went wrong then.
+    decodes_.prefetch(id, placeOf(*scene->image()));
 }
+
+void SceneMediaManager::extractOnWorker(SceneImageCallback& request,
+                                        const package::FileItem& item) {
+    if (decodeWatch_ != nullptr) {
+        decodeWatch_->decodingOnWorker(request.id());
+    }
+    if (imaging::emptiesCacheBeforeDecode(item.length())) {
+        imageCache_.clear();
+    }
+    decodes_.decodeScene(request.id(), placeOf(item));
+}
+
 void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
                                        std::int32_t size) {
     if (decodeWatch_ != nullptr) {

@@ -25,6 +25,7 @@
 #include "package/media_callback.h"
 
 namespace package {
+class FileItem;
 class Scene;
 class Tour;
 }  // namespace package
@@ -243,9 +244,11 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     // true when the image was handed over at once.
     bool usePrefetch(std::int32_t id, bool& adopted);
     // Hands the preview the tour stores for the scene at `position` to the
-    // pending request, decoded here: a few milliseconds, before the scene's
-    // picture is even extracted.
+    // pending request, decoded here in a few milliseconds while a worker
+    // extracts the scene's picture.
     void showStoredPreview(std::int32_t position, const package::Scene& scene);
+    // Starts a worker that extracts and decodes the request's picture.
+    void extractOnWorker(SceneImageCallback& request, const package::FileItem& item);
 
     Mode mode_ = Mode::full;
     PictureLoader loader_;

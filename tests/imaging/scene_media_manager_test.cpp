@@ -966,8 +966,8 @@ TEST_F(SceneMediaOnWorkers, AStoredPreviewShowsAtOnceAndGivesWayOnlyToItsOwnScen
 }
 
 // Stored preview bytes that are no JPEG (a damaged or foreign tour) show
-// nothing, and the scene gets today's eighth-size first look instead.
-TEST_F(SceneMediaOnWorkers, AStoredPreviewThatDoesNotDecodeLeavesTheFirstLookToTheScenesPicture) {
+// nothing and ask nothing: the scene's picture comes as it would have.
+TEST_F(SceneMediaOnWorkers, AStoredPreviewThatDoesNotDecodeShowsNothingBeforeThePicture) {
     std::vector<SceneSource> scenes = smallScenes(1);
     scenes[0].image = picturePath("scene-wide.jpg");
     TestTour tour(scenes);
@@ -976,15 +976,12 @@ TEST_F(SceneMediaOnWorkers, AStoredPreviewThatDoesNotDecodeLeavesTheFirstLookToT
     tour.tour().setPreviews({package::StoredPreview{0, stored->length}});  // the file's start
     attach(tour);
     takePreviews();
-    FullDecodeGate::instance().hold(tour.scene(1).id());
     ask(1);
     EXPECT_TRUE(heard.empty());
-    EXPECT_EQ(manager.sceneDecodes().previewStage(), imaging::SceneDecodes::Stage::timing);
-    const bool previewed = pumpUntil([&] { return !heard.empty(); }, std::chrono::seconds(20));
-    FullDecodeGate::instance().release();
-    ASSERT_TRUE(previewed);
+    EXPECT_EQ(manager.sceneDecodes().previewStage(), imaging::SceneDecodes::Stage::none);
     ASSERT_TRUE(waitForInstallation(manager));
-    EXPECT_EQ(images().widths, (std::vector<std::int32_t>{750, 6000}));
+    EXPECT_EQ(heard, (std::vector<std::string>{image(tour, 1), "sound"}));
+    EXPECT_EQ(images().widths, std::vector<std::int32_t>{6000});
 }
 
 TEST_F(SceneMediaOnWorkers, AFinishedDecodeWhoseNoticeWasLostIsInstalledWhenLookedFor) {
