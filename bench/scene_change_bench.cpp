@@ -148,7 +148,8 @@ void showScene(const std::string& payloadPath, std::int32_t length, viewer::View
     loader.setDC(renderer.deviceContext());
     loader.setCache(&cache);
     const bool decoded =
-        buffer && loader.loadFromGlobal(static_cast<HGLOBAL>(buffer->takeBlock()), length);
+        buffer && loader.loadFromGlobal(
+                      platform::UniqueGlobal(static_cast<HGLOBAL>(buffer->takeBlock())), length);
     phases.decode.push_back(clock.lap());
     if (!decoded) {
         std::fprintf(stderr, "%s: the picture did not decode\n", payloadPath.c_str());
@@ -240,10 +241,11 @@ int main(int argc, char** argv) {
         std::string name = pictures[index];
         name = name.substr(name.find_last_of("/\\") + 1);
         name = name.substr(0, name.find('.'));
-        std::printf("summary: scene phases %s: extraction %.0f ms, decode %.0f ms on %d threads, "
-                    "first frame %.0f ms\n",
-                    name.c_str(), extract, decode + render,
-                    platform::BandPool::threadsForThisProcessor(), view);
+        std::printf(
+            "summary: scene phases %s: extraction %.0f ms, decode %.0f ms on %d threads, "
+            "first frame %.0f ms\n",
+            name.c_str(), extract, decode + render, platform::BandPool::threadsForThisProcessor(),
+            view);
     }
     renderer.reset();
     return 0;

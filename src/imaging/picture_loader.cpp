@@ -97,12 +97,12 @@ bool PictureLoader::loadFromBufferKeepingIt(const void* data, std::uint32_t size
     if (copy.failure == platform::MovableCopy::Failure::lock) {
         throw OutOfMemoryException(imaging::oom::bufferLock);
     }
-    return loadFromGlobalKeepingIt(copy.block.release(), static_cast<std::int32_t>(size));
+    return loadFromGlobalKeepingIt(std::move(copy.block), static_cast<std::int32_t>(size));
 }
 
-bool PictureLoader::loadFromGlobal(HGLOBAL block, std::int32_t size) {
+bool PictureLoader::loadFromGlobal(platform::UniqueGlobal block, std::int32_t size) {
     releasePicture();
-    return loadFromGlobalKeepingIt(block, size);
+    return loadFromGlobalKeepingIt(std::move(block), size);
 }
 
 // Keeps the block when it holds a JPEG of a kind the player decodes itself.
@@ -131,10 +131,8 @@ bool PictureLoader::holdIfOwnJpeg(const std::shared_ptr<platform::UniqueGlobal>&
     return true;
 }
 
-bool PictureLoader::loadFromGlobalKeepingIt(HGLOBAL block, std::int32_t size) {
-    // The block is the loader's now, whatever comes of it.
-    platform::UniqueGlobal owned(block);
-    const auto shared = std::make_shared<platform::UniqueGlobal>(std::move(owned));
+bool PictureLoader::loadFromGlobalKeepingIt(platform::UniqueGlobal block, std::int32_t size) {
+    const auto shared = std::make_shared<platform::UniqueGlobal>(std::move(block));
     if (holdIfOwnJpeg(shared, size)) {
         return true;
     }

@@ -46,10 +46,10 @@ class PictureLoader {
     // release a held picture first.
     bool loadFromBufferKeepingIt(const void* data, std::uint32_t size);
     // Releases any held picture, then loadFromGlobalKeepingIt.
-    bool loadFromGlobal(HGLOBAL block, std::int32_t size);
-    // Decodes a movable block holding a whole compressed picture. The block
-    // passes to the loader in every case and is freed by it.
-    bool loadFromGlobalKeepingIt(HGLOBAL block, std::int32_t size);
+    bool loadFromGlobal(platform::UniqueGlobal block, std::int32_t size);
+    // Decodes a movable block holding a whole compressed picture, which the
+    // loader owns from now on.
+    bool loadFromGlobalKeepingIt(platform::UniqueGlobal block, std::int32_t size);
     // Releases any held picture, then decodes a block that others may read
     // at the same time (a scene's JPEG, read by its full decode and by its
     // preview): the loader holds a share of it while it holds the picture

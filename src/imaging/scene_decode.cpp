@@ -95,8 +95,9 @@ std::shared_ptr<DibImage> imageOfLoaded(PictureLoader& loader, ImageMode mode,
 }  // namespace
 
 std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, ImageMode mode, ImageCache* guardCache,
-                                      HGLOBAL block, std::int32_t size, std::int32_t id) {
-    loader.loadFromGlobal(block, size);
+                                      platform::UniqueGlobal block, std::int32_t size,
+                                      std::int32_t id) {
+    loader.loadFromGlobal(std::move(block), size);
     return imageOfLoaded(loader, mode, guardCache, id);
 }
 

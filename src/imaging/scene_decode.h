@@ -33,12 +33,12 @@ class PictureLoader;
 // shows), or at most 1000 x 500 (what the reduced mode of a preview host asks).
 enum class ImageMode { full, reduced };
 
-// Decodes a whole compressed picture held in `block` (which the loader takes
-// over) with `loader`: at natural size, the memory guard shrinking
-// `guardCache` (none when null); in the reduced mode at most 1000 x 500.
-// Never null; a picture that did not decode gives the null image.
+// Decodes a whole compressed picture held in `block` with `loader`: at natural size, the memory
+// guard shrinking `guardCache` (none when null); in the reduced mode at most 1000 x 500. Never
+// null; a picture that did not decode gives the null image.
 std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, ImageMode mode, ImageCache* guardCache,
-                                      HGLOBAL block, std::int32_t size, std::int32_t id);
+                                      platform::UniqueGlobal block, std::int32_t size,
+                                      std::int32_t id);
 
 // A scene's compressed picture, read by its full decode and its preview.
 using SharedBlock = std::shared_ptr<platform::UniqueGlobal>;

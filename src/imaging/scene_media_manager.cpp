@@ -86,8 +86,8 @@ void SceneImageCallback::deliver(std::unique_ptr<package::Payload> payload) {
     try {
         if (buffer != nullptr) {
             const std::int32_t size = buffer->size();
-            image =
-                manager_->loadImageFromGlobal(static_cast<HGLOBAL>(buffer->takeBlock()), size, id_);
+            image = manager_->loadImageFromGlobal(
+                platform::UniqueGlobal(static_cast<HGLOBAL>(buffer->takeBlock())), size, id_);
         } else {
             image = std::make_shared<DibImage>();
         }
@@ -482,7 +482,8 @@ std::shared_ptr<DibImage> SceneMediaManager::loadImageFromFile(const char* path)
     return image;
 }
 
-std::shared_ptr<DibImage> SceneMediaManager::loadImageFromGlobal(HGLOBAL block, std::int32_t size,
+std::shared_ptr<DibImage> SceneMediaManager::loadImageFromGlobal(platform::UniqueGlobal block,
+                                                                 std::int32_t size,
                                                                  std::int32_t id) {
     if (decodeWatch_ != nullptr) {
         decodeWatch_->decodingHere(id);
@@ -491,16 +492,16 @@ std::shared_ptr<DibImage> SceneMediaManager::loadImageFromGlobal(HGLOBAL block, 
         imageCache_.clear();
     }
     std::shared_ptr<DibImage> image =
-        imaging::decodeImage(loader_, mode_, &imageCache_, block, size, id);
+        imaging::decodeImage(loader_, mode_, &imageCache_, std::move(block), size, id);
     if (!image->isNull()) {
         imageCache_.add(image);
     }
     return image;
 }
 
-std::shared_ptr<DibImage> SceneMediaManager::loadImageFromGlobalWithNextId(HGLOBAL block,
-                                                                           std::int32_t size) {
-    return loadImageFromGlobal(block, size, imageCache_.nextId());
+std::shared_ptr<DibImage> SceneMediaManager::loadImageFromGlobalWithNextId(
+    platform::UniqueGlobal block, std::int32_t size) {
+    return loadImageFromGlobal(std::move(block), size, imageCache_.nextId());
 }
 
 void SceneMediaManager::handOverPreview(SceneImageListener* listener,

@@ -172,9 +172,10 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     // null image. The image is shared with the cache when the cache took it;
     // otherwise the caller's hold is the only one.
     std::shared_ptr<DibImage> loadImageFromFile(const char* path);
-    std::shared_ptr<DibImage> loadImageFromGlobal(HGLOBAL block, std::int32_t size,
+    std::shared_ptr<DibImage> loadImageFromGlobal(platform::UniqueGlobal block, std::int32_t size,
                                                   std::int32_t id);
-    std::shared_ptr<DibImage> loadImageFromGlobalWithNextId(HGLOBAL block, std::int32_t size);
+    std::shared_ptr<DibImage> loadImageFromGlobalWithNextId(platform::UniqueGlobal block,
+                                                            std::int32_t size);
 
     // What the destructor does, for an owner that must let go of the pictures
     // and the files before it goes: the listeners and requests, the decoder's

@@ -123,7 +123,7 @@ TEST_F(PictureDecoding, PixelSizeComesFromHimetricAtScreenResolution) {
         // The picture service reports this bitmap as 2540 x 2540 HIMETRIC.
         const auto bytes = readFile(picturePath("square-96.bmp"));
         platform::ComRef<IStream> stream;
-        ASSERT_EQ(CreateStreamOnHGlobal(makeBlock(bytes), TRUE, stream.receive()), S_OK);
+        ASSERT_EQ(CreateStreamOnHGlobal(makeBlock(bytes).release(), TRUE, stream.receive()), S_OK);
         platform::ComRef<IPicture> picture;
         ASSERT_EQ(OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPicture,
                                  reinterpret_cast<void**>(picture.receive())),

@@ -386,7 +386,8 @@ void deliverPicture(imaging::SceneMediaManager& manager, imaging::SceneImageList
     const auto bytes = readFile(picturePath(file));
     const auto length = static_cast<std::int32_t>(std::max(size, bytes.size()));
     imaging::SceneImageCallback request(listener, &manager, id);
-    request.deliver(std::make_unique<package::PayloadBuffer>(makeBlock(bytes, size), length));
+    request.deliver(
+        std::make_unique<package::PayloadBuffer>(makeBlock(bytes, size).release(), length));
 }
 
 // Runs render ticks on this thread while a message box is open.

@@ -191,7 +191,7 @@ TEST(BitmapHandleSoak, MoreBitmapsThanTheHandleTableHoldsAllComeBack) {
     constexpr int decodes = 3 * spare;
     for (int n = 0; n < decodes; ++n) {
         imaging::SceneImageCallback request(shown, &manager, 1 + n % 9);
-        request.deliver(std::make_unique<package::PayloadBuffer>(makeBlock(bytes), size));
+        request.deliver(std::make_unique<package::PayloadBuffer>(makeBlock(bytes).release(), size));
         if (nullImages != 0 || warnings.answered() != 0) {
             FAIL() << "no bitmap after " << n << " decodes";
         }

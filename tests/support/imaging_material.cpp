@@ -19,17 +19,18 @@ bool fileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-HGLOBAL makeBlock(const std::vector<std::uint8_t>& bytes, std::size_t size) {
+platform::UniqueGlobal makeBlock(const std::vector<std::uint8_t>& bytes, std::size_t size) {
     const std::size_t total = std::max(size, bytes.size());
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, std::max<std::size_t>(total, 1));
-    if (block == nullptr) {
-        return nullptr;
+    platform::UniqueGlobal block(
+        GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, std::max<std::size_t>(total, 1)));
+    if (!block) {
+        return block;
     }
-    void* target = GlobalLock(block);
+    void* target = GlobalLock(block.get());
     if (!bytes.empty()) {
         std::memcpy(target, bytes.data(), bytes.size());
     }
-    GlobalUnlock(block);
+    GlobalUnlock(block.get());
     return block;
 }
 

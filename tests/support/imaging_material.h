@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/scoped_handle.h"
+
 namespace test_support {
 
 // A picture made by the build: bin/imaging-pictures/<name>.
 std::string picturePath(const std::string& name);
 bool fileExists(const std::string& path);
 // A new movable block holding the bytes (padded with zeros to `size` when larger).
-HGLOBAL makeBlock(const std::vector<std::uint8_t>& bytes, std::size_t size = 0);
+platform::UniqueGlobal makeBlock(const std::vector<std::uint8_t>& bytes, std::size_t size = 0);
 
 // Loads the test language module (the image prompts' strings) once and
 // makes it the prompts' string module.
