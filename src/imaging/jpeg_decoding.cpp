@@ -129,10 +129,11 @@ Outcome decodeStream(std::span<const std::uint8_t> stream, int eighths, const Ro
     return decodeRows(session, stream, eighths, plan, rows, signals);
 }
 
-// One band: its own rows, decoded from a stream that starts one interval
-// earlier and ends one later (where there are), so that the chroma rows its
-// edge rows are smoothed with are the picture's own and the band's rows equal
-// those of a decode in one piece.
+// One band: its own rows, decoded from a stream of their intervals. Where
+// chroma is subsampled vertically the stream starts one interval earlier and
+// ends one later (where there are), so that the chroma rows its edge rows are
+// smoothed with are the picture's own and the band's rows equal those of a
+// decode in one piece.
 struct Band {
     std::vector<std::uint8_t> stream;
     RowPlan plan;
@@ -150,14 +151,21 @@ std::vector<Band> planBands(std::span<const std::uint8_t> bytes, const Facts& fa
     if (intervalCount < 2 || intervalCount != expected) {
         return bands;  // damaged or unusual: decoded in one piece
     }
-    const std::size_t count = std::min<std::size_t>(threads, intervalCount);
+    // Without vertical subsampling every row decodes apart from its
+    // neighbours: a band needs no context rows, and more bands than threads
+    // keep every thread busy to the end when other work takes a core for a
+    // while. Context rows cost an interval on each side of a band, so a
+    // subsampled picture gets one band a thread.
+    const bool needsContext = facts.mcuHeight > 8;
+    const std::size_t bandsPerThread = needsContext ? 1 : 4;
+    const std::size_t count = std::min<std::size_t>(threads * bandsPerThread, intervalCount);
     const int scaledHeight = scaledSize(facts.size, eighths).height;
     const int scaledIntervalRows = intervalRows * eighths / 8;
     for (std::size_t band = 0; band < count; ++band) {
         const std::size_t first = intervalCount * band / count;
         const std::size_t last = intervalCount * (band + 1) / count;
-        const std::size_t from = first > 0 ? first - 1 : 0;
-        const std::size_t to = std::min(last + 1, intervalCount);
+        const std::size_t from = needsContext && first > 0 ? first - 1 : first;
+        const std::size_t to = needsContext ? std::min(last + 1, intervalCount) : last;
         const int top = static_cast<int>(from) * intervalRows;
         const int bottom = std::min(static_cast<int>(to) * intervalRows, facts.size.height);
         Band planned;
@@ -198,7 +206,7 @@ Outcome combined(const std::vector<Outcome>& outcomes) {
     return Outcome::decoded;
 }
 
-Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows,
+Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows, unsigned threads,
                     const BandSignals& signals) {
     std::vector<Outcome> outcomes(bands.size(), Outcome::cancelled);
     const auto count = static_cast<std::int32_t>(bands.size());
@@ -206,7 +214,7 @@ Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows,
         const auto index = static_cast<std::size_t>(band);
         outcomes[index] = guardedBand(bands[index], eighths, rows, signals);
     };
-    platform::BandPool pool(count);
+    platform::BandPool pool(std::min(count, static_cast<std::int32_t>(threads)));
     pool.run(count, decodeBand);
     return combined(outcomes);
 }
@@ -278,7 +286,7 @@ Outcome decode(std::span<const std::uint8_t> bytes, int eighths, BgrRows rows, u
             bands = planBands(bytes, *facts, eighths, threads);
         }
         if (bands.size() > 1) {
-            return decodeBands(bands, eighths, rows, signals);
+            return decodeBands(bands, eighths, rows, threads, signals);
         }
         const int height = scaledSize(facts->size, eighths).height;
         return decodeStream(bytes, eighths, RowPlan{0, height, 0, height}, rows, signals);
