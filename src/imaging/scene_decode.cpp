@@ -103,8 +103,15 @@ std::shared_ptr<DibImage> decodeImage(PictureLoader& loader, ImageMode mode, Ima
 
 std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock block,
                                              std::int32_t size, std::int32_t id, int eighths) {
-    if (!previewable(block->get(), size)) {
-        return nullptr;  // no decode through the platform for a first look
+    // Only JPEGs the player decodes itself: none goes through the platform
+    // for a first look.
+    const std::optional<jpeg::Facts> facts = ownJpegFacts(block->get(), size);
+    if (!facts) {
+        return nullptr;
+    }
+    const PixelSize look = jpeg::scaledSize(facts->size, eighths);
+    if (look.width > largestFirstLook.width || look.height > largestFirstLook.height) {
+        return nullptr;  // damage or a foreign writer's: not worth the memory, nor a warning
     }
     loader.loadFromSharedBlock(std::move(block), size);
     LoadedBitmap loaded = loader.previewBitmap(eighths);
@@ -116,18 +123,24 @@ std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock 
     return image;
 }
 
-bool previewable(HGLOBAL block, std::int32_t size) {
+std::optional<jpeg::Facts> ownJpegFacts(HGLOBAL block, std::int32_t size) {
     if (size <= 0) {
-        return false;
+        return std::nullopt;
     }
     const auto* bytes = static_cast<const std::uint8_t*>(GlobalLock(block));
     if (bytes == nullptr) {
-        return false;
+        return std::nullopt;
     }
-    const auto facts =
-        jpeg::probe(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(size)));
+    auto facts = jpeg::probe(std::span<const std::uint8_t>(bytes, static_cast<std::size_t>(size)));
     GlobalUnlock(block);
-    return facts && jpeg::takes(*facts);
+    if (!facts || !jpeg::takes(*facts)) {
+        return std::nullopt;
+    }
+    return facts;
+}
+
+bool previewable(HGLOBAL block, std::int32_t size) {
+    return ownJpegFacts(block, size).has_value();
 }
 
 void setDecodeObserver(DecodeObserver observer, void* context) {

@@ -56,12 +56,18 @@ struct PicturePlace {
 // had (the file does not open, the range does not lie inside it).
 SharedBlock extractPicture(const PicturePlace& place);
 
+// The largest first look: an eighth of the widest panorama the player shows.
+inline constexpr PixelSize largestFirstLook{2048, 1024};
+
 // Decodes the block at `eighths` / 8 of its size for a first look: an eighth
 // of a scene's picture, or the whole of its stored preview (JPEGs the player
-// decodes itself only). Null for any other picture or when it fails; never
-// prompts.
+// decodes itself only, at most largestFirstLook). Null for any other picture
+// or when it fails; never prompts.
 std::shared_ptr<DibImage> decodePreviewImage(PictureLoader& loader, SharedBlock block,
                                              std::int32_t size, std::int32_t id, int eighths = 1);
+// What the block's JPEG says of itself when the player decodes it itself;
+// nothing for any other picture.
+std::optional<jpeg::Facts> ownJpegFacts(HGLOBAL block, std::int32_t size);
 // Whether the block holds a JPEG of a kind the player decodes itself, which
 // alone has a quick eighth-size decode.
 bool previewable(HGLOBAL block, std::int32_t size);

@@ -12,6 +12,7 @@
 
 #include "imaging/image_geometry.h"
 #include "imaging/picture_loader.h"
+#include "imaging/scene_decode.h"
 #include "imaging/scene_media_manager.h"
 #include "platform/com_apartment.h"
 #include "platform/picture_decoding.h"
@@ -239,6 +240,36 @@ TEST_F(OwnJpegPath, ABlockSharedByTwoLoadersDecodesInBothAndOutlivesEach) {
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), kept));
         GlobalUnlock(shared->get());
     }
+}
+
+// A first look whose header claims a picture larger than any first look
+// (damage, or a foreign writer's preview) is passed over at once: no section
+// of that size is tried, and no warning asks about it.
+TEST_F(OwnJpegPath, AFirstLookLargerThanAnyPreviewIsPassedOverWithoutAWarning) {
+    std::vector<std::uint8_t> bytes = readFile(jpegPath("baseline-444.jpg"));
+    const auto decodeLook = [&](int eighths) {
+        return imaging::decodePreviewImage(
+            loader, std::make_shared<platform::UniqueGlobal>(makeBlock(bytes)),
+            static_cast<std::int32_t>(bytes.size()), 7, eighths);
+    };
+    const auto whole = decodeLook(imaging::jpeg::wholeSize);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole->header()->biWidth, 333);
+
+    const std::uint8_t frameMarker[] = {0xFF, 0xC0};
+    const auto frame =
+        std::search(bytes.begin(), bytes.end(), std::begin(frameMarker), std::end(frameMarker));
+    ASSERT_NE(frame, bytes.end());
+    // After the marker, its length and the precision: 60000 rows of 65000.
+    const auto at = static_cast<std::size_t>(frame - bytes.begin()) + 5;
+    bytes[at] = 0xEA;
+    bytes[at + 1] = 0x60;
+    bytes[at + 2] = 0xFD;
+    bytes[at + 3] = 0xE8;
+    const MessageBoxWatcher boxes(MessageBoxWatcher::anyCaption, IDOK);
+    EXPECT_EQ(decodeLook(imaging::jpeg::wholeSize), nullptr);
+    EXPECT_EQ(decodeLook(1), nullptr);  // an eighth of it, 8125 wide, is still too large
+    EXPECT_EQ(boxes.answered(), 0);
 }
 
 TEST_F(OwnJpegPath, PreviewIsAnEighthWhosePixelsAverageTheirBlocks) {
