@@ -64,12 +64,12 @@ class DibImage {
     }
     // An image no longer on show gives its levels up, so that a cache of
     // scenes holds their pixels alone; levels a worker finishes for it later
-    // are not kept either.
-    void dropLevels() {
-        std::shared_ptr<const imaging::ImageLevels> dropped;  // freed outside the lock
+    // are not kept either. The levels it had come back, for the caller to
+    // let go of where it likes.
+    std::shared_ptr<const imaging::ImageLevels> dropLevels() {
         const std::lock_guard<std::mutex> guard(levelsLock_);
         levelsWanted_ = false;
-        dropped = std::move(levels_);
+        return std::move(levels_);
     }
     // Asks for the levels again; true when they had been given up, so that
     // the caller has them built anew.

@@ -185,6 +185,7 @@ void SceneMediaManager::releaseAll() {
     loader_.releasePicture();
     imageCache_.clear();
     shownImage_.reset();
+    releaser_.waitUntilIdle();
     soundFiles_.clear();
 }
 
@@ -526,11 +527,14 @@ void SceneMediaManager::handOverImage(SceneImageListener* listener,
 }
 
 void SceneMediaManager::replaceShownImage(std::shared_ptr<DibImage> image) {
-    if (shownImage_ != nullptr && shownImage_ != image) {
-        // The listener reads the new image's levels by now.
-        shownImage_->dropLevels();
+    std::shared_ptr<DibImage> replaced = std::exchange(shownImage_, std::move(image));
+    if (replaced != nullptr && replaced != shownImage_) {
+        // The listener reads the new image's levels by now. The old picture,
+        // when nothing else holds it, and its levels go on the release
+        // thread: the new scene is on screen sooner.
+        releaser_.release(replaced->dropLevels());
+        releaser_.release(std::move(replaced));
     }
-    shownImage_ = std::move(image);
     decodes_.keepLevelsOnlyFor(shownImage_.get());
     if (shownImage_ != nullptr && !shownImage_->isNull() && decodes_.levelBuilder() != nullptr &&
         mode_ == Mode::full && shownImage_->wantLevels()) {

@@ -23,6 +23,7 @@
 #include "imaging/scene_listeners.h"
 #include "package/sound_file_list.h"
 #include "package/media_callback.h"
+#include "platform/release_thread.h"
 
 namespace package {
 class FileItem;
@@ -270,6 +271,8 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     std::uint64_t levelsOffered_ = 0;
     HeldSceneSound heldSound_;
     SceneDecodeWatch* decodeWatch_ = nullptr;
+    // Lets go of the pictures no longer on show.
+    platform::ReleaseThread releaser_;
     // Declared last: its workers use the cache and end first.
     imaging::SceneDecodes decodes_;
 };

@@ -462,7 +462,8 @@ TEST_F(SceneMedia, ShownImageSurvivesEvictionUntilItsSuccessorIsHandedOver) {
     EXPECT_EQ(view.stalePixels, 0);
     EXPECT_EQ(manager.imageCache().at(0)->id(), 2);
     EXPECT_EQ(view.deliveredIds.back(), 5);
-    EXPECT_FALSE(isBitmap(shownBitmap));  // freed once replaced
+    // Freed once replaced, on the manager's release thread.
+    EXPECT_TRUE(pumpUntil([&] { return !isBitmap(shownBitmap); }, std::chrono::seconds(20)));
 }
 
 TEST_F(SceneMedia, ImagesTheCacheDidNotTakeAreFreedOnceReplaced) {
@@ -484,8 +485,9 @@ TEST_F(SceneMedia, ImagesTheCacheDidNotTakeAreFreedOnceReplaced) {
     missing.deliver(nullptr);
     EXPECT_TRUE(view.shown->isNull());
     EXPECT_EQ(view.deliveredIds.back(), imaging::DibImage::nullId);
-    EXPECT_FALSE(isBitmap(duplicateBitmap));  // the rejected duplicate is freed
-    EXPECT_TRUE(isBitmap(cachedBitmap));      // the cached one stays
+    // The rejected duplicate is freed (on the release thread).
+    EXPECT_TRUE(pumpUntil([&] { return !isBitmap(duplicateBitmap); }, std::chrono::seconds(20)));
+    EXPECT_TRUE(isBitmap(cachedBitmap));  // the cached one stays
 
     manager.showPictureFile(picturePath("corner.gif").c_str());
     EXPECT_EQ(manager.shownImage(), view.shown);  // the null image went with its successor
