@@ -338,8 +338,9 @@ TEST_F(PlayerLifecycle, AnOvertakenSceneChangeIsNeverShown) {
     script.mainWindowReady = firstSceneShows;
     script.onMainWindow = [&](HWND window) {
         // Scene 3, then Page Down while its picture still decodes: scene 4
-        // shows, and scene 3's picture never does, not even once its decode
-        // is done.
+        // shows, and scene 3's picture never comes back, not even once its
+        // decode is done. (Scene 3's first look, its stored preview, shows
+        // until Page Down is handled.)
         goToScene(window, 3);
         nextScene(window);
         for (int sample = 0; sample < 40; ++sample) {
@@ -357,9 +358,6 @@ TEST_F(PlayerLifecycle, AnOvertakenSceneChangeIsNeverShown) {
     for (auto at = firstBlue; at != seen.end(); ++at) {
         EXPECT_TRUE(blue(*at)) << "sample " << (at - seen.begin()) << " shows " << std::hex << *at;
     }
-    EXPECT_FALSE(std::any_of(seen.begin(), seen.end(), [](COLORREF c) {
-        return closeTo(c, 40, 200, 40);
-    })) << "scene 3's picture showed";
     expectTempFolderEmpty("a player whose scene change was overtaken");
 }
 
