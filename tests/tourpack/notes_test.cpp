@@ -213,6 +213,7 @@ TEST_F(ManifestNotes, BuildFitsANotesPictureIntoItsBox) {
                        "to 640 x 240"),
               std::string::npos)
         << all;
+    EXPECT_EQ(prepared.notices().size(), 2u) << "the two larger than the box are converted";
     EXPECT_TRUE(tourpack::inspectTour(tourFile.string()).problems.empty());
 }
 

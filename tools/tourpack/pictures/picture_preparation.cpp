@@ -142,6 +142,7 @@ class PictureConverter {
         }
         const fs::path converted = writeJpeg(pixels, picture);
         line = done + "stored as JPEG (quality " + std::to_string(options_.quality) + ")";
+        notices_.push_back(line);
         return converted;
     }
 
