@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "package/field_reader.h"
@@ -20,6 +21,11 @@ constexpr std::int64_t smallestLinkSize = FieldReader::intWidth + 2 * FieldReade
                                           3 * FieldReader::floatWidth;
 // A tag and a content length.
 constexpr std::int64_t smallestSectionSize = 2 * FieldReader::longWidth;
+// The fewest bytes a note takes: two angles, three empty texts, no picture.
+constexpr std::int64_t smallestNoteSize =
+    2 * FieldReader::floatWidth + 3 * FieldReader::longWidth + FieldReader::intWidth;
+// A picture's length and at least one byte.
+constexpr std::int64_t smallestPictureSize = FieldReader::longWidth + 1;
 
 struct BadBlock {
     std::int64_t offset;
@@ -82,6 +88,13 @@ class BoundedFields {
                                    " does not fit the " + std::to_string(left()) + " bytes left"};
         }
         return length;
+    }
+
+    // A STRING's bytes, all of them.
+    std::string readBytes(const char* field) {
+        std::string bytes(static_cast<std::size_t>(readLength(field)), '\0');
+        take(bytes.data(), static_cast<std::int64_t>(bytes.size()), field);
+        return bytes;
     }
 
     // A STRING, cut at a NUL inside as the record stream's texts are.
@@ -231,6 +244,112 @@ class PreviewsSection {
     const Tour& tour_;
 };
 
+// Each scene's notes, then the pictures they show: the texts are read and
+// held to the note rules, the pictures only placed.
+class NotesSection {
+  public:
+    NotesSection(BoundedFields& fields, const Tour& tour) : fields_(fields), tour_(tour) {}
+
+    std::vector<std::vector<SceneNote>> read() {
+        const std::int32_t scenes = fields_.readInt("notes: scene count");
+        if (scenes != tour_.sceneCount()) {
+            fields_.fail("notes: " + std::to_string(scenes) + " scenes where the tour has " +
+                         std::to_string(tour_.sceneCount()));
+        }
+        std::vector<std::vector<SceneNote>> notes(static_cast<std::size_t>(scenes));
+        for (std::int32_t position = 1; position <= scenes; ++position) {
+            const std::string where = "notes of scene " + std::to_string(position);
+            const std::int32_t count = fields_.readInt(where.c_str());
+            if (count < 0 || count > maximumNotesPerScene ||
+                count * smallestNoteSize > fields_.left()) {
+                fields_.fail(where + ": " + std::to_string(count) + " notes");
+            }
+            for (std::int32_t k = 0; k < count; ++k) {
+                notes[static_cast<std::size_t>(position - 1)].push_back(
+                    readNote(where + ", note " + std::to_string(k + 1)));
+            }
+        }
+        const std::vector<NotePicture> pictures = readPictures();
+        std::size_t next = 0;
+        for (auto& sceneNotes : notes) {
+            for (SceneNote& note : sceneNotes) {
+                const std::int32_t number = pictureNumbers_[next++];
+                if (number > static_cast<std::int32_t>(pictures.size())) {
+                    fields_.fail("notes: picture " + std::to_string(number) + " of " +
+                                 std::to_string(pictures.size()) + " is not in the section");
+                }
+                if (number > 0) {
+                    note.picture = pictures[static_cast<std::size_t>(number - 1)];
+                }
+            }
+        }
+        if (fields_.left() != 0) {
+            fields_.fail("notes: " + std::to_string(fields_.left()) +
+                         " bytes left unread in the section");
+        }
+        return notes;
+    }
+
+  private:
+    SceneNote readNote(const std::string& where) {
+        SceneNote note;
+        note.pan = angle(where + ": pan", panLimit);
+        note.tilt = angle(where + ": tilt", tiltLimit);
+        note.title = text(where + ": title", note_rules::titleFault);
+        note.text = text(where + ": text", note_rules::textFault);
+        note.link = text(where + ": link", note_rules::linkFault);
+        const std::int32_t picture = fields_.readInt((where + ": picture").c_str());
+        if (picture < 0) {
+            fields_.fail(where + ": picture " + std::to_string(picture));
+        }
+        pictureNumbers_.push_back(picture);
+        return note;
+    }
+
+    std::vector<NotePicture> readPictures() {
+        const std::int32_t count = fields_.readInt("notes: picture count");
+        if (count < 0 || count * smallestPictureSize > fields_.left()) {
+            fields_.fail("notes: " + std::to_string(count) + " pictures");
+        }
+        std::vector<NotePicture> pictures;
+        for (std::int32_t k = 1; k <= count; ++k) {
+            NotePicture picture;
+            picture.length = fields_.readLength("notes: picture length");
+            if (picture.length == 0) {
+                fields_.fail("notes: picture " + std::to_string(k) + " is empty");
+            }
+            picture.offset = fields_.position();
+            fields_.skip(picture.length);
+            pictures.push_back(picture);
+        }
+        return pictures;
+    }
+
+    float angle(const std::string& field, float limit) {
+        const float value = fields_.readFloat(field.c_str());
+        if (!within(value, -limit, limit)) {
+            fields_.fail(field + " is outside " + std::to_string(static_cast<int>(-limit)) +
+                         " to " + std::to_string(static_cast<int>(limit)));
+        }
+        return value;
+    }
+
+    std::string text(const std::string& field, std::string (*fault)(std::string_view)) {
+        std::string value = fields_.readBytes(field.c_str());
+        const std::string wrong = fault(value);
+        if (!wrong.empty()) {
+            fields_.fail(field + ": " + wrong);
+        }
+        return value;
+    }
+
+    BoundedFields& fields_;
+    const Tour& tour_;
+    // Each note's picture number in reading order, resolved once the
+    // pictures after the notes are placed.
+    std::vector<std::int32_t> pictureNumbers_;
+};
+
 class BlockReader {
   public:
     BlockReader(std::istream& stream, std::int64_t begin, std::int64_t end, Tour& tour)
@@ -260,9 +379,16 @@ class BlockReader {
         if (previewsIgnored_.empty()) {
             tour_.setPreviews(std::move(previews_));
         }
+        tour_.setTransition(transition_);
+        if (notesIgnored_.empty()) {
+            for (std::size_t i = 0; i < notes_.size(); ++i) {
+                tour_.scene(static_cast<std::int32_t>(i) + 1)->setNotes(std::move(notes_[i]));
+            }
+        }
     }
 
     const std::string& previewsIgnored() const { return previewsIgnored_; }
+    const std::string& notesIgnored() const { return notesIgnored_; }
 
   private:
     // Whatever does not start with the marker is no block of ours.
@@ -293,6 +419,14 @@ class BlockReader {
             previews(contentEnd);
             return;
         }
+        if (tag == notesTag) {
+            notes(contentEnd);
+            return;
+        }
+        if (tag == transitionTag) {
+            transition(contentEnd);
+            return;
+        }
         if (tag != linksTag) {
             fields_.skip(length);
             return;
@@ -301,14 +435,38 @@ class BlockReader {
             fields_.fail("a second links section");
         }
         haveLinks_ = true;
+        filling(contentEnd, linksTag, [&] { links_ = LinksSection(fields_, tour_).read(); });
+    }
+
+    // Runs `read` over the section's content, which it must read to the
+    // end; any fault spoils the block.
+    template <class Read>
+    void filling(std::int64_t contentEnd, const char* name, Read read) {
         const std::int64_t blockEnd = fields_.limit();
         fields_.setLimit(contentEnd);
-        links_ = LinksSection(fields_, tour_).read();
+        read();
         if (fields_.left() != 0) {
-            fields_.fail("links: " + std::to_string(fields_.left()) +
+            fields_.fail(std::string(name) + ": " + std::to_string(fields_.left()) +
                          " bytes left unread in the section");
         }
         fields_.setLimit(blockEnd);
+    }
+
+    // Runs `read` over a section whose faults cost the section alone, and
+    // goes on after it whatever `read` met; returns what was wrong, or "".
+    template <class Read>
+    std::string onItsOwn(std::int64_t contentEnd, Read read) {
+        const std::int64_t blockEnd = fields_.limit();
+        fields_.setLimit(contentEnd);
+        std::string fault;
+        try {
+            read();
+        } catch (const BadBlock& bad) {
+            fault = bad.what + " (at offset " + std::to_string(bad.offset) + ")";
+        }
+        fields_.setLimit(blockEnd);
+        fields_.resumeAt(contentEnd);
+        return fault;
     }
 
     // One INT filling the section; a negative one is no code page at all.
@@ -328,46 +486,63 @@ class BlockReader {
         textCodePage_ = static_cast<std::uint32_t>(codePage);
     }
 
-    // One STRING filling the section; a word this reader does not know
-    // leaves the tour smooth.
+    // One STRING filling the section, at most once in a block.
+    std::string word(std::int64_t contentEnd, const char* name, bool& seen) {
+        if (seen) {
+            fields_.fail(std::string("a second ") + name + " section");
+        }
+        seen = true;
+        std::string value;
+        filling(contentEnd, name, [&] { value = fields_.readString(name); });
+        return value;
+    }
+
+    // A word this reader does not know leaves the tour smooth.
     void sampling(std::int64_t contentEnd) {
-        if (haveSampling_) {
-            fields_.fail("a second sampling section");
-        }
-        haveSampling_ = true;
-        const std::int64_t blockEnd = fields_.limit();
-        fields_.setLimit(contentEnd);
-        const std::string word = fields_.readString("sampling");
-        if (fields_.left() != 0) {
-            fields_.fail("sampling: " + std::to_string(fields_.left()) +
-                         " bytes left unread in the section");
-        }
-        fields_.setLimit(blockEnd);
-        if (word == nearestSampling) {
+        if (word(contentEnd, samplingTag, haveSampling_) == nearestSampling) {
             sampling_ = ViewSampling::nearest;
+        }
+    }
+
+    // A word this reader does not know (a later writer's) walks.
+    void transition(std::int64_t contentEnd) {
+        const std::string chosen = word(contentEnd, transitionTag, haveTransition_);
+        if (chosen == fadeTransition) {
+            transition_ = SceneTransition::fade;
+        } else if (chosen == noTransition) {
+            transition_ = SceneTransition::none;
         }
     }
 
     // The section's length has been checked against the block; whatever is
     // wrong inside it costs the previews alone.
     void previews(std::int64_t contentEnd) {
-        const std::int64_t blockEnd = fields_.limit();
         if (havePreviews_) {
             previewsIgnored_ = "a second previews section";
+            fields_.resumeAt(contentEnd);
         } else {
             havePreviews_ = true;
-            fields_.setLimit(contentEnd);
-            try {
-                previews_ = PreviewsSection(fields_, tour_).read();
-            } catch (const BadBlock& bad) {
-                previewsIgnored_ = bad.what + " (at offset " + std::to_string(bad.offset) + ")";
-            }
+            previewsIgnored_ =
+                onItsOwn(contentEnd, [&] { previews_ = PreviewsSection(fields_, tour_).read(); });
         }
         if (!previewsIgnored_.empty()) {
             previews_.clear();
         }
-        fields_.setLimit(blockEnd);
-        fields_.resumeAt(contentEnd);
+    }
+
+    // As the previews: whatever is wrong inside costs the notes alone.
+    void notes(std::int64_t contentEnd) {
+        if (haveNotes_) {
+            notesIgnored_ = "a second notes section";
+            fields_.resumeAt(contentEnd);
+        } else {
+            haveNotes_ = true;
+            notesIgnored_ =
+                onItsOwn(contentEnd, [&] { notes_ = NotesSection(fields_, tour_).read(); });
+        }
+        if (!notesIgnored_.empty()) {
+            notes_.clear();
+        }
     }
 
     BoundedFields fields_;
@@ -375,8 +550,13 @@ class BlockReader {
     bool havePreviews_ = false;
     std::vector<StoredPreview> previews_;
     std::string previewsIgnored_;
+    bool haveNotes_ = false;
+    std::vector<std::vector<SceneNote>> notes_;
+    std::string notesIgnored_;
     bool haveSampling_ = false;
     ViewSampling sampling_ = ViewSampling::smooth;
+    bool haveTransition_ = false;
+    SceneTransition transition_ = SceneTransition::walk;
     bool haveTextCodePage_ = false;
     std::uint32_t textCodePage_ = 0;
     bool haveLinks_ = false;
@@ -390,19 +570,23 @@ ExtensionBlockStatus readExtensionBlock(std::istream& stream, std::int64_t begin
     if (begin < 0 || end <= begin) {
         return {};
     }
-    std::string previewsIgnored;
+    ExtensionBlockStatus status;
     try {
         BlockReader reader(stream, begin, end, tour);
         reader.read();
-        previewsIgnored = reader.previewsIgnored();
+        status.kind = ExtensionBlockStatus::read;
+        status.previewsIgnored = reader.previewsIgnored();
+        status.notesIgnored = reader.notesIgnored();
     } catch (const NoBlock&) {
         stream.clear();
         return {};
     } catch (const BadBlock& bad) {
         stream.clear();
-        return {ExtensionBlockStatus::ignored, bad.offset, bad.what, {}};
+        status.kind = ExtensionBlockStatus::ignored;
+        status.offset = bad.offset;
+        status.what = bad.what;
     }
-    return {ExtensionBlockStatus::read, 0, {}, previewsIgnored};
+    return status;
 }
 
 }  // namespace package

@@ -25,6 +25,25 @@
 // (LONG length, the bytes; length 0 for a scene without one). A section that
 // breaks any of this leaves the tour without previews and the rest of the
 // block counting: previews are derived, never worth a tour's links.
+// The "notes" section holds the notes pinned in the scenes' panoramas: an INT
+// number of scenes (the tour's), then per scene in order an INT number of
+// notes (at most 64) and per note: FLOAT pan, FLOAT tilt (a link's limits),
+// STRING title, STRING text, STRING link (empty for none), INT picture (0 for
+// none, else its number in the list that follows, from 1); then an INT number
+// of pictures and each picture as a STRING (LONG length, at least 1, and the
+// bytes of a JPEG, GIF or BMP of at most 640 x 480). A picture several notes
+// show is stored once. The three texts are UTF-8, whatever the
+// text-code-page section says, and keep the rules of scene_note.h (a title of
+// 1 to 80 characters on one line, a text of at most 4,000 characters whose
+// only control characters are line ends and tabs, an http:// or https://
+// address). The reader gives each note its picture's place in the file and
+// reads none of its bytes. A section that breaks any of this inside its
+// declared length leaves the tour without notes and the rest of the block
+// counting: a note is shown or not, and a damaged one must not cost the
+// tour's links; so does a second notes section.
+// The "transition" section holds one STRING: "walk", "fade" or "none", how
+// the view passes from scene to scene. A tour without it, or with another
+// word (a later writer's), walks.
 #pragma once
 
 #include <cstdint>
@@ -43,9 +62,18 @@ inline constexpr char linksTag[] = "links";
 inline constexpr char textCodePageTag[] = "text-code-page";
 inline constexpr char samplingTag[] = "sampling";
 inline constexpr char previewsTag[] = "previews";
+inline constexpr char notesTag[] = "notes";
+inline constexpr char transitionTag[] = "transition";
 inline constexpr char smoothSampling[] = "smooth";
 inline constexpr char nearestSampling[] = "nearest";
+inline constexpr char walkTransition[] = "walk";
+inline constexpr char fadeTransition[] = "fade";
+inline constexpr char noTransition[] = "none";
 inline constexpr std::int32_t maximumLinksPerScene = 64;
+inline constexpr std::int32_t maximumNotesPerScene = 64;
+// The box a note's picture fits in.
+inline constexpr std::int32_t notePictureWidth = 640;
+inline constexpr std::int32_t notePictureHeight = 480;
 
 // The angles a link, and the view it opens at, may hold (a scene's start view
 // takes the same).
@@ -63,16 +91,18 @@ struct ExtensionBlockStatus {
     std::int64_t offset = 0;      // ignored: where the reader found the fault
     std::string what;             // ignored: for people, what was wrong
     std::string previewsIgnored;  // read: why the previews section was passed over, if it was
+    std::string notesIgnored;     // read: why the notes section was passed over, if it was
 };
 
 // Reads the block that may lie in [begin, end) of `stream` (the bytes between
-// the record stream and the trailer) and gives the tour's scenes their links.
+// the record stream and the trailer) and gives the tour's scenes their links
+// and notes.
 // Every count, length and target is checked against the bytes left and the
 // tour; a block that fails any check is ignored as a whole and the scenes keep
 // no links. A "text-code-page" section of the right form whose code page the
 // system cannot convert is passed over alone: the rest of the block counts; so
-// is a previews section that is damaged inside its declared length. Bytes that
-// do not start with the marker are no block.
+// is a previews or a notes section that is damaged inside its declared
+// length. Bytes that do not start with the marker are no block.
 ExtensionBlockStatus readExtensionBlock(std::istream& stream, std::int64_t begin, std::int64_t end,
                                         Tour& tour);
 

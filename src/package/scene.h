@@ -11,6 +11,7 @@
 #include "package/extraction.h"
 #include "package/file_item.h"
 #include "package/scene_link.h"
+#include "package/scene_note.h"
 
 namespace package {
 
@@ -52,6 +53,9 @@ class Scene {
     // The links placed in this scene's panorama, in the order the author gave.
     const std::vector<SceneLink>& links() const { return links_; }
     void setLinks(std::vector<SceneLink> links) { links_ = std::move(links); }
+    // The notes pinned in this scene's panorama, in the order the author gave.
+    const std::vector<SceneNote>& notes() const { return notes_; }
+    void setNotes(std::vector<SceneNote> notes) { notes_ = std::move(notes); }
 
     bool imageWanted() const { return imageWanted_ != 0; }
     bool soundWanted() const { return soundWanted_ != 0; }
@@ -70,6 +74,7 @@ class Scene {
     std::unique_ptr<FileItem> sound_;
     std::unique_ptr<FileItem> image_;
     std::vector<SceneLink> links_;
+    std::vector<SceneNote> notes_;
     MediaCallback* imageReceiver_ = nullptr;
     MediaCallback* soundReceiver_ = nullptr;
     std::int32_t imageWanted_ = 0;

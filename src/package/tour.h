@@ -17,6 +17,11 @@ namespace package {
 
 enum class ViewSampling { smooth, nearest };
 
+// How the view passes from one scene to the next: a link followed turns
+// toward the link and fades into its scene (walk), or only fades (fade); or
+// every change is a cut (none). Other scene changes fade unless it is none.
+enum class SceneTransition { walk, fade, none };
+
 // Where a scene's stored preview (a small JPEG) lies in the tour's file.
 struct StoredPreview {
     std::int64_t offset = 0;
@@ -103,6 +108,9 @@ class Tour {
     // the tour asks for the nearest pixel.
     ViewSampling sampling() const { return sampling_; }
     void setSampling(ViewSampling sampling) { sampling_ = sampling; }
+    // A walk unless the tour asks for a fade or a cut.
+    SceneTransition transition() const { return transition_; }
+    void setTransition(SceneTransition transition) { transition_ = transition; }
     // The stored preview of the scene at `position` (from 1), or nothing for
     // a tour without previews, a scene without one or a position outside.
     std::optional<StoredPreview> preview(std::int32_t position) const;
@@ -138,6 +146,7 @@ class Tour {
     std::string title_;
     std::uint32_t textCodePage_ = 0;
     ViewSampling sampling_ = ViewSampling::smooth;
+    SceneTransition transition_ = SceneTransition::walk;
     std::vector<StoredPreview> previews_;
 };
 

@@ -444,3 +444,249 @@ TEST_F(StoredPreviews, ABlockIgnoredAsAWholeKeepsNoPreviews) {
 }
 
 }  // namespace
+
+namespace {
+
+// One note's fields as they lie in the notes section.
+struct RawNote {
+    std::string pan = "-30";
+    std::string tilt = "5.5";
+    std::string title = "Plaque";
+    std::string text = "Built in 1871.";
+    std::string link;
+    std::int64_t picture = 0;
+};
+
+// The content of a notes section: the scene count, each scene's notes, then
+// the pictures.
+std::string notesContent(const std::vector<std::vector<RawNote>>& scenes,
+                         const std::vector<std::string>& pictures) {
+    RawPackage raw("");
+    raw.integer(static_cast<std::int64_t>(scenes.size()));
+    for (const auto& notes : scenes) {
+        raw.integer(static_cast<std::int64_t>(notes.size()));
+        for (const RawNote& note : notes) {
+            raw.real(note.pan)
+                .real(note.tilt)
+                .text(note.title)
+                .text(note.text)
+                .text(note.link)
+                .integer(note.picture);
+        }
+    }
+    raw.integer(static_cast<std::int64_t>(pictures.size()));
+    for (const std::string& picture : pictures) {
+        raw.text(picture);
+    }
+    return raw.bytes();
+}
+
+std::string repeated(const std::string& piece, std::size_t times) {
+    std::string all;
+    for (std::size_t k = 0; k < times; ++k) {
+        all += piece;
+    }
+    return all;
+}
+
+const std::string greek = "\xCE\xA6\xCE\xAC\xCF\x81\xCE\xBF\xCF\x82";        // Φάρος
+const std::string japanese = "\xE7\x81\xAF\xE5\x8F\xB0";                     // 灯台
+const std::string arabic = "\xD9\x85\xD9\x86\xD8\xA7\xD8\xB1\xD8\xA9";       // منارة
+const std::string firstPicture = std::string("\xFF\xD8 plaque\0photo", 15);  // NUL inside
+const std::string secondPicture = "GIF89a keeper";
+
+class SceneNotes : public StoredPreviews {
+  protected:
+    std::size_t noteCount() const {
+        std::size_t count = 0;
+        for (std::int32_t position = 1; position <= tour_.sceneCount(); ++position) {
+            count += tour_.scene(position)->notes().size();
+        }
+        return count;
+    }
+
+    std::string pictureBytes(const package::SceneNote& note) const {
+        if (!note.picture) {
+            return "(none)";
+        }
+        return stream_.substr(static_cast<std::size_t>(note.picture->offset),
+                              static_cast<std::size_t>(note.picture->length));
+    }
+
+    void forgetLinksAndNotes() {
+        for (std::int32_t position = 1; position <= tour_.sceneCount(); ++position) {
+            tour_.scene(position)->setLinks({});
+            tour_.scene(position)->setNotes({});
+        }
+    }
+
+    // Three scenes' notes in three scripts: the longest title and text the
+    // rules allow (counted in characters, not bytes), a picture two notes
+    // share and one of its own.
+    std::string goodContent() const {
+        RawNote longest;
+        longest.title = repeated(greek.substr(0, 2), 80);  // 80 characters, 160 bytes
+        // 2000 + 2 + 1995 + 3 = 4000 characters.
+        longest.text = repeated(japanese, 1000) + "\n\n" + repeated(arabic, 399) + "\t..";
+        longest.link = "https://example.org/%CE%A6?a=1#b";
+        longest.picture = 1;
+        RawNote plain;
+        plain.pan = "180";
+        plain.tilt = "-90";
+        plain.title = arabic;
+        plain.text = "";
+        RawNote sharing;
+        sharing.pan = "-180";
+        sharing.tilt = "90";
+        sharing.title = japanese;
+        sharing.link = "HTTP://example.org";
+        sharing.picture = 1;
+        RawNote own = sharing;
+        own.picture = 2;
+        return notesContent({{longest, plain}, {}, {sharing, own}}, {firstPicture, secondPicture});
+    }
+};
+
+TEST_F(SceneNotes, EachSceneGetsItsNotesWithTheirTextsAndPictures) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    const auto status = readKept(block({{"notes", goodContent()}, {"links", links}}));
+    ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << status.what;
+    ASSERT_EQ(status.notesIgnored, "");
+
+    const auto& first = tour_.scene(1)->notes();
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].pan, -30.0f);
+    EXPECT_EQ(first[0].tilt, 5.5f);
+    EXPECT_EQ(first[0].title.size(), 160u);
+    EXPECT_EQ(first[0].text.substr(0, 6), japanese);
+    EXPECT_NE(first[0].text.find("\n\n" + arabic), std::string::npos) << "paragraphs are kept";
+    EXPECT_EQ(first[0].link, "https://example.org/%CE%A6?a=1#b");
+    EXPECT_EQ(pictureBytes(first[0]), firstPicture);
+    EXPECT_EQ(first[1].pan, 180.0f);
+    EXPECT_EQ(first[1].tilt, -90.0f);
+    EXPECT_EQ(first[1].title, arabic);
+    EXPECT_EQ(first[1].text, "");
+    EXPECT_EQ(first[1].link, "");
+    EXPECT_EQ(pictureBytes(first[1]), "(none)");
+    EXPECT_TRUE(tour_.scene(2)->notes().empty());
+    const auto& third = tour_.scene(3)->notes();
+    ASSERT_EQ(third.size(), 2u);
+    EXPECT_EQ(third[0].title, japanese);
+    EXPECT_EQ(third[0].picture->offset, first[0].picture->offset) << "one picture, stored once";
+    EXPECT_EQ(pictureBytes(third[1]), secondPicture);
+    EXPECT_EQ(linkCount(), 1u);
+}
+
+// Whatever is wrong inside the section's declared length costs the notes
+// and nothing else: texts that break the rules the player relies on (one
+// line of at most 80 characters, well-formed UTF-8, only web addresses),
+// counts and numbers that do not match, lengths past the section.
+TEST_F(SceneNotes, DamagedSectionsLeaveNoNotesAndTheRestOfTheBlock) {
+    const auto withNote = [](auto change) {
+        RawNote note;
+        change(note);
+        return notesContent({{RawNote{}}, {note}, {}}, {firstPicture});
+    };
+    std::string pastTheEnd = notesContent({{}, {}, {}}, {"abc"});
+    pastTheEnd.replace(4 * 17 + 17, 4, std::string("9999", 4));
+    std::string overflowing = pastTheEnd;
+    overflowing.replace(4 * 17 + 17, 25, "9999999999999999999999999");
+    const std::vector<std::pair<const char*, std::string>> contents = {
+        {"fewer scenes", notesContent({{}, {}}, {})},
+        {"65 notes", notesContent({std::vector<RawNote>(65), {}, {}}, {})},
+        {"a note count past the section",
+         notesContent({{}, {}, {}}, {})
+             .replace(34, 17, std::string("2000000000", 10) + std::string(7, '\0'))},
+        {"pan outside", withNote([](RawNote& n) { n.pan = "180.5"; })},
+        {"tilt not finite", withNote([](RawNote& n) { n.tilt = "inf"; })},
+        {"no title", withNote([](RawNote& n) { n.title = ""; })},
+        {"81 characters", withNote([](RawNote& n) { n.title = repeated(greek.substr(0, 2), 81); })},
+        {"a title of two lines", withNote([](RawNote& n) { n.title = "Two\nlines"; })},
+        {"a text of 4001 characters",
+         withNote([](RawNote& n) { n.text = repeated(japanese, 2000) + "x"; })},
+        {"a carriage return", withNote([](RawNote& n) { n.text = "a\r\nb"; })},
+        {"a NUL", withNote([](RawNote& n) { n.text = std::string("a\0b", 3); })},
+        {"an overlong form", withNote([](RawNote& n) { n.text = "\xC0\xAF"; })},
+        {"a surrogate", withNote([](RawNote& n) { n.title = "\xED\xA0\x80"; })},
+        {"past U+10FFFF", withNote([](RawNote& n) { n.text = "\xF4\x90\x80\x80"; })},
+        {"a sequence cut short", withNote([](RawNote& n) { n.title = "ab\xE7\x81"; })},
+        {"a stray continuation", withNote([](RawNote& n) { n.text = "\x81"; })},
+        {"a script address", withNote([](RawNote& n) { n.link = "javascript:alert(1)"; })},
+        {"a file address", withNote([](RawNote& n) { n.link = "file:///C:/Windows/x.exe"; })},
+        {"a program", withNote([](RawNote& n) { n.link = "calc.exe"; })},
+        {"no host", withNote([](RawNote& n) { n.link = "https:///path"; })},
+        {"a blank", withNote([](RawNote& n) { n.link = "https://a.org/x y"; })},
+        {"an address too long",
+         withNote([](RawNote& n) { n.link = "https://a.org/" + std::string(2040, 'x'); })},
+        {"picture 2 of 1", withNote([](RawNote& n) { n.picture = 2; })},
+        {"picture -1", withNote([](RawNote& n) { n.picture = -1; })},
+        {"an empty picture", notesContent({{}, {}, {}}, {""})},
+        {"a picture past the section", pastTheEnd},
+        {"a length that overflows", overflowing},
+        {"a picture count past the section",
+         notesContent({{}, {}, {}}, {})
+             .replace(4 * 17, 17, std::string("99999999", 8) + std::string(9, '\0'))},
+        {"bytes left over", goodContent() + "x"},
+    };
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    for (const auto& [what, content] : contents) {
+        forgetLinksAndNotes();
+        const auto status = read(block({{"notes", content}, {"links", links}}));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << what << ": " << status.what;
+        EXPECT_NE(status.notesIgnored, "") << what;
+        EXPECT_EQ(noteCount(), 0u) << what;
+        EXPECT_EQ(linkCount(), 1u) << what;
+    }
+    // Every cut of a good section, declared at its cut length.
+    const std::string good = goodContent();
+    for (std::size_t cut = 0; cut < good.size(); cut += cut < 400 ? 1 : 97) {
+        forgetLinksAndNotes();
+        const auto status = read(block({{"notes", good.substr(0, cut)}, {"links", links}}));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << "cut at " << cut;
+        ASSERT_NE(status.notesIgnored, "") << "cut at " << cut;
+        ASSERT_EQ(noteCount(), 0u) << "cut at " << cut;
+        ASSERT_EQ(linkCount(), 1u) << "cut at " << cut;
+    }
+    forgetLinksAndNotes();
+    const auto twice = read(block({{"notes", good}, {"notes", good}}));
+    EXPECT_EQ(twice.kind, package::ExtensionBlockStatus::read);
+    EXPECT_NE(twice.notesIgnored, "");
+    EXPECT_EQ(noteCount(), 0u);
+    // A section longer than the block spoils the block, as any section does.
+    const auto longer = read(block({{"notes", good, static_cast<std::int64_t>(good.size()) + 1}}));
+    EXPECT_EQ(longer.kind, package::ExtensionBlockStatus::ignored);
+    EXPECT_EQ(noteCount(), 0u);
+}
+
+// The transition a tour asks for; a word this reader does not know (a later
+// writer's) walks, a section of the wrong form spoils the whole block.
+TEST_F(SceneNotes, TheTransitionIsAWalkUnlessTheTourAsksOtherwise) {
+    const std::string links = linksContent({{RawLink{}}, {}, {}});
+    tour_.setTransition(package::SceneTransition::none);
+    ASSERT_EQ(read(block({{"links", links}})).kind, package::ExtensionBlockStatus::read);
+    EXPECT_EQ(tour_.transition(), package::SceneTransition::walk) << "a tour without the section";
+    const std::vector<std::pair<std::string, package::SceneTransition>> words = {
+        {"fade", package::SceneTransition::fade},
+        {"none", package::SceneTransition::none},
+        {"walk", package::SceneTransition::walk},
+        {"zoom", package::SceneTransition::walk},
+        {"", package::SceneTransition::walk}};
+    for (const auto& [word, transition] : words) {
+        tour_.setTransition(package::SceneTransition::fade);
+        forgetLinksAndNotes();
+        const auto status = read(block({{"transition", samplingContent(word)}, {"links", links}}));
+        ASSERT_EQ(status.kind, package::ExtensionBlockStatus::read) << word << status.what;
+        EXPECT_EQ(tour_.transition(), transition) << word;
+        EXPECT_EQ(linkCount(), 1u) << word;
+    }
+    for (const auto& sections : std::vector<std::vector<RawSection>>{
+             {{"transition", samplingContent("none") + "0"}, {"links", links}},
+             {{"transition", samplingContent("none")}, {"transition", samplingContent("none")}}}) {
+        tour_.setTransition(package::SceneTransition::walk);
+        forgetLinksAndNotes();
+        EXPECT_EQ(read(block(sections)).kind, package::ExtensionBlockStatus::ignored);
+        EXPECT_EQ(tour_.transition(), package::SceneTransition::walk);
+    }
+}
+
+}  // namespace

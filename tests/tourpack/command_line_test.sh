@@ -68,7 +68,7 @@ PY
     -o "$work/$sampling-flat-smooth.bmp" 2>/dev/null || fail "render --links --sampling smooth"
   "$tourpack" render "$work/$sampling.exe" --scene 2 --links --sampling nearest \
     -o "$work/$sampling-flat-nearest.bmp" 2>"$work/err" || fail "render --links --sampling nearest"
-  grep -q "2 of the scene's 2 links in view" "$work/err" || fail "render --links: $(cat "$work/err")"
+  grep -q "2 of the scene's 2 links and 0 of its 0 notes in view" "$work/err" || fail "render --links: $(cat "$work/err")"
   same_pixels "$work/$sampling-flat-smooth.bmp" "$work/$sampling-flat-nearest.bmp" ||
     fail "a flat scene with its markers renders otherwise smooth than nearest"
 done

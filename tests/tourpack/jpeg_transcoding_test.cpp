@@ -256,8 +256,8 @@ TEST(RestartMarkers, BuildSaysWhetherItAddedThem) {
         tourpack::probePicture(banded, tourpack::FileKind::jpeg);
     tourpack::Manifest manifest;
     manifest.file = folder.path() / "tour.json";
-    manifest.scenes.push_back({"Plain", 0, 0, 100, plain, {}, {}});
-    manifest.scenes.push_back({"Banded", 0, 0, 100, banded, {}, {}});
+    manifest.scenes.push_back({"Plain", 0, 0, 100, plain, {}, {}, {}});
+    manifest.scenes.push_back({"Banded", 0, 0, 100, banded, {}, {}, {}});
     std::vector<std::string> lines;
     std::vector<std::string> warnings;
     tourpack::ConversionOptions options;
@@ -402,8 +402,8 @@ TEST(LosslessTurn, BuildStoresTaggedAndArithmeticJpegsLosslesslyUnlessItReducesT
     writeFile(portrait, makeJpeg({50, 30, 2, 2, false, 6}));
     tourpack::Manifest manifest;
     manifest.file = folder.path() / "tour.json";
-    manifest.scenes.push_back({"Arithmetic", 0, 0, 100, arithmetic, {}, {}});
-    manifest.scenes.push_back({"Portrait", 0, 0, 100, portrait, {}, {}});
+    manifest.scenes.push_back({"Arithmetic", 0, 0, 100, arithmetic, {}, {}, {}});
+    manifest.scenes.push_back({"Portrait", 0, 0, 100, portrait, {}, {}, {}});
     std::vector<std::string> lines;
     std::vector<std::string> warnings;
     tourpack::ConversionOptions options;

@@ -1,10 +1,12 @@
 // Link markers in a rendered preview: where the engine places them, in the
 // view's own sense of directions, and what of the view they leave alone.
 #include "windows_module/link_markers.h"
+#include "windows_module/note_marker.h"
 
 #include <gtest/gtest.h>
 
 #include "engine/angles.h"
+#include "engine/marker_compositing.h"
 #include "engine/memory_view_host.h"
 #include "engine/panorama_view.h"
 
@@ -123,6 +125,36 @@ TEST_F(LinkMarkers, BehindTheViewerNoneAtTheEdgeClipped) {
     }
     EXPECT_GT(redCount, 0);
     EXPECT_LT(redCount, 21);
+}
+
+// A note's marker is a card of its own colour, not a link's ring, laid
+// where the view shows the note's direction.
+TEST_F(LinkMarkers, NotesGetACardOfTheirOwn) {
+    const tourpack::BitmapPixels card = tourpack::noteMarker();
+    ASSERT_EQ(card.width, engine::builtInMarkerSize);
+    EXPECT_NE(card.pixels, engine::builtInMarkerPixels(false));
+    package::SceneNote note;
+    note.pan = 30;
+    note.tilt = 10;
+    package::SceneNote behind;
+    behind.pan = 180;
+    EXPECT_EQ(tourpack::drawNoteMarkers(view_.viewBuffer(), view_.warper().shownView(),
+                                        {note, behind}, card),
+              1);
+    const auto point = engine::viewPointOfDegrees(view_.warper().shownView(), 30.0f, 10.0f).value();
+    int cardColoured = 0;
+    for (int y = point.row() - 12; y < point.row() + 12; ++y) {
+        for (int x = point.column() - 12; x < point.column() + 12; ++x) {
+            const std::uint8_t* p = pixel(x, y);
+            cardColoured += p[0] == 64 && p[1] == 200 && p[2] == 250 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(cardColoured, 150);
+    // Its rounded corners and everything beyond it are left alone.
+    EXPECT_TRUE(untouched(point.column() - 12, point.row() - 12));
+    EXPECT_TRUE(untouched(point.column() + 11, point.row() + 11));
+    EXPECT_TRUE(untouched(point.column() + 14, point.row()));
+    EXPECT_TRUE(untouched(240, 180));
 }
 
 }  // namespace

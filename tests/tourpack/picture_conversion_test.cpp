@@ -59,7 +59,7 @@ class PictureConversionTest : public ::testing::Test {
         tourpack::Manifest manifest;
         manifest.file = folder_.path() / "tour.json";
         for (const fs::path& scene : scenes) {
-            manifest.scenes.push_back({"Scene", 0, 0, 100, scene, {}, {}});
+            manifest.scenes.push_back({"Scene", 0, 0, 100, scene, {}, {}, {}});
         }
         manifest.infoPicture = picture;
         return manifest;

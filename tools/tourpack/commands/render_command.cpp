@@ -1,8 +1,8 @@
 // tourpack render: the view of one scene (or of a plain panorama picture) at a
 // given pan, tilt and field of view, rendered by the player's own engine and
 // written in the picture format -o's extension names (PNG, JPEG, BMP, TIFF):
-// the author's preview of a start view, with the scene's link markers on
-// request.
+// the author's preview of a start view, with the scene's link and note
+// markers on request.
 #include <algorithm>
 #include <cerrno>
 #include <functional>
@@ -28,6 +28,7 @@
 #include "engine/source_pyramid.h"
 #include "lang_ids.h"
 #include "windows_module/link_markers.h"
+#include "windows_module/note_marker.h"
 #include "package/opened_tour.h"
 #include "process/output_guard.h"
 #include "pictures/picture_conversion.h"
@@ -73,7 +74,7 @@ bool decodePictureFile(const std::string& path, RenderPicture& picture, std::str
     }
 }
 
-// Drawn over the view once it is rendered (the link markers).
+// Drawn over the view once it is rendered (the link and note markers).
 using ViewOverlay = std::function<void(const engine::ViewBuffer&, const engine::ShownView&)>;
 
 // The view as the player's settles: with smooth sampling the player builds
@@ -91,7 +92,8 @@ RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std:
     view.setImage(&source);
     std::unique_ptr<engine::SourcePyramid> pyramid;
     if (smooth) {
-        pyramid = engine::SourcePyramid::build(source, platform::BandPool::threadsForThisProcessor());
+        pyramid =
+            engine::SourcePyramid::build(source, platform::BandPool::threadsForThisProcessor());
         view.setPyramid(pyramid.get());
     }
     const engine::ViewRadians angles =
@@ -128,15 +130,19 @@ struct RenderArguments {
     std::string sampling;  // empty: the tour's own, smooth for a picture
 };
 
-// A scene's links and the marker picture of the tour's language module.
+// A scene's links with the marker picture of the tour's language module, and
+// its notes with theirs.
 struct SceneMarkers {
     std::vector<package::SceneLink> links;
     tourpack::BitmapPixels marker;
+    std::vector<package::SceneNote> notes;
+    tourpack::BitmapPixels noteMarker = tourpack::noteMarker();
 };
 
 bool loadSceneMarkers(const tourpack::OpenedTour& tour, int scene, SceneMarkers& markers,
                       std::string& error) {
     markers.links = tour.tour().scene(scene)->links();
+    markers.notes = tour.tour().scene(scene)->notes();
     std::vector<std::uint8_t> module;
     if (!tourpack::OpenedTour::readFile(tour.loader().languageModulePath(), module)) {
         error = "the language module cannot be read";
@@ -324,10 +330,14 @@ RenderPicture renderAskedView(const RenderArguments& arguments, const RenderSour
     if (source.markers) {
         const SceneMarkers& markers = *source.markers;
         overlay = [&markers](const engine::ViewBuffer& buffer, const engine::ShownView& shown) {
-            const int drawn =
+            const int links =
                 tourpack::drawLinkMarkers(buffer, shown, markers.links, markers.marker);
-            std::fprintf(stderr, "tourpack render: %d of the scene's %zu links in view\n", drawn,
-                         markers.links.size());
+            const int notes =
+                tourpack::drawNoteMarkers(buffer, shown, markers.notes, markers.noteMarker);
+            std::fprintf(stderr,
+                         "tourpack render: %d of the scene's %zu links and %d of its %zu notes "
+                         "in view\n",
+                         links, markers.links.size(), notes, markers.notes.size());
         };
     }
     return renderView(source.panorama, width, height, pan, tilt, fov, sampling, overlay);
@@ -369,7 +379,8 @@ const tourpack::RegisterCommand renderCommand(
         command.optional("--sampling", arguments->sampling,
                          "smooth or nearest (default: the tour's own; smooth for a picture)");
         command.flag("--links", arguments->links,
-                     "Draw the scene's link markers as the player draws them (tours only)");
+                     "Draw the scene's link and note markers where the player draws them (tours "
+                     "only)");
         command.required("-o,--output", arguments->output,
                          "The picture to write; its extension names the format (" +
                              tourpack::writablePictureExtensions() + ")");

@@ -11,6 +11,8 @@
 #include "package/extension_block.h"
 #include "text/problems.h"
 #include "manifest/sampling_words.h"
+#include "manifest/transition_words.h"
+#include "package/scene_note.h"
 #include "text/tourpack_error.h"
 
 namespace tourpack {
@@ -104,6 +106,33 @@ class ManifestReader {
         return *named;
     }
 
+    // One of the words of the extension block's transition section; a walk
+    // when the field is left out.
+    package::SceneTransition transition(const json& object, const char* key) const {
+        const std::string word =
+            text(object, key, key, false, transitionWord(package::SceneTransition::walk));
+        const std::optional<package::SceneTransition> named = transitionNamed(word);
+        if (!named) {
+            fail(key, "expected " + transitionChoices() + ", found \"" + word + "\"");
+        }
+        return *named;
+    }
+
+    // An angle in [low, high]; required when there is no fallback.
+    double angle(const json& object, const char* key, const std::string& field, double low,
+                 double high, const double* fallback) const {
+        if (fallback == nullptr && find(object, key) == nullptr) {
+            fail(field, "is missing; expected a number of degrees");
+        }
+        const double value = real(object, key, field, fallback ? *fallback : 0.0);
+        if (!(value >= low && value <= high)) {
+            fail(field, find(object, key)->dump() + " is outside " +
+                            std::to_string(static_cast<int>(low)) + " to " +
+                            std::to_string(static_cast<int>(high)));
+        }
+        return value;
+    }
+
     std::filesystem::path path(const json& object, const char* key, const std::string& field,
                                bool required) const {
         const std::string value = text(object, key, field, required);
@@ -161,8 +190,8 @@ class LinkReader {
         using namespace package::extension_block;
         LinkEntry entry;
         entry.target = target(object, field + ".to");
-        entry.pan = angle(object, "pan", field + ".pan", -panLimit, panLimit, nullptr);
-        entry.tilt = angle(object, "tilt", field + ".tilt", -tiltLimit, tiltLimit, nullptr);
+        entry.pan = reader_.angle(object, "pan", field + ".pan", -panLimit, panLimit, nullptr);
+        entry.tilt = reader_.angle(object, "tilt", field + ".tilt", -tiltLimit, tiltLimit, nullptr);
         entry.label = reader_.text(object, "label", field + ".label", false);
         if (const json* view = reader_.find(object, "view")) {
             if (!view->is_object()) {
@@ -171,12 +200,13 @@ class LinkReader {
             const double noAngle = 0.0;
             const double defaultFieldOfView = 100.0;
             entry.hasView = true;
-            entry.viewPan = angle(*view, "pan", field + ".view.pan", -panLimit, panLimit, &noAngle);
+            entry.viewPan =
+                reader_.angle(*view, "pan", field + ".view.pan", -panLimit, panLimit, &noAngle);
             entry.viewTilt =
-                angle(*view, "tilt", field + ".view.tilt", -tiltLimit, tiltLimit, &noAngle);
+                reader_.angle(*view, "tilt", field + ".view.tilt", -tiltLimit, tiltLimit, &noAngle);
             entry.viewFieldOfView =
-                angle(*view, "fieldOfView", field + ".view.fieldOfView", smallestFieldOfView,
-                      largestFieldOfView, &defaultFieldOfView);
+                reader_.angle(*view, "fieldOfView", field + ".view.fieldOfView",
+                              smallestFieldOfView, largestFieldOfView, &defaultFieldOfView);
         }
         return entry;
     }
@@ -222,23 +252,102 @@ class LinkReader {
         return static_cast<std::int32_t>(matches.front() + 1);
     }
 
-    // An angle in [low, high]; required when there is no fallback.
-    double angle(const json& object, const char* key, const std::string& field, double low,
-                 double high, const double* fallback) const {
-        if (fallback == nullptr && reader_.find(object, key) == nullptr) {
-            reader_.fail(field, "is missing; expected a number of degrees");
+    const ManifestReader& reader_;
+    const std::vector<SceneEntry>& scenes_;
+};
+
+// Reads a scene's notes. Texts are held to the rules the player's reader
+// applies (scene_note.h), so that what builds is what the player shows.
+class NoteReader {
+  public:
+    explicit NoteReader(const ManifestReader& reader) : reader_(reader) {}
+
+    std::vector<NoteEntry> read(const json& scene, const std::string& sceneFieldName,
+                                Problems& problems) const {
+        const std::string field = sceneFieldName + ".notes";
+        const json* notes = reader_.find(scene, "notes");
+        if (notes == nullptr) {
+            return {};
         }
-        const double value = reader_.real(object, key, field, fallback ? *fallback : 0.0);
-        if (!(value >= low && value <= high)) {
-            reader_.fail(field, reader_.find(object, key)->dump() + " is outside " +
-                                    std::to_string(static_cast<int>(low)) + " to " +
-                                    std::to_string(static_cast<int>(high)));
+        const auto limit = package::extension_block::maximumNotesPerScene;
+        const bool listed = problems.collect([&] {
+            if (!notes->is_array()) {
+                reader_.fail(field, "expected a list of notes");
+            }
+            if (notes->size() > static_cast<std::size_t>(limit)) {
+                reader_.fail(field, std::to_string(notes->size()) +
+                                        " notes; a scene holds at most " + std::to_string(limit));
+            }
+        });
+        std::vector<NoteEntry> entries;
+        for (std::size_t k = 0; listed && k < notes->size(); ++k) {
+            entries.push_back(note((*notes)[k], noteField(sceneFieldName, k), problems));
+        }
+        return entries;
+    }
+
+  private:
+    // Each field's mistake is its own problem: a long text does not hide a
+    // bad address.
+    NoteEntry note(const json& object, const std::string& field, Problems& problems) const {
+        NoteEntry entry;
+        if (!object.is_object()) {
+            problems.collect(
+                [&] { reader_.fail(field, "expected an object with pan, tilt, title and text"); });
+            return entry;
+        }
+        using namespace package::extension_block;
+        using namespace package::note_rules;
+        problems.collect([&] {
+            entry.pan = reader_.angle(object, "pan", field + ".pan", -panLimit, panLimit, nullptr);
+        });
+        problems.collect([&] {
+            entry.tilt =
+                reader_.angle(object, "tilt", field + ".tilt", -tiltLimit, tiltLimit, nullptr);
+        });
+        problems.collect(
+            [&] { entry.title = ruled(object, "title", field + ".title", true, titleFault); });
+        problems.collect([&] {
+            entry.text = ruled(object, "text", field + ".text", true, textFault, withLineFeeds);
+        });
+        problems.collect(
+            [&] { entry.picture = reader_.path(object, "picture", field + ".picture", false); });
+        problems.collect(
+            [&] { entry.link = ruled(object, "link", field + ".link", false, linkFault); });
+        return entry;
+    }
+
+    // "\r\n" and a lone "\r" as "\n": the lines stay, however the author's
+    // editor ended them.
+    static std::string withLineFeeds(std::string text) {
+        std::string lines;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\r') {
+                lines += '\n';
+                if (i + 1 < text.size() && text[i + 1] == '\n') {
+                    ++i;
+                }
+            } else {
+                lines += text[i];
+            }
+        }
+        return lines;
+    }
+
+    static std::string unchanged(std::string text) { return text; }
+
+    std::string ruled(const json& object, const char* key, const std::string& field, bool required,
+                      std::string (*fault)(std::string_view),
+                      std::string (*normal)(std::string) = unchanged) const {
+        const std::string value = normal(reader_.text(object, key, field, required));
+        const std::string wrong = fault(value);
+        if (!wrong.empty()) {
+            reader_.fail(field, wrong);
         }
         return value;
     }
 
     const ManifestReader& reader_;
-    const std::vector<SceneEntry>& scenes_;
 };
 
 // How a written manifest names a link's target: by name when that is unique,
@@ -290,6 +399,23 @@ OrderedJson nullable(const std::string& text) {
     return text.empty() ? OrderedJson(nullptr) : OrderedJson(text);
 }
 
+// A note's picture and link only where it has them, as a link's label.
+OrderedJson notesOf(const SceneEntry& scene, const std::filesystem::path& base) {
+    OrderedJson notes = OrderedJson::array();
+    for (const NoteEntry& note : scene.notes) {
+        OrderedJson entry = {
+            {"pan", note.pan}, {"tilt", note.tilt}, {"title", note.title}, {"text", note.text}};
+        if (!note.picture.empty()) {
+            entry["picture"] = relativeTo(note.picture, base);
+        }
+        if (!note.link.empty()) {
+            entry["link"] = note.link;
+        }
+        notes.push_back(entry);
+    }
+    return notes;
+}
+
 // The manifest's JSON, which must be an object.
 json parseManifestFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
@@ -310,12 +436,13 @@ json parseManifestFile(const std::filesystem::path& file) {
 
 // The keys each kind of object in a manifest may hold.
 const std::vector<std::string> rootKeys = {
-    "title",          "viewSize",        "rotationSpeed", "soundOn", "autoPlay",
-    "fullScreenMode", "backgroundSound", "scenes",        "info",    "skin",
-    "language",       "player",          "sampling"};
-const std::vector<std::string> sceneKeys = {"name",  "pan",   "tilt", "fieldOfView",
-                                            "image", "sound", "links"};
+    "title",          "viewSize",        "rotationSpeed", "soundOn",   "autoPlay",
+    "fullScreenMode", "backgroundSound", "scenes",        "info",      "skin",
+    "language",       "player",          "sampling",      "transition"};
+const std::vector<std::string> sceneKeys = {"name",  "pan",   "tilt",  "fieldOfView",
+                                            "image", "sound", "links", "notes"};
 const std::vector<std::string> linkKeys = {"to", "pan", "tilt", "label", "view"};
+const std::vector<std::string> noteKeys = {"pan", "tilt", "title", "text", "picture", "link"};
 const std::vector<std::string> viewKeys = {"pan", "tilt", "fieldOfView"};
 const std::vector<std::string> infoKeys = {"text1",        "text2", "text3",  "webAddress",
                                            "emailAddress", "text4", "picture"};
@@ -355,6 +482,17 @@ void warnUnknownLinkKeys(const json& scene, const std::string& field,
     }
 }
 
+void warnUnknownNoteKeys(const json& scene, const std::string& field,
+                         const std::filesystem::path& file, std::vector<std::string>& warnings) {
+    const auto notes = scene.find("notes");
+    if (notes == scene.end() || !notes->is_array()) {
+        return;
+    }
+    for (std::size_t k = 0; k < notes->size(); ++k) {
+        warnUnknownKeys((*notes)[k], noteKeys, noteField(field, k) + ".", file, warnings);
+    }
+}
+
 SceneEntry readScene(const ManifestReader& reader, const json& entry, const std::string& field,
                      Problems& problems) {
     SceneEntry scene;
@@ -371,6 +509,7 @@ SceneEntry readScene(const ManifestReader& reader, const json& entry, const std:
     });
     problems.collect([&] { scene.image = reader.path(entry, "image", field + ".image", true); });
     problems.collect([&] { scene.sound = reader.path(entry, "sound", field + ".sound", false); });
+    scene.notes = NoteReader(reader).read(entry, field, problems);
     return scene;
 }
 
@@ -390,6 +529,7 @@ void readScenes(const ManifestReader& reader, const json& root, Manifest& manife
         SceneEntry scene = readScene(reader, entry, field, problems);
         warnUnknownKeys(entry, sceneKeys, field + ".", file, warnings);
         warnUnknownLinkKeys(entry, field, file, warnings);
+        warnUnknownNoteKeys(entry, field, file, warnings);
         warnOutside(warnings, file, field + ".pan", scene.pan, -180, 180, "0");
         warnOutside(warnings, file, field + ".tilt", scene.tilt, -90, 90, "0");
         warnOutside(warnings, file, field + ".fieldOfView", scene.fieldOfView, 12, 165, "100");
@@ -445,6 +585,7 @@ void readSettings(const ManifestReader& reader, const json& root, Manifest& mani
         manifest.fullScreenMode = reader.integer(root, "fullScreenMode", "fullScreenMode", 0);
     });
     problems.collect([&] { manifest.sampling = reader.sampling(root, "sampling"); });
+    problems.collect([&] { manifest.transition = reader.transition(root, "transition"); });
     problems.collect([&] {
         manifest.backgroundSound = reader.path(root, "backgroundSound", "backgroundSound", false);
     });
@@ -503,6 +644,7 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
     root["autoPlay"] = manifest.autoPlay;
     root["fullScreenMode"] = manifest.fullScreenMode;
     root["sampling"] = samplingWord(manifest.sampling);
+    root["transition"] = transitionWord(manifest.transition);
     root["backgroundSound"] = nullable(relativeTo(manifest.backgroundSound, base));
     root["scenes"] = OrderedJson::array();
     for (const SceneEntry& scene : manifest.scenes) {
@@ -512,7 +654,8 @@ void writeManifest(const Manifest& manifest, const std::filesystem::path& file) 
                                   {"fieldOfView", scene.fieldOfView},
                                   {"image", relativeTo(scene.image, base)},
                                   {"sound", nullable(relativeTo(scene.sound, base))},
-                                  {"links", linksOf(manifest.scenes, scene)}});
+                                  {"links", linksOf(manifest.scenes, scene)},
+                                  {"notes", notesOf(scene, base)}});
     }
     root["info"] = {{"text1", manifest.infoText1},
                     {"text2", manifest.infoText2},

@@ -22,6 +22,17 @@ struct LinkEntry {
     double viewFieldOfView = 100.0;
 };
 
+// A note pinned in a scene's panorama (see package::SceneNote). Its texts
+// are stored as UTF-8, outside the tour's code page.
+struct NoteEntry {
+    double pan = 0.0;
+    double tilt = 0.0;
+    std::string title;
+    std::string text;               // line ends as "\n", whatever the manifest had
+    std::filesystem::path picture;  // empty: none
+    std::string link;               // empty: none
+};
+
 struct SceneEntry {
     std::string name;  // UTF-8
     double pan = 0.0;
@@ -30,6 +41,7 @@ struct SceneEntry {
     std::filesystem::path image;
     std::filesystem::path sound;  // empty: no scene sound
     std::vector<LinkEntry> links;
+    std::vector<NoteEntry> notes;
 };
 
 struct Manifest {
@@ -42,6 +54,8 @@ struct Manifest {
     std::int32_t fullScreenMode = 0;
     // How the player's view reads the panoramas.
     package::ViewSampling sampling = package::ViewSampling::smooth;
+    // How the player passes from scene to scene.
+    package::SceneTransition transition = package::SceneTransition::walk;
     std::filesystem::path backgroundSound;  // empty: none
     std::vector<SceneEntry> scenes;
     std::string infoText1, infoText2, infoText3, webAddress, emailAddress, infoText4;
@@ -55,7 +69,7 @@ struct Manifest {
 class Problems;
 
 // Reads and checks the manifest's structure (types, required keys, links and
-// their targets); paths are resolved against the manifest's folder but not
+// their targets, notes and their texts); paths are resolved against the manifest's folder but not
 // opened yet. Warnings (for example start angles the player will not take, a
 // field it does not know) are appended to `warnings`; every problem, naming
 // the file and the field, to `problems`, and the reading goes on after it.

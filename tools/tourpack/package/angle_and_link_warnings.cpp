@@ -45,6 +45,10 @@ void warnAboutAnglesAndLinks(const Manifest& manifest, std::vector<std::string>&
                               warnings);
             }
         }
+        for (std::size_t k = 0; k < scene.notes.size(); ++k) {
+            warnIfInexact(manifest, noteField(field, k) + ".pan", scene.notes[k].pan, warnings);
+            warnIfInexact(manifest, noteField(field, k) + ".tilt", scene.notes[k].tilt, warnings);
+        }
     }
 }
 

@@ -1,4 +1,4 @@
-// Warnings about a manifest's angles and links that a build still writes: an
+// Warnings about a manifest's angles, links and notes that a build still writes: an
 // angle the record's field cannot hold exactly, a link to its own scene.
 #pragma once
 

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "lang_ids.h"
+#include "pictures/picture_preparation.h"
 #include "package/companion_files.h"
 #include "package/tour_trailer.h"
 #include "text/field_names.h"
@@ -119,6 +120,7 @@ class InputCheck {
                 });
             }
             inputs_.hasLinks = inputs_.hasLinks || !scene.links.empty();
+            notes(scene, field, entry);
             inputs_.scenes.push_back(entry);
         }
     }
@@ -174,6 +176,41 @@ class InputCheck {
     }
 
   private:
+    // A note's picture must be one the player shows as it is, and (once build
+    // has prepared it) fit the note's box.
+    void notes(const SceneEntry& scene, const std::string& sceneFieldName, ScenePayloads& entry) {
+        inputs_.hasNotes = inputs_.hasNotes || !scene.notes.empty();
+        for (std::size_t k = 0; k < scene.notes.size(); ++k) {
+            const fs::path& picture = scene.notes[k].picture;
+            entry.notePictures.push_back(0);
+            if (picture.empty()) {
+                continue;
+            }
+            const std::string field = noteField(sceneFieldName, k) + ".picture";
+            problems_.collect([&] {
+                requirePicture(manifest_, field, picture, rule_);
+                if (rule_ == PictureRule::asThePlayerTakesThem) {
+                    requireWithin(manifest_, field, picture, notePictureBox);
+                }
+                entry.notePictures.back() = notePictureNumber(picture);
+            });
+        }
+    }
+
+    std::int32_t notePictureNumber(const fs::path& picture) {
+        std::error_code error;
+        fs::path key = fs::weakly_canonical(picture, error);
+        if (error) {
+            key = picture;
+        }
+        const auto [found, added] = notePictureNumbers_.try_emplace(
+            utf8Of(key), static_cast<std::int32_t>(inputs_.notePictureFiles.size()) + 1);
+        if (added) {
+            inputs_.notePictureFiles.push_back(picture);
+        }
+        return found->second;
+    }
+
     std::string encoded(const std::string& utf8) const {
         std::string text;
         std::string unmappable;
@@ -187,6 +224,7 @@ class InputCheck {
     BuildInputs& inputs_;
     Problems& problems_;
     std::vector<std::string>& warnings_;
+    std::map<std::string, std::int32_t> notePictureNumbers_;
 };
 
 }  // namespace

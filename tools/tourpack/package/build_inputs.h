@@ -49,6 +49,9 @@ struct ScenePayloads {
     std::size_t sound = 0;
     bool hasSound = false;
     std::vector<std::string> linkLabels;  // in the tour's code page
+    // Per note, its picture's number in BuildInputs::notePictureFiles (from
+    // 1), or 0 for none.
+    std::vector<std::int32_t> notePictures;
 };
 
 struct BuildInputs {
@@ -70,6 +73,11 @@ struct BuildInputs {
     // Each scene's preview JPEG, in scene order; none at all leaves the
     // section out.
     std::vector<std::string> previews;
+    bool hasNotes = false;
+    // The notes' pictures, each file once, in the order the notes first show
+    // them; their bytes are read once every input has passed.
+    std::vector<std::filesystem::path> notePictureFiles;
+    std::vector<std::string> notePictures;
 };
 
 // Checks every input of a build in the order a manifest names them, so that

@@ -31,6 +31,16 @@ std::int64_t requiredFileSize(const Manifest& manifest, const std::string& field
     return static_cast<std::int64_t>(in.tellg());
 }
 
+void requireWithin(const Manifest& manifest, const std::string& field, const fs::path& file,
+                   PictureSize box) {
+    const PictureSize size = probePicture(file, pictureKindOf(file));
+    if (size.width > box.width || size.height > box.height) {
+        failOnField(manifest, field,
+                    utf8Of(file) + " is " + describeSize(size) + ", larger than " +
+                        describeSize(box) + "; tourpack build reduces it to fit");
+    }
+}
+
 void warnIfLargerThanItsPlace(const Manifest& manifest, const std::string& field,
                               const fs::path& file, PictureSize place, const std::string& what,
                               std::vector<std::string>& warnings) {

@@ -41,6 +41,10 @@ void requireSound(const Manifest& manifest, const std::string& field,
 // language") is refused here, naming all that it lacks.
 void requireLanguageResources(const Manifest& manifest, const std::filesystem::path& file);
 
+// A picture larger than `box` is refused, naming both sizes.
+void requireWithin(const Manifest& manifest, const std::string& field,
+                   const std::filesystem::path& file, PictureSize box);
+
 // A picture larger than the place the player draws it in spills over what
 // lies beside it: said, since the tour still works.
 void warnIfLargerThanItsPlace(const Manifest& manifest, const std::string& field,

@@ -71,6 +71,7 @@ class TourExtraction {
         manifest_.autoPlay = tour.autoPlay();
         manifest_.fullScreenMode = tour.fullScreenMode();
         manifest_.sampling = tour.sampling();
+        manifest_.transition = tour.transition();
     }
 
     void backgroundSound() {
@@ -98,6 +99,7 @@ class TourExtraction {
                 entry.sound = scenePayload(position, *scene.sound(), ScenePart::sound);
             }
             entry.links = linksOf(scene);
+            entry.notes = notesOf(position, scene);
             manifest_.scenes.push_back(entry);
         }
     }
@@ -173,6 +175,40 @@ class TourExtraction {
         return links;
     }
 
+    // The notes' texts as they are (UTF-8 in the tour too); each picture
+    // written once, named after the first note that shows it.
+    std::vector<NoteEntry> notesOf(std::int32_t position, const package::Scene& scene) {
+        std::vector<NoteEntry> notes;
+        for (std::size_t k = 0; k < scene.notes().size(); ++k) {
+            const package::SceneNote& note = scene.notes()[k];
+            NoteEntry entry;
+            entry.pan = angleOf(note.pan);
+            entry.tilt = angleOf(note.tilt);
+            entry.title = note.title;
+            entry.text = note.text;
+            entry.link = note.link;
+            if (note.picture) {
+                entry.picture = notePicture(
+                    twoDigits(position) + "-" + twoDigits(static_cast<int>(k) + 1), *note.picture);
+            }
+            notes.push_back(entry);
+        }
+        return notes;
+    }
+
+    fs::path notePicture(const std::string& stem, const package::NotePicture& picture) {
+        if (auto found = notePictures_.find(picture.offset); found != notePictures_.end()) {
+            return found->second;
+        }
+        if (!opened_->readRange(picture.offset, picture.length, bytes_)) {
+            throw TourpackError(exePath_ + ": a note's picture lies outside the file");
+        }
+        const fs::path file = fileFor(folder_ / "notes", stem, bytes_);
+        writeFile(file, bytes_);
+        notePictures_[picture.offset] = file;
+        return file;
+    }
+
     void notePayload(const package::FileItem& item) {
         if (item.length() > 0 && item.offset() >= 0) {
             playerEnd_ = std::min<std::int64_t>(playerEnd_, item.offset());
@@ -205,6 +241,7 @@ class TourExtraction {
     Manifest manifest_;
     std::int64_t playerEnd_ = 0;
     std::map<std::tuple<std::int32_t, std::int32_t, bool>, fs::path> written_;
+    std::map<std::int64_t, fs::path> notePictures_;
     std::vector<std::uint8_t> bytes_;
 };
 
@@ -223,7 +260,7 @@ bool extractionReplaces(const fs::path& tour, const fs::path& folder) {
                stem == "background" || stem == "info-picture";
     }
     const std::string parentName = utf8Of(parent.filename());
-    return (parentName == "skin" || parentName == "scenes") &&
+    return (parentName == "skin" || parentName == "scenes" || parentName == "notes") &&
            sameFile(parent.parent_path(), folder);
 }
 

@@ -1,6 +1,7 @@
 // Takes a tour executable apart into a folder: a manifest ("tour.json"), the
-// player image, every payload (scene images decrypted), the skin and the
-// language module, so that building that manifest gives back the same bytes.
+// player image, every payload (scene images decrypted), the notes' pictures, the
+// skin and the language module, so that building that manifest gives back the
+// same bytes.
 #pragma once
 
 #include <filesystem>

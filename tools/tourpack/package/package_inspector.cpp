@@ -13,6 +13,8 @@
 #include "pictures/picture_format.h"
 #include "pictures/panorama_shape.h"
 #include "manifest/sampling_words.h"
+#include "manifest/transition_words.h"
+#include "pictures/picture_preparation.h"
 #include "windows_module/skin_places.h"
 #include "text/text_encoding.h"
 
@@ -58,6 +60,7 @@ class TourInspection {
         description_["autoPlay"] = tour_.autoPlay();
         description_["fullScreenMode"] = tour_.fullScreenMode();
         description_["sampling"] = samplingWord(tour_.sampling());
+        description_["transition"] = transitionWord(tour_.transition());
         description_["backgroundSound"] = {{"length", tour_.backgroundSound().length()}};
     }
 
@@ -140,6 +143,10 @@ class TourInspection {
             problem("extension block: " + block.previewsIgnored +
                     "; the player ignores the previews");
         }
+        if (!block.notesIgnored.empty()) {
+            description_["extensionBlock"]["notesError"] = block.notesIgnored;
+            problem("extension block: " + block.notesIgnored + "; the player shows no notes");
+        }
     }
 
   private:
@@ -193,6 +200,59 @@ class TourInspection {
         }
         entry["preview"] = previewOf(position);
         entry["links"] = linksOf(position);
+        entry["notes"] = notesOf(position);
+        return entry;
+    }
+
+    // The reader has held the texts to the note rules; what is left to check
+    // is each picture: one the player shows, within the note's box.
+    json notesOf(std::int32_t position) {
+        json notes = json::array();
+        const auto& sceneNotes = tour_.scene(position)->notes();
+        for (std::size_t k = 0; k < sceneNotes.size(); ++k) {
+            const package::SceneNote& note = sceneNotes[k];
+            json entry = {
+                {"pan", note.pan},
+                {"tilt", note.tilt},
+                {"title", note.title},
+                {"text", note.text},
+                {"textLength", package::note_rules::characterCount(note.text).value_or(0)},
+                {"link", note.link},
+                {"picture", nullptr}};
+            if (note.picture) {
+                entry["picture"] = notePictureOf(
+                    "scene " + std::to_string(position) + ", note " + std::to_string(k + 1),
+                    *note.picture);
+            }
+            notes.push_back(entry);
+        }
+        return notes;
+    }
+
+    json notePictureOf(const std::string& where, const package::NotePicture& picture) {
+        json entry = {{"offset", picture.offset}, {"length", picture.length}};
+        std::vector<std::uint8_t> bytes;
+        if (!opened_.readRange(picture.offset, picture.length, bytes)) {
+            problem(where + ": the picture's range lies outside the file");
+            return entry;
+        }
+        const FileKind kind = kindOfBytes(bytes);
+        entry["format"] = extensionFor(kind);
+        int width = 0;
+        int height = 0;
+        int channels = 0;
+        if (!isPlayerPicture(kind) ||
+            !stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height,
+                                   &channels)) {
+            problem(where + ": the picture is not a JPEG, GIF or BMP picture whose size reads");
+            return entry;
+        }
+        entry["width"] = width;
+        entry["height"] = height;
+        if (width > notePictureBox.width || height > notePictureBox.height) {
+            problem(where + ": the picture is " + describeSize({width, height}) +
+                    ", larger than the " + describeSize(notePictureBox) + " a note's card shows");
+        }
         return entry;
     }
 
@@ -301,6 +361,7 @@ std::string formatReport(const InspectReport& report) {
         << "auto play       " << d["autoPlay"] << '\n'
         << "full screen     " << d["fullScreenMode"] << '\n'
         << "sampling        " << d["sampling"].get<std::string>() << '\n'
+        << "transition      " << d["transition"].get<std::string>() << '\n'
         << "background      " << d["backgroundSound"]["length"] << " bytes\n"
         << "scenes          " << d["scenes"].size() << '\n';
     for (const json& scene : d["scenes"]) {
@@ -327,6 +388,24 @@ std::string formatReport(const InspectReport& report) {
             if (!link["view"].is_null()) {
                 out << ", opening at pan " << link["view"]["pan"] << ", tilt "
                     << link["view"]["tilt"] << ", field of view " << link["view"]["fieldOfView"];
+            }
+            out << '\n';
+        }
+        number = 1;
+        for (const json& note : scene["notes"]) {
+            out << "     note " << number++ << " at pan " << note["pan"] << ", tilt "
+                << note["tilt"] << ": \"" << note["title"].get<std::string>() << "\", "
+                << note["textLength"] << " characters of text";
+            if (const json& picture = note["picture"]; !picture.is_null()) {
+                out << ", picture ";
+                if (picture.contains("width")) {
+                    out << picture["width"] << " x " << picture["height"] << " ";
+                }
+                out << "(" << picture.value("format", std::string("?")) << ", " << picture["length"]
+                    << " bytes)";
+            }
+            if (!note["link"].get<std::string>().empty()) {
+                out << ", link " << note["link"].get<std::string>();
             }
             out << '\n';
         }

@@ -1,5 +1,7 @@
 #include "package/package_writer.h"
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <system_error>
 
@@ -12,6 +14,7 @@
 #include "text/field_names.h"
 #include "text/problems.h"
 #include "text/tourpack_error.h"
+#include "text/utf8_path.h"
 
 namespace tourpack {
 
@@ -26,6 +29,10 @@ std::vector<NamedInput> buildInputFiles(const Manifest& manifest, const BuildOpt
         const std::string field = "field '" + sceneField(i) + ".";
         inputs.push_back({field + "image'", manifest.scenes[i].image});
         inputs.push_back({field + "sound'", manifest.scenes[i].sound});
+        for (std::size_t k = 0; k < manifest.scenes[i].notes.size(); ++k) {
+            inputs.push_back({"field '" + noteField(sceneField(i), k) + ".picture'",
+                              manifest.scenes[i].notes[k].picture});
+        }
     }
     inputs.push_back({"field 'info.picture'", manifest.infoPicture});
     std::error_code error;
@@ -84,6 +91,20 @@ std::vector<std::string> scenePreviews(const BuildInputs& inputs,
     return previews;
 }
 
+// The notes' pictures as they are stored, each once.
+std::vector<std::string> notePictures(const BuildInputs& inputs) {
+    std::vector<std::string> pictures;
+    for (const fs::path& file : inputs.notePictureFiles) {
+        std::ifstream in(file, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (in.bad() || bytes.empty()) {
+            throw TourpackError(utf8Of(file) + ": cannot be read");
+        }
+        pictures.push_back(std::move(bytes));
+    }
+    return pictures;
+}
+
 }  // namespace
 
 BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
@@ -95,6 +116,7 @@ BuildResult buildPackage(const Manifest& manifest, const fs::path& output,
         checkInputs(manifest, options, PictureRule::asThePlayerTakesThem, problems, warnings);
     problems.throwIfAny("no tour was written");
     inputs.previews = scenePreviews(inputs, warnings);
+    inputs.notePictures = notePictures(inputs);
     const PackagePlan plan = planPackage(manifest, inputs);
     warnAboutAnglesAndLinks(manifest, warnings);
     writePackage(output, manifest, inputs, plan, options);

@@ -9,6 +9,7 @@
 
 #include "manifest/manifest.h"
 #include "manifest/sampling_words.h"
+#include "manifest/transition_words.h"
 #include "package/build_inputs.h"
 #include "package/extension_block.h"
 #include "package/field_reader.h"
@@ -48,42 +49,74 @@ void writePreviewsSection(Fields& fields, const BuildInputs& inputs) {
     }
 }
 
+// The notes section's content: the scene count, each scene's notes with
+// their texts in UTF-8 and their pictures' numbers, then the pictures.
+template <class Fields>
+void writeNotesSection(Fields& fields, const Manifest& manifest, const BuildInputs& inputs) {
+    fields.writeInt(static_cast<std::int32_t>(manifest.scenes.size()));
+    for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
+        const std::vector<NoteEntry>& notes = manifest.scenes[i].notes;
+        fields.writeInt(static_cast<std::int32_t>(notes.size()));
+        for (std::size_t k = 0; k < notes.size(); ++k) {
+            fields.writeFloat(static_cast<float>(notes[k].pan));
+            fields.writeFloat(static_cast<float>(notes[k].tilt));
+            fields.writeString(notes[k].title);
+            fields.writeString(notes[k].text);
+            fields.writeString(notes[k].link);
+            fields.writeInt(inputs.scenes[i].notePictures[k]);
+        }
+    }
+    fields.writeInt(static_cast<std::int32_t>(inputs.notePictures.size()));
+    for (const std::string& picture : inputs.notePictures) {
+        fields.writeString(picture);
+    }
+}
+
+// A section whose content is counted first: its tag, its length, its content.
+template <class Fields, class Content>
+void writeCountedSection(Fields& fields, const char* tag, Content content) {
+    fields.writeString(tag);
+    CountingFieldWriter counter;
+    content(counter);
+    fields.writeLong(static_cast<std::int32_t>(counter.written()));
+    content(fields);
+}
+
 // The extension block after the record stream (package/extension_block.h):
 // the links, when there are any; the texts' code page, always: a tour that
 // names none has its texts read in the showing system's code page, so a
-// Windows-1252 tour would show garbled on a Cyrillic or Greek system; and the
-// sampling, always, so that the tour says what its author chose; the scenes'
-// previews, when they were made. Each section's length is counted before its
-// content is written.
+// Windows-1252 tour would show garbled on a Cyrillic or Greek system; the
+// sampling and the transition, always, so that the tour says what its author
+// chose; the scenes' previews, when they were made; the notes, when there are
+// any. Each section's length is counted before its content is written.
 template <class Fields>
 void writeExtensionBlock(Fields& fields, const Manifest& manifest, const BuildInputs& inputs) {
     namespace block = package::extension_block;
     fields.writeString(block::marker);
     fields.writeInt(block::version);
     const bool hasPreviews = !inputs.previews.empty();
-    fields.writeInt(2 + (inputs.hasLinks ? 1 : 0) + (hasPreviews ? 1 : 0));
+    fields.writeInt(3 + (inputs.hasLinks ? 1 : 0) + (hasPreviews ? 1 : 0) +
+                    (inputs.hasNotes ? 1 : 0));
     if (inputs.hasLinks) {
-        fields.writeString(block::linksTag);
-        CountingFieldWriter content;
-        writeLinksSection(content, manifest, inputs);
-        fields.writeLong(static_cast<std::int32_t>(content.written()));
-        writeLinksSection(fields, manifest, inputs);
+        writeCountedSection(fields, block::linksTag,
+                            [&](auto& content) { writeLinksSection(content, manifest, inputs); });
     }
     fields.writeString(block::textCodePageTag);
     fields.writeLong(package::FieldReader::intWidth);
     fields.writeInt(inputs.textCodePage);
-    const std::string sampling = samplingWord(manifest.sampling);
-    fields.writeString(block::samplingTag);
-    CountingFieldWriter samplingContent;
-    samplingContent.writeString(sampling);
-    fields.writeLong(static_cast<std::int32_t>(samplingContent.written()));
-    fields.writeString(sampling);
+    writeCountedSection(fields, block::samplingTag, [&](auto& content) {
+        content.writeString(samplingWord(manifest.sampling));
+    });
     if (hasPreviews) {
-        fields.writeString(block::previewsTag);
-        CountingFieldWriter content;
-        writePreviewsSection(content, inputs);
-        fields.writeLong(static_cast<std::int32_t>(content.written()));
-        writePreviewsSection(fields, inputs);
+        writeCountedSection(fields, block::previewsTag,
+                            [&](auto& content) { writePreviewsSection(content, inputs); });
+    }
+    writeCountedSection(fields, block::transitionTag, [&](auto& content) {
+        content.writeString(transitionWord(manifest.transition));
+    });
+    if (inputs.hasNotes) {
+        writeCountedSection(fields, block::notesTag,
+                            [&](auto& content) { writeNotesSection(content, manifest, inputs); });
     }
 }
 

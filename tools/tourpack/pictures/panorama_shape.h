@@ -35,6 +35,21 @@ inline PictureSize reducedSize(PictureSize size, std::int32_t maxWidth) {
     return {maxWidth, std::max<std::int32_t>(1, static_cast<std::int32_t>(std::lround(height)))};
 }
 
+// The size of a picture fitted into `box`: its shape kept, never larger than
+// the picture itself.
+inline PictureSize sizeToFit(PictureSize size, PictureSize box) {
+    if (size.width <= 0 || size.height <= 0) {
+        return size;
+    }
+    // The width at which the height just fits the box.
+    const double widthForHeight =
+        static_cast<double>(size.width) * box.height / static_cast<double>(size.height);
+    const std::int32_t width = std::max<std::int32_t>(
+        1,
+        std::min<std::int32_t>(box.width, static_cast<std::int32_t>(std::floor(widthForHeight))));
+    return reducedSize(size, width);
+}
+
 inline std::string describeSize(PictureSize size) {
     return std::to_string(size.width) + " x " + std::to_string(size.height);
 }

@@ -274,13 +274,14 @@ JpegTreatment jpegTreatment(const fs::path& file) {
     return treatment;
 }
 
-RgbPicture reducePicture(const RgbPicture& picture, std::int32_t width) {
+RgbPicture reducePicture(const RgbPicture& picture, std::int32_t width, PictureEdges edges) {
     RgbPicture reduced{reducedSize(picture.size, width), {}};
     reduced.pixels.resize(static_cast<std::size_t>(reduced.size.width) * reduced.size.height * 3);
     const int done = stbir_resize(
         picture.pixels.data(), picture.size.width, picture.size.height, picture.size.width * 3,
         reduced.pixels.data(), reduced.size.width, reduced.size.height, reduced.size.width * 3,
-        STBIR_TYPE_UINT8, 3, STBIR_ALPHA_CHANNEL_NONE, 0, STBIR_EDGE_WRAP, STBIR_EDGE_CLAMP,
+        STBIR_TYPE_UINT8, 3, STBIR_ALPHA_CHANNEL_NONE, 0,
+        edges == PictureEdges::wrapAround ? STBIR_EDGE_WRAP : STBIR_EDGE_CLAMP, STBIR_EDGE_CLAMP,
         STBIR_FILTER_MITCHELL, STBIR_FILTER_MITCHELL, STBIR_COLORSPACE_SRGB, nullptr);
     if (!done) {
         throw TourpackError("reducing a " + describeSize(picture.size) +

@@ -77,9 +77,14 @@ struct RgbPicture {
 // data the JPEG library finds damaged is refused too (see jpegDamage).
 RgbPicture decodePicture(const std::filesystem::path& file, FileKind kind);
 
-// Reduces the picture to `width` (its height in proportion). The left and
-// right edges of a panorama meet, so the filter wraps around horizontally.
-RgbPicture reducePicture(const RgbPicture& picture, std::int32_t width);
+// What the filter finds beyond a picture's left and right edges: a
+// panorama's edges meet, so the filter wraps around; any other picture's
+// edge pixels go on.
+enum class PictureEdges { wrapAround, extended };
+
+// Reduces the picture to `width` (its height in proportion).
+RgbPicture reducePicture(const RgbPicture& picture, std::int32_t width,
+                         PictureEdges edges = PictureEdges::wrapAround);
 
 // A baseline JPEG of the picture at `quality` (1 to 100).
 std::vector<std::uint8_t> encodeJpeg(const RgbPicture& picture, int quality);

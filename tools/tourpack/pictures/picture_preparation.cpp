@@ -40,6 +40,30 @@ class PictureConverter {
                      const fs::path& scratch, std::vector<std::string>& notices)
         : manifest_(manifest), options_(options), scratch_(scratch), notices_(notices) {}
 
+    // The file to pack for a note's picture: itself when the player shows it
+    // as it is and it fits the note's box, else a JPEG reduced to fit.
+    fs::path prepareNote(const std::string& field, const fs::path& picture) {
+        const auto known = preparedNotes_.find(picture);
+        if (known != preparedNotes_.end()) {
+            return known->second;
+        }
+        try {
+            stopIfInterrupted();
+            std::string line;
+            const fs::path result = fitNote(field, picture, line);
+            preparedNotes_[picture] = result;
+            if (options_.pictureDone) {
+                options_.pictureDone(line);
+            }
+            return result;
+        } catch (const Interrupted&) {
+            throw;
+        } catch (const TourpackError& error) {
+            throw TourpackError(utf8Of(manifest_.file) + ": field '" + field +
+                                "': " + error.what());
+        }
+    }
+
     // The file to pack for `picture` (itself, or its converted copy); sets
     // `size` to the picture's own size.
     fs::path prepare(const std::string& field, const fs::path& picture, PictureSize& size) {
@@ -78,7 +102,8 @@ class PictureConverter {
                (markersAdded ? "stored with restart markers, pixels unchanged" : "stored as it is");
     }
 
-    fs::path convert(const std::string& field, const fs::path& picture, PictureSize& size) {
+    // The kind of a picture build reads.
+    static FileKind readableKind(const fs::path& picture) {
         std::error_code error;
         if (!fs::is_regular_file(picture, error)) {
             throw TourpackError(utf8Of(picture) + " does not exist or is not a file");
@@ -91,6 +116,51 @@ class PictureConverter {
                                 " is not a JPEG, GIF, BMP, PNG, TGA or TIFF picture (it is " +
                                 describe(kind) + ")");
         }
+        return kind;
+    }
+
+    // A note's picture is small and shown once: it is kept or encoded anew,
+    // never given restart markers.
+    fs::path fitNote(const std::string& field, const fs::path& picture, std::string& line) {
+        const FileKind kind = readableKind(picture);
+        const PictureSize size = probePicture(picture, kind);
+        const PictureSize fitted = sizeToFit(size, notePictureBox);
+        const bool fits = fitted.width == size.width && fitted.height == size.height;
+        if (playerTakesAsItIs(kind) && fits &&
+            (kind != FileKind::jpeg || !jpegTreatment(picture).needed())) {
+            decodePicture(picture, kind);  // damage found now, by name
+            line = keptLine(field, picture, size, false);
+            return picture;
+        }
+        RgbPicture pixels = decodePicture(picture, kind);
+        std::string done = field + ": " + utf8Of(picture.filename()) + ", " + describe(kind) +
+                           " of " + describeSize(pixels.size) + ", ";
+        const PictureSize target = sizeToFit(pixels.size, notePictureBox);
+        if (target.width < pixels.size.width) {
+            pixels = reducePicture(pixels, target.width, PictureEdges::extended);
+            done += "reduced to " + describeSize(pixels.size) + " (Mitchell filter) and ";
+        }
+        const fs::path converted = writeJpeg(pixels, picture);
+        line = done + "stored as JPEG (quality " + std::to_string(options_.quality) + ")";
+        notices_.push_back(line);
+        return converted;
+    }
+
+    fs::path writeJpeg(const RgbPicture& pixels, const fs::path& picture) {
+        const std::vector<std::uint8_t> jpeg = encodeJpeg(pixels, options_.quality);
+        const fs::path converted = scratch_ / pathFromUtf8(std::to_string(++count_) + "-" +
+                                                           utf8Of(picture.stem()) + ".jpg");
+        std::ofstream out(converted, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(jpeg.data()),
+                  static_cast<std::streamsize>(jpeg.size()));
+        if (!out.flush()) {
+            throw TourpackError(utf8Of(converted) + ": cannot write the converted picture");
+        }
+        return converted;
+    }
+
+    fs::path convert(const std::string& field, const fs::path& picture, PictureSize& size) {
+        const FileKind kind = readableKind(picture);
         const PictureSize original = probePicture(picture, kind);
         size = original;
         const JpegTreatment treatment =
@@ -153,15 +223,7 @@ class PictureConverter {
             pixels = reducePicture(pixels, options_.maxWidth);
             done += "reduced to " + describeSize(pixels.size) + " (Mitchell filter) and ";
         }
-        const std::vector<std::uint8_t> jpeg = encodeJpeg(pixels, options_.quality);
-        const fs::path converted = scratch_ / pathFromUtf8(std::to_string(++count_) + "-" +
-                                                           utf8Of(picture.stem()) + ".jpg");
-        std::ofstream out(converted, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(jpeg.data()),
-                  static_cast<std::streamsize>(jpeg.size()));
-        if (!out.flush()) {
-            throw TourpackError(utf8Of(converted) + ": cannot write the converted picture");
-        }
+        const fs::path converted = writeJpeg(pixels, picture);
         notices_.push_back(done + "stored as JPEG (quality " + std::to_string(options_.quality) +
                            ")" + (hint.empty() ? "" : "; " + hint));
         return converted;
@@ -173,6 +235,7 @@ class PictureConverter {
     std::vector<std::string>& notices_;
     int count_ = 0;
     std::map<fs::path, std::pair<fs::path, PictureSize>> prepared_;
+    std::map<fs::path, fs::path> preparedNotes_;
 };
 
 }  // namespace
@@ -206,6 +269,15 @@ void preparePictures(const Manifest& manifest, const ConversionOptions& options,
         PictureSize size;
         prepared.manifest_.infoPicture =
             converter.prepare("info.picture", manifest.infoPicture, size);
+    }
+    for (std::size_t i = 0; i < manifest.scenes.size(); ++i) {
+        const std::vector<NoteEntry>& notes = manifest.scenes[i].notes;
+        for (std::size_t k = 0; k < notes.size(); ++k) {
+            if (!notes[k].picture.empty()) {
+                prepared.manifest_.scenes[i].notes[k].picture = converter.prepareNote(
+                    noteField(sceneField(i), k) + ".picture", notes[k].picture);
+            }
+        }
     }
 }
 

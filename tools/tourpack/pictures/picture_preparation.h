@@ -1,6 +1,7 @@
-// Before a tour is built: every scene picture and the information picture is
-// checked, and those the player cannot take as they are (PNG, TGA, TIFF, or
-// wider than the limit) are converted to baseline JPEG in a scratch folder.
+// Before a tour is built: every scene picture, the information picture and
+// the notes' pictures are checked, and those the player cannot take as they
+// are (PNG, TGA, TIFF, wider than the limit, a note's larger than its box)
+// are converted to baseline JPEG in a scratch folder.
 // The build then packs a copy of the manifest that names the converted files.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "manifest/manifest.h"
+#include "package/extension_block.h"
 #include "pictures/panorama_shape.h"
 
 namespace tourpack {
@@ -43,6 +45,10 @@ class PreparedPictures {
     Manifest manifest_;
     std::vector<std::string> notices_;
 };
+
+// The box a note's picture is reduced to fit.
+inline constexpr PictureSize notePictureBox = {package::extension_block::notePictureWidth,
+                                               package::extension_block::notePictureHeight};
 
 // Fills `prepared`; warns about scene pictures that are not full-turn
 // panoramas. Throws TourpackError naming the manifest field and the file for

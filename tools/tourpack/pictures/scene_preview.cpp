@@ -17,16 +17,7 @@ constexpr int previewQualities[] = {85, 75, 65, 55};
 }  // namespace
 
 PictureSize previewSize(PictureSize size) {
-    if (size.width <= 0 || size.height <= 0) {
-        return size;
-    }
-    // The width at which the height just fits the box.
-    const double widthForHeight =
-        static_cast<double>(size.width) * previewBox.height / static_cast<double>(size.height);
-    const std::int32_t width = std::max<std::int32_t>(
-        1, std::min<std::int32_t>(previewBox.width,
-                                  static_cast<std::int32_t>(std::floor(widthForHeight))));
-    return reducedSize(size, width);
+    return sizeToFit(size, previewBox);
 }
 
 std::vector<std::uint8_t> makeScenePreview(const std::filesystem::path& picture) {

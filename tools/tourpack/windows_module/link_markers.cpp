@@ -4,8 +4,13 @@
 
 namespace tourpack {
 
-int drawLinkMarkers(const engine::ViewBuffer& view, const engine::ShownView& shown,
-                    const std::vector<package::SceneLink>& links, const BitmapPixels& marker) {
+namespace {
+
+// Draws `marker` at the direction of every item (anything with a pan and a
+// tilt) in front of the viewer.
+template <class Item>
+int drawMarkers(const engine::ViewBuffer& view, const engine::ShownView& shown,
+                const std::vector<Item>& items, const BitmapPixels& marker) {
     engine::MarkerPicture picture;
     picture.pixels = marker.pixels.data();
     picture.width = marker.width;
@@ -15,14 +20,26 @@ int drawLinkMarkers(const engine::ViewBuffer& view, const engine::ShownView& sho
         return 0;
     }
     int drawn = 0;
-    for (const package::SceneLink& link : links) {
-        const auto point = engine::viewPointOfDegrees(shown, link.pan, link.tilt);
+    for (const Item& item : items) {
+        const auto point = engine::viewPointOfDegrees(shown, item.pan, item.tilt);
         if (point) {
             engine::compositeMarker(view, picture, point->column(), point->row(), 1);
             ++drawn;
         }
     }
     return drawn;
+}
+
+}  // namespace
+
+int drawLinkMarkers(const engine::ViewBuffer& view, const engine::ShownView& shown,
+                    const std::vector<package::SceneLink>& links, const BitmapPixels& marker) {
+    return drawMarkers(view, shown, links, marker);
+}
+
+int drawNoteMarkers(const engine::ViewBuffer& view, const engine::ShownView& shown,
+                    const std::vector<package::SceneNote>& notes, const BitmapPixels& marker) {
+    return drawMarkers(view, shown, notes, marker);
 }
 
 }  // namespace tourpack

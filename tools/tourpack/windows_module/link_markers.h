@@ -1,6 +1,6 @@
-// A scene's link markers laid over a rendered view, through the engine's own
-// forward projection and compositing, so that the preview puts each marker
-// on the view pixels where the player puts it.
+// A scene's link and note markers laid over a rendered view, through the
+// engine's own forward projection and compositing, so that the preview puts
+// each marker on the view pixels where the player puts it.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include "engine/pixel_buffers.h"
 #include "windows_module/module_resources.h"
 #include "package/scene_link.h"
+#include "package/scene_note.h"
 
 namespace tourpack {
 
@@ -17,5 +18,9 @@ namespace tourpack {
 // were drawn. The marker's key colour (magenta) is transparent.
 int drawLinkMarkers(const engine::ViewBuffer& view, const engine::ShownView& shown,
                     const std::vector<package::SceneLink>& links, const BitmapPixels& marker);
+
+// The same for the scene's notes, with their own marker.
+int drawNoteMarkers(const engine::ViewBuffer& view, const engine::ShownView& shown,
+                    const std::vector<package::SceneNote>& notes, const BitmapPixels& marker);
 
 }  // namespace tourpack
