@@ -81,9 +81,11 @@ void byOwnDecoder(const std::vector<std::uint8_t>& bytes, HDC dc, int eighths, u
     const auto facts = imaging::jpeg::probe(bytes);
     const imaging::PixelSize size = imaging::jpeg::scaledSize(facts->size, eighths);
     Section section = makeSection(dc, size);
-    const imaging::jpeg::Outcome outcome = imaging::jpeg::decode(
-        bytes, eighths, {static_cast<std::uint8_t*>(section.bits), imaging::dibStride(size.width)},
-        threads);
+    const imaging::jpeg::Outcome outcome =
+        imaging::jpeg::decode(bytes, eighths,
+                              {static_cast<std::uint8_t*>(section.bits), size.width, size.height,
+                               imaging::dibStride(size.width)},
+                              threads);
     if (outcome != imaging::jpeg::Outcome::decoded) {
         std::fprintf(stderr, "the picture did not decode\n");
         std::exit(1);

@@ -69,7 +69,7 @@ ReferencePanorama detailedPanorama(std::int32_t width, std::int32_t height) {
     ReferencePanorama panorama;
     panorama.width = width;
     panorama.height = height;
-    panorama.stride = engine::stride24(width);
+    panorama.stride = platform::dibStride(width);
     panorama.pixels.resize(static_cast<std::size_t>(panorama.stride) * height);
     std::mt19937 random(7);
     std::uniform_real_distribution<double> grain(-3.0, 3.0);

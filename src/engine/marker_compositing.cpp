@@ -34,8 +34,8 @@ PixelRect PixelRect::clippedTo(std::int32_t width, std::int32_t height) const {
 PixelRect markerRect(const MarkerPicture& picture, std::int32_t x, std::int32_t y,
                      std::int32_t scale) {
     scale = std::max(scale, 1);
-    const std::int32_t width = picture.width * scale;
-    const std::int32_t height = picture.height * scale;
+    const std::int32_t width = picture.rows.width * scale;
+    const std::int32_t height = picture.rows.height * scale;
     const std::int32_t left = x - width / 2;
     const std::int32_t top = y - height / 2;
     return PixelRect{left, top, left + width, top + height};
@@ -51,9 +51,8 @@ PixelRect compositeMarker(const ViewBuffer& view, const MarkerPicture& picture, 
     const PixelRect drawn = whole.clippedTo(view.width, view.height);
     for (std::int32_t vy = drawn.top; vy < drawn.bottom; ++vy) {
         // Picture rows run bottom-up too: its top row is the last in memory.
-        const std::int32_t pictureRow = picture.height - 1 - (vy - whole.top) / scale;
-        const std::uint8_t* source =
-            picture.pixels + static_cast<std::size_t>(pictureRow) * picture.stride;
+        const std::int32_t pictureRow = picture.rows.height - 1 - (vy - whole.top) / scale;
+        const std::uint8_t* source = picture.rows.row(pictureRow);
         std::uint8_t* out = viewPixel(view, drawn.left, vy);
         for (std::int32_t vx = drawn.left; vx < drawn.right; ++vx, out += 3) {
             const std::uint8_t* pixel =
@@ -117,7 +116,7 @@ std::vector<std::uint8_t> builtInMarkerPixels(bool highlighted) {
     constexpr std::uint8_t white[3] = {255, 255, 255};
     constexpr std::uint8_t accent[3] = {232, 182, 64};
     const std::int32_t size = builtInMarkerSize;
-    const std::int32_t stride = stride24(size);
+    const std::int32_t stride = platform::dibStride(size);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * size, 0);
     const double outer = highlighted ? 11.5 : 10.5;
     const double ring = highlighted ? 4.0 : 3.0;

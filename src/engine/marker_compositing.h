@@ -14,17 +14,12 @@ namespace engine {
 // A 24-bit picture, rows bottom-up like the view's; pixels of the key colour
 // are transparent.
 struct MarkerPicture {
-    const std::uint8_t* pixels = nullptr;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::int32_t stride = 0;
+    platform::PixelRows<const std::uint8_t> rows;
     std::uint8_t keyBlue = 0xFF;
     std::uint8_t keyGreen = 0x00;
     std::uint8_t keyRed = 0xFF;
 
-    bool usable() const {
-        return pixels != nullptr && width > 0 && height > 0 && stride >= 3 * width;
-    }
+    bool usable() const { return rows.usable(); }
 };
 
 // Pixels of the view counted from its top-left corner (y down, as on

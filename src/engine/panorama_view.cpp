@@ -89,7 +89,7 @@ bool PanoramaView::setSampling(Sampling sampling) {
 void PanoramaView::resize(std::int32_t width, std::int32_t height) {
     viewWidth_ = width > 0 ? width : 0;
     viewHeight_ = height > 0 ? height : 0;
-    viewStride_ = stride24(viewWidth_);
+    viewStride_ = platform::dibStride(viewWidth_);
     dragDivisorX_ = std::max(viewWidth_ / 15, 2);
     dragDivisorY_ = std::max(viewHeight_ / 5, 50);
     if (hasImage()) {

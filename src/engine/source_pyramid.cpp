@@ -121,7 +121,8 @@ std::size_t SourcePyramid::bytesFor(std::int32_t width, std::int32_t height) {
     while (halvable(width, height)) {
         width = halved(width);
         height = halved(height);
-        bytes += static_cast<std::size_t>(stride24(width)) * static_cast<std::size_t>(height);
+        bytes +=
+            static_cast<std::size_t>(platform::dibStride(width)) * static_cast<std::size_t>(height);
     }
     return bytes;
 }
@@ -164,7 +165,7 @@ std::unique_ptr<SourcePyramid> SourcePyramid::buildOn(const SourceImage& source,
         while (halvable(width, height)) {
             width = halved(width);
             height = halved(height);
-            const std::int32_t stride = stride24(width);
+            const std::int32_t stride = platform::dibStride(width);
             pyramid->levels_.push_back(
                 SourceImage{pyramid->bytes_.get() + offset, width, height, stride});
             offset += static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);

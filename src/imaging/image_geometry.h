@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/pixel_rows.h"
+
 namespace imaging {
 
 struct PixelSize {
@@ -15,10 +17,7 @@ struct PixelSize {
     friend bool operator==(const PixelSize&, const PixelSize&) = default;
 };
 
-// Bytes per row of a 24-bit bitmap: three bytes per pixel, padded to four.
-constexpr std::int32_t dibStride(std::int32_t width) {
-    return ((width * 24 + 31) / 32) * 4;
-}
+using platform::dibStride;
 
 // Compressed pictures of this many bytes or more empty the image cache before
 // they are decoded, so that the old images' memory is free for the new one.

@@ -111,9 +111,7 @@ Outcome decodeRows(Session& session, std::span<const std::uint8_t> stream, int e
         const int count = std::min(rowsPerRead, last - first);
         for (int i = 0; i < count; ++i) {
             const int y = plan.firstRow + first + i - plan.skipped;
-            batch[i] = first + i < plan.skipped
-                           ? scratch
-                           : rows.bottom + (plan.pictureHeight - 1 - y) * rows.stride;
+            batch[i] = first + i < plan.skipped ? scratch : rows.row(plan.pictureHeight - 1 - y);
         }
         const auto read =
             static_cast<int>(jpeg_read_scanlines(&info, batch, static_cast<JDIMENSION>(count)));

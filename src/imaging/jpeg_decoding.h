@@ -13,6 +13,7 @@
 #include <span>
 
 #include "imaging/image_geometry.h"
+#include "platform/pixel_rows.h"
 
 namespace imaging::jpeg {
 
@@ -44,12 +45,9 @@ PixelSize scaledSize(PixelSize size, int eighths);
 // the target is larger than the picture).
 int eighthsCovering(PixelSize size, PixelSize target);
 
-// Rows of the picture in a bottom-up buffer: row y lies at
-// `bottom + (height - 1 - y) * stride`; a row holds B, G, R per pixel.
-struct BgrRows {
-    std::uint8_t* bottom = nullptr;
-    std::ptrdiff_t stride = 0;
-};
+// The picture's rows in a bottom-up buffer: picture row y is memory row
+// `height - 1 - y`.
+using BgrRows = platform::PixelRows<std::uint8_t>;
 
 enum class Outcome { decoded, corrupt, outOfMemory, cancelled };
 

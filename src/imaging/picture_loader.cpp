@@ -274,7 +274,7 @@ HBITMAP PictureLoader::decodeJpegInto(void** bitsOut, BITMAPINFOHEADER* header, 
     if (bitmap.get() == nullptr) {
         return nullptr;
     }
-    const imaging::jpeg::BgrRows rows{static_cast<std::uint8_t*>(*bitsOut),
+    const imaging::jpeg::BgrRows rows{static_cast<std::uint8_t*>(*bitsOut), size.width, size.height,
                                       imaging::dibStride(size.width)};
     const imaging::jpeg::Outcome outcome =
         imaging::jpeg::decode(jpeg_->bytes(), eighths, rows, everyCore(), cancel_, progress_);

@@ -30,7 +30,7 @@ MarkerBitmap MarkerBitmap::fromModule(HMODULE module, int id) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
-    const std::int32_t stride = engine::stride24(size.bmWidth);
+    const std::int32_t stride = platform::dibStride(size.bmWidth);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * size.bmHeight);
     const platform::UniqueMemoryDC dc = platform::makeMemoryDC();
     if (!dc || GetDIBits(dc.get(), bitmap.get(), 0, static_cast<UINT>(size.bmHeight), pixels.data(),
@@ -55,8 +55,10 @@ engine::MarkerPicture MarkerBitmap::picture() const {
     if (empty()) {
         return engine::MarkerPicture{};
     }
-    return engine::MarkerPicture{pixels_.data(), width_,      height_,    engine::stride24(width_),
-                                 keyPixel[0],    keyPixel[1], keyPixel[2]};
+    return engine::MarkerPicture{{pixels_.data(), width_, height_, platform::dibStride(width_)},
+                                 keyPixel[0],
+                                 keyPixel[1],
+                                 keyPixel[2]};
 }
 
 }  // namespace viewer

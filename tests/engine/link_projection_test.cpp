@@ -236,7 +236,7 @@ struct Canvas {
     engine::ViewBuffer view;
 
     Canvas(std::int32_t width, std::int32_t height) {
-        const std::int32_t stride = engine::stride24(width);
+        const std::int32_t stride = platform::dibStride(width);
         pixels.assign(static_cast<std::size_t>(stride) * height, 0);
         for (std::size_t k = 0; k < pixels.size(); ++k) {
             pixels[k] = static_cast<std::uint8_t>(k * 7 + 1);
@@ -262,7 +262,7 @@ struct TinyMarker {
             pixels[12 + 3 * x] = top[x];
         }
         pixels[12 + 3 + 2] = 0xFF;  // the key colour, magenta
-        picture = engine::MarkerPicture{pixels.data(), 3, 2, 12};
+        picture = engine::MarkerPicture{{pixels.data(), 3, 2, 12}};
     }
 };
 

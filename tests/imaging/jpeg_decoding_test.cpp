@@ -35,8 +35,10 @@ Decoded decodeAll(const std::vector<std::uint8_t>& bytes, int eighths, unsigned 
     // A byte no decoder writes, so that a row left out shows.
     decoded.pixels.assign(
         static_cast<std::size_t>(dibStride(decoded.size.width)) * decoded.size.height, 0xA5);
-    decoded.outcome = jpeg::decode(
-        bytes, eighths, {decoded.pixels.data(), dibStride(decoded.size.width)}, threads, cancel);
+    decoded.outcome = jpeg::decode(bytes, eighths,
+                                   {decoded.pixels.data(), decoded.size.width, decoded.size.height,
+                                    dibStride(decoded.size.width)},
+                                   threads, cancel);
     return decoded;
 }
 
@@ -156,7 +158,7 @@ TEST(JpegDecoding, FailuresOnAnyThreadAreTheOutcomeAndCancelStops) {
     const auto noTables = readPicture("no-tables.jpg");
     for (unsigned threads : {1u, 4u}) {
         std::vector<std::uint8_t> pixels(static_cast<std::size_t>(dibStride(333)) * 251);
-        EXPECT_EQ(jpeg::decode(noTables, 8, {pixels.data(), dibStride(333)}, threads),
+        EXPECT_EQ(jpeg::decode(noTables, 8, {pixels.data(), 333, 251, dibStride(333)}, threads),
                   jpeg::Outcome::corrupt);
     }
     const std::atomic<bool> cancelled{true};
@@ -165,7 +167,7 @@ TEST(JpegDecoding, FailuresOnAnyThreadAreTheOutcomeAndCancelStops) {
                   jpeg::Outcome::cancelled);
     }
     std::vector<std::uint8_t> pixels(16);
-    EXPECT_EQ(jpeg::decode(readPicture("cmyk.jpg"), 8, {pixels.data(), 4}, 2),
+    EXPECT_EQ(jpeg::decode(readPicture("cmyk.jpg"), 8, {pixels.data(), 1, 1, 4}, 2),
               jpeg::Outcome::corrupt);  // declined kinds are never written
 }
 
@@ -215,9 +217,11 @@ TEST(JpegDecoding, ProgressCountsEveryRowOnce) {
                 std::vector<std::uint8_t> pixels(static_cast<std::size_t>(dibStride(size.width)) *
                                                  size.height);
                 jpeg::Progress progress;
-                ASSERT_EQ(jpeg::decode(bytes, eighths, {pixels.data(), dibStride(size.width)},
-                                       threads, nullptr, &progress),
-                          jpeg::Outcome::decoded)
+                ASSERT_EQ(
+                    jpeg::decode(bytes, eighths,
+                                 {pixels.data(), size.width, size.height, dibStride(size.width)},
+                                 threads, nullptr, &progress),
+                    jpeg::Outcome::decoded)
                     << name;
                 EXPECT_EQ(progress.rows.load(), size.height) << name << " " << eighths;
                 EXPECT_EQ(progress.rowsWritten.load(), size.height)

@@ -35,9 +35,9 @@ tourpack::BitmapPixels redMarker() {
 
 class LinkMarkers : public ::testing::Test {
   protected:
-    LinkMarkers() : panorama_(static_cast<std::size_t>(engine::stride24(720)) * 360, grey) {
+    LinkMarkers() : panorama_(static_cast<std::size_t>(platform::dibStride(720)) * 360, grey) {
         view_.resize(480, 360);
-        source_ = engine::SourceImage{panorama_.data(), 720, 360, engine::stride24(720)};
+        source_ = engine::SourceImage{panorama_.data(), 720, 360, platform::dibStride(720)};
         view_.setImage(&source_);
         const engine::ViewRadians angles = engine::viewRadiansFromDegrees(0.0f, 0.0f, 90.0f);
         view_.setView(angles.pan, angles.tilt, angles.fov);

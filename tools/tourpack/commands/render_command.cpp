@@ -107,7 +107,7 @@ RenderPicture renderView(const RenderPicture& panorama, std::int32_t width, std:
     RenderPicture out;
     out.width = width;
     out.height = height;
-    out.stride = engine::stride24(width);
+    out.stride = platform::dibStride(width);
     const engine::ViewBuffer& buffer = view.viewBuffer();
     out.pixels.assign(buffer.pixels,
                       buffer.pixels + static_cast<std::size_t>(buffer.stride) * buffer.height);
@@ -160,7 +160,7 @@ bool loadSceneMarkers(const tourpack::OpenedTour& tour, int scene, SceneMarkers&
                  missing.c_str());
     markers.marker.width = engine::builtInMarkerSize;
     markers.marker.height = engine::builtInMarkerSize;
-    markers.marker.stride = engine::stride24(engine::builtInMarkerSize);
+    markers.marker.stride = platform::dibStride(engine::builtInMarkerSize);
     markers.marker.pixels = engine::builtInMarkerPixels(false);
     return true;
 }

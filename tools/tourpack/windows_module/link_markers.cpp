@@ -12,10 +12,7 @@ template <class Item>
 int drawMarkers(const engine::ViewBuffer& view, const engine::ShownView& shown,
                 const std::vector<Item>& items, const BitmapPixels& marker) {
     engine::MarkerPicture picture;
-    picture.pixels = marker.pixels.data();
-    picture.width = marker.width;
-    picture.height = marker.height;
-    picture.stride = marker.stride;
+    picture.rows = {marker.pixels.data(), marker.width, marker.height, marker.stride};
     if (!picture.usable()) {
         return 0;
     }

@@ -39,7 +39,7 @@ BitmapPixels noteMarker() {
     BitmapPixels marker;
     marker.width = noteMarkerSize;
     marker.height = noteMarkerSize;
-    marker.stride = engine::stride24(noteMarkerSize);
+    marker.stride = platform::dibStride(noteMarkerSize);
     marker.pixels.assign(static_cast<std::size_t>(marker.stride) * noteMarkerSize, 0);
     const double centre = noteMarkerSize / 2.0;
     for (std::int32_t y = 0; y < noteMarkerSize; ++y) {
