@@ -189,9 +189,8 @@ if tour.get("info", {}).get("picture"):
 for scene in tour["scenes"]:
     scene["image"] = absolute(scene["image"])
     scene["sound"] = absolute(scene["sound"])
-    for note in scene.get("notes", []):
-        if note.get("picture"):
-            note["picture"] = absolute(note["picture"])
+    for note in [note for note in scene.get("notes", []) if note.get("picture")]:
+        note["picture"] = absolute(note["picture"])
 json.dump(tour, open(out, "w"), indent=1)
 PY
   tourpack build "$work/$name.json" -o "$work/$name.exe" --player bin/player.exe \

@@ -57,10 +57,9 @@ class PictureConverter {
             }
             return result;
         } catch (const Interrupted&) {
-            throw;
+            throw;  // an interruption is no fault of the picture
         } catch (const TourpackError& error) {
-            throw TourpackError(utf8Of(manifest_.file) + ": field '" + field +
-                                "': " + error.what());
+            throw forField(field, error);
         }
     }
 
@@ -85,14 +84,18 @@ class PictureConverter {
             }
             return result;
         } catch (const Interrupted&) {
-            throw;
+            throw;  // an interruption is no fault of the picture
         } catch (const TourpackError& error) {
-            throw TourpackError(utf8Of(manifest_.file) + ": field '" + field +
-                                "': " + error.what());
+            throw forField(field, error);
         }
     }
 
   private:
+    // The error of the picture in `field`, named by the manifest and the field.
+    TourpackError forField(const std::string& field, const TourpackError& error) const {
+        return TourpackError(utf8Of(manifest_.file) + ": field '" + field + "': " + error.what());
+    }
+
     // A picture the player takes: stored byte for byte, or, a JPEG not yet in
     // row bands, copied coefficient for coefficient with restart markers.
     static std::string keptLine(const std::string& field, const fs::path& picture, PictureSize size,
