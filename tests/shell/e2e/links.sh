@@ -82,7 +82,7 @@ as_rendered() {
 }
 
 # ---- 96 dpi ------------------------------------------------------------------
-use_session e2e2
+use_session "${LUMIVUE_E2E_SESSION:-e2e}"
 pack links "scenes=$scenes"
 start links
 read -r vx vy vw vh <<<"$(view_box)"
