@@ -75,6 +75,7 @@ class PictureConverter {
         try {
             stopIfInterrupted();
             const fs::path converted = convert(field, picture, size);
+            stopIfInterrupted();
             const fs::path result = storedWithRestartMarkers(converted, scratch_);
             prepared_[picture] = {result, size};
             if (options_.pictureDone) {
@@ -212,6 +213,9 @@ class PictureConverter {
     fs::path reencode(const std::string& field, const fs::path& picture, FileKind kind,
                       const JpegTreatment& treatment, PictureSize& size) {
         RgbPicture pixels = decodePicture(picture, kind);
+        // Each step of a large picture takes seconds: an interruption is
+        // taken between them, not only between pictures.
+        stopIfInterrupted();
         size = pixels.size;
         std::string done =
             field + ": " + utf8Of(picture.filename()) + ", " +
@@ -225,6 +229,7 @@ class PictureConverter {
         if (pixels.size.width > options_.maxWidth) {
             pixels = reducePicture(pixels, options_.maxWidth);
             done += "reduced to " + describeSize(pixels.size) + " (Mitchell filter) and ";
+            stopIfInterrupted();
         }
         const fs::path converted = writeJpeg(pixels, picture);
         notices_.push_back(done + "stored as JPEG (quality " + std::to_string(options_.quality) +
