@@ -495,12 +495,15 @@ void Viewer::setLinkLook(HMODULE languageModule, std::int32_t scale) {
     if (linkCursor_ == nullptr) {
         linkCursor_ = LoadCursorA(nullptr, IDC_HAND);
     }
+    noteLook_ = NoteCardLook::fromModule(languageModule);
     if (renderer_ == nullptr) {
         return;
     }
     LinkOverlay& links = renderer_->links();
     links.setPictures(MarkerBitmap::fromModule(languageModule, IDB_LINK_MARKER),
                       MarkerBitmap::fromModule(languageModule, IDB_LINK_MARKER_HIGHLIGHTED));
+    links.setNotePictures(MarkerBitmap::fromModule(languageModule, IDB_NOTE_MARKER),
+                          MarkerBitmap::fromModule(languageModule, IDB_NOTE_MARKER_HIGHLIGHTED));
     links.setScale(scale);
 }
 
@@ -510,7 +513,11 @@ void Viewer::showLinksOf(std::int32_t sceneNumber) {
     }
     std::vector<package::SceneLink> links;
     std::vector<std::string> labels;
+    std::vector<package::SceneNote> notes;
     if (const package::Scene* scene = sceneNumber > 0 ? sceneAt(sceneNumber) : nullptr) {
+        notes = scene->notes();
+        // The scene's picture lies in the tour's file, as the notes' do.
+        notesFile_ = scene->image() != nullptr ? scene->image()->path() : "";
         links = scene->links();
         for (const package::SceneLink& link : links) {
             const package::Scene* target = sceneAt(link.target);
@@ -521,7 +528,8 @@ void Viewer::showLinksOf(std::int32_t sceneNumber) {
     }
     renderer_->links().setTextCodePage(tour_ != nullptr ? tour_->textCodePage() : 0);
     renderer_->links().setLinks(std::move(links), std::move(labels));
-    pressedLink_.reset();
+    renderer_->links().setNotes(std::move(notes));
+    pressedMark_.reset();
 }
 
 void Viewer::followLink(std::size_t index) {
@@ -534,6 +542,37 @@ void Viewer::followLink(std::size_t index) {
         goToSceneAt(link.target, link.viewPan, link.viewTilt, link.viewFieldOfView);
     } else {
         goToScene(link.target);
+    }
+}
+
+void Viewer::openNote(std::size_t index) {
+    if (card_ != nullptr || renderer_ == nullptr || index >= renderer_->links().noteCount()) {
+        return;
+    }
+    const package::SceneNote note = renderer_->links().note(index);
+    pressedMark_.reset();
+    renderer_->view().pauseMotion();
+    card_ = std::make_unique<NoteCard>(GetAncestor(window(), GA_ROOT),
+                                       NoteCardContent::of(note, notesFile_.c_str()), noteLook_,
+                                       screenDpi());
+    card_->runUntilClosed();
+    card_.reset();
+    // The card's loop may have seen the view go with its main window.
+    if (renderer_ != nullptr && window() != nullptr && IsWindow(window())) {
+        renderer_->view().resumeMotion();
+        SetFocus(window());
+    }
+}
+
+void Viewer::activateMark(std::size_t mark) {
+    if (renderer_ == nullptr || mark >= renderer_->links().markCount()) {
+        return;
+    }
+    const LinkOverlay& marks = renderer_->links();
+    if (marks.kindOf(mark) == MarkKind::note) {
+        openNote(marks.noteOf(mark));
+    } else {
+        followLink(mark);
     }
 }
 
@@ -562,7 +601,7 @@ bool Viewer::linkKey(WPARAM key) {
             return true;
         case VK_RETURN:
             if (const auto highlighted = links.highlighted()) {
-                followLink(*highlighted);
+                activateMark(*highlighted);
                 return true;
             }
             return false;
@@ -583,7 +622,7 @@ bool Viewer::linkKey(WPARAM key) {
 }
 
 void Viewer::pointerMoved(std::int32_t x, std::int32_t y) {
-    if (pressedLink_ &&
+    if (pressedMark_ &&
         (std::abs(x - pressPoint_.x) >= clickSlop || std::abs(y - pressPoint_.y) >= clickSlop)) {
         pressMoved_ = true;
     }
@@ -635,21 +674,21 @@ void Viewer::timerTicked(std::int32_t timerId) {
 }
 
 void Viewer::pressed(std::int32_t x, std::int32_t y) {
-    pressedLink_.reset();
+    pressedMark_.reset();
     if (renderer_ != nullptr) {
-        pressedLink_ = renderer_->links().linkAt(x, y);
+        pressedMark_ = renderer_->links().markAt(x, y);
     }
     pressPoint_ = POINT{x, y};
     pressMoved_ = false;
 }
 
 void Viewer::released(std::int32_t x, std::int32_t y) {
-    const std::optional<std::size_t> link = pressedLink_;
-    pressedLink_.reset();
-    if (!link || pressMoved_ || renderer_ == nullptr || renderer_->links().linkAt(x, y) != link) {
+    const std::optional<std::size_t> mark = pressedMark_;
+    pressedMark_.reset();
+    if (!mark || pressMoved_ || renderer_ == nullptr || renderer_->links().markAt(x, y) != mark) {
         return;
     }
-    followLink(*link);
+    activateMark(*mark);
 }
 
 // ---- the view window
@@ -785,7 +824,7 @@ void Viewer::captureLost(HWND newOwner) {
         return;
     }
     if (renderer_->view().dragging()) {
-        pressedLink_.reset();  // the release will not come
+        pressedMark_.reset();  // the release will not come
     }
     renderer_->view().dragLost();
 }
