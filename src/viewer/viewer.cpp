@@ -626,6 +626,13 @@ void Viewer::pointerMoved(std::int32_t x, std::int32_t y) {
         (std::abs(x - pressPoint_.x) >= clickSlop || std::abs(y - pressPoint_.y) >= clickSlop)) {
         pressMoved_ = true;
     }
+    if (pressMoved_ && std::exchange(noteHeld_, false) && renderer_ != nullptr) {
+        // No click after all: the press drags the view as any other does,
+        // from where it went down.
+        watcherOff();
+        renderer_->view().dragBegin(MK_LBUTTON, pressPoint_.x, pressPoint_.y);
+        renderer_->view().dragMove(MK_LBUTTON, x, y);
+    }
     if (renderer_ == nullptr || renderer_->view().dragging()) {
         return;
     }
@@ -675,8 +682,16 @@ void Viewer::timerTicked(std::int32_t timerId) {
 
 void Viewer::pressed(std::int32_t x, std::int32_t y) {
     pressedMark_.reset();
+    noteHeld_ = false;
     if (renderer_ != nullptr) {
         pressedMark_ = renderer_->links().markAt(x, y);
+        // A press on a note keeps a turning view's motion (it only pauses)
+        // so that the turn goes on once the note's card is closed.
+        noteHeld_ = pressedMark_ && renderer_->links().kindOf(*pressedMark_) == MarkKind::note;
+        if (noteHeld_) {
+            renderer_->view().pauseMotion();
+            SetCapture(window());
+        }
     }
     pressPoint_ = POINT{x, y};
     pressMoved_ = false;
@@ -685,10 +700,17 @@ void Viewer::pressed(std::int32_t x, std::int32_t y) {
 void Viewer::released(std::int32_t x, std::int32_t y) {
     const std::optional<std::size_t> mark = pressedMark_;
     pressedMark_.reset();
+    const bool heldNote = std::exchange(noteHeld_, false);
     if (!mark || pressMoved_ || renderer_ == nullptr || renderer_->links().markAt(x, y) != mark) {
+        if (heldNote && renderer_ != nullptr) {
+            renderer_->view().resumeMotion();
+        }
         return;
     }
     activateMark(*mark);
+    if (heldNote && renderer_ != nullptr) {
+        renderer_->view().resumeMotion();  // a card that did not open
+    }
 }
 
 // ---- the view window
@@ -786,8 +808,11 @@ LRESULT Viewer::handlePointerMessage(UINT message, WPARAM wParam, LPARAM lParam)
             }
             return defaultHandling(message, wParam, lParam);
         case WM_LBUTTONDOWN:
-            watcherOff();
             pressed(x, y);
+            if (noteHeld_) {
+                return 0;  // a click opens the note; the drag waits for the slop
+            }
+            watcherOff();
             if (renderer != nullptr) {
                 renderer->view().dragBegin(static_cast<std::int32_t>(wParam), LOWORD(lParam),
                                            HIWORD(lParam));
@@ -822,6 +847,12 @@ void Viewer::captureLost(HWND newOwner) {
     // release will not come here, so the drag ends now.
     if (renderer_ == nullptr || newOwner == window()) {
         return;
+    }
+    // Taken by another window (not let go of at the release): a press held
+    // on a note will not become a click, and the view turns on.
+    if (newOwner != nullptr && std::exchange(noteHeld_, false)) {
+        pressedMark_.reset();
+        renderer_->view().resumeMotion();
     }
     if (renderer_->view().dragging()) {
         pressedMark_.reset();  // the release will not come

@@ -300,6 +300,9 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     std::optional<std::size_t> pressedMark_;
     POINT pressPoint_{};
     bool pressMoved_ = false;
+    // The press went down on a note's marker and is not yet a drag: the
+    // view's motion is paused rather than stopped, and the mouse is ours.
+    bool noteHeld_ = false;
     bool trackingLeave_ = false;
 };
 
