@@ -8,6 +8,7 @@
 # has the keys again: the next Tab reaches the link, and Enter follows it. A
 # click on the marker opens the card with the note's title, its text in two
 # paragraphs, its picture and its link; a click outside the card closes it.
+# A player asked to close while a card is open ends with exit code 0.
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e_common.sh"
 
 title="The grid's own note"
@@ -137,6 +138,12 @@ key Tab Return
 check "the next Tab reaches the link, which Enter follows" \
   wait_until 20 status_reads "$(status_of 3 "Lighthouse Point")"
 check "and no card opened" no_card
+
+# Lighthouse Point's own note lies in the link's view: its card is open when
+# the player is asked to close, which ends it as cleanly as ever.
+key Tab Return
+check "Lighthouse Point's note opens with Tab and Enter" wait_until 10 card_open
+check "its card shows its title" [ "$(card_field title)" = "The lighthouse" ]
 probe close
 finish
 conclude
