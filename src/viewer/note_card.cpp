@@ -164,12 +164,6 @@ NoteCardLayout layOutNoteCard(SIZE picture, bool hasLink, int dpi, SIZE bounds, 
     return layout;
 }
 
-int screenDpi() {
-    const platform::WindowDC screen(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
-    return dpi > 0 ? dpi : 96;
-}
-
 // ---- the card's window
 
 NoteCard::NoteCard(HWND owner, NoteCardContent content, NoteCardLook look, int dpi)

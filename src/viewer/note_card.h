@@ -117,7 +117,4 @@ class NoteCard {
     platform::UniqueWindow window_;
 };
 
-// The screen's dots per inch, as the system reports it to the player.
-int screenDpi();
-
 }  // namespace viewer

@@ -488,7 +488,8 @@ void Viewer::showPictureFile(const char* path, float pan, float tilt, float fov)
 
 // ---- links in the panorama
 
-void Viewer::setLinkLook(HMODULE languageModule, std::int32_t scale) {
+void Viewer::setLinkLook(HMODULE languageModule, std::int32_t scale, int dpi) {
+    dpi_ = dpi;
     linkCursor_ = languageModule != nullptr
                       ? LoadCursorA(languageModule, MAKEINTRESOURCEA(IDC_LINK_HAND))
                       : nullptr;
@@ -552,9 +553,9 @@ void Viewer::openNote(std::size_t index) {
     const package::SceneNote note = renderer_->links().note(index);
     pressedMark_.reset();
     renderer_->view().pauseMotion();
-    card_ = std::make_unique<NoteCard>(GetAncestor(window(), GA_ROOT),
-                                       NoteCardContent::of(note, notesFile_.c_str()), noteLook_,
-                                       screenDpi());
+    card_ =
+        std::make_unique<NoteCard>(GetAncestor(window(), GA_ROOT),
+                                   NoteCardContent::of(note, notesFile_.c_str()), noteLook_, dpi_);
     card_->runUntilClosed();
     card_.reset();
     // The card's loop may have seen the view go with its main window.

@@ -204,9 +204,10 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
 
     // ---- links and notes in the panorama
     // The marker pictures, the hand cursor and the note card's texts of the
-    // language module (the player's own where it has none) and the factor
-    // the markers are enlarged by, the skin's.
-    void setLinkLook(HMODULE languageModule, std::int32_t scale);
+    // language module (the player's own where it has none), the factor the
+    // markers are enlarged by, the skin's, and the screen's dpi, which a
+    // note's card grows with.
+    void setLinkLook(HMODULE languageModule, std::int32_t scale, int dpi = 96);
     // Puts the links and notes of scene `sceneNumber` (none for 0) over the
     // view.
     void showLinksOf(std::int32_t sceneNumber);
@@ -292,6 +293,7 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     UINT_PTR renderTimer_ = 0;
     HCURSOR linkCursor_ = nullptr;
     NoteCardLook noteLook_;
+    int dpi_ = 96;
     // The tour's file, where the notes' pictures lie.
     std::string notesFile_;
     std::unique_ptr<NoteCard> card_;
