@@ -10,6 +10,7 @@
 
 #include "engine/angles.h"
 #include "engine/link_projection.h"
+#include "lang_ids.h"
 #include "module_path.h"
 #include "platform/code_pages.h"
 #include "platform/picture_decoding.h"
@@ -104,14 +105,14 @@ class ViewerNotesTest : public ViewerTest {
     // in its manifest, packed by tourpack (a note's picture is written into
     // the source folder), and `links` set as the reader would.
     void openWithNotes(nlohmann::json notes, std::vector<package::SceneLink> links = {},
-                       HMODULE module = nullptr) {
+                       HMODULE module = nullptr, std::int32_t scale = 1) {
         makeTour(3, [&](nlohmann::json& manifest) {
             writeFile(folder_.path() / "source" / "note.bmp", bmpPicture(320, 160, 20, 200, 90));
             manifest["scenes"][0]["notes"] = notes;
         });
         tour_->scene(1)->setLinks(std::move(links));
         openViewer(false);
-        viewer_->setLinkLook(module, 1);
+        viewer_->setLinkLook(module, scale);
         viewer_->start();
         waitForScene();
         settle();
@@ -193,6 +194,30 @@ TEST_F(ViewerNotesTest, MarkerLiesOnTheProjectionAndIsHitThere) {
                        view().viewFov());
         settle();
     }
+}
+
+// Under the pointer a note's marker shows its title beside it with the hand;
+// enlarged with the links (the skin's factor), it is hit across its size.
+TEST_F(ViewerNotesTest, HoverShowsTheTitleWithTheHandAndTheScaleEnlargesIt) {
+    const platform::UniqueModule module(LoadLibraryA(test_support::modulePath("en").c_str()));
+    ASSERT_TRUE(module);
+    openWithNotes({noteAt(10.5f, -3.0f, L"Clock tower", L"x")}, {}, nullptr, 2);
+    const auto point = projected(10.5f, -3.0f);
+    ASSERT_TRUE(point);
+    const engine::PixelRect normal = whiteBox();
+    // The built-in card's white, 18 or 19 pixels across, drawn twice as large.
+    EXPECT_GE(normal.right - normal.left, 36);
+    EXPECT_LE(normal.right - normal.left, 38);
+    viewer_->setLinkLook(module.get(), 2);
+    settle();
+    // 18 pixels off the centre: on the enlarged marker only.
+    send(WM_MOUSEMOVE, 0, MAKELPARAM(point->column() + 18, point->row()));
+    EXPECT_EQ(marks().hovered(), marks().markOfNote(0));
+    EXPECT_EQ(GetCursor(), LoadCursorA(module.get(), MAKEINTRESOURCEA(IDC_LINK_HAND)));
+    // The label's white text lies right of the marker.
+    EXPECT_GT(whiteBox().right, normal.right + 40);
+    send(WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(marks().hovered());
 }
 
 TEST_F(ViewerNotesTest, TabVisitsLinksAndNotesTogetherFromLeftToRight) {
@@ -291,6 +316,38 @@ TEST_F(ViewerNotesTest, ClickOpensTheCardTurningPausesAndAClickOutsideClosesIt) 
     EXPECT_TRUE(view().motionTimerRunning());
     const float pan = view().viewPan();
     EXPECT_TRUE(pumpUntil([&] { return view().viewPan() != pan; }, std::chrono::seconds(10)));
+}
+
+// A press on a note's marker that moves by the click's slop is a drag: it
+// turns the view, stops its turning and opens nothing.
+TEST_F(ViewerNotesTest, ADragFromANoteMarkerTurnsTheViewAndOpensNothing) {
+    openWithNotes({noteAt(10.5f, -3.0f, L"Clock", L"Old.")});
+    viewer_->autoRotate();
+    const auto point = projected(10.5f, -3.0f);
+    ASSERT_TRUE(point);
+    // A card opened by mistake would hold the test in its loop: a timer
+    // closes it and says so.
+    bool cardOpened = false;
+    parent_->onTimer = [&] {
+        if (HWND card = FindWindowW(NoteCard::className, nullptr)) {
+            cardOpened = true;
+            PostMessageW(card, WM_CLOSE, 0, 0);
+        }
+    };
+    SetTimer(parent_->window, 8, 200, nullptr);
+    const std::int32_t x = point->column();
+    const std::int32_t y = point->row();
+    send(WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    EXPECT_FALSE(view().motionTimerRunning());  // paused while it may be a click
+    send(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + viewer::clickSlop, y));
+    EXPECT_TRUE(view().dragging());
+    send(WM_LBUTTONUP, 0, MAKELPARAM(x + viewer::clickSlop, y));
+    KillTimer(parent_->window, 8);
+    EXPECT_FALSE(cardOpened);
+    EXPECT_FALSE(view().dragging());
+    EXPECT_FALSE(view().motionPaused());
+    EXPECT_FALSE(view().motionTimerRunning());
 }
 
 // Whatever the DPI, the card lies inside its main window, centred, and
