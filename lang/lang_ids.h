@@ -29,6 +29,10 @@
 // are transparent; a module without them gets the player's own
 #define IDB_LINK_MARKER 160
 #define IDB_LINK_MARKER_HIGHLIGHTED 161
+// note markers, the same kind of bitmaps; a module without them gets the
+// player's own
+#define IDB_NOTE_MARKER 162
+#define IDB_NOTE_MARKER_HIGHLIGHTED 163
 // icons beside the links of the information dialog
 #define IDI_WEB 150
 #define IDI_MAIL 151
@@ -89,5 +93,9 @@
 #define IDS_DECODE_PROMPT_CAPTION 32797
 #define IDS_BITMAP_WARNING 32798
 #define IDS_BITMAP_WARNING_CAPTION 32799
+// the note card's fixed texts, past the required range: a module without
+// them (an older tour's) gets the player's own English ones
+#define IDS_NOTE_CLOSE 32800
+#define IDS_NOTE_LINK 32801
 
 #endif

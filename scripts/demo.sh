@@ -4,7 +4,8 @@
 # opens there; without one it runs under Xvfb and screenshots are written to
 # build/demo/: the start, the view turned, the next scene (with the marker of
 # its link into the town hall gallery), full screen, the pointer on the
-# marker (highlighted, with its label) and the gallery after a click on it.
+# marker (highlighted, with its label), the gallery after a click on it and
+# the card of the gallery's note.
 # Every step waits for what it needs to see on the screen (a new Wine prefix
 # takes a minute to prepare; a slow machine takes longer to draw), and the
 # player is closed as a user closes it, with Alt+F4.
@@ -147,6 +148,28 @@ wait_for "the town hall gallery" 60 moved_from 05-link-hovered 06-link-followed 
 echo "   $out/06-link-followed.png"
 rm -f "$out/earlier.png"
 
+# The gallery's note (a painting of the old quay, pan -90) lies in view from
+# its start view (pan -60): Home, then Tab highlights it and Enter opens it.
+xdotool mousemove $((view[0] + 4)) $((view[1] + 4))
+xdotool key Home sleep 0.5 key Tab sleep 0.3 key Return
+wait_for "the note's card" 30 probe note
+read -r _ kx ky kw kh < <(probe note | grep '^rect ')
+# X reads a frameless popup back black: the card is shot as Windows draws
+# the desktop.
+gdi_shoot() { probe shot "Z:$out/shot.bmp" && convert "$out/shot.bmp" "$out/$1.png" && rm -f "$out/shot.bmp"; }
+gdi_settled() {
+  [ -f "$out/$1.png" ] && mv "$out/$1.png" "$out/earlier.png"
+  gdi_shoot "$1"
+  [ -f "$out/earlier.png" ] && [ "$(spread "$1" "${@:2}")" -gt 20 ] &&
+    [ "$(differing earlier "$1" "${@:2}")" -eq 0 ]
+}
+wait_for "the note's card drawn" 30 gdi_settled 07-note-open "$kx" "$ky" "$kw" "$kh"
+echo "   $out/07-note-open.png"
+rm -f "$out/earlier.png"
+xdotool key Escape
+card_closed() { ! probe note; }
+wait_for "the note's card to close" 30 card_closed
+
 # Closed as a user closes it.
 xdotool key alt+F4
 started=$SECONDS
@@ -159,5 +182,5 @@ status=0
 wait "$player" || status=$?
 player=""
 echo "== the player ended with exit code $status"
-echo "== made: the tour $tour ($(du -h "$tour" | cut -f1)) and six screenshots in $out"
+echo "== made: the tour $tour ($(du -h "$tour" | cut -f1)) and seven screenshots in $out"
 exit "$status"

@@ -3,7 +3,7 @@
 folder: the menu check marks (13 x 13, the platform's usual check-mark size),
 the full-screen toolbar outline (from the skin's own drawing, so the two
 match), the about face and the help card of each language, a logo, a compass,
-the window icon, the two cursors and the link markers (normal and
+the window icon, the two cursors and the link and note markers (normal and
 highlighted) laid over the panorama.
 
     /usr/bin/python3 lang/art/make_art.py
@@ -239,6 +239,44 @@ def marker(highlighted):
     return out
 
 
+def keyed(big, n):
+    """The supersampled picture reduced to n x n over the key colour, each
+    pixel kept or keyed at half cover (a blend would show as a fringe)."""
+    small = big.resize((n, n), Image.LANCZOS)
+    out = Image.new("RGB", (n, n), MARKER_KEY)
+    for y in range(n):
+        for x in range(n):
+            r, g, b, a = small.getpixel((x, y))
+            if a >= 128:
+                out.putpixel((x, y), (r, g, b))
+    return out
+
+
+def note_marker(highlighted):
+    """A note's marker: a white card with a dark outline and a dark "i", a
+    shape no link's ring has; highlighted, the card is the accent colour with
+    a white "i" and a thicker outline."""
+    n = MARKER_SIZE
+    big = Image.new("RGBA", (n * S, n * S), (0, 0, 0, 0))
+    d = ImageDraw.Draw(big)
+    c = n * S / 2
+    half = 11.5 if highlighted else 10.5
+    outline = 2.0 if highlighted else 1.2
+    dark = (16, 18, 24, 255)
+    card = look.ACCENT if highlighted else look.WHITE
+    letter = look.WHITE if highlighted else (16, 18, 24)
+
+    def square(h, radius, colour):
+        d.rounded_rectangle([c - h * S, c - h * S, c + h * S - 1, c + h * S - 1],
+                            radius=radius * S, fill=colour)
+
+    square(half, 4.0, dark)
+    square(half - outline, 3.0, card + (255,))
+    d.ellipse([c - 1.9 * S, c - 7.4 * S, c + 1.9 * S - 1, c - 3.6 * S - 1], fill=letter + (255,))
+    d.rectangle([c - 1.6 * S, c - 2.5 * S, c + 1.6 * S - 1, c + 7.0 * S - 1], fill=letter + (255,))
+    return keyed(big, n)
+
+
 # ---- icons and cursors -------------------------------------------------------
 
 def icon_image_data(rgba):
@@ -378,6 +416,8 @@ def main():
     write_icon_file(os.path.join(HERE, "hand.cur"), [hand_cursor()], 2, hotspot=(11, 2))
     marker(False).save(os.path.join(HERE, "marker.bmp"))
     marker(True).save(os.path.join(HERE, "marker-highlighted.bmp"))
+    note_marker(False).save(os.path.join(HERE, "note-marker.bmp"))
+    note_marker(True).save(os.path.join(HERE, "note-marker-highlighted.bmp"))
 
 
 if __name__ == "__main__":

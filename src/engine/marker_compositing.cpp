@@ -141,4 +141,53 @@ std::vector<std::uint8_t> builtInMarkerPixels(bool highlighted) {
     return pixels;
 }
 
+namespace {
+
+// Whether (x, y), a pixel's centre measured from the marker's centre, lies
+// inside a square of half-side `half` with corners rounded by `radius`.
+bool insideRoundedSquare(double x, double y, double half, double radius) {
+    const double dx = std::max(std::fabs(x) - (half - radius), 0.0);
+    const double dy = std::max(std::fabs(y) - (half - radius), 0.0);
+    return dx * dx + dy * dy < radius * radius;
+}
+
+// The "i" on the card: a dot and a stem, in pixels from the centre.
+bool onLetterI(double x, double y) {
+    const bool dot = std::hypot(x, y + 5.5) < 1.9;
+    const bool stem = std::fabs(x) < 1.6 && y > -2.5 && y < 7.0;
+    return dot || stem;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> builtInNoteMarkerPixels(bool highlighted) {
+    constexpr std::uint8_t key[3] = {0xFF, 0x00, 0xFF};  // blue, green, red as stored
+    constexpr std::uint8_t dark[3] = {24, 18, 16};
+    constexpr std::uint8_t white[3] = {255, 255, 255};
+    constexpr std::uint8_t accent[3] = {232, 182, 64};
+    const std::int32_t size = builtInMarkerSize;
+    const std::int32_t stride = platform::dibStride(size);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * size, 0);
+    const double half = highlighted ? 11.5 : 10.5;
+    const double outline = highlighted ? 2.0 : 1.2;
+    const double centre = size / 2.0;
+    for (std::int32_t y = 0; y < size; ++y) {
+        for (std::int32_t x = 0; x < size; ++x) {
+            const double dx = x + 0.5 - centre;
+            const double dy = y + 0.5 - centre;
+            const std::uint8_t* colour = key;
+            if (insideRoundedSquare(dx, dy, half - outline, 3.0)) {
+                const bool letter = onLetterI(dx, dy);
+                colour = highlighted ? (letter ? white : accent) : (letter ? dark : white);
+            } else if (insideRoundedSquare(dx, dy, half, 4.0)) {
+                colour = dark;
+            }
+            // Rows are stored bottom-up: the dot of the "i" lies on top.
+            const std::size_t row = static_cast<std::size_t>(size - 1 - y);
+            std::memcpy(pixels.data() + row * stride + 3 * x, colour, 3);
+        }
+    }
+    return pixels;
+}
+
 }  // namespace engine

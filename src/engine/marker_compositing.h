@@ -52,6 +52,10 @@ PixelRect compositeMarker(const ViewBuffer& view, const MarkerPicture& picture, 
 // 24-bit rows of builtInMarkerSize pixels, the key colour where transparent.
 inline constexpr std::int32_t builtInMarkerSize = 24;
 std::vector<std::uint8_t> builtInMarkerPixels(bool highlighted);
+// A note's marker for the same modules, as large: a white card with a dark
+// outline and a dark "i" (highlighted: an accent card with a white "i"), so
+// that it never reads as a link's ring.
+std::vector<std::uint8_t> builtInNoteMarkerPixels(bool highlighted);
 
 // The view pixels of rectangles about to be drawn over, put back on request.
 class CoveredPixels {

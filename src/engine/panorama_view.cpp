@@ -244,6 +244,7 @@ void PanoramaView::startMotion(float panRate, float tiltRate, float fovRate) {
     panSpeed_ = panRate;
     tiltSpeed_ = tiltRate;
     fovSpeed_ = fovRate;
+    motionPaused_ = false;
     if (!motionTimerRunning_) {
         motionTimerRunning_ = true;
         host_.startTimer(ViewTimer::motion);
@@ -253,7 +254,23 @@ void PanoramaView::startMotion(float panRate, float tiltRate, float fovRate) {
 void PanoramaView::stopMotion() {
     host_.stopTimer(ViewTimer::motion);
     motionTimerRunning_ = false;
+    motionPaused_ = false;
     turns_.reset();
+}
+
+void PanoramaView::pauseMotion() {
+    if (!motionTimerRunning_) {
+        return;
+    }
+    host_.stopTimer(ViewTimer::motion);
+    motionTimerRunning_ = false;
+    motionPaused_ = true;
+}
+
+void PanoramaView::resumeMotion() {
+    if (std::exchange(motionPaused_, false)) {
+        startMotion(panSpeed_, tiltSpeed_, fovSpeed_);
+    }
 }
 
 void PanoramaView::keyDown(std::int32_t keyCode) {

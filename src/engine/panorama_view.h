@@ -103,6 +103,12 @@ class PanoramaView {
     void setView(float pan, float tilt, float fov);
     void startMotion(float panRate, float tiltRate, float fovRate);
     void stopMotion();
+    // The motion stops without being forgotten (a card covers the view): its
+    // rates and the turns an automatic tour has counted stay, and
+    // resumeMotion goes on with them. Nothing happens without a motion.
+    void pauseMotion();
+    void resumeMotion();
+    bool motionPaused() const { return motionPaused_; }
     void keyDown(std::int32_t keyCode);
     void dragBegin(std::int32_t buttonFlags, std::int32_t x, std::int32_t y);
     void dragMove(std::int32_t buttonFlags, std::int32_t x, std::int32_t y);
@@ -172,6 +178,7 @@ class PanoramaView {
     float tiltSpeed_ = 0.0f;
     float lastPanDelta_ = 0.0f;
     bool motionTimerRunning_ = false;
+    bool motionPaused_ = false;
     TurnCounter turns_;
 
     std::int32_t dragStartX_ = 0;

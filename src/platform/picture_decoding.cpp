@@ -4,8 +4,23 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+
+#include "platform/files.h"
 
 namespace platform {
+
+UniqueGlobal readFileRange(const char* path, std::int64_t offset, std::int32_t length) {
+    if (length <= 0 || offset < 0 || offset > std::numeric_limits<std::int32_t>::max()) {
+        return UniqueGlobal();
+    }
+    const MappedFile file(path);
+    const auto start = static_cast<std::int32_t>(offset);
+    if (file.data() == nullptr || !file.contains(start, length)) {
+        return UniqueGlobal();
+    }
+    return copyToMovableBlock(file.data() + start, static_cast<std::size_t>(length)).block;
+}
 
 MovableCopy copyToMovableBlock(const void* bytes, std::size_t size) {
     MovableCopy copy;

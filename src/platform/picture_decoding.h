@@ -7,6 +7,7 @@
 #include <ocidl.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <utility>
 
@@ -24,6 +25,11 @@ struct MovableCopy {
     Failure failure = Failure::none;
 };
 MovableCopy copyToMovableBlock(const void* bytes, std::size_t size);
+
+// `length` bytes at `offset` of the file at `path` in a new movable block
+// (a picture stored inside the tour's file); empty when that range of the
+// file cannot be read whole.
+UniqueGlobal readFileRange(const char* path, std::int64_t offset, std::int32_t length);
 
 // Decodes the first `size` bytes of `block`, which is handed over whatever
 // the outcome. Returns the picture service's result, or nothing when no

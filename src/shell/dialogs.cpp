@@ -3,16 +3,15 @@
 // the author's texts, photo and links, a hand cursor over the links and a
 // floating label for texts too long for their controls.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstring>
 #include <string>
 #include <utility>
 
 #include "platform/code_pages.h"
-#include "platform/files.h"
 #include "platform/picture_decoding.h"
 #include "platform/scoped_handle.h"
+#include "platform/shell_open.h"
 #include "shell/shell.h"
 #include "shell/shell_core.h"
 
@@ -54,11 +53,6 @@ RECT controlRectangle(HWND dialog, int controlId) {
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rectangle), 2);
     }
     return rectangle;
-}
-
-void openWithShell(HWND owner, const std::wstring& target) {
-    // A failure is not reported: the dialog stays as it is.
-    ShellExecuteW(owner, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // What a click on the link control opens, for its text as shown.
@@ -193,7 +187,7 @@ void clickLinks(HWND dialog, WPARAM wParam, LPARAM position) {
         }
         const std::wstring target = linkTargetOf(controlId, controlText(dialog, controlId, 101));
         if (!target.empty()) {
-            openWithShell(dialog, target);
+            platform::openWithShell(dialog, target);
             hit = true;
         }
     }
@@ -234,12 +228,7 @@ void centreOnOwner(HWND owner, HWND dialog, int width, int height) {
 }
 
 HGLOBAL readFileRange(const char* path, std::int32_t offset, std::int32_t length) {
-    const platform::MappedFile file(path);
-    if (length <= 0 || file.data() == nullptr || !file.contains(offset, length)) {
-        return nullptr;
-    }
-    return platform::copyToMovableBlock(file.data() + offset, static_cast<std::size_t>(length))
-        .block.release();
+    return platform::readFileRange(path, offset, length).release();
 }
 
 bool loadAuthorPhoto(FileRangeReader read) {
@@ -276,7 +265,7 @@ INT_PTR CALLBACK aboutDialogProcedure(HWND dialog, UINT message, WPARAM wParam, 
         case WM_LBUTTONDOWN:
             if (aboutLinkContains(static_cast<short>(LOWORD(lParam)),
                                   static_cast<short>(HIWORD(lParam)), shellState.scale)) {
-                openWithShell(dialog, asciiName(makerWebAddress));
+                platform::openWithShell(dialog, asciiName(makerWebAddress));
             } else {
                 SendMessageA(dialog, WM_COMMAND, IDOK, 0);
             }

@@ -195,7 +195,7 @@ void createViewAndToolbar(HWND window) {
     viewer.setTour(shellState.tour.get());
     viewer.setMode(0);
     viewer.createViewWindow(window, rectangle);
-    viewer.setLinkLook(shellState.languageModule.get(), shellState.scale);
+    viewer.setLinkLook(shellState.languageModule.get(), shellState.scale, shellState.dpi);
 
     shellState.toolbar.create(window);
     const HWND toolbar = shellState.toolbar.window();

@@ -40,7 +40,10 @@ std::string viewFragment(float panDegrees, float tiltDegrees, float fovDegrees) 
 }
 
 LinkOverlay::LinkOverlay()
-    : normal_(MarkerBitmap::builtIn(false)), highlightedPicture_(MarkerBitmap::builtIn(true)) {
+    : normal_(MarkerBitmap::builtIn(false)),
+      highlightedPicture_(MarkerBitmap::builtIn(true)),
+      noteNormal_(MarkerBitmap::builtInNote(false)),
+      noteHighlighted_(MarkerBitmap::builtInNote(true)) {
     setScale(1);
 }
 
@@ -48,6 +51,12 @@ void LinkOverlay::setPictures(MarkerBitmap normal, MarkerBitmap highlighted) {
     normal_ = normal.empty() ? MarkerBitmap::builtIn(false) : std::move(normal);
     highlightedPicture_ =
         highlighted.empty() ? MarkerBitmap::builtIn(true) : std::move(highlighted);
+}
+
+void LinkOverlay::setNotePictures(MarkerBitmap normal, MarkerBitmap highlighted) {
+    noteNormal_ = normal.empty() ? MarkerBitmap::builtInNote(false) : std::move(normal);
+    noteHighlighted_ =
+        highlighted.empty() ? MarkerBitmap::builtInNote(true) : std::move(highlighted);
 }
 
 void LinkOverlay::setScale(std::int32_t scale) {
@@ -61,24 +70,54 @@ void LinkOverlay::setLinks(std::vector<package::SceneLink> links, std::vector<st
     links_ = std::move(links);
     labels_ = std::move(labels);
     labels_.resize(links_.size());
+    forgetPointerAndKeys();
+}
+
+void LinkOverlay::setNotes(std::vector<package::SceneNote> notes) {
+    notes_ = std::move(notes);
+    forgetPointerAndKeys();
+}
+
+void LinkOverlay::forgetPointerAndKeys() {
     placed_.clear();
     hovered_.reset();
     highlighted_.reset();
 }
 
+std::wstring LinkOverlay::labelOf(std::size_t mark) const {
+    if (mark >= markCount()) {
+        return {};
+    }
+    if (kindOf(mark) == MarkKind::note) {
+        return platform::widen(notes_[noteOf(mark)].title, CP_UTF8);
+    }
+    return platform::widen(labels_[mark], textCodePage_);
+}
+
+const MarkerBitmap& LinkOverlay::pictureOf(std::size_t index) const {
+    const bool lit = isDrawnHighlighted(index);
+    if (kindOf(index) == MarkKind::note) {
+        return lit ? noteHighlighted_ : noteNormal_;
+    }
+    return lit ? highlightedPicture_ : normal_;
+}
+
 void LinkOverlay::place(const engine::ShownView& shown) {
     placed_.clear();
-    for (std::size_t index = 0; index < links_.size(); ++index) {
-        const package::SceneLink& link = links_[index];
-        if (const auto point = engine::viewPointOfDegrees(shown, link.pan, link.tilt)) {
+    for (std::size_t index = 0; index < markCount(); ++index) {
+        const bool isLink = kindOf(index) == MarkKind::link;
+        const float pan = isLink ? links_[index].pan : notes_[noteOf(index)].pan;
+        const float tilt = isLink ? links_[index].tilt : notes_[noteOf(index)].tilt;
+        if (const auto point = engine::viewPointOfDegrees(shown, pan, tilt)) {
+            const MarkerBitmap& picture = isLink ? normal_ : noteNormal_;
             const engine::PixelRect rect =
-                engine::markerRect(normal_.picture(), point->column(), point->row(), scale_);
+                engine::markerRect(picture.picture(), point->column(), point->row(), scale_);
             placed_.push_back(Placed{index, *point, rect});
         }
     }
     hovered_.reset();
     if (pointer_) {
-        hovered_ = linkAt(pointer_->x, pointer_->y);
+        hovered_ = markAt(pointer_->x, pointer_->y);
     }
     // The highlighted ones last, so that they lie on top.
     std::stable_partition(placed_.begin(), placed_.end(),
@@ -97,7 +136,7 @@ std::optional<engine::ViewPoint> LinkOverlay::placeOf(std::size_t index) const {
     return std::nullopt;
 }
 
-std::optional<std::size_t> LinkOverlay::linkAt(std::int32_t x, std::int32_t y) const {
+std::optional<std::size_t> LinkOverlay::markAt(std::int32_t x, std::int32_t y) const {
     for (auto placed = placed_.rbegin(); placed != placed_.rend(); ++placed) {
         if (placed->rect.contains(x, y)) {
             return placed->index;
@@ -111,7 +150,7 @@ bool LinkOverlay::setPointer(std::optional<POINT> pointer) {
     const std::optional<std::size_t> before = hovered_;
     hovered_.reset();
     if (pointer_) {
-        hovered_ = linkAt(pointer_->x, pointer_->y);
+        hovered_ = markAt(pointer_->x, pointer_->y);
     }
     return hovered_ != before;
 }
@@ -167,8 +206,7 @@ void LinkOverlay::drawOver(const engine::ViewBuffer& view, const engine::ShownVi
         return;
     }
     for (const Placed& placed : placed_) {
-        const MarkerBitmap& marker =
-            isDrawnHighlighted(placed.index) ? highlightedPicture_ : normal_;
+        const MarkerBitmap& marker = pictureOf(placed.index);
         const engine::PixelRect rect =
             engine::markerRect(marker.picture(), placed.point.column(), placed.point.row(), scale_);
         covered_.keep(view, rect);
@@ -193,7 +231,7 @@ void LinkOverlay::drawOver(const engine::ViewBuffer& view, const engine::ShownVi
 }
 
 void LinkOverlay::drawLabel(HDC dc, const engine::ViewBuffer& view, const Placed& placed) {
-    const std::wstring text = platform::widen(labels_[placed.index], textCodePage_);
+    const std::wstring text = labelOf(placed.index);
     if (text.empty()) {
         return;
     }

@@ -51,6 +51,14 @@ MarkerBitmap MarkerBitmap::builtIn(bool highlighted) {
     return marker;
 }
 
+MarkerBitmap MarkerBitmap::builtInNote(bool highlighted) {
+    MarkerBitmap marker;
+    marker.width_ = engine::builtInMarkerSize;
+    marker.height_ = engine::builtInMarkerSize;
+    marker.pixels_ = engine::builtInNoteMarkerPixels(highlighted);
+    return marker;
+}
+
 engine::MarkerPicture MarkerBitmap::picture() const {
     if (empty()) {
         return engine::MarkerPicture{};

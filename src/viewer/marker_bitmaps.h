@@ -1,4 +1,4 @@
-// The pictures of a link marker, normal and highlighted, as 24-bit rows the
+// The pictures of a link's or a note's marker, normal and highlighted, as 24-bit rows the
 // engine lays over the view: from the language module, or the player's own
 // when a module (an older tour's) has none.
 #pragma once
@@ -19,6 +19,9 @@ class MarkerBitmap {
     // A white ring with a dark outline (highlighted: an accent disc inside),
     // 24 x 24, for modules without markers.
     static MarkerBitmap builtIn(bool highlighted);
+    // A white card with a dark "i" (highlighted: an accent card with a white
+    // "i"), as large, for modules without note markers.
+    static MarkerBitmap builtInNote(bool highlighted);
 
     bool empty() const { return width_ == 0; }
     std::int32_t width() const { return width_; }

@@ -488,19 +488,23 @@ void Viewer::showPictureFile(const char* path, float pan, float tilt, float fov)
 
 // ---- links in the panorama
 
-void Viewer::setLinkLook(HMODULE languageModule, std::int32_t scale) {
+void Viewer::setLinkLook(HMODULE languageModule, std::int32_t scale, int dpi) {
+    dpi_ = dpi;
     linkCursor_ = languageModule != nullptr
                       ? LoadCursorA(languageModule, MAKEINTRESOURCEA(IDC_LINK_HAND))
                       : nullptr;
     if (linkCursor_ == nullptr) {
         linkCursor_ = LoadCursorA(nullptr, IDC_HAND);
     }
+    noteLook_ = NoteCardLook::fromModule(languageModule);
     if (renderer_ == nullptr) {
         return;
     }
     LinkOverlay& links = renderer_->links();
     links.setPictures(MarkerBitmap::fromModule(languageModule, IDB_LINK_MARKER),
                       MarkerBitmap::fromModule(languageModule, IDB_LINK_MARKER_HIGHLIGHTED));
+    links.setNotePictures(MarkerBitmap::fromModule(languageModule, IDB_NOTE_MARKER),
+                          MarkerBitmap::fromModule(languageModule, IDB_NOTE_MARKER_HIGHLIGHTED));
     links.setScale(scale);
 }
 
@@ -510,7 +514,11 @@ void Viewer::showLinksOf(std::int32_t sceneNumber) {
     }
     std::vector<package::SceneLink> links;
     std::vector<std::string> labels;
+    std::vector<package::SceneNote> notes;
     if (const package::Scene* scene = sceneNumber > 0 ? sceneAt(sceneNumber) : nullptr) {
+        notes = scene->notes();
+        // The scene's picture lies in the tour's file, as the notes' do.
+        notesFile_ = scene->image() != nullptr ? scene->image()->path() : "";
         links = scene->links();
         for (const package::SceneLink& link : links) {
             const package::Scene* target = sceneAt(link.target);
@@ -521,7 +529,8 @@ void Viewer::showLinksOf(std::int32_t sceneNumber) {
     }
     renderer_->links().setTextCodePage(tour_ != nullptr ? tour_->textCodePage() : 0);
     renderer_->links().setLinks(std::move(links), std::move(labels));
-    pressedLink_.reset();
+    renderer_->links().setNotes(std::move(notes));
+    pressedMark_.reset();
 }
 
 void Viewer::followLink(std::size_t index) {
@@ -534,6 +543,37 @@ void Viewer::followLink(std::size_t index) {
         goToSceneAt(link.target, link.viewPan, link.viewTilt, link.viewFieldOfView);
     } else {
         goToScene(link.target);
+    }
+}
+
+void Viewer::openNote(std::size_t index) {
+    if (card_ != nullptr || renderer_ == nullptr || index >= renderer_->links().noteCount()) {
+        return;
+    }
+    const package::SceneNote note = renderer_->links().note(index);
+    pressedMark_.reset();
+    renderer_->view().pauseMotion();
+    card_ =
+        std::make_unique<NoteCard>(GetAncestor(window(), GA_ROOT),
+                                   NoteCardContent::of(note, notesFile_.c_str()), noteLook_, dpi_);
+    card_->runUntilClosed();
+    card_.reset();
+    // The card's loop may have seen the view go with its main window.
+    if (renderer_ != nullptr && window() != nullptr && IsWindow(window())) {
+        renderer_->view().resumeMotion();
+        SetFocus(window());
+    }
+}
+
+void Viewer::activateMark(std::size_t mark) {
+    if (renderer_ == nullptr || mark >= renderer_->links().markCount()) {
+        return;
+    }
+    const LinkOverlay& marks = renderer_->links();
+    if (marks.kindOf(mark) == MarkKind::note) {
+        openNote(marks.noteOf(mark));
+    } else {
+        followLink(mark);
     }
 }
 
@@ -562,7 +602,7 @@ bool Viewer::linkKey(WPARAM key) {
             return true;
         case VK_RETURN:
             if (const auto highlighted = links.highlighted()) {
-                followLink(*highlighted);
+                activateMark(*highlighted);
                 return true;
             }
             return false;
@@ -583,9 +623,16 @@ bool Viewer::linkKey(WPARAM key) {
 }
 
 void Viewer::pointerMoved(std::int32_t x, std::int32_t y) {
-    if (pressedLink_ &&
+    if (pressedMark_ &&
         (std::abs(x - pressPoint_.x) >= clickSlop || std::abs(y - pressPoint_.y) >= clickSlop)) {
         pressMoved_ = true;
+    }
+    if (pressMoved_ && std::exchange(noteHeld_, false) && renderer_ != nullptr) {
+        // No click after all: the press drags the view as any other does,
+        // from where it went down.
+        watcherOff();
+        renderer_->view().dragBegin(MK_LBUTTON, pressPoint_.x, pressPoint_.y);
+        renderer_->view().dragMove(MK_LBUTTON, x, y);
     }
     if (renderer_ == nullptr || renderer_->view().dragging()) {
         return;
@@ -635,21 +682,36 @@ void Viewer::timerTicked(std::int32_t timerId) {
 }
 
 void Viewer::pressed(std::int32_t x, std::int32_t y) {
-    pressedLink_.reset();
+    pressedMark_.reset();
+    noteHeld_ = false;
     if (renderer_ != nullptr) {
-        pressedLink_ = renderer_->links().linkAt(x, y);
+        pressedMark_ = renderer_->links().markAt(x, y);
+        // A press on a note keeps a turning view's motion (it only pauses)
+        // so that the turn goes on once the note's card is closed.
+        noteHeld_ = pressedMark_ && renderer_->links().kindOf(*pressedMark_) == MarkKind::note;
+        if (noteHeld_) {
+            renderer_->view().pauseMotion();
+            SetCapture(window());
+        }
     }
     pressPoint_ = POINT{x, y};
     pressMoved_ = false;
 }
 
 void Viewer::released(std::int32_t x, std::int32_t y) {
-    const std::optional<std::size_t> link = pressedLink_;
-    pressedLink_.reset();
-    if (!link || pressMoved_ || renderer_ == nullptr || renderer_->links().linkAt(x, y) != link) {
+    const std::optional<std::size_t> mark = pressedMark_;
+    pressedMark_.reset();
+    const bool heldNote = std::exchange(noteHeld_, false);
+    if (!mark || pressMoved_ || renderer_ == nullptr || renderer_->links().markAt(x, y) != mark) {
+        if (heldNote && renderer_ != nullptr) {
+            renderer_->view().resumeMotion();
+        }
         return;
     }
-    followLink(*link);
+    activateMark(*mark);
+    if (heldNote && renderer_ != nullptr) {
+        renderer_->view().resumeMotion();  // a card that did not open
+    }
 }
 
 // ---- the view window
@@ -747,8 +809,11 @@ LRESULT Viewer::handlePointerMessage(UINT message, WPARAM wParam, LPARAM lParam)
             }
             return defaultHandling(message, wParam, lParam);
         case WM_LBUTTONDOWN:
-            watcherOff();
             pressed(x, y);
+            if (noteHeld_) {
+                return 0;  // a click opens the note; the drag waits for the slop
+            }
+            watcherOff();
             if (renderer != nullptr) {
                 renderer->view().dragBegin(static_cast<std::int32_t>(wParam), LOWORD(lParam),
                                            HIWORD(lParam));
@@ -784,8 +849,14 @@ void Viewer::captureLost(HWND newOwner) {
     if (renderer_ == nullptr || newOwner == window()) {
         return;
     }
+    // Taken by another window (not let go of at the release): a press held
+    // on a note will not become a click, and the view turns on.
+    if (newOwner != nullptr && std::exchange(noteHeld_, false)) {
+        pressedMark_.reset();
+        renderer_->view().resumeMotion();
+    }
     if (renderer_->view().dragging()) {
-        pressedLink_.reset();  // the release will not come
+        pressedMark_.reset();  // the release will not come
     }
     renderer_->view().dragLost();
 }

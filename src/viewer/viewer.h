@@ -10,9 +10,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "engine/auto_tour_watcher.h"
 #include "viewer/panorama_levels.h"
+#include "viewer/note_card.h"
 #include "viewer/view_renderer.h"
 #include "imaging/scene_listeners.h"
 #include "imaging/scene_media_manager.h"
@@ -200,16 +202,25 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     // Shows a picture file with the start view given in radians, unchecked.
     virtual void showPictureFile(const char* path, float pan, float tilt, float fov);
 
-    // ---- links in the panorama
-    // The marker pictures and the hand cursor of the language module (the
-    // player's own where it has none) and the factor the markers are
-    // enlarged by, the skin's.
-    void setLinkLook(HMODULE languageModule, std::int32_t scale);
-    // Puts the links of scene `sceneNumber` (none for 0) over the view.
+    // ---- links and notes in the panorama
+    // The marker pictures, the hand cursor and the note card's texts of the
+    // language module (the player's own where it has none), the factor the
+    // markers are enlarged by, the skin's, and the screen's dpi, which a
+    // note's card grows with.
+    void setLinkLook(HMODULE languageModule, std::int32_t scale, int dpi = 96);
+    // Puts the links and notes of scene `sceneNumber` (none for 0) over the
+    // view.
     void showLinksOf(std::int32_t sceneNumber);
     // Goes where link `index` of the scene on screen leads, as the scene
     // menu goes to a scene, at the link's view when it has one.
     void followLink(std::size_t index);
+    // Opens the card of note `index` of the scene on screen and returns once
+    // it is closed: the view keeps its state, a turning view (turning by
+    // itself, a played tour) stands still meanwhile and goes on after, and
+    // the view has the keyboard again.
+    void openNote(std::size_t index);
+    // The card open now; null when none is.
+    const NoteCard* noteCard() const { return card_.get(); }
     // Scene `sceneNumber` at the given view (degrees), as the scene menu
     // shows a scene at its start view.
     void goToSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov);
@@ -239,9 +250,11 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     LRESULT handlePointerMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // The mouse was taken by `newOwner`: a drag on the view ends.
     void captureLost(HWND newOwner);
-    // The keys of the links (Tab, Shift+Tab, Enter, Esc) and the authors' C;
-    // true when the key was taken.
+    // The keys of the links and notes (Tab, Shift+Tab, Enter, Esc) and the
+    // authors' C; true when the key was taken.
     bool linkKey(WPARAM key);
+    // Follows a link's mark or opens a note's.
+    void activateMark(std::size_t mark);
     void pointerMoved(std::int32_t x, std::int32_t y);
     // A timer's tick; a view that turned under a resting pointer may have
     // brought a marker under it or taken one away, and the cursor follows.
@@ -279,11 +292,19 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     HWND parentWindow_ = nullptr;
     UINT_PTR renderTimer_ = 0;
     HCURSOR linkCursor_ = nullptr;
-    // The link a left press went down on, where, and whether it has moved
+    NoteCardLook noteLook_;
+    int dpi_ = 96;
+    // The tour's file, where the notes' pictures lie.
+    std::string notesFile_;
+    std::unique_ptr<NoteCard> card_;
+    // The mark a left press went down on, where, and whether it has moved
     // off since by the click's slop.
-    std::optional<std::size_t> pressedLink_;
+    std::optional<std::size_t> pressedMark_;
     POINT pressPoint_{};
     bool pressMoved_ = false;
+    // The press went down on a note's marker and is not yet a drag: the
+    // view's motion is paused rather than stopped, and the mouse is ours.
+    bool noteHeld_ = false;
     bool trackingLeave_ = false;
 };
 

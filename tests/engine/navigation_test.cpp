@@ -333,6 +333,39 @@ TEST_F(AutoTour, AdvancesFromNearPlusAndMinusPi) {
     EXPECT_NEAR(fromMinus * rate, engine::twoPi, 0.2f);
 }
 
+// A pause (a note's card over the view) stops the motion timer but keeps
+// the rates and the turn counted so far: the tour advances after one full
+// turn in all, not a full turn after the pause; a stop forgets the turn.
+TEST_F(AutoTour, APauseKeepsTheTurnCountedSoFar) {
+    const float rate = static_cast<float>(engine::degree * 0.8);
+    view().autoTourWatcher()->setReferenceAngle(0.5f);
+    view().setPan(0.5f);
+    view().startMotion(rate, 0.0f, 0.0f);
+    int ticks = 0;
+    for (; ticks * rate < engine::pi; ++ticks) {
+        view().timerTick(3);
+    }
+    view().pauseMotion();
+    EXPECT_FALSE(m.host.timerRunning(engine::ViewTimer::motion));
+    EXPECT_TRUE(view().motionPaused());
+    view().pauseMotion();  // a second pause changes nothing
+    view().resumeMotion();
+    EXPECT_TRUE(m.host.timerRunning(engine::ViewTimer::motion));
+    EXPECT_EQ(view().panSpeed(), rate);
+    while (stepper.advances == 0 && ticks < 2000) {
+        view().timerTick(3);
+        ++ticks;
+    }
+    EXPECT_NEAR(ticks * rate, engine::twoPi, 2 * rate);
+
+    // Nothing to resume without a motion, nor after a stop.
+    view().stopMotion();
+    view().pauseMotion();
+    EXPECT_FALSE(view().motionPaused());
+    view().resumeMotion();
+    EXPECT_FALSE(m.host.timerRunning(engine::ViewTimer::motion));
+}
+
 TEST_F(AutoTour, DisabledWatcherAndResetsCountNothing) {
     view().autoTourWatcher()->setEnabled(false);
     EXPECT_EQ(ticksToAdvance(0.5f, 0.05f), -1);

@@ -131,6 +131,37 @@ TEST_P(LanguageModuleTest, LinkMarkersAreKeyedRingsReadableOnAnyPanorama) {
     }
 }
 
+// The note markers: the link markers' size and key, a look of their own
+// (never taken for a link's ring), normal and highlighted unlike each other;
+// and the note card's texts, which the module carries though the player
+// does not require them.
+TEST_P(LanguageModuleTest, NoteMarkersAndCardTextsAreThere) {
+    ASSERT_NE(module(), nullptr);
+    const auto pixelsOf = [&](int id) {
+        const platform::UniqueBitmap bitmap(LoadBitmapA(module(), MAKEINTRESOURCEA(id)));
+        EXPECT_NE(bitmap.get(), nullptr) << "marker " << id;
+        return bitmap ? bitmapPixels(bitmap.get()) : Pixels{};
+    };
+    const Pixels link = pixelsOf(IDB_LINK_MARKER);
+    const Pixels note = pixelsOf(IDB_NOTE_MARKER);
+    const Pixels lit = pixelsOf(IDB_NOTE_MARKER_HIGHLIGHTED);
+    ASSERT_EQ(note.width, link.width);
+    ASSERT_EQ(note.height, link.height);
+    EXPECT_EQ(lit.width, note.width);
+    EXPECT_NE(note.argb, link.argb);
+    EXPECT_NE(lit.argb, note.argb);
+    const std::uint32_t key = 0xFF00FF;
+    for (const Pixels* marker : {&note, &lit}) {
+        EXPECT_EQ(marker->at(0, 0), key);
+        // A card reaches into the corners, where a ring leaves the key.
+        EXPECT_NE(marker->at(3, 3), key);
+        EXPECT_NE(marker->at(marker->width - 4, marker->height - 4), key);
+    }
+    EXPECT_FALSE(loadString(module(), IDS_NOTE_CLOSE).empty());
+    EXPECT_FALSE(loadString(module(), IDS_NOTE_LINK).empty());
+    EXPECT_NE(loadString(module(), IDS_NOTE_CLOSE), loadString(module(), IDS_NOTE_LINK));
+}
+
 TEST_P(LanguageModuleTest, FullScreenOutlineSeparatesShapeFromBlack) {
     ASSERT_NE(module(), nullptr);
     platform::ComRef<IPicture> picture = decodeResourcePicture(module(), IDP_FULL_SCREEN_OUTLINE);

@@ -38,6 +38,13 @@
 //   window_probe maker-address -> the maker's web address the about box opens
 //   window_probe cursor    -> "handle hotspotX hotspotY" of the cursor on the
 //                             screen (hot spot -1 -1 when it cannot be read)
+//   window_probe note      -> the open note card, a line each (texts UTF-8,
+//                             line ends as "\n"): "rect x y width height",
+//                             "title T", "text T", "picture x y width height"
+//                             (0 0 0 0 without one), "link-label T", "link T",
+//                             "close T"; exit code 1 when no card is open
+//   window_probe focus     -> the class of the window with the keyboard focus
+//                             in the player's window thread
 // Exit code 1 when the window is not there, 2 for a name it does not know.
 #include <windows.h>
 #include <psapi.h>
@@ -54,6 +61,7 @@
 #include "platform/scoped_handle.h"
 #include "shell/shell.h"
 #include "test_window.h"
+#include "viewer/note_card.h"
 #include "wide_arguments.h"
 
 namespace {
@@ -238,6 +246,66 @@ std::wstring windowText(HWND window) {
     text.resize(static_cast<std::size_t>(
         GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
     return text;
+}
+
+// A control's text asked of the process that owns it (an edit control keeps
+// its text where only its own window procedure reads it).
+std::wstring askedText(HWND control) {
+    DWORD_PTR length = 0;
+    if (control == nullptr ||
+        !SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length)) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_NORMAL, 5000, &copied);
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+// Line ends as "\n", so that a text stays on one line of the report.
+std::string oneLine(const std::wstring& text) {
+    std::string line;
+    for (const char c : utf8(text)) {
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c != '\r') {
+            line += c;
+        }
+    }
+    return line;
+}
+
+bool printNoteCard() {
+    HWND card = FindWindowW(viewer::NoteCard::className, nullptr);
+    if (card == nullptr || !IsWindowVisible(card)) {
+        return false;
+    }
+    using viewer::NoteCard;
+    const auto item = [&](int id) { return oneLine(askedText(GetDlgItem(card, id))); };
+    std::printf("rect ");
+    printRect(card);
+    std::printf("\ntitle %s\ntext %s\npicture ", item(NoteCard::titleControl).c_str(),
+                item(NoteCard::textControl).c_str());
+    if (HWND picture = GetDlgItem(card, NoteCard::pictureControl)) {
+        printRect(picture);
+    } else {
+        std::printf("0 0 0 0");
+    }
+    std::printf("\nlink-label %s\nlink %s\nclose %s\n", item(NoteCard::linkLabelControl).c_str(),
+                item(NoteCard::linkControl).c_str(), item(NoteCard::closeControl).c_str());
+    return true;
+}
+
+std::string focusClass(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    char name[64] = {};
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus) {
+        GetClassNameA(info.hwndFocus, name, sizeof name);
+    }
+    return name;
 }
 
 // Every message box on the desktop: its caption and the texts of its labels.
@@ -451,9 +519,16 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[1], "shot") == 0 && argc > 2) {
         return writeDesktopShot(argv[2]) ? 0 : 1;
     }
+    if (std::strcmp(argv[1], "note") == 0) {
+        return printNoteCard() ? 0 : 1;
+    }
     HWND window = FindWindowA(shell::mainWindowClassName, nullptr);
     if (window == nullptr) {
         return 1;
+    }
+    if (std::strcmp(argv[1], "focus") == 0) {
+        std::printf("%s\n", focusClass(window).c_str());
+        return 0;
     }
     if (std::strcmp(argv[1], "rect") == 0) {
         RECT outer;
