@@ -79,7 +79,6 @@ sys.exit(0 if a[2] > 0 and a[3] > 0 and a[0] >= b[0] and a[1] >= b[1] and
          a[0] + a[2] <= b[0] + b[2] and a[1] + a[3] <= b[1] + b[3] else 1)' "$1" "$2"
 }
 
-use_session e2e
 pack notes "scenes=$scenes"
 start notes
 read -r vx vy vw vh <<<"$(view_box)"
