@@ -47,18 +47,26 @@ echo "== builds for the Windows tests done after $(took "$started")"
 # the others do not.
 native_log=build/native-tests.log
 mkdir -p build
+# The fuzzer and the optimised build run beside the native tests, each in a
+# log of its own: one after another they would outlast the Windows tests.
 (
   set -e
   echo "== native-asan: configure and build"
   cmake --preset native-asan >/dev/null
   cmake --build --preset native-asan
-  echo "== native: build (optimised, no tests)"
-  cmake --build --preset native
   failed=0
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" >build/fuzz.log 2>&1 &
+  fuzzing=$!
+  cmake --build --preset native >build/native-optimised.log 2>&1 &
+  optimising=$!
   echo "== native-asan: tests"
   ctest --preset native-asan || failed=1
+  echo "== native: build (optimised, no tests)"
+  wait "$optimising" || { cat build/native-optimised.log; failed=1; }
+  tail -n 1 build/native-optimised.log
   echo "== fuzzing"
-  bash scripts/fuzz.sh "${FUZZ_SECONDS:-60}" || failed=1
+  wait "$fuzzing" || failed=1
+  cat build/fuzz.log
   exit $failed
 ) >"$native_log" 2>&1 &
 native_tests=$!
