@@ -102,6 +102,9 @@ done
 wait_until 30 in_full_screen || true
 check "button 10: full screen covers the desktop ($fw x $fh)" \
   [ "$fw" -eq $desktopWidth -a "$fh" -eq $desktopHeight ]
+# The click went to the windowed toolbar, which full screen hides: Escape
+# waits for the keys to reach the view again.
+check "the view has the keys in full screen" wait_until 30 view_has_keys
 key Escape
 client_back() { read -r _ _ _ _ bx by bw bh < <(probe rect) && [ "$bw $bh" = "$cw $ch" ]; }
 wait_until 30 client_back || true

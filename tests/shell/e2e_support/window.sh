@@ -17,6 +17,9 @@ button_box() { # button_box I
 in_full_screen() {
   read -r fx fy fw fh _ < <(probe rect) && [ "$fw" -eq "$desktopWidth" -a "$fh" -eq "$desktopHeight" ]
 }
+# view_has_keys: the keyboard focus is in the player's view, where keys such
+# as Escape go to the main window; while a mode changes it may be elsewhere.
+view_has_keys() { [ "$(probe focus || true)" = OrbiViewer ]; }
 windowed() { read -r fx fy fw fh _ < <(probe rect) && [ "$fw" -lt "$desktopWidth" ]; }
 # dialog_open: whether a dialog box of the player shows; dialog_up reads its
 # place (dx dy dw dh) and its client area's origin (dcx dcy).
