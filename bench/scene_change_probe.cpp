@@ -5,14 +5,16 @@
 //       the platform picture service alone on the picture: OleLoadPicture
 //       and IPicture::Render into a 24-bit DIB section, as the player used
 //       it for every scene; prints "platform MS" (the median)
-//   scene_change_probe.exe change next|SCENE
+//   scene_change_probe.exe change next|SCENE|link
 //       asks the running player's main window for the next scene (the
-//       toolbar's command) or scene SCENE (the scene menu's), and watches
-//       the view on the screen until it changed and then stayed the same for
+//       toolbar's command) or scene SCENE (the scene menu's), or follows the
+//       leftmost link on screen (Tab, half a second, Enter), and watches the
+//       view on the screen until it changed and then stayed the same for
 //       three seconds; meanwhile another thread sends the window WM_NULL
-//       every 10 ms. Prints "shown MS settled MS unanswered MS": when the
-//       view first changed, when it last changed, and the longest time the
-//       window took to answer
+//       every 10 ms. Prints "shown MS settled MS unanswered MS frames N gap
+//       MS": when the view first changed, when it last changed, the longest
+//       time the window took to answer, how many different frames were seen
+//       and the longest time between two of them
 //   scene_change_probe.exe peak
 //       the player process's peak working set in bytes
 //   scene_change_probe.exe close
@@ -195,6 +197,12 @@ class Pinger {
 // panorama's full picture to follow its first look.
 constexpr double quietMs = 3000.0;
 
+// The main window's command for the next scene or for scene N.
+WPARAM sceneCommand(const std::string& target) {
+    return target == "next" ? IDM_NEXT_SCENE
+                            : static_cast<WPARAM>(IDM_FIRST_SCENE - 1 + std::atoi(target.c_str()));
+}
+
 int changeCommand(const std::string& target) {
     const HWND window = playerWindow();
     const HWND view =
@@ -203,16 +211,25 @@ int changeCommand(const std::string& target) {
         std::fprintf(stderr, "no player window\n");
         return 1;
     }
-    const WPARAM command =
-        target == "next" ? IDM_NEXT_SCENE
-                         : static_cast<WPARAM>(IDM_FIRST_SCENE - 1 + std::atoi(target.c_str()));
+    // A link is highlighted first, and its scene given half a second to
+    // decode ahead, as under a resting pointer; Enter then follows it.
+    if (target == "link") {
+        PostMessageA(view, WM_KEYDOWN, VK_TAB, 0);
+        Sleep(500);
+    }
     const std::vector<std::uint8_t> before = viewPixels(view);
     Pinger pinger(window);
     Sleep(50);
     const auto start = Clock::now();
-    PostMessageA(window, WM_COMMAND, command, 0);
+    if (target == "link") {
+        PostMessageA(view, WM_KEYDOWN, VK_RETURN, 0);
+    } else {
+        PostMessageA(window, WM_COMMAND, sceneCommand(target), 0);
+    }
     double shown = -1.0;
     double settled = -1.0;
+    double longestGap = 0.0;
+    int frames = 0;
     std::vector<std::uint8_t> last = before;
     while (msSince(start) < 30000.0) {
         const std::vector<std::uint8_t> now = viewPixels(view);
@@ -220,20 +237,24 @@ int changeCommand(const std::string& target) {
         if (differs(now, last)) {
             if (shown < 0) {
                 shown = at;
+            } else {
+                longestGap = std::max(longestGap, at - settled);
             }
             settled = at;
             last = now;
+            ++frames;
         } else if (shown >= 0 && at - settled > quietMs) {
             break;
         }
-        Sleep(5);
+        Sleep(2);
     }
     const double unanswered = pinger.stop();
     if (shown < 0) {
         std::fprintf(stderr, "the view did not change\n");
         return 1;
     }
-    std::printf("shown %.0f settled %.0f unanswered %.0f\n", shown, settled, unanswered);
+    std::printf("shown %.0f settled %.0f unanswered %.0f frames %d gap %.0f\n", shown, settled,
+                unanswered, frames, longestGap);
     return 0;
 }
 

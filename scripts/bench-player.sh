@@ -52,19 +52,23 @@ PY
 
   # tour NAME PICTURE...: a tour of one scene per picture, without sounds,
   # shown smoothly (SAMPLING=nearest: as the exact warp) at a field of view
-  # of 100 degrees (FOV), pictures up to 16384 wide kept whole.
+  # of 100 degrees (FOV), pictures up to 16384 wide kept whole. Its scenes
+  # cut in (TRANSITION=walk: the first scene has a link at pan 30 to the
+  # second, which it walks through, and other changes fade).
   tour() {
     local name=$1
     shift
     python3 - "$work/$name.json" "$root/skin" "$work/ambience.wav" "${SAMPLING:-smooth}" \
-      "${FOV:-100}" "$@" <<'PY'
+      "${FOV:-100}" "${TRANSITION:-none}" "$@" <<'PY'
 import json, sys
-out, skin, sound, sampling, fov, *pictures = sys.argv[1:]
+out, skin, sound, sampling, fov, transition, *pictures = sys.argv[1:]
 scenes = [{"name": "Scene %d" % (k + 1), "pan": 0, "tilt": 0, "fieldOfView": float(fov),
            "image": picture} for k, picture in enumerate(pictures)]
+scenes[0]["links"] = [{"to": "Scene 2", "pan": 30, "tilt": 0}]
 json.dump({"title": "Bench", "viewSize": 3, "rotationSpeed": 2, "soundOn": False,
            "autoPlay": False, "fullScreenMode": 0, "backgroundSound": sound, "sampling": sampling,
-           "scenes": scenes, "skin": skin, "language": "en"}, open(out, "w"), indent=1)
+           "transition": transition, "scenes": scenes, "skin": skin, "language": "en"},
+          open(out, "w"), indent=1)
 PY
     (cd "$winbuild" && "$here/wine-run.sh" --prefix "$prefix" bin/tourpack.exe build \
       "Z:${work//\//\\}\\$name.json" -o "Z:${work//\//\\}\\$name.exe" \
@@ -100,6 +104,7 @@ PY
   SAMPLING=nearest tour through-nearest "$(win "$big")" "$(win "$big2")" "$(win "$big")" \
     "$(win "$big2")"
   SAMPLING=nearest tour huge "$(win "$small")" "$(win "$small")" "$(win "$pictures/16384x8192.jpg")"
+  TRANSITION=walk tour walk "$(win "$big")" "$(win "$big2")"
 
   local line shown settled unanswered longest=0 prefetched
   local -a mids bigs midLooks bigLooks
@@ -158,6 +163,20 @@ PY
   read -r _ hugeLook _ huge _ unanswered <<<"$line"
   close_tour
 
+  # Walking through the link to the scene decoded ahead, then back to the
+  # first scene (in the cache) from the scene menu, which fades.
+  local walk fade
+  start_tour walk
+  walk=$(probe change link)
+  echo "  through the link (8000x4000, decoded ahead): $walk"
+  sleep 2
+  fade=$(probe change 1)
+  echo "  back from the scene menu (8000x4000, cached): $fade"
+  close_tour
+  local walkLast walkFrames walkGap walkUnanswered fadeLast fadeFrames
+  read -r _ _ _ walkLast _ walkUnanswered _ walkFrames _ walkGap <<<"$walk"
+  read -r _ _ _ fadeLast _ _ _ fadeFrames _ <<<"$fade"
+
   ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
   # scene_change_row SIZE FIRST-LOOKS... -- FULL-PICTURES...
   scene_change_row() {
@@ -180,6 +199,9 @@ PY
   echo "summary: window unanswered during a scene change 8000x4000: longest $longest ms"
   echo "summary: scene change 16384x8192: first look $hugeLook ms, full picture $huge ms"
   echo "summary: scene change 16384x8192: player $huge ms (window unanswered at most $unanswered ms)"
+  echo "summary: walk through a link 8000x4000: click to last frame $walkLast ms, frames $walkFrames, longest frame gap $walkGap ms"
+  echo "summary: window unanswered during a walk 8000x4000: longest $walkUnanswered ms"
+  echo "summary: fade 8000x4000: $fadeLast ms, frames $fadeFrames"
   rm -rf "$work"
   [ -z "$xvfb_started" ] || stop_xvfb
 }

@@ -55,6 +55,10 @@ void ViewRenderer::draw() {
     const std::int32_t height = core_->viewHeight();
     if (viewBitmap_ && core_->hasViewBitmap()) {
         const engine::PanoramaWarper& warper = core_->warper();
+        if (fade_.active()) {
+            fade_.mix(core_->viewBuffer(), warper.pictureCount());
+            links_.viewReplaced();  // what the markers covered was mixed
+        }
         links_.drawOver(core_->viewBuffer(), warper.shownView(), warper.pictureCount(),
                         viewBitmap_.get());
         if (displayDib_) {
@@ -65,6 +69,13 @@ void ViewRenderer::draw() {
         }
     } else if (backgroundBrush_) {
         FillRect(deviceContext_.get(), &clientRect_, backgroundBrush_.get());
+    }
+}
+
+void ViewRenderer::endFade() {
+    if (fade_.active()) {
+        fade_.end(core_->viewBuffer(), core_->warper().pictureCount());
+        links_.viewReplaced();
     }
 }
 

@@ -12,6 +12,7 @@
 #include "engine/view_host.h"
 #include "platform/display_dib.h"
 #include "platform/scoped_handle.h"
+#include "viewer/fade_frames.h"
 #include "viewer/link_overlay.h"
 
 namespace viewer {
@@ -54,6 +55,11 @@ class ViewRenderer : private engine::ViewHost {
     LinkOverlay& links() { return links_; }
     const LinkOverlay& links() const { return links_; }
 
+    // A cross-fade's frames, mixed into each drawing while it runs.
+    FadeFrames& fade() { return fade_; }
+    // The fade is over: the view gets the new scene's own frame back.
+    void endFade();
+
     // Navigation and rendering of the view.
     engine::PanoramaView& view() { return *core_; }
     const engine::PanoramaView& view() const { return *core_; }
@@ -82,6 +88,7 @@ class ViewRenderer : private engine::ViewHost {
     BITMAPINFOHEADER viewHeader_{};
     RECT clientRect_{};
     LinkOverlay links_;
+    FadeFrames fade_;
     std::unique_ptr<engine::PanoramaView> core_;
 };
 

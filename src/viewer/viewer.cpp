@@ -62,6 +62,9 @@ void ViewerImageListener::setImage(const imaging::DibImage* image) {
 }
 
 void ViewerImageListener::showScene(const imaging::DibImage* image, bool full) {
+    if (viewer_ != nullptr) {
+        viewer_->sceneArriving();
+    }
     setImage(image);
     if (viewer_ != nullptr) {
         viewer_->showLinksOf(linkScene_);
@@ -114,6 +117,8 @@ Viewer::~Viewer() {
     // The members go while the window is still there (the renderer gives its
     // context back to it); none of its messages may reach them meanwhile.
     stopMessages();
+    transitions_.cancel();
+    transitions_.attach(nullptr, nullptr);
     renderer_.reset();
     if (mode_ == 0) {
         tourSound_.Stop();
@@ -244,6 +249,7 @@ void Viewer::goToSceneAt(std::int32_t sceneNumber, float pan, float tilt, float 
 
 void Viewer::showSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov) {
     mediaManager_.cancelAll();
+    transitions_.sceneAsked(currentSceneId_ != 0);
     const engine::ViewRadians start = engine::viewRadiansFromDegrees(pan, tilt, fov);
     if (imageListener_ != nullptr) {
         imageListener_->setStartView(start.pan, start.tilt, start.fov);
@@ -289,6 +295,7 @@ void Viewer::createViewWindow(HWND parent, const RECT& rectangle) {
         return;
     }
     renderer_->attachWindow(window());
+    transitions_.attach(renderer_.get(), window());
     renderer_->resize();
     applySampling();
 
@@ -326,6 +333,7 @@ void Viewer::setFullToolbarWindow(HWND toolbar) {
 
 void Viewer::setTour(package::Tour* tour) {
     tour_ = tour;
+    transitions_.setKind(tour != nullptr ? tour->transition() : package::SceneTransition::none);
     mediaManager_.setTour(tour);
     applySampling();
 }
@@ -410,6 +418,7 @@ void Viewer::releaseSceneMedia() {
 }
 
 void Viewer::releaseMedia() {
+    transitions_.cancel();
     if (renderTimer_ != 0 && window() != nullptr && IsWindow(window())) {
         KillTimer(window(), renderTimerId);
     }
@@ -478,6 +487,7 @@ void Viewer::showNextScene(bool userAction) {
 
 void Viewer::showPictureFile(const char* path, float pan, float tilt, float fov) {
     mediaManager_.cancelAll();
+    transitions_.cancel();
     goingTo_ = 0;
     if (imageListener_ != nullptr) {
         imageListener_->setStartView(pan, tilt, fov);
@@ -539,11 +549,32 @@ void Viewer::followLink(std::size_t index) {
     }
     const package::SceneLink link = renderer_->links().link(index);
     renderer_->links().clearHighlight();
-    if (link.hasView) {
-        goToSceneAt(link.target, link.viewPan, link.viewTilt, link.viewFieldOfView);
-    } else {
-        goToScene(link.target);
+    // Decoded ahead unless hovering did so already: ready by the turn's end.
+    mediaManager_.prefetch(link.target);
+    const engine::ViewRadians toward =
+        engine::viewRadiansFromDegrees(link.pan, link.tilt, fovDegrees());
+    transitions_.followLink(toward.pan, toward.tilt, [this, link] {
+        if (link.hasView) {
+            goToSceneAt(link.target, link.viewPan, link.viewTilt, link.viewFieldOfView);
+        } else {
+            goToScene(link.target);
+        }
+    });
+}
+
+bool Viewer::prefetchMarkedLink() {
+    if (renderer_ == nullptr || mode_ != 0) {
+        return false;
     }
+    const LinkOverlay& links = renderer_->links();
+    const std::optional<std::size_t> marked =
+        links.hovered() ? links.hovered() : links.highlighted();
+    if (!marked || *marked >= links.linkCount() ||
+        links.link(*marked).target == currentSceneNumber()) {
+        return false;
+    }
+    mediaManager_.prefetch(links.link(*marked).target);
+    return true;
 }
 
 void Viewer::openNote(std::size_t index) {
@@ -599,6 +630,7 @@ bool Viewer::linkKey(WPARAM key) {
     switch (key) {
         case VK_TAB:
             redrawIf(links.highlightNext(GetKeyState(VK_SHIFT) < 0));
+            prefetchMarkedLink();
             return true;
         case VK_RETURN:
             if (const auto highlighted = links.highlighted()) {
@@ -644,6 +676,7 @@ void Viewer::pointerMoved(std::int32_t x, std::int32_t y) {
     const bool changed = renderer_->links().setPointer(POINT{x, y});
     if (changed) {
         showPointerCursor();
+        prefetchMarkedLink();
     }
     redrawIf(changed);
 }
@@ -658,6 +691,10 @@ void Viewer::timerTicked(std::int32_t timerId) {
     if (renderer_ == nullptr) {
         return;
     }
+    if (timerId == static_cast<std::int32_t>(SceneTransitions::timerId)) {
+        transitions_.tick();
+        return;
+    }
     const std::optional<std::size_t> hoveredBefore = renderer_->links().hovered();
     renderer_->timerTick(timerId);
     if (timerId == static_cast<std::int32_t>(renderTimerId) && prefetchDue_) {
@@ -665,7 +702,9 @@ void Viewer::timerTicked(std::int32_t timerId) {
         // order (where the playing tour goes too) is decoded meanwhile.
         prefetchDue_ = false;
         const std::int32_t position = currentSceneNumber();
-        if (tour_ != nullptr && position != -1 && tour_->sceneCount() > 1) {
+        if (prefetchMarkedLink()) {
+            // A link under the pointer or the keyboard's highlight goes first.
+        } else if (tour_ != nullptr && position != -1 && tour_->sceneCount() > 1) {
             mediaManager_.prefetch(position < tour_->sceneCount() ? position + 1 : 1);
         }
     }
@@ -734,6 +773,7 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PALETTECHANGED:
             return 0;
         case WM_KEYDOWN:
+            transitions_.finish();  // any key ends a walk or a fade at once
             keyDown(wParam, lParam);
             return 0;
         case WM_KEYUP:
@@ -756,8 +796,12 @@ LRESULT Viewer::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONUP:
         case WM_CAPTURECHANGED:
         case WM_CANCELMODE:
-        case WM_MOUSEWHEEL:
             return handlePointerMessage(message, wParam, lParam);
+        case WM_MOUSEWHEEL:
+        case WM_RBUTTONDOWN:
+            transitions_.finish();  // as a click or a key does
+            return message == WM_MOUSEWHEEL ? handlePointerMessage(message, wParam, lParam)
+                                            : defaultHandling(message, wParam, lParam);
         default:
             return defaultHandling(message, wParam, lParam);
     }
@@ -809,6 +853,7 @@ LRESULT Viewer::handlePointerMessage(UINT message, WPARAM wParam, LPARAM lParam)
             }
             return defaultHandling(message, wParam, lParam);
         case WM_LBUTTONDOWN:
+            transitions_.finish();  // a click ends a walk or a fade at once
             pressed(x, y);
             if (noteHeld_) {
                 return 0;  // a click opens the note; the drag waits for the slop

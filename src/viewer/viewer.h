@@ -14,6 +14,7 @@
 
 #include "engine/auto_tour_watcher.h"
 #include "viewer/panorama_levels.h"
+#include "viewer/scene_transitions.h"
 #include "viewer/note_card.h"
 #include "viewer/view_renderer.h"
 #include "imaging/scene_listeners.h"
@@ -221,6 +222,10 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     void openNote(std::size_t index);
     // The card open now; null when none is.
     const NoteCard* noteCard() const { return card_.get(); }
+    // The scene asked for is about to replace the view's picture (its fade,
+    // if any, starts from the screen as it is).
+    void sceneArriving() { transitions_.sceneArriving(); }
+    SceneTransitions& transitions() { return transitions_; }
     // Scene `sceneNumber` at the given view (degrees), as the scene menu
     // shows a scene at its start view.
     void goToSceneAt(std::int32_t sceneNumber, float pan, float tilt, float fov);
@@ -263,6 +268,9 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     void showPointerCursor();
     void pressed(std::int32_t x, std::int32_t y);
     void released(std::int32_t x, std::int32_t y);
+    // A link hovered or highlighted: its scene is decoded ahead, so that it
+    // is ready by the time the link is followed. False when none is.
+    bool prefetchMarkedLink();
     // Draws the view again when the links' look changed.
     void redrawIf(bool changed);
     void watcherOff();
@@ -297,6 +305,8 @@ class Viewer : public TourViewer, public engine::SceneStepper, private platform:
     // The tour's file, where the notes' pictures lie.
     std::string notesFile_;
     std::unique_ptr<NoteCard> card_;
+    // Walks through links and fades between scenes, on the view's frames.
+    SceneTransitions transitions_;
     // The mark a left press went down on, where, and whether it has moved
     // off since by the click's slop.
     std::optional<std::size_t> pressedMark_;

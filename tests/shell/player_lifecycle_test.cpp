@@ -120,6 +120,7 @@ class PlayerLifecycle : public ::testing::Test {
         source.manifest["soundOn"] = true;
         source.manifest["autoPlay"] = false;
         source.manifest["fullScreenMode"] = 0;
+        source.manifest["transition"] = "none";  // scene changes cut in, as these cases expect
         if (change) {
             change(source);
         }

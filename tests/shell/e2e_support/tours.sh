@@ -2,7 +2,8 @@
 # and what the player hands to the browser or the mailer. Sourced by
 # e2e_common.sh.
 
-# pack NAME KEY=JSON... : the sample tour with settings replaced, as $work/NAME.exe.
+# pack NAME KEY=JSON... : the sample tour with settings replaced, as $work/NAME.exe;
+# its scene changes cut in unless a setting asks for "transition".
 pack() {
   local name=$1
   shift
@@ -11,6 +12,8 @@ import json, os, sys
 src, out, *settings = sys.argv[1:]
 base = os.path.dirname(os.path.abspath(src))
 tour = json.load(open(src))
+# Scene changes cut in unless the case asks for a walk or a fade.
+tour["transition"] = "none"
 for setting in settings:
     key, value = setting.split("=", 1)
     tour[key] = json.loads(value)
