@@ -229,14 +229,7 @@ def marker(highlighted):
                   fill=(0, 0, 0, 0))
         disc(1.6, (16, 18, 24))
         disc(1.0, look.WHITE)
-    small = big.resize((n, n), Image.LANCZOS)
-    out = Image.new("RGB", (n, n), MARKER_KEY)
-    for y in range(n):
-        for x in range(n):
-            r, g, b, a = small.getpixel((x, y))
-            if a >= 128:
-                out.putpixel((x, y), (r, g, b))
-    return out
+    return keyed(big, n)
 
 
 def keyed(big, n):

@@ -110,38 +110,32 @@ void CoveredPixels::forget() {
     kept_.clear();
 }
 
-std::vector<std::uint8_t> builtInMarkerPixels(bool highlighted) {
-    constexpr std::uint8_t key[3] = {0xFF, 0x00, 0xFF};  // blue, green, red as stored
-    constexpr std::uint8_t dark[3] = {24, 18, 16};
-    constexpr std::uint8_t white[3] = {255, 255, 255};
-    constexpr std::uint8_t accent[3] = {232, 182, 64};
+namespace {
+
+// The built-in markers' colours, blue, green, red as stored; the key is
+// transparent.
+constexpr std::uint8_t markerKey[3] = {0xFF, 0x00, 0xFF};
+constexpr std::uint8_t markerDark[3] = {24, 18, 16};
+constexpr std::uint8_t markerWhite[3] = {255, 255, 255};
+constexpr std::uint8_t markerAccent[3] = {232, 182, 64};
+
+// A built-in marker's rows, bottom-up: each pixel the colour `colourAt`
+// gives for its centre, measured from the marker's centre (y downward).
+template <typename ColourAt>
+std::vector<std::uint8_t> paintMarker(ColourAt colourAt) {
     const std::int32_t size = builtInMarkerSize;
     const std::int32_t stride = platform::dibStride(size);
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * size, 0);
-    const double outer = highlighted ? 11.5 : 10.5;
-    const double ring = highlighted ? 4.0 : 3.0;
     const double centre = size / 2.0;
     for (std::int32_t y = 0; y < size; ++y) {
+        const std::size_t row = static_cast<std::size_t>(size - 1 - y);
         for (std::int32_t x = 0; x < size; ++x) {
-            const double r = std::hypot(x + 0.5 - centre, y + 0.5 - centre);
-            // Outline, white ring, outline, then the inside.
-            const std::uint8_t* colour = key;
-            if (r < outer - 1.2 - ring - 1.2) {
-                colour = highlighted ? accent : (r < 1.6 ? dark : key);
-            } else if (r < outer - 1.2 - ring) {
-                colour = dark;
-            } else if (r < outer - 1.2) {
-                colour = white;
-            } else if (r < outer) {
-                colour = dark;
-            }
-            std::memcpy(pixels.data() + static_cast<std::size_t>(y) * stride + 3 * x, colour, 3);
+            const std::uint8_t* colour = colourAt(x + 0.5 - centre, y + 0.5 - centre);
+            std::memcpy(pixels.data() + row * stride + 3 * x, colour, 3);
         }
     }
     return pixels;
 }
-
-namespace {
 
 // Whether (x, y), a pixel's centre measured from the marker's centre, lies
 // inside a square of half-side `half` with corners rounded by `radius`.
@@ -160,34 +154,36 @@ bool onLetterI(double x, double y) {
 
 }  // namespace
 
+std::vector<std::uint8_t> builtInMarkerPixels(bool highlighted) {
+    const double outer = highlighted ? 11.5 : 10.5;
+    const double ring = highlighted ? 4.0 : 3.0;
+    return paintMarker([&](double x, double y) {
+        const double r = std::hypot(x, y);
+        // Outline, white ring, outline, then the inside.
+        if (r < outer - 1.2 - ring - 1.2) {
+            return highlighted ? markerAccent : (r < 1.6 ? markerDark : markerKey);
+        }
+        if (r < outer - 1.2 - ring) {
+            return markerDark;
+        }
+        if (r < outer - 1.2) {
+            return markerWhite;
+        }
+        return r < outer ? markerDark : markerKey;
+    });
+}
+
 std::vector<std::uint8_t> builtInNoteMarkerPixels(bool highlighted) {
-    constexpr std::uint8_t key[3] = {0xFF, 0x00, 0xFF};  // blue, green, red as stored
-    constexpr std::uint8_t dark[3] = {24, 18, 16};
-    constexpr std::uint8_t white[3] = {255, 255, 255};
-    constexpr std::uint8_t accent[3] = {232, 182, 64};
-    const std::int32_t size = builtInMarkerSize;
-    const std::int32_t stride = platform::dibStride(size);
-    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(stride) * size, 0);
     const double half = highlighted ? 11.5 : 10.5;
     const double outline = highlighted ? 2.0 : 1.2;
-    const double centre = size / 2.0;
-    for (std::int32_t y = 0; y < size; ++y) {
-        for (std::int32_t x = 0; x < size; ++x) {
-            const double dx = x + 0.5 - centre;
-            const double dy = y + 0.5 - centre;
-            const std::uint8_t* colour = key;
-            if (insideRoundedSquare(dx, dy, half - outline, 3.0)) {
-                const bool letter = onLetterI(dx, dy);
-                colour = highlighted ? (letter ? white : accent) : (letter ? dark : white);
-            } else if (insideRoundedSquare(dx, dy, half, 4.0)) {
-                colour = dark;
-            }
-            // Rows are stored bottom-up: the dot of the "i" lies on top.
-            const std::size_t row = static_cast<std::size_t>(size - 1 - y);
-            std::memcpy(pixels.data() + row * stride + 3 * x, colour, 3);
+    return paintMarker([&](double x, double y) {
+        if (insideRoundedSquare(x, y, half - outline, 3.0)) {
+            const bool letter = onLetterI(x, y);
+            return highlighted ? (letter ? markerWhite : markerAccent)
+                               : (letter ? markerDark : markerWhite);
         }
-    }
-    return pixels;
+        return insideRoundedSquare(x, y, half, 4.0) ? markerDark : markerKey;
+    });
 }
 
 }  // namespace engine

@@ -207,14 +207,20 @@ void SceneDecode::run(const std::function<void()>& tell) {
             ? result_.image
             : nullptr;
     finished_.store(true, std::memory_order_release);
-    if (kind_ != Kind::levels) {
-        tell();
-    }
-    if (image != nullptr && !cancelled_.load()) {
+    const bool levelsFollow = image != nullptr && !cancelled_.load();
+    if (levelsFollow) {
+        if (kind_ != Kind::levels) {
+            tell();  // the picture is ready; its levels follow
+        }
         buildLevels(*image);
+    }
+    // Done before the last word: told earlier, the window's thread could
+    // still count this worker as running, leave a decode waiting for it and
+    // hear nothing more.
+    done_.store(true, std::memory_order_release);
+    if (levelsFollow || kind_ != Kind::levels) {
         tell();
     }
-    done_.store(true, std::memory_order_release);
 }
 
 void SceneDecode::buildLevels(DibImage& image) {

@@ -7,7 +7,7 @@
 # sleeps first, for as long as it would take to happen.
 # The helpers are in e2e_support/, one file for each job: the session and
 # the player's run, checks and waits, tours, sound, the screen, the player's
-# window, input.
+# window, input, markers over the view.
 set -euo pipefail
 build=${LUMIVUE_BUILD:?}
 source=${LUMIVUE_SOURCE:?}
@@ -20,7 +20,7 @@ rm -f "$art"/*.png
 scale=1
 viewHeight=360
 
-for part in session checks tours sound screen window input; do
+for part in session checks tours sound screen window input markers; do
   source "$source/tests/shell/e2e_support/$part.sh"
 done
 

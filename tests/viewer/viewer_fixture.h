@@ -8,8 +8,10 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "engine/link_projection.h"
 #include "viewer/viewer.h"
 #include "manifest/manifest.h"
 #include "package/tour_loader.h"
@@ -131,6 +133,17 @@ class ViewerTest : public ::testing::Test {
     }
 
     std::size_t soundFilesLeft() { return filesWithPrefix(scratch_, "QRX").size(); }
+
+    engine::PanoramaView& view() { return viewer_->renderer()->view(); }
+    // Renders what is pending and draws it, as the render timer does.
+    void settle() {
+        view().renderTick();
+        viewer_->renderer()->draw();
+    }
+    // The view pixel where the direction (pan, tilt) in degrees lies now.
+    std::optional<engine::ViewPoint> projected(float pan, float tilt) {
+        return engine::viewPointOfDegrees(view().warper().shownView(), pan, tilt);
+    }
 
     TempFolder folder_;
     fs::path scratch_ = folder_.path() / "tmp";

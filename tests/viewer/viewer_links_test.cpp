@@ -52,17 +52,8 @@ class ViewerLinksTest : public ViewerTest {
         settle();
     }
 
-    engine::PanoramaView& view() { return viewer_->renderer()->view(); }
 
-    // Renders what is pending and draws it, as the render timer does.
-    void settle() {
-        view().renderTick();
-        viewer_->renderer()->draw();
-    }
 
-    std::optional<engine::ViewPoint> projected(float pan, float tilt) {
-        return engine::viewPointOfDegrees(view().warper().shownView(), pan, tilt);
-    }
 
     WhiteBox whitePixels() {
         WhiteBox white;

@@ -118,17 +118,9 @@ class ViewerNotesTest : public ViewerTest {
         settle();
     }
 
-    engine::PanoramaView& view() { return viewer_->renderer()->view(); }
     viewer::LinkOverlay& marks() { return viewer_->renderer()->links(); }
 
-    void settle() {
-        view().renderTick();
-        viewer_->renderer()->draw();
-    }
 
-    std::optional<engine::ViewPoint> projected(float pan, float tilt) {
-        return engine::viewPointOfDegrees(view().warper().shownView(), pan, tilt);
-    }
 
     void send(UINT message, WPARAM wParam, LPARAM lParam) {
         SendMessageW(viewer_->viewWindow(), message, wParam, lParam);

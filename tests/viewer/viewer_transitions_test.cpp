@@ -43,7 +43,6 @@ class ViewerTransitionsTest : public test_support::ViewerTest {
     }
 
     SceneTransitions& transitions() { return viewer_->transitions(); }
-    engine::PanoramaView& view() { return viewer_->renderer()->view(); }
 
     // A frame of the walk or the fade at `ms` on the test's clock.
     void frameAt(double ms) {

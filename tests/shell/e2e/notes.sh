@@ -26,22 +26,6 @@ PY
 )
 status_of() { echo "Harbour Town($1-5)-$2"; }
 
-# projected W H PAN TILT FOV: "x y", the view pixel where the note's
-# direction lies (the warp's geometry: rays through pixel centres x - W/2 and
-# H/2 - y, the view tilted, a positive tilt below the horizon).
-projected() {
-  python3 - "$@" <<'PY'
-import math, sys
-w, h, pan, tilt, fov = (float(v) for v in sys.argv[1:6])
-np_, nt = 60.0, 4.0  # the note
-f = (w / 2) / math.tan(math.radians(fov) / 2)
-turn, lat, t = math.radians(np_ - pan), math.radians(nt), math.radians(tilt)
-across, ahead, up = math.cos(lat) * math.sin(turn), math.cos(lat) * math.cos(turn), math.sin(lat)
-depth = ahead * math.cos(t) + up * math.sin(t)
-rise = f * (up * math.cos(t) - ahead * math.sin(t)) / depth
-print(f"{w / 2 + f * across / depth - 0.5:.2f} {h / 2 - 0.5 + rise:.2f}")
-PY
-}
 # marker_near SHOT RENDER X Y: "x y w" of the centre and width of what differs,
 # within 24 pixels of view pixel (X, Y), between the view in SHOT and
 # tourpack's RENDER of the same view without markers: the note's marker (the
@@ -55,14 +39,6 @@ marker_near() {
 w, h, x, y = (int(v) for v in re.match(r"(\d+)x(\d+)\+(\d+)\+(\d+)", sys.argv[1]).groups())
 ox, oy = int(sys.argv[2]) - 24, int(sys.argv[3]) - 24
 print(f"{ox + x + (w - 1) / 2:.2f} {oy + y + (h - 1) / 2:.2f} {w}")' "$box" "$x" "$y"
-}
-# near A B: the two points ("x y ...") lie within a pixel of each other in
-# each direction (the marker's centre is half a pixel left of and above its
-# pixel, as an even-sized picture centred on a pixel is).
-near() {
-  python3 -c 'import sys
-a, b = (list(map(float, p.split()[:2])) for p in sys.argv[1:3])
-sys.exit(0 if all(abs(u + 0.5 - v) <= 1.0 for u, v in zip(a, b)) else 1)' "$1" "$2"
 }
 
 # The card, as the probe reads it: card_open, no_card; card_field NAME gives
@@ -88,7 +64,7 @@ tourpack render "$work/notes.exe" --scene 1 --pan 75 --tilt 0 --fov 100 --size 4
 settle notes-start $vx $vy $vw $vh
 
 # ---- The marker on the projection ---------------------------------------------
-at=$(projected 480 360 75 0 100)
+at=$(projected 480 360 75 0 100 60 4)
 seen=$(marker_near notes-start "$work/plain.bmp" $at)
 echo "the note's marker: projected at $at, drawn centred at $seen"
 check "the note's marker lies within a pixel of the projection ($seen, $at)" near "$seen" "$at"
