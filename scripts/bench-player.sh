@@ -112,7 +112,7 @@ PY
   # Scene 2 was decoded ahead while scene 1 showed.
   line=$(probe change next)
   echo "  next scene (decoded ahead, 8000x4000): $line"
-  read -r _ prefetched _ settled _ unanswered <<<"$line"
+  read -r _ prefetched _ settled _ unanswered _ <<<"$line"
   longest=$unanswered
   sleep 4
   # Scenes 5 and 3 from the scene menu: neither is the one decoded ahead.
@@ -120,13 +120,13 @@ PY
   for round in 1 2 3; do
     line=$(probe change 5)
     echo "  to scene 5 (4000x2000): $line"
-    read -r _ shown _ settled _ unanswered <<<"$line"
+    read -r _ shown _ settled _ unanswered _ <<<"$line"
     mids+=("$settled")
     midLooks+=("$shown")
     sleep 4
     line=$(probe change 3)
     echo "  to scene 3 (8000x4000): $line"
-    read -r _ shown _ settled _ unanswered <<<"$line"
+    read -r _ shown _ settled _ unanswered _ <<<"$line"
     bigs+=("$settled")
     bigLooks+=("$shown")
     [ "$unanswered" -le "$longest" ] || longest=$unanswered
@@ -160,7 +160,7 @@ PY
   start_tour huge
   line=$(probe change 3)
   echo "  to scene 3 (16384x8192): $line"
-  read -r _ hugeLook _ huge _ unanswered <<<"$line"
+  read -r _ hugeLook _ huge _ unanswered _ <<<"$line"
   close_tour
 
   # Walking through the link to the scene decoded ahead, then back to the
