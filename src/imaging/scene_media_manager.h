@@ -182,6 +182,9 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     // and the files before it goes: the listeners and requests, the decoder's
     // picture, the cached images and every sound file handed out.
     void releaseAll();
+    // The images replaced on the view are freed on a thread of their own:
+    // waits until it has freed what it was given.
+    void waitForReleases() { releaser_.waitUntilIdle(); }
 
     // Decodes the next scene's image on a worker, to be shown at once when the
     // scene is asked for; one at a time (a newer one replaces it). Nothing in

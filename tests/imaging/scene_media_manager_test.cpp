@@ -441,7 +441,9 @@ TEST_F(SceneMedia, ShownImageSurvivesALargePayloadThatEmptiesTheCacheDuringAProm
     ASSERT_EQ(view.deliveries, 2);
     ASSERT_NE(view.shown, nullptr);
     EXPECT_TRUE(view.shown->isNull());
-    // Now that the view has its successor, the first image is gone.
+    // Now that the view has its successor, the first image is gone (freed
+    // on the manager's release thread).
+    manager.waitForReleases();
     EXPECT_FALSE(isBitmap(firstBitmap));
 }
 
