@@ -70,6 +70,15 @@ struct ParentWindow {
     platform::UniqueWindow owner;
 };
 
+// A link to scene `target` (by position) at (pan, tilt) in degrees.
+inline package::SceneLink linkTo(std::int32_t target, float pan, float tilt) {
+    package::SceneLink link;
+    link.target = target;
+    link.pan = pan;
+    link.tilt = tilt;
+    return link;
+}
+
 struct SceneRecorder : viewer::SceneChangeListener {
     void sceneChanged(std::int32_t sceneNumber) override { shown.push_back(sceneNumber); }
     std::vector<std::int32_t> shown;

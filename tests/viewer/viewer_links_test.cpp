@@ -18,14 +18,6 @@ namespace {
 
 using namespace test_support;
 
-package::SceneLink linkTo(std::int32_t target, float pan, float tilt) {
-    package::SceneLink link;
-    link.target = target;
-    link.pan = pan;
-    link.tilt = tilt;
-    return link;
-}
-
 LPARAM at(std::int32_t x, std::int32_t y) {
     return MAKELPARAM(x, y);
 }
@@ -51,9 +43,6 @@ class ViewerLinksTest : public ViewerTest {
         waitForScene();
         settle();
     }
-
-
-
 
     WhiteBox whitePixels() {
         WhiteBox white;

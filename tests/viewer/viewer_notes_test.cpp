@@ -37,14 +37,6 @@ nlohmann::json noteAt(float pan, float tilt, const std::wstring& title, const st
             {"text", platform::utf8(text)}};
 }
 
-package::SceneLink linkInScene(std::int32_t target, float pan, float tilt) {
-    package::SceneLink link;
-    link.target = target;
-    link.pan = pan;
-    link.tilt = tilt;
-    return link;
-}
-
 std::wstring controlText(HWND window) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
     text.resize(static_cast<std::size_t>(
@@ -119,8 +111,6 @@ class ViewerNotesTest : public ViewerTest {
     }
 
     viewer::LinkOverlay& marks() { return viewer_->renderer()->links(); }
-
-
 
     void send(UINT message, WPARAM wParam, LPARAM lParam) {
         SendMessageW(viewer_->viewWindow(), message, wParam, lParam);
@@ -214,7 +204,7 @@ TEST_F(ViewerNotesTest, HoverShowsTheTitleWithTheHandAndTheScaleEnlargesIt) {
 
 TEST_F(ViewerNotesTest, TabVisitsLinksAndNotesTogetherFromLeftToRight) {
     openWithNotes({noteAt(15.0f, -3.0f, L"Middle", L"x"), noteAt(-10.0f, -3.0f, L"Left", L"x")},
-                  {linkInScene(2, 30.0f, -3.0f), linkInScene(3, 0.0f, -3.0f)});
+                  {test_support::linkTo(2, 30.0f, -3.0f), test_support::linkTo(3, 0.0f, -3.0f)});
     ASSERT_EQ(marks().markCount(), 4u);
     const std::size_t leftNote = marks().markOfNote(1);
     const std::size_t middleNote = marks().markOfNote(0);

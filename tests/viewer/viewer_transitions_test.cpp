@@ -25,13 +25,8 @@ class ViewerTransitionsTest : public test_support::ViewerTest {
     // scene 3 at pan -10, both in view. Its frames read `now_`.
     void openWith(package::SceneTransition kind) {
         makeTour(3);
-        package::SceneLink toTwo;
-        toTwo.target = 2;
-        toTwo.pan = 30.0f;
-        package::SceneLink toThree;
-        toThree.target = 3;
-        toThree.pan = -10.0f;
-        tour_->scene(1)->setLinks({toTwo, toThree});
+        tour_->scene(1)->setLinks(
+            {test_support::linkTo(2, 30.0f, 0.0f), test_support::linkTo(3, -10.0f, 0.0f)});
         tour_->setTransition(kind);
         openViewer(false);
         transitions().setClock([this] { return now_; });
