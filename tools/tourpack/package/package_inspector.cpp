@@ -339,18 +339,16 @@ InspectReport inspectTour(const std::string& exePath) {
     return report;
 }
 
-std::string formatReport(const InspectReport& report) {
-    std::ostringstream out;
-    const json& d = report.description;
-    if (d.contains("error")) {
-        out << d["error"].get<std::string>() << '\n';
-        return out.str();
-    }
-    const auto range = [](const json& r) {
-        return "offset " + std::to_string(r["offset"].get<std::int64_t>()) + ", length " +
-               std::to_string(r["length"].get<std::int64_t>()) +
-               (r.contains("format") ? " (" + r["format"].get<std::string>() + ")" : "");
-    };
+namespace {
+
+// "offset O, length L (format)" of a stored range.
+std::string describeRange(const json& r) {
+    return "offset " + std::to_string(r["offset"].get<std::int64_t>()) + ", length " +
+           std::to_string(r["length"].get<std::int64_t>()) +
+           (r.contains("format") ? " (" + r["format"].get<std::string>() + ")" : "");
+}
+
+void formatSettings(std::ostream& out, const json& d) {
     out << d["file"].get<std::string>() << ": " << d["fileSize"] << " bytes, record stream at "
         << d["recordStreamOffset"] << '\n'
         << "title           " << d["title"].get<std::string>() << '\n'
@@ -364,52 +362,63 @@ std::string formatReport(const InspectReport& report) {
         << "transition      " << d["transition"].get<std::string>() << '\n'
         << "background      " << d["backgroundSound"]["length"] << " bytes\n"
         << "scenes          " << d["scenes"].size() << '\n';
-    for (const json& scene : d["scenes"]) {
-        out << "  " << scene["position"] << ". " << scene["name"].get<std::string>() << " (id "
-            << scene["id"] << "): pan " << scene["pan"] << ", tilt " << scene["tilt"]
-            << ", field of view " << scene["fieldOfView"] << '\n'
-            << "     image " << range(scene["image"]) << "; sound " << range(scene["sound"])
-            << '\n';
-        if (const json& preview = scene["preview"]; !preview.is_null()) {
-            out << "     preview ";
-            if (preview.contains("width")) {
-                out << preview["width"] << " x " << preview["height"] << ", ";
-            }
-            out << preview["length"] << " bytes\n";
+}
+
+void formatLinks(std::ostream& out, const json& links) {
+    std::size_t number = 1;
+    for (const json& link : links) {
+        out << "     link " << number++ << " at pan " << link["pan"] << ", tilt " << link["tilt"]
+            << " to " << link["to"] << ". " << link["toName"].get<std::string>();
+        if (!link["label"].get<std::string>().empty()) {
+            out << ", label \"" << link["label"].get<std::string>() << '"';
         }
-        std::size_t number = 1;
-        for (const json& link : scene["links"]) {
-            out << "     link " << number++ << " at pan " << link["pan"] << ", tilt "
-                << link["tilt"] << " to " << link["to"] << ". "
-                << link["toName"].get<std::string>();
-            if (!link["label"].get<std::string>().empty()) {
-                out << ", label \"" << link["label"].get<std::string>() << '"';
-            }
-            if (!link["view"].is_null()) {
-                out << ", opening at pan " << link["view"]["pan"] << ", tilt "
-                    << link["view"]["tilt"] << ", field of view " << link["view"]["fieldOfView"];
-            }
-            out << '\n';
+        if (!link["view"].is_null()) {
+            out << ", opening at pan " << link["view"]["pan"] << ", tilt " << link["view"]["tilt"]
+                << ", field of view " << link["view"]["fieldOfView"];
         }
-        number = 1;
-        for (const json& note : scene["notes"]) {
-            out << "     note " << number++ << " at pan " << note["pan"] << ", tilt "
-                << note["tilt"] << ": \"" << note["title"].get<std::string>() << "\", "
-                << note["textLength"] << " characters of text";
-            if (const json& picture = note["picture"]; !picture.is_null()) {
-                out << ", picture ";
-                if (picture.contains("width")) {
-                    out << picture["width"] << " x " << picture["height"] << " ";
-                }
-                out << "(" << picture.value("format", std::string("?")) << ", " << picture["length"]
-                    << " bytes)";
-            }
-            if (!note["link"].get<std::string>().empty()) {
-                out << ", link " << note["link"].get<std::string>();
-            }
-            out << '\n';
-        }
+        out << '\n';
     }
+}
+
+void formatNotes(std::ostream& out, const json& notes) {
+    std::size_t number = 1;
+    for (const json& note : notes) {
+        out << "     note " << number++ << " at pan " << note["pan"] << ", tilt " << note["tilt"]
+            << ": \"" << note["title"].get<std::string>() << "\", " << note["textLength"]
+            << " characters of text";
+        if (const json& picture = note["picture"]; !picture.is_null()) {
+            out << ", picture ";
+            if (picture.contains("width")) {
+                out << picture["width"] << " x " << picture["height"] << " ";
+            }
+            out << "(" << picture.value("format", std::string("?")) << ", " << picture["length"]
+                << " bytes)";
+        }
+        if (!note["link"].get<std::string>().empty()) {
+            out << ", link " << note["link"].get<std::string>();
+        }
+        out << '\n';
+    }
+}
+
+void formatScene(std::ostream& out, const json& scene) {
+    out << "  " << scene["position"] << ". " << scene["name"].get<std::string>() << " (id "
+        << scene["id"] << "): pan " << scene["pan"] << ", tilt " << scene["tilt"]
+        << ", field of view " << scene["fieldOfView"] << '\n'
+        << "     image " << describeRange(scene["image"]) << "; sound "
+        << describeRange(scene["sound"]) << '\n';
+    if (const json& preview = scene["preview"]; !preview.is_null()) {
+        out << "     preview ";
+        if (preview.contains("width")) {
+            out << preview["width"] << " x " << preview["height"] << ", ";
+        }
+        out << preview["length"] << " bytes\n";
+    }
+    formatLinks(out, scene["links"]);
+    formatNotes(out, scene["notes"]);
+}
+
+void formatInfoAndParts(std::ostream& out, const json& d) {
     const json& info = d["info"];
     out << "info.text1      " << info["text1"].get<std::string>() << '\n'
         << "info.text2      " << info["text2"].get<std::string>() << '\n'
@@ -417,12 +426,28 @@ std::string formatReport(const InspectReport& report) {
         << "info.webAddress " << info["webAddress"].get<std::string>() << '\n'
         << "info.emailAddress " << info["emailAddress"].get<std::string>() << '\n'
         << "info.text4      " << info["text4"].get<std::string>() << '\n'
-        << "info.picture    " << range(info["picture"]) << '\n'
+        << "info.picture    " << describeRange(info["picture"]) << '\n'
         << "skin images     ";
     for (const json& slot : d["skin"]) {
         out << slot["slot"] << ':' << slot["length"] << (slot["slot"] == 25 ? "\n" : " ");
     }
     out << "language module " << d["languageModule"]["length"] << " bytes\n";
+}
+
+}  // namespace
+
+std::string formatReport(const InspectReport& report) {
+    std::ostringstream out;
+    const json& d = report.description;
+    if (d.contains("error")) {
+        out << d["error"].get<std::string>() << '\n';
+        return out.str();
+    }
+    formatSettings(out, d);
+    for (const json& scene : d["scenes"]) {
+        formatScene(out, scene);
+    }
+    formatInfoAndParts(out, d);
     for (const std::string& warning : report.warnings) {
         out << "warning: " << warning << '\n';
     }
