@@ -99,6 +99,6 @@ fi
 
 echo
 echo "== Summary (medians of 5; load average $(cut -d' ' -f1-3 /proc/loadavg))"
-for goal in rebuild pan view pyramid scene jpeg next window; do
+for goal in rebuild pan view pyramid scene jpeg next window walk fade; do
   sed -n "s/^summary: \($goal .*\)/\1/p" "$log"
 done
