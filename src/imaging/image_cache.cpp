@@ -1,6 +1,7 @@
 #include "imaging/image_cache.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace imaging {
 
@@ -90,6 +91,11 @@ void ImageCache::clear() {
     images_.clear();
 }
 
+std::vector<std::shared_ptr<DibImage>> ImageCache::takeEntries() {
+    const Guard guard(lock_);
+    return std::exchange(images_, {});
+}
+
 std::int32_t ImageCache::nextId() {
     const Guard guard(lock_);
     return ++idCounter_;
@@ -113,10 +119,9 @@ std::int32_t ImageCache::prefetchedId() const {
     return prefetched_ != nullptr ? prefetched_->id() : DibImage::nullId;
 }
 
-void ImageCache::dropPrefetched() {
-    std::shared_ptr<DibImage> dropped;
+std::shared_ptr<DibImage> ImageCache::dropPrefetched() {
     const Guard guard(lock_);
-    dropped = std::move(prefetched_);
+    return std::move(prefetched_);
 }
 
 void makeRoomFor(ImageCache& cache, std::uint64_t bytes) {

@@ -51,6 +51,9 @@ class ImageCache {
     void removeIf(const std::function<bool(const DibImage&)>& drop);
     // Drops every entry; the prefetched image stays.
     void clear();
+    // Takes every entry out, as clear() does, and hands the holds over, for
+    // the caller to let go of where it likes; the prefetched image stays.
+    std::vector<std::shared_ptr<DibImage>> takeEntries();
     // Ids for images that are not scenes: 10001, 10002, ...
     std::int32_t nextId();
 
@@ -61,7 +64,9 @@ class ImageCache {
     std::shared_ptr<DibImage> takePrefetched(std::int32_t id);
     // The prefetched image's id, or DibImage::nullId without one.
     std::int32_t prefetchedId() const;
-    void dropPrefetched();
+    // Drops the prefetched image and hands its hold back (null without one):
+    // a caller that keeps it lets go of it where it likes.
+    std::shared_ptr<DibImage> dropPrefetched();
 
   private:
     void removeAtLocked(std::int32_t index);

@@ -113,9 +113,9 @@ bool SceneDecodes::adoptPrefetch(std::int32_t id) {
     return true;
 }
 
-void SceneDecodes::dropPrefetch() {
+std::shared_ptr<DibImage> SceneDecodes::dropPrefetch() {
     prefetch_.drop();
-    cache_.dropPrefetched();
+    return cache_.dropPrefetched();
 }
 
 void SceneDecodes::buildLevels(std::shared_ptr<DibImage> image) {

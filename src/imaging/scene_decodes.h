@@ -86,8 +86,9 @@ class SceneDecodes {
     void prefetch(std::int32_t id, PicturePlace place);
     // A decode ahead for `id` becomes the scene's decode: true when there was one.
     bool adoptPrefetch(std::int32_t id);
-    // The decode ahead and the prefetched image are given up.
-    void dropPrefetch();
+    // The decode ahead and the prefetched image are given up; the image's
+    // hold comes back (null without one), for the caller to let go of.
+    std::shared_ptr<DibImage> dropPrefetch();
     // Builds the levels of a picture decoded before, in place of any such job.
     void buildLevels(std::shared_ptr<DibImage> image);
     // A levels job for another image than `image` is given up.

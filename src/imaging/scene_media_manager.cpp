@@ -266,7 +266,7 @@ void SceneMediaManager::showScene(std::int32_t position) {
     if (mode_ == Mode::full && !foundImage) {
         foundImage = usePrefetch(id, adopted);
     } else if (imageCache_.prefetchedId() != id) {
-        decodes_.dropPrefetch();
+        releaser_.release(decodes_.dropPrefetch());
     }
     const bool imageLater = !foundImage && mode_ == Mode::full;
     heldSound_.hold(imageLater);
@@ -325,7 +325,10 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
     }
     adopted = decodes_.adoptPrefetch(id);
     if (!adopted) {
-        decodes_.dropPrefetch();
+        // A picture decoded ahead, with its levels, is a hundred megabytes
+        // and more: it is given back on the release thread, so that the
+        // scene asked for starts decoding at once.
+        releaser_.release(decodes_.dropPrefetch());
     }
     return false;
 }
@@ -382,9 +385,19 @@ void SceneMediaManager::extractOnWorker(SceneImageCallback& request,
         decodeWatch_->decodingOnWorker(request.id());
     }
     if (imaging::emptiesCacheBeforeDecode(item.length())) {
-        imageCache_.clear();
+        emptyCacheForWorker();
     }
     decodes_.decodeScene(request.id(), placeOf(item));
+}
+
+void SceneMediaManager::emptyCacheForWorker() {
+    // The cached pictures (a hundred megabytes and more) are given back on
+    // the release thread, so that the worker starts at once; their memory
+    // comes back while it extracts the picture, and its memory guard still
+    // looks before the picture is made.
+    for (std::shared_ptr<DibImage>& image : imageCache_.takeEntries()) {
+        releaser_.release(std::move(image));
+    }
 }
 
 void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::UniqueGlobal block,
@@ -393,7 +406,7 @@ void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::Un
         decodeWatch_->decodingOnWorker(request->id());
     }
     if (imaging::emptiesCacheBeforeDecode(size)) {
-        imageCache_.clear();
+        emptyCacheForWorker();
     }
     decodes_.decodeScene(request->id(), std::make_shared<platform::UniqueGlobal>(std::move(block)),
                          size, request->previewShown());

@@ -254,6 +254,8 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     void showStoredPreview(std::int32_t position, const package::Scene& scene);
     // Starts a worker that extracts and decodes the request's picture.
     void extractOnWorker(SceneImageCallback& request, const package::FileItem& item);
+    // Empties the cache before a large picture's decode on a worker.
+    void emptyCacheForWorker();
 
     Mode mode_ = Mode::full;
     PictureLoader loader_;
