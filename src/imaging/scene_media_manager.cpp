@@ -266,7 +266,7 @@ void SceneMediaManager::showScene(std::int32_t position) {
     if (mode_ == Mode::full && !foundImage) {
         foundImage = usePrefetch(id, adopted);
     } else if (imageCache_.prefetchedId() != id) {
-        releaser_.release(decodes_.dropPrefetch());
+        dropPrefetch();
     }
     const bool imageLater = !foundImage && mode_ == Mode::full;
     heldSound_.hold(imageLater);
@@ -325,10 +325,7 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
     }
     adopted = decodes_.adoptPrefetch(id);
     if (!adopted) {
-        // A picture decoded ahead, with its levels, is a hundred megabytes
-        // and more: it is given back on the release thread, so that the
-        // scene asked for starts decoding at once.
-        releaser_.release(decodes_.dropPrefetch());
+        dropPrefetch();
     }
     return false;
 }
@@ -384,17 +381,24 @@ void SceneMediaManager::extractOnWorker(SceneImageCallback& request,
     if (decodeWatch_ != nullptr) {
         decodeWatch_->decodingOnWorker(request.id());
     }
-    if (imaging::emptiesCacheBeforeDecode(item.length())) {
-        emptyCacheForWorker();
-    }
+    emptyCacheBeforeLargeDecode(item.length());
     decodes_.decodeScene(request.id(), placeOf(item));
 }
 
-void SceneMediaManager::emptyCacheForWorker() {
-    // The cached pictures (a hundred megabytes and more) are given back on
-    // the release thread, so that the worker starts at once; their memory
-    // comes back while it extracts the picture, and its memory guard still
-    // looks before the picture is made.
+// Pictures let go of here (a hundred megabytes and more each, with their
+// levels) are given back on the release thread, so that the window's thread
+// goes on at once with the scene asked for.
+
+void SceneMediaManager::dropPrefetch() {
+    releaser_.release(decodes_.dropPrefetch());
+}
+
+void SceneMediaManager::emptyCacheBeforeLargeDecode(std::int32_t compressedSize) {
+    if (!imaging::emptiesCacheBeforeDecode(compressedSize)) {
+        return;
+    }
+    // Their memory comes back while the worker extracts the picture, and its
+    // memory guard still looks before the picture is made.
     for (std::shared_ptr<DibImage>& image : imageCache_.takeEntries()) {
         releaser_.release(std::move(image));
     }
@@ -405,9 +409,7 @@ void SceneMediaManager::decodeOnWorker(SceneImageCallback* request, platform::Un
     if (decodeWatch_ != nullptr) {
         decodeWatch_->decodingOnWorker(request->id());
     }
-    if (imaging::emptiesCacheBeforeDecode(size)) {
-        emptyCacheForWorker();
-    }
+    emptyCacheBeforeLargeDecode(size);
     decodes_.decodeScene(request->id(), std::make_shared<platform::UniqueGlobal>(std::move(block)),
                          size, request->previewShown());
 }

@@ -254,8 +254,11 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     void showStoredPreview(std::int32_t position, const package::Scene& scene);
     // Starts a worker that extracts and decodes the request's picture.
     void extractOnWorker(SceneImageCallback& request, const package::FileItem& item);
-    // Empties the cache before a large picture's decode on a worker.
-    void emptyCacheForWorker();
+    // Gives up the decode ahead; its picture goes on the release thread.
+    void dropPrefetch();
+    // Empties the cache, on the release thread, before a worker decodes a
+    // large picture.
+    void emptyCacheBeforeLargeDecode(std::int32_t compressedSize);
 
     Mode mode_ = Mode::full;
     PictureLoader loader_;
