@@ -371,11 +371,6 @@ __m256i highProducts(__m256i values, __m256i scale) {
     return _mm256_blend_epi32(even, odd, 0xAA);
 }
 
-__m256i weightPairs(__m256i fractions) {
-    return _mm256_or_si256(_mm256_sub_epi32(_mm256_set1_epi32(256), fractions),
-                           _mm256_slli_epi32(fractions, 16));
-}
-
 // Whole positions and 256ths on a smaller level (positionOnLevel), from
 // positions whose whole part is below 2^23.
 void onLevel(__m256i wholes, __m256i fractions, __m256i scale, __m256i& levelWholes,
@@ -387,39 +382,43 @@ void onLevel(__m256i wholes, __m256i fractions, __m256i scale, __m256i& levelWho
     levelFractions = _mm256_and_si256(scaled, _mm256_set1_epi32(255));
 }
 
-// Two pixels' blends, one per 128-bit lane: each lane holds the pixel's top
-// word (left neighbour, right neighbour, 2 more bytes) and its bottom word.
-// Returns per lane the pixel's channels as 32-bit values (the fourth 0).
-__m256i blendPair(__m256i words, __m256i across, __m256i between) {
-    // (left, right) channel pairs as 16-bit values, top then bottom.
-    const __m256i topPairs = _mm256_broadcastsi128_si256(
-        _mm_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1));
-    const __m256i bottomPairs = _mm256_broadcastsi128_si256(
-        _mm_setr_epi8(8, -1, 11, -1, 9, -1, 12, -1, 10, -1, 13, -1, -1, -1, -1, -1));
-    const __m256i half = _mm256_set1_epi32(128);
-    const __m256i top = _mm256_srli_epi32(
-        _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(words, topPairs), across), half), 8);
-    const __m256i bottom = _mm256_srli_epi32(
-        _mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(words, bottomPairs), across), half),
-        8);
-    const __m256i rows = _mm256_or_si256(top, _mm256_slli_epi32(bottom, 16));
-    return _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(rows, between), half), 8);
+// Fractions f (0 ... 255) as 128 f in both 16-bit halves of their lanes.
+__m256i scaledWeights(__m256i fractions) {
+    return _mm256_or_si256(_mm256_slli_epi32(fractions, 7), _mm256_slli_epi32(fractions, 23));
 }
 
-__m128i wordsAt(const std::uint8_t* top, const std::uint8_t* bottom) {
-    return _mm_castpd_si128(
-        _mm_loadh_pd(_mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(top))),
-                     reinterpret_cast<const double*>(bottom)));
+// Four pixels' blends as 16-bit channels (the fourth 0): `tops` and
+// `bottoms` hold, per 128-bit lane, two pixels' 8-byte words of one row (left
+// neighbour, right neighbour, 2 more bytes); `across` and `between` each
+// pixel's fraction times 128 in all four of its channels. The rounding high
+// product of d and 128 f is d f / 256 rounded half up, so a + that product
+// equals (a (256 - f) + b f + 128) >> 8 for d = b - a: SmoothSampler's blend,
+// along the rows and then between them.
+__m256i blendFour(__m256i tops, __m256i bottoms, __m256i across, __m256i between) {
+    const __m256i leftOf = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, -1, 1, -1, 2, -1, -1, -1, 8, -1, 9, -1, 10, -1, -1, -1));
+    const __m256i rightOf = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(3, -1, 4, -1, 5, -1, -1, -1, 11, -1, 12, -1, 13, -1, -1, -1));
+    const auto along = [&](__m256i words) {
+        const __m256i left = _mm256_shuffle_epi8(words, leftOf);
+        const __m256i right = _mm256_shuffle_epi8(words, rightOf);
+        return _mm256_add_epi16(left, _mm256_mulhrs_epi16(_mm256_sub_epi16(right, left), across));
+    };
+    const __m256i top = along(tops);
+    const __m256i bottom = along(bottoms);
+    return _mm256_add_epi16(top, _mm256_mulhrs_epi16(_mm256_sub_epi16(bottom, top), between));
 }
 
-// `base` plus eight unsigned offsets, as pointers.
-void storeAddresses(__m256i base, __m256i offsets, const std::uint8_t** to) {
-    _mm256_store_si256(
-        reinterpret_cast<__m256i*>(to),
-        _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_castsi256_si128(offsets))));
-    _mm256_store_si256(
-        reinterpret_cast<__m256i*>(to + 4),
-        _mm256_add_epi64(base, _mm256_cvtepu32_epi64(_mm256_extracti128_si256(offsets, 1))));
+// The 8-byte words at four offsets: the first two in the low lane.
+__m256i wordsAt(const std::uint8_t* pixels, const std::uint32_t* offsets, int a, int b, int c,
+                int d) {
+    const auto pair = [&](int first, int second) {
+        return _mm_castpd_si128(_mm_loadh_pd(
+            _mm_castsi128_pd(
+                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels + offsets[first]))),
+            reinterpret_cast<const double*>(pixels + offsets[second])));
+    };
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(pair(a, b)), pair(c, d), 1);
 }
 
 }  // namespace
@@ -439,13 +438,14 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
     const __m256i fractionMask = _mm256_set1_epi32(255);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i nearEndRow = _mm256_set1_epi32(index == 0 ? part.nearEndRow : level.height);
-    // The weights of pixels 2p and 2p + 1 of eight, one per lane.
-    const __m256i pairOf[4] = {
-        _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1), _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3),
-        _mm256_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5), _mm256_setr_epi32(6, 6, 6, 6, 7, 7, 7, 7)};
-    // Three bytes of each of four pixels' 32-bit channels, in order.
-    const __m128i packed = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const __m256i base = _mm256_set1_epi64x(reinterpret_cast<std::intptr_t>(level.pixels));
+    // Pixels 0, 1 | 4, 5 are blended together, and 2, 3 | 6, 7, so that
+    // packing both gives pixels 0 ... 3 in the low lane and 4 ... 7 in the high.
+    const __m256i firstFour = _mm256_setr_epi32(0, 0, 1, 1, 4, 4, 5, 5);
+    const __m256i secondFour = _mm256_setr_epi32(2, 2, 3, 3, 6, 6, 7, 7);
+    // Three bytes of each of four pixels' channels, in order.
+    const __m256i packed = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+    const std::uint8_t* pixels = level.pixels;
     for (std::int32_t k = 0; k < whole; k += 8) {
         const __m256i details =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(part.details + k));
@@ -473,39 +473,35 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
         if (_mm256_movemask_epi8(apart) != 0) {
             return k;
         }
-        // The pixels' addresses, formed as whole pointers eight at a time.
+        // Offsets of the top-left and bottom-left pixels.
         const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, stride),
                                                  _mm256_add_epi32(x, _mm256_add_epi32(x, x)));
         const __m256i belowOffsets =
             _mm256_add_epi32(offsets, _mm256_andnot_si256(_mm256_cmpeq_epi32(y, lastRow), stride));
-        alignas(32) const std::uint8_t* tops[8];
-        alignas(32) const std::uint8_t* bottoms[8];
-        storeAddresses(base, offsets, tops);
-        storeAddresses(base, belowOffsets, bottoms);
-        const __m256i across = weightPairs(fx);
-        const __m256i between = weightPairs(fy);
-        __m256i blended[4];
-        for (int p = 0; p < 4; ++p) {
-            const __m256i words = _mm256_inserti128_si256(
-                _mm256_castsi128_si256(wordsAt(tops[2 * p], bottoms[2 * p])),
-                wordsAt(tops[2 * p + 1], bottoms[2 * p + 1]), 1);
-            blended[p] = blendPair(words, _mm256_permutevar8x32_epi32(across, pairOf[p]),
-                                   _mm256_permutevar8x32_epi32(between, pairOf[p]));
-        }
-        // Lane 0: pixels 0, 2, 4, 6; lane 1: pixels 1, 3, 5, 7 (4 bytes each).
-        const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(blended[0], blended[1]),
-                                                  _mm256_packs_epi32(blended[2], blended[3]));
-        const __m128i even = _mm256_castsi256_si128(bytes);
-        const __m128i odd = _mm256_extracti128_si256(bytes, 1);
+        alignas(32) std::uint32_t tops[8];
+        alignas(32) std::uint32_t bottoms[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(tops), offsets);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(bottoms), belowOffsets);
+        const __m256i across = scaledWeights(fx);
+        const __m256i between = scaledWeights(fy);
+        const __m256i first =
+            blendFour(wordsAt(pixels, tops, 0, 1, 4, 5), wordsAt(pixels, bottoms, 0, 1, 4, 5),
+                      _mm256_permutevar8x32_epi32(across, firstFour),
+                      _mm256_permutevar8x32_epi32(between, firstFour));
+        const __m256i second =
+            blendFour(wordsAt(pixels, tops, 2, 3, 6, 7), wordsAt(pixels, bottoms, 2, 3, 6, 7),
+                      _mm256_permutevar8x32_epi32(across, secondFour),
+                      _mm256_permutevar8x32_epi32(between, secondFour));
+        const __m256i bytes = _mm256_shuffle_epi8(_mm256_packus_epi16(first, second), packed);
+        const __m128i low = _mm256_castsi256_si128(bytes);
+        const __m128i high = _mm256_extracti128_si256(bytes, 1);
         std::uint8_t* to = out + 3 * static_cast<std::size_t>(k);
-        const __m128i first = _mm_shuffle_epi8(_mm_unpacklo_epi32(even, odd), packed);
-        const __m128i second = _mm_shuffle_epi8(_mm_unpackhi_epi32(even, odd), packed);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), first);
-        const std::int32_t firstTail = _mm_extract_epi32(first, 2);
-        std::memcpy(to + 8, &firstTail, 4);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 12), second);
-        const std::int32_t secondTail = _mm_extract_epi32(second, 2);
-        std::memcpy(to + 20, &secondTail, 4);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), low);
+        const std::int32_t lowTail = _mm_extract_epi32(low, 2);
+        std::memcpy(to + 8, &lowTail, 4);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 12), high);
+        const std::int32_t highTail = _mm_extract_epi32(high, 2);
+        std::memcpy(to + 20, &highTail, 4);
     }
     return whole;
 }
