@@ -499,6 +499,13 @@ void RowSolver::codeColumnFractions(std::size_t start, std::size_t length) {
     alignas(16) std::uint32_t left[4];
     alignas(16) std::uint32_t mirrored[4];
     std::size_t k = start;
+#if defined(LUMIVUE_WIDE_STEPS)
+    if (wideSteps_) {
+        k += codeColumnFractionsWide({angles + start, pan_, columnsPerRadian_, centreColumn_,
+                                      mirrorSum_, static_cast<float>(panoramaWidth_), length,
+                                      fractions + start});
+    }
+#endif
     for (; k + 4 <= start + length; k += 4) {
         __m128i leftSteps;
         __m128i mirroredSteps;

@@ -199,6 +199,52 @@ __m256i fractionSteps(__m256d low, __m256d high) {
     return stepsWithin(truncatedToInts(fractionOfFour(low), fractionOfFour(high)));
 }
 
+// What the column fractions of a row's rays are formed with.
+struct ColumnConstants {
+    ColumnConstants(double pan, double turn, double columnsPerRadian, double centreColumn,
+                    double mirrorSum, float panoramaWidth)
+        : pans(_mm256_set1_pd(pan)),
+          turns(_mm256_set1_pd(turn)),
+          turned(turn != 0.0),
+          columnsPerRadian(_mm256_set1_pd(columnsPerRadian)),
+          centreColumn(_mm256_set1_pd(centreColumn)),
+          mirrorSum(_mm256_set1_pd(mirrorSum)),
+          width(_mm256_set1_ps(panoramaWidth)),
+          negativeWidth(_mm256_set1_ps(-panoramaWidth)) {}
+    __m256d pans;
+    __m256d turns;
+    bool turned;
+    __m256d columnsPerRadian;
+    __m256d centreColumn;
+    __m256d mirrorSum;
+    __m256 width;
+    __m256 negativeWidth;
+};
+
+// The column fractions of eight rays, left and mirrored, from their
+// longitude codes' angles: the longitude single(theta + pan + turn) (turn
+// added only when it is not 0), the column kx * longitude + cx, wrapped once.
+void columnFractionsOfEight(__m256 thetas, const ColumnConstants& c, __m256i& left,
+                            __m256i& mirrored) {
+    __m256d lonLow = _mm256_add_pd(widenedLow(thetas), c.pans);
+    __m256d lonHigh = _mm256_add_pd(widenedHigh(thetas), c.pans);
+    if (c.turned) {
+        lonLow = _mm256_add_pd(lonLow, c.turns);
+        lonHigh = _mm256_add_pd(lonHigh, c.turns);
+    }
+    const __m256 longitudes = roundedToSingles(lonLow, lonHigh);
+    __m256 u = roundedToSingles(
+        _mm256_add_pd(_mm256_mul_pd(c.columnsPerRadian, widenedLow(longitudes)), c.centreColumn),
+        _mm256_add_pd(_mm256_mul_pd(c.columnsPerRadian, widenedHigh(longitudes)), c.centreColumn));
+    const __m256 correction =
+        _mm256_or_ps(_mm256_and_ps(_mm256_cmp_ps(u, c.width, _CMP_GE_OQ), c.negativeWidth),
+                     _mm256_and_ps(_mm256_cmp_ps(u, _mm256_setzero_ps(), _CMP_LT_OQ), c.width));
+    u = _mm256_add_ps(u, correction);
+    left = fractionSteps(u);
+    mirrored = fractionSteps(_mm256_sub_pd(c.mirrorSum, widenedLow(u)),
+                             _mm256_sub_pd(c.mirrorSum, widenedHigh(u)));
+}
+
 // Levels of four rays: how many bounds their flat or whole square lies within.
 __m256i levelsOfFour(const DetailRow& row, std::size_t i) {
     const __m256d flat =
@@ -232,13 +278,8 @@ constexpr std::size_t detailPrefetchPairs = 4;
 
 void solveDetailsWide(const DetailRow& row) {
     const __m256i reversal = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
-    const __m256d pans = _mm256_set1_pd(row.pan);
-    const __m256d turns = _mm256_set1_pd(row.turn);
-    const __m256d columnsPerRadian = _mm256_set1_pd(row.columnsPerRadian);
-    const __m256d centreColumn = _mm256_set1_pd(row.centreColumn);
-    const __m256d mirrorSum = _mm256_set1_pd(row.mirrorSum);
-    const __m256 widthF = _mm256_set1_ps(row.panoramaWidth);
-    const __m256 negativeWidthF = _mm256_sub_ps(_mm256_setzero_ps(), widthF);
+    const ColumnConstants columns(row.pan, row.turn, row.columnsPerRadian, row.centreColumn,
+                                  row.mirrorSum, row.panoramaWidth);
     const __m256i byteMask = _mm256_set1_epi32(0xFF);
     // A mirrored level row reads the codes of the same index and side of 1
     // with the other sign.
@@ -312,25 +353,7 @@ void solveDetailsWide(const DetailRow& row) {
             const __m256 thetas = _mm256_i32gather_ps(
                 row.anglesByCode,
                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row.longitudeCodes + i)), 4);
-            __m256d lonLow = _mm256_add_pd(widenedLow(thetas), pans);
-            __m256d lonHigh = _mm256_add_pd(widenedHigh(thetas), pans);
-            if (row.turn != 0.0) {
-                lonLow = _mm256_add_pd(lonLow, turns);
-                lonHigh = _mm256_add_pd(lonHigh, turns);
-            }
-            const __m256 longitudes = roundedToSingles(lonLow, lonHigh);
-            __m256 u = roundedToSingles(
-                _mm256_add_pd(_mm256_mul_pd(columnsPerRadian, widenedLow(longitudes)),
-                              centreColumn),
-                _mm256_add_pd(_mm256_mul_pd(columnsPerRadian, widenedHigh(longitudes)),
-                              centreColumn));
-            const __m256 correction = _mm256_or_ps(
-                _mm256_and_ps(_mm256_cmp_ps(u, widthF, _CMP_GE_OQ), negativeWidthF),
-                _mm256_and_ps(_mm256_cmp_ps(u, _mm256_setzero_ps(), _CMP_LT_OQ), widthF));
-            u = _mm256_add_ps(u, correction);
-            left = fractionSteps(u);
-            mirrored = fractionSteps(_mm256_sub_pd(mirrorSum, widenedLow(u)),
-                                     _mm256_sub_pd(mirrorSum, widenedHigh(u)));
+            columnFractionsOfEight(thetas, columns, left, mirrored);
         }
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(row.details + i),
                             _mm256_or_si256(left, rowAndLevel));
@@ -338,6 +361,26 @@ void solveDetailsWide(const DetailRow& row) {
             reinterpret_cast<__m256i*>(row.details + right),
             _mm256_permutevar8x32_epi32(_mm256_or_si256(mirrored, rowAndLevel), reversal));
     }
+}
+
+std::size_t codeColumnFractionsWide(const ColumnFractionCodes& codes) {
+    const ColumnConstants columns(codes.pan, 0.0, codes.columnsPerRadian, codes.centreColumn,
+                                  codes.mirrorSum, codes.panoramaWidth);
+    std::size_t k = 0;
+    for (; k + 16 <= codes.count; k += 16) {
+        __m256i both[2];
+        for (std::size_t half = 0; half < 2; ++half) {
+            __m256i left;
+            __m256i mirrored;
+            columnFractionsOfEight(_mm256_loadu_ps(codes.angles + k + 8 * half), columns, left,
+                                   mirrored);
+            both[half] = _mm256_or_si256(left, _mm256_slli_epi32(mirrored, 8));
+        }
+        // Packing works within each 128-bit lane: put the lanes back in order.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(codes.fractions + k),
+                            _mm256_permute4x64_epi64(_mm256_packus_epi32(both[0], both[1]), 0xD8));
+    }
+    return k;
 }
 
 void locateWide(const std::int32_t* rows, const std::int32_t* columns, std::size_t stride,

@@ -110,6 +110,21 @@ struct DetailRow {
 };
 void solveDetailsWide(const DetailRow& row);
 
+// The column fractions of the longitude codes of rows facing forward
+// (RowSolver's coded column fractions: left | mirrored << 8), sixteen codes
+// at a time; returns how many it did (the rest are the caller's).
+struct ColumnFractionCodes {
+    const float* angles;  // of the codes, from the first
+    double pan;
+    double columnsPerRadian;
+    double centreColumn;
+    double mirrorSum;
+    float panoramaWidth;
+    std::size_t count;
+    std::uint16_t* fractions;
+};
+std::size_t codeColumnFractionsWide(const ColumnFractionCodes& codes);
+
 // Smoothly sampled rows are read in parts of this many pixels (see
 // SmoothSampler).
 constexpr std::int32_t samplePartPixels = 64;
