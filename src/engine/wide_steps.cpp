@@ -551,10 +551,9 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
 
 void askLevelZeroWide(const SampleLevel& source, const std::int32_t* columns,
                       const std::int32_t* rows, const std::uint32_t* details, std::int32_t count) {
-    const __m256i stride = _mm256_set1_epi32(static_cast<std::int32_t>(source.stride));
-    const __m256i lastRow = _mm256_set1_epi32(source.height - 1);
     const __m256i levelBits = _mm256_set1_epi32(static_cast<std::int32_t>(0xFFFF0000u));
     const std::uint8_t* pixels = source.pixels;
+    const std::int32_t lastRow = source.height - 1;
     const std::int32_t whole = count & ~7;
     for (std::int32_t k = 0; k < whole; k += 8) {
         const __m256i levels = _mm256_and_si256(
@@ -565,17 +564,13 @@ void askLevelZeroWide(const SampleLevel& source, const std::int32_t* columns,
         // Eight neighbouring pixels of level 0 read at most two pixels'
         // worth of source apart each: the lines of the first and the last
         // cover the group's, in both rows.
-        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(columns + k));
-        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rows + k));
-        const __m256i tops = _mm256_add_epi32(_mm256_mullo_epi32(y, stride),
-                                              _mm256_add_epi32(x, _mm256_add_epi32(x, x)));
-        const __m256i bottoms =
-            _mm256_add_epi32(tops, _mm256_andnot_si256(_mm256_cmpeq_epi32(y, lastRow), stride));
-        for (const __m256i& offsets : {tops, bottoms}) {
-            _mm_prefetch(reinterpret_cast<const char*>(pixels + _mm256_cvtsi256_si32(offsets)),
-                         _MM_HINT_T1);
-            _mm_prefetch(reinterpret_cast<const char*>(pixels + _mm256_extract_epi32(offsets, 7)),
-                         _MM_HINT_T1);
+        for (const std::int32_t n : {k, k + 7}) {
+            const std::uint8_t* top = pixels + static_cast<std::size_t>(rows[n]) * source.stride +
+                                      3 * static_cast<std::size_t>(columns[n]);
+            _mm_prefetch(reinterpret_cast<const char*>(top), _MM_HINT_T1);
+            _mm_prefetch(
+                reinterpret_cast<const char*>(rows[n] < lastRow ? top + source.stride : top),
+                _MM_HINT_T1);
         }
     }
 }
