@@ -132,8 +132,8 @@ std::unique_ptr<SourcePyramid> SourcePyramid::build(const SourceImage& source,
     if (threads <= 1) {
         return buildOn(source, nullptr);
     }
-    platform::BandPool pool(threads);
-    return buildOn(source, &pool);
+    platform::PooledBands pooled(threads);
+    return buildOn(source, &pooled.pool());
 }
 
 std::unique_ptr<SourcePyramid> SourcePyramid::build(const SourceImage& source,

@@ -212,8 +212,8 @@ Outcome decodeBands(const std::vector<Band>& bands, int eighths, BgrRows rows, u
         const auto index = static_cast<std::size_t>(band);
         outcomes[index] = guardedBand(bands[index], eighths, rows, signals);
     };
-    platform::BandPool pool(std::min(count, static_cast<std::int32_t>(threads)));
-    pool.run(count, decodeBand);
+    platform::PooledBands pooled(std::min(count, static_cast<std::int32_t>(threads)));
+    pooled.pool().run(count, decodeBand);
     return combined(outcomes);
 }
 

@@ -186,18 +186,27 @@ namespace {
 // every core; starting a thread costs far less than a share of that.
 constexpr std::size_t blocksForEveryCore = std::size_t{1} << 17;
 
+// Parts per thread: a thread slowed by other work (the window's thread
+// drawing the scene's first look) leaves its share to the others.
+constexpr std::size_t partsPerThread = 8;
+
 void decryptOnEveryCore(const std::uint8_t* source, std::uint8_t* target, std::size_t blocks,
                         const TeaKey& key, TeaLanes lanes) {
-    const auto parts = static_cast<std::size_t>(
-        blocks >= blocksForEveryCore ? platform::BandPool::threadsForThisProcessor() : 1);
+    const std::int32_t threads =
+        blocks >= blocksForEveryCore ? platform::BandPool::threadsForThisProcessor() : 1;
+    const std::size_t parts = threads > 1 ? static_cast<std::size_t>(threads) * partsPerThread : 1;
     auto decryptPart = [&](std::int32_t band, std::int32_t) {
         const auto part = static_cast<std::size_t>(band);
         const std::size_t first = blocks * part / parts;
         const std::size_t last = blocks * (part + 1) / parts;
         teaDecryptBlocks(source + 8 * first, target + 8 * first, last - first, key, lanes);
     };
-    platform::BandPool pool(static_cast<std::int32_t>(parts));
-    pool.run(static_cast<std::int32_t>(parts), decryptPart);
+    if (threads == 1) {
+        decryptPart(0, 0);
+        return;
+    }
+    platform::PooledBands bands(threads);
+    bands.pool().run(static_cast<std::int32_t>(parts), decryptPart);
 }
 
 }  // namespace

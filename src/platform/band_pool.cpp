@@ -1,6 +1,8 @@
 #include "platform/band_pool.h"
 
 #include <algorithm>
+#include <mutex>
+#include <new>
 #include <thread>
 #include <utility>
 
@@ -11,6 +13,19 @@ namespace {
 constexpr int yieldsBeforeSleeping = 64;
 
 std::atomic<BandObserver> bandObserver = nullptr;
+
+// Pools given back, for PooledBands.
+struct WaitingPools {
+    // Enough for the decodes and pyramid builds that overlap.
+    static constexpr std::size_t most = 3;
+    std::mutex mutex;
+    std::vector<std::pair<std::int32_t, std::unique_ptr<BandPool>>> pools;
+};
+
+WaitingPools& waitingPools() {
+    static WaitingPools waiting;
+    return waiting;
+}
 
 }  // namespace
 
@@ -152,6 +167,40 @@ void BandPool::rethrowFailure() {
     if (failure) {
         std::rethrow_exception(failure);
     }
+}
+
+PooledBands::PooledBands(std::int32_t threads) : threads_(threads) {
+    WaitingPools& waiting = waitingPools();
+    {
+        const std::lock_guard<std::mutex> lock(waiting.mutex);
+        const auto found =
+            std::find_if(waiting.pools.begin(), waiting.pools.end(),
+                         [threads](const auto& entry) { return entry.first == threads; });
+        if (found != waiting.pools.end()) {
+            pool_ = std::move(found->second);
+            waiting.pools.erase(found);
+            return;
+        }
+    }
+    pool_ = std::make_unique<BandPool>(threads);
+}
+
+PooledBands::~PooledBands() {
+    WaitingPools& waiting = waitingPools();
+    std::unique_ptr<BandPool> extra;
+    {
+        const std::lock_guard<std::mutex> lock(waiting.mutex);
+        if (waiting.pools.size() < WaitingPools::most) {
+            try {
+                waiting.pools.emplace_back(threads_, std::move(pool_));
+                return;
+            } catch (const std::bad_alloc&) {
+                // Out of memory for its place: the pool is let go instead.
+            }
+        }
+        extra = std::move(pool_);
+    }
+    // Joined outside the lock.
 }
 
 }  // namespace platform

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -90,6 +91,26 @@ class BandPool {
     std::atomic<std::int32_t> nextBand_ = 0;
     std::mutex failureMutex_;
     std::exception_ptr firstFailure_;  // guarded by failureMutex_
+};
+
+// A band pool for work that comes now and then on threads of its own (a
+// scene's decryption, its decode, its pyramid): starting threads costs
+// milliseconds each under load, so a pool given back waits, its workers
+// asleep, for the next such work. Each holder has its pool to itself; a few
+// pools wait at most, and the last are joined when the process ends.
+class PooledBands {
+  public:
+    // A waiting pool of `threads` threads, or a new one.
+    explicit PooledBands(std::int32_t threads);
+    ~PooledBands();
+    PooledBands(const PooledBands&) = delete;
+    PooledBands& operator=(const PooledBands&) = delete;
+
+    BandPool& pool() { return *pool_; }
+
+  private:
+    std::unique_ptr<BandPool> pool_;
+    std::int32_t threads_;
 };
 
 }  // namespace platform
