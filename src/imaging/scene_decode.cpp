@@ -235,46 +235,103 @@ void SceneDecode::buildLevels(DibImage& image) {
     }
 }
 
+DecodeThreads::~DecodeThreads() {
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        {
+            const std::lock_guard<std::mutex> lock(worker->mutex);
+            worker->stopping = true;
+        }
+        worker->changed.notify_all();
+    }
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        worker->thread.join();
+    }
+}
+
+void DecodeThreads::serve(Worker& worker) {
+    std::unique_lock<std::mutex> lock(worker.mutex);
+    for (;;) {
+        worker.changed.wait(lock, [&] { return worker.stopping || worker.work; });
+        if (!worker.work) {
+            return;  // stopping, with nothing left to run
+        }
+        lock.unlock();
+        worker.work();
+        lock.lock();
+        // Let go under the lock: the decode it held goes with it.
+        worker.work = nullptr;
+        worker.changed.notify_all();
+    }
+}
+
+DecodeThreads::Worker* DecodeThreads::idleWorker() {
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        const std::lock_guard<std::mutex> lock(worker->mutex);
+        if (!worker->work) {
+            return worker.get();
+        }
+    }
+    return nullptr;
+}
+
 void DecodeThreads::start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT message) {
-    const auto work = [decode, notify, message] {
+    std::function<void()> work = [decode, notify, message] {
         decode->run([notify, message] { PostMessageA(notify, message, 0, 0); });
     };
-    // The worker's place is made before its thread starts, so that running
-    // out of memory never leaves a running thread without an owner.
-    workers_.push_back(Worker{decode, {}});
-    bool started = false;
-    try {
-        started = workers_.back().thread.start(work);
-    } catch (...) {
-        workers_.pop_back();  // no decode that never started is counted as running
-        throw;
+    // The decode's and a new worker's places are made before any thread
+    // runs it, so that running out of memory never leaves a running thread
+    // without an owner, nor counts a decode that never started as running.
+    decodes_.push_back(decode);
+    Worker* worker = idleWorker();
+    if (worker == nullptr) {
+        bool started = false;
+        try {
+            workers_.reserve(workers_.size() + 1);
+            workers_.push_back(std::make_unique<Worker>());  // no reallocation: cannot throw
+        } catch (...) {
+            decodes_.pop_back();
+            throw;
+        }
+        Worker& added = *workers_.back();
+        try {
+            started = added.thread.start([&added] { serve(added); });
+        } catch (...) {
+            workers_.pop_back();
+            decodes_.pop_back();
+            throw;
+        }
+        worker = &added;
+        if (!started) {
+            workers_.pop_back();
+            decodes_.pop_back();
+            work();  // no thread to be had: the decode runs here, the boxes still owed
+            return;
+        }
     }
-    if (!started) {
-        workers_.pop_back();
-        work();  // no thread to be had: the decode runs here, the boxes still owed
+    {
+        const std::lock_guard<std::mutex> lock(worker->mutex);
+        worker->work = std::move(work);
     }
+    worker->changed.notify_all();
 }
 
 void DecodeThreads::joinFinished() {
-    for (Worker& worker : workers_) {
-        if (worker.decode->done()) {
-            worker.thread.join();
-        }
-    }
-    std::erase_if(workers_, [](const Worker& worker) { return !worker.thread.joinable(); });
+    std::erase_if(decodes_,
+                  [](const std::shared_ptr<SceneDecode>& decode) { return decode->done(); });
 }
 
 void DecodeThreads::joinAll() {
-    for (Worker& worker : workers_) {
-        worker.thread.join();
+    for (const std::unique_ptr<Worker>& worker : workers_) {
+        std::unique_lock<std::mutex> lock(worker->mutex);
+        worker->changed.wait(lock, [&] { return !worker->work; });
     }
-    workers_.clear();
+    decodes_.clear();
 }
 
 std::size_t DecodeThreads::running() const {
     return static_cast<std::size_t>(
-        std::count_if(workers_.begin(), workers_.end(),
-                      [](const Worker& worker) { return !worker.decode->done(); }));
+        std::count_if(decodes_.begin(), decodes_.end(),
+                      [](const std::shared_ptr<SceneDecode>& decode) { return !decode->done(); }));
 }
 
 }  // namespace imaging

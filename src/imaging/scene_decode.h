@@ -9,10 +9,12 @@
 #include <windows.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -159,28 +161,39 @@ void setDecodeObserver(DecodeObserver observer, void* context);
 
 // The worker threads: each decode runs on a thread of its own, which posts
 // `message` to `notify` when its result is there and again when it is done.
-// Threads are joined once done, and all of them when this goes, so that no
-// worker outlives what it uses.
+// A thread whose decode is done waits for the next one, as starting a thread
+// costs milliseconds while the window's thread draws a scene's first look;
+// all of them are joined when this goes, so that no worker outlives what it
+// uses.
 class DecodeThreads {
   public:
     DecodeThreads() = default;
-    ~DecodeThreads() { joinAll(); }
+    ~DecodeThreads();
     DecodeThreads(const DecodeThreads&) = delete;
     DecodeThreads& operator=(const DecodeThreads&) = delete;
 
     void start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT message);
-    // Joins the threads whose decode is done.
+    // Forgets the decodes that are done.
     void joinFinished();
     // Waits for every decode still running.
     void joinAll();
     std::size_t running() const;
 
   private:
+    // A thread and the decode it runs, if any.
     struct Worker {
-        std::shared_ptr<SceneDecode> decode;
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::function<void()> work;  // guarded by mutex; empty while the thread waits
+        bool stopping = false;       // guarded by mutex
         platform::WorkerThread thread;
     };
-    std::vector<Worker> workers_;
+    static void serve(Worker& worker);
+    // A waiting worker, or null.
+    Worker* idleWorker();
+
+    std::vector<std::unique_ptr<Worker>> workers_;
+    std::vector<std::shared_ptr<SceneDecode>> decodes_;
 };
 
 }  // namespace imaging

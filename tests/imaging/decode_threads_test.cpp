@@ -121,4 +121,30 @@ TEST(DecodeThreads, RunningOutOfMemoryOnAWorkerEndsItsDecodeAsAFailure) {
     EXPECT_TRUE(through);
 }
 
+void noteTheThread(imaging::SceneDecode::Kind, std::int32_t, void* context) {
+    static_cast<std::vector<DWORD>*>(context)->push_back(GetCurrentThreadId());
+}
+
+// Starting a thread costs milliseconds while the window's thread is busy: a
+// worker whose decode is done takes the next one.
+TEST(DecodeThreads, AWorkerWhoseDecodeIsDoneTakesTheNext) {
+    std::vector<DWORD> workers;
+    imaging::setDecodeObserver(&noteTheThread, &workers);
+    {
+        imaging::DecodeThreads threads;
+        for (int round = 0; round < 3; ++round) {
+            const auto decode = brokenSceneDecode();
+            threads.start(decode, nullptr, 0);
+            threads.joinAll();
+            EXPECT_TRUE(decode->done()) << round;
+            EXPECT_EQ(threads.running(), 0u) << round;
+        }
+    }
+    imaging::setDecodeObserver(nullptr, nullptr);
+    ASSERT_EQ(workers.size(), 3u);
+    EXPECT_NE(workers[0], GetCurrentThreadId());
+    EXPECT_EQ(workers[1], workers[0]);
+    EXPECT_EQ(workers[2], workers[0]);
+}
+
 }  // namespace
