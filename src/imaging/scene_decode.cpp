@@ -58,6 +58,7 @@ SharedBlock extractPicture(const PicturePlace& place) {
     PayloadCatcher catcher;
     package::LoadRequest request;
     request.imagePath = place.path;
+    request.imageFile = place.file.get();
     request.imageReceiver = &catcher;
     request.imageOffset = place.offset;
     request.imageLength = place.length;

@@ -23,6 +23,7 @@
 #include "imaging/image_levels.h"
 #include "imaging/image_prompts.h"
 #include "imaging/jpeg_decoding.h"
+#include "platform/files.h"
 #include "platform/scoped_handle.h"
 #include "platform/worker_thread.h"
 
@@ -52,6 +53,9 @@ struct PicturePlace {
     std::string path;
     std::int32_t offset = 0;
     std::int32_t length = 0;
+    // The file at `path`, mapped while the tour plays (null: mapped for the
+    // extraction alone).
+    std::shared_ptr<const platform::MappedFile> file;
 };
 
 // The picture at `place`, decrypted into a block; null when it cannot be

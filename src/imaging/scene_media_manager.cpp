@@ -31,11 +31,6 @@ class DeliveryMark {
     bool& flag_;
 };
 
-// Where the scene's picture lies in the tour's file.
-PicturePlace placeOf(const package::FileItem& item) {
-    return PicturePlace{item.path(), item.offset(), item.length()};
-}
-
 }  // namespace
 
 void HeldSceneSound::soundReady(package::TempFile* file) {
@@ -182,6 +177,7 @@ void SceneMediaManager::releaseAll() {
     deletePendingImageCallback();
     deleteSoundListener();
     tour_ = nullptr;
+    tourFile_.reset();
     loader_.releasePicture();
     imageCache_.clear();
     shownImage_.reset();
@@ -329,13 +325,37 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
     }
     return false;
 }
+PicturePlace SceneMediaManager::placeOf(const package::FileItem& item) {
+    return PicturePlace{item.path(), item.offset(), item.length(), mappedTourFile(item.path())};
+}
+
+std::shared_ptr<const platform::MappedFile> SceneMediaManager::mappedTourFile(
+    const std::string& path) {
+    if (tourFile_ && tourFilePath_ == path) {
+        return tourFile_;
+    }
+    tourFile_.reset();
+    try {
+        auto file = std::make_shared<const platform::MappedFile>(path.c_str());
+        if (file->opened()) {
+            tourFilePath_ = path;
+            tourFile_ = std::move(file);
+        }
+    } catch (const std::bad_alloc&) {
+        // Each extraction maps the file for itself instead.
+    }
+    return tourFile_;
+}
+
 void SceneMediaManager::showStoredPreview(std::int32_t position, const package::Scene& scene) {
     const std::optional<package::StoredPreview> stored = tour_->preview(position);
     if (!stored) {
         return;
     }
+    const std::shared_ptr<const platform::MappedFile> file = mappedTourFile(scene.image()->path());
     std::unique_ptr<package::PayloadBuffer> bytes =
-        package::extractPlainBytes(scene.image()->path(), stored->offset, stored->length);
+        file ? package::extractPlainBytes(*file, stored->offset, stored->length)
+             : package::extractPlainBytes(scene.image()->path(), stored->offset, stored->length);
     if (bytes == nullptr) {
         return;
     }

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "imaging/dib_image.h"
@@ -146,7 +147,10 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
 
     // Operations in the order the viewer relies on.
     void setDC(HDC dc) { loader_.setDC(dc); }
-    void setTour(package::Tour* tour) { tour_ = tour; }
+    void setTour(package::Tour* tour) {
+        tour_ = tour;
+        tourFile_.reset();
+    }
     // Drops cached images whose scene is no longer in the tour.
     void purgeImages();
     void setImageListener(std::unique_ptr<SceneImageListener> listener);
@@ -252,6 +256,12 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     // pending request, decoded here in a few milliseconds while a worker
     // extracts the scene's picture.
     void showStoredPreview(std::int32_t position, const package::Scene& scene);
+    // Where the scene's picture lies, in the tour's file mapped once.
+    PicturePlace placeOf(const package::FileItem& item);
+    // The file at `path` mapped, kept while the tour plays: mapping it again
+    // for every scene costs milliseconds while the window's thread draws.
+    // Null when it does not map.
+    std::shared_ptr<const platform::MappedFile> mappedTourFile(const std::string& path);
     // Starts a worker that extracts and decodes the request's picture.
     void extractOnWorker(SceneImageCallback& request, const package::FileItem& item);
     // Gives up the decode ahead; its picture goes on the release thread.
@@ -265,6 +275,9 @@ class SceneMediaManager : private imaging::SceneDecodeSink {
     ImageCache imageCache_;
     package::SoundFileList soundFiles_;
     package::Tour* tour_ = nullptr;
+    // The file the tour's pictures lie in, and its path; decodes hold it too.
+    std::shared_ptr<const platform::MappedFile> tourFile_;
+    std::string tourFilePath_;
     std::unique_ptr<SceneImageListener> imageListener_;
     std::unique_ptr<SceneSoundListener> soundListener_;
     std::unique_ptr<SceneImageCallback> pendingImageCallback_;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 
 #include "package/media_callback.h"
 #include "package/payload.h"
@@ -31,7 +32,12 @@ void deliverNothing(MediaCallback* receiver) {
 
 // Returns false when the extraction has ended (delivered nothing or was cancelled).
 bool extractImage(const LoadRequest& request) {
-    platform::MappedFile file(request.imagePath.c_str());
+    std::optional<platform::MappedFile> ownMapping;
+    if (request.imageFile == nullptr) {
+        ownMapping.emplace(request.imagePath.c_str());
+    }
+    const platform::MappedFile& file =
+        request.imageFile != nullptr ? *request.imageFile : *ownMapping;
     if (!file.opened()) {
         deliverNothing(request.imageReceiver);
         return false;
@@ -132,7 +138,15 @@ std::unique_ptr<PayloadBuffer> extractPlainBytes(const std::string& path, std::i
     if (length <= 0 || offset < 0 || offset > std::numeric_limits<std::int32_t>::max()) {
         return nullptr;
     }
-    platform::MappedFile file(path.c_str());
+    const platform::MappedFile file(path.c_str());
+    return extractPlainBytes(file, offset, length);
+}
+
+std::unique_ptr<PayloadBuffer> extractPlainBytes(const platform::MappedFile& file,
+                                                 std::int64_t offset, std::int32_t length) {
+    if (length <= 0 || offset < 0 || offset > std::numeric_limits<std::int32_t>::max()) {
+        return nullptr;
+    }
     if (!file.opened() || !file.contains(static_cast<std::int32_t>(offset), length)) {
         return nullptr;
     }

@@ -8,6 +8,10 @@
 #include <memory>
 #include <string>
 
+namespace platform {
+class MappedFile;
+}
+
 namespace package {
 
 class MediaCallback;
@@ -17,6 +21,9 @@ struct LoadRequest {
     enum Mode : std::int32_t { imageOnly = 1, soundOnly = 2, imageAndSound = 3, nothing = 4 };
 
     std::string imagePath;  // UTF-8, of any length
+    // The image's file mapped already by the caller, who keeps it for the
+    // request; null: imagePath is mapped for this request alone.
+    const platform::MappedFile* imageFile = nullptr;
     MediaCallback* imageReceiver = nullptr;
     std::int32_t imageOffset = 0;
     std::int32_t imageLength = 0;
@@ -54,5 +61,8 @@ void extractPayloads(LoadRequest& request);
 // not lie inside the file, is empty, or no memory is left.
 std::unique_ptr<PayloadBuffer> extractPlainBytes(const std::string& path, std::int64_t offset,
                                                  std::int32_t length);
+// The same from a file the caller has mapped.
+std::unique_ptr<PayloadBuffer> extractPlainBytes(const platform::MappedFile& file,
+                                                 std::int64_t offset, std::int32_t length);
 
 }  // namespace package

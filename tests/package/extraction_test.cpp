@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "package/media_callback.h"
+#include "package/payload.h"
+#include "platform/files.h"
 #include "package/scene.h"
 #include "package/tea.h"
 #include "scoped_temp_directory.h"
@@ -217,6 +219,38 @@ TEST_F(ExtractionTest, AFileThatDoesNotOpenEndsTheExtraction) {
     EXPECT_EQ(image.calls, 1);
     EXPECT_EQ(image.payload, nullptr);
     EXPECT_EQ(sound.calls, 0);  // an image failure ends it before the sound
+}
+
+// The player keeps the tour's file mapped while it plays: every extraction
+// reads that mapping, with the same range checks.
+TEST_F(ExtractionTest, AFileTheCallerMappedIsReadWithItsRangesChecked) {
+    const platform::MappedFile mapped(exe_.string().c_str());
+    ASSERT_TRUE(mapped.opened());
+    Receiver image;
+    package::LoadRequest request;
+    request.imagePath =
+        (folder_.path() / "missing.exe").string();  // not opened: the mapping is read
+    request.imageFile = &mapped;
+    request.imageReceiver = &image;
+    request.imageOffset = imageOffset_;
+    request.imageLength = static_cast<std::int32_t>(plainImage_.size());
+    request.mode = package::LoadRequest::imageOnly;
+    package::extractPayloads(request);
+    EXPECT_EQ(image.imageBytes(), plainImage_);
+
+    request.imageOffset = fileSize_ - 4;
+    request.imageLength = 5;
+    package::extractPayloads(request);
+    EXPECT_EQ(image.calls, 2);
+    EXPECT_EQ(image.payload, nullptr);
+
+    const std::unique_ptr<package::PayloadBuffer> plain =
+        package::extractPlainBytes(mapped, imageOffset_ - 8, 8);
+    ASSERT_NE(plain, nullptr);
+    const auto* bytes = static_cast<const std::uint8_t*>(platform::lockMemory(plain->block()));
+    EXPECT_EQ(Bytes(bytes, bytes + 8), Bytes(8, 0x55));
+    platform::unlockMemory(plain->block());
+    EXPECT_EQ(package::extractPlainBytes(mapped, fileSize_ - 4, 5), nullptr);
 }
 
 TEST_F(ExtractionTest, CancellingAtEachCheckpointDeliversNothingMoreAndLeavesNoFile) {
