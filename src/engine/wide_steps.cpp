@@ -452,16 +452,46 @@ __m256i blendFour(__m256i tops, __m256i bottoms, __m256i across, __m256i between
     return _mm256_add_epi16(top, _mm256_mulhrs_epi16(_mm256_sub_epi16(bottom, top), between));
 }
 
-// The 8-byte words at four offsets: the first two in the low lane.
-__m256i wordsAt(const std::uint8_t* pixels, const std::uint32_t* offsets, int a, int b, int c,
-                int d) {
+// The 8-byte words at four pixels `at(i)`: the first two in the low lane.
+template <typename At>
+__m256i wordsAt(const At& at, int a, int b, int c, int d) {
     const auto pair = [&](int first, int second) {
         return _mm_castpd_si128(_mm_loadh_pd(
-            _mm_castsi128_pd(
-                _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixels + offsets[first]))),
-            reinterpret_cast<const double*>(pixels + offsets[second])));
+            _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at(first)))),
+            reinterpret_cast<const double*>(at(second))));
     };
     return _mm256_inserti128_si256(_mm256_castsi128_si256(pair(a, b)), pair(c, d), 1);
+}
+
+// Eight view pixels (24 bytes to `to`) from the top-left and bottom-left
+// neighbours of each position and its fractions.
+template <typename TopAt, typename BottomAt>
+void blendEight(const TopAt& topAt, const BottomAt& bottomAt, __m256i fx, __m256i fy,
+                std::uint8_t* to) {
+    // Pixels 0, 1 | 4, 5 are blended together, and 2, 3 | 6, 7, so that
+    // packing both gives pixels 0 ... 3 in the low lane and 4 ... 7 in the high.
+    const __m256i firstFour = _mm256_setr_epi32(0, 0, 1, 1, 4, 4, 5, 5);
+    const __m256i secondFour = _mm256_setr_epi32(2, 2, 3, 3, 6, 6, 7, 7);
+    // Three bytes of each of four pixels' channels, in order.
+    const __m256i packed = _mm256_broadcastsi128_si256(
+        _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+    const __m256i across = scaledWeights(fx);
+    const __m256i between = scaledWeights(fy);
+    const __m256i first = blendFour(wordsAt(topAt, 0, 1, 4, 5), wordsAt(bottomAt, 0, 1, 4, 5),
+                                    _mm256_permutevar8x32_epi32(across, firstFour),
+                                    _mm256_permutevar8x32_epi32(between, firstFour));
+    const __m256i second = blendFour(wordsAt(topAt, 2, 3, 6, 7), wordsAt(bottomAt, 2, 3, 6, 7),
+                                     _mm256_permutevar8x32_epi32(across, secondFour),
+                                     _mm256_permutevar8x32_epi32(between, secondFour));
+    const __m256i bytes = _mm256_shuffle_epi8(_mm256_packus_epi16(first, second), packed);
+    const __m128i low = _mm256_castsi256_si128(bytes);
+    const __m128i high = _mm256_extracti128_si256(bytes, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to), low);
+    const std::int32_t lowTail = _mm_extract_epi32(low, 2);
+    std::memcpy(to + 8, &lowTail, 4);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 12), high);
+    const std::int32_t highTail = _mm_extract_epi32(high, 2);
+    std::memcpy(to + 20, &highTail, 4);
 }
 
 }  // namespace
@@ -481,13 +511,6 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
     const __m256i fractionMask = _mm256_set1_epi32(255);
     const __m256i zero = _mm256_setzero_si256();
     const __m256i nearEndRow = _mm256_set1_epi32(index == 0 ? part.nearEndRow : level.height);
-    // Pixels 0, 1 | 4, 5 are blended together, and 2, 3 | 6, 7, so that
-    // packing both gives pixels 0 ... 3 in the low lane and 4 ... 7 in the high.
-    const __m256i firstFour = _mm256_setr_epi32(0, 0, 1, 1, 4, 4, 5, 5);
-    const __m256i secondFour = _mm256_setr_epi32(2, 2, 3, 3, 6, 6, 7, 7);
-    // Three bytes of each of four pixels' channels, in order.
-    const __m256i packed = _mm256_broadcastsi128_si256(
-        _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
     const std::uint8_t* pixels = level.pixels;
     for (std::int32_t k = 0; k < whole; k += 8) {
         const __m256i details =
@@ -516,6 +539,22 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
         if (_mm256_movemask_epi8(apart) != 0) {
             return k;
         }
+        std::uint8_t* to = out + 3 * static_cast<std::size_t>(k);
+        if (index == 0) {
+            // Level 0's entries are the pixels' own rows and columns, and the
+            // row below each is there: rows from nearEndRow on were left to
+            // the caller.
+            const std::int32_t* rows = part.rows + k;
+            const std::int32_t* columns = part.columns + k;
+            const std::size_t rowBytes = level.stride;
+            const auto topAt = [&](int n) {
+                return pixels + static_cast<std::size_t>(rows[n]) * rowBytes +
+                       3 * static_cast<std::size_t>(columns[n]);
+            };
+            blendEight(
+                topAt, [&](int n) { return topAt(n) + rowBytes; }, fx, fy, to);
+            continue;
+        }
         // Offsets of the top-left and bottom-left pixels.
         const __m256i offsets = _mm256_add_epi32(_mm256_mullo_epi32(y, stride),
                                                  _mm256_add_epi32(x, _mm256_add_epi32(x, x)));
@@ -525,26 +564,8 @@ std::int32_t sampleOneLevelWide(const SampledPart& part, std::uint8_t* out) {
         alignas(32) std::uint32_t bottoms[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(tops), offsets);
         _mm256_store_si256(reinterpret_cast<__m256i*>(bottoms), belowOffsets);
-        const __m256i across = scaledWeights(fx);
-        const __m256i between = scaledWeights(fy);
-        const __m256i first =
-            blendFour(wordsAt(pixels, tops, 0, 1, 4, 5), wordsAt(pixels, bottoms, 0, 1, 4, 5),
-                      _mm256_permutevar8x32_epi32(across, firstFour),
-                      _mm256_permutevar8x32_epi32(between, firstFour));
-        const __m256i second =
-            blendFour(wordsAt(pixels, tops, 2, 3, 6, 7), wordsAt(pixels, bottoms, 2, 3, 6, 7),
-                      _mm256_permutevar8x32_epi32(across, secondFour),
-                      _mm256_permutevar8x32_epi32(between, secondFour));
-        const __m256i bytes = _mm256_shuffle_epi8(_mm256_packus_epi16(first, second), packed);
-        const __m128i low = _mm256_castsi256_si128(bytes);
-        const __m128i high = _mm256_extracti128_si256(bytes, 1);
-        std::uint8_t* to = out + 3 * static_cast<std::size_t>(k);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(to), low);
-        const std::int32_t lowTail = _mm_extract_epi32(low, 2);
-        std::memcpy(to + 8, &lowTail, 4);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(to + 12), high);
-        const std::int32_t highTail = _mm_extract_epi32(high, 2);
-        std::memcpy(to + 20, &highTail, 4);
+        blendEight([&](int n) { return pixels + tops[n]; },
+                   [&](int n) { return pixels + bottoms[n]; }, fx, fy, to);
     }
     return whole;
 }
