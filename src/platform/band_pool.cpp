@@ -173,12 +173,13 @@ PooledBands::PooledBands(std::int32_t threads) : threads_(threads) {
     WaitingPools& waiting = waitingPools();
     {
         const std::lock_guard<std::mutex> lock(waiting.mutex);
+        // The one given back last, of those of this size.
         const auto found =
-            std::find_if(waiting.pools.begin(), waiting.pools.end(),
+            std::find_if(waiting.pools.rbegin(), waiting.pools.rend(),
                          [threads](const auto& entry) { return entry.first == threads; });
-        if (found != waiting.pools.end()) {
+        if (found != waiting.pools.rend()) {
             pool_ = std::move(found->second);
-            waiting.pools.erase(found);
+            waiting.pools.erase(std::next(found).base());
             return;
         }
     }
@@ -187,20 +188,19 @@ PooledBands::PooledBands(std::int32_t threads) : threads_(threads) {
 
 PooledBands::~PooledBands() {
     WaitingPools& waiting = waitingPools();
-    std::unique_ptr<BandPool> extra;
-    {
-        const std::lock_guard<std::mutex> lock(waiting.mutex);
-        if (waiting.pools.size() < WaitingPools::most) {
-            try {
-                waiting.pools.emplace_back(threads_, std::move(pool_));
-                return;
-            } catch (const std::bad_alloc&) {
-                // Out of memory for its place: the pool is let go instead.
-            }
+    // The pool that makes room, or this one when there is no room to be had;
+    // either is joined outside the lock.
+    std::unique_ptr<BandPool> letGo;
+    const std::lock_guard<std::mutex> lock(waiting.mutex);
+    try {
+        if (waiting.pools.size() == WaitingPools::most) {
+            letGo = std::move(waiting.pools.front().second);
+            waiting.pools.erase(waiting.pools.begin());
         }
-        extra = std::move(pool_);
+        waiting.pools.emplace_back(threads_, std::move(pool_));
+    } catch (const std::bad_alloc&) {
+        // Out of memory for its place: this pool is let go instead.
     }
-    // Joined outside the lock.
 }
 
 }  // namespace platform

@@ -96,8 +96,10 @@ class BandPool {
 // A band pool for work that comes now and then on threads of its own (a
 // scene's decryption, its decode, its pyramid): starting threads costs
 // milliseconds each under load, so a pool given back waits, its workers
-// asleep, for the next such work. Each holder has its pool to itself; a few
-// pools wait at most, and the last are joined when the process ends.
+// asleep, for the next such work. Each holder has its pool to itself and
+// gets the pool of its size given back last; a few pools wait at most (the
+// one given back longest ago makes room), and the last are joined when the
+// process ends.
 class PooledBands {
   public:
     // A waiting pool of `threads` threads, or a new one.

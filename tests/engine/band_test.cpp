@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -103,6 +104,47 @@ TEST(BandPool, BandsRunOnSeveralThreadsAtOnce) {
         ASSERT_TRUE(overlapped) << "repeat " << repeat;
         EXPECT_EQ(threadsSeen, 3);
     }
+}
+
+// The id of a worker of the pool: it takes one of two bands while the
+// other waits for it.
+std::thread::id workerOf(platform::BandPool& pool) {
+    std::atomic<bool> secondStarted = false;
+    std::thread::id worker;
+    auto work = [&](std::int32_t band, std::int32_t thread) {
+        if (thread != 0) {
+            worker = std::this_thread::get_id();
+        }
+        if (band == 1) {
+            secondStarted = true;
+            return;
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!secondStarted && std::chrono::steady_clock::now() < until) {
+            std::this_thread::yield();
+        }
+    };
+    pool.run(2, work);
+    return worker;
+}
+
+TEST(PooledBands, APoolGivenBackServesTheNextHolderAndHoldersAtOnceHaveTheirOwn) {
+    // Two threads: the one worker is the pool's.
+    std::optional<platform::PooledBands> held(std::in_place, 2);
+    const std::thread::id first = workerOf(held->pool());
+    ASSERT_NE(first, std::thread::id());
+    {
+        platform::PooledBands meanwhile(2);
+        EXPECT_NE(workerOf(meanwhile.pool()), first);
+    }
+    held.reset();
+    {
+        // Given back after it, as many as may wait besides it.
+        platform::PooledBands other(3);
+        platform::PooledBands another(4);
+    }
+    platform::PooledBands again(2);
+    EXPECT_EQ(workerOf(again.pool()), first);
 }
 
 // The maps, pixels and carry of two views are the same.
