@@ -82,6 +82,14 @@ TEST(BandPool, ThrowingBandsRunTheRestAndRethrowTheFirstOnTheCaller) {
 // Two bands are worked on at the same time: the first waits until the second
 // has started, which only another thread can do. (The wait is bounded so that
 // a pool that runs bands one after the other fails instead of hanging.)
+// Waits until `flag` is raised, for ten seconds at most.
+void waitAtMostTenSeconds(const std::atomic<bool>& flag) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!flag && std::chrono::steady_clock::now() < until) {
+        std::this_thread::yield();
+    }
+}
+
 TEST(BandPool, BandsRunOnSeveralThreadsAtOnce) {
     platform::BandPool pool(2);
     for (int repeat = 0; repeat < 20; ++repeat) {
@@ -94,10 +102,7 @@ TEST(BandPool, BandsRunOnSeveralThreadsAtOnce) {
                 secondStarted = true;
                 return;
             }
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (!secondStarted && std::chrono::steady_clock::now() < until) {
-                std::this_thread::yield();
-            }
+            waitAtMostTenSeconds(secondStarted);
             overlapped = secondStarted.load();
         };
         pool.run(2, work);
@@ -119,10 +124,7 @@ std::thread::id workerOf(platform::BandPool& pool) {
             secondStarted = true;
             return;
         }
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (!secondStarted && std::chrono::steady_clock::now() < until) {
-            std::this_thread::yield();
-        }
+        waitAtMostTenSeconds(secondStarted);
     };
     pool.run(2, work);
     return worker;
