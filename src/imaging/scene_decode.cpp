@@ -301,13 +301,13 @@ void DecodeThreads::start(std::shared_ptr<SceneDecode> decode, HWND notify, UINT
             decodes_.pop_back();
             throw;
         }
-        worker = &added;
         if (!started) {
             workers_.pop_back();
             decodes_.pop_back();
             work();  // no thread to be had: the decode runs here, the boxes still owed
             return;
         }
+        worker = &added;
     }
     {
         const std::lock_guard<std::mutex> lock(worker->mutex);

@@ -325,6 +325,7 @@ bool SceneMediaManager::usePrefetch(std::int32_t id, bool& adopted) {
     }
     return false;
 }
+
 PicturePlace SceneMediaManager::placeOf(const package::FileItem& item) {
     return PicturePlace{item.path(), item.offset(), item.length(), mappedTourFile(item.path())};
 }
@@ -352,10 +353,13 @@ void SceneMediaManager::showStoredPreview(std::int32_t position, const package::
     if (!stored) {
         return;
     }
+    // A first look is worth no second try: the full picture follows.
     const std::shared_ptr<const platform::MappedFile> file = mappedTourFile(scene.image()->path());
+    if (!file) {
+        return;
+    }
     std::unique_ptr<package::PayloadBuffer> bytes =
-        file ? package::extractPlainBytes(*file, stored->offset, stored->length)
-             : package::extractPlainBytes(scene.image()->path(), stored->offset, stored->length);
+        package::extractPlainBytes(*file, stored->offset, stored->length);
     if (bytes == nullptr) {
         return;
     }

@@ -133,15 +133,6 @@ void extractPayloads(LoadRequest& request) {
     }
 }
 
-std::unique_ptr<PayloadBuffer> extractPlainBytes(const std::string& path, std::int64_t offset,
-                                                 std::int32_t length) {
-    if (length <= 0 || offset < 0 || offset > std::numeric_limits<std::int32_t>::max()) {
-        return nullptr;
-    }
-    const platform::MappedFile file(path.c_str());
-    return extractPlainBytes(file, offset, length);
-}
-
 std::unique_ptr<PayloadBuffer> extractPlainBytes(const platform::MappedFile& file,
                                                  std::int64_t offset, std::int32_t length) {
     if (length <= 0 || offset < 0 || offset > std::numeric_limits<std::int32_t>::max()) {

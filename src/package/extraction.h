@@ -57,11 +57,9 @@ void setExtractionObserver(ExtractionObserver observer, void* context);
 void extractPayloads(LoadRequest& request);
 
 // Bytes the file keeps as they are (a scene's stored preview): `length` bytes
-// at `offset`, copied into a movable memory block. Null when the range does
-// not lie inside the file, is empty, or no memory is left.
-std::unique_ptr<PayloadBuffer> extractPlainBytes(const std::string& path, std::int64_t offset,
-                                                 std::int32_t length);
-// The same from a file the caller has mapped.
+// at `offset` of a file the caller has mapped, copied into a movable memory
+// block. Null when the range does not lie inside the file, is empty, or no
+// memory is left.
 std::unique_ptr<PayloadBuffer> extractPlainBytes(const platform::MappedFile& file,
                                                  std::int64_t offset, std::int32_t length);
 
